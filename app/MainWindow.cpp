@@ -1,0 +1,119 @@
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int leftColumnWidth = 340;
+
+const char* const fileFormatsText =
+    "<p>Supported formats for recordings are:</p><ul>"
+    "<li><b>Stereo WAV</b></li>"
+    "<li><b>SigMF</b> meta/data couple of files (choose the .sigmf-meta file, the application "
+    "expects the same filename with .sigmf-data extension to be in the same directory).</li>"
+    "<li><b>IQW</b> binary (equivalent to SigMF cf32_le)</li>"
+    "<li><b>Binary</b>: all datatypes defined for SigMF are supported. Syntax is "
+    "[r|c][f|i|u][bit_depth]_[le|be], example: ci32_le.</li></ul>"
+    "<p>When \"Auto\" is selected, the extension is used to infer the file format "
+    "(not possible with binary format).</p>";
+
+const char* const aboutText =
+    "<p><b>Norvale version 0.1.5</b>, written by the Norvale developers.</p>"
+    "<p>THIS SOFTWARE IS PROVIDED BY THE AUTHORS \"AS IS\" AND ANY EXPRESS OR IMPLIED "
+    "WARRANTIES, INCLUDING, BUT NOT LIMITED TO, THE IMPLIED WARRANTIES OF MERCHANTABILITY "
+    "AND FITNESS FOR A PARTICULAR PURPOSE ARE DISCLAIMED. IN NO EVENT SHALL THE AUTHORS BE "
+    "LIABLE FOR ANY DIRECT, INDIRECT, INCIDENTAL, SPECIAL, EXEMPLARY, OR CONSEQUENTIAL "
+    "DAMAGES (INCLUDING, BUT NOT LIMITED TO, PROCUREMENT OF SUBSTITUTE GOODS OR SERVICES; "
+    "LOSS OF USE, DATA, OR PROFITS; OR BUSINESS INTERRUPTION) HOWEVER CAUSED AND ON ANY "
+    "THEORY OF LIABILITY, WHETHER IN CONTRACT, STRICT LIABILITY, OR TORT (INCLUDING "
+    "NEGLIGENCE OR OTHERWISE) ARISING IN ANY WAY OUT OF THE USE OF THIS SOFTWARE, EVEN IF "
+    "ADVISED OF THE POSSIBILITY OF SUCH DAMAGE.</p>";
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent)
+{
+    buildFrame(nullptr, {}, {});
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
+                            const QList<QWidget*>& frequencyWidgets)
+{
+    auto* rootLayout = new QVBoxLayout;
+    rootLayout->setAlignment(Qt::AlignTop);
+    rootLayout->setContentsMargins(5, 5, 5, 5);
+    rootLayout->setSpacing(0);
+
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setObjectName("menuBar");
+    QMenu* helpMenu = menuBar->addMenu("&Help");
+    helpMenu->setObjectName("helpMenu");
+    auto* fileFormatsAction = new QAction("&File formats", this);
+    connect(fileFormatsAction, &QAction::triggered, this, &MainWindow::showFileFormats);
+    helpMenu->addAction(fileFormatsAction);
+    auto* aboutAction = new QAction("&About", this);
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+    helpMenu->addAction(aboutAction);
+    auto* aboutQtAction = new QAction("About &Qt", this);
+    connect(aboutQtAction, &QAction::triggered, this, &MainWindow::showAboutQt);
+    helpMenu->addAction(aboutQtAction);
+    rootLayout->addWidget(menuBar);
+
+    auto* bodyLayout = new QHBoxLayout;
+
+    auto* scrollArea = new QScrollArea(this);
+    scrollArea->setObjectName("scrollArea");
+    scrollArea->setWidgetResizable(true);
+    scrollArea->setFixedWidth(leftColumnWidth);
+    scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    if (panel)
+        scrollArea->setWidget(panel);
+    auto* leftLayout = new QVBoxLayout;
+    leftLayout->addWidget(scrollArea);
+
+    auto* tabWidget = new QTabWidget(this);
+    tabWidget->setObjectName("tabWidget");
+    auto addPage = [tabWidget](const QList<QWidget*>& widgets, const char* name, const char* title) {
+        auto* page = new QWidget;
+        page->setObjectName(name);
+        auto* pageLayout = new QVBoxLayout(page);
+        for (QWidget* widget : widgets)
+            pageLayout->addWidget(widget);
+        tabWidget->addTab(page, title);
+    };
+    addPage(timeWidgets, "timePage", "Time");
+    addPage(frequencyWidgets, "frequencyPage", "Frequency");
+
+    bodyLayout->addLayout(leftLayout);
+    bodyLayout->addWidget(tabWidget);
+    rootLayout->addLayout(bodyLayout);
+
+    setLayout(rootLayout);
+    setWindowTitle("Norvale");
+}
+
+void MainWindow::showFileFormats()
+{
+    QMessageBox::about(this, "Supported file formats", fileFormatsText);
+}
+
+void MainWindow::showAbout()
+{
+    QMessageBox::about(this, "About Norvale", aboutText);
+}
+
+void MainWindow::showAboutQt()
+{
+    QApplication::aboutQt();
+}

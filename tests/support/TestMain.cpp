@@ -1,0 +1,17 @@
+// Shared main of the test executables: a QApplication on the offscreen platform.
+
+#include "tests/support/MessageBoxCatcher.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    installUnexpectedMessageBoxGuard();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
