@@ -1,0 +1,50 @@
+#pragma once
+// Line-plot widget: one white curve y(x) on a black plot area with a left y axis,
+// a bottom x axis, numeric tick labels and axis titles. The curve is rasterised
+// once per data change or resize into a cached image; repaints only copy it.
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class CustomPlot : public QWidget
+{
+public:
+    CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* parent = nullptr);
+
+    // Replaces the curve. Throws std::invalid_argument "X and Y vectors must have
+    // the same length" before changing anything when the sizes differ. With
+    // symmetric set, a y range that straddles zero is widened to be centred on it.
+    // Non-finite points are left out of the ranges and the curve.
+    void setData(const std::vector<double>& x, const std::vector<double>& y, bool symmetric);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void renderCurve();
+
+    Qt::GlobalColor backgroundColor = Qt::black;
+    Qt::GlobalColor axisColor = Qt::white;
+    Qt::GlobalColor curveColor = Qt::white;
+    QString xLabel;
+    QString yLabel;
+    std::vector<double> xData;
+    std::vector<double> yData;
+    double xMin = 0;
+    double xMax = 10;
+    double yMin = 0;
+    double yMax = 10;
+    // False when no point of the data is finite: only the axes are drawn.
+    bool hasFiniteData = false;
+    int marginLeft = 110;
+    int marginRight = 80;
+    int marginTop = 15;
+    int marginBottom = 50;
+    QRect plotRect;
+    QImage image;
+};

@@ -1,0 +1,42 @@
+#pragma once
+// Averaged power spectrum of a time range in dB against frequency, cut to a band.
+
+#include <QWidget>
+
+#include <cstdint>
+
+class CustomPlot;
+class Recording;
+
+class SpectrumView : public QWidget
+{
+public:
+    SpectrumView(Recording* recording, QWidget* parent = nullptr);
+    ~SpectrumView() override;
+
+    // FFT size in points (a power of two), also the segment length. Does not recompute.
+    void setFftSize(int points);
+    // Fraction (0 to 1) of a segment shared with the next. Does not recompute.
+    void setOverlap(double fraction);
+    // Band edges in Hz. Do not recompute.
+    void setStartFrequency(double hertz);
+    void setStopFrequency(double hertz);
+
+    // Start and stop in seconds; stored for refresh() and the curve recomputed.
+    void setTimeRange(double startTime, double stopTime);
+    // Recomputes with the stored time range and the current settings.
+    void refresh();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    uint32_t fftSize = 256;
+    double overlap = 0.8;
+    Recording* recording;
+    CustomPlot* plot;
+    double startTime = 0;
+    double stopTime = 0;
+    double startFrequency = 0;
+    double stopFrequency = 0;
+};
