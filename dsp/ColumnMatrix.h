@@ -1,0 +1,35 @@
+#pragma once
+// Column-major matrix of doubles in one contiguous block: the spectrogram's
+// time columns, each of the same number of rows.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class ColumnMatrix
+{
+public:
+    // Number of columns.
+    size_t size() const { return columnCount; }
+    bool empty() const { return columnCount == 0; }
+    // Values per column.
+    size_t rows() const { return rowCount; }
+
+    // Column c as a read-only span: matrix[c][k] is row k of column c.
+    std::span<const double> operator[](size_t c) const { return {values.data() + c * rowCount, rowCount}; }
+    // Pointer to the rowCount contiguous values of column c.
+    const double* column(size_t c) const { return values.data() + c * rowCount; }
+    double* column(size_t c) { return values.data() + c * rowCount; }
+
+    // Drops all columns and releases the storage.
+    void clear();
+    // Makes room for columns x rows values (contents unspecified), releasing
+    // the old storage first so that two matrices never coexist.
+    void resize(size_t columns, size_t rows);
+
+private:
+    std::vector<double> values;
+    size_t columnCount = 0;
+    size_t rowCount = 0;
+};

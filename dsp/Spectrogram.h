@@ -1,0 +1,46 @@
+#pragma once
+// Spectrogram of a time range of the recording: one column per time segment,
+// values in dB/Hz ordered from -fs/2 (row 0) through DC (row N/2) upward.
+
+#include "dsp/ColumnMatrix.h"
+
+#include <cstdint>
+
+class Recording;
+
+class Spectrogram
+{
+public:
+    explicit Spectrogram(const Recording* recording);
+
+    // Start and stop in seconds; the stop sample is included. Converts them to
+    // sample indices (floor and ceil of time x sample rate) and recomputes.
+    void setTimeRange(double start, double stop);
+    // Rebuilds the matrix from the recording. Does nothing without a loaded,
+    // non-empty recording; throws std::runtime_error when I and Q differ in
+    // length, leaving the matrix as it was.
+    void compute();
+
+    // columns().size() columns of fftSize() values; columns()[c][k] is row k
+    // of column c, columns().column(c) a pointer to its contiguous values.
+    const ColumnMatrix& columns() const { return matrix; }
+    uint32_t fftSize() const { return size; }
+    // N = 2^exponent; does not recompute. Throws std::invalid_argument above 31.
+    void setFftSizeExponent(uint32_t exponent);
+    // Fraction of a segment shared with the next one.
+    double overlap() const { return overlapFraction; }
+    // Does not recompute.
+    void setOverlap(double fraction) { overlapFraction = fraction; }
+    // The largest value of the last computation that produced a column,
+    // truncated toward zero (saturated to the int range); 1 before any.
+    int maxPower() const;
+
+private:
+    const Recording* recording;
+    ColumnMatrix matrix;
+    double maxValue = 1.0;
+    uint32_t size = 256;
+    double overlapFraction = 0.8;
+    int32_t startSample = 0;
+    uint32_t stopSample = 0;
+};
