@@ -1,0 +1,104 @@
+#pragma once
+// The settings column on the left of the main window: file format and raw-file
+// parameters, the Open button, the loaded file's summary and status, the time
+// range, the spectrogram/spectrum and power settings, and the display switches.
+// It owns no signal data: it loads into the main window's recording and drives
+// the four views through pointers that outlive it.
+
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+
+class AmplitudeView;
+class QBoxLayout;
+class PositiveLineEdit;
+class PowerView;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class RealLineEdit;
+class Recording;
+class SpectrogramView;
+class SpectrumView;
+class StrictPositiveLineEdit;
+
+// Index of the "File format" box: 0 "Auto", 1 "SigMF", 2 "WAV", 3 "Binary",
+// 4 "IQW". Any other value is an unsupported format.
+using FileFormatChoice = int;
+
+class ControlPanel : public QWidget
+{
+public:
+    // The views must exist: the panel reads its defaults from them and hides the
+    // amplitude view.
+    ControlPanel(Recording* recording, SpectrogramView* spectrogramView, PowerView* powerView,
+                 AmplitudeView* amplitudeView, SpectrumView* spectrumView,
+                 QWidget* parent = nullptr);
+    ~ControlPanel() override;
+
+    // Loads a recording and recomputes every view. Never throws: a failure is shown
+    // in a critical "Error" box (no parent) and leaves the previous recording,
+    // views and fields as they were.
+    void loadFile(const QString& path, FileFormatChoice format);
+
+    // Reactions of the Open button and the three Apply buttons.
+    void openFile();
+    void applyTimeRange();
+    void applySpectrumSettings();
+    void applyPowerSettings();
+
+    // Status label "Processing..." (cyan) / "Ready" (green), repainted at once.
+    void setStatusProcessing();
+    void setStatusReady();
+
+private:
+    void buildOpenGroup(QBoxLayout* panelLayout);
+    void buildFileInformationGroup(QBoxLayout* panelLayout);
+    void buildTimeRangeGroup(QBoxLayout* panelLayout);
+    void buildSpectrumGroup(QBoxLayout* panelLayout);
+    void buildPowerGroup(QBoxLayout* panelLayout);
+    void buildDisplayGroup(QBoxLayout* panelLayout);
+    void loadOrThrow(const QString& path, FileFormatChoice format);
+    void showInputError(const QString& text);
+
+    Recording* recording;
+    SpectrogramView* spectrogramView;
+    PowerView* powerView;
+    AmplitudeView* amplitudeView;
+    SpectrumView* spectrumView;
+    QComboBox* formatComboBox = nullptr;
+    QLineEdit* binaryFormatEdit = nullptr;
+    StrictPositiveLineEdit* sampleRateEdit = nullptr;
+    // Duration in seconds of the loaded recording; NaN before the first load, so
+    // that no stop time snaps to it.
+    double fileDuration;
+    QLabel* statusLabel = nullptr;
+    QLabel* fileNameLabel = nullptr;
+    QLabel* fileLengthLabel = nullptr;
+    QLabel* fileDurationLabel = nullptr;
+    QLabel* sampleRateLabel = nullptr;
+    PositiveLineEdit* startTimeEdit = nullptr;
+    StrictPositiveLineEdit* stopTimeEdit = nullptr;
+    // Band limits -(fs / 2) and fs / 2 in Hz (integer halving); NaN before the first load.
+    double minFrequency;
+    double maxFrequency;
+    QSpinBox* fftExponentSpinBox = nullptr;
+    QLabel* fftSizeLabel = nullptr;
+    RealLineEdit* startFrequencyEdit = nullptr;
+    RealLineEdit* stopFrequencyEdit = nullptr;
+    QDoubleSpinBox* overlapSpinBox = nullptr;
+    StrictPositiveLineEdit* rangeEdit = nullptr;
+    StrictPositiveLineEdit* averageWindowEdit = nullptr;
+    StrictPositiveLineEdit* fullScaleValueEdit = nullptr;
+    StrictPositiveLineEdit* fullScaleVoltageEdit = nullptr;
+    StrictPositiveLineEdit* inputImpedanceEdit = nullptr;
+    QCheckBox* mirrorCheckBox = nullptr;
+    // Overlap (percent) and exponent last given to the spectrogram; 0 never matches
+    // the exponent box (minimum 1), so the first spectrum Apply recomputes.
+    double appliedOverlap = 0;
+    int32_t appliedFftExponent = 0;
+};
