@@ -1,0 +1,18 @@
+#pragma once
+// Refuses to allocate sample sequences that the machine cannot hold, so a large
+// file fails with a message instead of the process being killed.
+
+#include <cstdint>
+#include <string>
+
+// Bytes the system reports as available (MemAvailable in /proc/meminfo), or
+// UINT64_MAX when that cannot be read.
+uint64_t availableMemoryBytes();
+
+// Throws std::runtime_error naming both sizes when two sequences of sampleCount
+// doubles need more than availableMemoryBytes().
+void checkMemoryForSamples(uint64_t sampleCount);
+
+// Reads memory figures from another file in the /proc/meminfo format (tests only);
+// an empty path restores /proc/meminfo.
+void setMeminfoPath(const std::string& path);
