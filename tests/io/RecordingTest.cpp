@@ -1,0 +1,172 @@
+// Raw and IQW loads, the sample rate of loadBinary, and the all-or-nothing rule:
+// every failing load leaves the previous recording exactly as it was.
+
+#include "io/MemoryCheck.h"
+#include "io/Recording.h"
+#include "tests/io/IoTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace {
+
+TEST(LoadBinary, SampleRateIsTruncatedToWholeSamplesPerSecond)
+{
+    TempDir dir;
+    const std::string path = dir.write("samples.cu8", {1, 2});
+    const std::pair<double, uint32_t> rows[] = {
+        {2.5e6, 2500000}, {1000.9, 1000}, {1.0, 1}, {1.99, 1}, {4294967295.9, 4294967295u}};
+    for (const auto& [rate, expected] : rows) {
+        Recording recording;
+        recording.loadBinary(path, "cu8_le", rate);
+        EXPECT_EQ(recording.sampleRate(), expected) << rate;
+    }
+}
+
+TEST(LoadBinary, RatesThatCannotBeStoredAreRefused)
+{
+    TempDir dir;
+    const std::string path = dir.write("samples.cu8", {1, 2});
+    const std::string range = " (must be 1 to 4294967295 samples per second)";
+    const std::pair<double, std::string> rows[] = {
+        {0.5, "0.5"},
+        {0.0, "0"},
+        {-2.0, "-2"},
+        {4294967296.0, "4294967296"},
+        {1e300, "1e+300"},
+        {std::numeric_limits<double>::infinity(), "inf"},
+        {std::nan(""), "nan"},
+    };
+    for (const auto& [rate, text] : rows) {
+        Recording recording;
+        EXPECT_EQ(thrownMessage([&] { recording.loadBinary(path, "cu8_le", rate); }),
+                  "Invalid sample rate: " + text + range);
+        EXPECT_FALSE(recording.isLoaded());
+    }
+}
+
+TEST(LoadBinary, IqwFileOfEightyBytes)
+{
+    TempDir dir;
+    Bytes singles;
+    for (int k = 0; k < 20; ++k)
+        appendFloat(singles, static_cast<float>(k) - 9.5f);
+    Recording recording;
+    recording.loadBinary(dir.write("capture.iqw", singles), "cf32_le", 96000.0);
+    EXPECT_TRUE(recording.isLoaded());
+    EXPECT_EQ(recording.sampleRate(), 96000u);
+    ASSERT_EQ(recording.sampleCount(), 10u);
+    for (int k = 0; k < 10; ++k) {
+        EXPECT_EQ(recording.iSamples()[k], 2 * k - 9.5);
+        EXPECT_EQ(recording.qSamples()[k], 2 * k - 8.5);
+    }
+}
+
+struct Snapshot
+{
+    bool loaded;
+    uint32_t rate;
+    uint32_t count;
+    std::vector<double> i, q;
+    const double* iData;
+
+    explicit Snapshot(const Recording& r)
+        : loaded(r.isLoaded()), rate(r.sampleRate()), count(r.sampleCount()), i(r.iSamples()),
+          q(r.qSamples()), iData(r.iSamples().data())
+    {
+    }
+};
+
+void expectUnchanged(const Recording& recording, const Snapshot& before)
+{
+    EXPECT_EQ(recording.isLoaded(), before.loaded);
+    EXPECT_EQ(recording.sampleRate(), before.rate);
+    EXPECT_EQ(recording.sampleCount(), before.count);
+    EXPECT_EQ(recording.iSamples(), before.i);
+    EXPECT_EQ(recording.qSamples(), before.q);
+    EXPECT_EQ(recording.iSamples().data(), before.iData);
+}
+
+TEST(FailedLoad, LeavesThePreviousRecordingIntact)
+{
+    TempDir dir;
+    Bytes wavShortData;
+    append(wavShortData, "RIFF");
+    appendLe(wavShortData, 0, 4);
+    append(wavShortData, "WAVEfmt ");
+    appendLe(wavShortData, 16, 4);
+    for (uint64_t field : {3, 2, 8000, 64000})
+        appendLe(wavShortData, field, field > 2 ? 4 : 2);
+    appendLe(wavShortData, 8, 2);
+    appendLe(wavShortData, 32, 2);
+    append(wavShortData, "data");
+    appendLe(wavShortData, 800, 4);
+    wavShortData.resize(wavShortData.size() + 400);
+    const std::string wav = dir.write("short.wav", wavShortData);
+    Bytes mono = wavShortData;
+    mono[22] = 1;
+    const std::string monoWav = dir.write("mono.wav", mono);
+    const std::string fourBytes = dir.write("four.bin", {1, 2, 3, 4});
+    dir.write("norate.sigmf-data", {1, 2});
+    const std::string noDatatype =
+        dir.writeText("norate.sigmf-meta", "{\"global\": {\"core:sample_rate\": 123}}");
+    const std::string badRate = dir.writeText(
+        "badrate.sigmf-meta", "{\"global\": {\"core:sample_rate\": -5, \"core:datatype\": \"ru8\"}}");
+    const std::string noData = dir.writeText(
+        "nodata.sigmf-meta", "{\"global\": {\"core:sample_rate\": 5, \"core:datatype\": \"ru8\"}}");
+    const std::string big = dir.write("big.bin", Bytes(4096, 1));
+
+    const std::pair<const char*, std::function<void(Recording&)>> loads[] = {
+        {"wav data shorter than declared", [&](Recording& r) { r.loadWav(wav); }},
+        {"mono wav", [&](Recording& r) { r.loadWav(monoWav); }},
+        {"missing wav", [&](Recording& r) { r.loadWav(dir.path("none.wav")); }},
+        {"sigmf without datatype", [&](Recording& r) { r.loadSigmf(noDatatype); }},
+        {"sigmf negative rate", [&](Recording& r) { r.loadSigmf(badRate); }},
+        {"sigmf without data file", [&](Recording& r) { r.loadSigmf(noData); }},
+        {"unsupported value kind", [&](Recording& r) { r.loadBinary(fourBytes, "cf16_le", 10); }},
+        {"bad datatype", [&](Recording& r) { r.loadBinary(fourBytes, "ci12_le", 10); }},
+        {"rate below one", [&](Recording& r) { r.loadBinary(fourBytes, "ci8_le", 0.5); }},
+        {"missing binary", [&](Recording& r) { r.loadBinary(dir.path("none"), "ci8_le", 10); }},
+        {"not enough memory", [&](Recording& r) {
+             setMeminfoPath(dir.writeText("meminfo", "MemAvailable: 1 kB\n"));
+             try {
+                 r.loadBinary(big, "ru8_le", 10);
+             } catch (...) {
+                 setMeminfoPath("");
+                 throw;
+             }
+         }},
+    };
+
+    for (const auto& [name, load] : loads) {
+        SCOPED_TRACE(name);
+        Recording empty;
+        EXPECT_NE(thrownMessage([&] { load(empty); }), "<no exception>");
+        expectUnchanged(empty, Snapshot(Recording()));
+
+        Recording recording;
+        recording.loadBinary(dir.write("previous.bin", {1, 0x80, 0x7F, 0xFF, 5, 6}), "ci8_le",
+                             48000.0);
+        const Snapshot before(recording);
+        ASSERT_EQ(before.count, 3u);
+        EXPECT_NE(thrownMessage([&] { load(recording); }), "<no exception>");
+        expectUnchanged(recording, before);
+    }
+}
+
+TEST(Assign, ReplacesTheRecordingOrRefusesMismatchedSequences)
+{
+    Recording recording;
+    recording.assign(8000, {1.0, 2.0}, {3.0, 4.0});
+    EXPECT_TRUE(recording.isLoaded());
+    EXPECT_EQ(recording.sampleRate(), 8000u);
+    EXPECT_EQ(recording.sampleCount(), 2u);
+    EXPECT_THROW(recording.assign(10, {1.0}, {}), std::invalid_argument);
+    EXPECT_EQ(recording.sampleRate(), 8000u);
+    EXPECT_EQ(recording.qSamples(), (std::vector<double>{3.0, 4.0}));
+}
+
+} // namespace
