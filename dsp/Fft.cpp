@@ -1,40 +1,43 @@
 #include "dsp/Fft.h"
 
+#include "dsp/FftWork.h"
+
+#include <array>
+#include <memory>
 #include <stdexcept>
-#include <vector>
 
 uint32_t reverseBits(uint32_t bits, uint32_t value)
 {
-    uint32_t result = 0;
-    for (uint32_t i = 0; i < bits && i < 32; ++i)
-        result = (result << 1) | ((value >> i) & 1u);
-    return result;
+    uint32_t v = value;
+    v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
+    v = ((v >> 2) & 0x33333333u) | ((v & 0x33333333u) << 2);
+    v = ((v >> 4) & 0x0f0f0f0fu) | ((v & 0x0f0f0f0fu) << 4);
+    v = __builtin_bswap32(v);
+    if (bits == 0)
+        return 0;
+    if (bits <= 32)
+        return v >> (32 - bits);
+    // Wider than the result: the bits that would land above bit 31 are lost.
+    return bits - 32 >= 32 ? 0 : v << (bits - 32);
 }
 
 void fft(uint32_t e, const std::complex<double>* in, std::complex<double>* out)
 {
     if (e > maxFftExponent)
         throw std::invalid_argument("FFT size exponent above 31");
-    const uint32_t n = uint32_t(1) << e;
-    std::vector<std::complex<double>> a(n), b(n);
-    for (uint32_t i = 0; i < n; ++i)
-        a[reverseBits(e, i)] = in[i];
-    for (uint32_t s = 1; s <= e; ++s) {
-        const uint32_t m = uint32_t(1) << s;
-        const uint32_t h = m >> 1;
-        for (uint32_t base = 0; base < n; base += m) {
-            const double delta = -6.283185307179586 / m;
-            for (uint32_t j = 0; j < h; ++j) {
-                const std::complex<double> w = std::exp(std::complex<double>(-0.0, delta * j));
-                b[base + j] = a[base + j] + w * a[base + h + j];
-            }
-            for (uint32_t j = h; j < m; ++j) {
-                const std::complex<double> w = std::exp(std::complex<double>(-0.0, delta * j));
-                b[base + j] = a[base + j - h] + w * a[base + j];
-            }
-        }
-        a.swap(b);
+    // Work areas of the sizes the application uses live as long as the thread;
+    // larger ones only for the call.
+    constexpr uint32_t keptExponents = 16;
+    if (e >= keptExponents) {
+        FftWork work(e);
+        work.transform(in);
+        work.store(out);
+        return;
     }
-    for (uint32_t i = 0; i < n; ++i)
-        out[i] = a[i];
+    thread_local std::array<std::unique_ptr<FftWork>, keptExponents> kept;
+    std::unique_ptr<FftWork>& work = kept[e];
+    if (!work)
+        work = std::make_unique<FftWork>(e);
+    work->transform(in);
+    work->store(out);
 }

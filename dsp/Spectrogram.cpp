@@ -1,16 +1,19 @@
 #include "dsp/Spectrogram.h"
 
 #include "dsp/Fft.h"
+#include "dsp/FftWork.h"
 #include "dsp/Spectrum.h"
 #include "io/Recording.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <exception>
 #include <limits>
 #include <stdexcept>
 #include <string>
-#include <vector>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -29,6 +32,57 @@ T saturate(double value)
 }
 
 constexpr double epsilon = 2.220446049250313e-16;
+// Fewer columns than this per thread are not worth a thread of their own.
+constexpr uint64_t minColumnsPerThread = 256;
+
+struct ColumnJob
+{
+    const double* iSamples;
+    const double* qSamples;
+    const double* window;
+    uint64_t first;
+    uint64_t hop;
+    uint32_t exponent;
+    double sampleRate;
+};
+
+// Fills columns [begin, end) of the matrix; returns their largest value
+// (lowest double when none is larger, NaN never counts).
+double computeColumns(const ColumnJob& job, ColumnMatrix& matrix, uint64_t begin, uint64_t end)
+{
+    FftWork work(job.exponent);
+    const uint32_t n = work.size();
+    const uint32_t half = n / 2;
+    const double nSquared = double(n) * double(n);
+    const double q = job.sampleRate / double(n);
+    double* inRe = work.inputRe();
+    double* inIm = work.inputIm();
+    const double* re = work.re();
+    const double* im = work.im();
+    double maxValue = std::numeric_limits<double>::lowest();
+    for (uint64_t c = begin; c < end; ++c) {
+        const uint64_t s = c * job.hop + job.first;
+        const double* iSeg = job.iSamples + s;
+        const double* qSeg = job.qSamples + s;
+        for (uint32_t j = 0; j < n; ++j) {
+            inRe[j] = job.window[j] * iSeg[j];
+            inIm[j] = job.window[j] * qSeg[j];
+        }
+        work.transformInput();
+        double* column = matrix.column(c);
+        // Row k holds bin (N/2 + k) mod N: negative frequencies first, DC at N/2.
+        for (uint32_t k = 0; k < n; ++k) {
+            const uint32_t f = k < n - half ? k + half : k - (n - half);
+            const double a = std::abs(std::complex<double>(re[f], im[f]));
+            const double p = a * a / nSquared;
+            const double value = 10.0 * std::log10(p / q + epsilon);
+            column[k] = value;
+            if (maxValue < value)
+                maxValue = value;
+        }
+    }
+    return maxValue;
+}
 
 } // namespace
 
@@ -61,8 +115,12 @@ void Spectrogram::compute()
 {
     if (!recording->isLoaded())
         return;
-    const std::vector<double>& iSamples = recording->iSamples();
-    const std::vector<double>& qSamples = recording->qSamples();
+    computeSamples(recording->iSamples(), recording->qSamples(), double(recording->sampleRate()));
+}
+
+void Spectrogram::computeSamples(const std::vector<double>& iSamples, const std::vector<double>& qSamples,
+                                 double sampleRate)
+{
     if (iSamples.empty() || qSamples.empty())
         return;
     if (iSamples.size() != qSamples.size())
@@ -72,7 +130,7 @@ void Spectrogram::compute()
     matrix.clear();
 
     // A range starting before the recording starts at its first sample; one
-    // starting after the stop sample is empty.
+    // starting after its stop sample is empty.
     const int64_t first = std::max<int64_t>(startSample, 0);
     if (first > int64_t(stopSample))
         return;
@@ -83,28 +141,46 @@ void Spectrogram::compute()
         return;
     const uint64_t count = (length - n) / uint64_t(hop) + 1;
 
-    const std::vector<double> w = hannWindow(n);
-    const uint32_t e = uint32_t(std::log2(double(n)));
-    const double fs = double(recording->sampleRate());
-    const double nSquared = double(n) * double(n);
-    const double q = fs / double(n);
+    const std::vector<double> window = hannWindow(n);
+    const ColumnJob job{iSamples.data(), qSamples.data(), window.data(), uint64_t(first), uint64_t(hop),
+                        uint32_t(std::log2(double(n))), sampleRate};
     matrix.resize(count, n);
-    maxValue = std::numeric_limits<double>::lowest();
-    std::vector<std::complex<double>> segment(n), spectrum(n);
-    for (uint64_t c = 0; c < count; ++c) {
-        const uint64_t s = c * uint64_t(hop) + uint64_t(first);
-        for (uint32_t j = 0; j < n; ++j)
-            segment[j] = std::complex<double>(w[j] * iSamples[s + j], w[j] * qSamples[s + j]);
-        fft(e, segment.data(), spectrum.data());
-        double* column = matrix.column(c);
-        for (uint32_t k = 0; k < n; ++k) {
-            const uint32_t f = (n / 2 + k) % n;
-            const double a = std::abs(spectrum[f]);
-            const double p = a * a / nSquared;
-            const double value = 10.0 * std::log10(p / q + epsilon);
-            column[k] = value;
-            if (maxValue < value)
-                maxValue = value;
+
+    // Columns are independent: contiguous runs of them go to separate threads,
+    // and the per-run maxima are merged in column order with the same strict
+    // comparison, which gives the value a single pass would.
+    const uint64_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const uint64_t threads = std::clamp<uint64_t>(count / minColumnsPerThread, 1, cores);
+    std::vector<double> maxima(threads, std::numeric_limits<double>::lowest());
+    std::vector<std::exception_ptr> errors(threads);
+    auto runPart = [&](uint64_t t) {
+        try {
+            maxima[t] = computeColumns(job, matrix, count * t / threads, count * (t + 1) / threads);
+        } catch (...) {
+            errors[t] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (uint64_t t = 1; t < threads; ++t) {
+        try {
+            workers.emplace_back(runPart, t);
+        } catch (const std::system_error&) {
+            runPart(t); // no thread to be had: do that run here
         }
     }
+    runPart(0);
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& error : errors) {
+        if (error) {
+            matrix.clear();
+            std::rethrow_exception(error);
+        }
+    }
+    double largest = std::numeric_limits<double>::lowest();
+    for (double m : maxima) {
+        if (largest < m)
+            largest = m;
+    }
+    maxValue = largest;
 }

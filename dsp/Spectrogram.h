@@ -5,6 +5,7 @@
 #include "dsp/ColumnMatrix.h"
 
 #include <cstdint>
+#include <vector>
 
 class Recording;
 
@@ -20,6 +21,9 @@ public:
     // non-empty recording; throws std::runtime_error when I and Q differ in
     // length, leaving the matrix as it was.
     void compute();
+    // What compute() does, on the given sequences and sample rate instead of
+    // the recording's (same checks, same error).
+    void computeSamples(const std::vector<double>& iSamples, const std::vector<double>& qSamples, double sampleRate);
 
     // columns().size() columns of fftSize() values; columns()[c][k] is row k
     // of column c, columns().column(c) a pointer to its contiguous values.

@@ -1,0 +1,56 @@
+#pragma once
+// Working state for repeated radix-2 transforms of one size: split real and
+// imaginary buffers, the twiddle tables and a scratch area, reused from call to
+// call. Not shared between threads; each thread keeps its own.
+
+#include <complex>
+#include <cstdint>
+#include <vector>
+
+class FftWork
+{
+public:
+    // N = 2^exponent; throws std::invalid_argument when exponent > maxFftExponent.
+    // simd selects the AVX2 kernels (only honoured where the processor has them);
+    // both paths give the same bits.
+    explicit FftWork(uint32_t exponent, bool simd = simdAvailable());
+
+    static bool simdAvailable();
+
+    uint32_t size() const { return n; }
+    uint32_t exponent() const { return e; }
+
+    // The natural-order input for transformInput(): N real parts, N imaginary parts.
+    double* inputRe() { return inRe.data(); }
+    double* inputIm() { return inIm.data(); }
+
+    // Transforms inputRe()/inputIm() (left unchanged) into re()/im().
+    void transformInput();
+    // Transforms the N values at in (left unchanged) into re()/im().
+    void transform(const std::complex<double>* in);
+    // Copies the last result to out as complex values.
+    void store(std::complex<double>* out) const;
+
+    // The last result in natural bin order.
+    const double* re() const { return outRe.data(); }
+    const double* im() const { return outIm.data(); }
+
+private:
+    template <typename Source>
+    void run(const Source& source);
+    template <typename Source>
+    void runPortable(const Source& source);
+
+    const double* twiddleRe(uint32_t level) const;
+    const double* twiddleIm(uint32_t level) const;
+
+    uint32_t e;
+    uint32_t n;
+    bool simd;
+    std::vector<double> inRe, inIm;
+    std::vector<double> outRe, outIm;
+    // Twiddles of the levels above the shared cache, same layout as the cache.
+    std::vector<double> ownRe, ownIm;
+    // Scratch of the portable path, allocated on first use.
+    std::vector<std::complex<double>> scratchA, scratchB;
+};
