@@ -3,15 +3,16 @@
 // bottom to top) with frequency and time axes and a colour bar in dB/Hz relative
 // to the strongest value.
 
+#include "dsp/Spectrogram.h"
+
+#include <QColor>
 #include <QImage>
 #include <QWidget>
 
 #include <cstdint>
-#include <memory>
 #include <mutex>
 
 class Recording;
-class Spectrogram;
 
 class SpectrogramView : public QWidget
 {
@@ -54,7 +55,7 @@ private:
     QColor mapColor(double value, double low, double high) const;
 
     Recording* recording;
-    std::unique_ptr<Spectrogram> spectrogram;
+    Spectrogram spectrogram;
     double rangeDb = 40.0;
     double timeStart = 0;
     double timeStop = 2.220446049250313e-16;
@@ -65,4 +66,7 @@ private:
     bool mirror = false;
     std::mutex imageMutex;
     QImage image;
+    // Orientation the image was last built or flipped in; painting flips it in
+    // place when `mirror` has changed since, instead of copying it every time.
+    bool imageMirrored = false;
 };

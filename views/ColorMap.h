@@ -1,0 +1,16 @@
+#pragma once
+// The spectrogram's colour scale: five stops from dark violet through blue and
+// green to yellow.
+
+#include <QRgb>
+
+#include <cstddef>
+
+// Colour of v on the scale low ... high as an opaque RGB32 pixel. t = (v - low) /
+// (high - low) is limited to 0 ... 1 (NaN counts as 1, the top colour); channels
+// are interpolated linearly between the stops and truncated.
+QRgb mapColorRgb(double v, double low, double high);
+
+// Bottom of the colour scale: trunc(top - rangeDb), saturated to the int range
+// (NaN gives top - 40, the default range).
+int scaleBottom(int top, double rangeDb);

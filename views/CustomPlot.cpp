@@ -1,0 +1,154 @@
+// Line-plot widget: ranges, cached curve raster, axes, ticks and titles.
+
+#include "views/CustomPlot.h"
+
+#include "views/CurveRaster.h"
+#include "views/PlotMath.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+constexpr int minimumPlotWidth = 300;
+constexpr int minimumPlotHeight = 180;
+constexpr int tickLength = 5;
+
+// A zero extent (all values equal) is opened up around the value so that the
+// mappings have something to divide by: by a tenth of the value, or by 1 around
+// zero and around values too small for a tenth of them to register.
+void widenZeroExtent(double& low, double& high)
+{
+    if (low != high)
+        return;
+    const double v = low;
+    const double d = std::fabs(v) < 1e-300 ? 1.0 : std::fabs(v) * 0.1;
+    low = v - d;
+    high = v + d;
+    if (!std::isfinite(low))
+        low = v;
+    if (!std::isfinite(high))
+        high = v;
+}
+
+} // namespace
+
+CustomPlot::CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* parent)
+    : QWidget(parent), xLabel(xLabel), yLabel(yLabel)
+{
+    setMinimumWidth(minimumPlotWidth);
+    setMinimumHeight(minimumPlotHeight);
+}
+
+void CustomPlot::setData(const std::vector<double>& x, const std::vector<double>& y, bool symmetric)
+{
+    if (x.size() != y.size())
+        throw std::invalid_argument("X and Y vectors must have the same length");
+    xData = x;
+    yData = y;
+
+    // Ranges over the points whose both coordinates are finite; first found
+    // minimum and maximum.
+    hasFiniteData = false;
+    for (size_t k = 0; k < xData.size(); ++k) {
+        const double xv = xData[k];
+        const double yv = yData[k];
+        if (!std::isfinite(xv) || !std::isfinite(yv))
+            continue;
+        if (!hasFiniteData) {
+            xMin = xMax = xv;
+            yMin = yMax = yv;
+            hasFiniteData = true;
+            continue;
+        }
+        if (xv < xMin)
+            xMin = xv;
+        if (xv > xMax)
+            xMax = xv;
+        if (yv < yMin)
+            yMin = yv;
+        if (yv > yMax)
+            yMax = yv;
+    }
+    if (hasFiniteData) {
+        if (symmetric && yMin < 0 && yMax > 0) {
+            if (-yMin > yMax)
+                yMax = -yMin;
+            else
+                yMin = -yMax;
+        }
+        widenZeroExtent(xMin, xMax);
+        widenZeroExtent(yMin, yMax);
+    }
+    renderCurve();
+    update();
+}
+
+void CustomPlot::renderCurve()
+{
+    plotRect = rect().adjusted(marginLeft, marginTop, -marginRight, -marginBottom);
+    const int w = plotRect.width();
+    const int h = plotRect.height();
+    if (w <= 0 || h <= 0) {
+        image = QImage();
+        return;
+    }
+    if (!hasFiniteData) {
+        image = QImage(w, h, QImage::Format_RGB32);
+        image.fill(backgroundColor);
+        return;
+    }
+    image = renderCurveImage(xData.data(), yData.data(), xData.size(),
+                             CurveFrame{xMin, xMax, yMin, yMax, w, h}, backgroundColor, curveColor);
+}
+
+void CustomPlot::paintEvent(QPaintEvent*)
+{
+    if (xData.empty() || yData.empty())
+        return;
+    const int W = width();
+    const int H = height();
+    const int w = plotRect.width();
+    const int h = plotRect.height();
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawImage(plotRect.topLeft(), image);
+    painter.setPen(QPen(QColor(axisColor)));
+
+    if (hasFiniteData) {
+        for (const AxisTick& tick : valueAxisTicks(yMin, yMax, h, marginTop)) {
+            painter.drawLine(marginLeft - tickLength, tick.position, marginLeft, tick.position);
+            painter.drawText(QRect(0, tick.position - 10, marginLeft - 10, 20),
+                             Qt::AlignRight | Qt::AlignVCenter, tick.label);
+        }
+        const int axisY = H - marginBottom;
+        for (const AxisTick& tick : timeAxisTicks(xMin, xMax, w, marginLeft)) {
+            painter.drawLine(tick.position, axisY, tick.position, axisY + tickLength);
+            painter.drawText(QRect(tick.position - 40, axisY + 10, 80, 20), Qt::AlignCenter,
+                             tick.label);
+        }
+    }
+
+    painter.save();
+    painter.translate(5, H / 2);
+    painter.rotate(-90);
+    painter.drawText(QRect(marginBottom - H / 2, 0, H - marginTop - marginBottom, 15),
+                     Qt::AlignCenter, yLabel);
+    painter.restore();
+    painter.drawText(QRect(marginLeft, H - 20, w, 20), Qt::AlignCenter, xLabel);
+
+    painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
+    painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
+}
+
+void CustomPlot::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    renderCurve();
+    update();
+}

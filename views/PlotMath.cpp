@@ -1,0 +1,261 @@
+// Axis ticks, label texts, sample ranges and the power curve.
+
+#include "views/PlotMath.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+int truncToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+namespace {
+
+bool validTickArguments(double low, double high, double step)
+{
+    return std::isfinite(low) && std::isfinite(high) && std::isfinite(step) && step > 0;
+}
+
+// Repeated subtraction and addition can leave a residue such as 2.78e-17 where
+// zero is meant; such a tick is labelled as zero.
+double snapToZero(double value, double step)
+{
+    return std::fabs(value) < std::fabs(step) * 1e-6 ? 0.0 : value;
+}
+
+// The tick step as a power of ten: 10^floor(log10(range)).
+double decade(double range)
+{
+    return std::pow(10.0, std::floor(std::log10(range)));
+}
+
+bool zeroExtent(double low, double high)
+{
+    return std::isfinite(low) && low == high;
+}
+
+} // namespace
+
+std::vector<double> ticksDown(double low, double high, double step)
+{
+    std::vector<double> values;
+    if (!validTickArguments(low, high, step))
+        return values;
+    for (double v = high; v >= low && values.size() < maxTicks;) {
+        values.push_back(v);
+        const double next = v - step;
+        if (next == v)
+            break;
+        v = next;
+    }
+    return values;
+}
+
+std::vector<double> ticksUp(double low, double high, double step)
+{
+    std::vector<double> values;
+    if (!validTickArguments(low, high, step))
+        return values;
+    for (double v = low; v <= high && values.size() < maxTicks;) {
+        values.push_back(v);
+        const double next = v + step;
+        if (next == v)
+            break;
+        v = next;
+    }
+    return values;
+}
+
+QString valueTickLabel(double value, double step)
+{
+    const double v = snapToZero(value, step);
+    const double m = std::fabs(std::log10(std::fabs(v) + powerFloor));
+    if (v == 0)
+        return QString::number(v, 'f', 0);
+    if (m > 3)
+        return QString::number(v, 'e', 2);
+    const double magnitude = std::fabs(v);
+    int precision;
+    if (magnitude >= 0.1)
+        precision = std::max(0, truncToInt(2 - std::floor(m)));
+    else
+        // Two significant digits: 0.050, 0.0050, 0.0010.
+        precision = 1 - static_cast<int>(std::floor(std::log10(magnitude)));
+    return QString::number(v, 'f', precision);
+}
+
+QString exponentTickLabel(double value, double step)
+{
+    return QString::number(snapToZero(value, step), 'e', 2);
+}
+
+std::vector<AxisTick> valueAxisTicks(double yMin, double yMax, int length, int offset)
+{
+    std::vector<AxisTick> ticks;
+    if (zeroExtent(yMin, yMax)) {
+        ticks.push_back({yMin, offset + length / 2, valueTickLabel(yMin, std::fabs(yMin))});
+        return ticks;
+    }
+    const double range = yMax - yMin;
+    if (!std::isfinite(range) || range <= 0)
+        return ticks;
+    double step = decade(range);
+    if (range <= 2 * step)
+        step /= 2;
+    const double low = yMin == 0 ? 0 : std::ceil(yMin / step) * step;
+    const double high = yMax == 0 ? 0 : std::floor(yMax / step) * step;
+    for (double v : ticksDown(low, high, step)) {
+        const int py = truncToInt((yMax - v) / range * length + offset);
+        ticks.push_back({v, py, valueTickLabel(v, step)});
+    }
+    return ticks;
+}
+
+std::vector<AxisTick> frequencyAxisTicks(double start, double stop, int length, int offset)
+{
+    std::vector<AxisTick> ticks;
+    if (zeroExtent(start, stop)) {
+        ticks.push_back({start, offset + length / 2, exponentTickLabel(start, std::fabs(start))});
+        return ticks;
+    }
+    const double range = stop - start;
+    if (!std::isfinite(range) || range <= 0)
+        return ticks;
+    const double step = decade(range);
+    const double low = start == 0 ? 0 : std::ceil(start / step) * step;
+    const double high = stop == 0 ? 0 : std::floor(stop / step) * step;
+    for (double v : ticksDown(low, high, step)) {
+        const int py = truncToInt((stop - v) / range * length + offset);
+        ticks.push_back({v, py, exponentTickLabel(v, step)});
+    }
+    return ticks;
+}
+
+std::vector<AxisTick> timeAxisTicks(double first, double last, int length, int offset)
+{
+    std::vector<AxisTick> ticks;
+    if (zeroExtent(first, last)) {
+        ticks.push_back({first, offset + length / 2, exponentTickLabel(first, std::fabs(first))});
+        return ticks;
+    }
+    const double range = last - first;
+    if (!std::isfinite(range) || range <= 0)
+        return ticks;
+    const double step = decade(range) / 2;
+    const double low = std::ceil(first / step) * step;
+    const double high = std::floor(last / step) * step;
+    for (double v : ticksUp(low, high, step)) {
+        const int px = truncToInt((v - first) * length / range + offset);
+        ticks.push_back({v, px, exponentTickLabel(v, step)});
+    }
+    return ticks;
+}
+
+SampleRange sampleRange(double fs, uint32_t count, double startTime, double stopTime)
+{
+    // Clamped in double before any conversion: a NaN, negative or too large
+    // index never reaches an integer type.
+    auto clampIndex = [count](double index) -> uint32_t {
+        if (!(index > 0))
+            return 0;
+        if (index >= static_cast<double>(count))
+            return count;
+        return static_cast<uint32_t>(index);
+    };
+    const uint32_t first = clampIndex(std::floor(fs * startTime));
+    const uint32_t end = clampIndex(std::ceil(fs * stopTime) + 1.0);
+    return {first, std::max(first, end)};
+}
+
+std::vector<double> sampleTimes(const SampleRange& range, double fs)
+{
+    std::vector<double> t(range.size());
+    for (uint32_t k = 0; k < range.size(); ++k)
+        t[k] = static_cast<double>(range.first + k) / fs;
+    return t;
+}
+
+namespace {
+
+double milliwattDb(double watts)
+{
+    return 10 * std::log10(watts / 0.001 + powerFloor);
+}
+
+} // namespace
+
+std::vector<double> powerCurve(const double* i, const double* q, size_t n, uint32_t window,
+                               double fullScaleValue, double fullScaleVoltage,
+                               double inputImpedance)
+{
+    const double fs = fullScaleValue;
+    const double v = fullScaleVoltage;
+    const double r = inputImpedance;
+    std::vector<double> p(n);
+    for (size_t k = 0; k < n; ++k)
+        p[k] = v * v * ((q[k] * q[k] + i[k] * i[k]) / (fs * fs)) / 2 / r;
+
+    std::vector<double> d(n, 0.0);
+    if (n == 0)
+        return d;
+    if (window <= 1) {
+        for (size_t k = 0; k < n; ++k)
+            d[k] = milliwattDb(p[k]);
+        return d;
+    }
+    const size_t w = window;
+    if (n <= w) {
+        double sum = 0.0;
+        for (size_t k = 0; k < n; ++k)
+            sum += p[k];
+        std::fill(d.begin(), d.end(), milliwattDb(sum / static_cast<double>(n)));
+        return d;
+    }
+
+    // Windows start at j0 = 0 ... n - w - 1. Cut the samples into blocks of w: a
+    // window either is a whole block (summed left to right, as the plain sum) or
+    // is the tail of block b plus the head of block b + 1. Tails are summed right
+    // to left per block, heads left to right as the window advances; all terms
+    // have the same sign, so nothing cancels and every window sum stays within a
+    // few ulps of the plain one.
+    const size_t h = w / 2 - 1;
+    const size_t windows = n - w;
+    std::vector<double> tail(w);
+    const double wd = static_cast<double>(w);
+    for (size_t blockStart = 0; blockStart < windows; blockStart += w) {
+        const size_t blockEnd = std::min(blockStart + w, n); // exclusive
+        double acc = 0.0;
+        for (size_t j = blockEnd; j-- > blockStart;) {
+            acc = p[j] + acc;
+            tail[j - blockStart] = acc;
+        }
+        double head = 0.0; // p[blockEnd] ... p[j0 + w - 1], left to right
+        const size_t lastStart = std::min(blockStart + w, windows);
+        for (size_t j0 = blockStart; j0 < lastStart; ++j0) {
+            double sum;
+            if (j0 == blockStart) {
+                // The whole block, added in index order like the plain sum.
+                sum = 0.0;
+                for (size_t j = blockStart; j < blockEnd; ++j)
+                    sum += p[j];
+            } else {
+                head += p[j0 + w - 1];
+                sum = tail[j0 - blockStart] + head;
+            }
+            d[j0 + h] = milliwattDb(sum / wd);
+        }
+    }
+    for (size_t k = 0; k < h; ++k)
+        d[k] = d[h];
+    for (size_t k = h + windows; k < n; ++k)
+        d[k] = d[h + windows - 1];
+    return d;
+}

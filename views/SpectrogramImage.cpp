@@ -1,0 +1,110 @@
+// Band edges and the colour image of the spectrogram.
+
+#include "views/SpectrogramImage.h"
+
+#include "views/ColorMap.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Bin index from a rounded position, kept within 0 ... N - 1.
+int clampBin(double k, uint32_t N, int whenNan)
+{
+    if (std::isnan(k))
+        return whenNan;
+    const double top = static_cast<double>(N - 1);
+    if (k <= 0)
+        return 0;
+    if (k >= top)
+        return static_cast<int>(N - 1);
+    return static_cast<int>(k);
+}
+
+double binFrequency(int bin, double fs, uint32_t N)
+{
+    if (N < 2)
+        return 0;
+    return bin * fs / static_cast<double>(N - 1) - fs / 2;
+}
+
+// Image columns are filled in tiles, so that reading the matrix column by column
+// and writing the image row by row both stay within the cache.
+constexpr size_t tileColumns = 64;
+
+} // namespace
+
+BandEdge startBandEdge(double fs, uint32_t N, double hertz)
+{
+    if (N == 0)
+        return {0, 0};
+    const double k = std::floor((fs / 2 + hertz) / fs * static_cast<double>(N - 1));
+    const int bin = clampBin(k, N, 0);
+    return {bin, binFrequency(bin, fs, N)};
+}
+
+BandEdge stopBandEdge(double fs, uint32_t N, int hertz)
+{
+    if (N == 0)
+        return {0, 0};
+    const double k = std::ceil((fs / 2 + hertz) / fs * static_cast<double>(N - 1));
+    const int bin = clampBin(k, N, static_cast<int>(N - 1));
+    return {bin, binFrequency(bin, fs, N)};
+}
+
+QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
+                        double low, double high, bool mirrored, size_t byteBudget)
+{
+    if (columns.empty() || firstBin < 0 || lastBin < firstBin)
+        return QImage();
+    const size_t cols = columns.size();
+    const size_t rows = static_cast<size_t>(lastBin - firstBin) + 1;
+    const size_t rowBytes = rows * sizeof(QRgb);
+    const size_t widthLimit = std::max<size_t>(1, byteBudget / rowBytes);
+    const size_t width = std::min(cols, widthLimit);
+    if (width > static_cast<size_t>(INT32_MAX) || rows > static_cast<size_t>(INT32_MAX))
+        return QImage();
+    QImage image(static_cast<int>(width), static_cast<int>(rows), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+
+    // Per image column, a pointer to its values from firstBin upward: straight
+    // into the matrix, or into `merged` when several columns are combined.
+    const bool merging = width < cols;
+    std::vector<double> merged(merging ? tileColumns * rows : 0);
+    const double* tile[tileColumns];
+    uchar* bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+
+    for (size_t x0 = 0; x0 < width; x0 += tileColumns) {
+        const size_t count = std::min(tileColumns, width - x0);
+        for (size_t t = 0; t < count; ++t) {
+            const size_t x = x0 + t;
+            if (!merging) {
+                tile[t] = columns[x] + firstBin;
+                continue;
+            }
+            const size_t begin = x * cols / width;
+            const size_t end = (x + 1) * cols / width;
+            double* out = merged.data() + t * rows;
+            std::copy_n(columns[begin] + firstBin, rows, out);
+            for (size_t c = begin + 1; c < end; ++c) {
+                const double* in = columns[c] + firstBin;
+                for (size_t r = 0; r < rows; ++r) {
+                    const double v = in[r];
+                    if (!(std::isnan(out[r]) || v <= out[r]))
+                        out[r] = v;
+                }
+            }
+            tile[t] = out;
+        }
+        for (size_t j = 0; j < rows; ++j) {
+            const size_t r = mirrored ? j : rows - 1 - j;
+            QRgb* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(j) * bytesPerLine) + x0;
+            for (size_t t = 0; t < count; ++t)
+                line[t] = mapColorRgb(tile[t][r], low, high);
+        }
+    }
+    return image;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The spectrogram view's computations: frequency band edges to FFT bins, and
+// the colour image of the matrix columns over a band of bins.
+
+#include <QImage>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A band edge: the bin chosen for it and that bin's frequency in Hz, reckoned as
+// bin * fs / (N - 1) - fs / 2 (bin 0 at -fs/2, bin N - 1 at +fs/2).
+struct BandEdge
+{
+    int bin;
+    double frequency;
+};
+
+// The bin at or below `hertz`: trunc(floor((fs/2 + hertz) / fs * (N - 1))), kept
+// within 0 ... N - 1 (NaN gives bin 0).
+BandEdge startBandEdge(double fs, uint32_t N, double hertz);
+// The bin at or above `hertz`: trunc(ceil((fs/2 + hertz) / fs * (N - 1))), kept
+// within 0 ... N - 1 (NaN gives bin N - 1).
+BandEdge stopBandEdge(double fs, uint32_t N, int hertz);
+
+// Largest colour image the view builds: beyond it the time columns are merged.
+constexpr size_t spectrogramImageBudget = size_t(256) << 20;
+
+// The colour image of bins firstBin ... lastBin of the given columns (each a
+// pointer to its values, indexed by bin), coloured on the scale low ... high.
+// One image column per matrix column, earliest left; row 0 holds lastBin, or
+// firstBin when `mirrored`. When cols x rows RGB32 pixels would exceed
+// `byteBudget`, neighbouring columns are merged, each image column holding the
+// per-bin maximum (NaN counting as the largest) of the columns it stands for, so
+// that no short burst disappears. A null image when there is nothing to show.
+QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
+                        double low, double high, bool mirrored,
+                        size_t byteBudget = spectrogramImageBudget);

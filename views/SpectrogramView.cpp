@@ -1,0 +1,199 @@
+// Spectrogram image with frequency and time axes and a colour bar.
+
+#include "views/SpectrogramView.h"
+
+#include "io/Recording.h"
+#include "views/ColorMap.h"
+#include "views/PlotMath.h"
+#include "views/SpectrogramImage.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <cstdint>
+
+namespace {
+
+constexpr int marginLeft = 110;
+constexpr int marginTop = 20;
+constexpr int marginRight = 80;
+constexpr int marginBottom = 50;
+constexpr int tickLength = 5;
+// The colour bar: 20 pixels wide, 30 pixels in from the right edge, 20 pixels
+// shorter than the plot at the top and at the bottom.
+constexpr int barWidth = 20;
+constexpr int barRightInset = 50;
+constexpr int barInset = 20;
+
+} // namespace
+
+SpectrogramView::SpectrogramView(Recording* recording, QWidget* parent)
+    : QWidget(parent), recording(recording), spectrogram(recording)
+{
+    lastBin = static_cast<int>(spectrogram.fftSize() - 1);
+    setMinimumSize(500, 250);
+}
+
+SpectrogramView::~SpectrogramView() = default;
+
+void SpectrogramView::setTimeRange(double startTime, double stopTime)
+{
+    timeStart = startTime;
+    timeStop = stopTime;
+    spectrogram.setTimeRange(startTime, stopTime);
+}
+
+void SpectrogramView::recompute()
+{
+    spectrogram.compute();
+}
+
+uint32_t SpectrogramView::fftSize() const
+{
+    return spectrogram.fftSize();
+}
+
+double SpectrogramView::overlap() const
+{
+    return spectrogram.overlap();
+}
+
+void SpectrogramView::setOverlap(double fraction)
+{
+    spectrogram.setOverlap(fraction);
+}
+
+void SpectrogramView::setFftExponent(int exponent)
+{
+    spectrogram.setFftSizeExponent(static_cast<uint32_t>(exponent));
+}
+
+void SpectrogramView::setRange(double db)
+{
+    rangeDb = db;
+}
+
+void SpectrogramView::setStartFrequency(double hertz)
+{
+    const BandEdge edge = startBandEdge(static_cast<double>(recording->sampleRate()),
+                                        spectrogram.fftSize(), hertz);
+    firstBin = edge.bin;
+    startFrequency = edge.frequency;
+}
+
+void SpectrogramView::setStopFrequency(int hertz)
+{
+    const BandEdge edge = stopBandEdge(static_cast<double>(recording->sampleRate()),
+                                       spectrogram.fftSize(), hertz);
+    lastBin = edge.bin;
+    stopFrequency = edge.frequency;
+}
+
+void SpectrogramView::setMirror(bool mirrored)
+{
+    mirror = mirrored;
+}
+
+void SpectrogramView::rebuildImage()
+{
+    const ColumnMatrix& matrix = spectrogram.columns();
+    // Bins beyond the matrix's own rows (a band set for another FFT size) are
+    // never read.
+    const int rowsInMatrix = static_cast<int>(std::min<size_t>(matrix.rows(), INT32_MAX));
+    const int first = std::min(firstBin, rowsInMatrix - 1);
+    const int last = std::min(lastBin, rowsInMatrix - 1);
+    if (matrix.empty() || first < 0 || last < first) {
+        update();
+        return;
+    }
+    std::vector<const double*> columns(matrix.size());
+    for (size_t c = 0; c < matrix.size(); ++c)
+        columns[c] = matrix.column(c);
+    {
+        std::lock_guard<std::mutex> lock(imageMutex);
+        const int top = spectrogram.maxPower();
+        const int bottom = scaleBottom(top, rangeDb);
+        QImage built = spectrogramImage(columns, first, last, static_cast<double>(bottom),
+                                        static_cast<double>(top), mirror);
+        if (!built.isNull()) {
+            image = std::move(built);
+            imageMirrored = mirror;
+        }
+    }
+    update();
+}
+
+QColor SpectrogramView::mapColor(double value, double low, double high) const
+{
+    return QColor::fromRgb(mapColorRgb(value, low, high));
+}
+
+void SpectrogramView::paintEvent(QPaintEvent*)
+{
+    const int W = width();
+    const int H = height();
+    const int plotWidth = W - marginLeft - marginRight;
+    const int plotHeight = H - marginTop - marginBottom;
+    const QRect plotRect(marginLeft, marginTop, plotWidth, plotHeight);
+    const int top = spectrogram.maxPower();
+    const int bottom = scaleBottom(top, rangeDb);
+
+    QPainter painter(this);
+    std::lock_guard<std::mutex> lock(imageMutex);
+    if (image.isNull())
+        return;
+
+    if (imageMirrored != mirror) {
+        image.mirror(false, true);
+        imageMirrored = mirror;
+    }
+    painter.drawImage(plotRect, image);
+
+    painter.setPen(QPen(Qt::white));
+    painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
+    painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
+
+    for (const AxisTick& tick :
+         frequencyAxisTicks(startFrequency, stopFrequency, plotHeight, marginTop)) {
+        painter.drawLine(marginLeft - tickLength, tick.position, marginLeft, tick.position);
+        painter.drawText(QRect(0, tick.position - 10, marginLeft - 10, 20),
+                         Qt::AlignRight | Qt::AlignVCenter, tick.label);
+    }
+    const int axisY = H - marginBottom;
+    for (const AxisTick& tick : timeAxisTicks(timeStart, timeStop, plotWidth, marginLeft)) {
+        painter.drawLine(tick.position, axisY, tick.position, axisY + tickLength);
+        painter.drawText(QRect(tick.position - 40, axisY + 10, 80, 20), Qt::AlignCenter,
+                         tick.label);
+    }
+
+    painter.save();
+    painter.translate(5, H / 2);
+    painter.rotate(-90);
+    painter.drawText(QRect(marginBottom - H / 2, 0, plotHeight, 15), Qt::AlignCenter,
+                     "Frequency (Hz)");
+    painter.restore();
+    painter.drawText(QRect(marginLeft, H - 20, plotWidth, 20), Qt::AlignCenter, "Time (s)");
+
+    const int barX = W - barRightInset;
+    const int barTop = marginTop + barInset;
+    const int barHeight = plotHeight - 2 * barInset;
+    const double span = static_cast<double>(static_cast<int64_t>(top) - bottom);
+    for (int i = 0; i < barHeight; ++i) {
+        const double value = span * (1 - static_cast<double>(i) / barHeight) + bottom;
+        painter.fillRect(QRect(barX, barTop + i, barWidth, 1),
+                         mapColor(value, static_cast<double>(bottom), static_cast<double>(top)));
+    }
+    painter.drawRect(QRect(barX, barTop, barWidth, barHeight));
+
+    painter.drawText(QRect(W - marginRight, 15, marginRight, 20), Qt::AlignCenter, "0 dB/Hz");
+    painter.drawText(QRect(W - marginRight, H - 65, marginRight, 20), Qt::AlignCenter,
+                     QString::number(static_cast<double>(static_cast<int64_t>(bottom) - top), 'f', 0)
+                         + " dB/Hz");
+}
+
+void SpectrogramView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    update();
+}

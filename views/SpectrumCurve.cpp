@@ -1,0 +1,57 @@
+// Centring, dB conversion and band cut of the spectrum view's curve.
+
+#include "views/SpectrumCurve.h"
+
+#include "views/PlotMath.h"
+
+#include <cmath>
+
+std::vector<double> centredDb(const std::vector<double>& power)
+{
+    const size_t n = power.size();
+    if (n < 2)
+        return {};
+    const size_t h = n / 2;
+    std::vector<double> r(n);
+    for (size_t j = 0; j < h; ++j)
+        r[j] = 10 * std::log10(power[h + j] + powerFloor);
+    for (size_t j = 0; j < h; ++j)
+        r[h + j] = 10 * std::log10(power[j] + powerFloor);
+    return r;
+}
+
+SpectrumBand spectrumBand(uint32_t sampleRate, uint32_t N, double startFrequency,
+                          double stopFrequency)
+{
+    if (N < 2)
+        return {0, 0};
+    const double fs = static_cast<double>(sampleRate);
+    const double half = static_cast<double>(sampleRate / 2);
+    const double top = static_cast<double>(N - 1);
+    const double first = std::floor((startFrequency + half) / fs * top);
+    const double last = std::ceil((stopFrequency + half) / fs * top);
+    if (std::isnan(first) || std::isnan(last) || last < 0 || first > top || last < first)
+        return {0, 0};
+    const uint32_t kS = first < 0 ? 0 : static_cast<uint32_t>(first);
+    const uint32_t kE = last > top ? N - 1 : static_cast<uint32_t>(last);
+    return {kS, kE - kS + 1};
+}
+
+SpectrumCurve spectrumCurve(const std::vector<double>& power, uint32_t sampleRate,
+                            double startFrequency, double stopFrequency)
+{
+    SpectrumCurve curve;
+    const std::vector<double> r = centredDb(power);
+    const uint32_t N = static_cast<uint32_t>(r.size());
+    const SpectrumBand band = spectrumBand(sampleRate, N, startFrequency, stopFrequency);
+    const double fs = static_cast<double>(sampleRate);
+    const double h = static_cast<double>(N / 2);
+    const double size = static_cast<double>(N);
+    curve.frequency.resize(band.count);
+    curve.power.resize(band.count);
+    for (uint32_t l = 0; l < band.count; ++l) {
+        curve.frequency[l] = (static_cast<double>(band.firstBin + l) - h) / size * fs;
+        curve.power[l] = r[band.firstBin + l];
+    }
+    return curve;
+}
