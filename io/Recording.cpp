@@ -15,6 +15,7 @@
 #include <fstream>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -173,6 +174,15 @@ void Recording::assign(uint32_t sampleRate, std::vector<double> i, std::vector<d
     if (i.size() > std::numeric_limits<uint32_t>::max())
         throw std::invalid_argument("Too many samples for one recording");
     commit(sampleRate, i, q);
+}
+
+void Recording::swap(Recording& other) noexcept
+{
+    std::swap(loaded, other.loaded);
+    std::swap(rate, other.rate);
+    std::swap(count, other.count);
+    iData.swap(other.iData);
+    qData.swap(other.qData);
 }
 
 void Recording::commit(uint32_t sampleRate, std::vector<double>& i, std::vector<double>& q)

@@ -43,6 +43,10 @@ public:
     // 2^32 - 1 samples, leaving the recording unchanged.
     void assign(uint32_t sampleRate, std::vector<double> i, std::vector<double> q);
 
+    // Exchanges the whole contents (flag, rate, count, sequences) with other
+    // without copying samples: a recording read on the side can replace this one.
+    void swap(Recording& other) noexcept;
+
 private:
     // Makes a fully read recording the current one; a failed load never gets here,
     // so it leaves the previous recording as it was.

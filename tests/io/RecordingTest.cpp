@@ -169,4 +169,21 @@ TEST(Assign, ReplacesTheRecordingOrRefusesMismatchedSequences)
     EXPECT_EQ(recording.qSamples(), (std::vector<double>{3.0, 4.0}));
 }
 
+TEST(Swap, ExchangesWholeRecordingsWithoutCopying)
+{
+    Recording loaded;
+    loaded.assign(8000, {1.0, 2.0}, {3.0, 4.0});
+    const double* samples = loaded.iSamples().data();
+    Recording empty;
+    empty.swap(loaded);
+    EXPECT_TRUE(empty.isLoaded());
+    EXPECT_EQ(empty.sampleRate(), 8000u);
+    EXPECT_EQ(empty.sampleCount(), 2u);
+    EXPECT_EQ(empty.iSamples().data(), samples);
+    EXPECT_EQ(empty.qSamples(), (std::vector<double>{3.0, 4.0}));
+    EXPECT_FALSE(loaded.isLoaded());
+    EXPECT_EQ(loaded.sampleCount(), 0u);
+    EXPECT_TRUE(loaded.iSamples().empty());
+}
+
 } // namespace
