@@ -3,6 +3,7 @@
 
 #include "io/Recording.h"
 
+#include "io/InputFile.h"
 #include "io/MemoryCheck.h"
 #include "io/SampleFormat.h"
 
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <stdexcept>
@@ -197,11 +197,7 @@ void Recording::commit(uint32_t sampleRate, std::vector<double>& i, std::vector<
 void Recording::loadWav(const std::string& path)
 {
     std::ifstream file;
-    file.rdbuf()->pubsetbuf(nullptr, 0);
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(path, ignored))
-        file.open(path, std::ios::binary);
-    if (!file.is_open())
+    if (!openInputFile(file, path, true))
         fail("Failed to open file");
     file.seekg(0, std::ios::end);
     const std::streamoff end = file.tellg();
@@ -255,7 +251,9 @@ void Recording::loadWav(const std::string& path)
 
 void Recording::loadSigmf(const std::string& metaPath)
 {
-    std::ifstream metaFile(metaPath);
+    // A file that cannot be opened reads as empty input: the library's parse error.
+    std::ifstream metaFile;
+    openInputFile(metaFile, metaPath, false);
     nlohmann::json meta = nlohmann::json::parse(metaFile);
     // operator[] on a non-const document: a missing member reads as null, a
     // non-object raises the library's type error.

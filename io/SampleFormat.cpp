@@ -2,12 +2,12 @@
 
 #include "io/SampleFormat.h"
 
+#include "io/InputFile.h"
 #include "io/MemoryCheck.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <type_traits>
@@ -217,12 +217,7 @@ int32_t readBinarySamples(const std::string& path, const std::string& datatype,
                           std::vector<double>& iSamples, std::vector<double>& qSamples)
 {
     std::ifstream file;
-    // Unbuffered: every chunk is one read() straight into our buffer.
-    file.rdbuf()->pubsetbuf(nullptr, 0);
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(path, ignored))
-        file.open(path, std::ios::binary);
-    if (!file.is_open())
+    if (!openInputFile(file, path, true))
         throw std::runtime_error("Cannot open file: " + path);
 
     file.seekg(0, std::ios::end);

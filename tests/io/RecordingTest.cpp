@@ -11,6 +11,8 @@
 #include <functional>
 #include <limits>
 
+#include <sys/stat.h>
+
 namespace {
 
 TEST(LoadBinary, SampleRateIsTruncatedToWholeSamplesPerSecond)
@@ -167,6 +169,29 @@ TEST(Assign, ReplacesTheRecordingOrRefusesMismatchedSequences)
     EXPECT_THROW(recording.assign(10, {1.0}, {}), std::invalid_argument);
     EXPECT_EQ(recording.sampleRate(), 8000u);
     EXPECT_EQ(recording.qSamples(), (std::vector<double>{3.0, 4.0}));
+}
+
+TEST(LoadFromNonFiles, DirectoriesAndFifosAreRefusedWithoutBlocking)
+{
+    TempDir dir;
+    const std::string fifo = dir.path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string fifoPair = dir.path("pair.sigmf-data");
+    ASSERT_EQ(::mkfifo(fifoPair.c_str(), 0600), 0);
+    const std::string meta =
+        dir.writeText("pair.sigmf-meta", "{\"global\": {\"core:sample_rate\": 5, \"core:datatype\": \"ru8\"}}");
+    for (const std::string& path : {fifo, dir.path("")}) {
+        SCOPED_TRACE(path);
+        Recording recording;
+        EXPECT_EQ(thrownMessage([&] { recording.loadWav(path); }), "Failed to open file");
+        EXPECT_EQ(thrownMessage([&] { recording.loadBinary(path, "cf32_le", 8.0); }),
+                  "Cannot open file: " + path);
+        EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(path); })
+                      .rfind("[json.exception.parse_error.", 0),
+                  0u);
+    }
+    Recording recording;
+    EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(meta); }), "Cannot open file: " + fifoPair);
 }
 
 TEST(Swap, ExchangesWholeRecordingsWithoutCopying)
