@@ -4,6 +4,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -65,11 +66,23 @@ inline uint32_t reverseLow(uint32_t bits, uint32_t value)
     return reverse32(value) >> (32 - bits);
 }
 
+#define NORVALE_AVX2 __attribute__((target("avx2")))
+#define NORVALE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+// Where a transform reads its input: interleaved complex values or split arrays.
+// load4 gathers the values at four positions into lanes 0 ... 3.
 struct ComplexSource
 {
     const double* p;
     double re(size_t i) const { return p[2 * i]; }
     double im(size_t i) const { return p[2 * i + 1]; }
+    NORVALE_AVX2_INLINE void load4(size_t p0, size_t p1, size_t p2, size_t p3, __m256d& r, __m256d& i) const
+    {
+        const __m256d a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * p0)), _mm_loadu_pd(p + 2 * p2), 1);
+        const __m256d b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2 * p1)), _mm_loadu_pd(p + 2 * p3), 1);
+        r = _mm256_unpacklo_pd(a, b);
+        i = _mm256_unpackhi_pd(a, b);
+    }
 };
 
 struct SplitSource
@@ -78,10 +91,12 @@ struct SplitSource
     const double* q;
     double re(size_t i) const { return r[i]; }
     double im(size_t i) const { return q[i]; }
+    NORVALE_AVX2_INLINE void load4(size_t p0, size_t p1, size_t p2, size_t p3, __m256d& vr, __m256d& vi) const
+    {
+        vr = _mm256_set_pd(r[p3], r[p2], r[p1], r[p0]);
+        vi = _mm256_set_pd(q[p3], q[p2], q[p1], q[p0]);
+    }
 };
-
-#define NORVALE_AVX2 __attribute__((target("avx2")))
-#define NORVALE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 // out = a + w * b on four complex values at once, the product written out as
 // (wr*br - wi*bi) + i(wr*bi + wi*br).
@@ -110,7 +125,8 @@ NORVALE_AVX2_INLINE void transpose(__m256d& c0, __m256d& c1, __m256d& c2, __m256
 // 1 and 2 work across four blocks of four (lane l holds block l), the transpose
 // turns the lanes into natural order, and stages 3 and 4 work along the rows.
 template <typename Source>
-NORVALE_AVX2 void firstStages(const Source& src, uint32_t e, const TwiddleCache& tw, double* outRe, double* outIm)
+NORVALE_AVX2 void firstStages(const Source& src, uint32_t e, const TwiddleCache& tw, size_t qBegin, size_t qEnd,
+                              double* outRe, double* outIm)
 {
     static constexpr uint32_t rev4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
     const uint32_t shift = e - 4;
@@ -135,15 +151,11 @@ NORVALE_AVX2 void firstStages(const Source& src, uint32_t e, const TwiddleCache&
     const __m256d w4r2 = _mm256_loadu_pd(tw.re.data() + 22), w4i2 = _mm256_loadu_pd(tw.im.data() + 22);
     const __m256d w4r3 = _mm256_loadu_pd(tw.re.data() + 26), w4i3 = _mm256_loadu_pd(tw.im.data() + 26);
 
-    const size_t blocks = (size_t(1) << e) / 16;
-    for (size_t q = 0; q < blocks; ++q) {
+    for (size_t q = qBegin; q < qEnd; ++q) {
         const size_t base = shift == 0 ? 0 : reverseLow(shift, uint32_t(q));
         __m256d vr[4], vi[4];
         for (int i = 0; i < 4; ++i) {
-            const size_t p0 = base + offset[i], p1 = base + offset[4 + i];
-            const size_t p2 = base + offset[8 + i], p3 = base + offset[12 + i];
-            vr[i] = _mm256_set_pd(src.re(p3), src.re(p2), src.re(p1), src.re(p0));
-            vi[i] = _mm256_set_pd(src.im(p3), src.im(p2), src.im(p1), src.im(p0));
+            src.load4(base + offset[i], base + offset[4 + i], base + offset[8 + i], base + offset[12 + i], vr[i], vi[i]);
         }
         __m256d br[4], bi[4];
         butterfly(vr[0], vi[0], a1r0, a1i0, vr[1], vi[1], br[0], bi[0]);
@@ -326,8 +338,19 @@ void FftWork::run(const Source& source)
         runPortable(source);
         return;
     }
-    firstStages(source, e, twiddleCache(), outRe.data(), outIm.data());
+    // Stages up to blockLevels run block by block while a block is in the
+    // first-level cache; the later ones sweep the whole array.
+    constexpr uint32_t blockLevels = 10;
+    const uint32_t local = std::min(e, blockLevels);
+    const size_t blockSize = size_t(1) << local;
     uint32_t s = 5;
+    for (size_t block = 0; block < n; block += blockSize) {
+        firstStages(source, e, twiddleCache(), block / 16, (block + blockSize) / 16, outRe.data(), outIm.data());
+        for (s = 5; s + 1 <= local; s += 2) {
+            stagePair(blockSize, size_t(1) << (s - 1), twiddleRe(s), twiddleIm(s), twiddleRe(s + 1), twiddleIm(s + 1),
+                      outRe.data() + block, outIm.data() + block);
+        }
+    }
     for (; s + 1 <= e; s += 2) {
         const size_t h = size_t(1) << (s - 1);
         stagePair(n, h, twiddleRe(s), twiddleIm(s), twiddleRe(s + 1), twiddleIm(s + 1), outRe.data(), outIm.data());
