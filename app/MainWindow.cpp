@@ -1,7 +1,14 @@
 #include "app/MainWindow.h"
 
+#include "panel/ControlPanel.h"
+#include "views/AmplitudeView.h"
+#include "views/PowerView.h"
+#include "views/SpectrogramView.h"
+#include "views/SpectrumView.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -40,9 +47,37 @@ const char* const aboutText =
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
+    : MainWindow(QCoreApplication::arguments(), parent)
+{
+}
+
+MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     : QWidget(parent)
 {
-    buildFrame(nullptr, {}, {});
+    spectrogramView = new SpectrogramView(&recording, this);
+    spectrogramView->setObjectName("spectrogramView");
+    // The only view that grows vertically: it takes the spare height of its page.
+    spectrogramView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    powerView = new PowerView(&recording, this);
+    powerView->setObjectName("powerView");
+    amplitudeView = new AmplitudeView(&recording, this);
+    amplitudeView->setObjectName("amplitudeView");
+    spectrumView = new SpectrumView(&recording, this);
+    spectrumView->setObjectName("spectrumView");
+    // Both frequency displays start from the same FFT size and overlap.
+    spectrumView->setFftSize(static_cast<int>(spectrogramView->fftSize()));
+    spectrumView->setOverlap(spectrogramView->overlap());
+
+    controlPanel = new ControlPanel(&recording, spectrogramView, powerView, amplitudeView,
+                                    spectrumView, this);
+    controlPanel->setObjectName("controlPanel");
+
+    // A recording named on the command line is loaded before the window is shown;
+    // a failure shows the panel's error box and the window opens empty.
+    if (arguments.size() > 1)
+        controlPanel->loadFile(arguments.at(1), 0);
+
+    buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView}, {spectrumView});
 }
 
 MainWindow::~MainWindow() = default;

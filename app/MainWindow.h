@@ -1,14 +1,29 @@
 #pragma once
-// The application's only top-level window: Help menu, the control column on the
-// left and the "Time" / "Frequency" tabs on the right.
+// The application's only top-level window: it owns the recording, the four views
+// and the control panel, with the Help menu, the control column on the left and
+// the "Time" / "Frequency" tabs on the right.
+
+#include "io/Recording.h"
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
+
+class AmplitudeView;
+class ControlPanel;
+class PowerView;
+class SpectrogramView;
+class SpectrumView;
 
 class MainWindow : public QWidget
 {
 public:
+    // Builds the views and the panel and, when the command line
+    // (QCoreApplication::arguments()) names a recording, has the panel load it
+    // (format "Auto") before the window is shown.
     explicit MainWindow(QWidget* parent = nullptr);
+    // The same with the argument list given: its second entry, if any, is loaded.
+    explicit MainWindow(const QStringList& arguments, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Help menu boxes, modal, with this window as parent.
@@ -21,4 +36,13 @@ private:
     // holding the given widgets top to bottom.
     void buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
                     const QList<QWidget*>& frequencyWidgets);
+
+    // Destroyed before the widgets, which hold pointers to it but do not use it
+    // while being destroyed.
+    Recording recording;
+    ControlPanel* controlPanel = nullptr;
+    SpectrogramView* spectrogramView = nullptr;
+    AmplitudeView* amplitudeView = nullptr;
+    PowerView* powerView = nullptr;
+    SpectrumView* spectrumView = nullptr;
 };

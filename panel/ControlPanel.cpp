@@ -366,8 +366,8 @@ void ControlPanel::loadOrThrow(const QString& path, FileFormatChoice format)
     }
 
     // Nothing can refuse the file any more: it becomes the recording.
-    recording->assign(fs, fresh.iSamples(), fresh.qSamples());
-    fresh.assign(0, {}, {}); // frees the read copy before the views compute
+    recording->swap(fresh);
+    fresh.assign(0, {}, {}); // frees the previous samples before the views compute
     fileDuration = duration;
     minFrequency = -static_cast<double>(fs / 2);
     maxFrequency = static_cast<double>(fs / 2);

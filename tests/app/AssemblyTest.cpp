@@ -1,0 +1,118 @@
+// The assembled main window: where the panel and the views sit, and the start-up
+// load of a recording named on the command line.
+
+#include "app/MainWindow.h"
+#include "tests/panel/RecordingFiles.h"
+#include "tests/support/MessageBoxCatcher.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QList<QWidget*> pageWidgets(QTabWidget* tabs, int index)
+{
+    QList<QWidget*> widgets;
+    QLayout* layout = tabs->widget(index)->layout();
+    for (int item = 0; item < layout->count(); ++item)
+        widgets << layout->itemAt(item)->widget();
+    return widgets;
+}
+
+// Pixels of a view as painted, to tell an empty view from a filled one.
+QImage painted(QWidget* view)
+{
+    return view->grab().toImage();
+}
+
+} // namespace
+
+TEST(Assembly, PanelInTheLeftColumnAndViewsInTheirPages)
+{
+    MainWindow window(QStringList{"norvale"});
+    auto* panel = window.findChild<QWidget*>("controlPanel");
+    auto* spectrogram = window.findChild<QWidget*>("spectrogramView");
+    auto* power = window.findChild<QWidget*>("powerView");
+    auto* amplitude = window.findChild<QWidget*>("amplitudeView");
+    auto* spectrum = window.findChild<QWidget*>("spectrumView");
+    ASSERT_TRUE(panel && spectrogram && power && amplitude && spectrum);
+
+    EXPECT_EQ(window.findChild<QScrollArea*>("scrollArea")->widget(), panel);
+    auto* tabs = window.findChild<QTabWidget*>("tabWidget");
+    EXPECT_EQ(pageWidgets(tabs, 0), (QList<QWidget*>{spectrogram, power, amplitude}));
+    EXPECT_EQ(pageWidgets(tabs, 1), (QList<QWidget*>{spectrum}));
+    EXPECT_EQ(spectrogram->sizePolicy().verticalPolicy(), QSizePolicy::Expanding);
+    EXPECT_EQ(spectrogram->sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
+
+    window.resize(1300, 1000);
+    window.show();
+    QApplication::processEvents();
+    EXPECT_FALSE(amplitude->isVisible());
+    EXPECT_TRUE(power->isVisible());
+    // The spectrogram takes the spare height of the "Time" page.
+    EXPECT_GT(spectrogram->height(), power->height());
+    EXPECT_EQ(window.findChild<QLabel*>("fileNameLabel")->text(), "No file loaded");
+}
+
+TEST(Assembly, RecordingOnTheCommandLineIsShownBeforeTheWindow)
+{
+    QTemporaryDir dir;
+    const QString meta = dir.filePath("start.sigmf-meta");
+    recordingfiles::writeSigmf(meta, dir.filePath("start.sigmf-data"), 8000,
+                               recordingfiles::tone(8000, 3.0, 1500.0));
+
+    MainWindow empty(QStringList{"norvale"});
+    std::unique_ptr<MainWindow> window;
+    EXPECT_TRUE(captureMessageBoxes([&] {
+                    window = std::make_unique<MainWindow>(QStringList{"norvale", meta, "--help"});
+                }).empty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->findChild<QLabel*>("fileNameLabel")->text(), "start.sigmf-meta");
+    EXPECT_EQ(window->findChild<QLabel*>("fileDurationLabel")->text(), "3");
+    EXPECT_EQ(window->findChild<QLineEdit*>("stopTimeEdit")->text(), "3");
+
+    for (QWidget* w : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&empty)}) {
+        w->resize(1300, 1000);
+        w->show();
+        w->findChild<QWidget*>("amplitudeView")->show();
+    }
+    QApplication::processEvents();
+    for (const char* view : {"spectrogramView", "powerView", "amplitudeView", "spectrumView"}) {
+        EXPECT_NE(painted(window->findChild<QWidget*>(view)),
+                  painted(empty.findChild<QWidget*>(view)))
+            << view;
+    }
+}
+
+TEST(Assembly, UnreadableRecordingShowsTheErrorFirstThenAnEmptyWindow)
+{
+    std::unique_ptr<MainWindow> window;
+    const auto boxes = captureMessageBoxes([&] {
+        window = std::make_unique<MainWindow>(QStringList{"norvale", "/nonexistent/file.wav"});
+    });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes[0].title, "Error");
+    EXPECT_EQ(boxes[0].parent, nullptr);
+    // The box came and went inside the constructor: the window was never shown.
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->findChild<QLabel*>("fileNameLabel")->text(), "No file loaded");
+    EXPECT_EQ(window->findChild<QLabel*>("statusLabel")->text(), "Ready");
+
+    // Upper-case and single-dash switches are file names too.
+    for (const char* argument : {"-H", "-help"}) {
+        const auto refused = captureMessageBoxes(
+            [&] { MainWindow other(QStringList{"norvale", argument}); });
+        ASSERT_EQ(refused.size(), 1u) << argument;
+        EXPECT_EQ(refused[0].text, "Unsupported file format") << argument;
+    }
+}

@@ -1,0 +1,251 @@
+// The three Apply buttons: their checks in order, their messages, and what they
+// hand to the views, judged by what the views paint.
+
+#include "tests/panel/PanelFixture.h"
+
+#include "io/Recording.h"
+#include "views/AmplitudeView.h"
+#include "views/PowerView.h"
+#include "views/SpectrogramView.h"
+#include "views/SpectrumView.h"
+
+#include <QDoubleSpinBox>
+#include <QImage>
+#include <QSpinBox>
+
+#include <limits>
+
+using namespace recordingfiles;
+
+namespace {
+
+class PanelApply : public PanelFixture
+{
+protected:
+    void SetUp() override
+    {
+        PanelFixture::SetUp();
+        window->resize(1400, 900);
+        window->show();
+    }
+
+    // A ten-second recording at 44,100 samples/s.
+    void loadTenSeconds()
+    {
+        ASSERT_TRUE(load(sigmf("ten", 44100, 10.0, 5000.0)).empty());
+    }
+
+    QImage grab(const char* view) { return widget<QWidget>(view)->grab().toImage(); }
+
+    // Sets the time fields, presses Apply and returns the spectrogram as drawn.
+    QImage timeRange(const QString& start, const QString& stop)
+    {
+        setText("startTimeEdit", start);
+        setText("stopTimeEdit", stop);
+        EXPECT_TRUE(click("timeRangeApplyButton").empty()) << start.toStdString() << " "
+                                                            << stop.toStdString();
+        return grab("spectrogramView");
+    }
+
+    void expectInputError(const char* button, const QString& message)
+    {
+        expectBox(click(button), QMessageBox::Warning, "Input Error", message, panel);
+        EXPECT_TRUE(statusIsReady());
+    }
+};
+
+} // namespace
+
+TEST_F(PanelApply, TimeRangeSnapsToTheDurationAndChecksItsFields)
+{
+    loadTenSeconds();
+    const QImage whole = timeRange("0", "10");
+    EXPECT_EQ(timeRange("0", "20"), whole);
+    EXPECT_EQ(text("stopTimeEdit"), "20"); // the snapped value is not written back
+    EXPECT_EQ(timeRange("0", "9.99995"), whole);
+    EXPECT_EQ(timeRange("abc", "10"), whole);
+    EXPECT_NE(timeRange("0", "9.9"), whole);
+    EXPECT_NE(timeRange("1", "10"), whole);
+
+    const std::tuple<const char*, const char*, const char*> refused[] = {
+        {"10", "10", "Start time is greater or equal than stop time or file duration"},
+        {"12", "20", "Start time is greater or equal than stop time or file duration"},
+        {"5", "4", "Start time is greater or equal than stop time or file duration"},
+        {"0", "-1", "Invalid stop time: input shall be > 0"},
+        {"0", "", "Invalid stop time: input shall be > 0"},
+        {"0", "inf", "Invalid stop time: input shall be > 0"},
+        {"-1", "-1", "Invalid start time: input shall be >= 0"},
+        {"nan", "5", "Invalid start time: input shall be >= 0"},
+    };
+    for (const auto& [start, stop, message] : refused) {
+        setText("startTimeEdit", start);
+        setText("stopTimeEdit", stop);
+        expectInputError("timeRangeApplyButton", message);
+    }
+}
+
+TEST_F(PanelApply, TimeRangeBeforeAnyLoadTouchesNoView)
+{
+    const QImage empty = grab("spectrogramView");
+    const QImage emptyPower = grab("powerView");
+    setText("startTimeEdit", "1");
+    setText("stopTimeEdit", "2");
+    EXPECT_TRUE(click("timeRangeApplyButton").empty());
+    EXPECT_EQ(grab("spectrogramView"), empty);
+    EXPECT_EQ(grab("powerView"), emptyPower);
+    EXPECT_TRUE(statusIsReady());
+    // Only the field checks speak before a load.
+    setText("startTimeEdit", "3");
+    expectInputError("timeRangeApplyButton",
+                     "Start time is greater or equal than stop time or file duration");
+    setText("stopTimeEdit", "0");
+    expectInputError("timeRangeApplyButton", "Invalid stop time: input shall be > 0");
+}
+
+TEST_F(PanelApply, SpectrumChecksTheBandAndTheExponent)
+{
+    auto* exponent = widget<QSpinBox>("fftExponentSpinBox");
+    exponent->setValue(10);
+    EXPECT_TRUE(click("spectrumApplyButton").empty()); // no file: only the size label
+    EXPECT_EQ(text("fftSizeLabel"), "1024");
+
+    exponent->setValue(16);
+    expectInputError("spectrumApplyButton", "Invalid FFT size exponent: input shall be <= 15");
+    EXPECT_EQ(text("fftSizeLabel"), "1024");
+    exponent->setValue(std::numeric_limits<int>::max());
+    EXPECT_EQ(exponent->value(), std::numeric_limits<int>::max());
+    expectInputError("spectrumApplyButton", "Invalid FFT size exponent: input shall be <= 15");
+    exponent->setValue(8);
+
+    loadTenSeconds();
+    const std::tuple<const char*, const char*, const char*, const char*> refused[] = {
+        {"30000", "22050", "40", "Invalid start frequency: outside frequency range"},
+        {"-22051", "22050", "40", "Invalid start frequency: outside frequency range"},
+        {"nan", "22050", "40", "Invalid start frequency: input shall be a finite number"},
+        {"-22050", "22050.5", "40", "Invalid stop frequency: outside frequency range"},
+        {"-22050", "-1e400", "40", "Invalid stop frequency: input shall be a finite number"},
+        {"-22050", "22050", "0", "Invalid range: input shall be > 0"},
+        {"-22050", "22050", "x", "Invalid range: input shall be > 0"},
+        {"100", "100", "40", "Start frequency is greater or equal than stop frequency"},
+        {"200", "100", "40", "Start frequency is greater or equal than stop frequency"},
+    };
+    for (const auto& [start, stop, range, message] : refused) {
+        setText("startFrequencyEdit", start);
+        setText("stopFrequencyEdit", stop);
+        setText("rangeEdit", range);
+        expectInputError("spectrumApplyButton", message);
+    }
+
+    // The band's own edges are allowed; an empty field reads as 0, inside the band.
+    const QImage full = grab("spectrogramView");
+    for (const auto& [start, stop] : {std::pair{"-22050", "22050"}, std::pair{"", "22050"},
+                                      std::pair{"-1000.5", "1000.5"}}) {
+        setText("startFrequencyEdit", start);
+        setText("stopFrequencyEdit", stop);
+        setText("rangeEdit", "40");
+        EXPECT_TRUE(click("spectrumApplyButton").empty()) << start << " " << stop;
+        EXPECT_TRUE(statusIsReady());
+    }
+    EXPECT_NE(grab("spectrogramView"), full);
+    for (int value : {1, 15}) {
+        exponent->setValue(value);
+        EXPECT_TRUE(click("spectrumApplyButton").empty()) << value;
+        EXPECT_EQ(text("fftSizeLabel"), QString::number(1 << value));
+    }
+}
+
+TEST_F(PanelApply, PowerChecksInItsOwnOrderAndDoesNothingBeforeALoad)
+{
+    setText("fullScaleValueEdit", "0");
+    EXPECT_TRUE(click("powerApplyButton").empty());
+    EXPECT_TRUE(statusIsReady());
+
+    loadTenSeconds();
+    struct Case
+    {
+        const char* window;
+        const char* value;
+        const char* voltage;
+        const char* impedance;
+        const char* message;
+    };
+    const Case refused[] = {
+        {"0", "0", "1", "1", "Invalid full scale value: input shall be > 0"},
+        {"0", "1", "-2", "0", "Invalid full scale voltage: input shall be > 0"},
+        {"0", "1", "1", "inf", "Invalid input impedance: input shall be > 0"},
+        {"0", "1", "1", "1", "Invalid average window: input shall be > 0"},
+        {"0.4", "1", "1", "1", "Invalid average window: input shall be >= 0.5"},
+        {"3e9", "1", "1", "1", "Invalid average window: input shall be <= 2147483647"},
+    };
+    for (const Case& row : refused) {
+        setText("averageWindowEdit", row.window);
+        setText("fullScaleValueEdit", row.value);
+        setText("fullScaleVoltageEdit", row.voltage);
+        setText("inputImpedanceEdit", row.impedance);
+        expectInputError("powerApplyButton", row.message);
+    }
+
+    setText("averageWindowEdit", "100");
+    setText("fullScaleValueEdit", "1");
+    setText("fullScaleVoltageEdit", "1");
+    setText("inputImpedanceEdit", "1");
+    EXPECT_TRUE(click("powerApplyButton").empty());
+    const QImage defaults = grab("powerView");
+    setText("averageWindowEdit", "99.5"); // rounds to 100
+    EXPECT_TRUE(click("powerApplyButton").empty());
+    EXPECT_EQ(grab("powerView"), defaults);
+    setText("inputImpedanceEdit", "50");
+    EXPECT_TRUE(click("powerApplyButton").empty());
+    EXPECT_NE(grab("powerView"), defaults);
+    for (const char* averageWindow : {"0.5", "1", "2", "1e6"}) {
+        setText("averageWindowEdit", averageWindow);
+        EXPECT_TRUE(click("powerApplyButton").empty()) << averageWindow;
+        EXPECT_TRUE(statusIsReady());
+    }
+}
+
+// The recording is changed behind the panel's back, so that whether the
+// spectrogram data were recomputed shows in the image.
+TEST(PanelSpectrumApply, RecomputesTheSpectrogramOnlyWhenExponentOrOverlapChanged)
+{
+    QTemporaryDir dir;
+    Recording recording;
+    QWidget host;
+    auto* spectrogram = new SpectrogramView(&recording, &host);
+    auto* power = new PowerView(&recording, &host);
+    auto* amplitude = new AmplitudeView(&recording, &host);
+    auto* spectrum = new SpectrumView(&recording, &host);
+    spectrum->setFftSize(static_cast<int>(spectrogram->fftSize()));
+    spectrum->setOverlap(spectrogram->overlap());
+    ControlPanel panel(&recording, spectrogram, power, amplitude, spectrum, &host);
+    spectrogram->resize(700, 400);
+    spectrum->resize(700, 400);
+
+    const QString meta = dir.filePath("a.sigmf-meta");
+    writeSigmf(meta, dir.filePath("a.sigmf-data"), 8000, tone(8000, 2.0, 1000.0));
+    ASSERT_TRUE(captureMessageBoxes([&] { panel.loadFile(meta, 0); }).empty());
+    auto* apply = panel.findChild<QAbstractButton*>("spectrumApplyButton");
+    ASSERT_NE(apply, nullptr);
+
+    apply->click(); // the first Apply always recomputes
+    const QImage first = spectrogram->grab().toImage();
+    const QImage firstSpectrum = spectrum->grab().toImage();
+
+    const Samples moved = tone(8000, 2.0, -2500.0);
+    recording.assign(8000, moved.i, moved.q);
+    apply->click();
+    EXPECT_EQ(spectrogram->grab().toImage(), first);
+    EXPECT_NE(spectrum->grab().toImage(), firstSpectrum);
+
+    panel.findChild<QDoubleSpinBox*>("overlapSpinBox")->setValue(50.0);
+    apply->click();
+    const QImage afterOverlap = spectrogram->grab().toImage();
+    EXPECT_NE(afterOverlap, first);
+
+    recording.assign(8000, tone(8000, 2.0, 1000.0).i, tone(8000, 2.0, 1000.0).q);
+    apply->click();
+    EXPECT_EQ(spectrogram->grab().toImage(), afterOverlap);
+    panel.findChild<QSpinBox*>("fftExponentSpinBox")->setValue(9);
+    apply->click();
+    EXPECT_NE(spectrogram->grab().toImage(), afterOverlap);
+}

@@ -1,0 +1,93 @@
+// A freshly built panel: groups, captions, defaults read from the views, and the
+// display check boxes.
+
+#include "tests/panel/PanelFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QSpinBox>
+
+#include <limits>
+
+using PanelLayout = PanelFixture;
+
+TEST_F(PanelLayout, DefaultsOfAFreshPanel)
+{
+    EXPECT_EQ(panel->width(), 320);
+    EXPECT_TRUE(statusIsReady());
+
+    QStringList groups;
+    for (QGroupBox* group : panel->findChildren<QGroupBox*>())
+        groups << group->title();
+    EXPECT_EQ(groups, QStringList({"Open", "File informations", "Time range",
+                                   "Spectrogram and Spectrum", "Power", "Display"}));
+    EXPECT_EQ(panel->findChildren<QGroupBox*>().front()->alignment(), int(Qt::AlignBottom));
+
+    auto* format = widget<QComboBox>("formatComboBox");
+    ASSERT_EQ(format->count(), 5);
+    const QStringList items = {"Auto", "SigMF", "WAV", "Binary", "IQW"};
+    for (int index = 0; index < 5; ++index)
+        EXPECT_EQ(format->itemText(index), items[index]);
+    EXPECT_EQ(format->currentIndex(), 0);
+    EXPECT_EQ(widget<QLineEdit>("binaryFormatEdit")->placeholderText(), "e.g. ci32_le");
+
+    const std::pair<const char*, const char*> texts[] = {
+        {"binaryFormatEdit", ""},     {"sampleRateEdit", ""},      {"fileNameLabel", "No file loaded"},
+        {"fileLengthLabel", ""},      {"fileDurationLabel", ""},   {"sampleRateLabel", ""},
+        {"startTimeEdit", ""},        {"stopTimeEdit", ""},        {"fftSizeLabel", "256"},
+        {"startFrequencyEdit", ""},   {"stopFrequencyEdit", ""},   {"rangeEdit", "40"},
+        {"averageWindowEdit", "100"}, {"fullScaleValueEdit", "1"}, {"fullScaleVoltageEdit", "1"},
+        {"inputImpedanceEdit", "1"},
+    };
+    for (const auto& [name, expected] : texts)
+        EXPECT_EQ(text(name), expected) << name;
+
+    auto* exponent = widget<QSpinBox>("fftExponentSpinBox");
+    EXPECT_EQ(exponent->value(), 8);
+    EXPECT_EQ(exponent->minimum(), 1);
+    EXPECT_EQ(exponent->maximum(), std::numeric_limits<int>::max());
+    auto* overlap = widget<QDoubleSpinBox>("overlapSpinBox");
+    EXPECT_EQ(overlap->value(), 80.0);
+    EXPECT_EQ(overlap->minimum(), 0.0);
+    EXPECT_EQ(overlap->maximum(), 100.0);
+    EXPECT_EQ(overlap->decimals(), 2);
+    overlap->setValue(150.0);
+    EXPECT_EQ(overlap->value(), 100.0);
+
+    auto* mirror = widget<QCheckBox>("mirrorCheckBox");
+    EXPECT_FALSE(mirror->isChecked());
+    EXPECT_TRUE(mirror->text().isEmpty());
+    EXPECT_EQ(mirror->toolTip(), "Flip spectrogram vertically");
+
+    // Turning the exponent box changes nothing by itself.
+    exponent->setValue(12);
+    EXPECT_EQ(text("fftSizeLabel"), "256");
+}
+
+TEST_F(PanelLayout, DisplayCheckBoxesShowAndHideTheirViews)
+{
+    window->show();
+    auto* powerView = widget<QWidget>("powerView");
+    auto* amplitudeView = widget<QWidget>("amplitudeView");
+    auto* showPower = widget<QCheckBox>("showPowerViewCheckBox");
+    auto* showAmplitude = widget<QCheckBox>("showAmplitudeViewCheckBox");
+    EXPECT_EQ(showPower->text(), "Show power view");
+    EXPECT_EQ(showAmplitude->text(), "Show amplitude view");
+
+    EXPECT_TRUE(showPower->isChecked());
+    EXPECT_TRUE(powerView->isVisible());
+    EXPECT_FALSE(showAmplitude->isChecked());
+    EXPECT_FALSE(amplitudeView->isVisible());
+
+    showAmplitude->click();
+    EXPECT_TRUE(amplitudeView->isVisible());
+    showPower->click();
+    EXPECT_FALSE(powerView->isVisible());
+    showAmplitude->click();
+    showPower->click();
+    EXPECT_FALSE(amplitudeView->isVisible());
+    EXPECT_TRUE(powerView->isVisible());
+    EXPECT_TRUE(statusIsReady());
+}
