@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -45,4 +46,10 @@ int scaleBottom(int top, double rangeDb)
     if (std::isnan(bottom))
         return truncToInt(static_cast<double>(top) - 40.0);
     return truncToInt(bottom);
+}
+
+QString colorBarBottomLabel(int top, int bottom)
+{
+    const double difference = static_cast<double>(static_cast<int64_t>(bottom) - top);
+    return QString::number(difference, 'f', 0) + " dB/Hz";
 }

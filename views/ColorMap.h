@@ -3,6 +3,7 @@
 // green to yellow.
 
 #include <QRgb>
+#include <QString>
 
 #include <cstddef>
 
@@ -14,3 +15,6 @@ QRgb mapColorRgb(double v, double low, double high);
 // Bottom of the colour scale: trunc(top - rangeDb), saturated to the int range
 // (NaN gives top - 40, the default range).
 int scaleBottom(int top, double rangeDb);
+
+// The colour bar's bottom label: bottom - top in whole dB, "-40 dB/Hz".
+QString colorBarBottomLabel(int top, int bottom);

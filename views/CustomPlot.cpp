@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -17,23 +16,6 @@ namespace {
 constexpr int minimumPlotWidth = 300;
 constexpr int minimumPlotHeight = 180;
 constexpr int tickLength = 5;
-
-// A zero extent (all values equal) is opened up around the value so that the
-// mappings have something to divide by: by a tenth of the value, or by 1 around
-// zero and around values too small for a tenth of them to register.
-void widenZeroExtent(double& low, double& high)
-{
-    if (low != high)
-        return;
-    const double v = low;
-    const double d = std::fabs(v) < 1e-300 ? 1.0 : std::fabs(v) * 0.1;
-    low = v - d;
-    high = v + d;
-    if (!std::isfinite(low))
-        low = v;
-    if (!std::isfinite(high))
-        high = v;
-}
 
 } // namespace
 
@@ -51,38 +33,13 @@ void CustomPlot::setData(const std::vector<double>& x, const std::vector<double>
     xData = x;
     yData = y;
 
-    // Ranges over the points whose both coordinates are finite; first found
-    // minimum and maximum.
-    hasFiniteData = false;
-    for (size_t k = 0; k < xData.size(); ++k) {
-        const double xv = xData[k];
-        const double yv = yData[k];
-        if (!std::isfinite(xv) || !std::isfinite(yv))
-            continue;
-        if (!hasFiniteData) {
-            xMin = xMax = xv;
-            yMin = yMax = yv;
-            hasFiniteData = true;
-            continue;
-        }
-        if (xv < xMin)
-            xMin = xv;
-        if (xv > xMax)
-            xMax = xv;
-        if (yv < yMin)
-            yMin = yv;
-        if (yv > yMax)
-            yMax = yv;
-    }
+    const PlotRanges ranges = plotRanges(xData, yData, symmetric);
+    hasFiniteData = ranges.finite;
     if (hasFiniteData) {
-        if (symmetric && yMin < 0 && yMax > 0) {
-            if (-yMin > yMax)
-                yMax = -yMin;
-            else
-                yMin = -yMax;
-        }
-        widenZeroExtent(xMin, xMax);
-        widenZeroExtent(yMin, yMax);
+        xMin = ranges.xMin;
+        xMax = ranges.xMax;
+        yMin = ranges.yMin;
+        yMax = ranges.yMax;
     }
     renderCurve();
     update();

@@ -159,6 +159,60 @@ std::vector<AxisTick> timeAxisTicks(double first, double last, int length, int o
     return ticks;
 }
 
+namespace {
+
+void widenZeroExtent(double& low, double& high)
+{
+    if (low != high)
+        return;
+    const double v = low;
+    // A tenth of values too small for it to register would leave the extent zero.
+    const double d = std::fabs(v) < 1e-300 ? 1.0 : std::fabs(v) * 0.1;
+    low = v - d;
+    high = v + d;
+    if (!std::isfinite(low))
+        low = v;
+    if (!std::isfinite(high))
+        high = v;
+}
+
+} // namespace
+
+PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y, bool symmetric)
+{
+    PlotRanges r{0, 10, 0, 10, false};
+    const size_t n = std::min(x.size(), y.size());
+    for (size_t k = 0; k < n; ++k) {
+        const double xv = x[k];
+        const double yv = y[k];
+        if (!std::isfinite(xv) || !std::isfinite(yv))
+            continue;
+        if (!r.finite) {
+            r = PlotRanges{xv, xv, yv, yv, true};
+            continue;
+        }
+        if (xv < r.xMin)
+            r.xMin = xv;
+        if (xv > r.xMax)
+            r.xMax = xv;
+        if (yv < r.yMin)
+            r.yMin = yv;
+        if (yv > r.yMax)
+            r.yMax = yv;
+    }
+    if (!r.finite)
+        return r;
+    if (symmetric && r.yMin < 0 && r.yMax > 0) {
+        if (-r.yMin > r.yMax)
+            r.yMax = -r.yMin;
+        else
+            r.yMin = -r.yMax;
+    }
+    widenZeroExtent(r.xMin, r.xMax);
+    widenZeroExtent(r.yMin, r.yMax);
+    return r;
+}
+
 SampleRange sampleRange(double fs, uint32_t count, double startTime, double stopTime)
 {
     // Clamped in double before any conversion: a NaN, negative or too large

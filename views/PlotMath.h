@@ -52,6 +52,21 @@ std::vector<AxisTick> frequencyAxisTicks(double start, double stop, int length, 
 // exponent labels. A zero extent gives one tick at mid-length.
 std::vector<AxisTick> timeAxisTicks(double first, double last, int length, int offset);
 
+// The data window of a curve: smallest and largest x and y over the points whose
+// coordinates are both finite (first found). With `symmetric`, a y range that
+// straddles zero is widened to be centred on it. A zero extent (all values equal)
+// is opened up around the value, by a tenth of it, or by 1 around zero. `finite`
+// is false when no point is finite; the ranges are then meaningless.
+struct PlotRanges
+{
+    double xMin;
+    double xMax;
+    double yMin;
+    double yMax;
+    bool finite;
+};
+PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y, bool symmetric);
+
 // Samples [first, end) of a time range at fs samples per second: first =
 // floor(fs * startTime), end = ceil(fs * stopTime) + 1, both clamped to
 // 0 ... count, so that nothing past the recording is ever addressed; end >= first.

@@ -188,8 +188,7 @@ void SpectrogramView::paintEvent(QPaintEvent*)
 
     painter.drawText(QRect(W - marginRight, 15, marginRight, 20), Qt::AlignCenter, "0 dB/Hz");
     painter.drawText(QRect(W - marginRight, H - 65, marginRight, 20), Qt::AlignCenter,
-                     QString::number(static_cast<double>(static_cast<int64_t>(bottom) - top), 'f', 0)
-                         + " dB/Hz");
+                     colorBarBottomLabel(top, bottom));
 }
 
 void SpectrogramView::resizeEvent(QResizeEvent* event)

@@ -23,7 +23,7 @@ std::vector<double> centredDb(const std::vector<double>& power)
 SpectrumBand spectrumBand(uint32_t sampleRate, uint32_t N, double startFrequency,
                           double stopFrequency)
 {
-    if (N < 2)
+    if (N < 2 || sampleRate == 0)
         return {0, 0};
     const double fs = static_cast<double>(sampleRate);
     const double half = static_cast<double>(sampleRate / 2);

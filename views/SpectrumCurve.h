@@ -12,7 +12,8 @@ std::vector<double> centredDb(const std::vector<double>& power);
 // Bins firstBin ... firstBin + count - 1 of a centred N-point spectrum covering
 // startFrequency ... stopFrequency (Hz): firstBin = floor((start + half) / fs * (N - 1)),
 // last = ceil((stop + half) / fs * (N - 1)), half = floor(sampleRate / 2). Both are
-// kept within 0 ... N - 1; count is 0 when nothing of the band is left.
+// kept within 0 ... N - 1; count is 0 when nothing of the band is left (or
+// without a sample rate).
 struct SpectrumBand
 {
     uint32_t firstBin;

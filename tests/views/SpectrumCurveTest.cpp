@@ -1,0 +1,75 @@
+// Centring, dB conversion and band cut of the spectrum curve.
+
+#include "views/SpectrumCurve.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(SpectrumCurve, BandToBins)
+{
+    struct Row
+    {
+        uint32_t fs, N;
+        double start, stop;
+        uint32_t firstBin, count;
+    } rows[] = {
+        {1000000, 256, -100000, 100000, 102, 52},
+        {1000000, 256, -500000, 500000, 0, 256},   // the full band after a load
+        {1000001, 256, -500000, 500000, 0, 256},   // odd rate above N - 1
+        {48000, 1024, -24000, 24000, 0, 1024},
+        {1000000, 256, 0, 0, 127, 2},              // equal edges between bins: two points
+        {1000, 11, 0, 0, 5, 1},                    // equal edges on a bin: one point
+        {1000000, 256, -900000, -600000, 0, 0},    // wholly below -fs/2: nothing
+        {1000000, 256, 600000, 900000, 0, 0},      // wholly above: nothing
+        {1000000, 256, -900000, 900000, 0, 256},   // wider than the band: cut to it
+        {1000000, 256, 100000, -100000, 0, 0},     // inverted: nothing
+        {1000000, 256, std::nan(""), 0, 0, 0},
+        {0, 256, -1, 1, 0, 0},                     // no sample rate
+    };
+    for (const Row& r : rows) {
+        const SpectrumBand band = spectrumBand(r.fs, r.N, r.start, r.stop);
+        EXPECT_EQ(band.count, r.count) << r.fs << " " << r.start << " " << r.stop;
+        if (r.count > 0) {
+            EXPECT_EQ(band.firstBin, r.firstBin) << r.fs << " " << r.start << " " << r.stop;
+            EXPECT_LE(band.firstBin + band.count, r.N);
+        }
+    }
+}
+
+TEST(SpectrumCurve, CentredBandPoints)
+{
+    // Bin m of the FFT order holds m + 1, so the centred order is readable.
+    std::vector<double> p(256);
+    for (size_t m = 0; m < 256; ++m)
+        p[m] = static_cast<double>(m + 1);
+    const SpectrumCurve c = spectrumCurve(p, 1000000, -100000, 100000);
+    ASSERT_EQ(c.frequency.size(), 52u);
+    ASSERT_EQ(c.power.size(), 52u);
+    EXPECT_EQ(c.frequency.front(), -101562.5);
+    EXPECT_EQ(c.frequency.back(), 97656.25);
+    // Centred index 102 is FFT bin 102 - 128 + 256 = 230.
+    EXPECT_EQ(c.power.front(), 10 * std::log10(231.0 + 2.220446049250313e-16));
+    // Centred index 128 is DC.
+    EXPECT_EQ(c.power[128 - 102], 10 * std::log10(1.0 + 2.220446049250313e-16));
+
+    const SpectrumCurve full = spectrumCurve(p, 1000000, -500000, 500000);
+    ASSERT_EQ(full.frequency.size(), 256u);
+    EXPECT_EQ(full.frequency.front(), -500000);
+    EXPECT_EQ(full.frequency.back(), 500000 - 1000000.0 / 256);
+    for (size_t l = 1; l < 256; ++l)
+        EXPECT_DOUBLE_EQ(full.frequency[l] - full.frequency[l - 1], 1000000.0 / 256);
+}
+
+TEST(SpectrumCurve, ZerosAndNaN)
+{
+    const SpectrumCurve zeros = spectrumCurve(std::vector<double>(64, 0.0), 1000, -500, 500);
+    ASSERT_EQ(zeros.power.size(), 64u);
+    for (double v : zeros.power)
+        EXPECT_EQ(v, -156.53559774527022);
+    const SpectrumCurve nan = spectrumCurve(std::vector<double>(2, std::nan("")), 1000, -500, 500);
+    ASSERT_EQ(nan.power.size(), 2u);
+    EXPECT_TRUE(std::isnan(nan.power[0]) && std::isnan(nan.power[1]));
+    EXPECT_TRUE(spectrumCurve({}, 1000, -500, 500).power.empty());
+    EXPECT_TRUE(spectrumCurve({1.0}, 1000, -500, 500).power.empty());
+}
