@@ -33,7 +33,8 @@ constexpr double chirpHighHz = 80000.0;
 constexpr double chirpPeriodSeconds = 2.0;
 constexpr double chirpAmplitude = 0.2;
 
-// Random-phase symbols held for 20 samples (10,000 symbols/s), centred on -60 kHz.
+// QPSK-like symbols, 20 samples each (10,000 symbols/s) with raised-cosine
+// transitions between them so that the burst stays in its band, centred on -60 kHz.
 constexpr double burstStartSeconds = 2.5;
 constexpr double burstStopSeconds = 2.8;
 constexpr double burstCentreHz = -60000.0;
@@ -48,6 +49,7 @@ std::vector<std::complex<double>> makeSamples()
     std::normal_distribution<double> noise(0.0, noiseSigma);
     std::uniform_int_distribution<int> quadrant(0, 3);
     std::complex<double> symbol;
+    std::complex<double> nextSymbol = std::polar(burstAmplitude, pi / 4);
 
     const double sweepRate = (chirpHighHz - chirpLowHz) / chirpPeriodSeconds;
     for (std::size_t k = 0; k < count; ++k) {
@@ -60,9 +62,14 @@ std::vector<std::complex<double>> makeSamples()
         x += std::polar(chirpAmplitude, 2 * pi * (chirpLowHz * tc + 0.5 * sweepRate * tc * tc));
 
         if (t >= burstStartSeconds && t < burstStopSeconds) {
-            if (k % burstSamplesPerSymbol == 0)
-                symbol = std::polar(burstAmplitude, pi / 4 + pi / 2 * quadrant(generator));
-            x += symbol * std::polar(1.0, 2 * pi * burstCentreHz * t);
+            const std::size_t phase = k % burstSamplesPerSymbol;
+            if (phase == 0) {
+                symbol = nextSymbol;
+                nextSymbol = std::polar(burstAmplitude, pi / 4 + pi / 2 * quadrant(generator));
+            }
+            const double ramp =
+                (1 - std::cos(pi * static_cast<double>(phase) / burstSamplesPerSymbol)) / 2;
+            x += (symbol + (nextSymbol - symbol) * ramp) * std::polar(1.0, 2 * pi * burstCentreHz * t);
         }
         samples[k] = x;
     }
