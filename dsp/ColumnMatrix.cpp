@@ -2,7 +2,7 @@
 
 void ColumnMatrix::clear()
 {
-    std::vector<double>().swap(values);
+    values.reset();
     columnCount = 0;
     rowCount = 0;
 }
@@ -10,7 +10,7 @@ void ColumnMatrix::clear()
 void ColumnMatrix::resize(size_t columns, size_t rows)
 {
     clear();
-    values.resize(columns * rows);
+    values = std::make_unique_for_overwrite<double[]>(columns * rows);
     columnCount = columns;
     rowCount = rows;
 }

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 class ColumnMatrix
 {
@@ -17,10 +17,10 @@ public:
     size_t rows() const { return rowCount; }
 
     // Column c as a read-only span: matrix[c][k] is row k of column c.
-    std::span<const double> operator[](size_t c) const { return {values.data() + c * rowCount, rowCount}; }
+    std::span<const double> operator[](size_t c) const { return {values.get() + c * rowCount, rowCount}; }
     // Pointer to the rowCount contiguous values of column c.
-    const double* column(size_t c) const { return values.data() + c * rowCount; }
-    double* column(size_t c) { return values.data() + c * rowCount; }
+    const double* column(size_t c) const { return values.get() + c * rowCount; }
+    double* column(size_t c) { return values.get() + c * rowCount; }
 
     // Drops all columns and releases the storage.
     void clear();
@@ -29,7 +29,8 @@ public:
     void resize(size_t columns, size_t rows);
 
 private:
-    std::vector<double> values;
+    // Left uninitialised by resize(): every value is written before it is read.
+    std::unique_ptr<double[]> values;
     size_t columnCount = 0;
     size_t rowCount = 0;
 };
