@@ -1,6 +1,9 @@
 #pragma once
-// Spectrogram of a time range of the recording: one column per time segment,
-// values in dB/Hz ordered from -fs/2 (row 0) through DC (row N/2) upward.
+// Spectrogram of a time range of the recording: one column per time segment
+// of N samples (Hann-weighted, consecutive segments sharing the overlap), row k
+// of a column the bin at (k - N/2) fs / N, so row 0 is -fs/2 and row N/2 is DC.
+// Values are 10 log10(|X|^2 / (N fs) + 2^-52) in dB/Hz, with no window-power
+// compensation: an all-zero segment reads -156.54.
 
 #include "dsp/ColumnMatrix.h"
 
@@ -15,11 +18,16 @@ public:
     explicit Spectrogram(const Recording* recording);
 
     // Start and stop in seconds; the stop sample is included. Converts them to
-    // sample indices (floor and ceil of time x sample rate) and recomputes.
+    // sample indices (floor and ceil of time x sample rate, saturated to the
+    // index types) and recomputes.
     void setTimeRange(double start, double stop);
     // Rebuilds the matrix from the recording. Does nothing without a loaded,
     // non-empty recording; throws std::runtime_error when I and Q differ in
-    // length, leaving the matrix as it was.
+    // length, leaving the matrix as it was. The range is clamped to the
+    // recording (a negative start reads from sample 0, a start past the end
+    // gives no column); a range shorter than N leaves the matrix empty and the
+    // maximum unchanged. Columns are shared out over the processor's cores;
+    // the call returns when all are done, with the same values as one thread.
     void compute();
     // What compute() does, on the given sequences and sample rate instead of
     // the recording's (same checks, same error).

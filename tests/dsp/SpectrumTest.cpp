@@ -185,6 +185,11 @@ TEST(WelchSpectrum, DegenerateInputs)
     for (double v : welchSpectrum(randomComplex(50, 1), 2, 2, 1))
         EXPECT_TRUE(std::isnan(v));
     EXPECT_THROW(welchSpectrum(randomComplex(50, 1), 16, 32, 0), std::invalid_argument);
+    // V > L: the hop wraps past any input length, leaving the first segment alone.
+    const std::vector<Complex> x = randomComplex(100, 2);
+    const std::vector<double> wrapped = welchSpectrum(x, 32, 32, 40);
+    const std::vector<double> first = literal::welchSpectrum({x.begin(), x.begin() + 32}, 32, 32, 0);
+    EXPECT_EQ(firstDifference(wrapped.data(), first.data(), 32), -1);
     EXPECT_TRUE(welchSpectrum(randomComplex(50, 1), 0, 0, 0).empty());
 }
 
