@@ -4,7 +4,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -26,57 +28,196 @@ bool mapPoint(double x, double y, const CurveFrame& f, double w, double h, QPoin
 
 } // namespace
 
+namespace {
+
+struct RunPoints
+{
+    QPoint first, low, high, last;
+    size_t firstAt, lowAt, highAt, lastAt;
+};
+
+// Appends the run's distinct points in data order.
+void emitRun(const RunPoints& run, std::vector<QPoint>& points)
+{
+    struct Marked
+    {
+        size_t at;
+        QPoint p;
+    };
+    Marked marked[4] = {
+        {run.firstAt, run.first}, {run.lowAt, run.low}, {run.highAt, run.high}, {run.lastAt, run.last}};
+    if (marked[1].at > marked[2].at)
+        std::swap(marked[1], marked[2]);
+    size_t previous = SIZE_MAX;
+    for (const Marked& m : marked) {
+        if (m.at != previous)
+            points.push_back(m.p);
+        previous = m.at;
+    }
+}
+
+// Any data: every point mapped, runs found among the points that map.
+void reduceMappingEveryPoint(const double* x, const double* y, size_t begin, size_t end,
+                             const CurveFrame& frame, std::vector<QPoint>& points)
+{
+    const double w = frame.width;
+    const double h = frame.height;
+    bool inRun = false;
+    RunPoints run{};
+    for (size_t k = begin; k < end; ++k) {
+        QPoint p;
+        if (!mapPoint(x[k], y[k], frame, w, h, p))
+            continue;
+        if (inRun && p.x() == run.first.x()) {
+            if (p.y() < run.low.y()) {
+                run.low = p;
+                run.lowAt = k;
+            } else if (p.y() > run.high.y()) {
+                run.high = p;
+                run.highAt = k;
+            }
+            run.last = p;
+            run.lastAt = k;
+            continue;
+        }
+        if (inRun)
+            emitRun(run, points);
+        inRun = true;
+        run = RunPoints{p, p, p, p, k, k, k, k};
+    }
+    if (inRun)
+        emitRun(run, points);
+}
+
+// First and last finite y of y[begin ... end) and the first positions of its
+// largest and smallest value; first stays SIZE_MAX when none is finite. False
+// when the run holds an infinite value, which the caller then maps point by point.
+bool extremesOfRun(const double* y, size_t begin, size_t end, size_t& first, size_t& last,
+                   size_t& top, size_t& bottom)
+{
+    first = SIZE_MAX;
+    size_t k = begin;
+    while (k < end && std::isnan(y[k]))
+        ++k;
+    if (k == end)
+        return true;
+    first = k;
+    last = end - 1;
+    while (std::isnan(y[last]))
+        --last;
+    // Largest and smallest value with four independent chains; a NaN never wins
+    // a comparison, so it is passed over.
+    double high[4] = {y[first], y[first], y[first], y[first]};
+    double low[4] = {y[first], y[first], y[first], y[first]};
+    size_t j = first;
+    for (; j + 4 <= end; j += 4)
+        for (int lane = 0; lane < 4; ++lane) {
+            const double v = y[j + lane];
+            high[lane] = v > high[lane] ? v : high[lane];
+            low[lane] = v < low[lane] ? v : low[lane];
+        }
+    for (; j < end; ++j) {
+        const double v = y[j];
+        high[0] = v > high[0] ? v : high[0];
+        low[0] = v < low[0] ? v : low[0];
+    }
+    const double highest = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
+    const double lowest = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+    if (!std::isfinite(highest) || !std::isfinite(lowest))
+        return false;
+    top = SIZE_MAX;
+    bottom = SIZE_MAX;
+    for (j = first; top == SIZE_MAX || bottom == SIZE_MAX; ++j) {
+        if (top == SIZE_MAX && y[j] == highest)
+            top = j;
+        if (bottom == SIZE_MAX && y[j] == lowest)
+            bottom = j;
+    }
+    return true;
+}
+
+bool finiteAndAscending(const double* x, size_t n)
+{
+    bool ok = true;
+    for (size_t k = 0; k < n; ++k)
+        ok &= std::isfinite(x[k]);
+    for (size_t k = 1; k < n && ok; ++k)
+        ok &= x[k - 1] <= x[k];
+    return ok;
+}
+
+} // namespace
+
 std::vector<QPoint> reducedCurvePoints(const double* x, const double* y, size_t n,
                                        const CurveFrame& frame)
 {
     std::vector<QPoint> points;
     const double w = frame.width;
     const double h = frame.height;
-
-    // The current run: its first point, its extremes (first found) and its last
-    // point, with their positions in data order.
-    bool inRun = false;
-    QPoint first, low, high, last;
-    size_t firstAt = 0, lowAt = 0, highAt = 0, lastAt = 0;
-
-    auto flush = [&]() {
-        // Emit the run's distinct points in data order.
-        struct Marked { size_t at; QPoint p; };
-        Marked marked[4] = {{firstAt, first}, {lowAt, low}, {highAt, high}, {lastAt, last}};
-        if (marked[1].at > marked[2].at)
-            std::swap(marked[1], marked[2]);
-        size_t previous = SIZE_MAX;
-        for (const Marked& m : marked) {
-            if (m.at != previous)
-                points.push_back(m.p);
-            previous = m.at;
-        }
-    };
-
-    for (size_t k = 0; k < n; ++k) {
-        QPoint p;
-        if (!mapPoint(x[k], y[k], frame, w, h, p))
-            continue;
-        if (inRun && p.x() == first.x()) {
-            if (p.y() < low.y()) {
-                low = p;
-                lowAt = k;
-            } else if (p.y() > high.y()) {
-                high = p;
-                highAt = k;
-            }
-            last = p;
-            lastAt = k;
-            continue;
-        }
-        if (inRun)
-            flush();
-        inRun = true;
-        first = low = high = last = p;
-        firstAt = lowAt = highAt = lastAt = k;
+    const bool finiteFrame = std::isfinite(frame.xMax - frame.xMin) &&
+                             std::isfinite(frame.yMax - frame.yMin) && frame.xMax > frame.xMin &&
+                             frame.yMax > frame.yMin;
+    if (!finiteFrame || !finiteAndAscending(x, n)) {
+        reduceMappingEveryPoint(x, y, 0, n, frame, points);
+        return points;
     }
-    if (inRun)
-        flush();
+
+    // Ascending finite x: the column is a non-decreasing function of the index,
+    // so each column's run is found by searching for its end, and within a run
+    // the lowest and highest rows belong to the largest and smallest y (the row
+    // falls as y rises); only the four chosen points are mapped.
+    auto column = [&](size_t k) {
+        const double px = w * ((x[k] - frame.xMin) / (frame.xMax - frame.xMin));
+        return static_cast<int>(std::clamp(px, -coordinateLimit, coordinateLimit));
+    };
+    size_t k = 0;
+    while (k < n) {
+        const int c = column(k);
+        // Galloping search for the first index past the run.
+        size_t step = 1;
+        size_t inside = k;
+        size_t outside = n;
+        while (inside + step < n) {
+            if (column(inside + step) != c) {
+                outside = inside + step;
+                break;
+            }
+            inside += step;
+            step *= 2;
+        }
+        while (outside - inside > 1) {
+            const size_t mid = inside + (outside - inside) / 2;
+            if (column(mid) == c)
+                inside = mid;
+            else
+                outside = mid;
+        }
+        const size_t end = outside;
+
+        size_t first = SIZE_MAX, last = 0, top = 0, bottom = 0;
+        if (!extremesOfRun(y, k, end, first, last, top, bottom)) {
+            reduceMappingEveryPoint(x, y, k, end, frame, points);
+            k = end;
+            continue;
+        }
+        if (first != SIZE_MAX) {
+            RunPoints run{};
+            const bool mapped = mapPoint(x[first], y[first], frame, w, h, run.first) &&
+                                mapPoint(x[top], y[top], frame, w, h, run.low) &&
+                                mapPoint(x[bottom], y[bottom], frame, w, h, run.high) &&
+                                mapPoint(x[last], y[last], frame, w, h, run.last);
+            if (mapped) {
+                run.firstAt = first;
+                run.lowAt = top;
+                run.highAt = bottom;
+                run.lastAt = last;
+                emitRun(run, points);
+            } else {
+                reduceMappingEveryPoint(x, y, k, end, frame, points);
+            }
+        }
+        k = end;
+    }
     return points;
 }
 

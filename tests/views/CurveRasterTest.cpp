@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -99,6 +100,38 @@ TEST(CurveRaster, PixelIdenticalToEverySegmentOnRandomCurves)
             EXPECT_TRUE(sameImages(literal, fast, &where))
                 << "n " << row.n << " size " << row.width << "x" << row.height << " kind " << kind
                 << ": " << where.toStdString();
+        }
+}
+
+TEST(CurveRaster, NonFinitePointsAndUnorderedXAreDrawnAsTheFilteredCurve)
+{
+    std::mt19937_64 rng(99);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const double bad[] = {std::nan(""), INFINITY, -INFINITY};
+    for (size_t n : {10u, 1000u, 50000u})
+        for (int variant = 0; variant < 3; ++variant) {
+            Curve c = randomCurve(rng, n, 300, 150, variant);
+            if (variant == 2) // x in random order: every point mapped on its own
+                std::shuffle(c.x.begin(), c.x.end(), rng);
+            // Spoil some points: non-finite y (and x in the unordered variant).
+            for (size_t k = 0; k < n; k += 7) {
+                c.y[k] = bad[k % 3];
+                if (variant == 2 && k % 2 == 0)
+                    c.x[k] = bad[(k + 1) % 3];
+            }
+            Curve kept = c;
+            kept.x.clear();
+            kept.y.clear();
+            for (size_t k = 0; k < n; ++k)
+                if (std::isfinite(c.x[k]) && std::isfinite(c.y[k])) {
+                    kept.x.push_back(c.x[k]);
+                    kept.y.push_back(c.y[k]);
+                }
+            const QImage expected = literalCurveImage(kept.x, kept.y, c.frame);
+            const QImage actual = renderCurveImage(c.x.data(), c.y.data(), n, c.frame, Qt::black, Qt::white);
+            QString where;
+            EXPECT_TRUE(sameImages(expected, actual, &where))
+                << "n " << n << " variant " << variant << ": " << where.toStdString();
         }
 }
 
