@@ -66,6 +66,11 @@ TEST_F(PanelApply, TimeRangeSnapsToTheDurationAndChecksItsFields)
     EXPECT_EQ(timeRange("abc", "10"), whole);
     EXPECT_NE(timeRange("0", "9.9"), whole);
     EXPECT_NE(timeRange("1", "10"), whole);
+    // Ranges shorter than one FFT, down to a single sample, are drawn as well as
+    // the views can; nothing reads outside the samples.
+    for (const char* stop : {"5.001", "5.00001", "5.0000000001"})
+        timeRange("5", stop);
+    EXPECT_TRUE(statusIsReady());
 
     const std::tuple<const char*, const char*, const char*> refused[] = {
         {"10", "10", "Start time is greater or equal than stop time or file duration"},
@@ -147,6 +152,11 @@ TEST_F(PanelApply, SpectrumChecksTheBandAndTheExponent)
         EXPECT_TRUE(statusIsReady());
     }
     EXPECT_NE(grab("spectrogramView"), full);
+    // A band narrower than a hertz: the spectrogram gets the stop truncated to
+    // whole hertz, below the start.
+    setText("startFrequencyEdit", "0.25");
+    setText("stopFrequencyEdit", "0.75");
+    EXPECT_TRUE(click("spectrumApplyButton").empty());
     for (int value : {1, 15}) {
         exponent->setValue(value);
         EXPECT_TRUE(click("spectrumApplyButton").empty()) << value;
@@ -248,4 +258,17 @@ TEST(PanelSpectrumApply, RecomputesTheSpectrogramOnlyWhenExponentOrOverlapChange
     panel.findChild<QSpinBox*>("fftExponentSpinBox")->setValue(9);
     apply->click();
     EXPECT_NE(spectrogram->grab().toImage(), afterOverlap);
+}
+
+TEST_F(PanelApply, SpectrogramBandBelowOneHertzAtALowRate)
+{
+    // At 10 samples/s a bin is 0.04 Hz wide: truncating the stop frequency to whole
+    // hertz puts it bins below the start.
+    ASSERT_TRUE(load(sigmf("slow", 10, 100.0, 1.0)).empty());
+    setText("startFrequencyEdit", "0.9");
+    setText("stopFrequencyEdit", "0.95");
+    EXPECT_TRUE(click("spectrumApplyButton").empty());
+    EXPECT_TRUE(statusIsReady());
+    grab("spectrogramView");
+    grab("spectrumView");
 }

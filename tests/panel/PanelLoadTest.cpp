@@ -3,7 +3,10 @@
 
 #include "tests/panel/PanelFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QTimer>
 
 using namespace recordingfiles;
 using PanelLoad = PanelFixture;
@@ -193,4 +196,64 @@ TEST_F(PanelLoad, RefusedRateDoesNotSpoilTheNextLoad)
     EXPECT_TRUE(load(path("tiny.bin"), 3).empty());
     EXPECT_EQ(text("sampleRateLabel"), "4294967295");
     EXPECT_EQ(text("stopTimeEdit"), "2.32831e-09");
+}
+
+TEST_F(PanelLoad, OpenAsksForAFileAndLoadsItWithTheChosenFormat)
+{
+    writeWav(path("picked.dat"), 1000, tone(1000, 2.0, 50.0));
+    widget<QComboBox>("formatComboBox")->setCurrentIndex(2);
+
+    // Answers the open dialog once it shows: picks the file, or cancels.
+    QString caption;
+    QStringList filters;
+    QWidget* dialogParent = nullptr;
+    bool pick = false;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(top);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            caption = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            dialogParent = dialog->parentWidget();
+            if (pick) {
+                dialog->selectFile(path("picked.dat"));
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, public in QDialog
+            } else {
+                dialog->reject();
+            }
+        }
+    });
+    answer.start();
+
+    EXPECT_TRUE(click("openButton").empty());
+    EXPECT_EQ(caption, "Import IQ file");
+    EXPECT_EQ(filters, QStringList{"All Files (*.*)"});
+    EXPECT_EQ(dialogParent, panel);
+    EXPECT_EQ(text("fileNameLabel"), "No file loaded");
+
+    pick = true;
+    EXPECT_TRUE(click("openButton").empty());
+    EXPECT_EQ(text("fileNameLabel"), "picked.dat");
+    EXPECT_EQ(text("fileDurationLabel"), "2");
+    EXPECT_TRUE(statusIsReady());
+}
+
+TEST_F(PanelLoad, StatusReadsProcessingUntilTheErrorBoxIsClosed)
+{
+    QString statusWhileBoxOpen;
+    QTimer peek;
+    peek.setInterval(0);
+    QObject::connect(&peek, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QMessageBox*>(top) && top->isVisible())
+                statusWhileBoxOpen = text("statusLabel");
+        }
+    });
+    peek.start();
+    expectBox(load(path("x.bin")), QMessageBox::Critical, "Error", unsupported, nullptr);
+    EXPECT_EQ(statusWhileBoxOpen, "Processing...");
+    EXPECT_TRUE(statusIsReady());
 }
