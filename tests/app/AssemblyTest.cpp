@@ -116,3 +116,15 @@ TEST(Assembly, UnreadableRecordingShowsTheErrorFirstThenAnEmptyWindow)
         EXPECT_EQ(refused[0].text, "Unsupported file format") << argument;
     }
 }
+
+TEST(Assembly, DemoRecordingOfTheRunCommandLoads)
+{
+    std::unique_ptr<MainWindow> window;
+    EXPECT_TRUE(captureMessageBoxes([&] {
+                    window = std::make_unique<MainWindow>(
+                        QStringList{"norvale", NORVALE_DEMO_RECORDING});
+                }).empty());
+    EXPECT_EQ(window->findChild<QLabel*>("fileLengthLabel")->text(), "800000");
+    EXPECT_EQ(window->findChild<QLabel*>("fileDurationLabel")->text(), "4");
+    EXPECT_EQ(window->findChild<QLabel*>("sampleRateLabel")->text(), "200000");
+}
