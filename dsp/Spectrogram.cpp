@@ -2,6 +2,7 @@
 
 #include "dsp/Fft.h"
 #include "dsp/FftWork.h"
+#include "dsp/Magnitude.h"
 #include "dsp/Spectrum.h"
 #include "io/Recording.h"
 
@@ -75,12 +76,10 @@ double computeColumns(const ColumnJob& job, ColumnMatrix& matrix, uint64_t begin
         work.transformInput();
         // Row k holds bin (N/2 + k) mod N: negative frequencies first, DC at N/2.
         double* column = matrix.column(c);
-        for (uint32_t k = 0; k < n; ++k) {
-            const uint32_t f = k < n - half ? k + half : k - (n - half);
-            column[k] = std::abs(std::complex<double>(re[f], im[f]));
-        }
+        magnitudes(re + half, im + half, n - half, column);
+        magnitudes(re, im, half, column + (n - half));
         // Separate passes so that the plain arithmetic vectorises; the
-        // magnitude and the logarithm stay the library's own functions.
+        // logarithm stays the library's own function.
         for (uint32_t k = 0; k < n; ++k) {
             const double a = column[k];
             level[k] = (a * a * inverseNSquared) / q + epsilon;
