@@ -57,20 +57,26 @@ QString formatNumber(double x)
     return QString::number(x, 'g', 6);
 }
 
-// A group box holding a grid of caption/field rows inside a margin-less
-// container, with the grid returned for the rows.
-QGridLayout* addGroup(QBoxLayout* panelLayout, const char* title, QVBoxLayout** groupLayout)
+// A group box with a vertical layout holding a margin-less container whose grid
+// takes the caption/field rows; a button, if any, goes below the container.
+struct Group
 {
-    auto* group = new QGroupBox(title);
-    auto* layout = new QVBoxLayout(group);
+    QGroupBox* box;
+    QVBoxLayout* layout;
+    QGridLayout* grid;
+};
+
+Group addGroup(QBoxLayout* panelLayout, const char* title)
+{
+    Group group;
+    group.box = new QGroupBox(title);
+    group.layout = new QVBoxLayout(group.box);
     auto* container = new QWidget;
-    auto* grid = new QGridLayout(container);
-    grid->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(container);
-    panelLayout->addWidget(group);
-    if (groupLayout)
-        *groupLayout = layout;
-    return grid;
+    group.grid = new QGridLayout(container);
+    group.grid->setContentsMargins(0, 0, 0, 0);
+    group.layout->addWidget(container);
+    panelLayout->addWidget(group.box);
+    return group;
 }
 
 void addRow(QGridLayout* grid, int row, const char* caption, QWidget* field)
@@ -120,9 +126,9 @@ ControlPanel::~ControlPanel() = default;
 
 void ControlPanel::buildOpenGroup(QBoxLayout* panelLayout)
 {
-    QVBoxLayout* groupLayout = nullptr;
-    QGridLayout* grid = addGroup(panelLayout, "Open", &groupLayout);
-    static_cast<QGroupBox*>(groupLayout->parentWidget())->setAlignment(Qt::AlignBottom);
+    const Group group = addGroup(panelLayout, "Open");
+    group.box->setAlignment(Qt::AlignBottom);
+    QGridLayout* grid = group.grid;
 
     formatComboBox = named(new QComboBox, "formatComboBox");
     formatComboBox->addItems({"Auto", "SigMF", "WAV", "Binary", "IQW"});
@@ -138,16 +144,16 @@ void ControlPanel::buildOpenGroup(QBoxLayout* panelLayout)
 
     auto* openButton = named(new QPushButton("Open"), "openButton");
     connect(openButton, &QPushButton::clicked, this, &ControlPanel::openFile);
-    groupLayout->addWidget(openButton);
+    group.layout->addWidget(openButton);
 }
 
 void ControlPanel::buildFileInformationGroup(QBoxLayout* panelLayout)
 {
-    QVBoxLayout* groupLayout = nullptr;
-    QGridLayout* grid = addGroup(panelLayout, "File informations", &groupLayout);
+    const Group group = addGroup(panelLayout, "File informations");
+    QGridLayout* grid = group.grid;
 
     fileNameLabel = named(new QLabel("No file loaded"), "fileNameLabel");
-    groupLayout->insertWidget(0, fileNameLabel);
+    group.layout->insertWidget(0, fileNameLabel);
 
     statusLabel = named(new QLabel, "statusLabel");
     setStatusReady();
@@ -162,8 +168,8 @@ void ControlPanel::buildFileInformationGroup(QBoxLayout* panelLayout)
 
 void ControlPanel::buildTimeRangeGroup(QBoxLayout* panelLayout)
 {
-    QVBoxLayout* groupLayout = nullptr;
-    QGridLayout* grid = addGroup(panelLayout, "Time range", &groupLayout);
+    const Group group = addGroup(panelLayout, "Time range");
+    QGridLayout* grid = group.grid;
 
     startTimeEdit = named(new PositiveLineEdit, "startTimeEdit");
     addRow(grid, 0, "Start time (s)", startTimeEdit);
@@ -172,13 +178,13 @@ void ControlPanel::buildTimeRangeGroup(QBoxLayout* panelLayout)
 
     auto* applyButton = named(new QPushButton("Apply"), "timeRangeApplyButton");
     connect(applyButton, &QPushButton::clicked, this, &ControlPanel::applyTimeRange);
-    groupLayout->addWidget(applyButton);
+    group.layout->addWidget(applyButton);
 }
 
 void ControlPanel::buildSpectrumGroup(QBoxLayout* panelLayout)
 {
-    QVBoxLayout* groupLayout = nullptr;
-    QGridLayout* grid = addGroup(panelLayout, "Spectrogram and Spectrum", &groupLayout);
+    const Group group = addGroup(panelLayout, "Spectrogram and Spectrum");
+    QGridLayout* grid = group.grid;
 
     fftExponentSpinBox = named(new QSpinBox, "fftExponentSpinBox");
     fftExponentSpinBox->setValue(8);
@@ -209,13 +215,13 @@ void ControlPanel::buildSpectrumGroup(QBoxLayout* panelLayout)
 
     auto* applyButton = named(new QPushButton("Apply"), "spectrumApplyButton");
     connect(applyButton, &QPushButton::clicked, this, &ControlPanel::applySpectrumSettings);
-    groupLayout->addWidget(applyButton);
+    group.layout->addWidget(applyButton);
 }
 
 void ControlPanel::buildPowerGroup(QBoxLayout* panelLayout)
 {
-    QVBoxLayout* groupLayout = nullptr;
-    QGridLayout* grid = addGroup(panelLayout, "Power", &groupLayout);
+    const Group group = addGroup(panelLayout, "Power");
+    QGridLayout* grid = group.grid;
 
     averageWindowEdit = named(
         new StrictPositiveLineEdit(QString::number(powerView->averageWindow())),
@@ -236,7 +242,7 @@ void ControlPanel::buildPowerGroup(QBoxLayout* panelLayout)
 
     auto* applyButton = named(new QPushButton("Apply"), "powerApplyButton");
     connect(applyButton, &QPushButton::clicked, this, &ControlPanel::applyPowerSettings);
-    groupLayout->addWidget(applyButton);
+    group.layout->addWidget(applyButton);
 }
 
 void ControlPanel::buildDisplayGroup(QBoxLayout* panelLayout)
