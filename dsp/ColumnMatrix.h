@@ -24,13 +24,15 @@ public:
 
     // Drops all columns and releases the storage.
     void clear();
-    // Makes room for columns x rows values (contents unspecified), releasing
-    // the old storage first so that two matrices never coexist.
+    // Makes room for columns x rows values (contents unspecified). Storage of
+    // exactly that size is kept; any other is released before the new one is
+    // taken, so that two matrices never coexist.
     void resize(size_t columns, size_t rows);
 
 private:
     // Left uninitialised by resize(): every value is written before it is read.
     std::unique_ptr<double[]> values;
+    size_t capacity = 0;
     size_t columnCount = 0;
     size_t rowCount = 0;
 };

@@ -147,24 +147,29 @@ void Spectrogram::computeSamples(const std::vector<double>& iSamples, const std:
         throw std::runtime_error("Size mismatch in I and Q datasets");
     if (uint64_t(stopSample) > uint64_t(iSamples.size() - 1))
         stopSample = uint32_t(iSamples.size() - 1);
-    matrix.clear();
 
     // A range starting before the recording starts at its first sample; one
     // starting after its stop sample is empty.
     const int64_t first = std::max<int64_t>(startSample, 0);
-    if (first > int64_t(stopSample))
-        return;
-    const uint64_t length = uint64_t(int64_t(stopSample) - first + 1);
+    const uint64_t length = first > int64_t(stopSample) ? 0 : uint64_t(int64_t(stopSample) - first + 1);
     const uint32_t n = size;
     const int32_t hop = std::max<int32_t>(1, saturate<int32_t>(std::trunc(double(n) * (1.0 - overlapFraction))));
-    if (length < n)
+    if (length < n) {
+        matrix.clear();
         return;
+    }
     const uint64_t count = (length - n) / uint64_t(hop) + 1;
 
+    // A matrix of the same size is refilled in place (no fresh pages to fault in).
+    try {
+        matrix.resize(count, n);
+    } catch (...) {
+        matrix.clear();
+        throw;
+    }
     const std::vector<double> window = hannWindow(n);
     const ColumnJob job{iSamples.data(), qSamples.data(), window.data(), uint64_t(first), uint64_t(hop),
                         uint32_t(std::log2(double(n))), sampleRate};
-    matrix.resize(count, n);
 
     // Columns are independent: contiguous runs of them go to separate threads,
     // and the per-run maxima are merged in column order with the same strict

@@ -163,6 +163,25 @@ TEST(Spectrogram, RangeClampedToTheRecording)
     }
 }
 
+// A recompute over another range of the same size refills the matrix in
+// place; it must hold the new range's values, not the old ones.
+TEST(Spectrogram, RecomputeOfTheSameSizeMatchesAFreshOne)
+{
+    Recording recording;
+    load(recording, 1000, 6000, 31);
+    Spectrogram reused(&recording);
+    reused.setTimeRange(0.0, 2.9995);
+    const size_t columns = reused.columns().size();
+    reused.setTimeRange(3.0, 5.9995);
+    Spectrogram fresh(&recording);
+    fresh.setTimeRange(3.0, 5.9995);
+    ASSERT_EQ(reused.columns().size(), columns);
+    ASSERT_EQ(fresh.columns().size(), columns);
+    for (size_t c = 0; c < columns; ++c)
+        ASSERT_EQ(firstDifference(reused.columns().column(c), fresh.columns().column(c), 256), -1) << c;
+    EXPECT_EQ(reused.maxPower(), fresh.maxPower());
+}
+
 TEST(Spectrogram, NothingLoadedOrNothingToRead)
 {
     Recording unloaded;
