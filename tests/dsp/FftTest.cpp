@@ -86,8 +86,8 @@ TEST(ReverseBits, MatchesLiteralForAllWidths)
 }
 
 // Every size 2^0 ... 2^15, every input family: the same bits as the literal
-// recursion (NaN compared as NaN), out of place, in place, and on the
-// portable path that machines without AVX2 take.
+// recursion (NaN compared as NaN), out of place, in place, from split arrays,
+// and on the portable path that machines without AVX2 take.
 TEST(Fft, BitIdenticalToLiteral)
 {
     for (uint32_t e = 0; e <= 15; ++e) {
@@ -100,11 +100,22 @@ TEST(Fft, BitIdenticalToLiteral)
             fft(e, inPlace.data(), inPlace.data());
             EXPECT_EQ(firstDifference(inPlace, expected), -1) << "in place, e = " << e << ", kind " << kind;
 
-            FftWork portable(e, false);
-            portable.transform(in.data());
-            std::vector<Complex> portableOut(in.size());
-            portable.store(portableOut.data());
-            EXPECT_EQ(firstDifference(portableOut, expected), -1) << "portable, e = " << e << ", kind " << kind;
+            // Both paths, from interleaved input and from split arrays.
+            for (bool simd : {false, true}) {
+                FftWork work(e, simd);
+                std::vector<Complex> viaWork(in.size());
+                work.transform(in.data());
+                work.store(viaWork.data());
+                EXPECT_EQ(firstDifference(viaWork, expected), -1) << "simd " << simd << ", e = " << e << ", kind " << kind;
+                for (size_t i = 0; i < in.size(); ++i) {
+                    work.inputRe()[i] = in[i].real();
+                    work.inputIm()[i] = in[i].imag();
+                }
+                work.transformInput();
+                for (size_t i = 0; i < in.size(); ++i)
+                    viaWork[i] = Complex(work.re()[i], work.im()[i]);
+                EXPECT_EQ(firstDifference(viaWork, expected), -1) << "split, simd " << simd << ", e = " << e << ", kind " << kind;
+            }
         }
     }
 }
