@@ -30,14 +30,12 @@ void fft(uint32_t e, const std::complex<double>* in, std::complex<double>* out)
     constexpr uint32_t keptExponents = 16;
     if (e >= keptExponents) {
         FftWork work(e);
-        work.transform(in);
-        work.store(out);
+        work.transform(in, out);
         return;
     }
     thread_local std::array<std::unique_ptr<FftWork>, keptExponents> kept;
     std::unique_ptr<FftWork>& work = kept[e];
     if (!work)
         work = std::make_unique<FftWork>(e);
-    work->transform(in);
-    work->store(out);
+    work->transform(in, out);
 }

@@ -253,16 +253,20 @@ NORVALE_AVX2 bool anyNan(size_t n, const double* re, const double* im)
     return _mm256_movemask_pd(acc) != 0;
 }
 
-NORVALE_AVX2 void interleave(size_t n, const double* re, const double* im, double* out)
+// Writes re/im to out as interleaved pairs; returns whether any value is NaN.
+NORVALE_AVX2 bool interleave(size_t n, const double* re, const double* im, double* out)
 {
+    __m256d acc = _mm256_setzero_pd();
     for (size_t k = 0; k < n; k += 4) {
         const __m256d r = _mm256_loadu_pd(re + k);
         const __m256d i = _mm256_loadu_pd(im + k);
+        acc = _mm256_or_pd(acc, _mm256_cmp_pd(r, i, _CMP_UNORD_Q));
         const __m256d lo = _mm256_unpacklo_pd(r, i);
         const __m256d hi = _mm256_unpackhi_pd(r, i);
         _mm256_storeu_pd(out + 2 * k, _mm256_permute2f128_pd(lo, hi, 0x20));
         _mm256_storeu_pd(out + 2 * k + 4, _mm256_permute2f128_pd(lo, hi, 0x31));
     }
+    return _mm256_movemask_pd(acc) != 0;
 }
 
 } // namespace
@@ -318,6 +322,23 @@ void FftWork::transform(const std::complex<double>* in)
     run(ComplexSource{reinterpret_cast<const double*>(in)});
 }
 
+void FftWork::transform(const std::complex<double>* in, std::complex<double>* out)
+{
+    if (!simd || e < 4 || in == out) {
+        transform(in);
+        store(out);
+        return;
+    }
+    // Input and output apart: the NaN check rides along with the store, and
+    // the rare redo can still read the untouched input.
+    const ComplexSource source{reinterpret_cast<const double*>(in)};
+    runStages(source);
+    if (interleave(n, outRe.data(), outIm.data(), reinterpret_cast<double*>(out))) {
+        runPortable(source);
+        store(out);
+    }
+}
+
 void FftWork::store(std::complex<double>* out) const
 {
     double* o = reinterpret_cast<double*>(out);
@@ -338,6 +359,14 @@ void FftWork::run(const Source& source)
         runPortable(source);
         return;
     }
+    runStages(source);
+    if (anyNan(n, outRe.data(), outIm.data()))
+        runPortable(source);
+}
+
+template <typename Source>
+void FftWork::runStages(const Source& source)
+{
     // Stages up to blockLevels run block by block while a block is in the
     // first-level cache; the later ones sweep the whole array.
     constexpr uint32_t blockLevels = 10;
@@ -357,8 +386,6 @@ void FftWork::run(const Source& source)
     }
     if (s == e)
         stageSingle(n, size_t(1) << (s - 1), twiddleRe(s), twiddleIm(s), outRe.data(), outIm.data());
-    if (anyNan(n, outRe.data(), outIm.data()))
-        runPortable(source);
 }
 
 template <typename Source>

@@ -30,6 +30,8 @@ public:
     void transform(const std::complex<double>* in);
     // Copies the last result to out as complex values.
     void store(std::complex<double>* out) const;
+    // transform(in) and store(out) in one; in may equal out.
+    void transform(const std::complex<double>* in, std::complex<double>* out);
 
     // The last result in natural bin order.
     const double* re() const { return outRe.data(); }
@@ -38,6 +40,9 @@ public:
 private:
     template <typename Source>
     void run(const Source& source);
+    // The vector stages alone, without the NaN check.
+    template <typename Source>
+    void runStages(const Source& source);
     template <typename Source>
     void runPortable(const Source& source);
 
