@@ -143,6 +143,19 @@ void BM_PowerCurve(benchmark::State& state)
 }
 BENCHMARK(BM_PowerCurve)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
+// Into a buffer kept between calls, as the view does: no fresh pages per call.
+void BM_PowerCurveReusedBuffer(benchmark::State& state)
+{
+    const auto& i = powerInput(0);
+    const auto& q = powerInput(1);
+    std::vector<double> d(powerSamples);
+    for (auto _ : state) {
+        powerCurve(i.data(), q.data(), powerSamples, 100, 1, 1, 1, d.data());
+        benchmark::DoNotOptimize(d.data());
+    }
+}
+BENCHMARK(BM_PowerCurveReusedBuffer)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+
 constexpr size_t imageColumns = 19603;
 constexpr size_t imageRows = 256;
 

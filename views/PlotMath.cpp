@@ -2,6 +2,8 @@
 
 #include "views/PlotMath.h"
 
+#include "views/Decibels.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -231,85 +233,117 @@ SampleRange sampleRange(double fs, uint32_t count, double startTime, double stop
 
 std::vector<double> sampleTimes(const SampleRange& range, double fs)
 {
-    std::vector<double> t(range.size());
-    for (uint32_t k = 0; k < range.size(); ++k)
-        t[k] = static_cast<double>(range.first + k) / fs;
+    std::vector<double> t;
+    sampleTimes(range, fs, t);
     return t;
 }
 
-namespace {
-
-double milliwattDb(double watts)
+void sampleTimes(const SampleRange& range, double fs, std::vector<double>& times)
 {
-    return 10 * std::log10(watts / 0.001 + powerFloor);
+    times.resize(range.size());
+    for (uint32_t k = 0; k < range.size(); ++k)
+        times[k] = static_cast<double>(range.first + k) / fs;
 }
-
-} // namespace
 
 std::vector<double> powerCurve(const double* i, const double* q, size_t n, uint32_t window,
                                double fullScaleValue, double fullScaleVoltage,
                                double inputImpedance)
 {
-    const double fs = fullScaleValue;
-    const double v = fullScaleVoltage;
-    const double r = inputImpedance;
-    std::vector<double> p(n);
-    for (size_t k = 0; k < n; ++k)
-        p[k] = v * v * ((q[k] * q[k] + i[k] * i[k]) / (fs * fs)) / 2 / r;
+    std::vector<double> d(n);
+    powerCurve(i, q, n, window, fullScaleValue, fullScaleVoltage, inputImpedance, d.data());
+    return d;
+}
 
-    std::vector<double> d(n, 0.0);
+void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
+                double fullScaleValue, double fullScaleVoltage, double inputImpedance, double* d)
+{
+    const double FS = fullScaleValue;
+    const double V = fullScaleVoltage;
+    const double R = inputImpedance;
+    // p = V*V*((Q*Q + I*I)/(FS*FS))/2/R as one factor; when the factor is not a
+    // usable number (a zero or infinite setting), each power takes the full
+    // expression so that zeros, infinities and NaN come out as it gives them.
+    const double factor = V * V / (FS * FS) / 2 / R;
+    const bool useFactor = std::isfinite(factor) && factor != 0;
+    auto power = [&](size_t k) {
+        const double magnitude = q[k] * q[k] + i[k] * i[k];
+        return useFactor ? magnitude * factor : V * V * (magnitude / (FS * FS)) / 2 / R;
+    };
+
     if (n == 0)
-        return d;
+        return;
+    // The dB conversion takes raw sums: mean / 0.001 = sum * (1000 / count).
     if (window <= 1) {
         for (size_t k = 0; k < n; ++k)
-            d[k] = milliwattDb(p[k]);
-        return d;
+            d[k] = power(k);
+        decibelsInPlace(d, n, 1000.0);
+        return;
     }
     const size_t w = window;
     if (n <= w) {
         double sum = 0.0;
         for (size_t k = 0; k < n; ++k)
-            sum += p[k];
-        std::fill(d.begin(), d.end(), milliwattDb(sum / static_cast<double>(n)));
-        return d;
+            sum += power(k);
+        d[0] = sum;
+        decibelsInPlace(d, 1, 1000.0 / static_cast<double>(n));
+        std::fill(d + 1, d + n, d[0]);
+        return;
     }
 
-    // Windows start at j0 = 0 ... n - w - 1. Cut the samples into blocks of w: a
-    // window either is a whole block (summed left to right, as the plain sum) or
-    // is the tail of block b plus the head of block b + 1. Tails are summed right
-    // to left per block, heads left to right as the window advances; all terms
-    // have the same sign, so nothing cancels and every window sum stays within a
-    // few ulps of the plain one.
+    // Windows start at j0 = 0 ... n - w - 1 and d[j0 + h] is the mean of
+    // p[j0 ... j0 + w - 1]. Cut the powers into blocks of w: the window starting
+    // at block b's first sample is that block (summed left to right, as the plain
+    // sum is); any other is the tail of block b plus the head of block b + 1.
+    // Tails are summed right to left, heads left to right as the windows advance,
+    // the tails of the next block alongside the heads of this one. All terms have
+    // the same sign: nothing cancels, and each sum stays within a few ulps of the
+    // plain one, at a cost independent of w.
     const size_t h = w / 2 - 1;
     const size_t windows = n - w;
-    std::vector<double> tail(w);
-    const double wd = static_cast<double>(w);
-    for (size_t blockStart = 0; blockStart < windows; blockStart += w) {
-        const size_t blockEnd = std::min(blockStart + w, n); // exclusive
+    std::vector<double> current(w), next(w), tail(w), nextTail(w);
+    for (size_t j = 0; j < w; ++j)
+        current[j] = power(j);
+    double blockSum = 0.0;
+    for (size_t j = 0; j < w; ++j)
+        blockSum += current[j];
+    {
         double acc = 0.0;
-        for (size_t j = blockEnd; j-- > blockStart;) {
-            acc = p[j] + acc;
-            tail[j - blockStart] = acc;
+        for (size_t j = w; j-- > 0;) {
+            acc = current[j] + acc;
+            tail[j] = acc;
         }
-        double head = 0.0; // p[blockEnd] ... p[j0 + w - 1], left to right
-        const size_t lastStart = std::min(blockStart + w, windows);
-        for (size_t j0 = blockStart; j0 < lastStart; ++j0) {
-            double sum;
-            if (j0 == blockStart) {
-                // The whole block, added in index order like the plain sum.
-                sum = 0.0;
-                for (size_t j = blockStart; j < blockEnd; ++j)
-                    sum += p[j];
-            } else {
-                head += p[j0 + w - 1];
-                sum = tail[j0 - blockStart] + head;
+    }
+    for (size_t start = 0; start < windows; start += w) {
+        const size_t nextStart = start + w;
+        const size_t nextLength = std::min(w, n - nextStart);
+        for (size_t j = 0; j < nextLength; ++j)
+            next[j] = power(nextStart + j);
+        const size_t count = std::min(w, windows - start); // windows starting in this block
+        const bool moreBlocks = nextStart < windows;        // then next is a whole block
+        double* out = d + start + h;
+        out[0] = blockSum;
+        double head = 0.0;
+        if (moreBlocks) {
+            double acc = 0.0;
+            for (size_t r = 1; r < w; ++r) {
+                head += next[r - 1];
+                out[r] = tail[r] + head;
+                acc = next[w - r] + acc;
+                nextTail[w - r] = acc;
             }
-            d[j0 + h] = milliwattDb(sum / wd);
+            blockSum = head + next[w - 1];
+            std::swap(tail, nextTail);
+            std::swap(current, next);
+        } else {
+            for (size_t r = 1; r < count; ++r) {
+                head += next[r - 1];
+                out[r] = tail[r] + head;
+            }
         }
+        decibelsInPlace(out, count, 1000.0 / static_cast<double>(w));
     }
     for (size_t k = 0; k < h; ++k)
         d[k] = d[h];
     for (size_t k = h + windows; k < n; ++k)
         d[k] = d[h + windows - 1];
-    return d;
 }

@@ -61,12 +61,12 @@ void PowerView::setTimeRange(double startTime, double stopTime)
     lastStopTime = stopTime;
     const double fs = static_cast<double>(recording->sampleRate());
     const SampleRange range = sampleRange(fs, usableCount(*recording), startTime, stopTime);
-    const std::vector<double> t = sampleTimes(range, fs);
-    const std::vector<double> d =
-        powerCurve(recording->iSamples().data() + range.first,
-                   recording->qSamples().data() + range.first, range.size(), averageWindowSamples,
-                   fullScaleValueUnits, fullScaleVoltageVolts, inputImpedanceOhms);
-    plot->setData(t, d, false);
+    sampleTimes(range, fs, times);
+    curve.resize(range.size());
+    powerCurve(recording->iSamples().data() + range.first,
+               recording->qSamples().data() + range.first, range.size(), averageWindowSamples,
+               fullScaleValueUnits, fullScaleVoltageVolts, inputImpedanceOhms, curve.data());
+    plot->setData(times, curve, false);
 }
 
 void PowerView::refresh()
