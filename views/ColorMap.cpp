@@ -8,6 +8,11 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define NORVALE_HAVE_X86 1
+#endif
+
 namespace {
 
 struct Stop
@@ -38,6 +43,103 @@ QRgb mapColorRgb(double v, double low, double high)
     const int green = static_cast<int>((b.green - a.green) * f + a.green);
     const int blue = static_cast<int>((b.blue - a.blue) * f + a.blue);
     return qRgb(red, green, blue);
+}
+
+namespace {
+
+void colorizeScalar(const double* values, size_t n, double low, double high, QRgb* out)
+{
+    for (size_t k = 0; k < n; ++k)
+        out[k] = mapColorRgb(values[k], low, high);
+}
+
+#ifdef NORVALE_HAVE_X86
+// Per channel, the stop at the start of each segment and the segment's rise.
+struct ChannelTable
+{
+    double base[4];
+    double span[4];
+};
+
+constexpr ChannelTable channelTable(int Stop::*channel)
+{
+    ChannelTable t{};
+    for (int i = 0; i < 4; ++i) {
+        t.base[i] = stops[i].*channel;
+        t.span[i] = stops[i + 1].*channel - stops[i].*channel;
+    }
+    return t;
+}
+
+constexpr ChannelTable redTable = channelTable(&Stop::red);
+constexpr ChannelTable greenTable = channelTable(&Stop::green);
+constexpr ChannelTable blueTable = channelTable(&Stop::blue);
+
+// table[i] for each lane, given 32-bit lane indices (2i, 2i + 1) of the 64-bit entries.
+__attribute__((target("avx2"), always_inline)) inline __m256d lookup(const double (&table)[4],
+                                                                     const __m256i& pairIndex)
+{
+    const __m256i entries = _mm256_castpd_si256(_mm256_loadu_pd(table));
+    return _mm256_castsi256_pd(_mm256_permutevar8x32_epi32(entries, pairIndex));
+}
+
+// trunc((b - a) * f + a) for four values, a and b the stops of their segments.
+__attribute__((target("avx2"), always_inline)) inline __m128i channel(const ChannelTable& table,
+                                                                      const __m256d& f,
+                                                                      const __m256i& pairIndex)
+{
+    const __m256d base = lookup(table.base, pairIndex);
+    const __m256d span = lookup(table.span, pairIndex);
+    return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(span, f), base));
+}
+
+__attribute__((target("avx2"))) void colorizeAvx2(const double* values, size_t n, double low,
+                                                  double high, QRgb* out)
+{
+    const __m256d vLow = _mm256_set1_pd(low);
+    const __m256d vSpan = _mm256_set1_pd(high - low);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d four = _mm256_set1_pd(4.0);
+    const __m256d three = _mm256_set1_pd(3.0);
+    const __m256d quarter = _mm256_set1_pd(0.25);
+    const __m256i oddHalves = _mm256_set1_epi64x(0x0000000100000000ll);
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    size_t k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const __m256d t = _mm256_div_pd(_mm256_sub_pd(_mm256_loadu_pd(values + k), vLow), vSpan);
+        // min(1.0, t) with NaN giving 1.0, then max(0.0, d): as std::min and std::max.
+        __m256d d = _mm256_min_pd(t, one);
+        d = _mm256_max_pd(d, zero);
+        const __m256d i = _mm256_min_pd(_mm256_round_pd(_mm256_mul_pd(d, four), _MM_FROUND_TO_ZERO), three);
+        // (d - i / 4) / 0.25; dividing by a power of two is multiplying by its inverse.
+        const __m256d f = _mm256_mul_pd(_mm256_sub_pd(d, _mm256_mul_pd(i, quarter)), four);
+        const __m256i twice = _mm256_slli_epi64(_mm256_cvtepu32_epi64(_mm256_cvttpd_epi32(i)), 1);
+        const __m256i pairIndex =
+            _mm256_or_si256(_mm256_or_si256(twice, _mm256_slli_epi64(twice, 32)), oddHalves);
+        const __m128i r = channel(redTable, f, pairIndex);
+        const __m128i g = channel(greenTable, f, pairIndex);
+        const __m128i b = channel(blueTable, f, pairIndex);
+        const __m128i rgb = _mm_or_si128(_mm_or_si128(alpha, _mm_slli_epi32(r, 16)),
+                                         _mm_or_si128(_mm_slli_epi32(g, 8), b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), rgb);
+    }
+    colorizeScalar(values + k, n - k, low, high, out + k);
+}
+#endif
+
+} // namespace
+
+void colorizeRange(const double* values, size_t n, double low, double high, QRgb* out)
+{
+#ifdef NORVALE_HAVE_X86
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        colorizeAvx2(values, n, low, high, out);
+        return;
+    }
+#endif
+    colorizeScalar(values, n, low, high, out);
 }
 
 int scaleBottom(int top, double rangeDb)

@@ -74,6 +74,7 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     const bool merging = width < cols;
     std::vector<double> merged(merging ? tileColumns * rows : 0);
     const double* tile[tileColumns];
+    std::vector<QRgb> colors(tileColumns * rows);
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
 
@@ -99,11 +100,14 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
             }
             tile[t] = out;
         }
+        // Colour each column's contiguous values, then write them across the rows.
+        for (size_t t = 0; t < count; ++t)
+            colorizeRange(tile[t], rows, low, high, colors.data() + t * rows);
         for (size_t j = 0; j < rows; ++j) {
             const size_t r = mirrored ? j : rows - 1 - j;
             QRgb* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(j) * bytesPerLine) + x0;
             for (size_t t = 0; t < count; ++t)
-                line[t] = mapColorRgb(tile[t][r], low, high);
+                line[t] = colors[t * rows + r];
         }
     }
     return image;

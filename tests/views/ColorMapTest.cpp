@@ -204,3 +204,20 @@ TEST(SpectrogramImage, OverBudgetColumnsAreMergedKeepingBursts)
     EXPECT_TRUE(spectrogramImage({}, 0, 3, -60, -20, false).isNull());
     EXPECT_TRUE(spectrogramImage(pointers(m), 3, 2, -60, -20, false).isNull());
 }
+
+TEST(ColorMap, ArrayFormEqualsTheScalarMap)
+{
+    std::mt19937_64 rng(12);
+    std::uniform_real_distribution<double> u(-80.0, 0.0);
+    std::vector<double> values = {-60, -50, -40, -30, -20, notANumber, infinity, -infinity, -1e308, 1e308};
+    for (int k = 0; k <= 4000; ++k)
+        values.push_back(-60 + k * 0.01);
+    for (int k = 0; k < 50001; ++k)
+        values.push_back(u(rng));
+    std::vector<QRgb> colors(values.size());
+    for (auto [low, high] : {std::pair{-60.0, -20.0}, {-63.0, -23.0}, {-7.0, 3.0}, {-5.0, -5.0}}) {
+        colorizeRange(values.data(), values.size(), low, high, colors.data());
+        for (size_t k = 0; k < values.size(); ++k)
+            ASSERT_EQ(colors[k], mapColorRgb(values[k], low, high)) << values[k] << " " << low;
+    }
+}
