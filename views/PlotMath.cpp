@@ -79,6 +79,8 @@ std::vector<double> ticksUp(double low, double high, double step)
 QString valueTickLabel(double value, double step)
 {
     const double v = snapToZero(value, step);
+    if (!std::isfinite(v))
+        return QString::number(v);
     const double m = std::fabs(std::log10(std::fabs(v) + powerFloor));
     if (v == 0)
         return QString::number(v, 'f', 0);

@@ -100,7 +100,7 @@ TEST(AxisTicks, ValueLabelTexts)
         // Magnitudes from 0.001 up to 0.1: two significant digits, fixed notation.
         {0.05, 0.01, "0.050"}, {0.005, 0.001, "0.0050"}, {-0.02, 0.01, "-0.020"},
         {0.001, 0.001, "0.0010"}, {0.09, 0.01, "0.090"},
-        {1000, 500, "1000"},
+        {1000, 500, "1000"},    {notANumber, 1, "nan"},     {infinity, 1, "inf"},
     };
     for (const Row& r : rows)
         EXPECT_EQ(valueTickLabel(r.value, r.step).toStdString(), r.label) << r.value;
