@@ -26,10 +26,12 @@ bool mapPoint(double x, double y, const CurveFrame& f, double w, double h, QPoin
     return true;
 }
 
-} // namespace
-
-namespace {
-
+// A run of consecutive points in one pixel column. Every line joining two of
+// them is a vertical line in that column, and together they cover exactly the
+// rows from the run's smallest to its largest; so do the lines first -> extreme
+// -> extreme -> last, while the lines into and out of the run still start and
+// end at the same points. `low` is the point with the smallest row (drawn
+// highest), `high` the one with the largest.
 struct RunPoints
 {
     QPoint first, low, high, last;
