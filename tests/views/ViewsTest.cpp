@@ -271,8 +271,9 @@ TEST(SpectrogramViewWidget, GeometryAndColourBar)
         const double value = 40 * (1 - i / 140.0) + bottom;
         EXPECT_EQ(shot.pixel(460, 40 + i), mapColorRgb(value, bottom, top)) << i;
     }
+    // The outline of a 20-pixel box runs along columns 450 and 470.
     EXPECT_EQ(shot.pixel(450, 100), qRgb(255, 255, 255));
-    EXPECT_EQ(shot.pixel(469 + 1, 100), qRgb(255, 255, 255));
+    EXPECT_EQ(shot.pixel(470, 100), qRgb(255, 255, 255));
     EXPECT_EQ(shot.pixel(460, 40), qRgb(255, 255, 255));
     EXPECT_EQ(shot.pixel(449, 100), background);
     EXPECT_EQ(shot.pixel(460, 38), background);
