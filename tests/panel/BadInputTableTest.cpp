@@ -1,0 +1,305 @@
+// Malformed, truncated, hostile and non-finite recordings, each loaded end to end
+// through the panel after a good recording: a failing file gives its message and
+// leaves the previous recording, views and file information whole; a strange but
+// valid one is drawn in every view. Either way the status is back at "Ready" and
+// the next good load works.
+
+#include "tests/panel/PanelFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QTabWidget>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+using namespace recordingfiles;
+
+namespace {
+
+std::string u16(uint16_t v)
+{
+    std::string out;
+    appendU16(out, v);
+    return out;
+}
+
+std::string u32(uint32_t v)
+{
+    std::string out;
+    appendU32(out, v);
+    return out;
+}
+
+std::string floats(size_t count, float value)
+{
+    std::string out;
+    for (size_t k = 0; k < count; ++k)
+        appendFloat(out, value);
+    return out;
+}
+
+std::string fmtChunk(uint16_t format, uint16_t channels, uint32_t rate, uint16_t bits)
+{
+    return "fmt " + u32(16) + u16(format) + u16(channels) + u32(rate)
+           + u32(rate * channels * bits / 8) + u16(static_cast<uint16_t>(channels * bits / 8))
+           + u16(bits);
+}
+
+// A RIFF/WAVE file of the given chunks (the RIFF size field is not checked by readers).
+std::string riff(const std::string& chunks)
+{
+    return "RIFF" + u32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+const std::string eightFrames = floats(16, 0.25f);
+
+enum class Kind { Wav, SigmfMeta, Binary, Iqw };
+
+struct BadFile
+{
+    const char* name;
+    Kind kind;
+    std::string bytes;     // the file (for SigMF: the metadata)
+    std::string dataBytes; // SigMF data file; "<dir>" makes it a directory
+    const char* datatype;  // Binary only
+    QString message;       // expected text, or a prefix when it ends with "*"
+};
+
+std::vector<BadFile> badFiles()
+{
+    const std::string goodMetaStart = R"({"global": {"core:sample_rate": 1000, "core:datatype": )";
+    return {
+        {"empty.wav", Kind::Wav, "", "", "", "Failed to read binary data"},
+        {"one-byte.wav", Kind::Wav, "R", "", "", "Failed to read binary data"},
+        {"data-past-end.wav", Kind::Wav,
+         riff(fmtChunk(3, 2, 1000, 32) + "data" + u32(1000000) + eightFrames), "", "",
+         "Failed to read binary data"},
+        {"chunk-past-end.wav", Kind::Wav,
+         riff("LIST" + u32(0x7FFFFFF0) + "abcd" + fmtChunk(3, 2, 1000, 32) + "data" + u32(64)
+              + eightFrames),
+         "", "", "Not a valid WAV file"},
+        {"chunk-wraps-offset.wav", Kind::Wav,
+         riff(fmtChunk(3, 2, 1000, 32) + "junk" + u32(0xFFFFFFF8) + "data" + u32(64) + eightFrames),
+         "", "", "Not a valid WAV file"},
+        {"fmt-claims-gigabytes.wav", Kind::Wav,
+         riff("fmt " + u32(0xFFFFFFF0) + fmtChunk(3, 2, 1000, 32).substr(8) + "data" + u32(64)
+              + eightFrames),
+         "", "", "Not a valid WAV file"},
+        {"zero-channels.wav", Kind::Wav,
+         riff(fmtChunk(3, 0, 1000, 32) + "data" + u32(64) + eightFrames), "", "",
+         "WAV file must have 2 channels"},
+        {"zero-rate.wav", Kind::Wav, riff(fmtChunk(3, 2, 0, 32) + "data" + u32(64) + eightFrames),
+         "", "", "Invalid sample rate in WAV file: 0"},
+        {"pcm16.wav", Kind::Wav, riff(fmtChunk(1, 2, 1000, 16) + "data" + u32(64) + eightFrames),
+         "", "", "WAV file must be 32-bit float format"},
+        {"empty-data.wav", Kind::Wav, riff(fmtChunk(3, 2, 1000, 32) + "data" + u32(0)), "", "",
+         "input shall be > 0"},
+
+        {"empty", Kind::SigmfMeta, "", eightFrames, "", "[json.exception.parse_error.101]*"},
+        {"one-byte", Kind::SigmfMeta, "{", eightFrames, "", "[json.exception.parse_error.101]*"},
+        {"array", Kind::SigmfMeta, "[1, 2, 3]", eightFrames, "", "[json.exception.type_error.305]*"},
+        {"string", Kind::SigmfMeta, "\"global\"", eightFrames, "",
+         "[json.exception.type_error.305]*"},
+        {"global-number", Kind::SigmfMeta, R"({"global": 5})", eightFrames, "",
+         "[json.exception.type_error.305]*"},
+        {"long-datatype", Kind::SigmfMeta,
+         goodMetaStart + "\"cf" + std::string(298, '3') + "_le\"}}", eightFrames, "", "stoi"},
+        {"long-datatype-letters", Kind::SigmfMeta,
+         goodMetaStart + "\"" + std::string(300, 'c') + "\"}}", eightFrames, "",
+         "Invalid datatype format - missing underscore"},
+        {"rate-string", Kind::SigmfMeta,
+         R"({"global": {"core:sample_rate": "1000", "core:datatype": "cf32_le"}})", eightFrames, "",
+         "[json.exception.type_error.302] type must be number, but is string"},
+        {"rate-zero", Kind::SigmfMeta,
+         R"({"global": {"core:sample_rate": 0, "core:datatype": "cf32_le"}})", eightFrames, "",
+         "Invalid sample rate in SigMF metadata file: 0*"},
+        {"data-is-directory", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\"}}", "<dir>", "",
+         "Cannot open file: *"},
+        {"data-empty", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\"}}", "", "",
+         "File is empty or invalid"},
+        {"data-not-multiple", Kind::SigmfMeta, goodMetaStart + "\"ci16_le\"}}", "1234567", "",
+         "File size is not a multiple of sample size"},
+
+        {"empty.bin", Kind::Binary, "", "", "ci16_le", "File is empty or invalid"},
+        {"one-byte.bin", Kind::Binary, "x", "", "ci16_le",
+         "File size is not a multiple of sample size"},
+        {"seven-bytes.bin", Kind::Binary, "1234567", "", "ci16_le",
+         "File size is not a multiple of sample size"},
+        {"float16.bin", Kind::Binary, "1234", "", "cf16_le", "Unsupported datatype"},
+        {"empty.iqw", Kind::Iqw, "", "", "", "File is empty or invalid"},
+        {"one-byte.iqw", Kind::Iqw, "x", "", "", "File size is not a multiple of sample size"},
+        {"twelve-bytes.iqw", Kind::Iqw, "123456789012", "", "",
+         "File size is not a multiple of sample size"},
+    };
+}
+
+bool matches(const QString& text, const QString& expected)
+{
+    if (expected.endsWith('*'))
+        return text.startsWith(expected.chopped(1));
+    return text == expected;
+}
+
+} // namespace
+
+class BadInputTable : public PanelFixture
+{
+protected:
+    void SetUp() override
+    {
+        PanelFixture::SetUp();
+        // Every view on screen, the amplitude view included.
+        widget<QCheckBox>("showAmplitudeViewCheckBox")->setChecked(true);
+        window->resize(1400, 1000);
+        window->show();
+        QApplication::processEvents();
+    }
+
+    void loadGood(const QString& base, double seconds)
+    {
+        const auto boxes = load(sigmf(base, 8000, seconds));
+        ASSERT_TRUE(boxes.empty()) << boxes.front().text.toStdString();
+        ASSERT_TRUE(statusIsReady());
+    }
+
+    QString writeBad(const BadFile& row)
+    {
+        if (row.kind != Kind::SigmfMeta) {
+            writeBytes(path(row.name), row.bytes);
+            return path(row.name);
+        }
+        const QString base = path(QString("bad-") + row.name);
+        writeBytes(base + ".sigmf-meta", row.bytes);
+        if (row.dataBytes == "<dir>")
+            QDir(dir.path()).mkdir(QString("bad-") + row.name + ".sigmf-data");
+        else
+            writeBytes(base + ".sigmf-data", row.dataBytes);
+        return base + ".sigmf-meta";
+    }
+
+    std::vector<CapturedMessageBox> loadRow(Kind kind, const QString& file, const char* datatype)
+    {
+        switch (kind) {
+        case Kind::Binary:
+            setText("binaryFormatEdit", datatype);
+            setText("sampleRateEdit", "1000");
+            return load(file, 3);
+        case Kind::Iqw:
+            setText("sampleRateEdit", "1000");
+            return load(file, 4);
+        default:
+            return load(file, 0);
+        }
+    }
+
+    // What the user sees: the file information, the time and band fields, and the
+    // picture of every view.
+    struct Screen
+    {
+        QStringList texts;
+        std::vector<QImage> pictures;
+    };
+    Screen screen()
+    {
+        QApplication::processEvents();
+        Screen s;
+        for (const char* name : {"fileNameLabel", "fileLengthLabel", "fileDurationLabel",
+                                 "sampleRateLabel", "startTimeEdit", "stopTimeEdit",
+                                 "startFrequencyEdit", "stopFrequencyEdit"})
+            s.texts << text(name);
+        // Each view on its own page, shown, so that it is laid out as the user sees it.
+        auto* tabs = window->findChild<QTabWidget*>("tabWidget");
+        for (QWidget* view : views()) {
+            tabs->setCurrentIndex(view->objectName() == "spectrumView" ? 1 : 0);
+            QApplication::processEvents();
+            s.pictures.push_back(view->grab().toImage());
+        }
+        tabs->setCurrentIndex(0);
+        return s;
+    }
+
+    std::vector<QWidget*> views() const
+    {
+        // By name: the view classes have no meta-object of their own, so a search
+        // by type would match any widget.
+        std::vector<QWidget*> all;
+        for (const char* name : {"spectrogramView", "powerView", "amplitudeView", "spectrumView"})
+            all.push_back(window->findChild<QWidget*>(name));
+        for (QWidget* view : all)
+            EXPECT_NE(view, nullptr);
+        return all;
+    }
+};
+
+TEST_F(BadInputTable, EveryBadFileIsRefusedAndLosesNothing)
+{
+    const std::vector<BadFile> rows = badFiles();
+    loadGood("good", 2.0);
+    for (const BadFile& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Screen before = screen();
+        const auto boxes = loadRow(row.kind, writeBad(row), row.datatype);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(boxes[0].title, "Error");
+        EXPECT_EQ(boxes[0].parent, nullptr);
+        EXPECT_TRUE(matches(boxes[0].text, row.message))
+            << "shown: " << boxes[0].text.toStdString()
+            << "\nexpected: " << row.message.toStdString();
+        EXPECT_TRUE(statusIsReady());
+
+        const Screen after = screen();
+        EXPECT_EQ(after.texts, before.texts);
+        for (size_t v = 0; v < before.pictures.size(); ++v)
+            EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
+    }
+    // Whatever failed, the next good load works and shows the new file.
+    loadGood("next", 1.0);
+    EXPECT_EQ(text("fileNameLabel"), "next.sigmf-meta");
+    EXPECT_EQ(text("fileLengthLabel"), "8000");
+}
+
+// Recordings whose every value is NaN, +infinity or the largest finite float load
+// and are drawn in every view without a message.
+TEST_F(BadInputTable, NonFiniteAndExtremeRecordingsAreDrawn)
+{
+    struct Row
+    {
+        const char* name;
+        float value;
+        bool topColourEverywhere; // the spectrogram is all at the top of its scale
+    };
+    const Row rows[] = {
+        {"nan.iqw", std::numeric_limits<float>::quiet_NaN(), true},
+        {"infinity.iqw", std::numeric_limits<float>::infinity(), true},
+        {"largest.iqw", FLT_MAX, false},
+        {"lowest.iqw", -FLT_MAX, false},
+    };
+    const QRgb topColour = qRgb(253, 231, 37);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeBytes(path(row.name), floats(2 * 4000, row.value));
+        const auto boxes = loadRow(Kind::Iqw, path(row.name), "");
+        EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0].text.toStdString());
+        EXPECT_TRUE(statusIsReady());
+        EXPECT_EQ(text("fileLengthLabel"), "4000");
+        EXPECT_EQ(text("fileNameLabel"), row.name);
+
+        const Screen shown = screen();
+        for (const QImage& picture : shown.pictures)
+            EXPECT_FALSE(picture.isNull());
+        // The spectrogram's plot area starts at (110, 20); look at its middle.
+        const QImage& spectrogram = shown.pictures[0];
+        const QRgb middle = spectrogram.pixel(110 + (spectrogram.width() - 190) / 2,
+                                              20 + (spectrogram.height() - 70) / 2);
+        if (row.topColourEverywhere) {
+            EXPECT_EQ(middle, topColour);
+        }
+    }
+    loadGood("after", 1.0);
+    EXPECT_EQ(text("fileLengthLabel"), "8000");
+}
