@@ -17,6 +17,8 @@ std::string& meminfoPath()
     return path;
 }
 
+uint64_t workingBytesPerSample = 0;
+
 } // namespace
 
 uint64_t availableMemoryBytes()
@@ -45,14 +47,20 @@ uint64_t availableMemoryBytes()
 
 void checkMemoryForSamples(uint64_t sampleCount)
 {
-    // Two sequences of doubles; callers limit sampleCount far below overflow.
-    const uint64_t needed = sampleCount * 2 * sizeof(double);
+    // Two sequences of doubles and the working share; callers limit sampleCount
+    // (at most 1e9) and the share stays far below overflow.
+    const uint64_t needed = sampleCount * (2 * sizeof(double) + workingBytesPerSample);
     const uint64_t available = availableMemoryBytes();
     if (needed > available)
         throw std::runtime_error("Not enough memory to load " + std::to_string(sampleCount)
                                  + " samples: they need " + std::to_string(needed)
                                  + " bytes, but only " + std::to_string(available)
                                  + " bytes are available");
+}
+
+void setWorkingBytesPerSample(uint64_t bytes)
+{
+    workingBytesPerSample = bytes;
 }
 
 void setMeminfoPath(const std::string& path)

@@ -10,8 +10,14 @@
 uint64_t availableMemoryBytes();
 
 // Throws std::runtime_error naming both sizes when two sequences of sampleCount
-// doubles need more than availableMemoryBytes().
+// doubles, plus the working memory reserved per sample, need more than
+// availableMemoryBytes().
 void checkMemoryForSamples(uint64_t sampleCount);
+
+// Bytes per loaded sample that the application needs beyond the two sequences
+// (the views' curves, matrix and images over the whole recording); 0 by default.
+// A recording that would leave no room for them is refused before it is read.
+void setWorkingBytesPerSample(uint64_t bytes);
 
 // Reads memory figures from another file in the /proc/meminfo format (tests only);
 // an empty path restores /proc/meminfo.

@@ -406,4 +406,26 @@ TEST(MemoryCheck, ReadsMemAvailableAndGoesAheadWhenUnknown)
     setMeminfoPath("");
 }
 
+TEST(MemoryCheck, CountsTheWorkingShareOfEverySample)
+{
+    TempDir dir;
+    const std::string path = dir.write("samples.bin", Bytes(1024, 0));
+    std::vector<double> i, q;
+    setWorkingBytesPerSample(100);
+    {
+        // 1024 samples of 16 + 100 bytes: 118784 bytes, exactly 116 kB.
+        FakeMeminfo meminfo(dir, "MemAvailable: 116 kB\n");
+        EXPECT_EQ(readBinarySamples(path, "ru8_le", i, q), 1024);
+    }
+    {
+        FakeMeminfo meminfo(dir, "MemAvailable: 115 kB\n");
+        std::vector<double> fresh;
+        EXPECT_EQ(thrownMessage([&] { readBinarySamples(path, "ru8_le", fresh, fresh); }),
+                  "Not enough memory to load 1024 samples: they need 118784 bytes, but only "
+                  "117760 bytes are available");
+        EXPECT_EQ(fresh.capacity(), 0u);
+    }
+    setWorkingBytesPerSample(0);
+}
+
 } // namespace
