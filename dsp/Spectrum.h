@@ -17,4 +17,11 @@ std::vector<double> hannWindow(size_t L);
 // window power, not by the sample rate: white noise of power s^2 gives s^2 per bin.
 // With fewer than L samples, the samples present form the one segment (window of
 // their own length). Throws std::invalid_argument when L > N; N = 0 gives an empty result.
-std::vector<double> welchSpectrum(const std::vector<std::complex<double>>& x, uint32_t N, uint32_t L, uint32_t V);
+// With many segments, their transforms are shared out over `threads` threads (0:
+// one per core) and joined before the return; each bin still adds up its segments
+// in order, so the result has the same bits as with one thread.
+std::vector<double> welchSpectrum(const std::vector<std::complex<double>>& x, uint32_t N, uint32_t L,
+                                  uint32_t V, unsigned threads = 0);
+// The same over `size` samples i[k] + j q[k], read in place from the two sequences.
+std::vector<double> welchSpectrum(const double* i, const double* q, size_t size, uint32_t N,
+                                  uint32_t L, uint32_t V, unsigned threads = 0);

@@ -42,13 +42,12 @@ void AmplitudeView::setTimeRange(double startTime, double stopTime)
 {
     const double fs = static_cast<double>(recording->sampleRate());
     const SampleRange range = sampleRange(fs, usableCount(*recording), startTime, stopTime);
-    const std::vector<double> t = sampleTimes(range, fs);
+    // Both plots (and the power view, for the same range) hold one time vector.
+    const auto t = sharedSampleTimes(range, fs);
     const auto& i = recording->iSamples();
     const auto& q = recording->qSamples();
-    const std::vector<double> iValues(i.begin() + range.first, i.begin() + range.end);
-    const std::vector<double> qValues(q.begin() + range.first, q.begin() + range.end);
-    iPlot->setData(t, iValues, true);
-    qPlot->setData(t, qValues, true);
+    iPlot->setDataSharingX(t, std::vector<double>(i.begin() + range.first, i.begin() + range.end), true);
+    qPlot->setDataSharingX(t, std::vector<double>(q.begin() + range.first, q.begin() + range.end), true);
 }
 
 void AmplitudeView::resizeEvent(QResizeEvent* event)

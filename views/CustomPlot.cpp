@@ -20,7 +20,8 @@ constexpr int tickLength = 5;
 } // namespace
 
 CustomPlot::CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* parent)
-    : QWidget(parent), xLabel(xLabel), yLabel(yLabel)
+    : QWidget(parent), xLabel(xLabel), yLabel(yLabel),
+      xData(std::make_shared<const std::vector<double>>())
 {
     setMinimumWidth(minimumPlotWidth);
     setMinimumHeight(minimumPlotHeight);
@@ -30,10 +31,29 @@ void CustomPlot::setData(const std::vector<double>& x, const std::vector<double>
 {
     if (x.size() != y.size())
         throw std::invalid_argument("X and Y vectors must have the same length");
-    xData = x;
-    yData = y;
+    setDataSharingX(std::make_shared<const std::vector<double>>(x), std::vector<double>(y), symmetric);
+}
 
-    const PlotRanges ranges = plotRanges(xData, yData, symmetric);
+void CustomPlot::setData(std::vector<double>&& x, std::vector<double>&& y, bool symmetric)
+{
+    if (x.size() != y.size())
+        throw std::invalid_argument("X and Y vectors must have the same length");
+    setDataSharingX(std::make_shared<const std::vector<double>>(std::move(x)), std::move(y), symmetric);
+}
+
+void CustomPlot::setDataSharingX(std::shared_ptr<const std::vector<double>> x, std::vector<double>&& y,
+                                 bool symmetric)
+{
+    if (!x)
+        x = std::make_shared<const std::vector<double>>();
+    if (x->size() != y.size())
+        throw std::invalid_argument("X and Y vectors must have the same length");
+    // The old curve goes before the ranges are scanned, so that its storage is
+    // back before the raster needs any.
+    xData = std::move(x);
+    yData = std::move(y);
+
+    const PlotRanges ranges = plotRanges(*xData, yData, symmetric);
     hasFiniteData = ranges.finite;
     if (hasFiniteData) {
         xMin = ranges.xMin;
@@ -59,13 +79,13 @@ void CustomPlot::renderCurve()
         image.fill(backgroundColor);
         return;
     }
-    image = renderCurveImage(xData.data(), yData.data(), xData.size(),
+    image = renderCurveImage(xData->data(), yData.data(), yData.size(),
                              CurveFrame{xMin, xMax, yMin, yMax, w, h}, backgroundColor, curveColor);
 }
 
 void CustomPlot::paintEvent(QPaintEvent*)
 {
-    if (xData.empty() || yData.empty())
+    if (xData->empty() || yData.empty())
         return;
     const int W = width();
     const int H = height();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class CustomPlot : public QWidget
@@ -20,6 +21,13 @@ public:
     // symmetric set, a y range that straddles zero is widened to be centred on it.
     // Non-finite points are left out of the ranges and the curve.
     void setData(const std::vector<double>& x, const std::vector<double>& y, bool symmetric);
+    // The same, taking over the vectors' storage instead of copying it (the
+    // arguments are left untouched when the sizes differ).
+    void setData(std::vector<double>&& x, std::vector<double>&& y, bool symmetric);
+    // The same with x values that other plots may hold too (several curves over
+    // one time axis keep one copy of it). A null x counts as empty.
+    void setDataSharingX(std::shared_ptr<const std::vector<double>> x, std::vector<double>&& y,
+                         bool symmetric);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -33,7 +41,8 @@ private:
     Qt::GlobalColor curveColor = Qt::white;
     QString xLabel;
     QString yLabel;
-    std::vector<double> xData;
+    // Never null; possibly shared with other plots, never written through.
+    std::shared_ptr<const std::vector<double>> xData;
     std::vector<double> yData;
     double xMin = 0;
     double xMax = 10;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <mutex>
 
 int truncToInt(double value)
 {
@@ -245,6 +246,25 @@ void sampleTimes(const SampleRange& range, double fs, std::vector<double>& times
     times.resize(range.size());
     for (uint32_t k = 0; k < range.size(); ++k)
         times[k] = static_cast<double>(range.first + k) / fs;
+}
+
+std::shared_ptr<const std::vector<double>> sharedSampleTimes(const SampleRange& range, double fs)
+{
+    static std::mutex mutex;
+    static std::weak_ptr<const std::vector<double>> last;
+    static SampleRange lastRange{0, 0};
+    static double lastRate = 0;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (range.first == lastRange.first && range.end == lastRange.end && fs == lastRate) {
+        if (auto held = last.lock())
+            return held;
+    }
+    auto times = std::make_shared<std::vector<double>>();
+    sampleTimes(range, fs, *times);
+    last = times;
+    lastRange = range;
+    lastRate = fs;
+    return times;
 }
 
 std::vector<double> powerCurve(const double* i, const double* q, size_t n, uint32_t window,

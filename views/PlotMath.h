@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // One tick of an axis: its value, its pixel position along the axis (widget
@@ -82,6 +83,10 @@ SampleRange sampleRange(double fs, uint32_t count, double startTime, double stop
 std::vector<double> sampleTimes(const SampleRange& range, double fs);
 // The same into `times`, resized to the range (its storage reused when large enough).
 void sampleTimes(const SampleRange& range, double fs, std::vector<double>& times);
+// The same times, shared: while a vector handed out earlier for the same range and
+// rate is still held somewhere, that one is returned instead of a new one, so that
+// the views plotting one range against time keep a single copy.
+std::shared_ptr<const std::vector<double>> sharedSampleTimes(const SampleRange& range, double fs);
 
 // Power of n samples in dBm after a moving average of `window` samples:
 // p_k = V*V*((Q*Q + I*I)/(FS*FS))/2/R watts; output k is the mean of

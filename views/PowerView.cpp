@@ -61,12 +61,12 @@ void PowerView::setTimeRange(double startTime, double stopTime)
     lastStopTime = stopTime;
     const double fs = static_cast<double>(recording->sampleRate());
     const SampleRange range = sampleRange(fs, usableCount(*recording), startTime, stopTime);
-    sampleTimes(range, fs, times);
-    curve.resize(range.size());
-    powerCurve(recording->iSamples().data() + range.first,
-               recording->qSamples().data() + range.first, range.size(), averageWindowSamples,
-               fullScaleValueUnits, fullScaleVoltageVolts, inputImpedanceOhms, curve.data());
-    plot->setData(times, curve, false);
+    std::vector<double> curve = powerCurve(
+        recording->iSamples().data() + range.first, recording->qSamples().data() + range.first,
+        range.size(), averageWindowSamples, fullScaleValueUnits, fullScaleVoltageVolts,
+        inputImpedanceOhms);
+    // The time vector is shared with the amplitude view's plots of the same range.
+    plot->setDataSharingX(sharedSampleTimes(range, fs), std::move(curve), false);
 }
 
 void PowerView::refresh()

@@ -5,7 +5,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <vector>
 
 class CustomPlot;
 class Recording;
@@ -48,8 +47,4 @@ private:
     double fullScaleValueUnits = 1.0;
     double fullScaleVoltageVolts = 1.0;
     double inputImpedanceOhms = 1.0;
-    // Time and curve values of the last computation, kept so that the next one
-    // reuses their storage instead of fresh pages.
-    std::vector<double> times;
-    std::vector<double> curve;
 };

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 
 namespace {
 
@@ -78,17 +77,14 @@ void SpectrumView::setTimeRange(double startTime, double stopTime)
         return;
     }
 
-    std::vector<std::complex<double>> x(range.size());
-    for (uint32_t m = 0; m < range.size(); ++m)
-        x[m] = {i[range.first + m], q[range.first + m]};
-
     // Overlap count in samples, kept within 0 ... N whatever the fraction.
     const double shared = static_cast<double>(fftSize) * overlap;
     const uint32_t v = !(shared > 0) ? 0 : shared >= fftSize ? fftSize : static_cast<uint32_t>(shared);
 
-    const std::vector<double> p = welchSpectrum(x, fftSize, fftSize, v);
-    const SpectrumCurve curve = spectrumCurve(p, rate, startFrequency, stopFrequency);
-    plot->setData(curve.frequency, curve.power, false);
+    const std::vector<double> p = welchSpectrum(i.data() + range.first, q.data() + range.first,
+                                                 range.size(), fftSize, fftSize, v);
+    SpectrumCurve curve = spectrumCurve(p, rate, startFrequency, stopFrequency);
+    plot->setData(std::move(curve.frequency), std::move(curve.power), false);
 }
 
 void SpectrumView::refresh()

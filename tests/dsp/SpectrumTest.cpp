@@ -114,6 +114,42 @@ TEST(WelchSpectrum, BitIdenticalToLiteral)
     }
 }
 
+// Segments shared out over threads (several blocks of them, a last block cut
+// short, team sizes that do not divide the segments or bins), and the I/Q entry
+// reading two sequences in place: the same bits as the literal estimate.
+TEST(WelchSpectrum, ThreadsAndSplitInputKeepTheBits)
+{
+    struct Row { uint32_t N, L, V; size_t count; bool nonFinite; };
+    const Row rows[] = {
+        {256, 256, 204, 200000, false}, // ~3800 segments: blocks of 1024 and a short one
+        {16, 16, 12, 90000, false},     // more segments than one block of small transforms
+        {1024, 1000, 900, 70000, true}, // zero fill, NaN and infinity in some segments
+        {64, 64, 63, 9000, false},      // hop 1
+        {128, 128, 0, 128 * 130 + 7, false},
+    };
+    uint32_t seed = 300;
+    for (const Row& row : rows) {
+        const std::vector<Complex> x = randomComplex(row.count, seed++, row.nonFinite);
+        std::vector<double> i(x.size()), q(x.size());
+        for (size_t k = 0; k < x.size(); ++k) {
+            i[k] = x[k].real();
+            q[k] = x[k].imag();
+        }
+        const std::vector<double> expected = literal::welchSpectrum(x, row.N, row.L, row.V);
+        for (unsigned threads : {0u, 1u, 2u, 3u, 5u}) {
+            const std::vector<double> ours = welchSpectrum(x, row.N, row.L, row.V, threads);
+            const std::vector<double> split =
+                welchSpectrum(i.data(), q.data(), x.size(), row.N, row.L, row.V, threads);
+            ASSERT_EQ(ours.size(), row.N);
+            ASSERT_EQ(split.size(), row.N);
+            EXPECT_EQ(firstDifference(ours.data(), expected.data(), row.N), -1)
+                << "N " << row.N << " threads " << threads;
+            EXPECT_EQ(firstDifference(split.data(), expected.data(), row.N), -1)
+                << "split, N " << row.N << " threads " << threads;
+        }
+    }
+}
+
 // Segment counts, seen through the result: with random data every segment
 // differs, so a wrong count or a used tail changes the estimate.
 TEST(WelchSpectrum, CountsWholeSegmentsOnly)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -95,6 +96,35 @@ TEST(CustomPlotWidget, MismatchedLengthsThrowAndKeepTheCurve)
         EXPECT_STREQ(e.what(), "X and Y vectors must have the same length");
     }
     EXPECT_EQ(grab(plot), before);
+}
+
+// The moving and sharing forms draw what the copying form draws; a size mismatch
+// throws before anything changes, the vectors passed included.
+TEST(CustomPlotWidget, MovedAndSharedDataDrawLikeCopies)
+{
+    const std::vector<double> x = {0, 0.5, 1, 2, 3};
+    const std::vector<double> y = {1, -2, 0.5, 3, -1};
+    CustomPlot copied("x", "y"), moved("x", "y"), shared("x", "y");
+    for (CustomPlot* plot : {&copied, &moved, &shared})
+        plot->resize(400, 250);
+    copied.setData(x, y, true);
+    moved.setData(std::vector<double>(x), std::vector<double>(y), true);
+    const auto sharedX = std::make_shared<const std::vector<double>>(x);
+    shared.setDataSharingX(sharedX, std::vector<double>(y), true);
+    EXPECT_EQ(grab(moved), grab(copied));
+    EXPECT_EQ(grab(shared), grab(copied));
+    EXPECT_EQ(*sharedX, x);
+
+    const QImage before = grab(moved);
+    std::vector<double> shortX = {0, 1}, longY = {0, 1, 2};
+    EXPECT_THROW(moved.setData(std::move(shortX), std::move(longY), false), std::invalid_argument);
+    EXPECT_EQ(shortX.size(), 2u);
+    EXPECT_EQ(longY.size(), 3u);
+    EXPECT_THROW(moved.setDataSharingX(sharedX, std::vector<double>(2), false), std::invalid_argument);
+    EXPECT_EQ(grab(moved), before);
+    // A null x is an empty curve, not a crash.
+    EXPECT_THROW(moved.setDataSharingX(nullptr, std::vector<double>(1), false), std::invalid_argument);
+    moved.setDataSharingX(nullptr, {}, false);
 }
 
 TEST(CustomPlotWidget, DegenerateData)

@@ -219,4 +219,15 @@ TEST(SampleRanges, TimeRangeToSamples)
     const std::vector<double> all = sampleTimes(sampleRange(1000, 1000, 0, 1), 1000);
     ASSERT_EQ(all.size(), 1000u);
     EXPECT_EQ(all.back(), 0.999);
+
+    // Shared times: the same vector while one is held for the same range and rate.
+    const SampleRange range = sampleRange(1000, 1000, 0.0015, 0.0105);
+    auto first = sharedSampleTimes(range, 1000);
+    EXPECT_EQ(*first, t);
+    EXPECT_EQ(sharedSampleTimes(range, 1000), first);
+    EXPECT_NE(sharedSampleTimes(range, 2000), first);
+    EXPECT_EQ(*sharedSampleTimes(range, 2000), sampleTimes(range, 2000));
+    EXPECT_EQ(*sharedSampleTimes(sampleRange(1000, 1000, 0, 1), 1000), all);
+    first.reset();
+    EXPECT_EQ(*sharedSampleTimes(range, 1000), t);
 }
