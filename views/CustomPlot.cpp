@@ -61,12 +61,13 @@ void CustomPlot::setDataSharingX(std::shared_ptr<const std::vector<double>> x, s
         yMin = ranges.yMin;
         yMax = ranges.yMax;
     }
-    renderCurve();
+    imageStale = true;
     update();
 }
 
 void CustomPlot::renderCurve()
 {
+    imageStale = false;
     plotRect = rect().adjusted(marginLeft, marginTop, -marginRight, -marginBottom);
     const int w = plotRect.width();
     const int h = plotRect.height();
@@ -87,6 +88,8 @@ void CustomPlot::paintEvent(QPaintEvent*)
 {
     if (xData->empty() || yData.empty())
         return;
+    if (imageStale)
+        renderCurve();
     const int W = width();
     const int H = height();
     const int w = plotRect.width();
@@ -126,6 +129,6 @@ void CustomPlot::paintEvent(QPaintEvent*)
 void CustomPlot::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    renderCurve();
+    imageStale = true;
     update();
 }

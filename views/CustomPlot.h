@@ -1,7 +1,8 @@
 #pragma once
 // Line-plot widget: one white curve y(x) on a black plot area with a left y axis,
 // a bottom x axis, numeric tick labels and axis titles. The curve is rasterised
-// once per data change or resize into a cached image; repaints only copy it.
+// into a cached image at the first paint after a data change or resize (a plot
+// that is never shown never rasterises); other repaints only copy it.
 
 #include <QImage>
 #include <QRect>
@@ -56,4 +57,6 @@ private:
     int marginBottom = 50;
     QRect plotRect;
     QImage image;
+    // Set when the data or the size changed since `image` was made.
+    bool imageStale = true;
 };

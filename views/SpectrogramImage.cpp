@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -32,6 +34,8 @@ double binFrequency(int bin, double fs, uint32_t N)
 // Image columns are filled in tiles, so that reading the matrix column by column
 // and writing the image row by row both stay within the cache.
 constexpr size_t tileColumns = 64;
+// Fewer tile rows (64 pixels each) than this per thread are not worth a thread.
+constexpr size_t minTileRowsPerThread = 4096;
 
 } // namespace
 
@@ -70,45 +74,77 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
         return image;
 
     // Per image column, a pointer to its values from firstBin upward: straight
-    // into the matrix, or into `merged` when several columns are combined.
+    // into the matrix, or into a thread's `merged` when several columns are combined.
     const bool merging = width < cols;
-    std::vector<double> merged(merging ? tileColumns * rows : 0);
-    const double* tile[tileColumns];
-    std::vector<QRgb> colors(tileColumns * rows);
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
-
-    for (size_t x0 = 0; x0 < width; x0 += tileColumns) {
-        const size_t count = std::min(tileColumns, width - x0);
-        for (size_t t = 0; t < count; ++t) {
-            const size_t x = x0 + t;
-            if (!merging) {
-                tile[t] = columns[x] + firstBin;
-                continue;
-            }
-            const size_t begin = x * cols / width;
-            const size_t end = (x + 1) * cols / width;
-            double* out = merged.data() + t * rows;
-            std::copy_n(columns[begin] + firstBin, rows, out);
-            for (size_t c = begin + 1; c < end; ++c) {
-                const double* in = columns[c] + firstBin;
-                for (size_t r = 0; r < rows; ++r) {
-                    const double v = in[r];
-                    if (!(std::isnan(out[r]) || v <= out[r]))
-                        out[r] = v;
+    struct Scratch
+    {
+        std::vector<double> merged;
+        std::vector<QRgb> colors;
+    };
+    // Image columns x0 ... x1 - 1 (x0 a multiple of the tile width).
+    auto fill = [&](size_t x0Begin, size_t x1, Scratch& scratch) {
+        const double* tile[tileColumns];
+        for (size_t x0 = x0Begin; x0 < x1; x0 += tileColumns) {
+            const size_t count = std::min(tileColumns, x1 - x0);
+            for (size_t t = 0; t < count; ++t) {
+                const size_t x = x0 + t;
+                if (!merging) {
+                    tile[t] = columns[x] + firstBin;
+                    continue;
                 }
+                const size_t begin = x * cols / width;
+                const size_t end = (x + 1) * cols / width;
+                double* out = scratch.merged.data() + t * rows;
+                std::copy_n(columns[begin] + firstBin, rows, out);
+                for (size_t c = begin + 1; c < end; ++c) {
+                    const double* in = columns[c] + firstBin;
+                    for (size_t r = 0; r < rows; ++r) {
+                        const double v = in[r];
+                        if (!(std::isnan(out[r]) || v <= out[r]))
+                            out[r] = v;
+                    }
+                }
+                tile[t] = out;
             }
-            tile[t] = out;
-        }
-        // Colour each column's contiguous values, then write them across the rows.
-        for (size_t t = 0; t < count; ++t)
-            colorizeRange(tile[t], rows, low, high, colors.data() + t * rows);
-        for (size_t j = 0; j < rows; ++j) {
-            const size_t r = mirrored ? j : rows - 1 - j;
-            QRgb* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(j) * bytesPerLine) + x0;
+            // Colour each column's contiguous values, then write them across the rows.
+            QRgb* colors = scratch.colors.data();
             for (size_t t = 0; t < count; ++t)
-                line[t] = colors[t * rows + r];
+                colorizeRange(tile[t], rows, low, high, colors + t * rows);
+            for (size_t j = 0; j < rows; ++j) {
+                const size_t r = mirrored ? j : rows - 1 - j;
+                QRgb* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(j) * bytesPerLine) + x0;
+                for (size_t t = 0; t < count; ++t)
+                    line[t] = colors[t * rows + r];
+            }
+        }
+    };
+
+    // Image columns are independent: runs of whole tiles go to separate threads,
+    // each with its own scratch (allocated here, so that only arithmetic runs on them).
+    const size_t tiles = (width + tileColumns - 1) / tileColumns;
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t team = std::clamp<size_t>(tiles * rows / minTileRowsPerThread, 1, cores);
+    std::vector<Scratch> scratch(team);
+    for (Scratch& s : scratch) {
+        s.merged.resize(merging ? tileColumns * rows : 0);
+        s.colors.resize(tileColumns * rows);
+    }
+    auto part = [&](size_t t) {
+        fill(tiles * t / team * tileColumns, std::min(width, tiles * (t + 1) / team * tileColumns),
+             scratch[t]);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < team; ++t) {
+        try {
+            helpers.emplace_back(part, t);
+        } catch (const std::system_error&) {
+            part(t); // no thread to be had: do that part here
         }
     }
+    part(0);
+    for (std::thread& helper : helpers)
+        helper.join();
     return image;
 }

@@ -156,7 +156,9 @@ TEST(SpectrogramImage, PixelIdenticalToSetPixelColor)
     std::mt19937_64 rng(5);
     std::normal_distribution<double> n(-50, 15);
     for (auto [cols, N, first, last] : {std::tuple{1, 8, 0, 7}, {300, 64, 0, 63}, {1000, 256, 102, 153},
-                                        {77, 32, 5, 5}, {129, 16, 3, 12}}) {
+                                        {77, 32, 5, 5}, {129, 16, 3, 12},
+                                        // wide enough to be shared out over threads
+                                        {9000, 64, 0, 63}, {20003, 40, 1, 38}}) {
         std::vector<std::vector<double>> m(cols, std::vector<double>(N));
         for (auto& column : m)
             for (double& v : column)
@@ -196,6 +198,27 @@ TEST(SpectrogramImage, OverBudgetColumnsAreMergedKeepingBursts)
                 v = notANumber;
             EXPECT_EQ(image.pixel(x, row), mapColorRgb(v, -60, -20)) << x << " " << row;
         }
+    // Merging over threads: 20000 columns into 9000, each the per-bin maximum of
+    // its columns (NaN the largest), coloured like the literal image of the maxima.
+    std::mt19937_64 rng(9);
+    std::normal_distribution<double> n(-50, 15);
+    std::vector<std::vector<double>> wide(20000, std::vector<double>(64));
+    for (auto& column : wide)
+        for (double& v : column)
+            v = n(rng);
+    wide[4321][7] = notANumber;
+    const size_t width = 9000;
+    std::vector<std::vector<double>> maxima(width);
+    for (size_t x = 0; x < width; ++x) {
+        maxima[x] = wide[x * wide.size() / width];
+        for (size_t c = x * wide.size() / width + 1; c < (x + 1) * wide.size() / width; ++c)
+            for (size_t r = 0; r < 64; ++r)
+                if (!std::isnan(maxima[x][r]) && (std::isnan(wide[c][r]) || wide[c][r] > maxima[x][r]))
+                    maxima[x][r] = wide[c][r];
+    }
+    EXPECT_EQ(spectrogramImage(pointers(wide), 0, 63, -63, -23, false, width * 64 * 4),
+              literalImage(maxima, 0, 63, -63, -23));
+
     // Under the budget: one pixel per column.
     EXPECT_EQ(spectrogramImage(pointers(m), 0, 3, -60, -20, false).width(), 1000);
     // The default budget holds 19,603 columns of 256 bins unmerged.
