@@ -2,6 +2,8 @@
 
 #include "views/CurveRaster.h"
 
+#include "views/ParallelParts.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -138,68 +140,67 @@ bool extremesOfRun(const double* y, size_t begin, size_t end, size_t& first, siz
     return true;
 }
 
-bool finiteAndAscending(const double* x, size_t n)
+// x[begin ... end) finite, and ascending from x[begin - 1] on when begin > 0.
+bool finiteAndAscending(const double* x, size_t begin, size_t end)
 {
     bool ok = true;
-    for (size_t k = 0; k < n; ++k)
+    for (size_t k = begin; k < end; ++k)
         ok &= std::isfinite(x[k]);
-    for (size_t k = 1; k < n && ok; ++k)
+    for (size_t k = std::max<size_t>(begin, 1); k < end && ok; ++k)
         ok &= x[k - 1] <= x[k];
     return ok;
 }
 
-} // namespace
-
-std::vector<QPoint> reducedCurvePoints(const double* x, const double* y, size_t n,
-                                       const CurveFrame& frame)
+// Pixel column of a point of a finite, ascending curve.
+int pointColumn(const double* x, size_t k, const CurveFrame& frame)
 {
-    std::vector<QPoint> points;
+    const double px = frame.width * ((x[k] - frame.xMin) / (frame.xMax - frame.xMin));
+    return static_cast<int>(std::clamp(px, -coordinateLimit, coordinateLimit));
+}
+
+// The first index past the column run that holds point k (ascending x), at most end.
+size_t runEnd(const double* x, size_t k, size_t end, const CurveFrame& frame)
+{
+    const int c = pointColumn(x, k, frame);
+    // Galloping search, then bisection.
+    size_t step = 1;
+    size_t inside = k;
+    size_t outside = end;
+    while (inside + step < end) {
+        if (pointColumn(x, inside + step, frame) != c) {
+            outside = inside + step;
+            break;
+        }
+        inside += step;
+        step *= 2;
+    }
+    while (outside - inside > 1) {
+        const size_t mid = inside + (outside - inside) / 2;
+        if (pointColumn(x, mid, frame) == c)
+            inside = mid;
+        else
+            outside = mid;
+    }
+    return outside;
+}
+
+// Points begin ... end - 1 of a finite, ascending curve, begin and end on run
+// boundaries. The column is a non-decreasing function of the index, so each
+// column's run is found by searching for its end, and within a run the lowest
+// and highest rows belong to the largest and smallest y (the row falls as y
+// rises); only the four chosen points are mapped.
+void reduceAscending(const double* x, const double* y, size_t begin, size_t end,
+                     const CurveFrame& frame, std::vector<QPoint>& points)
+{
     const double w = frame.width;
     const double h = frame.height;
-    const bool finiteFrame = std::isfinite(frame.xMax - frame.xMin) &&
-                             std::isfinite(frame.yMax - frame.yMin) && frame.xMax > frame.xMin &&
-                             frame.yMax > frame.yMin;
-    if (!finiteFrame || !finiteAndAscending(x, n)) {
-        reduceMappingEveryPoint(x, y, 0, n, frame, points);
-        return points;
-    }
-
-    // Ascending finite x: the column is a non-decreasing function of the index,
-    // so each column's run is found by searching for its end, and within a run
-    // the lowest and highest rows belong to the largest and smallest y (the row
-    // falls as y rises); only the four chosen points are mapped.
-    auto column = [&](size_t k) {
-        const double px = w * ((x[k] - frame.xMin) / (frame.xMax - frame.xMin));
-        return static_cast<int>(std::clamp(px, -coordinateLimit, coordinateLimit));
-    };
-    size_t k = 0;
-    while (k < n) {
-        const int c = column(k);
-        // Galloping search for the first index past the run.
-        size_t step = 1;
-        size_t inside = k;
-        size_t outside = n;
-        while (inside + step < n) {
-            if (column(inside + step) != c) {
-                outside = inside + step;
-                break;
-            }
-            inside += step;
-            step *= 2;
-        }
-        while (outside - inside > 1) {
-            const size_t mid = inside + (outside - inside) / 2;
-            if (column(mid) == c)
-                inside = mid;
-            else
-                outside = mid;
-        }
-        const size_t end = outside;
-
+    size_t k = begin;
+    while (k < end) {
+        const size_t stop = runEnd(x, k, end, frame);
         size_t first = SIZE_MAX, last = 0, top = 0, bottom = 0;
-        if (!extremesOfRun(y, k, end, first, last, top, bottom)) {
-            reduceMappingEveryPoint(x, y, k, end, frame, points);
-            k = end;
+        if (!extremesOfRun(y, k, stop, first, last, top, bottom)) {
+            reduceMappingEveryPoint(x, y, k, stop, frame, points);
+            k = stop;
             continue;
         }
         if (first != SIZE_MAX) {
@@ -215,11 +216,53 @@ std::vector<QPoint> reducedCurvePoints(const double* x, const double* y, size_t 
                 run.lastAt = last;
                 emitRun(run, points);
             } else {
-                reduceMappingEveryPoint(x, y, k, end, frame, points);
+                reduceMappingEveryPoint(x, y, k, stop, frame, points);
             }
         }
-        k = end;
+        k = stop;
     }
+}
+
+// Fewer points than this per thread are not worth a thread.
+constexpr size_t minPointsPerPart = size_t(1) << 20;
+
+} // namespace
+
+std::vector<QPoint> reducedCurvePoints(const double* x, const double* y, size_t n,
+                                       const CurveFrame& frame)
+{
+    std::vector<QPoint> points;
+    const bool finiteFrame = std::isfinite(frame.xMax - frame.xMin) &&
+                             std::isfinite(frame.yMax - frame.yMin) && frame.xMax > frame.xMin &&
+                             frame.yMax > frame.yMin;
+    if (!finiteFrame) {
+        reduceMappingEveryPoint(x, y, 0, n, frame, points);
+        return points;
+    }
+    // Long curves are checked and reduced in parts on separate threads. Each
+    // part after the first starts where a column run starts, and runs are
+    // reduced independently, so the joined parts equal a single pass.
+    const size_t parts = partCount(n, minPointsPerPart);
+    std::vector<char> ascending(parts);
+    runParts(parts, [&](size_t t) {
+        ascending[t] = finiteAndAscending(x, n * t / parts, n * (t + 1) / parts);
+    });
+    if (std::find(ascending.begin(), ascending.end(), 0) != ascending.end()) {
+        reduceMappingEveryPoint(x, y, 0, n, frame, points);
+        return points;
+    }
+    std::vector<size_t> bounds(parts + 1, n);
+    bounds[0] = 0;
+    for (size_t t = 1; t < parts; ++t) {
+        const size_t k = std::max(bounds[t - 1], n * t / parts);
+        bounds[t] = k == 0 || k >= n ? k : runEnd(x, k - 1, n, frame);
+    }
+    std::vector<std::vector<QPoint>> partPoints(parts);
+    runParts(parts, [&](size_t t) {
+        reduceAscending(x, y, bounds[t], bounds[t + 1], frame, t == 0 ? points : partPoints[t]);
+    });
+    for (size_t t = 1; t < parts; ++t)
+        points.insert(points.end(), partPoints[t].begin(), partPoints[t].end());
     return points;
 }
 

@@ -3,6 +3,7 @@
 #include "views/PlotMath.h"
 
 #include "views/Decibels.h"
+#include "views/ParallelParts.h"
 
 #include <algorithm>
 #include <climits>
@@ -183,11 +184,13 @@ void widenZeroExtent(double& low, double& high)
 
 } // namespace
 
-PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y, bool symmetric)
+namespace {
+
+// Ranges of the points begin ... end - 1 whose coordinates are both finite.
+PlotRanges finiteRanges(const double* x, const double* y, size_t begin, size_t end)
 {
     PlotRanges r{0, 10, 0, 10, false};
-    const size_t n = std::min(x.size(), y.size());
-    for (size_t k = 0; k < n; ++k) {
+    for (size_t k = begin; k < end; ++k) {
         const double xv = x[k];
         const double yv = y[k];
         if (!std::isfinite(xv) || !std::isfinite(yv))
@@ -204,6 +207,42 @@ PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y
             r.yMin = yv;
         if (yv > r.yMax)
             r.yMax = yv;
+    }
+    return r;
+}
+
+constexpr size_t minPointsPerPart = size_t(1) << 20;
+
+} // namespace
+
+PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y, bool symmetric)
+{
+    const size_t n = std::min(x.size(), y.size());
+    // Long curves in contiguous parts on separate threads, merged in order with
+    // the same strict comparisons: among equal extremes (0 and -0 among them)
+    // the earliest is kept, as in one pass.
+    const size_t parts = partCount(n, minPointsPerPart);
+    std::vector<PlotRanges> partRanges(parts);
+    runParts(parts, [&](size_t t) {
+        partRanges[t] = finiteRanges(x.data(), y.data(), n * t / parts, n * (t + 1) / parts);
+    });
+    PlotRanges r = partRanges[0];
+    for (size_t t = 1; t < parts; ++t) {
+        const PlotRanges& p = partRanges[t];
+        if (!p.finite)
+            continue;
+        if (!r.finite) {
+            r = p;
+            continue;
+        }
+        if (p.xMin < r.xMin)
+            r.xMin = p.xMin;
+        if (p.xMax > r.xMax)
+            r.xMax = p.xMax;
+        if (p.yMin < r.yMin)
+            r.yMin = p.yMin;
+        if (p.yMax > r.yMax)
+            r.yMax = p.yMax;
     }
     if (!r.finite)
         return r;

@@ -103,6 +103,27 @@ TEST(CurveRaster, PixelIdenticalToEverySegmentOnRandomCurves)
         }
 }
 
+// Curves long enough to be reduced in parts on several threads: the parts meet
+// at column boundaries, so the picture is still that of every segment, and no
+// column holds more than four points.
+TEST(CurveRaster, LongCurvesReducedInPartsDrawEverySegment)
+{
+    std::mt19937_64 rng(77);
+    for (int kind : {0, 1, 3}) {
+        const Curve c = randomCurve(rng, 2500001, 1100, 300, kind);
+        const QImage literal = literalCurveImage(c.x, c.y, c.frame);
+        const QImage fast = renderCurveImage(c.x.data(), c.y.data(), c.x.size(), c.frame,
+                                             Qt::black, Qt::white);
+        QString where;
+        EXPECT_TRUE(sameImages(literal, fast, &where)) << "kind " << kind << ": " << where.toStdString();
+        const std::vector<QPoint> points = reducedCurvePoints(c.x.data(), c.y.data(), c.x.size(), c.frame);
+        EXPECT_LE(points.size(), 4u * 1101u) << "kind " << kind;
+        EXPECT_EQ(points.front(), QPoint(0, static_cast<int>(300 - (c.y.front() - c.frame.yMin) /
+                                                                    (c.frame.yMax - c.frame.yMin) * 300)));
+        EXPECT_EQ(points.back().x(), 1100);
+    }
+}
+
 TEST(CurveRaster, NonFinitePointsAndUnorderedXAreDrawnAsTheFilteredCurve)
 {
     std::mt19937_64 rng(99);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -161,6 +162,50 @@ TEST(PlotRanges, SymmetricWideningAndNonFinitePoints)
     EXPECT_EQ(p.yMax, 3);
     EXPECT_FALSE(plotRanges({notANumber, 1}, {1, notANumber}, false).finite);
     EXPECT_FALSE(plotRanges({}, {}, false).finite);
+}
+
+// Long data is scanned in parts on several threads; the merged ranges are those
+// of one pass, including which of 0 and -0 (the earliest) becomes an extreme.
+TEST(PlotRanges, LongDataScannedInPartsMatchOnePass)
+{
+    const size_t n = 3000001;
+    std::vector<double> x(n), y(n);
+    for (size_t k = 0; k < n; ++k) {
+        x[k] = static_cast<double>(k % 1000) + 1.0;
+        y[k] = std::sin(0.001 * static_cast<double>(k)) + 2.0;
+    }
+    // Non-finite points at the ends of parts are left out.
+    x[0] = notANumber;
+    y[1500000] = infinity;
+    y[1500001] = -5;
+    x[n - 1] = 1e9;
+    y[n - 1] = notANumber;
+    PlotRanges p = plotRanges(x, y, false);
+    double yMax = -infinity;
+    for (size_t k = 1; k + 1 < n; ++k)
+        if (k != 1500000)
+            yMax = std::max(yMax, y[k]);
+    EXPECT_TRUE(p.finite);
+    EXPECT_EQ(p.xMin, 1.0);
+    EXPECT_EQ(p.xMax, 1000.0);
+    EXPECT_EQ(p.yMin, -5.0);
+    EXPECT_EQ(p.yMax, yMax);
+    // Equal extremes of opposite zero sign in different parts: the first wins.
+    std::fill(y.begin(), y.end(), 1.0);
+    y[10] = -0.0;
+    y[2900000] = 0.0;
+    x.assign(n, 5.0);
+    x[20] = 0.0;
+    x[2000000] = -0.0;
+    p = plotRanges(x, y, false);
+    EXPECT_TRUE(std::signbit(p.yMin));
+    EXPECT_FALSE(std::signbit(p.xMin));
+    // Nothing finite in the first part.
+    std::fill(y.begin(), y.begin() + 2000000, notANumber);
+    p = plotRanges(x, y, false);
+    EXPECT_TRUE(p.finite);
+    EXPECT_EQ(p.yMin, 0.0);
+    EXPECT_FALSE(std::signbit(p.yMin));
 }
 
 TEST(PlotRanges, ZeroExtentsAreOpenedAroundTheValue)
