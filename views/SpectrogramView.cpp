@@ -119,9 +119,16 @@ void SpectrogramView::rebuildImage()
         if (!built.isNull()) {
             image = std::move(built);
             imageMirrored = mirror;
+            scaledImage = QImage();
         }
     }
     update();
+}
+
+QImage SpectrogramView::colourImage() const
+{
+    std::lock_guard<std::mutex> lock(imageMutex);
+    return image;
 }
 
 QColor SpectrogramView::mapColor(double value, double low, double high) const
@@ -147,8 +154,22 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     if (imageMirrored != mirror) {
         image.mirror(false, true);
         imageMirrored = mirror;
+        scaledImage = QImage();
     }
-    painter.drawImage(plotRect, image);
+    if (plotWidth > 0 && plotHeight > 0) {
+        // Scaling the image (often hundreds of thousands of columns) is done once
+        // per image, orientation and size; the scaled pixels are those a direct
+        // drawImage into the plot rectangle gives.
+        if (scaledImage.size() != plotRect.size()) {
+            scaledImage = QImage(plotRect.size(), QImage::Format_RGB32);
+            scaledImage.fill(Qt::black);
+            QPainter scaler(&scaledImage);
+            scaler.drawImage(QRect(QPoint(0, 0), plotRect.size()), image);
+        }
+        painter.drawImage(plotRect.topLeft(), scaledImage);
+    } else {
+        painter.drawImage(plotRect, image);
+    }
 
     painter.setPen(QPen(Qt::white));
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);

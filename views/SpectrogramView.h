@@ -46,6 +46,9 @@ public:
     // Rebuilds the colour image from the matrix, band and range, then repaints.
     // An empty matrix keeps the previous image.
     void rebuildImage();
+    // The colour image as it stands, in the orientation it was built or last
+    // painted in (one column per time column, before scaling to the plot).
+    QImage colourImage() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -64,9 +67,12 @@ private:
     double startFrequency = -10.0;
     double stopFrequency = 10.0;
     bool mirror = false;
-    std::mutex imageMutex;
+    mutable std::mutex imageMutex;
     QImage image;
     // Orientation the image was last built or flipped in; painting flips it in
     // place when `mirror` has changed since, instead of copying it every time.
     bool imageMirrored = false;
+    // `image` as last drawn into the plot rectangle, scaled to its size; reused
+    // by later paints while the image, its orientation and the size stay the same.
+    QImage scaledImage;
 };

@@ -11,6 +11,9 @@
 #include "dsp/Spectrogram.h"
 #include "io/Recording.h"
 
+#include <QPainter>
+#include <QPixmap>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -307,6 +310,44 @@ TEST(SpectrogramViewWidget, ToneRowAndMirroring)
     EXPECT_EQ(grab(f.view).copy(area), mirrored);
     f.view.setMirror(false);
     EXPECT_EQ(grab(f.view).copy(area), plain);
+}
+
+// Paints reuse the image scaled to the plot; what they show must be what drawing
+// the colour image straight into the plot rectangle shows, at every size (up
+// and down), orientation and rebuild.
+TEST(SpectrogramViewWidget, CachedScalingPaintsTheDirectlyScaledImage)
+{
+    SpectrogramFixture f(500, 250);
+    auto direct = [&f] {
+        const QRect plot(110, 20, f.view.width() - 190, f.view.height() - 70);
+        QPixmap pixmap(f.view.size());
+        pixmap.fill(Qt::black);
+        QPainter painter(&pixmap);
+        painter.drawImage(plot, f.view.colourImage());
+        painter.end();
+        // Column 110 carries the y axis.
+        return pixmap.toImage().convertToFormat(QImage::Format_RGB32).copy(plot.adjusted(1, 0, 0, 0));
+    };
+    auto painted = [&f] {
+        const QRect plot(111, 20, f.view.width() - 191, f.view.height() - 70);
+        return grab(f.view).copy(plot);
+    };
+    for (QSize size : {QSize(500, 250), QSize(1700, 300), QSize(640, 900), QSize(333, 777)}) {
+        f.view.resize(size);
+        for (bool mirrored : {false, true, false}) {
+            f.view.setMirror(mirrored);
+            const QImage first = painted();
+            EXPECT_EQ(first, direct()) << size.width() << "x" << size.height() << " " << mirrored;
+            EXPECT_EQ(painted(), first);
+        }
+    }
+    // A rebuild (another range) replaces what the cache holds.
+    const QImage before = painted();
+    f.view.setRange(10);
+    f.view.rebuildImage();
+    const QImage after = painted();
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after, direct());
 }
 
 TEST(SpectrogramViewWidget, EmptyRecomputeKeepsThePreviousImage)
