@@ -60,6 +60,13 @@ BandEdge stopBandEdge(double fs, uint32_t N, int hertz)
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget)
 {
+    QImage none;
+    return spectrogramImage(columns, firstBin, lastBin, low, high, mirrored, byteBudget, none);
+}
+
+QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
+                        double low, double high, bool mirrored, size_t byteBudget, QImage& reuse)
+{
     if (columns.empty() || firstBin < 0 || lastBin < firstBin)
         return QImage();
     const size_t cols = columns.size();
@@ -69,7 +76,11 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     const size_t width = std::min(cols, widthLimit);
     if (width > static_cast<size_t>(INT32_MAX) || rows > static_cast<size_t>(INT32_MAX))
         return QImage();
-    QImage image(static_cast<int>(width), static_cast<int>(rows), QImage::Format_RGB32);
+    const QSize size(static_cast<int>(width), static_cast<int>(rows));
+    // Every pixel is written below, so old contents never show.
+    QImage image = reuse.size() == size && reuse.format() == QImage::Format_RGB32 && reuse.isDetached()
+                       ? std::move(reuse)
+                       : QImage(size, QImage::Format_RGB32);
     if (image.isNull())
         return image;
 

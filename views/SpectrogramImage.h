@@ -36,3 +36,9 @@ constexpr size_t spectrogramImageBudget = size_t(256) << 20;
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored,
                         size_t byteBudget = spectrogramImageBudget);
+// The same, written into `reuse` instead of fresh storage when it already has
+// the image's size and format and shares its pixels with no other image; it is
+// then moved into the result (and left null), otherwise left untouched.
+QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
+                        double low, double high, bool mirrored, size_t byteBudget,
+                        QImage& reuse);

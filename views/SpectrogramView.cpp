@@ -114,8 +114,12 @@ void SpectrogramView::rebuildImage()
         std::lock_guard<std::mutex> lock(imageMutex);
         const int top = spectrogram.maxPower();
         const int bottom = scaleBottom(top, rangeDb);
+        // A rebuild at the same size (same range, band and FFT size) rewrites the
+        // old image's pixels instead of fresh memory.
+        scaledImage = QImage();
         QImage built = spectrogramImage(columns, first, last, static_cast<double>(bottom),
-                                        static_cast<double>(top), mirror);
+                                        static_cast<double>(top), mirror, spectrogramImageBudget,
+                                        image);
         if (!built.isNull()) {
             image = std::move(built);
             imageMirrored = mirror;

@@ -228,6 +228,40 @@ TEST(SpectrogramImage, OverBudgetColumnsAreMergedKeepingBursts)
     EXPECT_TRUE(spectrogramImage(pointers(m), 3, 2, -60, -20, false).isNull());
 }
 
+// An image of the right size held nowhere else is rewritten in place; one of
+// another size, or shared with another image, is left as it was.
+TEST(SpectrogramImage, ReusesAMatchingUnsharedImage)
+{
+    std::mt19937_64 rng(3);
+    std::normal_distribution<double> n(-50, 15);
+    std::vector<std::vector<double>> m(300, std::vector<double>(64));
+    for (auto& column : m)
+        for (double& v : column)
+            v = n(rng);
+    const QImage fresh = spectrogramImage(pointers(m), 2, 60, -63, -23, true);
+
+    QImage reuse(300, 59, QImage::Format_RGB32);
+    reuse.fill(Qt::red);
+    const uchar* storage = reuse.constBits();
+    QImage built = spectrogramImage(pointers(m), 2, 60, -63, -23, true, spectrogramImageBudget, reuse);
+    EXPECT_TRUE(reuse.isNull());
+    EXPECT_EQ(built.constBits(), storage);
+    EXPECT_EQ(built, fresh);
+
+    QImage otherSize(300, 60, QImage::Format_RGB32);
+    otherSize.fill(Qt::red);
+    EXPECT_EQ(spectrogramImage(pointers(m), 2, 60, -63, -23, true, spectrogramImageBudget, otherSize), fresh);
+    EXPECT_EQ(otherSize.size(), QSize(300, 60));
+    EXPECT_EQ(otherSize.pixel(0, 0), qRgb(255, 0, 0));
+
+    QImage shared(300, 59, QImage::Format_RGB32);
+    shared.fill(Qt::red);
+    const QImage holder = shared;
+    EXPECT_EQ(spectrogramImage(pointers(m), 2, 60, -63, -23, true, spectrogramImageBudget, shared), fresh);
+    EXPECT_EQ(holder.pixel(5, 5), qRgb(255, 0, 0));
+    EXPECT_FALSE(shared.isNull());
+}
+
 TEST(ColorMap, ArrayFormEqualsTheScalarMap)
 {
     std::mt19937_64 rng(12);
