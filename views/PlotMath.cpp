@@ -318,6 +318,13 @@ std::vector<double> powerCurve(const double* i, const double* q, size_t n, uint3
 void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
                 double fullScaleValue, double fullScaleVoltage, double inputImpedance, double* d)
 {
+    powerCurve(i, q, n, window, fullScaleValue, fullScaleVoltage, inputImpedance, d, 0);
+}
+
+void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
+                double fullScaleValue, double fullScaleVoltage, double inputImpedance, double* d,
+                unsigned threads)
+{
     const double FS = fullScaleValue;
     const double V = fullScaleVoltage;
     const double R = inputImpedance;
@@ -361,48 +368,57 @@ void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
     // plain one, at a cost independent of w.
     const size_t h = w / 2 - 1;
     const size_t windows = n - w;
-    std::vector<double> current(w), next(w), tail(w), nextTail(w);
-    for (size_t j = 0; j < w; ++j)
-        current[j] = power(j);
-    double blockSum = 0.0;
-    for (size_t j = 0; j < w; ++j)
-        blockSum += current[j];
-    {
-        double acc = 0.0;
-        for (size_t j = w; j-- > 0;) {
-            acc = current[j] + acc;
-            tail[j] = acc;
-        }
-    }
-    for (size_t start = 0; start < windows; start += w) {
-        const size_t nextStart = start + w;
-        const size_t nextLength = std::min(w, n - nextStart);
-        for (size_t j = 0; j < nextLength; ++j)
-            next[j] = power(nextStart + j);
-        const size_t count = std::min(w, windows - start); // windows starting in this block
-        const bool moreBlocks = nextStart < windows;        // then next is a whole block
-        double* out = d + start + h;
-        out[0] = blockSum;
-        double head = 0.0;
-        if (moreBlocks) {
+    // Blocks depend on nothing before them: runs of blocks can go to separate
+    // threads, each starting as the first block starts, with the same sums.
+    auto runBlocks = [&](size_t firstBlock, size_t endBlock) {
+        std::vector<double> current(w), next(w), tail(w), nextTail(w);
+        const size_t first = firstBlock * w;
+        for (size_t j = 0; j < w; ++j)
+            current[j] = power(first + j);
+        double blockSum = 0.0;
+        for (size_t j = 0; j < w; ++j)
+            blockSum += current[j];
+        {
             double acc = 0.0;
-            for (size_t r = 1; r < w; ++r) {
-                head += next[r - 1];
-                out[r] = tail[r] + head;
-                acc = next[w - r] + acc;
-                nextTail[w - r] = acc;
-            }
-            blockSum = head + next[w - 1];
-            std::swap(tail, nextTail);
-            std::swap(current, next);
-        } else {
-            for (size_t r = 1; r < count; ++r) {
-                head += next[r - 1];
-                out[r] = tail[r] + head;
+            for (size_t j = w; j-- > 0;) {
+                acc = current[j] + acc;
+                tail[j] = acc;
             }
         }
-        decibelsInPlace(out, count, 1000.0 / static_cast<double>(w));
-    }
+        for (size_t start = first; start < std::min(windows, endBlock * w); start += w) {
+            const size_t nextStart = start + w;
+            const size_t nextLength = std::min(w, n - nextStart);
+            for (size_t j = 0; j < nextLength; ++j)
+                next[j] = power(nextStart + j);
+            const size_t count = std::min(w, windows - start); // windows starting in this block
+            const bool moreBlocks = nextStart < windows;        // then next is a whole block
+            double* out = d + start + h;
+            out[0] = blockSum;
+            double head = 0.0;
+            if (moreBlocks) {
+                double acc = 0.0;
+                for (size_t r = 1; r < w; ++r) {
+                    head += next[r - 1];
+                    out[r] = tail[r] + head;
+                    acc = next[w - r] + acc;
+                    nextTail[w - r] = acc;
+                }
+                blockSum = head + next[w - 1];
+                std::swap(tail, nextTail);
+                std::swap(current, next);
+            } else {
+                for (size_t r = 1; r < count; ++r) {
+                    head += next[r - 1];
+                    out[r] = tail[r] + head;
+                }
+            }
+            decibelsInPlace(out, count, 1000.0 / static_cast<double>(w));
+        }
+    };
+    const size_t blocks = (windows + w - 1) / w;
+    const size_t parts = threads == 0 ? std::min(blocks, partCount(windows, minPointsPerPart))
+                                      : std::clamp<size_t>(threads, 1, blocks);
+    runParts(parts, [&](size_t t) { runBlocks(blocks * t / parts, blocks * (t + 1) / parts); });
     for (size_t k = 0; k < h; ++k)
         d[k] = d[h];
     for (size_t k = h + windows; k < n; ++k)

@@ -102,3 +102,8 @@ std::vector<double> powerCurve(const double* i, const double* q, size_t n, uint3
 // The same into d[0 ... n - 1], so that a caller can reuse its buffer.
 void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
                 double fullScaleValue, double fullScaleVoltage, double inputImpedance, double* d);
+// The same with the windows shared out over `threads` threads (0: as many as the
+// length makes worthwhile, up to one per core); the values do not depend on it.
+void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
+                double fullScaleValue, double fullScaleVoltage, double inputImpedance, double* d,
+                unsigned threads);

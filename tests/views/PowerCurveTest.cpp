@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <random>
 
 namespace {
@@ -65,6 +67,30 @@ TEST(PowerCurve, MatchesTheLiteralSumsOnRandomData)
         EXPECT_LE(worst, 1e-9) << "W " << W;
         // In practice far closer: a few ulps in the sums, the series logarithm.
         EXPECT_LE(worst, 1e-11) << "W " << W;
+    }
+}
+
+// The windows shared out over threads give the bits of one thread, whatever the
+// split (blocks of the window length, a last block cut short, more threads than blocks).
+TEST(PowerCurve, ThreadsKeepTheBits)
+{
+    std::mt19937_64 rng(11);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    const size_t n = 250003;
+    std::vector<double> i(n), q(n);
+    for (size_t k = 0; k < n; ++k) {
+        i[k] = noise(rng);
+        q[k] = noise(rng);
+    }
+    i[777] = std::numeric_limits<double>::quiet_NaN();
+    for (uint32_t window : {2u, 3u, 100u, 10000u, 200000u}) {
+        std::vector<double> one(n), many(n);
+        powerCurve(i.data(), q.data(), n, window, 1.0, 1.0, 50.0, one.data(), 1);
+        for (unsigned threads : {0u, 2u, 3u, 7u}) {
+            powerCurve(i.data(), q.data(), n, window, 1.0, 1.0, 50.0, many.data(), threads);
+            EXPECT_EQ(std::memcmp(one.data(), many.data(), n * sizeof(double)), 0)
+                << "window " << window << " threads " << threads;
+        }
     }
 }
 
