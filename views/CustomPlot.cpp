@@ -48,8 +48,8 @@ void CustomPlot::setDataSharingX(std::shared_ptr<const std::vector<double>> x, s
         x = std::make_shared<const std::vector<double>>();
     if (x->size() != y.size())
         throw std::invalid_argument("X and Y vectors must have the same length");
-    // The old curve goes before the ranges are scanned, so that its storage is
-    // back before the raster needs any.
+    // The previous curve's storage is released here (its x only when no other
+    // plot holds it).
     xData = std::move(x);
     yData = std::move(y);
 

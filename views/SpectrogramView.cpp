@@ -123,7 +123,6 @@ void SpectrogramView::rebuildImage()
         if (!built.isNull()) {
             image = std::move(built);
             imageMirrored = mirror;
-            scaledImage = QImage();
         }
     }
     update();
@@ -166,10 +165,14 @@ void SpectrogramView::paintEvent(QPaintEvent*)
         // drawImage into the plot rectangle gives.
         if (scaledImage.size() != plotRect.size()) {
             scaledImage = QImage(plotRect.size(), QImage::Format_RGB32);
-            scaledImage.fill(Qt::black);
-            QPainter scaler(&scaledImage);
-            scaler.drawImage(QRect(QPoint(0, 0), plotRect.size()), image);
+            if (!scaledImage.isNull()) {
+                scaledImage.fill(Qt::black);
+                QPainter scaler(&scaledImage);
+                scaler.drawImage(QRect(QPoint(0, 0), plotRect.size()), image);
+            }
         }
+    }
+    if (!scaledImage.isNull() && scaledImage.size() == plotRect.size()) {
         painter.drawImage(plotRect.topLeft(), scaledImage);
     } else {
         painter.drawImage(plotRect, image);
