@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <cmath>
 #include <stdexcept>
 #include <system_error>
@@ -15,10 +14,9 @@
 
 namespace {
 
-// Segments of one block: each thread transforms its share of them into a
-// buffer of squared magnitudes, then each adds its share of the bins over the
-// block, segment after segment. Sized so the buffer stays within the caches.
-constexpr size_t blockBytes = size_t(2) << 20;
+// Squared magnitudes of one block of segments: a thread's buffer, sized to stay
+// within its core's cache.
+constexpr size_t blockBytes = size_t(256) << 10;
 // Fewer segments than this per thread are not worth a thread; larger transforms
 // than this keep to one thread (few segments, and a block would be too large).
 constexpr uint64_t minSegmentsPerThread = 64;
@@ -108,47 +106,49 @@ std::vector<double> welch(const void* source, SegmentLoader load, size_t size, u
                 p[m] = p[m] + (re[m] * re[m] + im[m] * im[m]);
         }
     } else {
-        const uint64_t block =
-            std::max<uint64_t>(team, blockBytes / (sizeof(double) * uint64_t(used)));
-        std::vector<double> magnitudes(block * used);
-        // The team first meets once, so that threads that could not be started
-        // are dropped and the shares are made among those present.
-        std::barrier meeting(static_cast<std::ptrdiff_t>(team));
-        std::atomic<uint64_t> present{1};
+        // Threads claim blocks of segments in order, transform a block into a
+        // buffer of their own, wait until every earlier block has been added in,
+        // add theirs segment after segment and pass on. The sums are thus made
+        // in segment order, as one pass makes them, and each thread adds the
+        // values still in its own cache while the others transform.
+        const uint64_t block = std::max<uint64_t>(1, blockBytes / (sizeof(double) * uint64_t(used)));
+        const uint64_t blocks = (count + block - 1) / block;
+        std::vector<std::vector<double>> buffers(team, std::vector<double>(block * used));
+        std::atomic<uint64_t> nextBlock{0};
+        std::atomic<uint64_t> added{0};
         auto run = [&](uint64_t t) {
-            meeting.arrive_and_wait();
-            const uint64_t members = present.load();
             FftWork& work = works[t];
+            double* magnitudes = buffers[t].data();
             const double* re = work.re();
             const double* im = work.im();
-            const uint32_t binsBegin = uint32_t(uint64_t(used) * t / members);
-            const uint32_t binsEnd = uint32_t(uint64_t(used) * (t + 1) / members);
-            for (uint64_t b = 0; b < count; b += block) {
-                const uint64_t segments = std::min(block, count - b);
-                for (uint64_t s = segments * t / members; s < segments * (t + 1) / members; ++s) {
-                    load(source, (b + s) * hop, filled, w.data(), work.inputRe(), work.inputIm());
+            for (uint64_t b = nextBlock.fetch_add(1); b < blocks; b = nextBlock.fetch_add(1)) {
+                const uint64_t first = b * block;
+                const uint64_t segments = std::min(block, count - first);
+                for (uint64_t s = 0; s < segments; ++s) {
+                    load(source, (first + s) * hop, filled, w.data(), work.inputRe(), work.inputIm());
                     work.transformInput();
-                    double* out = magnitudes.data() + s * used;
+                    double* out = magnitudes + s * used;
                     for (uint32_t m = 0; m < used; ++m)
                         out[m] = re[m] * re[m] + im[m] * im[m];
                 }
-                meeting.arrive_and_wait();
-                // Every bin gathers its segments in order, as one pass would.
+                for (uint64_t done = added.load(std::memory_order_acquire); done != b;
+                     done = added.load(std::memory_order_acquire))
+                    added.wait(done, std::memory_order_acquire);
                 for (uint64_t s = 0; s < segments; ++s) {
-                    const double* in = magnitudes.data() + s * used;
-                    for (uint32_t m = binsBegin; m < binsEnd; ++m)
+                    const double* in = magnitudes + s * used;
+                    for (uint32_t m = 0; m < used; ++m)
                         p[m] = p[m] + in[m];
                 }
-                meeting.arrive_and_wait();
+                added.store(b + 1, std::memory_order_release);
+                added.notify_all();
             }
         };
         std::vector<std::thread> helpers;
         for (uint64_t t = 1; t < team; ++t) {
             try {
-                helpers.emplace_back(run, present.load());
-                present.fetch_add(1);
+                helpers.emplace_back(run, t);
             } catch (const std::system_error&) {
-                meeting.arrive_and_drop(); // stands in for the thread at the first meeting
+                break; // fewer threads share the blocks
             }
         }
         run(0);
