@@ -1,5 +1,6 @@
 #include "panel/ControlPanel.h"
 
+#include "io/MemoryCheck.h"
 #include "io/Recording.h"
 #include "panel/LineEdits.h"
 #include "views/AmplitudeView.h"
@@ -48,6 +49,12 @@ constexpr int maxFftExponent = 15;
 // become 0 and one of 2^32 or more would lose its high bits.
 constexpr double minSampleRate = 1.0;
 constexpr double sampleRateLimit = 4294967296.0;
+
+// Memory a load needs per sample beyond the two sequences: every view is computed
+// over the whole recording (spectrogram matrix, power curve, shared time values,
+// amplitude copies and their images). A 100,000,000-sample cf32 load peaks at about
+// 89 bytes per sample in all; this leaves some room above that.
+constexpr uint64_t viewBytesPerSample = 96;
 
 const char* const readyStyle = "QLabel { color : #1fcf3f; }";
 const char* const processingStyle = "QLabel { color : cyan; }";
@@ -107,6 +114,9 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     , minFrequency(std::numeric_limits<double>::quiet_NaN())
     , maxFrequency(std::numeric_limits<double>::quiet_NaN())
 {
+    // A recording that the views could not show in full is refused by the reader,
+    // before anything is allocated, instead of failing half-way through drawing.
+    setWorkingBytesPerSample(viewBytesPerSample);
     auto* panelLayout = new QVBoxLayout(this);
     panelLayout->setAlignment(Qt::AlignTop);
     panelLayout->setContentsMargins(panelMargin, panelMargin, panelMargin, panelMargin);

@@ -6,6 +6,8 @@
 
 #include "tests/panel/PanelFixture.h"
 
+#include "io/MemoryCheck.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -302,4 +304,31 @@ TEST_F(BadInputTable, NonFiniteAndExtremeRecordingsAreDrawn)
     }
     loadGood("after", 1.0);
     EXPECT_EQ(text("fileLengthLabel"), "8000");
+}
+
+// A recording whose samples would fit in memory but whose views would not is
+// refused before it is read, with the sizes in the message, and changes nothing.
+TEST_F(BadInputTable, RecordingTooLargeToShowIsRefusedBeforeReading)
+{
+    loadGood("good", 1.0);
+    const Screen before = screen();
+    // 100,000 samples: 1.6 MB of sequences, but 11.2 MB with the views' share.
+    writeBytes(path("big.iqw"), std::string(800000, '\0'));
+    writeBytes(path("meminfo"), "MemAvailable: 4000 kB\n");
+    setMeminfoPath(path("meminfo").toStdString());
+    const auto boxes = loadRow(Kind::Iqw, path("big.iqw"), "");
+    setMeminfoPath("");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Error");
+    EXPECT_EQ(boxes[0].text, "Not enough memory to load 100000 samples: they need 11200000 bytes, "
+                             "but only 4096000 bytes are available");
+    EXPECT_TRUE(statusIsReady());
+    const Screen after = screen();
+    EXPECT_EQ(after.texts, before.texts);
+    for (size_t v = 0; v < before.pictures.size(); ++v)
+        EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
+
+    const auto again = loadRow(Kind::Iqw, path("big.iqw"), "");
+    EXPECT_TRUE(again.empty());
+    EXPECT_EQ(text("fileLengthLabel"), "100000");
 }
