@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTimer>
 
 using namespace recordingfiles;
@@ -219,8 +220,16 @@ TEST_F(PanelLoad, OpenAsksForAFileAndLoadsItWithTheChosenFormat)
             filters = dialog->nameFilters();
             dialogParent = dialog->parentWidget();
             if (pick) {
-                dialog->selectFile(path("picked.dat"));
-                static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, public in QDialog
+                // Type the path into the dialog's file name field, as a user would, and
+                // close the dialog with done() once it reports the file as selected
+                // (accept() checks against a directory model that fills in asynchronously).
+                const QString picked = path("picked.dat");
+                if (dialog->selectedFiles() != QStringList{picked}) {
+                    if (auto* nameEdit = dialog->findChild<QLineEdit*>("fileNameEdit"))
+                        nameEdit->setText(picked);
+                    continue;
+                }
+                static_cast<QDialog*>(dialog)->done(QDialog::Accepted); // public in QDialog
             } else {
                 dialog->reject();
             }
