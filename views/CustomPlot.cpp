@@ -2,6 +2,7 @@
 
 #include "views/CustomPlot.h"
 
+#include "views/AxisPainting.h"
 #include "views/CurveRaster.h"
 #include "views/PlotMath.h"
 
@@ -15,7 +16,6 @@ namespace {
 
 constexpr int minimumPlotWidth = 300;
 constexpr int minimumPlotHeight = 180;
-constexpr int tickLength = 5;
 
 } // namespace
 
@@ -101,25 +101,11 @@ void CustomPlot::paintEvent(QPaintEvent*)
     painter.setPen(QPen(QColor(axisColor)));
 
     if (hasFiniteData) {
-        for (const AxisTick& tick : valueAxisTicks(yMin, yMax, h, marginTop)) {
-            painter.drawLine(marginLeft - tickLength, tick.position, marginLeft, tick.position);
-            painter.drawText(QRect(0, tick.position - 10, marginLeft - 10, 20),
-                             Qt::AlignRight | Qt::AlignVCenter, tick.label);
-        }
-        const int axisY = H - marginBottom;
-        for (const AxisTick& tick : timeAxisTicks(xMin, xMax, w, marginLeft)) {
-            painter.drawLine(tick.position, axisY, tick.position, axisY + tickLength);
-            painter.drawText(QRect(tick.position - 40, axisY + 10, 80, 20), Qt::AlignCenter,
-                             tick.label);
-        }
+        drawLeftTicks(painter, valueAxisTicks(yMin, yMax, h, marginTop), marginLeft);
+        drawBottomTicks(painter, timeAxisTicks(xMin, xMax, w, marginLeft), H - marginBottom);
     }
 
-    painter.save();
-    painter.translate(5, H / 2);
-    painter.rotate(-90);
-    painter.drawText(QRect(marginBottom - H / 2, 0, H - marginTop - marginBottom, 15),
-                     Qt::AlignCenter, yLabel);
-    painter.restore();
+    drawVerticalTitle(painter, H, marginTop, marginBottom, yLabel);
     painter.drawText(QRect(marginLeft, H - 20, w, 20), Qt::AlignCenter, xLabel);
 
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);

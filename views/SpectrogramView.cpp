@@ -3,6 +3,7 @@
 #include "views/SpectrogramView.h"
 
 #include "io/Recording.h"
+#include "views/AxisPainting.h"
 #include "views/ColorMap.h"
 #include "views/PlotMath.h"
 #include "views/SpectrogramImage.h"
@@ -19,7 +20,6 @@ constexpr int marginLeft = 110;
 constexpr int marginTop = 20;
 constexpr int marginRight = 80;
 constexpr int marginBottom = 50;
-constexpr int tickLength = 5;
 // The colour bar: 20 pixels wide, 30 pixels in from the right edge, 20 pixels
 // shorter than the plot at the top and at the bottom.
 constexpr int barWidth = 20;
@@ -182,25 +182,11 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
 
-    for (const AxisTick& tick :
-         frequencyAxisTicks(startFrequency, stopFrequency, plotHeight, marginTop)) {
-        painter.drawLine(marginLeft - tickLength, tick.position, marginLeft, tick.position);
-        painter.drawText(QRect(0, tick.position - 10, marginLeft - 10, 20),
-                         Qt::AlignRight | Qt::AlignVCenter, tick.label);
-    }
-    const int axisY = H - marginBottom;
-    for (const AxisTick& tick : timeAxisTicks(timeStart, timeStop, plotWidth, marginLeft)) {
-        painter.drawLine(tick.position, axisY, tick.position, axisY + tickLength);
-        painter.drawText(QRect(tick.position - 40, axisY + 10, 80, 20), Qt::AlignCenter,
-                         tick.label);
-    }
-
-    painter.save();
-    painter.translate(5, H / 2);
-    painter.rotate(-90);
-    painter.drawText(QRect(marginBottom - H / 2, 0, plotHeight, 15), Qt::AlignCenter,
-                     "Frequency (Hz)");
-    painter.restore();
+    drawLeftTicks(painter, frequencyAxisTicks(startFrequency, stopFrequency, plotHeight, marginTop),
+                  marginLeft);
+    drawBottomTicks(painter, timeAxisTicks(timeStart, timeStop, plotWidth, marginLeft),
+                    H - marginBottom);
+    drawVerticalTitle(painter, H, marginTop, marginBottom, "Frequency (Hz)");
     painter.drawText(QRect(marginLeft, H - 20, plotWidth, 20), Qt::AlignCenter, "Time (s)");
 
     const int barX = W - barRightInset;

@@ -1,0 +1,25 @@
+#pragma once
+// Drawing of the axes' tick marks, tick labels and rotated title, shared by the
+// line plot and the spectrogram view (same geometry, same default font).
+
+#include "views/PlotMath.h"
+
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+
+// Left axis at x = axisX: each tick a 5-pixel mark ending on the axis, its label
+// right-aligned and vertically centred in the 20-pixel-high box that ends 10
+// pixels left of the axis.
+void drawLeftTicks(QPainter& painter, const std::vector<AxisTick>& ticks, int axisX);
+
+// Bottom axis at y = axisY: each tick a 5-pixel mark below the axis, its label
+// centred in the 80 x 20 box 10 pixels below it.
+void drawBottomTicks(QPainter& painter, const std::vector<AxisTick>& ticks, int axisY);
+
+// Title reading bottom-to-top in the 15-pixel column at x = 5 ... 20 of a widget of
+// height `height`, centred over the span from marginTop to height - marginBottom.
+void drawVerticalTitle(QPainter& painter, int height, int marginTop, int marginBottom,
+                       const QString& title);
