@@ -1,5 +1,7 @@
 #include "dsp/Spectrogram.h"
 
+#include "dsp/ParallelParts.h"
+
 #include "dsp/Fft.h"
 #include "dsp/FftWork.h"
 #include "dsp/Magnitude.h"
@@ -9,11 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <exception>
 #include <limits>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <thread>
 
 namespace {
@@ -177,30 +177,13 @@ void Spectrogram::computeSamples(const std::vector<double>& iSamples, const std:
     const uint64_t cores = std::max(1u, std::thread::hardware_concurrency());
     const uint64_t threads = std::clamp<uint64_t>(count / minColumnsPerThread, 1, cores);
     std::vector<double> maxima(threads, std::numeric_limits<double>::lowest());
-    std::vector<std::exception_ptr> errors(threads);
-    auto runPart = [&](uint64_t t) {
-        try {
+    try {
+        runParts(threads, [&](size_t t) {
             maxima[t] = computeColumns(job, matrix, count * t / threads, count * (t + 1) / threads);
-        } catch (...) {
-            errors[t] = std::current_exception();
-        }
-    };
-    std::vector<std::thread> workers;
-    for (uint64_t t = 1; t < threads; ++t) {
-        try {
-            workers.emplace_back(runPart, t);
-        } catch (const std::system_error&) {
-            runPart(t); // no thread to be had: do that run here
-        }
-    }
-    runPart(0);
-    for (std::thread& worker : workers)
-        worker.join();
-    for (const std::exception_ptr& error : errors) {
-        if (error) {
-            matrix.clear();
-            std::rethrow_exception(error);
-        }
+        });
+    } catch (...) {
+        matrix.clear();
+        throw;
     }
     double largest = std::numeric_limits<double>::lowest();
     for (double m : maxima) {

@@ -2,7 +2,7 @@
 
 #include "views/CurveRaster.h"
 
-#include "views/ParallelParts.h"
+#include "dsp/ParallelParts.h"
 
 #include <QPainter>
 

@@ -3,7 +3,7 @@
 #include "views/PlotMath.h"
 
 #include "views/Decibels.h"
-#include "views/ParallelParts.h"
+#include "dsp/ParallelParts.h"
 
 #include <algorithm>
 #include <climits>

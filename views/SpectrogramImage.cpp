@@ -2,11 +2,12 @@
 
 #include "views/SpectrogramImage.h"
 
+#include "dsp/ParallelParts.h"
+
 #include "views/ColorMap.h"
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
 #include <thread>
 
 namespace {
@@ -146,16 +147,6 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
         fill(tiles * t / team * tileColumns, std::min(width, tiles * (t + 1) / team * tileColumns),
              scratch[t]);
     };
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < team; ++t) {
-        try {
-            helpers.emplace_back(part, t);
-        } catch (const std::system_error&) {
-            part(t); // no thread to be had: do that part here
-        }
-    }
-    part(0);
-    for (std::thread& helper : helpers)
-        helper.join();
+    runParts(team, part);
     return image;
 }

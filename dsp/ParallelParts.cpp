@@ -1,6 +1,6 @@
 // Contiguous parts of a pass run on separate threads.
 
-#include "views/ParallelParts.h"
+#include "dsp/ParallelParts.h"
 
 #include <algorithm>
 #include <exception>
