@@ -176,22 +176,74 @@ void Recording::assign(uint32_t sampleRate, std::vector<double> i, std::vector<d
     commit(sampleRate, i, q);
 }
 
+void Recording::assignSource(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples,
+                             RecordingInfo info)
+{
+    if (!samples)
+        throw std::invalid_argument("A recording needs a sample source");
+    if (samples->size() > std::numeric_limits<uint32_t>::max())
+        throw std::invalid_argument("Too many samples for one recording");
+    commit(sampleRate, std::move(samples), std::move(info));
+}
+
 void Recording::swap(Recording& other) noexcept
 {
+    std::scoped_lock lock(wholeMutex, other.wholeMutex);
     std::swap(loaded, other.loaded);
     std::swap(rate, other.rate);
     std::swap(count, other.count);
-    iData.swap(other.iData);
-    qData.swap(other.qData);
+    source.swap(other.source);
+    std::swap(details, other.details);
+    iWhole.swap(other.iWhole);
+    qWhole.swap(other.qWhole);
 }
 
 void Recording::commit(uint32_t sampleRate, std::vector<double>& i, std::vector<double>& q)
 {
-    iData.swap(i);
-    qData.swap(q);
+    commit(sampleRate, memorySamples(std::move(i), std::move(q)), RecordingInfo{});
+}
+
+void Recording::commit(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples,
+                             RecordingInfo info)
+{
+    std::lock_guard<std::mutex> lock(wholeMutex);
+    source = std::move(samples);
+    details = std::move(info);
+    std::vector<double>().swap(iWhole);
+    std::vector<double>().swap(qWhole);
     rate = sampleRate;
-    count = static_cast<uint32_t>(iData.size());
+    count = static_cast<uint32_t>(source->size());
     loaded = true;
+}
+
+const std::vector<double>& Recording::iSamples() const
+{
+    if (source && source->memoryI())
+        return *source->memoryI();
+    decodeWhole();
+    return iWhole;
+}
+
+const std::vector<double>& Recording::qSamples() const
+{
+    if (source && source->memoryQ())
+        return *source->memoryQ();
+    decodeWhole();
+    return qWhole;
+}
+
+void Recording::decodeWhole() const
+{
+    std::lock_guard<std::mutex> lock(wholeMutex);
+    if (!source || iWhole.size() == source->size())
+        return;
+    const uint64_t n = source->size();
+    checkMemoryForSamples(n);
+    std::vector<double> i(n);
+    std::vector<double> q(n);
+    source->read(0, n, i.data(), q.data());
+    iWhole.swap(i);
+    qWhole.swap(q);
 }
 
 void Recording::loadWav(const std::string& path)

@@ -2,9 +2,29 @@
 // The one in-memory IQ recording: sample rate, count and the I and Q sequences,
 // filled by one of the format readers.
 
+#include "io/SampleSource.h"
+
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+// What a recording's file says about it besides its samples.
+struct RecordingInfo
+{
+    // The values are offset binary (unsigned integers around mid-scale), so a
+    // DC offset is expected and removed by default.
+    bool unsignedSamples = false;
+    // Centre frequency of the capture in Hz, when the file gives one.
+    std::optional<double> centreFrequency;
+    // Start of the capture as the file gives it (for example "2024-05-01 12:00:00"),
+    // empty when unknown.
+    std::string startTime;
+    // A remark for the user about how the file was read, empty when none.
+    std::string note;
+};
 
 class Recording
 {
@@ -21,8 +41,15 @@ public:
     uint32_t sampleRate() const { return rate; }
     // Number of samples in each of iSamples() and qSamples().
     uint32_t sampleCount() const { return count; }
-    const std::vector<double>& iSamples() const { return iData; }
-    const std::vector<double>& qSamples() const { return qData; }
+    // The samples, decoded on demand; null before the first load. Work that
+    // outlives this recording's contents holds on to it.
+    std::shared_ptr<const SampleSource> samples() const { return source; }
+    const RecordingInfo& info() const { return details; }
+    // The whole sequences, decoded on first use and kept (for callers that want
+    // them all; the views read samples() instead). Throws std::runtime_error when
+    // the samples cannot be read or do not fit in the available memory.
+    const std::vector<double>& iSamples() const;
+    const std::vector<double>& qSamples() const;
 
     // The loaders throw std::runtime_error (or the JSON library's or std::stoi's
     // exception) with a user-facing message; a failed load leaves the recording
@@ -43,6 +70,10 @@ public:
     // 2^32 - 1 samples, leaving the recording unchanged.
     void assign(uint32_t sampleRate, std::vector<double> i, std::vector<double> q);
 
+    // The same with the samples given as a source (and what the file says about them).
+    void assignSource(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples,
+                      RecordingInfo info = {});
+
     // Exchanges the whole contents (flag, rate, count, sequences) with other
     // without copying samples: a recording read on the side can replace this one.
     void swap(Recording& other) noexcept;
@@ -51,10 +82,16 @@ private:
     // Makes a fully read recording the current one; a failed load never gets here,
     // so it leaves the previous recording as it was.
     void commit(uint32_t sampleRate, std::vector<double>& i, std::vector<double>& q);
+    void commit(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples, RecordingInfo info);
+    void decodeWhole() const;
 
     bool loaded = false;
     uint32_t rate = 0;
     uint32_t count = 0;
-    std::vector<double> iData;
-    std::vector<double> qData;
+    std::shared_ptr<const SampleSource> source;
+    RecordingInfo details;
+    // Filled by the first iSamples() / qSamples() of a source that is not in memory.
+    mutable std::mutex wholeMutex;
+    mutable std::vector<double> iWhole;
+    mutable std::vector<double> qWhole;
 };

@@ -1,0 +1,31 @@
+#pragma once
+// A recording's samples, decoded on demand by index range. A source never
+// changes once made, so the GUI and the workers that compute the views share
+// it; whoever holds one keeps its file (or memory) alive.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class SampleSource
+{
+public:
+    virtual ~SampleSource() = default;
+
+    // Number of samples.
+    virtual uint64_t size() const = 0;
+    // Decodes samples [first, first + count) into i[0 .. count) and q[0 .. count)
+    // (Q is 0 for real data), values as stored in the file. Requires
+    // first + count <= size(). Throws std::runtime_error with a user-facing message
+    // when the samples cannot be read (the file was shortened or damaged after it
+    // was opened). Safe to call from several threads at once.
+    virtual void read(uint64_t first, size_t count, double* i, double* q) const = 0;
+
+    // The whole I and Q sequences when the source holds them in memory, else null.
+    virtual const std::vector<double>* memoryI() const { return nullptr; }
+    virtual const std::vector<double>* memoryQ() const { return nullptr; }
+};
+
+// A source over sequences held in memory (i and q of equal length).
+std::shared_ptr<const SampleSource> memorySamples(std::vector<double> i, std::vector<double> q);
