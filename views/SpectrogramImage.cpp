@@ -58,6 +58,15 @@ BandEdge stopBandEdge(double fs, uint32_t N, int hertz)
     return {bin, binFrequency(bin, fs, N)};
 }
 
+size_t spectrogramImageWidth(size_t columns, int plotWidth)
+{
+    const size_t pixels = static_cast<size_t>(std::max(plotWidth, 1));
+    const size_t side = static_cast<size_t>(largestPaintedImageSide);
+    if (columns <= std::min(2 * pixels, side))
+        return columns;
+    return std::min(pixels, side);
+}
+
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget)
 {
@@ -66,7 +75,8 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
 }
 
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
-                        double low, double high, bool mirrored, size_t byteBudget, QImage& reuse)
+                        double low, double high, bool mirrored, size_t byteBudget, QImage& reuse,
+                        size_t maxColumns)
 {
     if (columns.empty() || firstBin < 0 || lastBin < firstBin)
         return QImage();
@@ -74,7 +84,7 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     const size_t rows = static_cast<size_t>(lastBin - firstBin) + 1;
     const size_t rowBytes = rows * sizeof(QRgb);
     const size_t widthLimit = std::max<size_t>(1, byteBudget / rowBytes);
-    const size_t width = std::min(cols, widthLimit);
+    const size_t width = std::min({cols, widthLimit, std::max<size_t>(1, maxColumns)});
     if (width > static_cast<size_t>(INT32_MAX) || rows > static_cast<size_t>(INT32_MAX))
         return QImage();
     const QSize size(static_cast<int>(width), static_cast<int>(rows));

@@ -26,6 +26,17 @@ BandEdge stopBandEdge(double fs, uint32_t N, int hertz);
 // Largest colour image the view builds: beyond it the time columns are merged.
 constexpr size_t spectrogramImageBudget = size_t(256) << 20;
 
+// The painter scales images in 16.16 fixed point: no image side it is handed may
+// exceed this.
+constexpr int largestPaintedImageSide = 65535;
+
+// Image columns for `columns` time columns drawn into a plot `plotWidth` pixels
+// wide: all of them while there are at most twice as many as pixels (the painter
+// scales them), otherwise exactly one per pixel, each pooling its share of the
+// time columns by maximum so that no burst is lost; never more than
+// largestPaintedImageSide.
+size_t spectrogramImageWidth(size_t columns, int plotWidth);
+
 // The colour image of bins firstBin ... lastBin of the given columns (each a
 // pointer to its values, indexed by bin), coloured on the scale low ... high.
 // One image column per matrix column, earliest left; row 0 holds lastBin, or
@@ -38,7 +49,8 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
                         size_t byteBudget = spectrogramImageBudget);
 // The same, written into `reuse` instead of fresh storage when it already has
 // the image's size and format and shares its pixels with no other image; it is
-// then moved into the result (and left null), otherwise left untouched.
+// then moved into the result (and left null), otherwise left untouched. At most
+// `maxColumns` image columns are made, merged as for the budget.
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget,
-                        QImage& reuse);
+                        QImage& reuse, size_t maxColumns = SIZE_MAX);

@@ -117,12 +117,17 @@ void SpectrogramView::rebuildImage()
         // A rebuild at the same size (same range, band and FFT size) rewrites the
         // old image's pixels instead of fresh memory.
         scaledImage = QImage();
+        // A range with many more columns than the plot has pixels is pooled to
+        // one column per pixel, so that the painter never drops a burst (nor
+        // wraps around past 65,535 columns).
+        const size_t maxColumns = spectrogramImageWidth(columns.size(), plotWidth());
         QImage built = spectrogramImage(columns, first, last, static_cast<double>(bottom),
                                         static_cast<double>(top), mirror, spectrogramImageBudget,
-                                        image);
+                                        image, maxColumns);
         if (!built.isNull()) {
             image = std::move(built);
             imageMirrored = mirror;
+            imageSourceColumns = columns.size();
         }
     }
     update();
@@ -205,8 +210,20 @@ void SpectrogramView::paintEvent(QPaintEvent*)
                      colorBarBottomLabel(top, bottom));
 }
 
+int SpectrogramView::plotWidth() const
+{
+    return width() - marginLeft - marginRight;
+}
+
 void SpectrogramView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // An image pooled for the old width is pooled again for the new one.
+    if (!image.isNull()
+        && spectrogramImageWidth(imageSourceColumns, plotWidth())
+               != static_cast<size_t>(image.width())) {
+        rebuildImage();
+        return;
+    }
     update();
 }

@@ -56,6 +56,8 @@ protected:
 
 private:
     QColor mapColor(double value, double low, double high) const;
+    // Width of the plot rectangle in pixels.
+    int plotWidth() const;
 
     Recording* recording;
     Spectrogram spectrogram;
@@ -72,6 +74,8 @@ private:
     // Orientation the image was last built or flipped in; painting flips it in
     // place when `mirror` has changed since, instead of copying it every time.
     bool imageMirrored = false;
+    // Number of time columns `image` was built from (more than its width when pooled).
+    size_t imageSourceColumns = 0;
     // `image` as last drawn into the plot rectangle, scaled to its size; reused
     // by later paints while the image, its orientation and the size stay the same.
     QImage scaledImage;

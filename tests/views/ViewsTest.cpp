@@ -5,6 +5,7 @@
 #include "views/ColorMap.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
+#include "views/SpectrogramImage.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
 
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -391,4 +393,111 @@ TEST(SpectrogramViewWidget, BandAndSizeChangesStayInsideTheMatrix)
     f.view.rebuildImage();
     const QImage shot = grab(f.view);
     EXPECT_TRUE(isMapColor(shot.pixel(200, 100)));
+}
+
+namespace {
+
+// Row (from the top of the plot area) of the brightest pixel in each column.
+std::vector<int> brightestRows(const QImage& area)
+{
+    std::vector<int> rows(area.width());
+    for (int col = 0; col < area.width(); ++col) {
+        int best = -1;
+        for (int row = 0; row < area.height(); ++row) {
+            const QRgb p = area.pixel(col, row);
+            if (qRed(p) + qGreen(p) > best) {
+                best = qRed(p) + qGreen(p);
+                rows[col] = row;
+            }
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+// Ranges of far more columns than the plot has pixels: every pixel column pools
+// its share of time columns, so the whole range runs left to right once and a
+// short burst stays visible (the painter alone would wrap past 65,535 columns
+// and drop columns it scales away).
+TEST(SpectrogramViewWidget, LongRangesArePooledAcrossThePlot)
+{
+    constexpr uint32_t fs = 2400000;
+    struct Case
+    {
+        size_t samples;
+        bool chirp; // else silence with a 2,000-sample tone burst in the middle
+    };
+    for (const Case c : {Case{8000000, true}, Case{20000000, false}}) {
+        std::vector<double> i(c.samples, 0.0), q(c.samples, 0.0);
+        if (c.chirp) {
+            // From -0.45 fs to +0.45 fs over the whole recording.
+            const double rate = 0.9 * fs / (double(c.samples) / fs);
+            for (size_t k = 0; k < c.samples; ++k) {
+                const double t = double(k) / fs;
+                const double phase = twoPi * (-0.45 * fs * t + rate * t * t / 2);
+                i[k] = std::cos(phase);
+                q[k] = std::sin(phase);
+            }
+        } else {
+            for (size_t k = c.samples / 2; k < c.samples / 2 + 2000; ++k) {
+                i[k] = std::cos(twoPi * 0.25 * double(k));
+                q[k] = std::sin(twoPi * 0.25 * double(k));
+            }
+        }
+        Recording recording;
+        recording.assign(fs, std::move(i), std::move(q));
+        SpectrogramView view(&recording);
+        view.resize(900, 326); // plot 710 x 256 pixels
+        view.setTimeRange(0, double(c.samples) / fs);
+        view.setStartFrequency(-double(fs) / 2);
+        view.setStopFrequency(int(fs / 2));
+        view.rebuildImage();
+        EXPECT_EQ(view.colourImage().width(), 710);
+        const QImage area = grab(view).copy(QRect(111, 20, 709, 256));
+        const std::vector<int> rows = brightestRows(area);
+        if (c.chirp) {
+            // Rising frequency: the brightest row climbs from the bottom to the top.
+            EXPECT_GT(rows.front(), 220);
+            EXPECT_LT(rows.back(), 36);
+            for (size_t col = 1; col < rows.size(); ++col)
+                EXPECT_LE(rows[col], rows[col - 1] + 1) << col;
+        } else {
+            // The burst is the strongest value: in the middle pixel column, at
+            // fs / 4 (bin 192, row 63); the silence around it is the bottom colour.
+            const QRgb bottom = mapColorRgb(-1e9, 0, 1);
+            std::vector<int> burstColumns;
+            for (int col = 0; col < area.width(); ++col)
+                if (area.pixel(col, 63) != bottom)
+                    burstColumns.push_back(col);
+            ASSERT_FALSE(burstColumns.empty());
+            EXPECT_LE(burstColumns.size(), 3u);
+            EXPECT_NEAR(burstColumns.front(), 354, 1);
+            EXPECT_EQ(rows[354], 63);
+        }
+    }
+}
+
+// While there are at most twice as many columns as pixels, the image is one
+// column per time column, scaled by the painter, exactly as without pooling.
+TEST(SpectrogramViewWidget, FewColumnsKeepTheUnpooledImage)
+{
+    SpectrogramFixture f(1400, 300); // 1,956 columns on 1,210 pixels
+    Spectrogram reference(&f.recording);
+    reference.setTimeRange(0, 0.1);
+    const ColumnMatrix& m = reference.columns();
+    ASSERT_EQ(m.size(), 1956u);
+    std::vector<const double*> columns(m.size());
+    for (size_t c = 0; c < m.size(); ++c)
+        columns[c] = m.column(c);
+    const int top = reference.maxPower();
+    const QImage expected = spectrogramImage(columns, 0, 255, top - 40, top, false);
+    EXPECT_EQ(f.view.colourImage(), expected);
+    // Narrower than half the columns: pooled to the plot, and back when widened.
+    f.view.resize(900, 300);
+    grab(f.view);
+    EXPECT_EQ(f.view.colourImage().width(), 710);
+    f.view.resize(1400, 300);
+    grab(f.view);
+    EXPECT_EQ(f.view.colourImage(), expected);
 }
