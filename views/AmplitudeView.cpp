@@ -1,25 +1,70 @@
-// Raw I and Q against time: every sample of the range becomes a point.
+// Raw I and Q against time: every sample of the range is drawn, each pixel
+// column reduced to the points it shows.
 
 #include "views/AmplitudeView.h"
 
 #include "io/Recording.h"
+#include "views/AmplitudeStream.h"
 #include "views/CustomPlot.h"
-#include "views/PlotMath.h"
+#include "views/ViewComputation.h"
 
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
-namespace {
-
-// Samples present in both sequences: never index past either.
-uint32_t usableCount(const Recording& recording)
+class AmplitudeComputation : public ViewComputation
 {
-    return static_cast<uint32_t>(std::min<size_t>(
-        {recording.sampleCount(), recording.iSamples().size(), recording.qSamples().size()}));
-}
+public:
+    AmplitudeComputation(AmplitudeView* view, double fs, uint64_t count, double startTime,
+                         double stopTime)
+        : view(view), start(startTime), stop(stopTime), fs(fs),
+          range(streamRangeOf(fs, count, startTime, stopTime)),
+          width(std::max(1, view->iPlot->plotAreaWidth()))
+    {
+        const double xMin = static_cast<double>(range.first) / fs;
+        const double xMax = static_cast<double>(range.end == 0 ? 0 : range.end - 1) / fs;
+        stream.emplace(range.first, range.size(), fs, xMin, xMax, xMin, xMax, width);
+    }
 
-} // namespace
+    BlockConsumer& consumer() override { return *stream; }
+
+    bool finishPass() override
+    {
+        ++passes;
+        i = stream->resultI();
+        q = stream->resultQ();
+        if (passes > 1 || (stream->iFrameHolds() && stream->qFrameHolds()))
+            return true;
+        // Finite points span less than the range: gather again over their own span.
+        stream.emplace(range.first, range.size(), fs, i.ranges.xMin, i.ranges.xMax, q.ranges.xMin,
+                       q.ranges.xMax, width);
+        return false;
+    }
+
+    void present() override
+    {
+        if (!view)
+            return;
+        view->shownStart = start;
+        view->shownStop = stop;
+        view->iPlot->setCurve(std::move(i));
+        view->qPlot->setCurve(std::move(q));
+    }
+
+private:
+    QPointer<AmplitudeView> view;
+    double start;
+    double stop;
+    double fs;
+    StreamRange range;
+    int width;
+    std::optional<AmplitudeStream> stream;
+    ReducedCurve i;
+    ReducedCurve q;
+    int passes = 0;
+};
 
 AmplitudeView::AmplitudeView(Recording* recording, QWidget* parent)
     : QWidget(parent), recording(recording)
@@ -34,20 +79,29 @@ AmplitudeView::AmplitudeView(Recording* recording, QWidget* parent)
     qPlot->setObjectName("qPlot");
     layout->addWidget(qPlot);
     setLayout(layout);
+    // Until an owner computes elsewhere, a new width recomputes here.
+    iPlot->setWidthChangedHandler([this] { setTimeRange(shownStart, shownStop); });
 }
 
 AmplitudeView::~AmplitudeView() = default;
 
+std::unique_ptr<ViewComputation> AmplitudeView::computation(double fs, uint64_t count,
+                                                            double startTime, double stopTime)
+{
+    return std::make_unique<AmplitudeComputation>(this, fs, count, startTime, stopTime);
+}
+
 void AmplitudeView::setTimeRange(double startTime, double stopTime)
 {
-    const double fs = static_cast<double>(recording->sampleRate());
-    const SampleRange range = sampleRange(fs, usableCount(*recording), startTime, stopTime);
-    // Both plots (and the power view, for the same range) hold one time vector.
-    const auto t = sharedSampleTimes(range, fs);
-    const auto& i = recording->iSamples();
-    const auto& q = recording->qSamples();
-    iPlot->setDataSharingX(t, std::vector<double>(i.begin() + range.first, i.begin() + range.end), true);
-    qPlot->setDataSharingX(t, std::vector<double>(q.begin() + range.first, q.begin() + range.end), true);
+    const auto source = recording->samples();
+    AmplitudeComputation computation(this, static_cast<double>(recording->sampleRate()),
+                                     source ? source->size() : 0, startTime, stopTime);
+    computeAndPresent(*recording, startTime, stopTime, removeDcOffset, {&computation});
+}
+
+void AmplitudeView::setWidthChangedHandler(const std::function<void()>& handler)
+{
+    iPlot->setWidthChangedHandler(handler);
 }
 
 void AmplitudeView::resizeEvent(QResizeEvent* event)

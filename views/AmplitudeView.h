@@ -3,8 +3,13 @@
 
 #include <QWidget>
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+
 class CustomPlot;
 class Recording;
+class ViewComputation;
 
 class AmplitudeView : public QWidget
 {
@@ -12,14 +17,33 @@ public:
     AmplitudeView(Recording* recording, QWidget* parent = nullptr);
     ~AmplitudeView() override;
 
-    // Start and stop in seconds; replaces both curves with every sample of the range.
+    // Start and stop in seconds; recomputes both curves from the recording
+    // before it returns (every sample of the range is drawn, reduced to what
+    // each pixel column shows).
     void setTimeRange(double startTime, double stopTime);
+    // The same computation for a recording of `count` samples at fs, for the
+    // plots' current width, to be run on any thread and presented here.
+    std::unique_ptr<ViewComputation> computation(double fs, uint64_t count, double startTime,
+                                                 double stopTime);
+
+    // Remove the range's mean from I and Q in setTimeRange.
+    void setRemoveDc(bool remove) { removeDcOffset = remove; }
+    // The time range shown last.
+    double startTime() const { return shownStart; }
+    double stopTime() const { return shownStop; }
+    // Called when the plots change width under curves reduced for another.
+    void setWidthChangedHandler(const std::function<void()>& handler);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend class AmplitudeComputation;
+
     Recording* recording;
     CustomPlot* iPlot;
     CustomPlot* qPlot;
+    bool removeDcOffset = false;
+    double shownStart = 0;
+    double shownStop = 0;
 };

@@ -52,6 +52,8 @@ void CustomPlot::setDataSharingX(std::shared_ptr<const std::vector<double>> x, s
     // plot holds it).
     xData = std::move(x);
     yData = std::move(y);
+    reducedWidth = 0;
+    noCurve = xData->empty();
 
     const PlotRanges ranges = plotRanges(*xData, yData, symmetric);
     hasFiniteData = ranges.finite;
@@ -63,6 +65,33 @@ void CustomPlot::setDataSharingX(std::shared_ptr<const std::vector<double>> x, s
     }
     imageStale = true;
     update();
+}
+
+void CustomPlot::setCurve(ReducedCurve curve)
+{
+    xData = std::make_shared<const std::vector<double>>(std::move(curve.x));
+    yData = std::move(curve.y);
+    reducedWidth = std::max(curve.width, 1);
+    noCurve = curve.sourcePoints == 0;
+    hasFiniteData = curve.ranges.finite;
+    if (hasFiniteData) {
+        xMin = curve.ranges.xMin;
+        xMax = curve.ranges.xMax;
+        yMin = curve.ranges.yMin;
+        yMax = curve.ranges.yMax;
+    }
+    imageStale = true;
+    update();
+}
+
+int CustomPlot::plotAreaWidth() const
+{
+    return width() - marginLeft - marginRight;
+}
+
+bool CustomPlot::curveNeedsNewWidth() const
+{
+    return reducedWidth != 0 && reducedWidth != std::max(plotAreaWidth(), 1);
 }
 
 void CustomPlot::renderCurve()
@@ -86,7 +115,7 @@ void CustomPlot::renderCurve()
 
 void CustomPlot::paintEvent(QPaintEvent*)
 {
-    if (xData->empty() || yData.empty())
+    if (noCurve)
         return;
     if (imageStale)
         renderCurve();
@@ -116,5 +145,7 @@ void CustomPlot::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     imageStale = true;
+    if (event->size().width() != event->oldSize().width() && curveNeedsNewWidth() && onWidthChanged)
+        onWidthChanged();
     update();
 }

@@ -4,11 +4,14 @@
 // into a cached image at the first paint after a data change or resize (a plot
 // that is never shown never rasterises); other repaints only copy it.
 
+#include "views/CurveEnvelope.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,6 +32,17 @@ public:
     // one time axis keep one copy of it). A null x counts as empty.
     void setDataSharingX(std::shared_ptr<const std::vector<double>> x, std::vector<double>&& y,
                          bool symmetric);
+    // Replaces the curve by one already reduced to the points its raster needs
+    // (CurveEnvelope), with its ranges. It is drawn exactly while the plot area
+    // keeps the width it was reduced for; at another width it is drawn from the
+    // same points and `onWidthChanged` (when set) is called once, so that the
+    // owner can reduce the curve again.
+    void setCurve(ReducedCurve curve);
+    void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
+    // Width in pixels of the plot area at the widget's current size.
+    int plotAreaWidth() const;
+    // Whether the curve shown was reduced for a width other than the plot area's.
+    bool curveNeedsNewWidth() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,4 +73,9 @@ private:
     QImage image;
     // Set when the data or the size changed since `image` was made.
     bool imageStale = true;
+    // Width the data was reduced for; 0 when it holds every point.
+    int reducedWidth = 0;
+    // Nothing has been set, or the last curve had no points: nothing is painted.
+    bool noCurve = true;
+    std::function<void()> onWidthChanged;
 };

@@ -3,6 +3,7 @@
 #include "views/PlotMath.h"
 
 #include "views/Decibels.h"
+#include "views/PowerWindows.h"
 #include "dsp/ParallelParts.h"
 
 #include <algorithm>
@@ -244,6 +245,11 @@ PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y
         if (p.yMax > r.yMax)
             r.yMax = p.yMax;
     }
+    return completePlotRanges(r, symmetric);
+}
+
+PlotRanges completePlotRanges(PlotRanges r, bool symmetric)
+{
     if (!r.finite)
         return r;
     if (symmetric && r.yMin < 0 && r.yMax > 0) {
@@ -325,18 +331,8 @@ void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
                 double fullScaleValue, double fullScaleVoltage, double inputImpedance, double* d,
                 unsigned threads)
 {
-    const double FS = fullScaleValue;
-    const double V = fullScaleVoltage;
-    const double R = inputImpedance;
-    // p = V*V*((Q*Q + I*I)/(FS*FS))/2/R as one factor; when the factor is not a
-    // usable number (a zero or infinite setting), each power takes the full
-    // expression so that zeros, infinities and NaN come out as it gives them.
-    const double factor = V * V / (FS * FS) / 2 / R;
-    const bool useFactor = std::isfinite(factor) && factor != 0;
-    auto power = [&](size_t k) {
-        const double magnitude = q[k] * q[k] + i[k] * i[k];
-        return useFactor ? magnitude * factor : V * V * (magnitude / (FS * FS)) / 2 / R;
-    };
+    const PowerScale scale(fullScaleValue, fullScaleVoltage, inputImpedance);
+    auto power = [&](size_t k) { return scale(i[k], q[k]); };
 
     if (n == 0)
         return;
@@ -359,61 +355,11 @@ void powerCurve(const double* i, const double* q, size_t n, uint32_t window,
     }
 
     // Windows start at j0 = 0 ... n - w - 1 and d[j0 + h] is the mean of
-    // p[j0 ... j0 + w - 1]. Cut the powers into blocks of w: the window starting
-    // at block b's first sample is that block (summed left to right, as the plain
-    // sum is); any other is the tail of block b plus the head of block b + 1.
-    // Tails are summed right to left, heads left to right as the windows advance,
-    // the tails of the next block alongside the heads of this one. All terms have
-    // the same sign: nothing cancels, and each sum stays within a few ulps of the
-    // plain one, at a cost independent of w.
+    // p[j0 ... j0 + w - 1], summed in blocks of w (see powerWindowBlocks).
     const size_t h = w / 2 - 1;
     const size_t windows = n - w;
-    // Blocks depend on nothing before them: runs of blocks can go to separate
-    // threads, each starting as the first block starts, with the same sums.
     auto runBlocks = [&](size_t firstBlock, size_t endBlock) {
-        std::vector<double> current(w), next(w), tail(w), nextTail(w);
-        const size_t first = firstBlock * w;
-        for (size_t j = 0; j < w; ++j)
-            current[j] = power(first + j);
-        double blockSum = 0.0;
-        for (size_t j = 0; j < w; ++j)
-            blockSum += current[j];
-        {
-            double acc = 0.0;
-            for (size_t j = w; j-- > 0;) {
-                acc = current[j] + acc;
-                tail[j] = acc;
-            }
-        }
-        for (size_t start = first; start < std::min(windows, endBlock * w); start += w) {
-            const size_t nextStart = start + w;
-            const size_t nextLength = std::min(w, n - nextStart);
-            for (size_t j = 0; j < nextLength; ++j)
-                next[j] = power(nextStart + j);
-            const size_t count = std::min(w, windows - start); // windows starting in this block
-            const bool moreBlocks = nextStart < windows;        // then next is a whole block
-            double* out = d + start + h;
-            out[0] = blockSum;
-            double head = 0.0;
-            if (moreBlocks) {
-                double acc = 0.0;
-                for (size_t r = 1; r < w; ++r) {
-                    head += next[r - 1];
-                    out[r] = tail[r] + head;
-                    acc = next[w - r] + acc;
-                    nextTail[w - r] = acc;
-                }
-                blockSum = head + next[w - 1];
-                std::swap(tail, nextTail);
-                std::swap(current, next);
-            } else {
-                for (size_t r = 1; r < count; ++r) {
-                    head += next[r - 1];
-                    out[r] = tail[r] + head;
-                }
-            }
-            decibelsInPlace(out, count, 1000.0 / static_cast<double>(w));
-        }
+        powerWindowBlocks(power, n, w, firstBlock, endBlock, d, 0);
     };
     const size_t blocks = (windows + w - 1) / w;
     const size_t parts = threads == 0 ? std::min(blocks, partCount(windows, minPointsPerPart))

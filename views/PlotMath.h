@@ -67,6 +67,9 @@ struct PlotRanges
     bool finite;
 };
 PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y, bool symmetric);
+// The symmetric and zero-extent widening of plotRanges applied to the plain
+// smallest and largest finite coordinates.
+PlotRanges completePlotRanges(PlotRanges plain, bool symmetric);
 
 // Samples [first, end) of a time range at fs samples per second: first =
 // floor(fs * startTime), end = ceil(fs * stopTime) + 1, both clamped to

@@ -4,22 +4,67 @@
 
 #include "io/Recording.h"
 #include "views/CustomPlot.h"
-#include "views/PlotMath.h"
+#include "views/ViewComputation.h"
 
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
-namespace {
-
-// Samples present in both sequences: never index past either.
-uint32_t usableCount(const Recording& recording)
+class PowerComputation : public ViewComputation
 {
-    return static_cast<uint32_t>(std::min<size_t>(
-        {recording.sampleCount(), recording.iSamples().size(), recording.qSamples().size()}));
-}
+public:
+    PowerComputation(PowerView* view, double fs, uint64_t count, double startTime, double stopTime,
+                     const PowerCurveSettings& settings)
+        : view(view), start(startTime), stop(stopTime), fs(fs), settings(settings),
+          range(streamRangeOf(fs, count, startTime, stopTime)),
+          width(std::max(1, view->plot->plotAreaWidth()))
+    {
+        const double xMin = static_cast<double>(range.first) / fs;
+        const double xMax = static_cast<double>(range.end == 0 ? 0 : range.end - 1) / fs;
+        stream.emplace(range.first, range.size(), fs, settings, xMin, xMax, width);
+    }
 
-} // namespace
+    BlockConsumer& consumer() override { return *stream; }
+
+    bool finishPass() override
+    {
+        ++passes;
+        curve = stream->result();
+        if (passes > 1 || stream->frameHolds())
+            return true;
+        // Finite values span less than the range: gather again over their own span.
+        stream.emplace(range.first, range.size(), fs, settings, curve.ranges.xMin,
+                       curve.ranges.xMax, width);
+        return false;
+    }
+
+    void present() override
+    {
+        if (!view)
+            return;
+        view->lastStartTime = start;
+        view->lastStopTime = stop;
+        view->averageWindowSamples = settings.window;
+        view->fullScaleValueUnits = settings.fullScaleValue;
+        view->fullScaleVoltageVolts = settings.fullScaleVoltage;
+        view->inputImpedanceOhms = settings.inputImpedance;
+        view->plot->setCurve(std::move(curve));
+    }
+
+private:
+    QPointer<PowerView> view;
+    double start;
+    double stop;
+    double fs;
+    PowerCurveSettings settings;
+    StreamRange range;
+    int width;
+    std::optional<PowerCurveStream> stream;
+    ReducedCurve curve;
+    int passes = 0;
+};
 
 PowerView::PowerView(Recording* recording, QWidget* parent)
     : QWidget(parent), recording(recording)
@@ -31,6 +76,8 @@ PowerView::PowerView(Recording* recording, QWidget* parent)
     plot->setObjectName("plot");
     layout->addWidget(plot);
     setLayout(layout);
+    // Until an owner computes elsewhere, a new width recomputes here.
+    plot->setWidthChangedHandler([this] { refresh(); });
 }
 
 PowerView::~PowerView() = default;
@@ -55,23 +102,36 @@ void PowerView::setInputImpedance(double ohms)
     inputImpedanceOhms = ohms;
 }
 
+PowerCurveSettings PowerView::settings() const
+{
+    return {averageWindowSamples, fullScaleValueUnits, fullScaleVoltageVolts, inputImpedanceOhms};
+}
+
+std::unique_ptr<ViewComputation> PowerView::computation(double fs, uint64_t count,
+                                                        double startTime, double stopTime,
+                                                        const PowerCurveSettings& settings)
+{
+    return std::make_unique<PowerComputation>(this, fs, count, startTime, stopTime, settings);
+}
+
 void PowerView::setTimeRange(double startTime, double stopTime)
 {
     lastStartTime = startTime;
     lastStopTime = stopTime;
-    const double fs = static_cast<double>(recording->sampleRate());
-    const SampleRange range = sampleRange(fs, usableCount(*recording), startTime, stopTime);
-    std::vector<double> curve = powerCurve(
-        recording->iSamples().data() + range.first, recording->qSamples().data() + range.first,
-        range.size(), averageWindowSamples, fullScaleValueUnits, fullScaleVoltageVolts,
-        inputImpedanceOhms);
-    // The time vector is shared with the amplitude view's plots of the same range.
-    plot->setDataSharingX(sharedSampleTimes(range, fs), std::move(curve), false);
+    const auto source = recording->samples();
+    PowerComputation computation(this, static_cast<double>(recording->sampleRate()),
+                                 source ? source->size() : 0, startTime, stopTime, settings());
+    computeAndPresent(*recording, startTime, stopTime, removeDcOffset, {&computation});
 }
 
 void PowerView::refresh()
 {
     setTimeRange(lastStartTime, lastStopTime);
+}
+
+void PowerView::setWidthChangedHandler(const std::function<void()>& handler)
+{
+    plot->setWidthChangedHandler(handler);
 }
 
 void PowerView::resizeEvent(QResizeEvent* event)

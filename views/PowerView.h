@@ -2,12 +2,17 @@
 // Instantaneous power of a time range, moving-averaged and calibrated to dBm,
 // plotted against time.
 
+#include "views/PowerCurveStream.h"
+
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 class CustomPlot;
 class Recording;
+class ViewComputation;
 
 class PowerView : public QWidget
 {
@@ -30,15 +35,33 @@ public:
     void setFullScaleVoltage(double volts);
     void setInputImpedance(double ohms);
 
-    // Start and stop in seconds; stored for refresh() and the curve recomputed.
+    // Start and stop in seconds; stored for refresh() and the curve recomputed
+    // from the recording before it returns.
     void setTimeRange(double startTime, double stopTime);
     // Recomputes with the last time range.
     void refresh();
+
+    // The four settings together.
+    PowerCurveSettings settings() const;
+    // The curve over [startTime, stopTime] of a recording of `count` samples at
+    // fs with the given settings, for the plot's current width, to be run on any
+    // thread; presenting it also stores the range and the settings.
+    std::unique_ptr<ViewComputation> computation(double fs, uint64_t count, double startTime,
+                                                 double stopTime, const PowerCurveSettings& settings);
+    // The last range given.
+    double startTime() const { return lastStartTime; }
+    double stopTime() const { return lastStopTime; }
+    // Remove the range's mean from I and Q in setTimeRange and refresh.
+    void setRemoveDc(bool remove) { removeDcOffset = remove; }
+    // Called when the plot changes width under a curve reduced for another.
+    void setWidthChangedHandler(const std::function<void()>& handler);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend class PowerComputation;
+
     Recording* recording;
     CustomPlot* plot;
     double lastStartTime = 0;
@@ -47,4 +70,5 @@ private:
     double fullScaleValueUnits = 1.0;
     double fullScaleVoltageVolts = 1.0;
     double inputImpedanceOhms = 1.0;
+    bool removeDcOffset = false;
 };

@@ -2,17 +2,23 @@
 
 #include "views/SpectrogramView.h"
 
+#include "dsp/Fft.h"
 #include "io/Recording.h"
 #include "views/AxisPainting.h"
+#include "views/ViewComputation.h"
 #include "views/ColorMap.h"
 #include "views/PlotMath.h"
 #include "views/SpectrogramImage.h"
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -25,14 +31,90 @@ constexpr int marginBottom = 50;
 constexpr int barWidth = 20;
 constexpr int barRightInset = 50;
 constexpr int barInset = 20;
+// Memory the pooled columns may take: fewer (down to one per pixel and below)
+// are kept at large FFT sizes.
+constexpr size_t columnBudgetBytes = size_t(256) << 20;
+
+// Columns to compute for a plot `plotWidth` pixels wide: twice as many as pixels
+// (so the image pools exactly one pixel's share each, also when half as wide),
+// within the memory budget.
+size_t columnsFor(int plotWidth, uint32_t n)
+{
+    const size_t pixels = static_cast<size_t>(std::clamp(plotWidth, 1, largestPaintedImageSide));
+    const size_t budget = std::max<size_t>(1, columnBudgetBytes / (sizeof(double) * std::max<uint32_t>(n, 1)));
+    return std::min(2 * pixels, budget);
+}
 
 } // namespace
+
+class SpectrogramComputation : public ViewComputation
+{
+public:
+    SpectrogramComputation(SpectrogramView* view, double fs, uint64_t count, double startTime,
+                           double stopTime, int exponent, double overlap)
+        : view(view), start(startTime), stop(stopTime), exponent(exponent), overlap(overlap),
+          width(view->plotWidth())
+    {
+        const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
+        // FFT sizes the view computes: 2^1 ... 2^maxFftExponent.
+        if (exponent >= 1 && exponent <= static_cast<int>(maxFftExponent) && count > 0)
+            stream.emplace(range.first, range.size(), static_cast<uint32_t>(exponent), overlap, fs,
+                           columnsFor(width, uint32_t(1) << exponent));
+    }
+
+    BlockConsumer& consumer() override
+    {
+        return stream ? static_cast<BlockConsumer&>(*stream) : idle;
+    }
+
+    bool finishPass() override
+    {
+        if (stream)
+            result = stream->takeResult();
+        return true;
+    }
+
+    void present() override
+    {
+        if (!view)
+            return;
+        view->timeStart = start;
+        view->timeStop = stop;
+        view->spectrogram.setOverlap(overlap);
+        if (exponent >= 0 && exponent <= static_cast<int>(maxFftExponent))
+            view->spectrogram.setFftSizeExponent(static_cast<uint32_t>(exponent));
+        view->computedWidth = width;
+        view->takeColumns(std::move(result));
+    }
+
+private:
+    class Idle : public BlockConsumer
+    {
+    public:
+        void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
+    };
+
+    QPointer<SpectrogramView> view;
+    double start;
+    double stop;
+    int exponent;
+    double overlap;
+    int width;
+    std::optional<SpectrogramStream> stream;
+    Idle idle;
+    PooledSpectrogram result;
+};
 
 SpectrogramView::SpectrogramView(Recording* recording, QWidget* parent)
     : QWidget(parent), recording(recording), spectrogram(recording)
 {
     lastBin = static_cast<int>(spectrogram.fftSize() - 1);
     setMinimumSize(500, 250);
+    // Until an owner computes elsewhere, a new width recomputes here.
+    onWidthChanged = [this] {
+        recompute();
+        rebuildImage();
+    };
 }
 
 SpectrogramView::~SpectrogramView() = default;
@@ -41,12 +123,45 @@ void SpectrogramView::setTimeRange(double startTime, double stopTime)
 {
     timeStart = startTime;
     timeStop = stopTime;
-    spectrogram.setTimeRange(startTime, stopTime);
+    recompute();
 }
 
 void SpectrogramView::recompute()
 {
-    spectrogram.compute();
+    const auto source = recording->samples();
+    SpectrogramComputation computation(this, static_cast<double>(recording->sampleRate()),
+                                       source ? source->size() : 0, timeStart, timeStop,
+                                       static_cast<int>(std::log2(double(spectrogram.fftSize()))),
+                                       spectrogram.overlap());
+    computeAndPresent(*recording, timeStart, timeStop, removeDcOffset, {&computation});
+}
+
+std::unique_ptr<ViewComputation> SpectrogramView::computation(double fs, uint64_t count,
+                                                              double startTime, double stopTime,
+                                                              int exponent, double overlap)
+{
+    return std::make_unique<SpectrogramComputation>(this, fs, count, startTime, stopTime, exponent,
+                                                    overlap);
+}
+
+void SpectrogramView::takeColumns(PooledSpectrogram computed)
+{
+    // A range too short for one column leaves nothing to show: the previous
+    // image and scale stay until the next rebuild finds columns.
+    if (computed.columns.size() > 0)
+        maxValue = computed.maxValue;
+    columns = std::move(computed);
+}
+
+int SpectrogramView::maxPower() const
+{
+    if (std::isnan(maxValue))
+        return 0;
+    if (maxValue >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (maxValue <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(maxValue);
 }
 
 uint32_t SpectrogramView::fftSize() const
@@ -95,9 +210,19 @@ void SpectrogramView::setMirror(bool mirrored)
     mirror = mirrored;
 }
 
+size_t SpectrogramView::imageWidth() const
+{
+    const size_t held = columns.columns.size();
+    // Columns already pooled are pooled further to one per pixel; others are
+    // drawn one per column while there are at most twice as many as pixels.
+    if (held < columns.sourceColumns)
+        return std::min(held, static_cast<size_t>(std::clamp(plotWidth(), 1, largestPaintedImageSide)));
+    return spectrogramImageWidth(held, plotWidth());
+}
+
 void SpectrogramView::rebuildImage()
 {
-    const ColumnMatrix& matrix = spectrogram.columns();
+    const ColumnMatrix& matrix = columns.columns;
     // Bins beyond the matrix's own rows (a band set for another FFT size) are
     // never read.
     const int rowsInMatrix = static_cast<int>(std::min<size_t>(matrix.rows(), INT32_MAX));
@@ -107,12 +232,12 @@ void SpectrogramView::rebuildImage()
         update();
         return;
     }
-    std::vector<const double*> columns(matrix.size());
+    std::vector<const double*> pointers(matrix.size());
     for (size_t c = 0; c < matrix.size(); ++c)
-        columns[c] = matrix.column(c);
+        pointers[c] = matrix.column(c);
     {
         std::lock_guard<std::mutex> lock(imageMutex);
-        const int top = spectrogram.maxPower();
+        const int top = maxPower();
         const int bottom = scaleBottom(top, rangeDb);
         // A rebuild at the same size (same range, band and FFT size) rewrites the
         // old image's pixels instead of fresh memory.
@@ -120,14 +245,12 @@ void SpectrogramView::rebuildImage()
         // A range with many more columns than the plot has pixels is pooled to
         // one column per pixel, so that the painter never drops a burst (nor
         // wraps around past 65,535 columns).
-        const size_t maxColumns = spectrogramImageWidth(columns.size(), plotWidth());
-        QImage built = spectrogramImage(columns, first, last, static_cast<double>(bottom),
+        QImage built = spectrogramImage(pointers, first, last, static_cast<double>(bottom),
                                         static_cast<double>(top), mirror, spectrogramImageBudget,
-                                        image, maxColumns);
+                                        image, imageWidth());
         if (!built.isNull()) {
             image = std::move(built);
             imageMirrored = mirror;
-            imageSourceColumns = columns.size();
         }
     }
     update();
@@ -151,7 +274,7 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     const int plotWidth = W - marginLeft - marginRight;
     const int plotHeight = H - marginTop - marginBottom;
     const QRect plotRect(marginLeft, marginTop, plotWidth, plotHeight);
-    const int top = spectrogram.maxPower();
+    const int top = maxPower();
     const int bottom = scaleBottom(top, rangeDb);
 
     QPainter painter(this);
@@ -218,10 +341,12 @@ int SpectrogramView::plotWidth() const
 void SpectrogramView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    // An image pooled for the old width is pooled again for the new one.
-    if (!image.isNull()
-        && spectrogramImageWidth(imageSourceColumns, plotWidth())
-               != static_cast<size_t>(image.width())) {
+    // Columns pooled for another width are computed again for the new one; in
+    // the meantime the image is pooled again from those held.
+    if (event->size().width() != event->oldSize().width() && computedWidth != plotWidth()
+        && columns.columns.size() < columns.sourceColumns && onWidthChanged)
+        onWidthChanged();
+    if (!image.isNull() && !columns.columns.empty() && imageWidth() != static_cast<size_t>(image.width())) {
         rebuildImage();
         return;
     }

@@ -4,15 +4,19 @@
 // to the strongest value.
 
 #include "dsp/Spectrogram.h"
+#include "dsp/SpectrogramStream.h"
 
 #include <QColor>
 #include <QImage>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 
 class Recording;
+class ViewComputation;
 
 class SpectrogramView : public QWidget
 {
@@ -20,10 +24,29 @@ public:
     SpectrogramView(Recording* recording, QWidget* parent = nullptr);
     ~SpectrogramView() override;
 
-    // Start and stop in seconds; recomputes the spectrogram matrix, not the image.
+    // Start and stop in seconds; recomputes the spectrogram's columns (not the
+    // image) from the recording before it returns. A range of more columns than
+    // the plot can show is pooled by maximum to twice the plot's width.
     void setTimeRange(double startTime, double stopTime);
-    // Recomputes the matrix after an FFT size or overlap change, not the image.
+    // Recomputes the columns after an FFT size or overlap change, not the image.
     void recompute();
+    // The columns over [startTime, stopTime] of a recording of `count` samples
+    // at fs, with FFT size 2^exponent and the overlap fraction, for the plot's
+    // current width, to be run on any thread; presenting them stores the range,
+    // FFT size and overlap too (the image is rebuilt by rebuildImage).
+    std::unique_ptr<ViewComputation> computation(double fs, uint64_t count, double startTime,
+                                                 double stopTime, int exponent, double overlap);
+    // Remove the range's mean from I and Q in setTimeRange and recompute.
+    void setRemoveDc(bool remove) { removeDcOffset = remove; }
+    // The time range shown.
+    double startTime() const { return timeStart; }
+    double stopTime() const { return timeStop; }
+    // The largest value of the last computation that made a column, truncated
+    // toward zero (saturated to the int range); 1 before any.
+    int maxPower() const;
+    // Called when the plot becomes wider or narrower than pooled columns were
+    // computed for, so that they can be computed again at the new width.
+    void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
 
     // FFT size in points.
     uint32_t fftSize() const;
@@ -55,9 +78,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend class SpectrogramComputation;
+
     QColor mapColor(double value, double low, double high) const;
     // Width of the plot rectangle in pixels.
     int plotWidth() const;
+    // Image columns for the columns held, at the plot's current width.
+    size_t imageWidth() const;
+    void takeColumns(PooledSpectrogram computed);
 
     Recording* recording;
     Spectrogram spectrogram;
@@ -69,13 +97,20 @@ private:
     double startFrequency = -10.0;
     double stopFrequency = 10.0;
     bool mirror = false;
+    bool removeDcOffset = false;
+    // The columns shown (possibly pooled) and the largest value of the last
+    // computation that made any.
+    PooledSpectrogram columns;
+    double maxValue = 1.0;
+    // Plot width the columns were computed for.
+    int computedWidth = 0;
+    std::function<void()> onWidthChanged;
     mutable std::mutex imageMutex;
     QImage image;
     // Orientation the image was last built or flipped in; painting flips it in
     // place when `mirror` has changed since, instead of copying it every time.
     bool imageMirrored = false;
-    // Number of time columns `image` was built from (more than its width when pooled).
-    size_t imageSourceColumns = 0;
+
     // `image` as last drawn into the plot rectangle, scaled to its size; reused
     // by later paints while the image, its orientation and the size stay the same.
     QImage scaledImage;

@@ -2,16 +2,19 @@
 
 #include "views/SpectrumView.h"
 
-#include "dsp/Spectrum.h"
+#include "dsp/WelchStream.h"
 #include "io/Recording.h"
 #include "views/CustomPlot.h"
 #include "views/PlotMath.h"
 #include "views/SpectrumCurve.h"
+#include "views/ViewComputation.h"
 
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -25,6 +28,70 @@ bool usableFftSize(uint32_t n)
 }
 
 } // namespace
+
+class SpectrumComputation : public ViewComputation
+{
+public:
+    SpectrumComputation(SpectrumView* view, uint32_t sampleRate, uint64_t count, double startTime,
+                        double stopTime, const SpectrumSettings& settings)
+        : view(view), start(startTime), stop(stopTime), rate(sampleRate), settings(settings),
+          range(streamRangeOf(static_cast<double>(sampleRate), count, startTime, stopTime))
+    {
+        if (range.size() == 0 || !usableFftSize(settings.fftSize))
+            return;
+        // Overlap count in samples, kept within 0 ... N whatever the fraction.
+        const uint32_t n = settings.fftSize;
+        const double shared = static_cast<double>(n) * settings.overlap;
+        const uint32_t v = !(shared > 0) ? 0 : shared >= n ? n : static_cast<uint32_t>(shared);
+        stream.emplace(range.first, range.size(), n, n, v);
+    }
+
+    BlockConsumer& consumer() override { return stream ? static_cast<BlockConsumer&>(*stream) : idle; }
+
+    bool finishPass() override
+    {
+        if (stream)
+            power = stream->result();
+        return true;
+    }
+
+    void present() override
+    {
+        if (!view)
+            return;
+        view->startTime = start;
+        view->stopTime = stop;
+        view->fftSize = settings.fftSize;
+        view->overlap = settings.overlap;
+        view->startFrequency = settings.startFrequency;
+        view->stopFrequency = settings.stopFrequency;
+        if (!stream) {
+            view->plot->setData({}, {}, false);
+            return;
+        }
+        SpectrumCurve curve =
+            spectrumCurve(power, rate, settings.startFrequency, settings.stopFrequency);
+        view->plot->setData(std::move(curve.frequency), std::move(curve.power), false);
+    }
+
+private:
+    // Reads nothing: the computation of a spectrum that cannot be made.
+    class Idle : public BlockConsumer
+    {
+    public:
+        void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
+    };
+
+    QPointer<SpectrumView> view;
+    double start;
+    double stop;
+    uint32_t rate;
+    SpectrumSettings settings;
+    StreamRange range;
+    std::optional<WelchStream> stream;
+    Idle idle;
+    std::vector<double> power;
+};
 
 SpectrumView::SpectrumView(Recording* recording, QWidget* parent)
     : QWidget(parent), recording(recording)
@@ -60,31 +127,27 @@ void SpectrumView::setStopFrequency(double hertz)
     stopFrequency = hertz;
 }
 
+SpectrumSettings SpectrumView::settings() const
+{
+    return {fftSize, overlap, startFrequency, stopFrequency};
+}
+
+std::unique_ptr<ViewComputation> SpectrumView::computation(uint32_t sampleRate, uint64_t count,
+                                                           double startTime, double stopTime,
+                                                           const SpectrumSettings& settings)
+{
+    return std::make_unique<SpectrumComputation>(this, sampleRate, count, startTime, stopTime,
+                                                 settings);
+}
+
 void SpectrumView::setTimeRange(double startTime, double stopTime)
 {
     this->startTime = startTime;
     this->stopTime = stopTime;
-
-    const uint32_t rate = recording->sampleRate();
-    const double fs = static_cast<double>(rate);
-    const auto& i = recording->iSamples();
-    const auto& q = recording->qSamples();
-    const uint32_t count = static_cast<uint32_t>(
-        std::min<size_t>({recording->sampleCount(), i.size(), q.size()}));
-    const SampleRange range = sampleRange(fs, count, startTime, stopTime);
-    if (range.size() == 0 || !usableFftSize(fftSize)) {
-        plot->setData({}, {}, false);
-        return;
-    }
-
-    // Overlap count in samples, kept within 0 ... N whatever the fraction.
-    const double shared = static_cast<double>(fftSize) * overlap;
-    const uint32_t v = !(shared > 0) ? 0 : shared >= fftSize ? fftSize : static_cast<uint32_t>(shared);
-
-    const std::vector<double> p = welchSpectrum(i.data() + range.first, q.data() + range.first,
-                                                 range.size(), fftSize, fftSize, v);
-    SpectrumCurve curve = spectrumCurve(p, rate, startFrequency, stopFrequency);
-    plot->setData(std::move(curve.frequency), std::move(curve.power), false);
+    const auto source = recording->samples();
+    SpectrumComputation computation(this, recording->sampleRate(), source ? source->size() : 0,
+                                    startTime, stopTime, settings());
+    computeAndPresent(*recording, startTime, stopTime, removeDcOffset, {&computation});
 }
 
 void SpectrumView::refresh()

@@ -4,9 +4,20 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 class CustomPlot;
 class Recording;
+class ViewComputation;
+
+// What the spectrum is computed with.
+struct SpectrumSettings
+{
+    uint32_t fftSize = 256;
+    double overlap = 0.8;
+    double startFrequency = 0;
+    double stopFrequency = 0;
+};
 
 class SpectrumView : public QWidget
 {
@@ -27,10 +38,22 @@ public:
     // Recomputes with the stored time range and the current settings.
     void refresh();
 
+    SpectrumSettings settings() const;
+    // The spectrum over [startTime, stopTime] of a recording of `count` samples
+    // at a rate of `sampleRate` with the given settings, to be run on any
+    // thread; presenting it also stores the range and the settings.
+    std::unique_ptr<ViewComputation> computation(uint32_t sampleRate, uint64_t count,
+                                                 double startTime, double stopTime,
+                                                 const SpectrumSettings& settings);
+    // Remove the range's mean from I and Q in setTimeRange and refresh.
+    void setRemoveDc(bool remove) { removeDcOffset = remove; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend class SpectrumComputation;
+
     uint32_t fftSize = 256;
     double overlap = 0.8;
     Recording* recording;
@@ -39,4 +62,5 @@ private:
     double stopTime = 0;
     double startFrequency = 0;
     double stopFrequency = 0;
+    bool removeDcOffset = false;
 };

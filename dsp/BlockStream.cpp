@@ -1,0 +1,114 @@
+// Block-by-block reading of a range, with the next block read ahead.
+
+#include "dsp/BlockStream.h"
+
+#include "io/SampleSource.h"
+
+#include <algorithm>
+#include <future>
+
+namespace {
+
+struct Block
+{
+    std::vector<double> i;
+    std::vector<double> q;
+};
+
+void readBlock(const SampleSource& source, uint64_t index, size_t count, Block& block)
+{
+    block.i.resize(count);
+    block.q.resize(count);
+    source.read(index, count, block.i.data(), block.q.data());
+}
+
+class MeanSum : public BlockConsumer
+{
+public:
+    explicit MeanSum(uint64_t first) : first(first) {}
+
+    void consume(uint64_t index, size_t count, const double* i, const double* q,
+                 WorkControl&) override
+    {
+        // Blocks start at multiples of meanBlockSamples from `first`, so every
+        // run of the mean lies inside one block.
+        for (size_t start = 0; start < count; start += meanBlockSamples) {
+            const size_t length = std::min(meanBlockSamples, count - start);
+            double si = 0.0;
+            double sq = 0.0;
+            for (size_t k = start; k < start + length; ++k) {
+                si += i[k];
+                sq += q[k];
+            }
+            sumI += si;
+            sumQ += sq;
+        }
+        (void)index;
+    }
+
+    uint64_t first;
+    double sumI = 0.0;
+    double sumQ = 0.0;
+};
+
+} // namespace
+
+void streamRange(const SampleSource& source, uint64_t first, uint64_t end, const DcOffset& offset,
+                 const std::vector<BlockConsumer*>& consumers, WorkControl& control)
+{
+    if (end <= first)
+        return;
+    Block current;
+    Block next;
+    control.check();
+    readBlock(source, first, static_cast<size_t>(std::min<uint64_t>(streamBlockSamples, end - first)),
+              current);
+    for (uint64_t index = first; index < end;) {
+        const size_t count = current.i.size();
+        const uint64_t nextIndex = index + count;
+        std::future<void> ahead;
+        if (nextIndex < end) {
+            const size_t nextCount =
+                static_cast<size_t>(std::min<uint64_t>(streamBlockSamples, end - nextIndex));
+            ahead = std::async(std::launch::async, [&source, &next, nextIndex, nextCount] {
+                readBlock(source, nextIndex, nextCount, next);
+            });
+        }
+        try {
+            control.check();
+            if (offset.remove) {
+                for (size_t k = 0; k < count; ++k) {
+                    current.i[k] -= offset.i;
+                    current.q[k] -= offset.q;
+                }
+            }
+            for (BlockConsumer* consumer : consumers) {
+                consumer->consume(index, count, current.i.data(), current.q.data(), control);
+                control.check();
+            }
+        } catch (...) {
+            if (ahead.valid())
+                ahead.wait();
+            throw;
+        }
+        control.addDone(count);
+        if (ahead.valid())
+            ahead.get();
+        std::swap(current, next);
+        index = nextIndex;
+    }
+}
+
+DcOffset rangeMean(const SampleSource& source, uint64_t first, uint64_t end, WorkControl& control)
+{
+    DcOffset mean;
+    mean.remove = true;
+    if (end <= first)
+        return mean;
+    MeanSum sum(first);
+    streamRange(source, first, end, DcOffset{}, {&sum}, control);
+    const double n = static_cast<double>(end - first);
+    mean.i = sum.sumI / n;
+    mean.q = sum.sumQ / n;
+    return mean;
+}

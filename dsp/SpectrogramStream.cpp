@@ -1,0 +1,196 @@
+// Streaming spectrogram with pooling by maximum.
+
+#include "dsp/SpectrogramStream.h"
+
+#include "dsp/FftWork.h"
+#include "dsp/Magnitude.h"
+#include "dsp/ParallelParts.h"
+#include "dsp/Spectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double epsilon = 2.220446049250313e-16;
+// Fewer time columns than this per thread are not worth a thread.
+constexpr uint64_t minColumnsPerThread = 256;
+// Time columns a thread computes between looks at the cancel flag.
+constexpr uint64_t columnsBetweenChecks = 64;
+
+// Output column of time column c (the inverse of pooledColumnStart).
+uint64_t outputColumnOf(uint64_t c, uint64_t sourceColumns, uint64_t columns)
+{
+    return ((c + 1) * columns - 1) / sourceColumns;
+}
+
+} // namespace
+
+uint32_t spectrogramHop(uint32_t N, double overlap)
+{
+    const double hop = std::trunc(static_cast<double>(N) * (1.0 - overlap));
+    if (!(hop >= 1.0))
+        return 1;
+    if (hop >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+    return static_cast<uint32_t>(hop);
+}
+
+uint64_t spectrogramColumnCount(uint64_t length, uint32_t N, uint32_t hop)
+{
+    if (length < N || hop == 0)
+        return 0;
+    return (length - N) / hop + 1;
+}
+
+uint64_t pooledColumnStart(uint64_t x, uint64_t sourceColumns, uint64_t columns)
+{
+    return x * sourceColumns / columns;
+}
+
+SpectrogramStream::SpectrogramStream(uint64_t first, uint64_t length, uint32_t exponent,
+                                     double overlap, double sampleRate, size_t maxColumns)
+    : first(first), exponent(exponent), n(uint32_t(1) << exponent),
+      hop(spectrogramHop(n, overlap)), sampleRate(sampleRate),
+      sourceColumns(spectrogramColumnCount(length, n, hop)),
+      outputColumns(std::min<uint64_t>(sourceColumns, std::max<size_t>(1, maxColumns))),
+      largestMagnitude(0), bufferStart(first)
+{
+    if (sourceColumns == 0)
+        return;
+    window = hannWindow(n);
+    pooled.resize(outputColumns, n);
+}
+
+void SpectrogramStream::consume(uint64_t index, size_t count, const double* i, const double* q,
+                                WorkControl& control)
+{
+    if (nextColumn >= sourceColumns)
+        return;
+    // Samples before the next column's start are not needed (columns may lie
+    // further apart than their length).
+    const uint64_t needed = first + nextColumn * hop;
+    const uint64_t bufferEnd = bufferStart + bufferI.size();
+    uint64_t from = std::max(index, needed);
+    if (bufferI.empty())
+        bufferStart = from;
+    else
+        from = std::max(from, bufferEnd);
+    if (from < index + count) {
+        const size_t skip = static_cast<size_t>(from - index);
+        bufferI.insert(bufferI.end(), i + skip, i + count);
+        bufferQ.insert(bufferQ.end(), q + skip, q + count);
+    }
+    // Columns whose samples are all here.
+    const uint64_t available = bufferStart + bufferI.size();
+    uint64_t end = nextColumn;
+    if (available >= first + n)
+        end = std::min(sourceColumns, (available - first - n) / hop + 1);
+    if (end > nextColumn) {
+        computeColumns(nextColumn, end, control);
+        nextColumn = end;
+    }
+    // Keep only what later columns read.
+    const uint64_t keepFrom = std::min(first + nextColumn * hop, bufferStart + bufferI.size());
+    const size_t drop = static_cast<size_t>(keepFrom - bufferStart);
+    bufferI.erase(bufferI.begin(), bufferI.begin() + drop);
+    bufferQ.erase(bufferQ.begin(), bufferQ.begin() + drop);
+    bufferStart = keepFrom;
+}
+
+void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, WorkControl& control)
+{
+    // Threads take runs of whole output columns, so no two write the same one;
+    // an output column's first time column starts it, later ones are pooled in.
+    const uint64_t xBegin = outputColumnOf(begin, sourceColumns, outputColumns);
+    const uint64_t xEnd = outputColumnOf(end - 1, sourceColumns, outputColumns) + 1;
+    const size_t parts = static_cast<size_t>(std::min<uint64_t>(
+        partCount(static_cast<size_t>(end - begin), minColumnsPerThread), xEnd - xBegin));
+    std::vector<double> largest(parts, 0.0);
+    std::vector<char> found(parts, 0);
+    const uint32_t half = n / 2;
+    runParts(parts, [&](size_t t) {
+        const uint64_t x0 = xBegin + (xEnd - xBegin) * t / parts;
+        const uint64_t x1 = xBegin + (xEnd - xBegin) * (t + 1) / parts;
+        const uint64_t c0 = std::max(begin, pooledColumnStart(x0, sourceColumns, outputColumns));
+        const uint64_t c1 = std::min(end, pooledColumnStart(x1, sourceColumns, outputColumns));
+        FftWork work(exponent);
+        double* inRe = work.inputRe();
+        double* inIm = work.inputIm();
+        const double* re = work.re();
+        const double* im = work.im();
+        std::vector<double> magnitude(n);
+        double top = 0.0;
+        bool any = false;
+        for (uint64_t c = c0; c < c1; ++c) {
+            if ((c - c0) % columnsBetweenChecks == 0)
+                control.check();
+            const size_t s = static_cast<size_t>(first + c * hop - bufferStart);
+            const double* iSeg = bufferI.data() + s;
+            const double* qSeg = bufferQ.data() + s;
+            for (uint32_t j = 0; j < n; ++j) {
+                inRe[j] = window[j] * iSeg[j];
+                inIm[j] = window[j] * qSeg[j];
+            }
+            work.transformInput();
+            // Row k holds bin (N/2 + k) mod N: negative frequencies first, DC at N/2.
+            magnitudes(re + half, im + half, n - half, magnitude.data());
+            magnitudes(re, im, half, magnitude.data() + (n - half));
+            const uint64_t x = outputColumnOf(c, sourceColumns, outputColumns);
+            double* out = pooled.column(static_cast<size_t>(x));
+            if (c == pooledColumnStart(x, sourceColumns, outputColumns)) {
+                std::copy(magnitude.begin(), magnitude.end(), out);
+            } else {
+                for (uint32_t k = 0; k < n; ++k) {
+                    const double a = magnitude[k];
+                    if (!(std::isnan(out[k]) || a <= out[k]))
+                        out[k] = a;
+                }
+            }
+            for (uint32_t k = 0; k < n; ++k) {
+                const double a = magnitude[k];
+                if (!any && !std::isnan(a)) {
+                    top = a;
+                    any = true;
+                } else if (a > top) {
+                    top = a;
+                }
+            }
+        }
+        largest[t] = top;
+        found[t] = any;
+    });
+    for (size_t t = 0; t < parts; ++t) {
+        if (!found[t])
+            continue;
+        if (!anyMagnitude || largest[t] > largestMagnitude)
+            largestMagnitude = largest[t];
+        anyMagnitude = true;
+    }
+}
+
+PooledSpectrogram SpectrogramStream::takeResult()
+{
+    PooledSpectrogram result;
+    result.sourceColumns = sourceColumns;
+    result.maxValue = std::numeric_limits<double>::lowest();
+    if (sourceColumns == 0 || nextColumn < sourceColumns)
+        return result;
+    // N^2 is a power of two: dividing by it and multiplying by its reciprocal
+    // round the same exact value.
+    const double inverseNSquared = 1.0 / (double(n) * double(n));
+    const double q = sampleRate / double(n);
+    auto decibels = [&](double a) { return 10.0 * std::log10((a * a * inverseNSquared) / q + epsilon); };
+    const size_t values = pooled.size() * pooled.rows();
+    double* v = pooled.column(0);
+    const size_t parts = partCount(values, size_t(1) << 16);
+    runParts(parts, [&](size_t t) {
+        for (size_t k = values * t / parts; k < values * (t + 1) / parts; ++k)
+            v[k] = decibels(v[k]);
+    });
+    if (anyMagnitude)
+        result.maxValue = decibels(largestMagnitude);
+    result.columns = std::move(pooled);
+    return result;
+}

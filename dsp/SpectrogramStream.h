@@ -1,0 +1,69 @@
+#pragma once
+// The spectrogram of a range computed block by block, its time columns pooled
+// by maximum into a bounded number of columns as they are made, so that memory
+// does not grow with the length of the range.
+
+#include "dsp/BlockStream.h"
+#include "dsp/ColumnMatrix.h"
+
+#include <cstdint>
+#include <vector>
+
+// Hop between time columns: N (1 - overlap) truncated, at least 1.
+uint32_t spectrogramHop(uint32_t N, double overlap);
+// Time columns of N samples, `hop` apart, that a range of `length` samples holds.
+uint64_t spectrogramColumnCount(uint64_t length, uint32_t N, uint32_t hop);
+
+// Output column x of `columns` pooled columns over `sourceColumns` time columns
+// holds time columns floor(x K / F) ... floor((x + 1) K / F) - 1.
+uint64_t pooledColumnStart(uint64_t x, uint64_t sourceColumns, uint64_t columns);
+
+struct PooledSpectrogram
+{
+    // Columns of N values in dB/Hz as the spectrogram makes them, row k the bin
+    // at (k - N/2) fs / N. Each is the per-row maximum of its share of the
+    // range's time columns (NaN counting as the largest); one per time column
+    // when there are no more of them than were asked for. The maximum is taken
+    // over the magnitudes, before the conversion to dB, which rises with them.
+    ColumnMatrix columns;
+    // Time columns of the range.
+    uint64_t sourceColumns = 0;
+    // The largest value over all time columns (NaN never counts): the lowest
+    // double when there is none.
+    double maxValue = 0;
+};
+
+class SpectrogramStream : public BlockConsumer
+{
+public:
+    // Samples [first, first + length) of a recording at sampleRate, N = 2^exponent
+    // (at most maxFftExponent), at most maxColumns output columns (at least 1).
+    SpectrogramStream(uint64_t first, uint64_t length, uint32_t exponent, double overlap,
+                      double sampleRate, size_t maxColumns);
+
+    void consume(uint64_t index, size_t count, const double* i, const double* q,
+                 WorkControl& control) override;
+    // The result, once every sample of the range has been consumed.
+    PooledSpectrogram takeResult();
+
+private:
+    void computeColumns(uint64_t begin, uint64_t end, WorkControl& control);
+
+    uint64_t first;
+    uint32_t exponent;
+    uint32_t n;
+    uint32_t hop;
+    double sampleRate;
+    uint64_t sourceColumns;
+    uint64_t outputColumns;
+    std::vector<double> window;
+    // Magnitudes pooled so far, one column per output column.
+    ColumnMatrix pooled;
+    double largestMagnitude;
+    bool anyMagnitude = false;
+    // Samples not yet used up, the first of them sample `bufferStart`.
+    std::vector<double> bufferI;
+    std::vector<double> bufferQ;
+    uint64_t bufferStart;
+    uint64_t nextColumn = 0;
+};

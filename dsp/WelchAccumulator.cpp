@@ -1,0 +1,187 @@
+// Welch sums, one segment after another or with the segments' transforms
+// shared out over threads.
+
+#include "dsp/WelchAccumulator.h"
+
+#include "dsp/Spectrum.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <complex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// Squared magnitudes of one block of segments: a thread's buffer, sized to stay
+// within its core's cache.
+constexpr size_t blockBytes = size_t(256) << 10;
+// Fewer segments than this per thread are not worth a thread; larger transforms
+// than this keep to one thread (few segments, and a block would be too large).
+constexpr uint64_t minSegmentsPerThread = 64;
+constexpr uint32_t largestThreadedSize = 1u << 16;
+// Segments one thread transforms between looks at the cancel flag.
+constexpr uint64_t segmentsBetweenChecks = 64;
+
+} // namespace
+
+void loadSplitSegment(const void* source, uint64_t start, uint32_t filled, const double* w,
+                      double* inRe, double* inIm)
+{
+    const auto* iq = static_cast<const double* const*>(source);
+    const double* i = iq[0] + start;
+    const double* q = iq[1] + start;
+    for (uint32_t n = 0; n < filled; ++n) {
+        inRe[n] = i[n] * w[n];
+        inIm[n] = q[n] * w[n];
+    }
+}
+
+void loadComplexSegment(const void* source, uint64_t start, uint32_t filled, const double* w,
+                        double* inRe, double* inIm)
+{
+    const std::complex<double>* segment = static_cast<const std::complex<double>*>(source) + start;
+    for (uint32_t n = 0; n < filled; ++n) {
+        inRe[n] = segment[n].real() * w[n];
+        inIm[n] = segment[n].imag() * w[n];
+    }
+}
+
+WelchAccumulator::WelchAccumulator(uint64_t size, uint32_t N, uint32_t L, uint32_t V,
+                                   unsigned threads)
+    : fftSize(N), length(L), threads(threads)
+{
+    if (L > N)
+        throw std::invalid_argument("Segment length exceeds the FFT size");
+    step = L - V; // V > L wraps to a hop beyond any input: one segment
+    if (step == 0)
+        step = 1;
+    if (size >= L) {
+        count = (size - L) / step + 1;
+    } else {
+        // Too few samples for one segment: what there is forms the one segment,
+        // with a window of its own length, zero-filled to N.
+        length = static_cast<uint32_t>(size);
+        count = 1;
+    }
+    if (N == 0)
+        return;
+    window = hannWindow(length);
+    for (uint32_t n = 0; n < length; ++n)
+        windowPower = windowPower + window[n] * window[n];
+    // N is a power of two in every call the application makes; otherwise the
+    // transform covers the first 2^floor(log2 N) values and the bins above it
+    // stay 0 (adding 0 * 0 + 0 * 0 to them per segment leaves them 0).
+    exponent = static_cast<uint32_t>(std::log2(static_cast<double>(N)));
+    sums.assign(N, 0.0);
+    if (this->threads == 0)
+        this->threads = std::max(1u, std::thread::hardware_concurrency());
+}
+
+void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segments,
+                           WorkControl* control)
+{
+    if (fftSize == 0 || segments == 0)
+        return;
+    uint64_t team = std::clamp<uint64_t>(segments / minSegmentsPerThread, 1, threads);
+    if ((uint64_t(1) << exponent) > largestThreadedSize)
+        team = 1;
+    // Per thread: its transform state, inputs zero-filled beyond the segment;
+    // kept from batch to batch.
+    while (works.size() < team) {
+        works.emplace_back(exponent);
+        std::fill_n(works.back().inputRe(), works.back().size(), 0.0);
+        std::fill_n(works.back().inputIm(), works.back().size(), 0.0);
+    }
+    const uint32_t used = works[0].size();
+    const uint32_t filled = std::min(length, used);
+    const double* w = window.data();
+    double* p = sums.data();
+
+    if (team == 1) {
+        FftWork& work = works[0];
+        const double* re = work.re();
+        const double* im = work.im();
+        for (uint64_t k = 0; k < segments; ++k) {
+            if (control && k % segmentsBetweenChecks == 0)
+                control->check();
+            load(source, k * step, filled, w, work.inputRe(), work.inputIm());
+            work.transformInput();
+            for (uint32_t m = 0; m < used; ++m)
+                p[m] = p[m] + (re[m] * re[m] + im[m] * im[m]);
+        }
+        added += segments;
+        return;
+    }
+    // Threads claim blocks of segments in order, transform a block into a
+    // buffer of their own, wait until every earlier block has been added in,
+    // add theirs segment after segment and pass on. The sums are thus made
+    // in segment order, as one pass makes them, and each thread adds the
+    // values still in its own cache while the others transform. A cancelled
+    // thread still passes on, so that none waits for it.
+    const uint64_t block = std::max<uint64_t>(1, blockBytes / (sizeof(double) * uint64_t(used)));
+    const uint64_t blocks = (segments + block - 1) / block;
+    std::vector<std::vector<double>> buffers(team, std::vector<double>(block * used));
+    std::atomic<uint64_t> nextBlock{0};
+    std::atomic<uint64_t> addedBlocks{0};
+    std::atomic<bool> stopped{false};
+    auto run = [&](uint64_t t) {
+        FftWork& work = works[t];
+        double* magnitudes = buffers[t].data();
+        const double* re = work.re();
+        const double* im = work.im();
+        for (uint64_t b = nextBlock.fetch_add(1); b < blocks; b = nextBlock.fetch_add(1)) {
+            const uint64_t firstSegment = b * block;
+            const uint64_t inBlock = std::min(block, segments - firstSegment);
+            const bool skip = stopped.load() || (control && control->isCancelled());
+            if (skip) {
+                stopped.store(true);
+            } else {
+                for (uint64_t s = 0; s < inBlock; ++s) {
+                    load(source, (firstSegment + s) * step, filled, w, work.inputRe(), work.inputIm());
+                    work.transformInput();
+                    double* out = magnitudes + s * used;
+                    for (uint32_t m = 0; m < used; ++m)
+                        out[m] = re[m] * re[m] + im[m] * im[m];
+                }
+            }
+            for (uint64_t done = addedBlocks.load(std::memory_order_acquire); done != b;
+                 done = addedBlocks.load(std::memory_order_acquire))
+                addedBlocks.wait(done, std::memory_order_acquire);
+            if (!skip) {
+                for (uint64_t s = 0; s < inBlock; ++s) {
+                    const double* in = magnitudes + s * used;
+                    for (uint32_t m = 0; m < used; ++m)
+                        p[m] = p[m] + in[m];
+                }
+            }
+            addedBlocks.store(b + 1, std::memory_order_release);
+            addedBlocks.notify_all();
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (uint64_t t = 1; t < team; ++t) {
+        try {
+            helpers.emplace_back(run, t);
+        } catch (const std::system_error&) {
+            break; // fewer threads share the blocks
+        }
+    }
+    run(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+    if (control)
+        control->check();
+    added += segments;
+}
+
+std::vector<double> WelchAccumulator::result() const
+{
+    std::vector<double> p = sums;
+    const double scale = static_cast<double>(count) * windowPower;
+    for (uint32_t m = 0; m < fftSize; ++m)
+        p[m] = p[m] / scale;
+    return p;
+}

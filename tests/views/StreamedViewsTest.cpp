@@ -1,0 +1,143 @@
+// The views compute their curves in one streaming pass, reduced per pixel
+// column: their pictures must be those of the whole curve drawn point by point.
+
+#include "views/AmplitudeView.h"
+#include "views/CustomPlot.h"
+#include "views/PlotMath.h"
+#include "views/PowerView.h"
+
+#include "io/Recording.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace {
+
+QImage grab(QWidget& widget)
+{
+    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+struct Row
+{
+    size_t count;
+    uint32_t rate;
+    double start, stop;
+    uint32_t window;
+    int width, height;
+    // 0: finite; 1: NaN at both ends of the range; 2: infinities and NaN inside.
+    int special;
+};
+
+// Noise whose level steps up in the middle, with the row's special values.
+void fill(Recording& recording, const Row& r)
+{
+    std::mt19937_64 rng(r.count);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::vector<double> i(r.count), q(r.count);
+    for (size_t k = 0; k < r.count; ++k) {
+        const double level = k > r.count / 2 ? 3.0 : 1.0;
+        i[k] = level * noise(rng);
+        q[k] = level * noise(rng);
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const auto first = size_t(std::floor(r.rate * r.start));
+    const auto last = std::min(r.count - 1, size_t(std::ceil(r.rate * r.stop)));
+    if (r.special == 1)
+        for (size_t k = 0; k < 40; ++k) {
+            i[first + k] = nan;
+            q[last - k] = nan;
+        }
+    if (r.special == 2) {
+        i[r.count / 3] = inf;
+        q[r.count / 3 + 7] = -inf;
+        i[r.count / 4] = nan;
+    }
+    recording.assign(r.rate, std::move(i), std::move(q));
+}
+
+const Row rows[] = {
+    {5000, 10000, 0.0, 0.5, 100, 500, 300, 0},     // fewer points than pixels... and more
+    {200000, 48000, 0.5, 3.9, 100, 900, 250, 0},   // many points per column
+    {200000, 48000, 0.0, 200000 / 48000.0, 2, 777, 200, 1},
+    {300000, 1000000, 0.01, 0.29, 1, 640, 240, 2}, // no averaging
+    {3000, 1000, 0.0, 3.0, 5000, 500, 200, 0},     // window longer than the range
+    {3000, 1000, 1.0, 1.0005, 100, 500, 200, 0},   // a single point
+};
+
+} // namespace
+
+TEST(StreamedViews, PowerCurveDrawsWhatEveryPointDraws)
+{
+    for (const Row& r : rows) {
+        Recording recording;
+        fill(recording, r);
+        PowerView view(&recording);
+        view.resize(r.width, r.height);
+        view.setAverageWindow(int(r.window));
+        grab(view); // lay the plot out
+        view.setTimeRange(r.start, r.stop);
+        auto* plot = view.findChild<CustomPlot*>("plot");
+
+        CustomPlot reference("Time (s)", "Power (dBm)");
+        reference.resize(plot->size());
+        const SampleRange range = sampleRange(r.rate, uint32_t(r.count), r.start, r.stop);
+        reference.setData(sampleTimes(range, r.rate),
+                          powerCurve(recording.iSamples().data() + range.first,
+                                     recording.qSamples().data() + range.first, range.size(), r.window,
+                                     1.0, 1.0, 1.0),
+                          false);
+        EXPECT_EQ(grab(*plot), grab(reference)) << r.count << " " << r.window << " " << r.special;
+    }
+}
+
+TEST(StreamedViews, AmplitudeCurvesDrawWhatEveryPointDraws)
+{
+    for (const Row& r : rows) {
+        Recording recording;
+        fill(recording, r);
+        AmplitudeView view(&recording);
+        view.resize(r.width, 2 * r.height);
+        grab(view);
+        view.setTimeRange(r.start, r.stop);
+        const SampleRange range = sampleRange(r.rate, uint32_t(r.count), r.start, r.stop);
+        for (const char* name : {"iPlot", "qPlot"}) {
+            auto* plot = view.findChild<CustomPlot*>(name);
+            const auto& values = name[0] == 'i' ? recording.iSamples() : recording.qSamples();
+            CustomPlot reference("Time (s)", name[0] == 'i' ? "I amplitude" : "Q amplitude");
+            reference.resize(plot->size());
+            reference.setData(sampleTimes(range, r.rate),
+                              std::vector<double>(values.begin() + range.first, values.begin() + range.end),
+                              true);
+            EXPECT_EQ(grab(*plot), grab(reference)) << name << " " << r.count << " " << r.special;
+        }
+    }
+}
+
+// A plot made wider or narrower than its curve was reduced for has the curve
+// gathered again for the new width.
+TEST(StreamedViews, NewWidthRecomputes)
+{
+    const Row r = rows[1];
+    Recording recording;
+    fill(recording, r);
+    PowerView view(&recording);
+    view.resize(900, 250);
+    grab(view);
+    view.setTimeRange(r.start, r.stop);
+    auto* plot = view.findChild<CustomPlot*>("plot");
+    view.resize(640, 250);
+    const QImage narrow = grab(*plot);
+    EXPECT_FALSE(plot->curveNeedsNewWidth());
+    PowerView fresh(&recording);
+    fresh.resize(640, 250);
+    grab(fresh);
+    fresh.setTimeRange(r.start, r.stop);
+    EXPECT_EQ(narrow, grab(*fresh.findChild<CustomPlot*>("plot")));
+}

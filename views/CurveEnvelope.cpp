@@ -1,0 +1,161 @@
+// Per-column reduction of a streamed curve.
+
+#include "views/CurveEnvelope.h"
+
+#include "dsp/ParallelParts.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double columnLimit = 1 << 30;
+// Fewer points than this per thread are not worth a thread.
+constexpr size_t minPointsPerPart = size_t(1) << 18;
+
+} // namespace
+
+CurveEnvelope::CurveEnvelope(double xMin, double xMax, int width)
+    : xMin(xMin), xMax(xMax), width(std::max(width, 0)),
+      columns(static_cast<size_t>(std::max(width, 0)) + 1)
+{
+}
+
+int CurveEnvelope::columnOf(double x) const
+{
+    const double px = width * ((x - xMin) / (xMax - xMin));
+    if (std::isnan(px))
+        return 0;
+    return static_cast<int>(std::clamp(px, -columnLimit, columnLimit));
+}
+
+// Points begin ... end - 1, all in one pixel column.
+void CurveEnvelope::reduceRun(const double* x, const double* y, size_t begin, size_t end)
+{
+    const int c = std::clamp(columnOf(x[begin]), 0, width);
+    Column& column = columns[static_cast<size_t>(c)];
+    for (size_t k = begin; k < end; ++k) {
+        const double v = y[k];
+        if (!std::isfinite(v))
+            continue;
+        const uint64_t at = added + k;
+        if (!column.any) {
+            column = Column{true, at, at, at, at, x[k], v, x[k], v, x[k], v, x[k], v};
+            continue;
+        }
+        if (v > column.topY) {
+            column.topAt = at;
+            column.topX = x[k];
+            column.topY = v;
+        }
+        if (v < column.bottomY) {
+            column.bottomAt = at;
+            column.bottomX = x[k];
+            column.bottomY = v;
+        }
+        column.lastAt = at;
+        column.lastX = x[k];
+        column.lastY = v;
+    }
+}
+
+void CurveEnvelope::add(const double* x, const double* y, size_t count)
+{
+    if (count == 0)
+        return;
+    // The column is a non-decreasing function of the position: each column's
+    // run is found by a galloping search for its end, and runs in different
+    // parts of the block go to separate threads (no column is shared, as parts
+    // start where a column starts).
+    auto runEnd = [&](size_t k, size_t end) {
+        const int c = columnOf(x[k]);
+        size_t step = 1;
+        size_t inside = k;
+        size_t outside = end;
+        while (inside + step < end) {
+            if (columnOf(x[inside + step]) != c) {
+                outside = inside + step;
+                break;
+            }
+            inside += step;
+            step *= 2;
+        }
+        while (outside - inside > 1) {
+            const size_t mid = inside + (outside - inside) / 2;
+            if (columnOf(x[mid]) == c)
+                inside = mid;
+            else
+                outside = mid;
+        }
+        return outside;
+    };
+    const size_t parts = partCount(count, minPointsPerPart);
+    std::vector<size_t> bounds(parts + 1, count);
+    bounds[0] = 0;
+    for (size_t t = 1; t < parts; ++t) {
+        const size_t k = std::max(bounds[t - 1], count * t / parts);
+        bounds[t] = k == 0 || k >= count ? k : runEnd(k - 1, count);
+    }
+    runParts(parts, [&](size_t t) {
+        for (size_t k = bounds[t]; k < bounds[t + 1];) {
+            const size_t stop = runEnd(k, bounds[t + 1]);
+            reduceRun(x, y, k, stop);
+            k = stop;
+        }
+    });
+    added += count;
+}
+
+void CurveEnvelope::addConstant(const double* x, double y, size_t count)
+{
+    constexpr size_t chunk = size_t(1) << 16;
+    const std::vector<double> values(std::min(count, chunk), y);
+    for (size_t k = 0; k < count; k += chunk)
+        add(x + k, values.data(), std::min(chunk, count - k));
+}
+
+ReducedCurve CurveEnvelope::result(bool symmetric) const
+{
+    ReducedCurve curve;
+    curve.width = width;
+    curve.sourcePoints = added;
+    PlotRanges plain{0, 10, 0, 10, false};
+    for (const Column& column : columns) {
+        if (!column.any)
+            continue;
+        if (!plain.finite) {
+            plain = PlotRanges{column.firstX, column.lastX, column.bottomY, column.topY, true};
+        } else {
+            plain.xMax = column.lastX;
+            if (column.bottomY < plain.yMin)
+                plain.yMin = column.bottomY;
+            if (column.topY > plain.yMax)
+                plain.yMax = column.topY;
+        }
+        // first, then the two extremes in data order, then last; each point once.
+        struct Marked
+        {
+            uint64_t at;
+            double x, y;
+        };
+        Marked marked[4] = {{column.firstAt, column.firstX, column.firstY},
+                            {column.topAt, column.topX, column.topY},
+                            {column.bottomAt, column.bottomX, column.bottomY},
+                            {column.lastAt, column.lastX, column.lastY}};
+        if (marked[1].at > marked[2].at)
+            std::swap(marked[1], marked[2]);
+        for (int m = 0; m < 4; ++m) {
+            if (m > 0 && marked[m].at == marked[m - 1].at)
+                continue;
+            curve.x.push_back(marked[m].x);
+            curve.y.push_back(marked[m].y);
+        }
+    }
+    curve.ranges = completePlotRanges(plain, symmetric);
+    return curve;
+}
+
+bool CurveEnvelope::frameHolds(const PlotRanges& ranges) const
+{
+    return !ranges.finite || (ranges.xMin == xMin && ranges.xMax == xMax);
+}

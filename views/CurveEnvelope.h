@@ -1,0 +1,64 @@
+#pragma once
+// The points of a curve that its raster needs, gathered per pixel column while
+// the curve streams past: in each column, its first and last finite point and
+// the first points of its largest and smallest value. Joined in data order they
+// cover the same pixels as every segment of the curve, at any plot height, for
+// the width and x range they were gathered for.
+
+#include "views/PlotMath.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A curve reduced to the points its raster needs, with the ranges of the
+// whole curve (widened as the plot widens them).
+struct ReducedCurve
+{
+    std::vector<double> x;
+    std::vector<double> y;
+    PlotRanges ranges{0, 10, 0, 10, false};
+    // The plot-area width in pixels the points were gathered for.
+    int width = 0;
+    // Points of the whole curve, finite or not.
+    uint64_t sourcePoints = 0;
+};
+
+class CurveEnvelope
+{
+public:
+    // Pixel column of x: trunc(width * ((x - xMin) / (xMax - xMin))), as the plot maps it.
+    CurveEnvelope(double xMin, double xMax, int width);
+
+    // The next `count` points; x ascending and finite, continuing the points
+    // added before. Points whose y is not finite are left out.
+    void add(const double* x, const double* y, size_t count);
+    // `count` points all at value y, x as for add.
+    void addConstant(const double* x, double y, size_t count);
+
+    // The gathered points in data order and the curve's ranges: over its
+    // finite points, completed as the plot completes them (symmetric widening
+    // when asked, zero extents opened up).
+    ReducedCurve result(bool symmetric) const;
+    // Whether the x range of the finite points is the range the columns were
+    // found with; if not, the curve must be gathered again with that range.
+    bool frameHolds(const PlotRanges& ranges) const;
+
+private:
+    struct Column
+    {
+        bool any = false;
+        uint64_t firstAt = 0, lastAt = 0, topAt = 0, bottomAt = 0;
+        double firstX = 0, firstY = 0, lastX = 0, lastY = 0;
+        double topX = 0, topY = 0, bottomX = 0, bottomY = 0;
+    };
+    int columnOf(double x) const;
+    void reduceRun(const double* x, const double* y, size_t begin, size_t end);
+
+    double xMin;
+    double xMax;
+    int width;
+    std::vector<Column> columns;
+    // Points added so far: the data-order position of the next one.
+    uint64_t added = 0;
+};

@@ -1,0 +1,57 @@
+#pragma once
+// The power view's curve over a range, computed block by block: the moving
+// average in dBm of each sample's power, reduced per pixel column as it is made.
+
+#include "dsp/BlockStream.h"
+#include "views/CurveEnvelope.h"
+#include "views/PowerWindows.h"
+
+#include <cstdint>
+#include <vector>
+
+struct PowerCurveSettings
+{
+    uint32_t window = 100;
+    double fullScaleValue = 1.0;
+    double fullScaleVoltage = 1.0;
+    double inputImpedance = 1.0;
+};
+
+class PowerCurveStream : public BlockConsumer
+{
+public:
+    // Samples [first, first + n) at fs samples per second, each at time
+    // (first + k) / fs; the curve's columns are found over xMin ... xMax (the
+    // times of its first and last finite points) on a plot `width` pixels wide.
+    PowerCurveStream(uint64_t first, uint64_t n, double fs, const PowerCurveSettings& settings,
+                     double xMin, double xMax, int width);
+
+    void consume(uint64_t index, size_t count, const double* i, const double* q,
+                 WorkControl& control) override;
+    // Once the whole range has been consumed. When the curve's finite points
+    // span other times than xMin ... xMax, its columns must be found again
+    // (frameHolds false) with the result's x range.
+    ReducedCurve result() const { return envelope.result(false); }
+    bool frameHolds() const { return envelope.frameHolds(envelope.result(false).ranges); }
+
+private:
+    void feed(uint64_t k, const double* d, size_t count);
+    void feedConstant(uint64_t k, double value, size_t count);
+    void finish();
+
+    uint64_t first;
+    uint64_t n;
+    double fs;
+    size_t w;
+    PowerScale scale;
+    CurveEnvelope envelope;
+    // Powers not yet used up, the first of them the range's power `powerBase`.
+    std::vector<double> powers;
+    uint64_t powerBase = 0;
+    uint64_t consumed = 0;
+    uint64_t nextBlock = 0;
+    double sum = 0.0;
+    double lastValue = 0.0;
+    std::vector<double> times;
+    std::vector<double> values;
+};

@@ -1,0 +1,62 @@
+// Passes over a range for a set of view computations.
+
+#include "views/ViewComputation.h"
+
+#include "io/Recording.h"
+#include "io/SampleSource.h"
+#include "views/PlotMath.h"
+
+#include <algorithm>
+#include <cmath>
+
+StreamRange streamRangeOf(double fs, uint64_t count, double startTime, double stopTime)
+{
+    // Clamped in double before any conversion, as sampleRange does.
+    auto clampIndex = [count](double index) -> uint64_t {
+        if (!(index > 0))
+            return 0;
+        if (index >= static_cast<double>(count))
+            return count;
+        return static_cast<uint64_t>(index);
+    };
+    const uint64_t first = clampIndex(std::floor(fs * startTime));
+    const uint64_t end = clampIndex(std::ceil(fs * stopTime) + 1.0);
+    return {first, std::max(first, end)};
+}
+
+void runComputations(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
+                     const std::vector<ViewComputation*>& computations, WorkControl& control,
+                     bool planned)
+{
+    std::vector<ViewComputation*> pending = computations;
+    for (bool firstPass = true; !pending.empty(); firstPass = false) {
+        if (!firstPass || !planned)
+            control.addPlanned(range.size());
+        std::vector<BlockConsumer*> consumers;
+        for (ViewComputation* computation : pending)
+            consumers.push_back(&computation->consumer());
+        streamRange(source, range.first, range.end, offset, consumers, control);
+        std::vector<ViewComputation*> again;
+        for (ViewComputation* computation : pending)
+            if (!computation->finishPass())
+                again.push_back(computation);
+        pending.swap(again);
+    }
+}
+
+void computeAndPresent(const Recording& recording, double startTime, double stopTime,
+                       bool removeDc, const std::vector<ViewComputation*>& computations)
+{
+    static const std::shared_ptr<const SampleSource> none = memorySamples({}, {});
+    std::shared_ptr<const SampleSource> source = recording.samples();
+    if (!source)
+        source = none;
+    const StreamRange range = streamRangeOf(static_cast<double>(recording.sampleRate()),
+                                            source->size(), startTime, stopTime);
+    WorkControl control;
+    const DcOffset offset =
+        removeDc ? rangeMean(*source, range.first, range.end, control) : DcOffset{};
+    runComputations(*source, range, offset, computations, control);
+    for (ViewComputation* computation : computations)
+        computation->present();
+}
