@@ -80,7 +80,11 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView}, {spectrumView});
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // No computation outlives the window.
+    controlPanel->stopWork();
+}
 
 void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
                             const QList<QWidget*>& frequencyWidgets)

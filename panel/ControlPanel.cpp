@@ -1,12 +1,13 @@
 #include "panel/ControlPanel.h"
 
-#include "io/MemoryCheck.h"
 #include "io/Recording.h"
+#include "panel/JobRunner.h"
 #include "panel/LineEdits.h"
 #include "views/AmplitudeView.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
+#include "views/ViewComputation.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,10 +18,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -50,11 +54,11 @@ constexpr int maxFftExponent = 15;
 constexpr double minSampleRate = 1.0;
 constexpr double sampleRateLimit = 4294967296.0;
 
-// Memory a load needs per sample beyond the two sequences: every view is computed
-// over the whole recording (spectrogram matrix, power curve, shared time values,
-// amplitude copies and their images). A 100,000,000-sample cf32 load peaks at about
-// 89 bytes per sample in all; this leaves some room above that.
-constexpr uint64_t viewBytesPerSample = 96;
+// How often the progress bar follows the running work, and how long a view
+// whose width changed waits before it is computed again (a resize by dragging
+// changes the width many times).
+constexpr int progressIntervalMs = 50;
+constexpr int refreshDelayMs = 150;
 
 const char* const readyStyle = "QLabel { color : #1fcf3f; }";
 const char* const processingStyle = "QLabel { color : cyan; }";
@@ -113,10 +117,20 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     , fileDuration(std::numeric_limits<double>::quiet_NaN())
     , minFrequency(std::numeric_limits<double>::quiet_NaN())
     , maxFrequency(std::numeric_limits<double>::quiet_NaN())
+    , jobs(std::make_unique<JobRunner>(this))
 {
-    // A recording that the views could not show in full is refused by the reader,
-    // before anything is allocated, instead of failing half-way through drawing.
-    setWorkingBytesPerSample(viewBytesPerSample);
+    jobs->setIdleHandler([this] { jobsIdle(); });
+    progressTimer = new QTimer(this);
+    progressTimer->setInterval(progressIntervalMs);
+    connect(progressTimer, &QTimer::timeout, this, &ControlPanel::updateProgress);
+    refreshTimer = new QTimer(this);
+    refreshTimer->setSingleShot(true);
+    refreshTimer->setInterval(refreshDelayMs);
+    connect(refreshTimer, &QTimer::timeout, this, &ControlPanel::refreshStaleViews);
+    spectrogramView->setWidthChangedHandler([this] { requestRefresh(this->spectrogramView); });
+    powerView->setWidthChangedHandler([this] { requestRefresh(this->powerView); });
+    amplitudeView->setWidthChangedHandler([this] { requestRefresh(this->amplitudeView); });
+
     auto* panelLayout = new QVBoxLayout(this);
     panelLayout->setAlignment(Qt::AlignTop);
     panelLayout->setContentsMargins(panelMargin, panelMargin, panelMargin, panelMargin);
@@ -132,7 +146,10 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     setFixedWidth(panelWidth);
 }
 
-ControlPanel::~ControlPanel() = default;
+ControlPanel::~ControlPanel()
+{
+    stopWork();
+}
 
 void ControlPanel::buildOpenGroup(QBoxLayout* panelLayout)
 {
@@ -174,6 +191,23 @@ void ControlPanel::buildFileInformationGroup(QBoxLayout* panelLayout)
     addRow(grid, 2, "File duration (s)", fileDurationLabel);
     sampleRateLabel = named(new QLabel, "sampleRateLabel");
     addRow(grid, 3, "Sample rate (sample/s)", sampleRateLabel);
+    dcOffsetLabel = named(new QLabel, "dcOffsetLabel");
+    addRow(grid, 4, "DC offset", dcOffsetLabel);
+
+    // Shown while work runs: how far it is, and a way to stop it.
+    auto* progressRow = new QHBoxLayout;
+    progressRow->setContentsMargins(0, 0, 0, 0);
+    progressBar = named(new QProgressBar, "progressBar");
+    progressBar->setRange(0, 100);
+    progressBar->setTextVisible(true);
+    progressBar->setFormat("%p%");
+    progressRow->addWidget(progressBar);
+    cancelButton = named(new QPushButton("Cancel"), "cancelButton");
+    connect(cancelButton, &QPushButton::clicked, this, &ControlPanel::cancelWork);
+    progressRow->addWidget(cancelButton);
+    group.layout->addLayout(progressRow);
+    progressBar->setVisible(false);
+    cancelButton->setVisible(false);
 }
 
 void ControlPanel::buildTimeRangeGroup(QBoxLayout* panelLayout)
@@ -272,6 +306,12 @@ void ControlPanel::buildDisplayGroup(QBoxLayout* panelLayout)
         named(new QCheckBox("Show amplitude view"), "showAmplitudeViewCheckBox");
     connect(showAmplitudeCheckBox, &QCheckBox::toggled, amplitudeView, &QWidget::setVisible);
     grid->addWidget(showAmplitudeCheckBox, 1, 0);
+
+    removeDcCheckBox = named(new QCheckBox("Remove DC offset"), "removeDcCheckBox");
+    removeDcCheckBox->setToolTip("Subtract the mean of I and of Q over the time range before every "
+                                 "view is computed");
+    connect(removeDcCheckBox, &QCheckBox::toggled, this, &ControlPanel::removeDcToggled);
+    grid->addWidget(removeDcCheckBox, 2, 0);
 }
 
 void ControlPanel::setStatusProcessing()
@@ -304,25 +344,95 @@ void ControlPanel::openFile()
     loadFile(path, formatComboBox->currentIndex());
 }
 
+// A file read and checked against the time fields, waiting for the views'
+// computations before it replaces the current recording.
+struct ControlPanel::PendingLoad
+{
+    std::shared_ptr<Recording> recording;
+    QString path;
+    double start = 0;
+    double stop = 0;
+    double duration = 0;
+    bool fillStart = false;
+    double range = 0;
+    bool removeDc = false;
+};
+
+bool ControlPanel::busy() const
+{
+    return jobs->busy() || refreshTimer->isActive();
+}
+
+void ControlPanel::cancelWork()
+{
+    jobs->cancel();
+}
+
+void ControlPanel::stopWork()
+{
+    refreshTimer->stop();
+    jobs->stop();
+}
+
 void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
 {
+    // A new load stops whatever runs.
+    jobs->cancel();
     setStatusProcessing();
+    std::shared_ptr<PendingLoad> load;
     try {
-        loadOrThrow(path, format);
+        load = prepareLoad(path, format);
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, "Error", QString::fromStdString(error.what()));
+        setStatusReady();
+        return;
     }
-    setStatusReady();
+
+    const Recording& fresh = *load->recording;
+    const double fs = static_cast<double>(fresh.sampleRate());
+    const uint64_t n = fresh.sampleCount();
+    const double half = static_cast<double>(fresh.sampleRate() / 2);
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(spectrogramView->computation(
+        fs, n, load->start, load->stop,
+        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+        spectrogramView->overlap()));
+    computations.push_back(powerView->computation(fs, n, load->start, load->stop, powerView->settings()));
+    computations.push_back(amplitudeView->computation(fs, n, load->start, load->stop));
+    SpectrumSettings spectrum = spectrumView->settings();
+    spectrum.startFrequency = -half;
+    spectrum.stopFrequency = half;
+    computations.push_back(
+        spectrumView->computation(fresh.sampleRate(), n, load->start, load->stop, spectrum));
+    runViews(
+        fresh.samples(), fs, load->start, load->stop, load->removeDc, std::move(computations),
+        [this, load] { commitLoad(*load); },
+        [this, load] {
+            spectrogramView->setStartFrequency(minFrequency);
+            spectrogramView->setStopFrequency(static_cast<int>(maxFrequency));
+            spectrogramView->setMirror(mirrorCheckBox->isChecked());
+            spectrogramView->rebuildImage();
+            const QString fileName = QFileInfo(load->path).fileName();
+            fileNameLabel->setText(fileName);
+            fileNameLabel->setToolTip(fileName);
+            fileLengthLabel->setText(QString::number(recording->sampleCount()));
+            fileDurationLabel->setText(formatNumber(load->duration));
+            sampleRateLabel->setText(QString::number(recording->sampleRate()));
+        });
 }
 
 // The file is read into a recording of its own and checked against the time
-// fields before it replaces the current one: a load that fails at any step
-// leaves the recording, the views, the fields and the panel's duration and band
-// all describing the previous file.
-void ControlPanel::loadOrThrow(const QString& path, FileFormatChoice format)
+// fields, none of which changes here: a load that fails at any step, or is
+// cancelled while the views are computed, leaves the recording, the views, the
+// fields and the panel's duration and band all describing the previous file.
+std::shared_ptr<ControlPanel::PendingLoad> ControlPanel::prepareLoad(const QString& path,
+                                                                    FileFormatChoice format)
 {
     const std::string pathBytes = path.toStdString();
-    Recording fresh;
+    auto load = std::make_shared<PendingLoad>();
+    load->recording = std::make_shared<Recording>();
+    load->path = path;
+    Recording& fresh = *load->recording;
 
     if (format == sigmfFormat || (format == autoFormat && path.endsWith(".sigmf-meta"))) {
         fresh.loadSigmf(pathBytes);
@@ -356,59 +466,192 @@ void ControlPanel::loadOrThrow(const QString& path, FileFormatChoice format)
     const uint32_t n = fresh.sampleCount();
     if (fs == 0)
         throw std::runtime_error("Invalid sample rate: the file gives 0 samples per second");
-    const double range = spectrogramView->range();
-    const double duration = static_cast<double>(n) / static_cast<double>(fs);
+    load->range = spectrogramView->range();
+    load->duration = static_cast<double>(n) / static_cast<double>(fs);
 
-    // The time fields are filled or clipped here and put back if a check fails.
-    const QString oldStartText = startTimeEdit->text();
-    const QString oldStopText = stopTimeEdit->text();
-    double start = 0;
-    double stop = 0;
-    try {
-        if (startTimeEdit->text().isEmpty()) {
-            startTimeEdit->setValue(0.0);
-        } else {
-            start = startTimeEdit->value();
-        }
-        stop = stopTimeEdit->text().isEmpty() ? duration
-                                              : std::min(stopTimeEdit->value(), duration);
-        stopTimeEdit->setValue(stop);
-        if (start >= stop)
-            throw std::runtime_error("Start time is greater or equal than stop time");
-    } catch (...) {
-        startTimeEdit->setText(oldStartText);
-        stopTimeEdit->setText(oldStopText);
-        throw;
-    }
+    // The time fields as the load will fill or clip them, read without
+    // changing them; the stop field will only take a value that it accepts.
+    load->fillStart = startTimeEdit->text().isEmpty();
+    if (!load->fillStart)
+        load->start = startTimeEdit->value();
+    load->stop = stopTimeEdit->text().isEmpty() ? load->duration
+                                                : std::min(stopTimeEdit->value(), load->duration);
+    if (!(load->stop > 0) || std::isinf(load->stop))
+        throw std::runtime_error("input shall be > 0");
+    if (load->start >= load->stop)
+        throw std::runtime_error("Start time is greater or equal than stop time");
+    // Offset-binary samples sit around mid-scale: their DC offset is removed.
+    load->removeDc = fresh.info().unsignedSamples;
+    return load;
+}
 
-    // Nothing can refuse the file any more: it becomes the recording.
-    recording->swap(fresh);
-    fresh.assign(0, {}, {}); // frees the previous samples before the views compute
-    fileDuration = duration;
+// Nothing can refuse the file any more: it becomes the recording, and the
+// fields and the panel's state describe it.
+void ControlPanel::commitLoad(const PendingLoad& load)
+{
+    recording->swap(*load.recording);
+    load.recording->assign(0, {}, {}); // frees the previous samples
+    const uint32_t fs = recording->sampleRate();
+    fileDuration = load.duration;
     minFrequency = -static_cast<double>(fs / 2);
     maxFrequency = static_cast<double>(fs / 2);
-
+    if (load.fillStart)
+        startTimeEdit->setValue(0.0);
+    stopTimeEdit->setValue(load.stop);
     startFrequencyEdit->setValue(minFrequency);
     stopFrequencyEdit->setValue(maxFrequency);
-    rangeEdit->setValue(range);
+    rangeEdit->setValue(load.range);
+    const QSignalBlocker quiet(removeDcCheckBox);
+    removeDcCheckBox->setChecked(load.removeDc);
+}
 
-    spectrogramView->setTimeRange(start, stop);
-    spectrogramView->setStartFrequency(minFrequency);
-    spectrogramView->setStopFrequency(static_cast<int>(maxFrequency));
-    spectrogramView->setMirror(mirrorCheckBox->isChecked());
-    spectrogramView->rebuildImage();
-    powerView->setTimeRange(start, stop);
-    amplitudeView->setTimeRange(start, stop);
-    spectrumView->setStartFrequency(minFrequency);
-    spectrumView->setStopFrequency(maxFrequency);
-    spectrumView->setTimeRange(start, stop);
+void ControlPanel::runViews(std::shared_ptr<const SampleSource> samples, double sampleRate,
+                            double start, double stop, bool removeDc,
+                            std::vector<std::unique_ptr<ViewComputation>> computations,
+                            std::function<void()> before, std::function<void()> after)
+{
+    if (!samples)
+        samples = memorySamples({}, {});
+    const StreamRange range = streamRangeOf(sampleRate, samples->size(), start, stop);
+    auto work = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>(std::move(computations));
+    auto offset = std::make_shared<DcOffset>();
+    jobs->start(
+        [samples, range, removeDc, work, offset](WorkControl& control) {
+            control.addPlanned(range.size() * (removeDc ? 2 : 1));
+            if (removeDc)
+                *offset = rangeMean(*samples, range.first, range.end, control);
+            std::vector<ViewComputation*> pointers;
+            for (const auto& computation : *work)
+                pointers.push_back(computation.get());
+            runComputations(*samples, range, *offset, pointers, control, true);
+        },
+        [this, work, offset, start, stop, removeDc, before = std::move(before), after = std::move(after)] {
+            if (before)
+                before();
+            for (const auto& computation : *work)
+                computation->present();
+            shownStart = start;
+            shownStop = stop;
+            dcRemoved = removeDc;
+            dcI = offset->i;
+            dcQ = offset->q;
+            spectrogramView->setRemoveDc(removeDc);
+            powerView->setRemoveDc(removeDc);
+            amplitudeView->setRemoveDc(removeDc);
+            spectrumView->setRemoveDc(removeDc);
+            if (after)
+                after();
+            showDcOffset();
+            refreshViewsNeedingWidth();
+        },
+        [](const QString& message) { QMessageBox::critical(nullptr, "Error", message); });
+    jobStarted();
+}
 
-    const QString fileName = QFileInfo(path).fileName();
-    fileNameLabel->setText(fileName);
-    fileNameLabel->setToolTip(fileName);
-    fileLengthLabel->setText(QString::number(n));
-    fileDurationLabel->setText(formatNumber(duration));
-    sampleRateLabel->setText(QString::number(fs));
+void ControlPanel::jobStarted()
+{
+    setStatusProcessing();
+    progressBar->setValue(0);
+    progressBar->setVisible(true);
+    cancelButton->setVisible(true);
+    progressTimer->start();
+}
+
+void ControlPanel::jobsIdle()
+{
+    progressTimer->stop();
+    progressBar->setVisible(false);
+    cancelButton->setVisible(false);
+    setStatusReady();
+    // The box says what the views show, also after a cancelled or failed change.
+    if (recording->isLoaded()) {
+        const QSignalBlocker quiet(removeDcCheckBox);
+        removeDcCheckBox->setChecked(dcRemoved);
+    }
+    if (!staleViews.empty())
+        refreshTimer->start();
+}
+
+void ControlPanel::updateProgress()
+{
+    progressBar->setValue(static_cast<int>(jobs->progress() * 100.0));
+}
+
+void ControlPanel::showDcOffset()
+{
+    if (!recording->isLoaded()) {
+        dcOffsetLabel->clear();
+        return;
+    }
+    dcOffsetLabel->setText(dcRemoved ? QString("Removed (I %1, Q %2)").arg(formatNumber(dcI), formatNumber(dcQ))
+                                     : QString("Not removed"));
+}
+
+void ControlPanel::removeDcToggled(bool remove)
+{
+    if (!recording->isLoaded())
+        return;
+    // The views follow at once, over the range they show.
+    const double fs = static_cast<double>(recording->sampleRate());
+    const uint64_t n = recording->sampleCount();
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(spectrogramView->computation(
+        fs, n, shownStart, shownStop,
+        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+        spectrogramView->overlap()));
+    computations.push_back(powerView->computation(fs, n, shownStart, shownStop, powerView->settings()));
+    computations.push_back(amplitudeView->computation(fs, n, shownStart, shownStop));
+    computations.push_back(spectrumView->computation(recording->sampleRate(), n, shownStart, shownStop,
+                                                     spectrumView->settings()));
+    // A failure or a cancel puts the box back to what the views show (jobsIdle).
+    runViews(recording->samples(), fs, shownStart, shownStop, remove, std::move(computations), nullptr,
+             [this] { spectrogramView->rebuildImage(); });
+}
+
+void ControlPanel::requestRefresh(QWidget* view)
+{
+    if (!recording->isLoaded())
+        return;
+    staleViews.insert(view);
+    refreshTimer->start();
+}
+
+void ControlPanel::refreshViewsNeedingWidth()
+{
+    if (spectrogramView->needsNewWidth())
+        requestRefresh(spectrogramView);
+    if (powerView->needsNewWidth())
+        requestRefresh(powerView);
+    if (amplitudeView->needsNewWidth())
+        requestRefresh(amplitudeView);
+}
+
+void ControlPanel::refreshStaleViews()
+{
+    if (staleViews.empty() || !recording->isLoaded())
+        return;
+    // Whatever runs finishes first; its own results may well be up to date.
+    if (jobs->busy())
+        return;
+    const double fs = static_cast<double>(recording->sampleRate());
+    const uint64_t n = recording->sampleCount();
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    const bool spectrogram = staleViews.count(spectrogramView) > 0;
+    if (spectrogram)
+        computations.push_back(spectrogramView->computation(
+            fs, n, shownStart, shownStop,
+            static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+            spectrogramView->overlap()));
+    if (staleViews.count(powerView))
+        computations.push_back(powerView->computation(fs, n, shownStart, shownStop, powerView->settings()));
+    if (staleViews.count(amplitudeView))
+        computations.push_back(amplitudeView->computation(fs, n, shownStart, shownStop));
+    staleViews.clear();
+    runViews(recording->samples(), fs, shownStart, shownStop, dcRemoved, std::move(computations), nullptr,
+             [this, spectrogram] {
+                 if (spectrogram)
+                     spectrogramView->rebuildImage();
+             });
 }
 
 void ControlPanel::applyTimeRange()
@@ -438,13 +681,18 @@ void ControlPanel::applyTimeRange()
     if (!recording->isLoaded())
         return;
 
-    setStatusProcessing();
-    spectrogramView->setTimeRange(start, stop);
-    spectrogramView->rebuildImage();
-    powerView->setTimeRange(start, stop);
-    amplitudeView->setTimeRange(start, stop);
-    spectrumView->setTimeRange(start, stop);
-    setStatusReady();
+    const double fs = static_cast<double>(recording->sampleRate());
+    const uint64_t n = recording->sampleCount();
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(spectrogramView->computation(
+        fs, n, start, stop, static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+        spectrogramView->overlap()));
+    computations.push_back(powerView->computation(fs, n, start, stop, powerView->settings()));
+    computations.push_back(amplitudeView->computation(fs, n, start, stop));
+    computations.push_back(
+        spectrumView->computation(recording->sampleRate(), n, start, stop, spectrumView->settings()));
+    runViews(recording->samples(), fs, start, stop, removeDcCheckBox->isChecked(),
+             std::move(computations), nullptr, [this] { spectrogramView->rebuildImage(); });
 }
 
 void ControlPanel::applySpectrumSettings()
@@ -492,29 +740,31 @@ void ControlPanel::applySpectrumSettings()
         return;
     }
 
-    setStatusProcessing();
-    // The spectrogram matrix is recomputed only for a new FFT size or overlap;
-    // otherwise the image is rebuilt from the data already there.
-    if (overlap != appliedOverlap || exponent != appliedFftExponent) {
-        spectrogramView->setOverlap(overlap / 100.0);
-        spectrogramView->setFftExponent(exponent);
-        spectrogramView->recompute();
-    }
-    appliedOverlap = overlap;
-    appliedFftExponent = exponent;
-    spectrogramView->setRange(range);
-    spectrogramView->setStartFrequency(startFrequency);
-    spectrogramView->setStopFrequency(static_cast<int>(stopFrequency));
-    spectrogramView->setMirror(mirrorCheckBox->isChecked());
-
-    spectrumView->setOverlap(overlap / 100.0);
-    spectrumView->setFftSize(fftSize);
-    spectrumView->setStartFrequency(startFrequency);
-    spectrumView->setStopFrequency(stopFrequency);
-    spectrumView->refresh();
-
-    spectrogramView->rebuildImage();
-    setStatusReady();
+    // The spectrogram's columns are recomputed only for a new FFT size or
+    // overlap; otherwise the image is rebuilt from the columns already there.
+    const double fs = static_cast<double>(recording->sampleRate());
+    const uint64_t n = recording->sampleCount();
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    if (overlap != appliedOverlap || exponent != appliedFftExponent)
+        computations.push_back(spectrogramView->computation(fs, n, shownStart, shownStop, exponent,
+                                                            overlap / 100.0));
+    SpectrumSettings spectrum;
+    spectrum.fftSize = static_cast<uint32_t>(fftSize);
+    spectrum.overlap = overlap / 100.0;
+    spectrum.startFrequency = startFrequency;
+    spectrum.stopFrequency = stopFrequency;
+    computations.push_back(
+        spectrumView->computation(recording->sampleRate(), n, shownStart, shownStop, spectrum));
+    runViews(recording->samples(), fs, shownStart, shownStop, dcRemoved, std::move(computations), nullptr,
+             [this, overlap, exponent, range, startFrequency, stopFrequency] {
+                 appliedOverlap = overlap;
+                 appliedFftExponent = exponent;
+                 spectrogramView->setRange(range);
+                 spectrogramView->setStartFrequency(startFrequency);
+                 spectrogramView->setStopFrequency(static_cast<int>(stopFrequency));
+                 spectrogramView->setMirror(mirrorCheckBox->isChecked());
+                 spectrogramView->rebuildImage();
+             });
 }
 
 void ControlPanel::applyPowerSettings()
@@ -557,11 +807,15 @@ void ControlPanel::applyPowerSettings()
         return;
     }
 
-    setStatusProcessing();
-    powerView->setAverageWindow(static_cast<int32_t>(std::round(averageWindow)));
-    powerView->setFullScaleValue(fullScaleValue);
-    powerView->setFullScaleVoltage(fullScaleVoltage);
-    powerView->setInputImpedance(inputImpedance);
-    powerView->refresh();
-    setStatusReady();
+    PowerCurveSettings settings;
+    settings.window = static_cast<uint32_t>(static_cast<int32_t>(std::round(averageWindow)));
+    settings.fullScaleValue = fullScaleValue;
+    settings.fullScaleVoltage = fullScaleVoltage;
+    settings.inputImpedance = inputImpedance;
+    const double fs = static_cast<double>(recording->sampleRate());
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(powerView->computation(fs, recording->sampleCount(), powerView->startTime(),
+                                                  powerView->stopTime(), settings));
+    runViews(recording->samples(), fs, powerView->startTime(), powerView->stopTime(), dcRemoved,
+             std::move(computations), nullptr, nullptr);
 }

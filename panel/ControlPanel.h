@@ -9,9 +9,18 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
 
 class AmplitudeView;
+class JobRunner;
 class QBoxLayout;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class ViewComputation;
 class PositiveLineEdit;
 class PowerView;
 class QCheckBox;
@@ -21,6 +30,7 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 class RealLineEdit;
+class SampleSource;
 class Recording;
 class SpectrogramView;
 class SpectrumView;
@@ -42,8 +52,16 @@ public:
 
     // Loads a recording and recomputes every view. Never throws: a failure is shown
     // in a critical "Error" box (no parent) and leaves the previous recording,
-    // views and fields as they were.
+    // views and fields as they were. The file is checked at once; the views are
+    // computed in the background, and the recording replaces the current one
+    // with their results (a cancel leaves everything as it was).
     void loadFile(const QString& path, FileFormatChoice format);
+    // Whether a load, an Apply or a refresh is being computed or about to be.
+    bool busy() const;
+    // Stops the running work, dropping its result (the Cancel button).
+    void cancelWork();
+    // Stops all work and waits for its threads (the window is closing).
+    void stopWork();
 
     // Reactions of the Open button and the three Apply buttons.
     void openFile();
@@ -62,8 +80,29 @@ private:
     void buildSpectrumGroup(QBoxLayout* panelLayout);
     void buildPowerGroup(QBoxLayout* panelLayout);
     void buildDisplayGroup(QBoxLayout* panelLayout);
-    void loadOrThrow(const QString& path, FileFormatChoice format);
+    struct PendingLoad;
+    std::shared_ptr<PendingLoad> prepareLoad(const QString& path, FileFormatChoice format);
+    void commitLoad(const PendingLoad& load);
     void showInputError(const QString& text);
+    // Computes `computations` over [start, stop] of the samples in the background
+    // (with the range's DC offset removed when asked); then, on the GUI thread,
+    // runs `before`, presents them and runs `after`. A failure is shown in an
+    // "Error" box and changes nothing.
+    void runViews(std::shared_ptr<const SampleSource> samples, double sampleRate, double start,
+                  double stop, bool removeDc,
+                  std::vector<std::unique_ptr<ViewComputation>> computations,
+                  std::function<void()> before, std::function<void()> after);
+    void jobStarted();
+    void jobsIdle();
+    void updateProgress();
+    // The DC check box was ticked or unticked by the user.
+    void removeDcToggled(bool remove);
+    void showDcOffset();
+    // A view's plot width changed under results computed for another: it is
+    // computed again (after a short pause, and once nothing else runs).
+    void requestRefresh(QWidget* view);
+    void refreshStaleViews();
+    void refreshViewsNeedingWidth();
 
     Recording* recording;
     SpectrogramView* spectrogramView;
@@ -81,6 +120,9 @@ private:
     QLabel* fileLengthLabel = nullptr;
     QLabel* fileDurationLabel = nullptr;
     QLabel* sampleRateLabel = nullptr;
+    QLabel* dcOffsetLabel = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QPushButton* cancelButton = nullptr;
     PositiveLineEdit* startTimeEdit = nullptr;
     StrictPositiveLineEdit* stopTimeEdit = nullptr;
     // Band limits -(fs / 2) and fs / 2 in Hz (integer halving); NaN before the first load.
@@ -97,8 +139,19 @@ private:
     StrictPositiveLineEdit* fullScaleVoltageEdit = nullptr;
     StrictPositiveLineEdit* inputImpedanceEdit = nullptr;
     QCheckBox* mirrorCheckBox = nullptr;
+    QCheckBox* removeDcCheckBox = nullptr;
     // Overlap (percent) and exponent last given to the spectrogram; 0 never matches
     // the exponent box (minimum 1), so the first spectrum Apply recomputes.
     double appliedOverlap = 0;
     int32_t appliedFftExponent = 0;
+    // The time range and DC removal the views show, and the offset removed.
+    double shownStart = 0;
+    double shownStop = 0;
+    bool dcRemoved = false;
+    double dcI = 0;
+    double dcQ = 0;
+    std::unique_ptr<JobRunner> jobs;
+    QTimer* progressTimer = nullptr;
+    QTimer* refreshTimer = nullptr;
+    std::set<QWidget*> staleViews;
 };

@@ -109,3 +109,8 @@ void AmplitudeView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     update();
 }
+
+bool AmplitudeView::needsNewWidth() const
+{
+    return iPlot->curveNeedsNewWidth() || qPlot->curveNeedsNewWidth();
+}

@@ -32,6 +32,8 @@ public:
     double startTime() const { return shownStart; }
     double stopTime() const { return shownStop; }
     // Called when the plots change width under curves reduced for another.
+    // Whether what is shown was computed for another plot width.
+    bool needsNewWidth() const;
     void setWidthChangedHandler(const std::function<void()>& handler);
 
 protected:

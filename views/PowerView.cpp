@@ -139,3 +139,8 @@ void PowerView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     update();
 }
+
+bool PowerView::needsNewWidth() const
+{
+    return plot->curveNeedsNewWidth();
+}

@@ -54,6 +54,8 @@ public:
     // Remove the range's mean from I and Q in setTimeRange and refresh.
     void setRemoveDc(bool remove) { removeDcOffset = remove; }
     // Called when the plot changes width under a curve reduced for another.
+    // Whether what is shown was computed for another plot width.
+    bool needsNewWidth() const;
     void setWidthChangedHandler(const std::function<void()>& handler);
 
 protected:

@@ -352,3 +352,8 @@ void SpectrogramView::resizeEvent(QResizeEvent* event)
     }
     update();
 }
+
+bool SpectrogramView::needsNewWidth() const
+{
+    return columns.columns.size() < columns.sourceColumns && computedWidth != plotWidth();
+}

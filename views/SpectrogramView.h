@@ -46,6 +46,8 @@ public:
     int maxPower() const;
     // Called when the plot becomes wider or narrower than pooled columns were
     // computed for, so that they can be computed again at the new width.
+    // Whether what is shown was computed for another plot width.
+    bool needsNewWidth() const;
     void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
 
     // FFT size in points.

@@ -312,16 +312,16 @@ TEST_F(BadInputTable, RecordingTooLargeToShowIsRefusedBeforeReading)
 {
     loadGood("good", 1.0);
     const Screen before = screen();
-    // 100,000 samples: 1.6 MB of sequences, but 11.2 MB with the views' share.
+    // 100,000 samples: 1.6 MB of sequences.
     writeBytes(path("big.iqw"), std::string(800000, '\0'));
-    writeBytes(path("meminfo"), "MemAvailable: 4000 kB\n");
+    writeBytes(path("meminfo"), "MemAvailable: 1000 kB\n");
     setMeminfoPath(path("meminfo").toStdString());
     const auto boxes = loadRow(Kind::Iqw, path("big.iqw"), "");
     setMeminfoPath("");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Error");
-    EXPECT_EQ(boxes[0].text, "Not enough memory to load 100000 samples: they need 11200000 bytes, "
-                             "but only 4096000 bytes are available");
+    EXPECT_EQ(boxes[0].text, "Not enough memory to load 100000 samples: they need 1600000 bytes, "
+                             "but only 1024000 bytes are available");
     EXPECT_TRUE(statusIsReady());
     const Screen after = screen();
     EXPECT_EQ(after.texts, before.texts);

@@ -233,30 +233,38 @@ TEST(PanelSpectrumApply, RecomputesTheSpectrogramOnlyWhenExponentOrOverlapChange
 
     const QString meta = dir.filePath("a.sigmf-meta");
     writeSigmf(meta, dir.filePath("a.sigmf-data"), 8000, tone(8000, 2.0, 1000.0));
-    ASSERT_TRUE(captureMessageBoxes([&] { panel.loadFile(meta, 0); }).empty());
+    ASSERT_TRUE(captureMessageBoxes([&] {
+                    panel.loadFile(meta, 0);
+                    waitForPanel(&panel);
+                }).empty());
     auto* apply = panel.findChild<QAbstractButton*>("spectrumApplyButton");
     ASSERT_NE(apply, nullptr);
 
     apply->click(); // the first Apply always recomputes
+    waitForPanel(&panel);
     const QImage first = spectrogram->grab().toImage();
     const QImage firstSpectrum = spectrum->grab().toImage();
 
     const Samples moved = tone(8000, 2.0, -2500.0);
     recording.assign(8000, moved.i, moved.q);
     apply->click();
+    waitForPanel(&panel);
     EXPECT_EQ(spectrogram->grab().toImage(), first);
     EXPECT_NE(spectrum->grab().toImage(), firstSpectrum);
 
     panel.findChild<QDoubleSpinBox*>("overlapSpinBox")->setValue(50.0);
     apply->click();
+    waitForPanel(&panel);
     const QImage afterOverlap = spectrogram->grab().toImage();
     EXPECT_NE(afterOverlap, first);
 
     recording.assign(8000, tone(8000, 2.0, 1000.0).i, tone(8000, 2.0, 1000.0).q);
     apply->click();
+    waitForPanel(&panel);
     EXPECT_EQ(spectrogram->grab().toImage(), afterOverlap);
     panel.findChild<QSpinBox*>("fftExponentSpinBox")->setValue(9);
     apply->click();
+    waitForPanel(&panel);
     EXPECT_NE(spectrogram->grab().toImage(), afterOverlap);
 }
 

@@ -8,6 +8,8 @@
 #include "tests/support/MessageBoxCatcher.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -16,6 +18,17 @@
 
 #include <memory>
 #include <ostream>
+
+// Lets the event loop run until the panel's background work is done and shown.
+inline void waitForPanel(ControlPanel* panel)
+{
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    } while (panel->busy() && clock.elapsed() < 120000);
+    QApplication::processEvents();
+}
 
 // Readable QStrings in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -55,12 +68,18 @@ protected:
     std::vector<CapturedMessageBox> click(const char* name)
     {
         auto* button = widget<QAbstractButton>(name);
-        return captureMessageBoxes([button] { button->click(); });
+        return captureMessageBoxes([this, button] {
+            button->click();
+            waitForPanel(panel);
+        });
     }
 
     std::vector<CapturedMessageBox> load(const QString& path, FileFormatChoice format = 0)
     {
-        return captureMessageBoxes([&] { panel->loadFile(path, format); });
+        return captureMessageBoxes([&] {
+            panel->loadFile(path, format);
+            waitForPanel(panel);
+        });
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }

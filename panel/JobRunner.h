@@ -1,0 +1,69 @@
+#pragma once
+// Runs the computing part of a load or an Apply off the GUI thread, one at a
+// time: starting one cancels the one before, and only the last one's result is
+// handed back, on the GUI thread.
+
+#include "dsp/WorkControl.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+class JobRunner
+{
+public:
+    // Results are delivered through `context`'s event queue (a GUI-thread object
+    // that outlives the runner's use).
+    explicit JobRunner(QObject* context);
+    // Cancels all work and waits for its threads.
+    ~JobRunner();
+    JobRunner(const JobRunner&) = delete;
+    JobRunner& operator=(const JobRunner&) = delete;
+
+    using Work = std::function<void(WorkControl&)>;
+    using Done = std::function<void()>;
+    using Failed = std::function<void(const QString& message)>;
+    // Cancels the running job, if any, and runs `work` on a thread of its own.
+    // When it returns, `done` runs on the GUI thread; when it throws a standard
+    // exception other than WorkCancelled, `failed` runs there with its message.
+    // Neither runs for a job that was cancelled or replaced.
+    void start(Work work, Done done, Failed failed);
+    // Cancels the running job: its result is dropped and the runner is idle at once.
+    void cancel();
+    // Cancels and waits until every thread has ended.
+    void stop();
+
+    bool busy() const { return static_cast<bool>(current); }
+    // Progress of the running job, 0 ... 1.
+    double progress() const { return current ? current->control->fraction() : 0.0; }
+    // Called on the GUI thread whenever the runner becomes idle (after done,
+    // failed or a cancel).
+    void setIdleHandler(std::function<void()> handler) { onIdle = std::move(handler); }
+
+private:
+    struct Job
+    {
+        uint64_t id;
+        std::shared_ptr<WorkControl> control;
+        Done done;
+        Failed failed;
+    };
+    void finished(uint64_t id, bool ok, const QString& message);
+    void joinEnded();
+
+    QObject* context;
+    std::unique_ptr<Job> current;
+    uint64_t lastId = 0;
+    struct Thread
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+    std::vector<Thread> threads;
+    std::function<void()> onIdle;
+};
