@@ -84,6 +84,8 @@ void BM_EndToEndLoadAndPaint(benchmark::State& state)
         window.findChild<QWidget*>("amplitudeView"), window.findChild<QWidget*>("spectrumView")};
     for (auto _ : state) {
         panel->loadFile(recording.metaPath, 0);
+        while (panel->busy())
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
         // Hidden views (the amplitude view, the other tab) are painted by grab too.
         for (QWidget* view : views)
             benchmark::DoNotOptimize(view->grab());

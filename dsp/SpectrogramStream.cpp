@@ -51,11 +51,11 @@ uint64_t pooledColumnStart(uint64_t x, uint64_t sourceColumns, uint64_t columns)
 
 SpectrogramStream::SpectrogramStream(uint64_t first, uint64_t length, uint32_t exponent,
                                      double overlap, double sampleRate, size_t maxColumns)
-    : first(first), exponent(exponent), n(uint32_t(1) << exponent),
+    : exponent(exponent), n(uint32_t(1) << exponent),
       hop(spectrogramHop(n, overlap)), sampleRate(sampleRate),
       sourceColumns(spectrogramColumnCount(length, n, hop)),
       outputColumns(std::min<uint64_t>(sourceColumns, std::max<size_t>(1, maxColumns))),
-      largestMagnitude(0), bufferStart(first)
+      largestMagnitude(0), segments(first, n, hop, sourceColumns)
 {
     if (sourceColumns == 0)
         return;
@@ -66,40 +66,14 @@ SpectrogramStream::SpectrogramStream(uint64_t first, uint64_t length, uint32_t e
 void SpectrogramStream::consume(uint64_t index, size_t count, const double* i, const double* q,
                                 WorkControl& control)
 {
-    if (nextColumn >= sourceColumns)
-        return;
-    // Samples before the next column's start are not needed (columns may lie
-    // further apart than their length).
-    const uint64_t needed = first + nextColumn * hop;
-    const uint64_t bufferEnd = bufferStart + bufferI.size();
-    uint64_t from = std::max(index, needed);
-    if (bufferI.empty())
-        bufferStart = from;
-    else
-        from = std::max(from, bufferEnd);
-    if (from < index + count) {
-        const size_t skip = static_cast<size_t>(from - index);
-        bufferI.insert(bufferI.end(), i + skip, i + count);
-        bufferQ.insert(bufferQ.end(), q + skip, q + count);
-    }
-    // Columns whose samples are all here.
-    const uint64_t available = bufferStart + bufferI.size();
-    uint64_t end = nextColumn;
-    if (available >= first + n)
-        end = std::min(sourceColumns, (available - first - n) / hop + 1);
-    if (end > nextColumn) {
-        computeColumns(nextColumn, end, control);
-        nextColumn = end;
-    }
-    // Keep only what later columns read.
-    const uint64_t keepFrom = std::min(first + nextColumn * hop, bufferStart + bufferI.size());
-    const size_t drop = static_cast<size_t>(keepFrom - bufferStart);
-    bufferI.erase(bufferI.begin(), bufferI.begin() + drop);
-    bufferQ.erase(bufferQ.begin(), bufferQ.begin() + drop);
-    bufferStart = keepFrom;
+    segments.consume(index, count, i, q,
+                     [&](uint64_t c0, uint64_t c1, const double* iAt, const double* qAt) {
+                         computeColumns(c0, c1, iAt, qAt, control);
+                     });
 }
 
-void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, WorkControl& control)
+void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const double* i,
+                                       const double* q, WorkControl& control)
 {
     // Threads take runs of whole output columns, so no two write the same one;
     // an output column's first time column starts it, later ones are pooled in.
@@ -126,9 +100,9 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, WorkControl
         for (uint64_t c = c0; c < c1; ++c) {
             if ((c - c0) % columnsBetweenChecks == 0)
                 control.check();
-            const size_t s = static_cast<size_t>(first + c * hop - bufferStart);
-            const double* iSeg = bufferI.data() + s;
-            const double* qSeg = bufferQ.data() + s;
+            const size_t s = static_cast<size_t>((c - begin) * hop);
+            const double* iSeg = i + s;
+            const double* qSeg = q + s;
             for (uint32_t j = 0; j < n; ++j) {
                 inRe[j] = window[j] * iSeg[j];
                 inIm[j] = window[j] * qSeg[j];
@@ -175,7 +149,7 @@ PooledSpectrogram SpectrogramStream::takeResult()
     PooledSpectrogram result;
     result.sourceColumns = sourceColumns;
     result.maxValue = std::numeric_limits<double>::lowest();
-    if (sourceColumns == 0 || nextColumn < sourceColumns)
+    if (sourceColumns == 0 || segments.done() < sourceColumns)
         return result;
     // N^2 is a power of two: dividing by it and multiplying by its reciprocal
     // round the same exact value.

@@ -5,6 +5,7 @@
 
 #include "dsp/BlockStream.h"
 #include "dsp/ColumnMatrix.h"
+#include "dsp/SegmentGatherer.h"
 
 #include <cstdint>
 #include <vector>
@@ -47,9 +48,10 @@ public:
     PooledSpectrogram takeResult();
 
 private:
-    void computeColumns(uint64_t begin, uint64_t end, WorkControl& control);
+    // Columns begin ... end - 1, column c's samples at (c - begin) hop from i and q.
+    void computeColumns(uint64_t begin, uint64_t end, const double* i, const double* q,
+                        WorkControl& control);
 
-    uint64_t first;
     uint32_t exponent;
     uint32_t n;
     uint32_t hop;
@@ -61,9 +63,5 @@ private:
     ColumnMatrix pooled;
     double largestMagnitude;
     bool anyMagnitude = false;
-    // Samples not yet used up, the first of them sample `bufferStart`.
-    std::vector<double> bufferI;
-    std::vector<double> bufferQ;
-    uint64_t bufferStart;
-    uint64_t nextColumn = 0;
+    SegmentGatherer segments;
 };

@@ -3,6 +3,7 @@
 // same order and so with the same bits, as over the whole range at once.
 
 #include "dsp/BlockStream.h"
+#include "dsp/SegmentGatherer.h"
 #include "dsp/WelchAccumulator.h"
 
 #include <cstdint>
@@ -20,10 +21,6 @@ public:
     std::vector<double> result() const { return accumulator.result(); }
 
 private:
-    uint64_t first;
     WelchAccumulator accumulator;
-    // Samples not yet used up, the first of them sample `bufferStart`.
-    std::vector<double> bufferI;
-    std::vector<double> bufferQ;
-    uint64_t bufferStart;
+    SegmentGatherer segments;
 };

@@ -332,3 +332,52 @@ TEST_F(BadInputTable, RecordingTooLargeToShowIsRefusedBeforeReading)
     EXPECT_TRUE(again.empty());
     EXPECT_EQ(text("fileLengthLabel"), "100000");
 }
+
+// Work in the background: a cancelled load, or one replaced by another, leaves
+// everything the user had; the progress bar and Cancel show only while work runs.
+TEST_F(BadInputTable, CancelledOrReplacedWorkLosesNothing)
+{
+    loadGood("good", 2.0);
+    const Screen before = screen();
+    auto* progress = widget<QWidget>("progressBar");
+    auto* cancel = widget<QAbstractButton>("cancelButton");
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(cancel->isVisible());
+
+    // Long enough to still run when the load call returns (the views of
+    // 6,000,000 samples).
+    const QString big = sigmf("big", 2000000, 3.0);
+    panel->loadFile(big, 0);
+    ASSERT_TRUE(panel->busy());
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(cancel->isVisible());
+    EXPECT_EQ(text("statusLabel"), "Processing...");
+    cancel->click();
+    EXPECT_TRUE(statusIsReady());
+    EXPECT_FALSE(progress->isVisible());
+    waitForPanel(panel);
+    Screen after = screen();
+    EXPECT_EQ(after.texts, before.texts);
+    for (size_t v = 0; v < before.pictures.size(); ++v)
+        EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
+
+    // An Apply started during another: only the last one's range shows.
+    setText("startTimeEdit", "0.5");
+    setText("stopTimeEdit", "1");
+    widget<QAbstractButton>("timeRangeApplyButton")->click();
+    setText("startTimeEdit", "0.25");
+    setText("stopTimeEdit", "1.5");
+    EXPECT_TRUE(click("timeRangeApplyButton").empty());
+    const Screen last = screen();
+    setText("startTimeEdit", "0");
+    setText("stopTimeEdit", "2");
+    EXPECT_TRUE(click("timeRangeApplyButton").empty());
+    setText("startTimeEdit", "0.25");
+    setText("stopTimeEdit", "1.5");
+    EXPECT_TRUE(click("timeRangeApplyButton").empty());
+    after = screen();
+    for (size_t v = 0; v < last.pictures.size(); ++v)
+        EXPECT_TRUE(after.pictures[v] == last.pictures[v]) << "view " << v;
+    EXPECT_TRUE(statusIsReady());
+    EXPECT_FALSE(progress->isVisible());
+}

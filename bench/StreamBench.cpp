@@ -1,0 +1,86 @@
+// Each streaming computation of the views alone over 10,000,000 samples held in
+// memory, against the whole-range function it replaces, in the same run.
+
+#include "dsp/BlockStream.h"
+#include "dsp/Spectrogram.h"
+#include "dsp/SpectrogramStream.h"
+#include "dsp/Spectrum.h"
+#include "dsp/WelchStream.h"
+#include "io/Recording.h"
+#include "io/SampleSource.h"
+#include "views/AmplitudeStream.h"
+#include "views/PlotMath.h"
+#include "views/PowerCurveStream.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+
+namespace {
+
+constexpr uint64_t samples = 10000000;
+constexpr double rate = 10e6;
+
+const std::shared_ptr<const SampleSource>& source()
+{
+    static const std::shared_ptr<const SampleSource> s = [] {
+        std::mt19937_64 rng(1);
+        std::normal_distribution<double> noise(0.0, 1.0);
+        std::vector<double> i(samples), q(samples);
+        for (uint64_t k = 0; k < samples; ++k) {
+            i[k] = noise(rng);
+            q[k] = noise(rng);
+        }
+        return memorySamples(std::move(i), std::move(q));
+    }();
+    return s;
+}
+
+void BM_StreamPass(benchmark::State& state)
+{
+    const auto& s = *source();
+    const int which = int(state.range(0));
+    for (auto _ : state) {
+        WorkControl control;
+        std::unique_ptr<BlockConsumer> consumer;
+        const double last = double(samples - 1) / rate;
+        switch (which) {
+        case 0: consumer = std::make_unique<SpectrogramStream>(0, samples, 8, 0.8, rate, 2400); break;
+        case 1: consumer = std::make_unique<WelchStream>(0, samples, 256, 256, 204); break;
+        case 2: consumer = std::make_unique<PowerCurveStream>(0, samples, rate, PowerCurveSettings{}, 0.0, last, 1200); break;
+        case 3: consumer = std::make_unique<AmplitudeStream>(0, samples, rate, 0.0, last, 0.0, last, 1200); break;
+        default: consumer.reset(); break;
+        }
+        std::vector<BlockConsumer*> consumers;
+        if (consumer)
+            consumers.push_back(consumer.get());
+        streamRange(s, 0, samples, DcOffset{}, consumers, control);
+    }
+}
+BENCHMARK(BM_StreamPass)->ArgName("spectrogram0_welch1_power2_amplitude3_readonly4")->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_WholeRange(benchmark::State& state)
+{
+    const auto& i = *source()->memoryI();
+    const auto& q = *source()->memoryQ();
+    const int which = int(state.range(0));
+    for (auto _ : state) {
+        if (which == 0) {
+            static Recording recording;
+            if (!recording.isLoaded())
+                recording.assign(uint32_t(rate), i, q);
+            Spectrogram spectrogram(&recording);
+            spectrogram.setTimeRange(0, double(samples) / rate);
+            benchmark::DoNotOptimize(spectrogram.columns().size());
+        } else if (which == 1) {
+            benchmark::DoNotOptimize(welchSpectrum(i.data(), q.data(), samples, 256, 256, 204));
+        } else {
+            benchmark::DoNotOptimize(powerCurve(i.data(), q.data(), samples, 100, 1, 1, 1));
+        }
+    }
+}
+BENCHMARK(BM_WholeRange)->ArgName("spectrogram0_welch1_power2")->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
