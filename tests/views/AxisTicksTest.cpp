@@ -1,0 +1,191 @@
+// Axis ticks and their labels: exact texts, units and titles for known ranges, and
+// for a table of awkward ranges measured with the real font, labels that tell
+// their tick's value, never overlap, never repeat and number at least three.
+
+#include "views/AxisTicks.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QSet>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+constexpr AxisOrientation across = AxisOrientation::Horizontal;
+constexpr AxisOrientation upright = AxisOrientation::Vertical;
+
+// A font of 7-pixel characters, 15 pixels high: texts independent of the machine.
+const LabelMetrics fixedPitch{[](const QString& s) { return 7 * static_cast<int>(s.size()); }, 15, 76};
+
+LabelMetrics applicationFont(int maxWidth)
+{
+    const QFontMetrics metrics(QApplication::font());
+    return {[metrics](const QString& s) { return metrics.horizontalAdvance(s); }, metrics.height(),
+            maxWidth};
+}
+
+QString labels(const AxisScale& scale)
+{
+    QStringList texts;
+    for (const AxisTick& t : scale.ticks)
+        texts << t.label;
+    return texts.join(' ');
+}
+
+double unitFactor(const QString& unit)
+{
+    if (unit == "ns")
+        return 1e-9;
+    if (unit == "\u00b5s")
+        return 1e-6;
+    if (unit == "ms")
+        return 1e-3;
+    if (unit == "kHz")
+        return 1e3;
+    if (unit == "MHz")
+        return 1e6;
+    if (unit == "GHz")
+        return 1e9;
+    return 1;
+}
+
+} // namespace
+
+TEST(AxisTicks, LabelTextsUnitsAndTitles)
+{
+    struct Row
+    {
+        const char* name;
+        double low, high;
+        int length, offset;
+        AxisOrientation orientation;
+        AxisQuantity quantity;
+        const char* labels;
+        std::vector<int> positions; // empty: not checked
+        const char* title;
+    } rows[] = {
+        {"0 ... 1 s on a 300-pixel plot", 0, 1, 110, 110, across, AxisQuantity::Time,
+         "0.0 0.5 1.0", {110, 165, 220}, "Time (s)"},
+        {"I from -1 to 1 on a 115-pixel plot", -1, 1, 115, 15, upright, AxisQuantity::Number,
+         "1 0 -1", {15, 72, 130}, "I amplitude"},
+        {"power -93.4 ... -20.1", -93.4, -20.1, 115, 15, upright, AxisQuantity::Number,
+         "-40 -60 -80", {}, "I amplitude"},
+        {"+-500 kHz on the spectrogram", -500000, 500000, 180, 20, upright,
+         AxisQuantity::Frequency, "400 200 0 -200 -400", {38, 74, 110, 146, 182},
+         "Frequency (kHz)"},
+        {"0.5 ms steps", 0.0005, 0.002, 310, 110, across, AxisQuantity::Time, "0.5 1.0 1.5 2.0",
+         {110, 213, 316, 420}, "Time (ms)"},
+        {"tiny power range", -30.0001, -30.0, 115, 15, upright, AxisQuantity::Number,
+         "-30.00000 -30.00005 -30.00010", {15, 72, 130}, "I amplitude"},
+        {"negative microseconds", -250e-6, -20e-6, 310, 110, across, AxisQuantity::Time,
+         "-250 -200 -150 -100 -50", {}, "Time (\u00b5s)"},
+        {"gigahertz", 2.4e9, 2.5e9, 610, 110, across, AxisQuantity::Frequency,
+         "2.40 2.41 2.42 2.43 2.44 2.45 2.46 2.47 2.48 2.49 2.50", {}, "Frequency (GHz)"},
+        {"small amplitudes in exponent form", -3e-7, 3e-7, 180, 20, upright,
+         AxisQuantity::Number, "3e-7 2e-7 1e-7 0 -1e-7 -2e-7 -3e-7", {}, "I amplitude"},
+        {"zero extent", 2, 2, 310, 110, across, AxisQuantity::Time, "2", {265}, "Time (s)"},
+        {"zero extent at zero", 0, 0, 180, 20, upright, AxisQuantity::Frequency, "0", {110},
+         "Frequency (Hz)"},
+        {"not a number", notANumber, 1, 310, 110, across, AxisQuantity::Time, "", {}, "Time (s)"},
+        {"inverted", 2, 1, 310, 110, across, AxisQuantity::Frequency, "", {}, "Frequency (Hz)"},
+    };
+    for (const Row& r : rows) {
+        const AxisScale scale =
+            axisTicks(r.low, r.high, r.length, r.offset, r.orientation, r.quantity, fixedPitch);
+        EXPECT_EQ(labels(scale).toStdString(), r.labels) << r.name;
+        EXPECT_EQ(axisTitle(r.quantity, scale.unit, "I amplitude").toStdString(), r.title) << r.name;
+        if (r.positions.empty())
+            continue;
+        std::vector<int> positions;
+        for (const AxisTick& t : scale.ticks)
+            positions.push_back(t.position);
+        EXPECT_EQ(positions, r.positions) << r.name;
+    }
+}
+
+TEST(AxisTicks, AwkwardRangesGiveDistinctReadableLabels)
+{
+    const double deep = 87.654321; // a 1 ns view deep into a 100 s recording
+    struct Row
+    {
+        const char* name;
+        double low, high;
+        int length;
+        AxisOrientation orientation;
+        AxisQuantity quantity;
+        const char* unit;
+        size_t minTicks;
+    } rows[] = {
+        {"1 ns at 87 s", deep, deep + 1e-9, 610, across, AxisQuantity::Time, "s", 3},
+        {"1 ns at 87 s, narrow", deep, deep + 1e-9, 310, across, AxisQuantity::Time, "s", 3},
+        {"picoseconds", 0, 2e-12, 310, across, AxisQuantity::Time, "ns", 3},
+        {"days", 0, 3e5, 310, across, AxisQuantity::Time, "s", 3},
+        {"negative, without zero", -0.02, -0.005, 610, across, AxisQuantity::Time, "ms", 3},
+        {"spectrum at 1 MS/s, 800 pixels", -500000, 496093.75, 610, across,
+         AxisQuantity::Frequency, "kHz", 3},
+        {"spectrogram band at 1 MS/s", -500000, 500000, 180, upright, AxisQuantity::Frequency,
+         "kHz", 3},
+        {"1 kHz around 2.4 GHz", 2.4e9 + 250, 2.4e9 + 1250, 180, upright,
+         AxisQuantity::Frequency, "GHz", 3},
+        {"1 Hz around 2.4 GHz: labels too wide", 2.4e9 + 0.25, 2.4e9 + 1.25, 180, upright,
+         AxisQuantity::Frequency, "GHz", 0},
+        {"tiny power range", -30.0001, -30.0, 115, upright, AxisQuantity::Number, "", 3},
+        {"power over 70 dB", -93.4, -20.1, 115, upright, AxisQuantity::Number, "", 3},
+        {"huge amplitudes", -1.7e308, 1.7e308, 115, upright, AxisQuantity::Number, "", 3},
+        {"tiny amplitudes", 1e-300, 5e-300, 185, upright, AxisQuantity::Number, "", 3},
+        {"one ulp at 4e19", 4e19, std::nextafter(4e19, infinity), 185, upright,
+         AxisQuantity::Number, "", 0},
+        {"no room", 0, 1, 12, across, AxisQuantity::Time, "s", 0},
+    };
+    for (const Row& r : rows) {
+        const int offset = 20;
+        const LabelMetrics metrics = applicationFont(r.orientation == upright ? 76 : 0);
+        const AxisScale scale = axisTicks(r.low, r.high, r.length, offset, r.orientation, r.quantity, metrics);
+        const auto& ticks = scale.ticks;
+        EXPECT_EQ(scale.unit.toStdString(), r.unit) << r.name;
+        EXPECT_GE(ticks.size(), r.minTicks) << r.name << ": " << labels(scale).toStdString();
+        EXPECT_LE(ticks.size(), static_cast<size_t>(r.length)) << r.name;
+        QSet<QString> seen;
+        for (size_t k = 0; k < ticks.size(); ++k) {
+            const AxisTick& t = ticks[k];
+            const std::string text = t.label.toStdString();
+            EXPECT_FALSE(seen.contains(t.label)) << r.name << ": " << text << " repeated";
+            seen.insert(t.label);
+            EXPECT_GE(t.value, r.low) << r.name;
+            EXPECT_LE(t.value, r.high) << r.name;
+            EXPECT_GE(t.position, offset) << r.name;
+            EXPECT_LE(t.position, offset + r.length) << r.name;
+            // The label reads as its value, closer than a thousandth of the span.
+            const double read = t.label.toDouble() * unitFactor(scale.unit);
+            EXPECT_LE(std::fabs(read - t.value), std::fabs(r.high / 1000 - r.low / 1000))
+                << r.name << ": " << text;
+            if (r.orientation == upright && r.minTicks > 0) {
+                EXPECT_LE(metrics.width(t.label), metrics.maxWidth) << r.name << ": " << text;
+            }
+            if (k == 0)
+                continue;
+            const AxisTick& previous = ticks[k - 1];
+            EXPECT_GT(t.position, previous.position) << r.name;
+            EXPECT_TRUE(r.orientation == across ? t.value > previous.value : t.value < previous.value)
+                << r.name;
+            // The label boxes as drawn, centred on their ticks, keep apart.
+            const int room = r.orientation == across
+                                 ? (metrics.width(previous.label) + metrics.width(t.label) + 1) / 2
+                                 : metrics.height;
+            EXPECT_GT(t.position - previous.position, room)
+                << r.name << ": " << previous.label.toStdString() << " and " << text;
+        }
+    }
+    // Ranges too wide for a step to be written still end, with few ticks.
+    const LabelMetrics metrics = applicationFont(0);
+    EXPECT_LE(axisTicks(0, 1e300, 100, 0, across, AxisQuantity::Number, metrics).ticks.size(), 10u);
+    EXPECT_LE(axisTicks(-infinity, 0, 100, 0, across, AxisQuantity::Number, metrics).ticks.size(), 0u);
+}
