@@ -280,7 +280,7 @@ AxisScale axisTicks(double low, double high, int length, int offset, AxisOrienta
 
     const bool horizontal = orientation == AxisOrientation::Horizontal;
     const int h = std::max(1, metrics.height);
-    const int comfortableGap = horizontal ? 2 * h : h;
+    const int comfortableGap = 2 * h;
     const int smallGap = std::max(1, horizontal ? h / 2 : h / 4);
     const int smallestPitch = horizontal ? smallGap : h + smallGap;
     const size_t maxCount =

@@ -58,8 +58,8 @@ struct AxisScale
 // horizontal axis, trunc((high - v) / (high - low) * length + offset) along a
 // vertical one; every tick lies within low ... high.
 // The step is the finest 1, 2 or 5 times a power of ten whose labels keep a
-// comfortable gap (two text heights between horizontal labels, one between
-// vertical ones) and are no wider than maxWidth. When that leaves fewer than three
+// comfortable gap (two text heights between neighbours, across or up and down)
+// and are no wider than maxWidth. When that leaves fewer than three
 // ticks, the coarsest step giving three that still keeps a small gap (half a text
 // height across, a quarter up and down) is taken instead. Labels never overlap and
 // never repeat: each is the exact decimal of its tick value at the step's precision.

@@ -71,10 +71,11 @@ TEST(CustomPlotWidget, TickMarksAtTheirRows)
     plot.setData({0, 0.5, 1}, {-1, 1, -1}, true);
     const QImage shot = grab(plot);
     const QRgb background = shot.pixel(295, 3);
-    // y from -1 to 1: ticks at rows 15, 43, 72, 101 and 130, from x = 105 to 110.
-    for (int row : {15, 43, 72, 101, 130})
+    // y from -1 to 1: ticks at rows 15, 72 and 130 (steps of 0.5 would crowd the
+    // labels), from x = 105 to 110.
+    for (int row : {15, 72, 130})
         EXPECT_NE(shot.pixel(107, row), background) << row;
-    for (int row : {30, 58, 87, 116})
+    for (int row : {30, 43, 58, 87, 101, 116})
         EXPECT_EQ(shot.pixel(107, row), background) << row;
     // x from 0 to 1: ticks at columns 110, 165 and 220 below the x axis (row 130).
     for (int col : {165, 220})
@@ -194,4 +195,32 @@ TEST(CustomPlotWidget, ResizeRerendersTheCurve)
         painter.drawLine(QPoint(0, 235), QPoint(310, 0));
     }
     EXPECT_EQ(plotArea(shot, 310, 235), expected.copy(1, 0, 309, 234));
+}
+
+// A Time or Frequency axis is titled with the unit of its labels: its title strip
+// is drawn exactly as that of a plain axis given the expected title.
+TEST(CustomPlotWidget, AxisTitlesNameTheUnitOfTheLabels)
+{
+    struct Row
+    {
+        AxisQuantity quantity;
+        std::vector<double> x;
+        const char* title;
+    } rows[] = {
+        {AxisQuantity::Time, {0, 0.002}, "Time (ms)"},
+        {AxisQuantity::Time, {-3e-6, 5e-6}, "Time (\u00b5s)"},
+        {AxisQuantity::Frequency, {-500000, 496093.75}, "Frequency (kHz)"},
+        {AxisQuantity::Number, {0, 1}, "x"},
+    };
+    for (const Row& r : rows) {
+        CustomPlot plot("x", "y"), reference(r.title, "y"), untitled("", "y");
+        plot.setAxisQuantities(r.quantity, AxisQuantity::Number);
+        for (CustomPlot* p : {&plot, &reference, &untitled}) {
+            p->resize(400, 250);
+            p->setData(r.x, {0, 1}, false);
+        }
+        const QRect titleStrip(0, 230, 400, 20);
+        EXPECT_EQ(grab(plot).copy(titleStrip), grab(reference).copy(titleStrip)) << r.title;
+        EXPECT_NE(grab(plot).copy(titleStrip), grab(untitled).copy(titleStrip)) << r.title;
+    }
 }
