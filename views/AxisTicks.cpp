@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -126,19 +125,13 @@ QString tickLabel(int64_t n, int e, const LabelFormat& format)
     return scaledIntegerText(n, e - format.unitExponent) + format.suffix;
 }
 
-// Label of a lone value: its leading significant digits, trailing zeros dropped.
+// Label of a lone value: its leading significant digits.
 QString valueLabel(double value, const LabelFormat& format)
 {
-    const int e = value == 0 ? 0 : decimalExponent(std::fabs(value)) - (zeroExtentDigits - 1);
-    const int64_t n = std::llround(scaledValue(value, -e));
-    QString text = scaledIntegerText(n, e - format.unitExponent);
-    if (text.contains(QLatin1Char('.'))) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(QLatin1Char('.')))
-            text.chop(1);
-    }
-    return n == 0 ? QStringLiteral("0") : text + format.suffix;
+    if (value == 0)
+        return QStringLiteral("0");
+    return QString::number(scaledValue(value, -format.unitExponent), 'g', zeroExtentDigits) +
+           format.suffix;
 }
 
 // The ticks of one step with the extents their labels take along the axis.

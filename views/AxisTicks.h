@@ -59,10 +59,15 @@ struct AxisScale
 // vertical one; every tick lies within low ... high.
 // The step is the finest 1, 2 or 5 times a power of ten whose labels keep a
 // comfortable gap (two text heights between neighbours, across or up and down)
-// and are no wider than maxWidth. When that leaves fewer than three
-// ticks, the coarsest step giving three that still keeps a small gap (half a text
-// height across, a quarter up and down) is taken instead. Labels never overlap and
-// never repeat: each is the exact decimal of its tick value at the step's precision.
+// and are no wider than maxWidth. When that leaves fewer than three ticks, the
+// coarsest step giving three that still keeps a small gap (half a text height
+// across, a quarter up and down) is taken instead; when no step keeps its labels
+// apart, the coarsest one is thinned out. Labels never overlap and never
+// repeat: each is the exact decimal of its tick value with as many decimals as the
+// step needs, the same on every label ("0.0", "0.5", "1.0"). The unit is the
+// largest one of the quantity not above the larger magnitude of low and high (so
+// 0 ... 0.8 s reads in ms, 0 ... 1 s in s); a Number beyond 1e6 or below 1e-3 in
+// magnitude is written with that magnitude's decimal exponent ("2e-7", "1.5e6").
 // Frequency axes take the range as displayed (shifted by a centre frequency when
 // absolute frequencies are shown), so that their ticks fall on round displayed values.
 // A zero extent gives one tick at mid-length; a non-finite or inverted range or a
