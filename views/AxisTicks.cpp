@@ -21,7 +21,7 @@ constexpr int maxCandidates = 60;
 constexpr size_t maxTickCount = 1000;
 // Significant digits of the single label of a zero-extent axis.
 constexpr int zeroExtentDigits = 6;
-// Plain numbers outside this range of magnitudes are written with an exponent.
+// Magnitudes outside this range, in the axis's unit, are written with an exponent.
 constexpr double largestFixedMagnitude = 1e6;
 constexpr double smallestFixedMagnitude = 1e-3;
 
@@ -78,26 +78,21 @@ QString unitName(AxisQuantity quantity, int unitExponent)
 }
 
 // The unit is the largest one of the quantity that is not above the largest
-// magnitude on the axis, so that labels keep at most three digits before the point
-// (more only beyond the largest unit).
+// magnitude on the axis, so that labels keep at most three digits before the
+// point. Magnitudes that would still need more than six digits there, or start
+// below the third decimal, are written in the base unit with an exponent.
 LabelFormat labelFormat(AxisQuantity quantity, double magnitude)
 {
     const int e = magnitude > 0 && std::isfinite(magnitude) ? decimalExponent(magnitude) : 0;
-    switch (quantity) {
-    case AxisQuantity::Time: {
-        const int u = std::clamp(3 * floorDiv(e, 3), -9, 0);
-        return {u, unitName(quantity, u), QString()};
-    }
-    case AxisQuantity::Frequency: {
-        const int u = std::clamp(3 * floorDiv(e, 3), 0, 9);
-        return {u, unitName(quantity, u), QString()};
-    }
-    case AxisQuantity::Number:
-        break;
-    }
-    if (magnitude >= largestFixedMagnitude || (magnitude > 0 && magnitude < smallestFixedMagnitude))
-        return {e, QString(), QStringLiteral("e%1").arg(e)};
-    return {0, QString(), QString()};
+    int u = 0;
+    if (quantity == AxisQuantity::Time)
+        u = std::clamp(3 * floorDiv(e, 3), -9, 0);
+    else if (quantity == AxisQuantity::Frequency)
+        u = std::clamp(3 * floorDiv(e, 3), 0, 9);
+    const double inUnit = scaledValue(magnitude, -u);
+    if (inUnit >= largestFixedMagnitude || (inUnit > 0 && inUnit < smallestFixedMagnitude))
+        return {e, unitName(quantity, 0), QStringLiteral("e%1").arg(e)};
+    return {u, unitName(quantity, u), QString()};
 }
 
 // n * 10^shift written out exactly: the digits of n, with a point -shift digits
@@ -145,9 +140,9 @@ class TickBuilder
 {
 public:
     TickBuilder(double low, double high, int length, int offset, AxisOrientation orientation,
-                const LabelFormat& format, const LabelMetrics& metrics)
+                const LabelFormat& format, const LabelMetrics& metrics, int smallGap)
         : low(low), high(high), length(length), offset(offset), orientation(orientation),
-          format(format), metrics(metrics)
+          format(format), metrics(metrics), smallGap(smallGap)
     {
         // A range wider than the largest double is mapped in halves, exactly alike.
         scale = std::isfinite(high - low) ? 1.0 : 0.5;
@@ -162,8 +157,9 @@ public:
     }
 
     // Ticks at the multiples of mantissa * 10^e within the range, in order of
-    // position; nullopt when they are too many or too finely spaced to be distinct.
-    std::optional<Candidate> build(int mantissa, int e, size_t maxCount) const
+    // position; nullopt when they are too many or too close for any finer step to
+    // keep its labels apart, or too finely spaced to be distinct.
+    std::optional<Candidate> build(int mantissa, int e) const
     {
         const double step = scaledValue(mantissa, e);
         if (!std::isfinite(step) || step <= 0)
@@ -181,7 +177,15 @@ public:
             kHigh += 1;
         if (kHigh < kLow)
             return Candidate{};
-        if (kHigh - kLow + 1 > static_cast<double>(maxCount))
+        if (kHigh - kLow + 1 > static_cast<double>(maxTickCount))
+            return std::nullopt;
+        // Finer steps only bring ticks closer and labels no shorter: once one
+        // label's extent and the small gap exceed the spacing, stop looking.
+        const double spacing = step * scale / span * length;
+        const int probe = orientation == AxisOrientation::Horizontal
+                              ? metrics.width(tickLabel(static_cast<int64_t>(kLow) * mantissa, e, format))
+                              : metrics.height;
+        if (kHigh > kLow && spacing < probe + smallGap)
             return std::nullopt;
 
         Candidate c;
@@ -250,6 +254,7 @@ private:
     AxisOrientation orientation;
     const LabelFormat& format;
     const LabelMetrics& metrics;
+    int smallGap;
     double scale;
     double span;
 };
@@ -266,7 +271,8 @@ AxisScale axisTicks(double low, double high, int length, int offset, AxisOrienta
     }
     const LabelFormat format = labelFormat(quantity, std::max(std::fabs(low), std::fabs(high)));
     scale.unit = format.unit;
-    if (low == high) {
+    // Also a span below the smallest double, which halving leaves zero.
+    if (!(0.5 * high - 0.5 * low > 0)) {
         scale.ticks.push_back({low, offset + length / 2, valueLabel(low, format)});
         return scale;
     }
@@ -275,16 +281,12 @@ AxisScale axisTicks(double low, double high, int length, int offset, AxisOrienta
     const int h = std::max(1, metrics.height);
     const int comfortableGap = 2 * h;
     const int smallGap = std::max(1, horizontal ? h / 2 : h / 4);
-    const int smallestPitch = horizontal ? smallGap : h + smallGap;
-    const size_t maxCount =
-        std::min(maxTickCount, static_cast<size_t>(length / smallestPitch) + 2);
-
-    const TickBuilder builder(low, high, length, offset, orientation, format, metrics);
+    const TickBuilder builder(low, high, length, offset, orientation, format, metrics, smallGap);
     // The coarsest candidate is at least the span: one tick or none.
     const int topExponent = decimalExponent(0.5 * high - 0.5 * low) + 1;
     std::optional<Candidate> comfortable, three, coarsest;
     for (int i = 0; i < maxCandidates; ++i) {
-        const std::optional<Candidate> c = builder.build(mantissas[i % 3], topExponent - i / 3, maxCount);
+        const std::optional<Candidate> c = builder.build(mantissas[i % 3], topExponent - i / 3);
         if (!c)
             break;
         if (c->ticks.empty())

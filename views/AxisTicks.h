@@ -66,8 +66,9 @@ struct AxisScale
 // repeat: each is the exact decimal of its tick value with as many decimals as the
 // step needs, the same on every label ("0.0", "0.5", "1.0"). The unit is the
 // largest one of the quantity not above the larger magnitude of low and high (so
-// 0 ... 0.8 s reads in ms, 0 ... 1 s in s); a Number beyond 1e6 or below 1e-3 in
-// magnitude is written with that magnitude's decimal exponent ("2e-7", "1.5e6").
+// 0 ... 0.8 s reads in ms, 0 ... 1 s in s); a magnitude that is still 1e6 or more,
+// or below 1e-3, in that unit (any Number beyond these) is written in the base unit
+// with that magnitude's decimal exponent ("2e-7", "1.5e6").
 // Frequency axes take the range as displayed (shifted by a centre frequency when
 // absolute frequencies are shown), so that their ticks fall on round displayed values.
 // A zero extent gives one tick at mid-length; a non-finite or inverted range or a

@@ -73,6 +73,8 @@ TEST(AxisTicks, LabelTextsUnitsAndTitles)
          "-30.00000@15 -30.00005@72 -30.00010@130", "I amplitude"},
         {"small amplitudes in exponent form", -3e-7, 3e-7, 180, 20, upright,
          AxisQuantity::Number, "2e-7@50 0@110 -2e-7@170", "I amplitude"},
+        {"a year in seconds", 0, 3.2e7, 310, 110, across, AxisQuantity::Time, "0@110 1e7@206 2e7@303 3e7@400",
+         "Time (s)"},
         {"zero extent", 2, 2, 310, 110, across, AxisQuantity::Time, "2@265", "Time (s)"},
         {"zero extent at zero", 0, 0, 180, 20, upright, AxisQuantity::Frequency, "0@110",
          "Frequency (Hz)"},
@@ -119,6 +121,7 @@ TEST(AxisTicks, AwkwardRangesGiveDistinctReadableLabels)
         {"one ulp at 4e19", 4e19, std::nextafter(4e19, infinity), 185, upright,
          AxisQuantity::Number, "", 0},
         {"no room", 0, 1, 12, across, AxisQuantity::Time, "s", 0},
+        {"smallest span", 0, 5e-324, 310, across, AxisQuantity::Number, "", 0},
     };
     for (const Row& r : rows) {
         const int offset = 20;
