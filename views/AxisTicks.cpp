@@ -182,8 +182,9 @@ public:
         // Finer steps only bring ticks closer and labels no shorter: once one
         // label's extent and the small gap exceed the spacing, stop looking.
         const double spacing = step * scale / span * length;
+        const int64_t firstN = static_cast<int64_t>(kLow) * mantissa;
         const int probe = orientation == AxisOrientation::Horizontal
-                              ? metrics.width(tickLabel(static_cast<int64_t>(kLow) * mantissa, e, format))
+                              ? metrics.width(tickLabel(firstN, e, format))
                               : metrics.height;
         if (kHigh > kLow && spacing < probe + smallGap)
             return std::nullopt;
@@ -221,7 +222,8 @@ public:
     bool withinWidth(const Candidate& c) const
     {
         return metrics.maxWidth <= 0 ||
-               std::all_of(c.widths.begin(), c.widths.end(), [&](int w) { return w <= metrics.maxWidth; });
+               std::all_of(c.widths.begin(), c.widths.end(),
+                           [&](int w) { return w <= metrics.maxWidth; });
     }
 
     // The first tick and every later one that keeps `gap` from the last one kept.

@@ -119,7 +119,8 @@ void CustomPlot::paintEvent(QPaintEvent*)
     drawLeftTicks(painter, yScale.ticks, marginLeft);
     drawBottomTicks(painter, xScale.ticks, H - marginBottom);
 
-    drawVerticalTitle(painter, H, marginTop, marginBottom, axisTitle(yQuantity, yScale.unit, yLabel));
+    drawVerticalTitle(painter, H, marginTop, marginBottom,
+                      axisTitle(yQuantity, yScale.unit, yLabel));
     painter.drawText(QRect(marginLeft, H - 20, w, 20), Qt::AlignCenter,
                      axisTitle(xQuantity, xScale.unit, xLabel));
 

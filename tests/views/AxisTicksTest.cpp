@@ -24,7 +24,8 @@ constexpr AxisOrientation across = AxisOrientation::Horizontal;
 constexpr AxisOrientation upright = AxisOrientation::Vertical;
 
 // A font of 7-pixel characters, 15 pixels high: texts independent of the machine.
-const LabelMetrics fixedPitch{[](const QString& s) { return 7 * static_cast<int>(s.size()); }, 15, 76};
+const LabelMetrics fixedPitch{[](const QString& s) { return 7 * static_cast<int>(s.size()); }, 15,
+                              76};
 
 LabelMetrics applicationFont(int maxWidth)
 {
@@ -42,8 +43,9 @@ std::string ticksText(const AxisScale& scale)
     return texts.join(' ').toStdString();
 }
 
-const QHash<QString, double> unitFactors = {{"ns", 1e-9}, {"\u00b5s", 1e-6}, {"ms", 1e-3}, {"s", 1},
-                                            {"Hz", 1}, {"kHz", 1e3}, {"MHz", 1e6}, {"GHz", 1e9}, {"", 1}};
+const QHash<QString, double> unitFactors = {{"ns", 1e-9}, {"\u00b5s", 1e-6}, {"ms", 1e-3},
+                                            {"s", 1},     {"Hz", 1},          {"kHz", 1e3},
+                                            {"MHz", 1e6}, {"GHz", 1e9},       {"", 1}};
 
 } // namespace
 
@@ -73,8 +75,8 @@ TEST(AxisTicks, LabelTextsUnitsAndTitles)
          "-30.00000@15 -30.00005@72 -30.00010@130", "I amplitude"},
         {"small amplitudes in exponent form", -3e-7, 3e-7, 180, 20, upright,
          AxisQuantity::Number, "2e-7@50 0@110 -2e-7@170", "I amplitude"},
-        {"a year in seconds", 0, 3.2e7, 310, 110, across, AxisQuantity::Time, "0@110 1e7@206 2e7@303 3e7@400",
-         "Time (s)"},
+        {"a year in seconds", 0, 3.2e7, 310, 110, across, AxisQuantity::Time,
+         "0@110 1e7@206 2e7@303 3e7@400", "Time (s)"},
         {"zero extent", 2, 2, 310, 110, across, AxisQuantity::Time, "2@265", "Time (s)"},
         {"zero extent at zero", 0, 0, 180, 20, upright, AxisQuantity::Frequency, "0@110",
          "Frequency (Hz)"},
@@ -85,7 +87,8 @@ TEST(AxisTicks, LabelTextsUnitsAndTitles)
         const AxisScale scale =
             axisTicks(r.low, r.high, r.length, r.offset, r.orientation, r.quantity, fixedPitch);
         EXPECT_EQ(ticksText(scale), r.ticks) << r.name;
-        EXPECT_EQ(axisTitle(r.quantity, scale.unit, "I amplitude").toStdString(), r.title) << r.name;
+        EXPECT_EQ(axisTitle(r.quantity, scale.unit, "I amplitude").toStdString(), r.title)
+            << r.name;
     }
 }
 
@@ -126,7 +129,8 @@ TEST(AxisTicks, AwkwardRangesGiveDistinctReadableLabels)
     for (const Row& r : rows) {
         const int offset = 20;
         const LabelMetrics metrics = applicationFont(r.orientation == upright ? 76 : 0);
-        const AxisScale scale = axisTicks(r.low, r.high, r.length, offset, r.orientation, r.quantity, metrics);
+        const AxisScale scale =
+            axisTicks(r.low, r.high, r.length, offset, r.orientation, r.quantity, metrics);
         const auto& ticks = scale.ticks;
         EXPECT_EQ(scale.unit.toStdString(), r.unit) << r.name;
         EXPECT_GE(ticks.size(), r.minTicks) << r.name << ": " << ticksText(scale);
