@@ -74,9 +74,11 @@ AmplitudeView::AmplitudeView(Recording* recording, QWidget* parent)
     layout->setSpacing(0);
     iPlot = new CustomPlot("Time (s)", "I amplitude", this);
     iPlot->setObjectName("iPlot");
+    iPlot->setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);
     layout->addWidget(iPlot);
     qPlot = new CustomPlot("Time (s)", "Q amplitude", this);
     qPlot->setObjectName("qPlot");
+    qPlot->setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);
     layout->addWidget(qPlot);
     setLayout(layout);
     // Until an owner computes elsewhere, a new width recomputes here.

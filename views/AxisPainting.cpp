@@ -1,19 +1,40 @@
 #include "views/AxisPainting.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QRect>
 
 namespace {
 
 constexpr int tickLength = 5;
+constexpr int labelGap = 10;        // between a label's box and its axis
+constexpr int titleColumnRight = 20; // right edge of the vertical title's column
+constexpr int titleClearance = 4;   // kept free between left labels and the title
+
+LabelMetrics labelMetrics(const QPainter& painter, int maxWidth)
+{
+    const QFontMetrics metrics = painter.fontMetrics();
+    return {[metrics](const QString& text) { return metrics.horizontalAdvance(text); },
+            metrics.height(), maxWidth};
+}
 
 } // namespace
+
+LabelMetrics leftLabelMetrics(const QPainter& painter, int axisX)
+{
+    return labelMetrics(painter, axisX - labelGap - titleColumnRight - titleClearance);
+}
+
+LabelMetrics bottomLabelMetrics(const QPainter& painter)
+{
+    return labelMetrics(painter, 0);
+}
 
 void drawLeftTicks(QPainter& painter, const std::vector<AxisTick>& ticks, int axisX)
 {
     for (const AxisTick& tick : ticks) {
         painter.drawLine(axisX - tickLength, tick.position, axisX, tick.position);
-        painter.drawText(QRect(0, tick.position - 10, axisX - 10, 20),
+        painter.drawText(QRect(0, tick.position - 10, axisX - labelGap, 20),
                          Qt::AlignRight | Qt::AlignVCenter, tick.label);
     }
 }
@@ -22,8 +43,8 @@ void drawBottomTicks(QPainter& painter, const std::vector<AxisTick>& ticks, int 
 {
     for (const AxisTick& tick : ticks) {
         painter.drawLine(tick.position, axisY, tick.position, axisY + tickLength);
-        painter.drawText(QRect(tick.position - 40, axisY + 10, 80, 20), Qt::AlignCenter,
-                         tick.label);
+        painter.drawText(QRect(tick.position - 40, axisY + labelGap, 80, 20),
+                         Qt::AlignCenter | Qt::TextDontClip, tick.label);
     }
 }
 

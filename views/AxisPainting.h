@@ -2,7 +2,7 @@
 // Drawing of the axes' tick marks, tick labels and rotated title, shared by the
 // line plot and the spectrogram view (same geometry, same default font).
 
-#include "views/PlotMath.h"
+#include "views/AxisTicks.h"
 
 #include <QString>
 
@@ -10,13 +10,19 @@
 
 class QPainter;
 
+// Label metrics of the painter's font for the left axis at x = axisX: labels stay
+// clear of the title column.
+LabelMetrics leftLabelMetrics(const QPainter& painter, int axisX);
+// Label metrics of the painter's font for the bottom axis: no width limit.
+LabelMetrics bottomLabelMetrics(const QPainter& painter);
+
 // Left axis at x = axisX: each tick a 5-pixel mark ending on the axis, its label
 // right-aligned and vertically centred in the 20-pixel-high box that ends 10
 // pixels left of the axis.
 void drawLeftTicks(QPainter& painter, const std::vector<AxisTick>& ticks, int axisX);
 
 // Bottom axis at y = axisY: each tick a 5-pixel mark below the axis, its label
-// centred in the 80 x 20 box 10 pixels below it.
+// centred in the 80 x 20 box 10 pixels below it (a wider label spills out evenly).
 void drawBottomTicks(QPainter& painter, const std::vector<AxisTick>& ticks, int axisY);
 
 // Title reading bottom-to-top in the 15-pixel column at x = 5 ... 20 of a widget of

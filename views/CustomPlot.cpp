@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -25,6 +26,13 @@ CustomPlot::CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* pa
 {
     setMinimumWidth(minimumPlotWidth);
     setMinimumHeight(minimumPlotHeight);
+}
+
+void CustomPlot::setAxisQuantities(AxisQuantity x, AxisQuantity y)
+{
+    xQuantity = x;
+    yQuantity = y;
+    update();
 }
 
 void CustomPlot::setData(const std::vector<double>& x, const std::vector<double>& y, bool symmetric)
@@ -129,13 +137,21 @@ void CustomPlot::paintEvent(QPaintEvent*)
     painter.drawImage(plotRect.topLeft(), image);
     painter.setPen(QPen(QColor(axisColor)));
 
-    if (hasFiniteData) {
-        drawLeftTicks(painter, valueAxisTicks(yMin, yMax, h, marginTop), marginLeft);
-        drawBottomTicks(painter, timeAxisTicks(xMin, xMax, w, marginLeft), H - marginBottom);
-    }
+    // Without finite data the axes have no range: no ticks, titles in base units.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const AxisScale yScale = axisTicks(hasFiniteData ? yMin : nan, yMax, h, marginTop,
+                                       AxisOrientation::Vertical, yQuantity,
+                                       leftLabelMetrics(painter, marginLeft));
+    const AxisScale xScale = axisTicks(hasFiniteData ? xMin : nan, xMax, w, marginLeft,
+                                       AxisOrientation::Horizontal, xQuantity,
+                                       bottomLabelMetrics(painter));
+    drawLeftTicks(painter, yScale.ticks, marginLeft);
+    drawBottomTicks(painter, xScale.ticks, H - marginBottom);
 
-    drawVerticalTitle(painter, H, marginTop, marginBottom, yLabel);
-    painter.drawText(QRect(marginLeft, H - 20, w, 20), Qt::AlignCenter, xLabel);
+    drawVerticalTitle(painter, H, marginTop, marginBottom,
+                      axisTitle(yQuantity, yScale.unit, yLabel));
+    painter.drawText(QRect(marginLeft, H - 20, w, 20), Qt::AlignCenter,
+                     axisTitle(xQuantity, xScale.unit, xLabel));
 
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);

@@ -4,6 +4,7 @@
 // into a cached image at the first paint after a data change or resize (a plot
 // that is never shown never rasterises); other repaints only copy it.
 
+#include "views/AxisTicks.h"
 #include "views/CurveEnvelope.h"
 
 #include <QImage>
@@ -19,6 +20,11 @@ class CustomPlot : public QWidget
 {
 public:
     CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* parent = nullptr);
+
+    // What the axes show (Number for both until set). A Time or Frequency axis is
+    // titled with the unit its labels are in ("Time (ms)"), a Number axis with the
+    // title given to the constructor.
+    void setAxisQuantities(AxisQuantity x, AxisQuantity y);
 
     // Replaces the curve. Throws std::invalid_argument "X and Y vectors must have
     // the same length" before changing anything when the sizes differ. With
@@ -56,6 +62,8 @@ private:
     Qt::GlobalColor curveColor = Qt::white;
     QString xLabel;
     QString yLabel;
+    AxisQuantity xQuantity = AxisQuantity::Number;
+    AxisQuantity yQuantity = AxisQuantity::Number;
     // Never null; possibly shared with other plots, never written through.
     std::shared_ptr<const std::vector<double>> xData;
     std::vector<double> yData;

@@ -1,57 +1,18 @@
 #pragma once
-// Plain computations behind the plot and the views: axis ticks and their label
-// texts, the sample range of a time range, and the moving-average power curve.
+// Plain computations behind the plot and the views: the data window of a curve,
+// the sample range of a time range, and the moving-average power curve.
 // Nothing here draws; the widgets call these and paint the results.
-
-#include <QString>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-// One tick of an axis: its value, its pixel position along the axis (widget
-// coordinates) and the text drawn next to it.
-struct AxisTick
-{
-    double value;
-    int position;
-    QString label;
-};
-
 // Machine epsilon of double, added before logarithms so that zero power stays finite.
 constexpr double powerFloor = 2.220446049250313e-16;
 
 // Double to int toward zero, saturated to the int range; NaN gives 0.
 int truncToInt(double value);
-
-// Values high, high - step, ... while >= low, by repeated subtraction. Empty when
-// any argument is non-finite or step <= 0; never more than maxTicks values and
-// stops when a subtraction no longer changes the value.
-std::vector<double> ticksDown(double low, double high, double step);
-// Values low, low + step, ... while <= high, by repeated addition; same guards.
-std::vector<double> ticksUp(double low, double high, double step);
-constexpr size_t maxTicks = 1000;
-
-// Label of a value tick: fixed notation with two significant decimals from 0.1 up
-// ("0.50", "-30.0", "500"), at least two significant digits from 0.001 up to 0.1
-// ("0.050", "0.0050"), exponent form with two decimals beyond ("5.00e+03"), "0"
-// for zero and for any value within a millionth of a step from zero.
-QString valueTickLabel(double value, double step);
-// Label of a time or frequency tick: exponent form with two decimals ("5.00e-01");
-// a value within a millionth of a step from zero reads "0.00e+00".
-QString exponentTickLabel(double value, double step);
-
-// Y axis of the line plot, top to bottom, for the range yMin ... yMax drawn over
-// `length` pixels starting at `offset`: step a power of ten, halved when the
-// range is at most twice that power. A zero extent gives one tick at mid-length.
-std::vector<AxisTick> valueAxisTicks(double yMin, double yMax, int length, int offset);
-// Frequency axis of the spectrogram, top to bottom: step a power of ten, never
-// halved, exponent labels. A zero extent gives one tick at mid-length.
-std::vector<AxisTick> frequencyAxisTicks(double start, double stop, int length, int offset);
-// Horizontal time or frequency axis, left to right: step half a power of ten,
-// exponent labels. A zero extent gives one tick at mid-length.
-std::vector<AxisTick> timeAxisTicks(double first, double last, int length, int offset);
 
 // The data window of a curve: smallest and largest x and y over the points whose
 // coordinates are both finite (first found). With `symmetric`, a y range that

@@ -74,6 +74,7 @@ PowerView::PowerView(Recording* recording, QWidget* parent)
     layout->setSpacing(0);
     plot = new CustomPlot("Time (s)", "Power (dBm)", this);
     plot->setObjectName("plot");
+    plot->setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);
     layout->addWidget(plot);
     setLayout(layout);
     // Until an owner computes elsewhere, a new width recomputes here.

@@ -310,12 +310,18 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
 
-    drawLeftTicks(painter, frequencyAxisTicks(startFrequency, stopFrequency, plotHeight, marginTop),
-                  marginLeft);
-    drawBottomTicks(painter, timeAxisTicks(timeStart, timeStop, plotWidth, marginLeft),
-                    H - marginBottom);
-    drawVerticalTitle(painter, H, marginTop, marginBottom, "Frequency (Hz)");
-    painter.drawText(QRect(marginLeft, H - 20, plotWidth, 20), Qt::AlignCenter, "Time (s)");
+    const AxisScale frequencyScale =
+        axisTicks(startFrequency, stopFrequency, plotHeight, marginTop, AxisOrientation::Vertical,
+                  AxisQuantity::Frequency, leftLabelMetrics(painter, marginLeft));
+    const AxisScale timeScale =
+        axisTicks(timeStart, timeStop, plotWidth, marginLeft, AxisOrientation::Horizontal,
+                  AxisQuantity::Time, bottomLabelMetrics(painter));
+    drawLeftTicks(painter, frequencyScale.ticks, marginLeft);
+    drawBottomTicks(painter, timeScale.ticks, H - marginBottom);
+    drawVerticalTitle(painter, H, marginTop, marginBottom,
+                      axisTitle(AxisQuantity::Frequency, frequencyScale.unit, QString()));
+    painter.drawText(QRect(marginLeft, H - 20, plotWidth, 20), Qt::AlignCenter,
+                     axisTitle(AxisQuantity::Time, timeScale.unit, QString()));
 
     const int barX = W - barRightInset;
     const int barTop = marginTop + barInset;

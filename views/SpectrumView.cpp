@@ -101,6 +101,7 @@ SpectrumView::SpectrumView(Recording* recording, QWidget* parent)
     layout->setSpacing(0);
     plot = new CustomPlot("Frequency (Hz)", "Power (dB/Hz)", this);
     plot->setObjectName("plot");
+    plot->setAxisQuantities(AxisQuantity::Frequency, AxisQuantity::Number);
     layout->addWidget(plot);
     setLayout(layout);
 }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <memory>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -71,10 +72,11 @@ TEST(CustomPlotWidget, TickMarksAtTheirRows)
     plot.setData({0, 0.5, 1}, {-1, 1, -1}, true);
     const QImage shot = grab(plot);
     const QRgb background = shot.pixel(295, 3);
-    // y from -1 to 1: ticks at rows 15, 43, 72, 101 and 130, from x = 105 to 110.
-    for (int row : {15, 43, 72, 101, 130})
+    // y from -1 to 1: ticks at rows 15, 72 and 130 (steps of 0.5 would crowd the
+    // labels), from x = 105 to 110.
+    for (int row : {15, 72, 130})
         EXPECT_NE(shot.pixel(107, row), background) << row;
-    for (int row : {30, 58, 87, 116})
+    for (int row : {30, 43, 58, 87, 101, 116})
         EXPECT_EQ(shot.pixel(107, row), background) << row;
     // x from 0 to 1: ticks at columns 110, 165 and 220 below the x axis (row 130).
     for (int col : {165, 220})
@@ -194,4 +196,28 @@ TEST(CustomPlotWidget, ResizeRerendersTheCurve)
         painter.drawLine(QPoint(0, 235), QPoint(310, 0));
     }
     EXPECT_EQ(plotArea(shot, 310, 235), expected.copy(1, 0, 309, 234));
+}
+
+// A Time or Frequency axis is titled with the unit of its labels: its title strip
+// is drawn as that of a plain axis given the expected title, unlike an untitled one.
+TEST(CustomPlotWidget, AxisTitlesNameTheUnitOfTheLabels)
+{
+    const std::tuple<AxisQuantity, std::vector<double>, const char*> rows[] = {
+        {AxisQuantity::Time, {0, 0.002}, "Time (ms)"},
+        {AxisQuantity::Frequency, {-500000, 496093.75}, "Frequency (kHz)"},
+        {AxisQuantity::Number, {0, 1}, "x"},
+    };
+    const QRect titleStrip(0, 230, 400, 20);
+    for (const auto& [quantity, x, title] : rows) {
+        CustomPlot plot("x", "y"), reference(title, "y"), untitled("", "y");
+        plot.setAxisQuantities(quantity, AxisQuantity::Number);
+        std::vector<QImage> strips;
+        for (CustomPlot* p : {&plot, &reference, &untitled}) {
+            p->resize(400, 250);
+            p->setData(x, {0, 1}, false);
+            strips.push_back(grab(*p).copy(titleStrip));
+        }
+        EXPECT_EQ(strips[0], strips[1]) << title;
+        EXPECT_NE(strips[0], strips[2]) << title;
+    }
 }

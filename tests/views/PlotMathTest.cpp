@@ -1,4 +1,4 @@
-// Axis ticks and labels, plot ranges and sample ranges.
+// Plot ranges and sample ranges.
 
 #include "views/PlotMath.h"
 
@@ -10,127 +10,10 @@
 
 namespace {
 
-struct ExpectedTick
-{
-    double value;
-    int position;
-    const char* label;
-};
-
-void expectTicks(const std::vector<AxisTick>& ticks, const std::vector<ExpectedTick>& expected,
-                 const char* what)
-{
-    ASSERT_EQ(ticks.size(), expected.size()) << what;
-    for (size_t k = 0; k < expected.size(); ++k) {
-        EXPECT_NEAR(ticks[k].value, expected[k].value, 1e-12) << what << " tick " << k;
-        EXPECT_EQ(ticks[k].position, expected[k].position) << what << " tick " << k;
-        EXPECT_EQ(ticks[k].label.toStdString(), expected[k].label) << what << " tick " << k;
-    }
-}
-
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
 } // namespace
-
-TEST(AxisTicks, ValueAxisCases)
-{
-    // y from -1 to 1 on the 115-pixel plot area of a 300 x 180 plot: step 1 halved.
-    expectTicks(valueAxisTicks(-1, 1, 115, 15),
-                {{1, 15, "1.00"}, {0.5, 43, "0.50"}, {0, 72, "0"}, {-0.5, 101, "-0.50"},
-                 {-1, 130, "-1.00"}},
-                "-1 ... 1");
-    // Range 73.3: step 10, not halved; every tick labelled with one decimal.
-    const auto ticks = valueAxisTicks(-93.4, -20.1, 115, 15);
-    const char* labels[] = {"-30.0", "-40.0", "-50.0", "-60.0", "-70.0", "-80.0", "-90.0"};
-    ASSERT_EQ(ticks.size(), 7u);
-    for (size_t k = 0; k < 7; ++k) {
-        EXPECT_DOUBLE_EQ(ticks[k].value, -30.0 - 10.0 * k);
-        EXPECT_EQ(ticks[k].label.toStdString(), labels[k]);
-        EXPECT_EQ(ticks[k].position,
-                  static_cast<int>((-20.1 - ticks[k].value) / 73.3 * 115 + 15));
-    }
-    // Range 10: step 5; range 25: step 10; range 9: step 1.
-    EXPECT_EQ(valueAxisTicks(0, 10, 100, 0).size(), 3u);
-    EXPECT_EQ(valueAxisTicks(0, 25, 100, 0).size(), 3u);
-    EXPECT_EQ(valueAxisTicks(0, 9, 100, 0).size(), 10u);
-}
-
-TEST(AxisTicks, HorizontalAndFrequencyAxes)
-{
-    expectTicks(timeAxisTicks(0, 1, 110, 110),
-                {{0, 110, "0.00e+00"}, {0.5, 165, "5.00e-01"}, {1, 220, "1.00e+00"}}, "0 ... 1");
-    // A range of 9.9 still steps by 0.5, one of 10 by 5.
-    EXPECT_EQ(timeAxisTicks(0, 9.9, 100, 0).size(), 20u);
-    EXPECT_EQ(timeAxisTicks(0, 10, 100, 0).size(), 3u);
-    // -fs/2 ... fs/2 for fs = 1 MHz: step 10^6 never halved, a single tick at mid-height
-    // of the 180-pixel plot of a 500 x 250 spectrogram.
-    expectTicks(frequencyAxisTicks(-500000, 500000, 180, 20), {{0, 110, "0.00e+00"}},
-                "+-500 kHz");
-}
-
-TEST(AxisTicks, ResiduesNearZeroAreLabelledZero)
-{
-    // -0.3 + 0.1 + 0.1 + 0.1 is 2.78e-17, not 0.
-    double v = -0.3;
-    for (int k = 0; k < 3; ++k)
-        v += 0.1;
-    ASSERT_NE(v, 0.0);
-    EXPECT_EQ(valueTickLabel(v, 0.1).toStdString(), "0");
-    EXPECT_EQ(exponentTickLabel(v, 0.1).toStdString(), "0.00e+00");
-    // Ticks by repeated subtraction from 0.3 in steps of 0.1 reach such a residue.
-    const auto ticks = valueAxisTicks(-0.35, 0.35, 100, 0);
-    bool sawZero = false;
-    for (const AxisTick& t : ticks)
-        if (t.label == "0")
-            sawZero = true;
-    EXPECT_TRUE(sawZero);
-}
-
-TEST(AxisTicks, ValueLabelTexts)
-{
-    struct Row
-    {
-        double value;
-        double step;
-        const char* label;
-    } rows[] = {
-        {0, 1, "0"},           {0.5, 0.5, "0.50"},  {-1, 0.5, "-1.00"},     {9.5, 0.5, "9.50"},
-        {-30, 10, "-30.0"},    {50, 10, "50.0"},    {500, 100, "500"},      {-900, 100, "-900"},
-        {5000, 1000, "5.00e+03"}, {0.0005, 0.0001, "5.00e-04"}, {-2e6, 1e6, "-2.00e+06"},
-        // Magnitudes from 0.001 up to 0.1: two significant digits, fixed notation.
-        {0.05, 0.01, "0.050"}, {0.005, 0.001, "0.0050"}, {-0.02, 0.01, "-0.020"},
-        {0.001, 0.001, "0.0010"}, {0.09, 0.01, "0.090"},
-        {1000, 500, "1000"},    {notANumber, 1, "nan"},     {infinity, 1, "inf"},
-    };
-    for (const Row& r : rows)
-        EXPECT_EQ(valueTickLabel(r.value, r.step).toStdString(), r.label) << r.value;
-}
-
-TEST(AxisTicks, DegenerateRangesTerminate)
-{
-    // Zero extent: one tick at mid-length.
-    EXPECT_EQ(valueAxisTicks(3, 3, 100, 10).size(), 1u);
-    EXPECT_EQ(valueAxisTicks(3, 3, 100, 10)[0].position, 60);
-    EXPECT_EQ(frequencyAxisTicks(0, 0, 180, 20).size(), 1u);
-    EXPECT_EQ(timeAxisTicks(2, 2, 310, 110)[0].position, 265);
-    // Non-finite or inverted ranges: no tick.
-    const std::pair<double, double> bad[] = {{notANumber, 1.0}, {0.0, notANumber}, {-infinity, 0.0},
-                                             {0.0, infinity},   {2.0, 1.0},        {-1.7e308, 1.7e308}};
-    for (auto [lo, hi] : bad) {
-        EXPECT_TRUE(valueAxisTicks(lo, hi, 100, 0).size() <= 1) << lo << " " << hi;
-        EXPECT_TRUE(timeAxisTicks(lo, hi, 100, 0).size() <= 1) << lo << " " << hi;
-        EXPECT_TRUE(frequencyAxisTicks(lo, hi, 100, 0).size() <= 1) << lo << " " << hi;
-    }
-    // One ulp of range near 4e19: the step is smaller than half an ulp, so
-    // subtracting it changes nothing; the loop must still end.
-    const double a = 4e19;
-    const double b = std::nextafter(a, infinity);
-    EXPECT_LE(valueAxisTicks(a, b, 100, 0).size(), maxTicks);
-    EXPECT_LE(timeAxisTicks(a, b, 100, 0).size(), maxTicks);
-    EXPECT_LE(ticksDown(0, 1e300, 1).size(), maxTicks);
-    EXPECT_LE(ticksUp(0, 1e300, 1e290).size(), maxTicks);
-}
 
 TEST(PlotRanges, SymmetricWideningAndNonFinitePoints)
 {

@@ -86,6 +86,7 @@ TEST(StreamedViews, PowerCurveDrawsWhatEveryPointDraws)
         auto* plot = view.findChild<CustomPlot*>("plot");
 
         CustomPlot reference("Time (s)", "Power (dBm)");
+        reference.setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);
         reference.resize(plot->size());
         const SampleRange range = sampleRange(r.rate, uint32_t(r.count), r.start, r.stop);
         reference.setData(sampleTimes(range, r.rate),
@@ -111,6 +112,7 @@ TEST(StreamedViews, AmplitudeCurvesDrawWhatEveryPointDraws)
             auto* plot = view.findChild<CustomPlot*>(name);
             const auto& values = name[0] == 'i' ? recording.iSamples() : recording.qSamples();
             CustomPlot reference("Time (s)", name[0] == 'i' ? "I amplitude" : "Q amplitude");
+            reference.setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);
             reference.resize(plot->size());
             reference.setData(sampleTimes(range, r.rate),
                               std::vector<double>(values.begin() + range.first, values.begin() + range.end),
