@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -134,8 +135,19 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
     addPage(timeWidgets, "timePage", "Time");
     addPage(frequencyWidgets, "frequencyPage", "Frequency");
 
+    // The readout may be longer than the window is wide: it never widens it.
+    readoutLabel = new QLabel(this);
+    readoutLabel->setObjectName("readoutLabel");
+    readoutLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    readoutLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* rightLayout = new QVBoxLayout;
+    rightLayout->addWidget(tabWidget);
+    rightLayout->addWidget(readoutLabel);
+    if (controlPanel)
+        controlPanel->setReadoutLabel(readoutLabel);
+
     bodyLayout->addLayout(leftLayout);
-    bodyLayout->addWidget(tabWidget);
+    bodyLayout->addLayout(rightLayout);
     rootLayout->addLayout(bodyLayout);
 
     setLayout(rootLayout);

@@ -12,6 +12,7 @@
 class AmplitudeView;
 class ControlPanel;
 class PowerView;
+class QLabel;
 class SpectrogramView;
 class SpectrumView;
 
@@ -45,4 +46,6 @@ private:
     AmplitudeView* amplitudeView = nullptr;
     PowerView* powerView = nullptr;
     SpectrumView* spectrumView = nullptr;
+    // One line under the tabs: what lies under the pointer and what the cursors measure.
+    QLabel* readoutLabel = nullptr;
 };

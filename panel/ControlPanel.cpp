@@ -3,7 +3,9 @@
 #include "io/Recording.h"
 #include "panel/JobRunner.h"
 #include "panel/LineEdits.h"
+#include "panel/PlotNavigator.h"
 #include "views/AmplitudeView.h"
+#include "views/CustomPlot.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
@@ -48,6 +50,8 @@ constexpr FileFormatChoice iqwFormat = 4;
 
 // The spectrogram and spectrum handle FFT sizes up to 2^15.
 constexpr int maxFftExponent = 15;
+// More divisions than this would not show as separate ticks.
+constexpr double maxCursorDivisions = 1000;
 
 // A recording stores whole samples per second in 32 bits: a rate below 1 would
 // become 0 and one of 2^32 or more would lose its high bits.
@@ -144,6 +148,8 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     buildDisplayGroup(panelLayout);
 
     setFixedWidth(panelWidth);
+    navigator = std::make_unique<PlotNavigator>(this, recording, spectrogramView, powerView,
+                                                amplitudeView, spectrumView);
 }
 
 ControlPanel::~ControlPanel()
@@ -312,6 +318,30 @@ void ControlPanel::buildDisplayGroup(QBoxLayout* panelLayout)
                                  "view is computed");
     connect(removeDcCheckBox, &QCheckBox::toggled, this, &ControlPanel::removeDcToggled);
     grid->addWidget(removeDcCheckBox, 2, 0);
+
+    showAnnotationsCheckBox = named(new QCheckBox("Show annotations"), "showAnnotationsCheckBox");
+    showAnnotationsCheckBox->setChecked(true);
+    showAnnotationsCheckBox->setToolTip("Draw the recording's annotations on the spectrogram");
+    connect(showAnnotationsCheckBox, &QCheckBox::toggled, spectrogramView,
+            &SpectrogramView::setShowAnnotations);
+    grid->addWidget(showAnnotationsCheckBox, 3, 0);
+
+    absoluteFrequencyCheckBox =
+        named(new QCheckBox("Show absolute frequency"), "absoluteFrequencyCheckBox");
+    absoluteFrequencyCheckBox->setToolTip(
+        "Label frequencies with the recording's centre frequency added");
+    absoluteFrequencyCheckBox->setEnabled(false);
+    connect(absoluteFrequencyCheckBox, &QCheckBox::toggled, this, &ControlPanel::showFrequencyOffset);
+    grid->addWidget(absoluteFrequencyCheckBox, 4, 0);
+
+    // Caption and field side by side in the one column the check boxes use.
+    auto* divisionsRow = new QHBoxLayout;
+    divisionsRow->addWidget(new QLabel("Cursor divisions"));
+    cursorDivisionsEdit = named(new StrictPositiveLineEdit("1"), "cursorDivisionsEdit");
+    cursorDivisionsEdit->setToolTip("Equal parts between cursors A and B, marked by ticks");
+    connect(cursorDivisionsEdit, &QLineEdit::editingFinished, this, &ControlPanel::readCursorDivisions);
+    divisionsRow->addWidget(cursorDivisionsEdit);
+    grid->addLayout(divisionsRow, 5, 0);
 }
 
 void ControlPanel::setStatusProcessing()
@@ -418,6 +448,22 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
             fileLengthLabel->setText(QString::number(recording->sampleCount()));
             fileDurationLabel->setText(formatNumber(load->duration));
             sampleRateLabel->setText(QString::number(recording->sampleRate()));
+            shown.startTime = startTimeEdit->text();
+            shown.stopTime = stopTimeEdit->text();
+            shown.startFrequency = startFrequencyEdit->text();
+            shown.stopFrequency = stopFrequencyEdit->text();
+            shown.start = load->start;
+            shown.stop = load->stop;
+            shown.low = minFrequency;
+            shown.high = maxFrequency;
+            history.reset(shown);
+            const RecordingInfo& info = recording->info();
+            const bool centred = info.centreFrequency && std::isfinite(*info.centreFrequency);
+            if (!centred)
+                absoluteFrequencyCheckBox->setChecked(false);
+            absoluteFrequencyCheckBox->setEnabled(centred);
+            navigator->reset();
+            showFrequencyOffset();
         });
 }
 
@@ -570,6 +616,7 @@ void ControlPanel::jobsIdle()
     }
     if (!staleViews.empty())
         refreshTimer->start();
+    navigator->viewsChanged();
 }
 
 void ControlPanel::updateProgress()
@@ -654,7 +701,7 @@ void ControlPanel::refreshStaleViews()
              });
 }
 
-void ControlPanel::applyTimeRange()
+std::optional<ControlPanel::TimeRequest> ControlPanel::readTimeRange()
 {
     double start = 0;
     double stop = 0;
@@ -662,13 +709,13 @@ void ControlPanel::applyTimeRange()
         start = startTimeEdit->value();
     } catch (const std::exception& error) {
         showInputError(QString("Invalid start time: ") + error.what());
-        return;
+        return std::nullopt;
     }
     try {
         stop = stopTimeEdit->value();
     } catch (const std::exception& error) {
         showInputError(QString("Invalid stop time: ") + error.what());
-        return;
+        return std::nullopt;
     }
     // Stop times beyond the end, or within a relative 1e-5 below it, mean the end.
     // Before the first load fileDuration is NaN and nothing snaps.
@@ -676,36 +723,24 @@ void ControlPanel::applyTimeRange()
         stop = fileDuration;
     if (start >= stop) {
         showInputError("Start time is greater or equal than stop time or file duration");
-        return;
+        return std::nullopt;
     }
-    if (!recording->isLoaded())
-        return;
-
-    const double fs = static_cast<double>(recording->sampleRate());
-    const uint64_t n = recording->sampleCount();
-    std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(spectrogramView->computation(
-        fs, n, start, stop, static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-        spectrogramView->overlap()));
-    computations.push_back(powerView->computation(fs, n, start, stop, powerView->settings()));
-    computations.push_back(amplitudeView->computation(fs, n, start, stop));
-    computations.push_back(
-        spectrumView->computation(recording->sampleRate(), n, start, stop, spectrumView->settings()));
-    runViews(recording->samples(), fs, start, stop, removeDcCheckBox->isChecked(),
-             std::move(computations), nullptr, [this] { spectrogramView->rebuildImage(); });
+    return TimeRequest{start, stop, startTimeEdit->text(), stopTimeEdit->text()};
 }
 
-void ControlPanel::applySpectrumSettings()
+// Also shows the FFT size of the exponent, loaded or not; nothing to apply
+// without a recording.
+std::optional<ControlPanel::SpectrumRequest> ControlPanel::readSpectrumSettings()
 {
     const int exponent = fftExponentSpinBox->value();
     if (exponent > maxFftExponent) {
         showInputError("Invalid FFT size exponent: input shall be <= 15");
-        return;
+        return std::nullopt;
     }
     const int fftSize = 1 << exponent;
     fftSizeLabel->setText(QString::number(fftSize));
     if (!recording->isLoaded())
-        return;
+        return std::nullopt;
 
     auto readFrequency = [this](RealLineEdit* edit) {
         const double frequency = edit->value();
@@ -713,58 +748,209 @@ void ControlPanel::applySpectrumSettings()
             throw std::runtime_error("outside frequency range");
         return frequency;
     };
-    double startFrequency = 0;
-    double stopFrequency = 0;
-    double range = 0;
+    SpectrumRequest request{exponent, 0, 0, 0, 0, startFrequencyEdit->text(), stopFrequencyEdit->text()};
     try {
-        startFrequency = readFrequency(startFrequencyEdit);
+        request.startFrequency = readFrequency(startFrequencyEdit);
     } catch (const std::exception& error) {
         showInputError(QString("Invalid start frequency: ") + error.what());
-        return;
+        return std::nullopt;
     }
     try {
-        stopFrequency = readFrequency(stopFrequencyEdit);
+        request.stopFrequency = readFrequency(stopFrequencyEdit);
     } catch (const std::exception& error) {
         showInputError(QString("Invalid stop frequency: ") + error.what());
-        return;
+        return std::nullopt;
     }
     try {
-        range = rangeEdit->value();
+        request.range = rangeEdit->value();
     } catch (const std::exception& error) {
         showInputError(QString("Invalid range: ") + error.what());
-        return;
+        return std::nullopt;
     }
-    const double overlap = overlapSpinBox->value();
-    if (startFrequency >= stopFrequency) {
+    request.overlap = overlapSpinBox->value();
+    if (request.startFrequency >= request.stopFrequency) {
         showInputError("Start frequency is greater or equal than stop frequency");
-        return;
+        return std::nullopt;
     }
+    return request;
+}
 
-    // The spectrogram's columns are recomputed only for a new FFT size or
-    // overlap; otherwise the image is rebuilt from the columns already there.
+void ControlPanel::applyTimeRange()
+{
+    const std::optional<TimeRequest> time = readTimeRange();
+    if (!time || !recording->isLoaded())
+        return;
+    runRequests(time, std::nullopt);
+}
+
+void ControlPanel::applySpectrumSettings()
+{
+    const std::optional<SpectrumRequest> spectrum = readSpectrumSettings();
+    if (!spectrum)
+        return;
+    runRequests(std::nullopt, spectrum);
+}
+
+void ControlPanel::runRequests(const std::optional<TimeRequest>& time,
+                               const std::optional<SpectrumRequest>& spectrum)
+{
+    const double start = time ? time->start : shownStart;
+    const double stop = time ? time->stop : shownStop;
     const double fs = static_cast<double>(recording->sampleRate());
     const uint64_t n = recording->sampleCount();
     std::vector<std::unique_ptr<ViewComputation>> computations;
-    if (overlap != appliedOverlap || exponent != appliedFftExponent)
-        computations.push_back(spectrogramView->computation(fs, n, shownStart, shownStop, exponent,
-                                                            overlap / 100.0));
-    SpectrumSettings spectrum;
-    spectrum.fftSize = static_cast<uint32_t>(fftSize);
-    spectrum.overlap = overlap / 100.0;
-    spectrum.startFrequency = startFrequency;
-    spectrum.stopFrequency = stopFrequency;
-    computations.push_back(
-        spectrumView->computation(recording->sampleRate(), n, shownStart, shownStop, spectrum));
-    runViews(recording->samples(), fs, shownStart, shownStop, dcRemoved, std::move(computations), nullptr,
-             [this, overlap, exponent, range, startFrequency, stopFrequency] {
-                 appliedOverlap = overlap;
-                 appliedFftExponent = exponent;
-                 spectrogramView->setRange(range);
-                 spectrogramView->setStartFrequency(startFrequency);
-                 spectrogramView->setStopFrequency(static_cast<int>(stopFrequency));
-                 spectrogramView->setMirror(mirrorCheckBox->isChecked());
+    // The spectrogram's columns are recomputed for a new range, FFT size or
+    // overlap; otherwise the image is rebuilt from the columns already there.
+    if (spectrum && (spectrum->overlap != appliedOverlap || spectrum->exponent != appliedFftExponent))
+        computations.push_back(spectrogramView->computation(fs, n, start, stop, spectrum->exponent,
+                                                            spectrum->overlap / 100.0));
+    else if (time)
+        computations.push_back(spectrogramView->computation(
+            fs, n, start, stop,
+            static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+            spectrogramView->overlap()));
+    if (time) {
+        computations.push_back(powerView->computation(fs, n, start, stop, powerView->settings()));
+        computations.push_back(amplitudeView->computation(fs, n, start, stop));
+    }
+    SpectrumSettings settings = spectrumView->settings();
+    if (spectrum) {
+        settings.fftSize = static_cast<uint32_t>(1 << spectrum->exponent);
+        settings.overlap = spectrum->overlap / 100.0;
+        settings.startFrequency = spectrum->startFrequency;
+        settings.stopFrequency = spectrum->stopFrequency;
+    }
+    computations.push_back(spectrumView->computation(recording->sampleRate(), n, start, stop, settings));
+    const bool removeDc = time ? removeDcCheckBox->isChecked() : dcRemoved;
+    runViews(recording->samples(), fs, start, stop, removeDc, std::move(computations), nullptr,
+             [this, time, spectrum] {
+                 if (spectrum) {
+                     appliedOverlap = spectrum->overlap;
+                     appliedFftExponent = spectrum->exponent;
+                     spectrogramView->setRange(spectrum->range);
+                     spectrogramView->setStartFrequency(spectrum->startFrequency);
+                     spectrogramView->setStopFrequency(static_cast<int>(spectrum->stopFrequency));
+                     spectrogramView->setMirror(mirrorCheckBox->isChecked());
+                     shown.startFrequency = spectrum->startText;
+                     shown.stopFrequency = spectrum->stopText;
+                     shown.low = spectrum->startFrequency;
+                     shown.high = spectrum->stopFrequency;
+                 }
+                 if (time) {
+                     shown.startTime = time->startText;
+                     shown.stopTime = time->stopText;
+                     shown.start = time->start;
+                     shown.stop = time->stop;
+                 }
                  spectrogramView->rebuildImage();
+                 history.visit(shown);
              });
+}
+
+void ControlPanel::applyTimeRangeTexts(const QString& start, const QString& stop)
+{
+    startTimeEdit->setText(start);
+    stopTimeEdit->setText(stop);
+    applyTimeRange();
+}
+
+void ControlPanel::applyBandTexts(const QString& low, const QString& high)
+{
+    startFrequencyEdit->setText(low);
+    stopFrequencyEdit->setText(high);
+    applySpectrumSettings();
+}
+
+void ControlPanel::applyView(const ViewState& state)
+{
+    startTimeEdit->setText(state.startTime);
+    stopTimeEdit->setText(state.stopTime);
+    startFrequencyEdit->setText(state.startFrequency);
+    stopFrequencyEdit->setText(state.stopFrequency);
+    const std::optional<TimeRequest> time = readTimeRange();
+    if (!time)
+        return;
+    const std::optional<SpectrumRequest> spectrum = readSpectrumSettings();
+    if (!spectrum)
+        return;
+    runRequests(time, spectrum);
+}
+
+void ControlPanel::goBack()
+{
+    if (!recording->isLoaded())
+        return;
+    if (const std::optional<ViewState> state = history.back())
+        applyView(*state);
+}
+
+void ControlPanel::goForward()
+{
+    if (!recording->isLoaded())
+        return;
+    if (const std::optional<ViewState> state = history.forward())
+        applyView(*state);
+}
+
+void ControlPanel::showWholeRecording()
+{
+    if (!recording->isLoaded())
+        return;
+    ViewState whole;
+    whole.startTime = formatNumber(0.0);
+    whole.stopTime = formatNumber(fileDuration);
+    whole.startFrequency = formatNumber(minFrequency);
+    whole.stopFrequency = formatNumber(maxFrequency);
+    whole.start = 0;
+    whole.stop = fileDuration;
+    whole.low = minFrequency;
+    whole.high = maxFrequency;
+    if (whole.sameView(shown) && !jobs->busy())
+        return;
+    applyView(whole);
+}
+
+double ControlPanel::frequencyOffset() const
+{
+    const std::optional<double>& centre = recording->info().centreFrequency;
+    if (!absoluteFrequencyCheckBox->isChecked() || !recording->isLoaded() || !centre
+        || !std::isfinite(*centre))
+        return 0.0;
+    return *centre;
+}
+
+void ControlPanel::showFrequencyOffset()
+{
+    const double offset = frequencyOffset();
+    spectrogramView->setFrequencyOffset(offset);
+    spectrumView->plotWidget()->setXOffset(offset);
+    navigator->refresh();
+}
+
+void ControlPanel::readCursorDivisions()
+{
+    // Return and the loss of focus both end an edit: one message per text.
+    const QString text = cursorDivisionsEdit->text();
+    if (text == QString::number(divisions))
+        return;
+    double value = 0;
+    try {
+        value = cursorDivisionsEdit->value();
+        if (value != std::floor(value) || value > maxCursorDivisions)
+            throw std::runtime_error("input shall be a whole number from 1 to 1000");
+    } catch (const std::exception& error) {
+        cursorDivisionsEdit->setText(QString::number(divisions));
+        showInputError(QString("Invalid cursor divisions: ") + error.what());
+        return;
+    }
+    divisions = static_cast<int>(value);
+    cursorDivisionsEdit->setText(QString::number(divisions));
+    navigator->refresh();
+}
+
+void ControlPanel::setReadoutLabel(QLabel* label)
+{
+    navigator->setReadoutLabel(label);
 }
 
 void ControlPanel::applyPowerSettings()

@@ -5,17 +5,21 @@
 // It owns no signal data: it loads into the main window's recording and drives
 // the four views through pointers that outlive it.
 
+#include "panel/ViewHistory.h"
+
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
 class AmplitudeView;
 class JobRunner;
+class PlotNavigator;
 class QBoxLayout;
 class QProgressBar;
 class QPushButton;
@@ -73,6 +77,34 @@ public:
     void setStatusProcessing();
     void setStatusReady();
 
+    // What the mouse and the keys over the plots ask for goes through the fields
+    // and the Apply reactions above, with their checks and messages.
+    // The time range and band the views show, as applied (values and field texts).
+    ViewState shownView() const { return shown; }
+    // The band limits -(fs / 2) and fs / 2 in Hz (integer halving); NaN before a load.
+    double lowestFrequency() const { return minFrequency; }
+    double highestFrequency() const { return maxFrequency; }
+    // Sets the time fields, then the time-range Apply.
+    void applyTimeRangeTexts(const QString& start, const QString& stop);
+    // Sets the band fields, then the spectrum Apply.
+    void applyBandTexts(const QString& low, const QString& high);
+    // Sets all four fields, then applies the time range and the spectrum settings
+    // together, with the checks of both Apply reactions in turn.
+    void applyView(const ViewState& state);
+    // The view before or after the current one in the history of time ranges
+    // and bands; the whole recording and band.
+    void goBack();
+    void goForward();
+    void showWholeRecording();
+    // Equal parts of the span between the two cursors (the "Cursor divisions" field
+    // as last accepted).
+    int cursorDivisions() const { return divisions; }
+    // Hertz the views add to baseband frequencies: the centre frequency while
+    // "Show absolute frequency" is ticked, else 0.
+    double frequencyOffset() const;
+    // The line under the plots where the pointer and cursor readout goes.
+    void setReadoutLabel(QLabel* label);
+
 private:
     void buildOpenGroup(QBoxLayout* panelLayout);
     void buildFileInformationGroup(QBoxLayout* panelLayout);
@@ -83,6 +115,31 @@ private:
     struct PendingLoad;
     std::shared_ptr<PendingLoad> prepareLoad(const QString& path, FileFormatChoice format);
     void commitLoad(const PendingLoad& load);
+    // A time range or spectrum settings read and checked as their Apply does.
+    struct TimeRequest
+    {
+        double start;
+        double stop;
+        QString startText;
+        QString stopText;
+    };
+    struct SpectrumRequest
+    {
+        int exponent;
+        double startFrequency;
+        double stopFrequency;
+        double range;
+        double overlap;
+        QString startText;
+        QString stopText;
+    };
+    std::optional<TimeRequest> readTimeRange();
+    std::optional<SpectrumRequest> readSpectrumSettings();
+    // Recomputes the views for a new time range, new spectrum settings or both.
+    void runRequests(const std::optional<TimeRequest>& time,
+                     const std::optional<SpectrumRequest>& spectrum);
+    void readCursorDivisions();
+    void showFrequencyOffset();
     void showInputError(const QString& text);
     // Computes `computations` over [start, stop] of the samples in the background
     // (with the range's DC offset removed when asked); then, on the GUI thread,
@@ -140,6 +197,10 @@ private:
     StrictPositiveLineEdit* inputImpedanceEdit = nullptr;
     QCheckBox* mirrorCheckBox = nullptr;
     QCheckBox* removeDcCheckBox = nullptr;
+    QCheckBox* showAnnotationsCheckBox = nullptr;
+    QCheckBox* absoluteFrequencyCheckBox = nullptr;
+    StrictPositiveLineEdit* cursorDivisionsEdit = nullptr;
+    int divisions = 1;
     // Overlap (percent) and exponent last given to the spectrogram; 0 never matches
     // the exponent box (minimum 1), so the first spectrum Apply recomputes.
     double appliedOverlap = 0;
@@ -154,4 +215,8 @@ private:
     QTimer* progressTimer = nullptr;
     QTimer* refreshTimer = nullptr;
     std::set<QWidget*> staleViews;
+    // What the views show, and where they were before.
+    ViewState shown;
+    ViewHistory history;
+    std::unique_ptr<PlotNavigator> navigator;
 };

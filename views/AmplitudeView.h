@@ -35,6 +35,9 @@ public:
     // Whether what is shown was computed for another plot width.
     bool needsNewWidth() const;
     void setWidthChangedHandler(const std::function<void()>& handler);
+    // The plots of I and of Q against time in seconds.
+    CustomPlot* iPlotWidget() const { return iPlot; }
+    CustomPlot* qPlotWidget() const { return qPlot; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

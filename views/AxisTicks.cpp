@@ -322,3 +322,27 @@ QString axisTitle(AxisQuantity quantity, const QString& unit, const QString& num
     }
     return numberTitle;
 }
+
+QString quantityText(double value, AxisQuantity quantity, double resolution)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("-");
+    constexpr int mostDecimals = 12;
+    const double step = std::isfinite(resolution) && resolution > 0 ? resolution : 0.0;
+    const double magnitude = value != 0 ? std::fabs(value) : step;
+    const LabelFormat format = labelFormat(quantity, magnitude);
+    QString text;
+    if (!format.suffix.isEmpty()) {
+        text = QString::number(value, 'g', zeroExtentDigits);
+    } else {
+        const double inUnit = scaledValue(value, -format.unitExponent);
+        const double stepInUnit = scaledValue(step, -format.unitExponent);
+        const int decimals =
+            stepInUnit > 0 ? std::clamp(-decimalExponent(stepInUnit), 0, mostDecimals) : 0;
+        text = QString::number(inUnit, 'f', decimals);
+        // "-0.0" reads as a sign the value does not have.
+        if (text.startsWith(QLatin1Char('-')) && text.toDouble() == 0)
+            text.remove(0, 1);
+    }
+    return format.unit.isEmpty() ? text : text + QLatin1Char(' ') + format.unit;
+}

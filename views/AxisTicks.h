@@ -79,3 +79,9 @@ AxisScale axisTicks(double low, double high, int length, int offset, AxisOrienta
 // Title of an axis of that quantity whose labels are in `unit`: "Time (ms)",
 // "Frequency (kHz)"; `numberTitle` for Number.
 QString axisTitle(AxisQuantity quantity, const QString& unit, const QString& numberTitle);
+
+// A single value of that quantity written for a readout: in the unit the axis
+// rules choose for its magnitude (the resolution's when the value is 0), with
+// as many decimals as `resolution` (a positive step, in base units) needs, and
+// the unit after a space: "2.512 s", "-60.1 kHz", "300 µs", "-43.2" for Number.
+QString quantityText(double value, AxisQuantity quantity, double resolution);

@@ -6,10 +6,14 @@
 #include "views/CurveRaster.h"
 #include "views/PlotMath.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QWheelEvent>
 
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -26,6 +30,8 @@ CustomPlot::CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* pa
 {
     setMinimumWidth(minimumPlotWidth);
     setMinimumHeight(minimumPlotHeight);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::WheelFocus);
 }
 
 void CustomPlot::setAxisQuantities(AxisQuantity x, AxisQuantity y)
@@ -134,7 +140,16 @@ void CustomPlot::paintEvent(QPaintEvent*)
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.drawImage(plotRect.topLeft(), image);
+    // A pan in progress drags the curve along; what it uncovers stays background.
+    if (overlay.panOffset.isNull()) {
+        painter.drawImage(plotRect.topLeft(), image);
+    } else {
+        painter.save();
+        painter.setClipRect(plotRect);
+        painter.fillRect(plotRect, QColor(backgroundColor));
+        painter.drawImage(plotRect.topLeft() + overlay.panOffset, image);
+        painter.restore();
+    }
     painter.setPen(QPen(QColor(axisColor)));
 
     // Without finite data the axes have no range: no ticks, titles in base units.
@@ -142,7 +157,8 @@ void CustomPlot::paintEvent(QPaintEvent*)
     const AxisScale yScale = axisTicks(hasFiniteData ? yMin : nan, yMax, h, marginTop,
                                        AxisOrientation::Vertical, yQuantity,
                                        leftLabelMetrics(painter, marginLeft));
-    const AxisScale xScale = axisTicks(hasFiniteData ? xMin : nan, xMax, w, marginLeft,
+    const AxisScale xScale = axisTicks(hasFiniteData ? xMin + shownXOffset : nan,
+                                       xMax + shownXOffset, w, marginLeft,
                                        AxisOrientation::Horizontal, xQuantity,
                                        bottomLabelMetrics(painter));
     drawLeftTicks(painter, yScale.ticks, marginLeft);
@@ -155,6 +171,88 @@ void CustomPlot::paintEvent(QPaintEvent*)
 
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
+
+    const AxisMap y = yAxisMap();
+    drawPlotOverlay(painter, overlay, plotRect, xAxisMap(), &y);
+}
+
+QRect CustomPlot::plotArea() const
+{
+    return rect().adjusted(marginLeft, marginTop, -marginRight, -marginBottom);
+}
+
+AxisMap CustomPlot::xAxisMap() const
+{
+    if (!hasCurve())
+        return {};
+    const QRect area = plotArea();
+    return horizontalAxisMap(xMin, xMax, area.left(), area.width());
+}
+
+AxisMap CustomPlot::yAxisMap() const
+{
+    if (!hasCurve())
+        return {};
+    const QRect area = plotArea();
+    return verticalAxisMap(yMin, yMax, area.top(), area.height());
+}
+
+std::optional<ColumnValues> CustomPlot::valuesAt(int x) const
+{
+    if (!hasCurve())
+        return std::nullopt;
+    const QRect area = plotArea();
+    return curveColumnValues(*xData, yData, xMin, xMax, area.width(), x - area.left());
+}
+
+void CustomPlot::setXOffset(double offset)
+{
+    shownXOffset = std::isfinite(offset) ? offset : 0.0;
+    update();
+}
+
+void CustomPlot::setOverlay(PlotOverlay shown)
+{
+    overlay = std::move(shown);
+    update();
+}
+
+void CustomPlot::mousePressEvent(QMouseEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Press, *event)))
+        QWidget::mousePressEvent(event);
+}
+
+void CustomPlot::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Move, *event)))
+        QWidget::mouseMoveEvent(event);
+}
+
+void CustomPlot::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Release, *event)))
+        QWidget::mouseReleaseEvent(event);
+}
+
+void CustomPlot::wheelEvent(QWheelEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(*event)))
+        QWidget::wheelEvent(event);
+}
+
+void CustomPlot::keyPressEvent(QKeyEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(*event)))
+        QWidget::keyPressEvent(event);
+}
+
+void CustomPlot::leaveEvent(QEvent* event)
+{
+    PlotInput input;
+    input.kind = PlotInput::Kind::Leave;
+    passInput(onInput, input);
+    QWidget::leaveEvent(event);
 }
 
 void CustomPlot::resizeEvent(QResizeEvent* event)

@@ -4,8 +4,12 @@
 // into a cached image at the first paint after a data change or resize (a plot
 // that is never shown never rasterises); other repaints only copy it.
 
+#include "views/AxisMap.h"
 #include "views/AxisTicks.h"
 #include "views/CurveEnvelope.h"
+#include "views/PlotInput.h"
+#include "views/PlotOverlay.h"
+#include "views/PlotValues.h"
 
 #include <QImage>
 #include <QRect>
@@ -14,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CustomPlot : public QWidget
@@ -50,9 +55,33 @@ public:
     // Whether the curve shown was reduced for a width other than the plot area's.
     bool curveNeedsNewWidth() const;
 
+    // Whether a curve with finite points is shown (its axes have a range).
+    bool hasCurve() const { return !noCurve && hasFiniteData; }
+    // The plot area at the widget's current size, and its axes' maps (data x and
+    // y as drawn; invalid without a curve).
+    QRect plotArea() const;
+    AxisMap xAxisMap() const;
+    AxisMap yAxisMap() const;
+    // The curve's values in the pixel column under widget x coordinate `x`.
+    std::optional<ColumnValues> valuesAt(int x) const;
+    // The x axis's labels show x plus this (a centre frequency, or 0); the curve
+    // does not move.
+    void setXOffset(double offset);
+    double xOffset() const { return shownXOffset; }
+
+    // Mouse, wheel and keys go to the handler; the plot interprets none of them.
+    void setInputHandler(PlotInputHandler handler) { onInput = std::move(handler); }
+    void setOverlay(PlotOverlay overlay);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void renderCurve();
@@ -86,4 +115,7 @@ private:
     // Nothing has been set, or the last curve had no points: nothing is painted.
     bool noCurve = true;
     std::function<void()> onWidthChanged;
+    double shownXOffset = 0;
+    PlotInputHandler onInput;
+    PlotOverlay overlay;
 };

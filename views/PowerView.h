@@ -57,6 +57,8 @@ public:
     // Whether what is shown was computed for another plot width.
     bool needsNewWidth() const;
     void setWidthChangedHandler(const std::function<void()>& handler);
+    // The plot the curve is drawn in (power in dBm against time in seconds).
+    CustomPlot* plotWidget() const { return plot; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

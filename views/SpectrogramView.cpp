@@ -8,12 +8,19 @@
 #include "views/ViewComputation.h"
 #include "views/ColorMap.h"
 #include "views/PlotMath.h"
+#include "views/PlotValues.h"
 #include "views/SpectrogramImage.h"
 
+#include <QFontMetrics>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <cstdint>
@@ -34,6 +41,10 @@ constexpr int barInset = 20;
 // Memory the pooled columns may take: fewer (down to one per pixel and below)
 // are kept at large FFT sizes.
 constexpr size_t columnBudgetBytes = size_t(256) << 20;
+// Annotation boxes and their labels.
+const QColor annotationColor(255, 170, 40);
+constexpr int annotationLabelInset = 3;
+constexpr int narrowestAnnotationLabel = 60;
 
 // Columns to compute for a plot `plotWidth` pixels wide: twice as many as pixels
 // (so the image pools exactly one pixel's share each, also when half as wide),
@@ -110,6 +121,8 @@ SpectrogramView::SpectrogramView(Recording* recording, QWidget* parent)
 {
     lastBin = static_cast<int>(spectrogram.fftSize() - 1);
     setMinimumSize(500, 250);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::WheelFocus);
     // Until an owner computes elsewhere, a new width recomputes here.
     onWidthChanged = [this] {
         recompute();
@@ -300,19 +313,29 @@ void SpectrogramView::paintEvent(QPaintEvent*)
             }
         }
     }
-    if (!scaledImage.isNull() && scaledImage.size() == plotRect.size()) {
-        painter.drawImage(plotRect.topLeft(), scaledImage);
-    } else {
-        painter.drawImage(plotRect, image);
+    // A pan in progress drags the picture along; what it uncovers stays black.
+    const QPoint dragged = overlay.panOffset;
+    if (!dragged.isNull()) {
+        painter.save();
+        painter.setClipRect(plotRect);
+        painter.fillRect(plotRect, Qt::black);
     }
+    if (!scaledImage.isNull() && scaledImage.size() == plotRect.size()) {
+        painter.drawImage(plotRect.topLeft() + dragged, scaledImage);
+    } else {
+        painter.drawImage(plotRect.translated(dragged), image);
+    }
+    if (!dragged.isNull())
+        painter.restore();
 
     painter.setPen(QPen(Qt::white));
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
 
     const AxisScale frequencyScale =
-        axisTicks(startFrequency, stopFrequency, plotHeight, marginTop, AxisOrientation::Vertical,
-                  AxisQuantity::Frequency, leftLabelMetrics(painter, marginLeft));
+        axisTicks(startFrequency + shownFrequencyOffset, stopFrequency + shownFrequencyOffset,
+                  plotHeight, marginTop, AxisOrientation::Vertical, AxisQuantity::Frequency,
+                  leftLabelMetrics(painter, marginLeft));
     const AxisScale timeScale =
         axisTicks(timeStart, timeStop, plotWidth, marginLeft, AxisOrientation::Horizontal,
                   AxisQuantity::Time, bottomLabelMetrics(painter));
@@ -337,11 +360,172 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     painter.drawText(QRect(W - marginRight, 15, marginRight, 20), Qt::AlignCenter, "0 dB/Hz");
     painter.drawText(QRect(W - marginRight, H - 65, marginRight, 20), Qt::AlignCenter,
                      colorBarBottomLabel(top, bottom));
+
+    if (showAnnotations)
+        drawAnnotations(painter);
+    const AxisMap frequencies = frequencyAxisMap();
+    drawPlotOverlay(painter, overlay, plotRect, timeAxisMap(), &frequencies);
+}
+
+void SpectrogramView::drawAnnotations(QPainter& painter) const
+{
+    const QRect plot = plotRect();
+    const std::vector<PlacedAnnotation> placed = placedAnnotations();
+    if (placed.empty())
+        return;
+    painter.save();
+    painter.setClipRect(plot);
+    painter.setPen(QPen(annotationColor, 1));
+    painter.setBrush(Qt::NoBrush);
+    const QFontMetrics metrics = painter.fontMetrics();
+    for (const PlacedAnnotation& box : placed) {
+        painter.drawRect(box.outline.adjusted(0, 0, -1, -1));
+        const QString& label = annotations[box.index].label;
+        if (label.isEmpty())
+            continue;
+        const int room = std::max(box.visible.width() - 2 * annotationLabelInset, narrowestAnnotationLabel);
+        painter.drawText(box.visible.left() + annotationLabelInset,
+                         box.visible.top() + annotationLabelInset + metrics.ascent(),
+                         metrics.elidedText(label, Qt::ElideRight, room));
+    }
+    painter.restore();
 }
 
 int SpectrogramView::plotWidth() const
 {
     return width() - marginLeft - marginRight;
+}
+
+QRect SpectrogramView::plotRect() const
+{
+    return QRect(marginLeft, marginTop, plotWidth(), height() - marginTop - marginBottom);
+}
+
+AxisMap SpectrogramView::timeAxisMap() const
+{
+    const QRect plot = plotRect();
+    return horizontalAxisMap(timeStart, timeStop, plot.left(), plot.width());
+}
+
+AxisMap SpectrogramView::frequencyAxisMap() const
+{
+    const QRect plot = plotRect();
+    return verticalAxisMap(startFrequency, stopFrequency, plot.top(), plot.height(), mirror);
+}
+
+std::optional<double> SpectrogramView::valueAt(const QPoint& point) const
+{
+    const ColumnMatrix& matrix = columns.columns;
+    if (image.isNull() || matrix.empty())
+        return std::nullopt;
+    const int rowsInMatrix = static_cast<int>(std::min<size_t>(matrix.rows(), INT32_MAX));
+    const int first = std::min(firstBin, rowsInMatrix - 1);
+    const int last = std::min(lastBin, rowsInMatrix - 1);
+    const QRect plot = plotRect();
+    const auto cells = spectrogramCellsAt(point.x() - plot.left(), point.y() - plot.top(),
+                                          plot.width(), plot.height(), matrix.size(), first,
+                                          last, mirror);
+    if (!cells || cells->bin < 0)
+        return std::nullopt;
+    // Pooled as the image pools: NaN counts as the largest.
+    double value = -std::numeric_limits<double>::infinity();
+    for (size_t c = cells->columnBegin; c < cells->columnEnd; ++c) {
+        const double v = matrix.column(c)[cells->bin];
+        if (std::isnan(v))
+            return v;
+        value = std::max(value, v);
+    }
+    return value;
+}
+
+void SpectrogramView::setFrequencyOffset(double hertz)
+{
+    shownFrequencyOffset = std::isfinite(hertz) ? hertz : 0.0;
+    update();
+}
+
+void SpectrogramView::setOverlay(PlotOverlay shown)
+{
+    overlay = std::move(shown);
+    update();
+}
+
+void SpectrogramView::setAnnotations(std::vector<AnnotationBox> boxes)
+{
+    annotations = std::move(boxes);
+    update();
+}
+
+void SpectrogramView::setShowAnnotations(bool show)
+{
+    showAnnotations = show;
+    update();
+}
+
+std::vector<PlacedAnnotation> SpectrogramView::placedAnnotations() const
+{
+    if (!showAnnotations || image.isNull())
+        return {};
+    return placeAnnotations(annotations, timeAxisMap(), frequencyAxisMap(), plotRect());
+}
+
+QString SpectrogramView::annotationToolTipAt(const QPoint& point) const
+{
+    return ::annotationToolTipAt(annotations, placedAnnotations(), point);
+}
+
+bool SpectrogramView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = annotationToolTipAt(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), text, this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void SpectrogramView::mousePressEvent(QMouseEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Press, *event)))
+        QWidget::mousePressEvent(event);
+}
+
+void SpectrogramView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Move, *event)))
+        QWidget::mouseMoveEvent(event);
+}
+
+void SpectrogramView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Release, *event)))
+        QWidget::mouseReleaseEvent(event);
+}
+
+void SpectrogramView::wheelEvent(QWheelEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(*event)))
+        QWidget::wheelEvent(event);
+}
+
+void SpectrogramView::keyPressEvent(QKeyEvent* event)
+{
+    if (!passInput(onInput, plotInputOf(*event)))
+        QWidget::keyPressEvent(event);
+}
+
+void SpectrogramView::leaveEvent(QEvent* event)
+{
+    PlotInput input;
+    input.kind = PlotInput::Kind::Leave;
+    passInput(onInput, input);
+    QWidget::leaveEvent(event);
 }
 
 void SpectrogramView::resizeEvent(QResizeEvent* event)

@@ -5,6 +5,10 @@
 
 #include "dsp/Spectrogram.h"
 #include "dsp/SpectrogramStream.h"
+#include "views/AnnotationBoxes.h"
+#include "views/AxisMap.h"
+#include "views/PlotInput.h"
+#include "views/PlotOverlay.h"
 
 #include <QColor>
 #include <QImage>
@@ -14,6 +18,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 class Recording;
 class ViewComputation;
@@ -75,14 +81,46 @@ public:
     // painted in (one column per time column, before scaling to the plot).
     QImage colourImage() const;
 
+    // The plot area in widget pixels, and its axes: time in seconds along x,
+    // frequency in baseband hertz along y as the image shows it (from the band's
+    // bottom upwards, or downwards when mirrored; the labels stay put).
+    QRect plotRect() const;
+    AxisMap timeAxisMap() const;
+    AxisMap frequencyAxisMap() const;
+    // The value in dB/Hz of the columns under a widget pixel (the largest of
+    // those the pixel shows, as the image pools them); nothing outside the picture.
+    std::optional<double> valueAt(const QPoint& point) const;
+    // Shown frequencies are baseband plus this (a centre frequency, or 0); the
+    // labels follow it, the picture does not change.
+    void setFrequencyOffset(double hertz);
+    double frequencyOffset() const { return shownFrequencyOffset; }
+
+    // Mouse, wheel and keys go to the handler; the view interprets none of them.
+    void setInputHandler(PlotInputHandler handler) { onInput = std::move(handler); }
+    void setOverlay(PlotOverlay overlay);
+    // A recording's annotations, drawn as outlined boxes with their labels while shown.
+    void setAnnotations(std::vector<AnnotationBox> boxes);
+    void setShowAnnotations(bool show);
+    // Where the boxes are drawn at the current size, and the tool tip at a point.
+    std::vector<PlacedAnnotation> placedAnnotations() const;
+    QString annotationToolTipAt(const QPoint& point) const;
+
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     friend class SpectrogramComputation;
 
     QColor mapColor(double value, double low, double high) const;
+    void drawAnnotations(QPainter& painter) const;
     // Width of the plot rectangle in pixels.
     int plotWidth() const;
     // Image columns for the columns held, at the plot's current width.
@@ -116,4 +154,10 @@ private:
     // `image` as last drawn into the plot rectangle, scaled to its size; reused
     // by later paints while the image, its orientation and the size stay the same.
     QImage scaledImage;
+
+    double shownFrequencyOffset = 0;
+    PlotInputHandler onInput;
+    PlotOverlay overlay;
+    std::vector<AnnotationBox> annotations;
+    bool showAnnotations = true;
 };

@@ -47,6 +47,8 @@ public:
                                                  const SpectrumSettings& settings);
     // Remove the range's mean from I and Q in setTimeRange and refresh.
     void setRemoveDc(bool remove) { removeDcOffset = remove; }
+    // The plot the spectrum is drawn in (dB/Hz against baseband hertz).
+    CustomPlot* plotWidget() const { return plot; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,0 +1,94 @@
+// Readout texts of the pointer and the cursors.
+
+#include "panel/Readout.h"
+
+#include "views/AxisTicks.h"
+
+#include <QStringList>
+
+#include <cmath>
+
+namespace {
+
+const QString separator = QStringLiteral("   ");
+
+// Six significant digits of a rate or a duration that is not tied to a sample.
+double sixDigits(double value)
+{
+    return std::fabs(value) * 1e-5;
+}
+
+QString number(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("-");
+    return decimals < 0 ? QString::number(value, 'g', 6) : QString::number(value, 'f', decimals);
+}
+
+QString cursorText(const QString& name, const CursorPosition& cursor, double fs, double offset,
+                   double frequencyResolution)
+{
+    QStringList parts;
+    if (cursor.sample)
+        parts << QStringLiteral("%1 (sample %2)")
+                     .arg(timeReadout(static_cast<double>(*cursor.sample) / fs, 1.0 / fs))
+                     .arg(*cursor.sample);
+    if (cursor.frequency)
+        parts << frequencyReadout(*cursor.frequency + offset, frequencyResolution);
+    return name + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString timeReadout(double seconds, double resolution)
+{
+    return QStringLiteral("t = ") + quantityText(seconds, AxisQuantity::Time, resolution);
+}
+
+QString frequencyReadout(double hertz, double resolution)
+{
+    return QStringLiteral("f = ") + quantityText(hertz, AxisQuantity::Frequency, resolution);
+}
+
+QString valueReadout(const ColumnValues& values, const QString& name, const QString& unit,
+                     int decimals)
+{
+    QString text = name.isEmpty() ? QString() : name + QStringLiteral(" = ");
+    text += number(values.low, decimals);
+    if (values.high != values.low)
+        text += QStringLiteral(" \u2026 ") + number(values.high, decimals);
+    return unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
+}
+
+QString cursorReadout(const std::optional<CursorPosition>& a, const std::optional<CursorPosition>& b,
+                      double fs, int divisions, double frequencyOffset, double frequencyResolution)
+{
+    QStringList parts;
+    if (a)
+        parts << cursorText(QStringLiteral("A"), *a, fs, frequencyOffset, frequencyResolution);
+    if (b)
+        parts << cursorText(QStringLiteral("B"), *b, fs, frequencyOffset, frequencyResolution);
+    if (a && b && a->sample && b->sample) {
+        const double dt = (static_cast<double>(*b->sample) - static_cast<double>(*a->sample)) / fs;
+        QString text = QStringLiteral("\u0394t = ") + quantityText(dt, AxisQuantity::Time, 1.0 / fs);
+        if (dt != 0) {
+            const double rate = 1.0 / std::fabs(dt);
+            text += QStringLiteral(", 1/\u0394t = ")
+                    + quantityText(rate, AxisQuantity::Frequency, sixDigits(rate));
+        }
+        parts << text;
+        if (divisions > 1 && dt != 0) {
+            const double period = std::fabs(dt) / divisions;
+            parts << QStringLiteral("1/%1 of \u0394t: %2, %3")
+                         .arg(divisions)
+                         .arg(quantityText(period, AxisQuantity::Time, sixDigits(period)),
+                              quantityText(1.0 / period, AxisQuantity::Frequency,
+                                           sixDigits(1.0 / period)));
+        }
+    }
+    if (a && b && a->frequency && b->frequency)
+        parts << QStringLiteral("\u0394f = ")
+                     + quantityText(*b->frequency - *a->frequency, AxisQuantity::Frequency,
+                                    frequencyResolution);
+    return parts.join(separator);
+}

@@ -1,0 +1,75 @@
+// Annotation boxes through the spectrogram's axis maps.
+
+#include "views/AnnotationBoxes.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Pixel span [from, to] of a value span along a map, cut to limit ... limitEnd
+// widened by one pixel each side; nothing when it misses them.
+std::optional<std::pair<int, int>> pixelSpan(const AxisMap& map, double a, double b, int limit,
+                                             int limitEnd)
+{
+    const double pa = map.pixelAt(a);
+    const double pb = map.pixelAt(b);
+    if (!std::isfinite(pa) || !std::isfinite(pb))
+        return std::nullopt;
+    double from = std::floor(std::min(pa, pb));
+    double to = std::max(from, std::ceil(std::max(pa, pb)) - 1);
+    if (to < limit || from > limitEnd)
+        return std::nullopt;
+    from = std::max(from, static_cast<double>(limit - 1));
+    to = std::min(to, static_cast<double>(limitEnd + 1));
+    return std::make_pair(static_cast<int>(from), static_cast<int>(to));
+}
+
+} // namespace
+
+std::vector<PlacedAnnotation> placeAnnotations(const std::vector<AnnotationBox>& boxes,
+                                               const AxisMap& timeMap,
+                                               const AxisMap& frequencyMap,
+                                               const QRect& plotRect)
+{
+    std::vector<PlacedAnnotation> placed;
+    if (!timeMap.valid() || !frequencyMap.valid() || plotRect.isEmpty())
+        return placed;
+    for (size_t k = 0; k < boxes.size(); ++k) {
+        const AnnotationBox& box = boxes[k];
+        if (!(box.stopTime >= box.startTime))
+            continue;
+        const auto xs = pixelSpan(timeMap, box.startTime, box.stopTime, plotRect.left(),
+                                  plotRect.right());
+        std::optional<std::pair<int, int>> ys;
+        if (box.lowFrequency && box.highFrequency) {
+            if (!(*box.highFrequency >= *box.lowFrequency))
+                continue;
+            ys = pixelSpan(frequencyMap, *box.lowFrequency, *box.highFrequency, plotRect.top(),
+                           plotRect.bottom());
+        } else {
+            ys = std::make_pair(plotRect.top() - 1, plotRect.bottom() + 1);
+        }
+        if (!xs || !ys)
+            continue;
+        const QRect outline(QPoint(xs->first, ys->first), QPoint(xs->second, ys->second));
+        const QRect visible = outline & plotRect;
+        if (visible.isEmpty())
+            continue;
+        placed.push_back({outline, visible, k});
+    }
+    return placed;
+}
+
+QString annotationToolTipAt(const std::vector<AnnotationBox>& boxes,
+                            const std::vector<PlacedAnnotation>& placed, const QPoint& point)
+{
+    QStringList texts;
+    for (const PlacedAnnotation& box : placed)
+        if (box.visible.contains(point) && box.index < boxes.size()
+            && !boxes[box.index].toolTip.isEmpty())
+            texts << boxes[box.index].toolTip;
+    return texts.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,51 @@
+#pragma once
+// What is drawn over a plot's picture besides its axes: the band being dragged,
+// the two cursors and their division ticks, and a picture dragged along by a
+// pan. Set by whoever handles the plot's input; the plot maps and draws it.
+
+#include "views/AxisMap.h"
+
+#include <QColor>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QPainter;
+
+struct CursorLine
+{
+    double value;
+    QString name;
+    QColor color;
+};
+
+struct PlotOverlay
+{
+    // A band being dragged, in widget pixels: across the plot from x `from` to
+    // `to` (vertical = false), or from y `from` to `to` (vertical = true).
+    struct Band
+    {
+        bool vertical = false;
+        int from = 0;
+        int to = 0;
+    };
+    std::optional<Band> selection;
+    // Pixels the picture is dragged by while a pan is in progress.
+    QPoint panOffset;
+    // Lines across the plot at values of the horizontal axis, and of the vertical one.
+    std::vector<CursorLine> xLines;
+    std::vector<CursorLine> yLines;
+    // Short marks at the top and bottom edges, at values of the horizontal axis.
+    std::vector<double> xTicks;
+
+    bool empty() const;
+};
+
+// Draws the overlay into plotRect, clipped to it; lines whose value is outside
+// an invalid map are left out. yMap may be null for plots without a vertical
+// value axis of their own.
+void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect& plotRect,
+                     const AxisMap& xMap, const AxisMap* yMap);
