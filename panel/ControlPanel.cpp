@@ -92,6 +92,39 @@ void addRow(QGridLayout* grid, int row, const char* caption, QWidget* field)
     grid->addWidget(field, row, 1);
 }
 
+// A row shown only while its field has a text; the caption is found by name.
+void addOptionalRow(QGridLayout* grid, int row, const char* caption, QLabel* field)
+{
+    auto* captionLabel = new QLabel(caption);
+    captionLabel->setObjectName(field->objectName() + "Caption");
+    grid->addWidget(captionLabel, row, 0);
+    grid->addWidget(field, row, 1);
+    captionLabel->hide();
+    field->hide();
+}
+
+void setOptionalRow(QLabel* field, const QString& text)
+{
+    field->setText(text);
+    field->setVisible(!text.isEmpty());
+    if (auto* caption = field->parentWidget()->findChild<QLabel*>(field->objectName() + "Caption"))
+        caption->setVisible(!text.isEmpty());
+}
+
+// Whole hertz as plain decimals, anything else to 12 significant digits.
+QString frequencyText(double hz)
+{
+    constexpr double wholeLimit = 1e15;
+    if (std::floor(hz) == hz && std::fabs(hz) < wholeLimit)
+        return QString::number(static_cast<qint64>(hz));
+    return QString::number(hz, 'g', 12);
+}
+
+bool endsWithAnyCase(const QString& path, const char* ending)
+{
+    return path.endsWith(ending, Qt::CaseInsensitive);
+}
+
 template <typename Widget>
 Widget* named(Widget* widget, const char* name)
 {
@@ -174,6 +207,14 @@ void ControlPanel::buildFileInformationGroup(QBoxLayout* panelLayout)
     addRow(grid, 2, "File duration (s)", fileDurationLabel);
     sampleRateLabel = named(new QLabel, "sampleRateLabel");
     addRow(grid, 3, "Sample rate (sample/s)", sampleRateLabel);
+    centreFrequencyLabel = named(new QLabel, "centreFrequencyLabel");
+    addOptionalRow(grid, 4, "Centre frequency (Hz)", centreFrequencyLabel);
+    startTimeLabel = named(new QLabel, "startTimeLabel");
+    addOptionalRow(grid, 5, "Start time", startTimeLabel);
+    fileNoteLabel = named(new QLabel, "fileNoteLabel");
+    fileNoteLabel->setWordWrap(true);
+    fileNoteLabel->hide();
+    group.layout->addWidget(fileNoteLabel);
 }
 
 void ControlPanel::buildTimeRangeGroup(QBoxLayout* panelLayout)
@@ -296,7 +337,7 @@ void ControlPanel::showInputError(const QString& text)
 void ControlPanel::openFile()
 {
     const QString path =
-        QFileDialog::getOpenFileName(this, "Import IQ file", QString(), "All Files (*.*)");
+        QFileDialog::getOpenFileName(this, "Import IQ file", QString(), "All Files (*)");
     if (path.isEmpty())
         return;
     // Let the dialog close and the window repaint before the load blocks.
@@ -324,7 +365,13 @@ void ControlPanel::loadOrThrow(const QString& path, FileFormatChoice format)
     const std::string pathBytes = path.toStdString();
     Recording fresh;
 
-    if (format == sigmfFormat || (format == autoFormat && path.endsWith(".sigmf-meta"))) {
+    // The SigMF endings match in any letter case, as the reader takes them; the
+    // others exactly.
+    const bool archiveEnding = endsWithAnyCase(path, ".sigmf");
+    if (archiveEnding && (format == sigmfFormat || format == autoFormat)) {
+        fresh.loadSigmfArchive(pathBytes);
+    } else if (format == sigmfFormat
+               || (format == autoFormat && endsWithAnyCase(path, ".sigmf-meta"))) {
         fresh.loadSigmf(pathBytes);
     } else if (format == wavFormat || (format == autoFormat && path.endsWith(".wav"))) {
         fresh.loadWav(pathBytes);
@@ -409,6 +456,12 @@ void ControlPanel::loadOrThrow(const QString& path, FileFormatChoice format)
     fileLengthLabel->setText(QString::number(n));
     fileDurationLabel->setText(formatNumber(duration));
     sampleRateLabel->setText(QString::number(fs));
+    const RecordingInfo& info = recording->info();
+    setOptionalRow(centreFrequencyLabel,
+                   info.centreFrequency ? frequencyText(*info.centreFrequency) : QString());
+    setOptionalRow(startTimeLabel, QString::fromStdString(info.startTime));
+    fileNoteLabel->setText(QString::fromStdString(info.note));
+    fileNoteLabel->setVisible(!info.note.empty());
 }
 
 void ControlPanel::applyTimeRange()

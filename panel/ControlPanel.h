@@ -81,6 +81,10 @@ private:
     QLabel* fileLengthLabel = nullptr;
     QLabel* fileDurationLabel = nullptr;
     QLabel* sampleRateLabel = nullptr;
+    // What the file says besides its samples; hidden when it says nothing.
+    QLabel* centreFrequencyLabel = nullptr;
+    QLabel* startTimeLabel = nullptr;
+    QLabel* fileNoteLabel = nullptr;
     PositiveLineEdit* startTimeEdit = nullptr;
     StrictPositiveLineEdit* stopTimeEdit = nullptr;
     // Band limits -(fs / 2) and fs / 2 in Hz (integer halving); NaN before the first load.
