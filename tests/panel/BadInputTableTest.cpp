@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTabWidget>
 
@@ -377,4 +378,31 @@ TEST_F(BadInputTable, CancelledOrReplacedWorkLosesNothing)
         EXPECT_TRUE(after.pictures[v] == last.pictures[v]) << "view " << v;
     EXPECT_TRUE(statusIsReady());
     EXPECT_FALSE(progress->isVisible());
+}
+
+// Samples are read from the file at every Apply: a file shortened since the load
+// gives a clear error and the views keep what they showed; a removed file still
+// reads from the file the load opened.
+TEST_F(BadInputTable, FileChangedAfterTheLoad)
+{
+    loadGood("changing", 2.0);
+    const Screen before = screen();
+    ASSERT_TRUE(QFile::remove(path("changing.sigmf-meta")));
+    ASSERT_TRUE(QFile::rename(path("changing.sigmf-data"), path("moved.sigmf-data")));
+    EXPECT_TRUE(click("timeRangeApplyButton").empty());
+    Screen after = screen();
+    EXPECT_EQ(after.texts, before.texts);
+    for (size_t v = 0; v < before.pictures.size(); ++v)
+        EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
+
+    ASSERT_TRUE(QFile::resize(path("moved.sigmf-data"), 8 * 1000));
+    const auto boxes = click("timeRangeApplyButton");
+    expectBox(boxes, QMessageBox::Critical, "Error",
+              "Failed to read file: it is shorter than when it was opened (16000 samples expected)",
+              nullptr);
+    EXPECT_TRUE(statusIsReady());
+    after = screen();
+    EXPECT_EQ(after.texts, before.texts);
+    for (size_t v = 0; v < before.pictures.size(); ++v)
+        EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
 }
