@@ -9,24 +9,43 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int leftColumnWidth = 340;
+constexpr int autoFormat = 0;
+
+// The first local file among the dragged URLs, or an empty string.
+QString droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            return url.toLocalFile();
+    return {};
+}
 
 const char* const fileFormatsText =
     "<p>Supported formats for recordings are:</p><ul>"
     "<li><b>Stereo WAV</b></li>"
     "<li><b>SigMF</b> meta/data couple of files (choose the .sigmf-meta file, the application "
     "expects the same filename with .sigmf-data extension to be in the same directory).</li>"
+    "<li><b>SigMF archive</b> (.sigmf file holding the .sigmf-meta and .sigmf-data files; "
+    "the first recording of the archive is opened).</li>"
     "<li><b>IQW</b> binary (equivalent to SigMF cf32_le)</li>"
     "<li><b>Binary</b>: all datatypes defined for SigMF are supported. Syntax is "
     "[r|c][f|i|u][bit_depth]_[le|be], example: ci32_le.</li></ul>"
@@ -76,9 +95,10 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     // A recording named on the command line is loaded before the window is shown;
     // a failure shows the panel's error box and the window opens empty.
     if (arguments.size() > 1)
-        controlPanel->loadFile(arguments.at(1), 0);
+        controlPanel->loadFile(arguments.at(1), autoFormat);
 
     buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView}, {spectrumView});
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow()
@@ -152,6 +172,24 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
 
     setLayout(rootLayout);
     setWindowTitle("Norvale");
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The program the file came from waits for the drop to finish: load afterwards.
+    QTimer::singleShot(0, controlPanel, [panel = controlPanel, path] {
+        panel->loadFile(path, autoFormat);
+    });
 }
 
 void MainWindow::showFileFormats()

@@ -11,6 +11,8 @@
 
 class AmplitudeView;
 class ControlPanel;
+class QDragEnterEvent;
+class QDropEvent;
 class PowerView;
 class QLabel;
 class SpectrogramView;
@@ -31,6 +33,12 @@ public:
     void showFileFormats();
     void showAbout();
     void showAboutQt();
+
+protected:
+    // A local file dropped on the window is loaded with the "Auto" rules, once the
+    // drop has returned to the program it came from.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Menu bar, the fixed-width scroll area holding the panel, and the two tabs

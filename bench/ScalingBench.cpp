@@ -4,7 +4,7 @@
 // status reads "Ready" and every view is painted. Counters: wall time, the peak
 // of anonymous memory (RssAnon, sampled every 10 ms; the file's page cache does
 // not count) and the GUI thread's longest stall (the largest gap between ticks
-// of a 10 ms timer while the work runs).
+// of a 10 ms timer while the work runs), and how long stopping a load takes.
 //   scripts/bench --benchmark_filter=Scaling
 
 #include "app/MainWindow.h"
@@ -94,6 +94,7 @@ void BM_ScalingLoadAndPaint(benchmark::State& state)
 
     double wall = 0;
     double stall = 0;
+    double stop = 0;
     uint64_t peak = 0;
     for (auto _ : state) {
         std::atomic<bool> sampling{true};
@@ -137,7 +138,21 @@ void BM_ScalingLoadAndPaint(benchmark::State& state)
         sampling = false;
         sampler.join();
         peak = highest;
+
+        // How long stopping takes (the window closing): the same load again,
+        // stopped after 300 ms of work, until its threads have ended.
+        QTimer::singleShot(0, [&] { panel->loadFile(meta, 0); });
+        QElapsedTimer running;
+        running.start();
+        while (running.elapsed() < 300)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QElapsedTimer stopping;
+        stopping.start();
+        panel->stopWork();
+        stop = double(stopping.nsecsElapsed()) / 1e6;
+        QApplication::processEvents();
     }
+    state.counters["stop_ms"] = stop;
     state.counters["wall_s"] = wall;
     state.counters["peak_rss_anon_MB"] = double(peak) / 1e6;
     state.counters["longest_gui_stall_ms"] = stall;

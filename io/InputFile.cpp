@@ -2,7 +2,85 @@
 
 #include "io/InputFile.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool isRefusedType(mode_t mode)
+{
+    return S_ISDIR(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
+}
+
+} // namespace
+
+InputFile::InputFile(const std::string& path)
+{
+    // Non-blocking so that opening a FIFO returns at once; the type is then
+    // checked on the open file itself, so no rename can slip in between.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || isRefusedType(status.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    // Reads of character devices would otherwise fail with EAGAIN.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (S_ISREG(status.st_mode)) {
+        bytes = status.st_size > 0 ? static_cast<uint64_t>(status.st_size) : 0;
+    } else {
+        const off_t end = ::lseek(fd, 0, SEEK_END);
+        bytes = end > 0 ? static_cast<uint64_t>(end) : 0;
+    }
+    descriptor = fd;
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : descriptor(other.descriptor), bytes(other.bytes)
+{
+    other.descriptor = -1;
+    other.bytes = 0;
+}
+
+InputFile::~InputFile()
+{
+    if (descriptor >= 0)
+        ::close(descriptor);
+}
+
+std::size_t InputFile::readAt(uint64_t offset, void* out, std::size_t size) const
+{
+    constexpr auto maxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+    auto* target = static_cast<unsigned char*>(out);
+    std::size_t done = 0;
+    while (done < size) {
+        if (offset > maxOffset - done)
+            break;
+        const ssize_t got = ::pread(descriptor, target + done, size - done,
+                                    static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::runtime_error("Failed to read file: "
+                                     + std::error_code(errno, std::generic_category()).message());
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
 
 bool openInputFile(std::ifstream& file, const std::string& path, bool unbuffered)
 {

@@ -45,17 +45,31 @@ uint64_t availableMemoryBytes()
     return unknown;
 }
 
-void checkMemoryForSamples(uint64_t sampleCount)
+namespace {
+
+void checkMemory(uint64_t sampleCount, uint64_t bytesPerSample)
 {
-    // Two sequences of doubles and the working share; callers limit sampleCount
-    // (at most 1e9) and the share stays far below overflow.
-    const uint64_t needed = sampleCount * (2 * sizeof(double) + workingBytesPerSample);
+    // Callers limit sampleCount (at most 1e9) and the share stays far below overflow.
+    const uint64_t needed = sampleCount * bytesPerSample;
     const uint64_t available = availableMemoryBytes();
     if (needed > available)
         throw std::runtime_error("Not enough memory to load " + std::to_string(sampleCount)
                                  + " samples: they need " + std::to_string(needed)
                                  + " bytes, but only " + std::to_string(available)
                                  + " bytes are available");
+}
+
+} // namespace
+
+void checkMemoryForSamples(uint64_t sampleCount)
+{
+    checkMemory(sampleCount, 2 * sizeof(double) + workingBytesPerSample);
+}
+
+void checkWorkingMemory(uint64_t sampleCount)
+{
+    if (workingBytesPerSample > 0)
+        checkMemory(sampleCount, workingBytesPerSample);
 }
 
 void setWorkingBytesPerSample(uint64_t bytes)

@@ -1,6 +1,6 @@
 #pragma once
-// Refuses to allocate sample sequences that the machine cannot hold, so a large
-// file fails with a message instead of the process being killed.
+// Refuses loads whose memory the machine cannot hold, so a large file fails with
+// a message instead of the process being killed.
 
 #include <cstdint>
 #include <string>
@@ -13,6 +13,11 @@ uint64_t availableMemoryBytes();
 // doubles, plus the working memory reserved per sample, need more than
 // availableMemoryBytes().
 void checkMemoryForSamples(uint64_t sampleCount);
+
+// The check of a load that reads its samples from the file on demand: it keeps no
+// sequences, so only the working memory reserved per sample counts. Throws like
+// checkMemoryForSamples.
+void checkWorkingMemory(uint64_t sampleCount);
 
 // Bytes per loaded sample that the application needs beyond the two sequences
 // (the views' curves, matrix and images over the whole recording); 0 by default.

@@ -1,6 +1,6 @@
 #pragma once
-// The one in-memory IQ recording: sample rate, count and the I and Q sequences,
-// filled by one of the format readers.
+// The one IQ recording: sample rate, count and a source of its I and Q samples
+// (usually left in the file and decoded on demand), filled by one of the readers.
 
 #include "io/SampleSource.h"
 
@@ -55,12 +55,18 @@ public:
     // exception) with a user-facing message; a failed load leaves the recording
     // exactly as it was before the call.
 
-    // Stereo 32-bit float WAV (IEEE float or extensible float): left channel I,
-    // right channel Q.
+    // Stereo WAV (RIFF, RF64 or BW64; 8-bit unsigned, 16-, 24- or 32-bit integer
+    // PCM, 32- or 64-bit float, plain or extensible): left channel I, right channel Q,
+    // values as stored.
     void loadWav(const std::string& path);
     // SigMF pair, given the path of the metadata file; the data file is the same
-    // path with ".sigmf-meta" replaced by (or, lacking it, followed by) ".sigmf-data".
+    // path with ".sigmf-meta" (in any letter case) replaced by (or, lacking it,
+    // followed by) ".sigmf-data", or the file its core:dataset names. A metadata
+    // path that holds a tar archive is read as by loadSigmfArchive.
     void loadSigmf(const std::string& metaPath);
+    // The first recording of a SigMF archive (".sigmf", a tar of metadata and
+    // data files), its samples read in place.
+    void loadSigmfArchive(const std::string& path);
     // Headerless samples in a SigMF datatype ("cf32_le", "ri16_be", ...); the rate
     // is truncated to whole samples per second and must come to 1 ... 2^32 - 1.
     void loadBinary(const std::string& path, const std::string& datatype, double sampleRate);

@@ -8,13 +8,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 #include <type_traits>
 
 namespace {
 
-constexpr uint64_t maxSampleCount = 1000000000;
 constexpr std::size_t chunkBytes = 8192;
 
 // The bytes of value in reverse order, one routine for every stored type.
@@ -213,27 +211,28 @@ ChunkDecoder chunkDecoderFor(const SampleFormat& format)
     }
 }
 
-int32_t readBinarySamples(const std::string& path, const std::string& datatype,
-                          std::vector<double>& iSamples, std::vector<double>& qSamples)
+SampleFormat checkSampleBytes(uint64_t size, const std::string& datatype)
 {
-    std::ifstream file;
-    if (!openInputFile(file, path, true))
-        throw std::runtime_error("Cannot open file: " + path);
-
-    file.seekg(0, std::ios::end);
-    const std::streamoff fileSize = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (!(fileSize > 0) || !file)
+    if (size == 0)
         fail("File is empty or invalid");
-
     const SampleFormat format = parseSampleFormat(datatype);
-    const auto size = static_cast<uint64_t>(fileSize);
     const auto sampleSize = static_cast<uint64_t>(format.sampleSize);
     if (size % sampleSize != 0)
         fail("File size is not a multiple of sample size");
-    const uint64_t count = size / sampleSize;
-    if (count > maxSampleCount)
+    if (size / sampleSize > maxSampleCount)
         fail("File too large or invalid datatype specified");
+    return format;
+}
+
+int32_t readBinarySamples(const std::string& path, const std::string& datatype,
+                          std::vector<double>& iSamples, std::vector<double>& qSamples)
+{
+    const InputFile file(path);
+    if (!file.isOpen())
+        throw std::runtime_error("Cannot open file: " + path);
+    const SampleFormat format = checkSampleBytes(file.size(), datatype);
+    const auto sampleSize = static_cast<uint64_t>(format.sampleSize);
+    const uint64_t count = file.size() / sampleSize;
     checkMemoryForSamples(count);
 
     iSamples.resize(count);
@@ -246,9 +245,9 @@ int32_t readBinarySamples(const std::string& path, const std::string& datatype,
     uint64_t done = 0;
     while (done < count) {
         const uint64_t chunk = std::min(samplesPerChunk, count - done);
+        const std::size_t wanted = static_cast<std::size_t>(chunk * sampleSize);
         // A short read means the file changed under us: never pad with zeros.
-        if (!file.read(reinterpret_cast<char*>(buffer),
-                       static_cast<std::streamsize>(chunk * sampleSize)))
+        if (file.readAt(done * sampleSize, buffer, wanted) != wanted)
             fail("Failed to read file");
         if (!decode)
             fail("Unsupported datatype");

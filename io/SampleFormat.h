@@ -37,6 +37,15 @@ using ChunkDecoder = void (*)(const unsigned char* bytes, std::size_t count, dou
 // The decoder specialised for format, or nullptr when its values cannot be decoded.
 ChunkDecoder chunkDecoderFor(const SampleFormat& format);
 
+// The most samples one recording may hold.
+constexpr uint64_t maxSampleCount = 1000000000;
+
+// The checks that readBinarySamples makes of size bytes of samples, in its order:
+// "File is empty or invalid", the datatype string (parseSampleFormat), whole
+// samples only, and at most maxSampleCount samples. Returns the parsed format; the
+// values may still be undecodable (chunkDecoderFor gives nullptr).
+SampleFormat checkSampleBytes(uint64_t size, const std::string& datatype);
+
 // Checks the file at path against datatype and decodes all of it into iSamples and
 // qSamples (resized in place; Q is 0 for real data). Returns the sample count.
 // Files of more than 1,000,000,000 samples, or whose sequences do not fit in the

@@ -100,6 +100,39 @@ void addRow(QGridLayout* grid, int row, const char* caption, QWidget* field)
     grid->addWidget(field, row, 1);
 }
 
+// A row shown only while its field has a text; the caption is found by name.
+void addOptionalRow(QGridLayout* grid, int row, const char* caption, QLabel* field)
+{
+    auto* captionLabel = new QLabel(caption);
+    captionLabel->setObjectName(field->objectName() + "Caption");
+    grid->addWidget(captionLabel, row, 0);
+    grid->addWidget(field, row, 1);
+    captionLabel->hide();
+    field->hide();
+}
+
+void setOptionalRow(QLabel* field, const QString& text)
+{
+    field->setText(text);
+    field->setVisible(!text.isEmpty());
+    if (auto* caption = field->parentWidget()->findChild<QLabel*>(field->objectName() + "Caption"))
+        caption->setVisible(!text.isEmpty());
+}
+
+// Whole hertz as plain decimals, anything else to 12 significant digits.
+QString frequencyText(double hz)
+{
+    constexpr double wholeLimit = 1e15;
+    if (std::floor(hz) == hz && std::fabs(hz) < wholeLimit)
+        return QString::number(static_cast<qint64>(hz));
+    return QString::number(hz, 'g', 12);
+}
+
+bool endsWithAnyCase(const QString& path, const char* ending)
+{
+    return path.endsWith(ending, Qt::CaseInsensitive);
+}
+
 template <typename Widget>
 Widget* named(Widget* widget, const char* name)
 {
@@ -197,8 +230,16 @@ void ControlPanel::buildFileInformationGroup(QBoxLayout* panelLayout)
     addRow(grid, 2, "File duration (s)", fileDurationLabel);
     sampleRateLabel = named(new QLabel, "sampleRateLabel");
     addRow(grid, 3, "Sample rate (sample/s)", sampleRateLabel);
+    centreFrequencyLabel = named(new QLabel, "centreFrequencyLabel");
+    addOptionalRow(grid, 4, "Centre frequency (Hz)", centreFrequencyLabel);
+    startTimeLabel = named(new QLabel, "startTimeLabel");
+    addOptionalRow(grid, 5, "Start time", startTimeLabel);
+    fileNoteLabel = named(new QLabel, "fileNoteLabel");
+    fileNoteLabel->setWordWrap(true);
+    fileNoteLabel->hide();
+    group.layout->addWidget(fileNoteLabel);
     dcOffsetLabel = named(new QLabel, "dcOffsetLabel");
-    addRow(grid, 4, "DC offset", dcOffsetLabel);
+    addRow(grid, 6, "DC offset", dcOffsetLabel);
 
     // Shown while work runs: how far it is, and a way to stop it.
     auto* progressRow = new QHBoxLayout;
@@ -366,7 +407,7 @@ void ControlPanel::showInputError(const QString& text)
 void ControlPanel::openFile()
 {
     const QString path =
-        QFileDialog::getOpenFileName(this, "Import IQ file", QString(), "All Files (*.*)");
+        QFileDialog::getOpenFileName(this, "Import IQ file", QString(), "All Files (*)");
     if (path.isEmpty())
         return;
     // Let the dialog close and the window repaint before the load blocks.
@@ -448,6 +489,12 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
             fileLengthLabel->setText(QString::number(recording->sampleCount()));
             fileDurationLabel->setText(formatNumber(load->duration));
             sampleRateLabel->setText(QString::number(recording->sampleRate()));
+            const RecordingInfo& info = recording->info();
+            setOptionalRow(centreFrequencyLabel,
+                           info.centreFrequency ? frequencyText(*info.centreFrequency) : QString());
+            setOptionalRow(startTimeLabel, QString::fromStdString(info.startTime));
+            fileNoteLabel->setText(QString::fromStdString(info.note));
+            fileNoteLabel->setVisible(!info.note.empty());
             shown.startTime = startTimeEdit->text();
             shown.stopTime = stopTimeEdit->text();
             shown.startFrequency = startFrequencyEdit->text();
@@ -457,7 +504,6 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
             shown.low = minFrequency;
             shown.high = maxFrequency;
             history.reset(shown);
-            const RecordingInfo& info = recording->info();
             const bool centred = info.centreFrequency && std::isfinite(*info.centreFrequency);
             if (!centred)
                 absoluteFrequencyCheckBox->setChecked(false);
@@ -480,7 +526,13 @@ std::shared_ptr<ControlPanel::PendingLoad> ControlPanel::prepareLoad(const QStri
     load->path = path;
     Recording& fresh = *load->recording;
 
-    if (format == sigmfFormat || (format == autoFormat && path.endsWith(".sigmf-meta"))) {
+    // The SigMF endings match in any letter case, as the reader takes them; the
+    // others exactly.
+    const bool archiveEnding = endsWithAnyCase(path, ".sigmf");
+    if (archiveEnding && (format == sigmfFormat || format == autoFormat)) {
+        fresh.loadSigmfArchive(pathBytes);
+    } else if (format == sigmfFormat
+               || (format == autoFormat && endsWithAnyCase(path, ".sigmf-meta"))) {
         fresh.loadSigmf(pathBytes);
     } else if (format == wavFormat || (format == autoFormat && path.endsWith(".wav"))) {
         fresh.loadWav(pathBytes);

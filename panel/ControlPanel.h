@@ -177,6 +177,10 @@ private:
     QLabel* fileLengthLabel = nullptr;
     QLabel* fileDurationLabel = nullptr;
     QLabel* sampleRateLabel = nullptr;
+    // What the file says besides its samples; hidden when it says nothing.
+    QLabel* centreFrequencyLabel = nullptr;
+    QLabel* startTimeLabel = nullptr;
+    QLabel* fileNoteLabel = nullptr;
     QLabel* dcOffsetLabel = nullptr;
     QProgressBar* progressBar = nullptr;
     QPushButton* cancelButton = nullptr;

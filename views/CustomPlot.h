@@ -50,6 +50,11 @@ public:
     // owner can reduce the curve again.
     void setCurve(ReducedCurve curve);
     void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
+    // The points held (every point of a curve given by setData, the reduced
+    // points of one given by setCurve) and the data window they are drawn in.
+    const std::vector<double>& xValues() const { return *xData; }
+    const std::vector<double>& yValues() const { return yData; }
+    PlotRanges dataWindow() const { return {xMin, xMax, yMin, yMax, hasFiniteData}; }
     // Width in pixels of the plot area at the widget's current size.
     int plotAreaWidth() const;
     // Whether the curve shown was reduced for a width other than the plot area's.

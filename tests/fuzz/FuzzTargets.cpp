@@ -192,3 +192,19 @@ void fuzzSigmf(const uint8_t* data, size_t size)
     }
     checkConsistent(recording);
 }
+
+void fuzzSigmfArchive(const uint8_t* data, size_t size)
+{
+    const std::string path = scratchDir() + "/input.sigmf";
+    writeFile(path, data, size);
+    Recording recording;
+    preload(recording);
+    try {
+        recording.loadSigmfArchive(path);
+        // The samples lie inside the archive, one byte or more each.
+        check(recording.sampleCount() <= size, "more samples than the archive has bytes");
+    } catch (const std::exception&) {
+        checkUnchanged(recording);
+    }
+    checkConsistent(recording);
+}

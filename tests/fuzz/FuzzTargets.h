@@ -17,3 +17,5 @@ void fuzzWav(const uint8_t* data, size_t size);
 // Recording::loadSigmf: the first two bytes (little-endian) give the metadata
 // length, then the metadata bytes, then the data file's bytes.
 void fuzzSigmf(const uint8_t* data, size_t size);
+// Recording::loadSigmfArchive on the bytes as a ".sigmf" file (a tar archive).
+void fuzzSigmfArchive(const uint8_t* data, size_t size);

@@ -46,3 +46,4 @@ TEST(FuzzCorpusReplay, Datatype) { replay("datatype", fuzzDatatype); }
 TEST(FuzzCorpusReplay, RawReader) { replay("raw", fuzzRawReader); }
 TEST(FuzzCorpusReplay, Wav) { replay("wav", fuzzWav); }
 TEST(FuzzCorpusReplay, Sigmf) { replay("sigmf", fuzzSigmf); }
+TEST(FuzzCorpusReplay, SigmfArchive) { replay("sigmf_archive", fuzzSigmfArchive); }

@@ -2,6 +2,7 @@
 // Small helpers of the reader tests: a scratch directory, byte builders and the
 // message of whatever a call throws.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -80,4 +81,50 @@ std::string thrownMessage(Call&& call)
         return error.what();
     }
     return "<no exception>";
+}
+
+// One entry of a tar archive built by tarArchive: a regular file ('0'), a
+// directory ('5') or a pax header ('x'); declaredSize, when given, is what the
+// header claims instead of the data's real size.
+struct TarEntry
+{
+    std::string name;
+    Bytes data;
+    char type = '0';
+    int64_t declaredSize = -1;
+};
+
+inline void putOctal(Bytes& header, std::size_t offset, std::size_t digits, uint64_t value)
+{
+    for (std::size_t k = 0; k < digits; ++k)
+        header[offset + digits - 1 - k] = static_cast<unsigned char>('0' + ((value >> (3 * k)) & 7));
+}
+
+// A POSIX ustar archive of entries, each padded to 512 bytes, and its end blocks.
+inline Bytes tarArchive(const std::vector<TarEntry>& entries)
+{
+    Bytes out;
+    for (const TarEntry& entry : entries) {
+        Bytes header(512, 0);
+        std::memcpy(header.data(), entry.name.data(), std::min<std::size_t>(entry.name.size(), 100));
+        putOctal(header, 100, 7, 0644);
+        putOctal(header, 108, 7, 0);
+        putOctal(header, 116, 7, 0);
+        putOctal(header, 124, 11,
+                 entry.declaredSize >= 0 ? uint64_t(entry.declaredSize) : entry.data.size());
+        putOctal(header, 136, 11, 0);
+        header[156] = static_cast<unsigned char>(entry.type);
+        std::memcpy(header.data() + 257, "ustar\0" "00", 8);
+        std::memset(header.data() + 148, ' ', 8);
+        unsigned sum = 0;
+        for (unsigned char byte : header)
+            sum += byte;
+        putOctal(header, 148, 6, sum);
+        header[154] = 0;
+        out.insert(out.end(), header.begin(), header.end());
+        out.insert(out.end(), entry.data.begin(), entry.data.end());
+        out.resize(out.size() + (512 - entry.data.size() % 512) % 512, 0);
+    }
+    out.resize(out.size() + 1024, 0);
+    return out;
 }

@@ -44,7 +44,7 @@ TEST(LoadBinary, RatesThatCannotBeStoredAreRefused)
     };
     for (const auto& [rate, text] : rows) {
         Recording recording;
-        EXPECT_EQ(thrownMessage([&] { recording.loadBinary(path, "cu8_le", rate); }),
+        EXPECT_EQ(thrownMessage([&, rate = rate] { recording.loadBinary(path, "cu8_le", rate); }),
                   "Invalid sample rate: " + text + range);
         EXPECT_FALSE(recording.isLoaded());
     }
@@ -132,12 +132,15 @@ TEST(FailedLoad, LeavesThePreviousRecordingIntact)
         {"bad datatype", [&](Recording& r) { r.loadBinary(fourBytes, "ci12_le", 10); }},
         {"rate below one", [&](Recording& r) { r.loadBinary(fourBytes, "ci8_le", 0.5); }},
         {"missing binary", [&](Recording& r) { r.loadBinary(dir.path("none"), "ci8_le", 10); }},
+        // Samples stay in the file: only the views' working share can be too much.
         {"not enough memory", [&](Recording& r) {
              setMeminfoPath(dir.writeText("meminfo", "MemAvailable: 1 kB\n"));
+             setWorkingBytesPerSample(100);
              try {
                  r.loadBinary(big, "ru8_le", 10);
              } catch (...) {
                  setMeminfoPath("");
+                 setWorkingBytesPerSample(0);
                  throw;
              }
          }},
@@ -146,7 +149,7 @@ TEST(FailedLoad, LeavesThePreviousRecordingIntact)
     for (const auto& [name, load] : loads) {
         SCOPED_TRACE(name);
         Recording empty;
-        EXPECT_NE(thrownMessage([&] { load(empty); }), "<no exception>");
+        EXPECT_NE(thrownMessage([&, &load = load] { load(empty); }), "<no exception>");
         expectUnchanged(empty, Snapshot(Recording()));
 
         Recording recording;
@@ -154,7 +157,7 @@ TEST(FailedLoad, LeavesThePreviousRecordingIntact)
                              48000.0);
         const Snapshot before(recording);
         ASSERT_EQ(before.count, 3u);
-        EXPECT_NE(thrownMessage([&] { load(recording); }), "<no exception>");
+        EXPECT_NE(thrownMessage([&, &load = load] { load(recording); }), "<no exception>");
         expectUnchanged(recording, before);
     }
 }
@@ -209,6 +212,31 @@ TEST(Swap, ExchangesWholeRecordingsWithoutCopying)
     EXPECT_FALSE(loaded.isLoaded());
     EXPECT_EQ(loaded.sampleCount(), 0u);
     EXPECT_TRUE(loaded.iSamples().empty());
+}
+
+// The samples stay in the file, so a recording larger than the available memory
+// loads up to the sample limit; the limit itself still holds.
+TEST(LoadBinary, RecordingsLargerThanMemoryLoadUpToTheLimit)
+{
+    TempDir dir;
+    setMeminfoPath(dir.writeText("meminfo", "MemAvailable: 1048576 kB\n"));
+    const std::pair<uint64_t, std::string> rows[] = {
+        {8000000000ULL, "<no exception>"},
+        {8000000008ULL, "File too large or invalid datatype specified"},
+    };
+    for (const auto& [bytes, message] : rows) {
+        const std::string path = dir.write("huge.rf64", {});
+        std::filesystem::resize_file(path, bytes);
+        Recording recording;
+        EXPECT_EQ(thrownMessage([&] { recording.loadBinary(path, "rf64_le", 1e6); }), message);
+        if (message == "<no exception>") {
+            EXPECT_EQ(recording.sampleCount(), 1000000000u);
+            double i = -1, q = -1;
+            recording.samples()->read(999999999, 1, &i, &q);
+            EXPECT_EQ(i, 0.0);
+        }
+    }
+    setMeminfoPath("");
 }
 
 } // namespace

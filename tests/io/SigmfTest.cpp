@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 std::string metadata(const std::string& rate, const std::string& datatype)
@@ -80,6 +82,9 @@ TEST(LoadSigmf, DataFileBesideTheMetadata)
         {"x.json", "x.json.sigmf-data"},
         {"a-longer-name.json", "a-longer-name.json.sigmf-data"},
         {".sigmf-meta", ".sigmf-data"},
+        // The ending is recognised in any letter case.
+        {"c.SIGMF-META", "c.sigmf-data"},
+        {"d.Sigmf-Meta", "d.sigmf-data"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.metaName);
@@ -155,6 +160,167 @@ TEST(LoadSigmf, RefusedMetadata)
     const std::string message =
         thrownMessage([&] { recording.loadSigmf(dir.path("missing.sigmf-meta")); });
     EXPECT_EQ(message.rfind("[json.exception.parse_error.", 0), 0u) << message;
+}
+
+// Metadata with extra global members and a captures array, both as JSON text.
+std::string metadataWith(const std::string& globalExtra, const std::string& captures = "[]")
+{
+    return "{\"global\": {\"core:sample_rate\": 1000, \"core:datatype\": \"ri8\""
+           + globalExtra + "}, \"captures\": " + captures + ", \"annotations\": []}";
+}
+
+TEST(LoadSigmf, MetadataDetails)
+{
+    TempDir dir;
+    const Bytes samples = {1, 2, 3, 4, 5, 6};
+    // A non-conforming dataset: two header bytes and one trailing byte around 1, 2, 3.
+    dir.write("capture.cfile", {0xAA, 0xBB, 1, 2, 3, 0xCC});
+    const std::string ncd = ", \"core:dataset\": \"capture.cfile\", \"core:trailing_bytes\": 1";
+    const std::string channels = "SigMF recordings with 2 channels are not supported: Norvale "
+                                 "reads one channel of I/Q";
+    const struct
+    {
+        const char* name;
+        std::string meta;
+        std::string message; // empty: loads
+        std::vector<double> i;
+        std::optional<double> centre;
+        std::string start;
+    } rows[] = {
+        {"one channel", metadataWith(", \"core:num_channels\": 1"), "", {1, 2, 3, 4, 5, 6}, {}, ""},
+        {"two channels", metadataWith(", \"core:num_channels\": 2"), channels, {}, {}, ""},
+        {"sixteen channels", metadataWith(", \"core:num_channels\": 16"),
+         "SigMF recordings with 16 channels are not supported: Norvale reads one channel of I/Q",
+         {}, {}, ""},
+        {"no channel", metadataWith(", \"core:num_channels\": 0"),
+         "Invalid core:num_channels in SigMF metadata file: 0 (must be a whole number of at "
+         "least 1)", {}, {}, ""},
+        {"first capture", metadataWith("", "[{\"core:sample_start\": 0, \"core:frequency\": "
+                                           "2.4e9, \"core:datetime\": \"2024-05-01T12:00:00Z\"}, "
+                                           "{\"core:frequency\": 5}]"),
+         "", {1, 2, 3, 4, 5, 6}, 2.4e9, "2024-05-01T12:00:00Z"},
+        {"frequency not a number", metadataWith("", "[{\"core:frequency\": \"high\"}]"), "",
+         {1, 2, 3, 4, 5, 6}, {}, ""},
+        {"dataset", metadataWith(ncd, "[{\"core:header_bytes\": 2}]"), "", {1, 2, 3}, {}, ""},
+        {"dataset, global header", metadataWith(ncd + ", \"core:header_bytes\": 2"), "",
+         {1, 2, 3}, {}, ""},
+        {"header and trailer fill the file", metadataWith(ncd, "[{\"core:header_bytes\": 5}]"),
+         "SigMF header and trailing bytes (5 and 1) leave no samples in the 6-byte dataset", {},
+         {}, ""},
+        {"header in a later capture",
+         metadataWith(ncd, "[{\"core:header_bytes\": 2}, {\"core:header_bytes\": 2}]"),
+         "SigMF datasets with header bytes between captures are not supported", {}, {}, ""},
+        {"header not a number", metadataWith("", "[{\"core:header_bytes\": \"two\"}]"),
+         "Invalid core:header_bytes in SigMF metadata file: \"two\" (must be a whole number of "
+         "bytes)", {}, {}, ""},
+        {"dataset missing", metadataWith(", \"core:dataset\": \"gone.cfile\""),
+         "Cannot open file: " + dir.path("gone.cfile"), {}, {}, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Recording recording;
+        recording.loadBinary(dir.write("previous.bin", {9}), "ru8_le", 8.0);
+        const std::string meta = writePair(dir, "details", row.meta, samples);
+        EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(meta); }),
+                  row.message.empty() ? "<no exception>" : row.message);
+        if (row.message.empty()) {
+            EXPECT_EQ(recording.iSamples(), row.i);
+            EXPECT_FALSE(recording.info().unsignedSamples);
+        } else {
+            EXPECT_EQ(recording.iSamples(), std::vector<double>{9});
+            EXPECT_TRUE(recording.info().unsignedSamples);
+        }
+        EXPECT_EQ(recording.info().centreFrequency, row.centre);
+        EXPECT_EQ(recording.info().startTime, row.start);
+    }
+}
+
+Bytes textBytes(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+TEST(LoadSigmfArchive, RecordingsAndRefusals)
+{
+    TempDir dir;
+    const Bytes meta = textBytes(metadata("1000", "\"ci8\""));
+    const Bytes data = {1, 2, 3, 4};
+    const Bytes otherData = {7, 8};
+    const TarEntry folder{"rec/", {}, '5'};
+    const TarEntry recMeta{"rec/rec.sigmf-meta", meta};
+    const TarEntry recData{"rec/rec.sigmf-data", data};
+    const Bytes one = tarArchive({folder, recMeta, recData});
+    Bytes truncated(one.begin(), one.begin() + 512 * 4 + 3);
+    TarEntry longer = recMeta;
+    longer.declaredSize = 5000;
+    // Metadata over more than one block, said to be 10 bytes long.
+    TarEntry shorter = recMeta;
+    shorter.data.resize(700, ' ');
+    shorter.declaredSize = 10;
+    const std::string longName(120, 'n');
+    auto pax = [](const std::string& path) {
+        const std::string record = " path=" + path + "\n";
+        return TarEntry{"PaxHeader", textBytes(std::to_string(record.size() + 3) + record), 'x'};
+    };
+    const struct
+    {
+        const char* name;
+        Bytes archive;
+        std::string message; // empty: loads
+        std::vector<double> i, q;
+        std::string note;
+    } rows[] = {
+        {"one recording", one, "", {1, 3}, {2, 4}, ""},
+        {"two recordings",
+         tarArchive({recMeta, recData, {"b.sigmf-meta", meta}, {"b.sigmf-data", otherData}}), "",
+         {1, 3}, {2, 4}, "The archive holds 2 recordings; this is the first, \"rec\""},
+        {"data before metadata", tarArchive({recData, recMeta}), "", {1, 3}, {2, 4}, ""},
+        {"long name in a pax header",
+         tarArchive({pax(longName + ".sigmf-meta"), {"short", meta},
+                     pax(longName + ".sigmf-data"), {"short2", otherData}}),
+         "", {7}, {8}, ""},
+        {"truncated", truncated,
+         "SigMF archive is truncated: \"rec/rec.sigmf-data\" should hold 4 bytes, but the file "
+         "ends after 3 of them", {}, {}, ""},
+        {"member size too large", tarArchive({longer, recData}),
+         "SigMF archive is truncated: \"rec/rec.sigmf-meta\" should hold 5000 bytes, but the "
+         "file ends after 2560 of them", {}, {}, ""},
+        {"member size too small", tarArchive({shorter, recData}),
+         "SigMF archive is damaged: no valid tar header at byte 1024", {}, {}, ""},
+        {"missing data member", tarArchive({recMeta, {"rec/other.sigmf-data", data}}),
+         "SigMF archive holds no dataset for \"rec/rec.sigmf-meta\" (expected "
+         "\"rec/rec.sigmf-data\")", {}, {}, ""},
+        {"no metadata member", tarArchive({recData}),
+         "SigMF archive holds no recording: it has no .sigmf-meta file", {}, {}, ""},
+        {"two channels",
+         tarArchive({{"m.sigmf-meta", textBytes(metadataWith(", \"core:num_channels\": 2"))},
+                     {"m.sigmf-data", data}}),
+         "SigMF recordings with 2 channels are not supported: Norvale reads one channel of I/Q",
+         {}, {}, ""},
+        {"not a tar", meta, "Not a SigMF archive: the file is not a tar archive", {}, {}, ""},
+        {"empty", {}, "Not a SigMF archive: the file is not a tar archive", {}, {}, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Recording recording;
+        recording.loadBinary(dir.write("previous.bin", {9, 9}), "ri8_le", 8.0);
+        const std::string path = dir.write("archive.sigmf", row.archive);
+        EXPECT_EQ(thrownMessage([&] { recording.loadSigmfArchive(path); }),
+                  row.message.empty() ? "<no exception>" : row.message);
+        if (row.message.empty()) {
+            EXPECT_EQ(recording.sampleRate(), 1000u);
+            EXPECT_EQ(recording.iSamples(), row.i);
+            EXPECT_EQ(recording.qSamples(), row.q);
+        } else {
+            EXPECT_EQ(recording.sampleRate(), 8u);
+            EXPECT_EQ(recording.iSamples(), (std::vector<double>{9, 9}));
+        }
+        EXPECT_EQ(recording.info().note, row.note);
+    }
+    // An archive given as the metadata file is read as an archive.
+    Recording recording;
+    recording.loadSigmf(dir.write("archive.sigmf-meta", one));
+    EXPECT_EQ(recording.iSamples(), (std::vector<double>{1, 3}));
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace {
 
@@ -42,8 +44,10 @@ struct WavLayout
     Bytes subFormat = floatSubFormat;
     Bytes beforeFmt;  // whole chunks between "WAVE" and "fmt "
     Bytes beforeData; // whole chunks between "fmt " and "data"
+    Bytes afterData;  // whole chunks after "data"
     bool dataSizeGiven = false;
     uint32_t dataSize = 0;
+    std::string riffId = "RIFF";
 };
 
 Bytes wavFile(const WavLayout& layout, const Bytes& data)
@@ -73,7 +77,8 @@ Bytes wavFile(const WavLayout& layout, const Bytes& data)
     const Bytes dataChunk = chunk(
         "data", data, layout.dataSizeGiven ? layout.dataSize : static_cast<uint32_t>(data.size()));
     body.insert(body.end(), dataChunk.begin(), dataChunk.end());
-    return chunk("RIFF", body);
+    body.insert(body.end(), layout.afterData.begin(), layout.afterData.end());
+    return chunk(layout.riffId, body, layout.riffId == "RIFF" ? static_cast<uint32_t>(body.size()) : 0xFFFFFFFF);
 }
 
 // Frames k = 0 .. frames-1 with I = k / 4 and Q = -k / 8 - 1 (exact in float).
@@ -169,18 +174,19 @@ TEST(LoadWav, RefusedFiles)
         change(result);
         return result;
     };
-    const WavLayout pcm16 = layout([](WavLayout& l) { l.audioFormat = 1; l.bitsPerSample = 16; });
+    const WavLayout pcm12 = layout([](WavLayout& l) { l.audioFormat = 1; l.bitsPerSample = 12; });
+    const WavLayout pcm64 = layout([](WavLayout& l) { l.audioFormat = 1; l.bitsPerSample = 64; });
     const WavLayout pcm16Mono = layout([](WavLayout& l) {
         l.audioFormat = 1;
         l.bitsPerSample = 16;
         l.channels = 1;
     });
-    const WavLayout pcm32 = layout([](WavLayout& l) { l.audioFormat = 1; });
-    const WavLayout float64 = layout([](WavLayout& l) { l.bitsPerSample = 64; });
-    const WavLayout extensiblePcm = layout([](WavLayout& l) {
+    const WavLayout aLaw = layout([](WavLayout& l) { l.audioFormat = 6; l.bitsPerSample = 8; });
+    const WavLayout float16 = layout([](WavLayout& l) { l.bitsPerSample = 16; });
+    const WavLayout extensibleUnknown = layout([](WavLayout& l) {
         l.audioFormat = 0xFFFE;
         l.fmtKind = WavLayout::extensible;
-        l.subFormat = pcmSubFormat;
+        l.subFormat = Bytes(16, 0x11);
     });
     const WavLayout mono = layout([](WavLayout& l) { l.channels = 1; });
     const WavLayout surround = layout([](WavLayout& l) { l.channels = 6; });
@@ -199,7 +205,7 @@ TEST(LoadWav, RefusedFiles)
         layout([](WavLayout& l) { l.beforeFmt = chunk("LIST", {}, 0xFFFFFFFE); });
 
     Bytes notRiff = wavFile({}, frames);
-    notRiff[3] = 'X';
+    notRiff[0] = 'X';
     Bytes notWave = wavFile({}, frames);
     notWave[11] = 'X';
     Bytes noData;
@@ -219,20 +225,28 @@ TEST(LoadWav, RefusedFiles)
     const Bytes dataChunk = chunk("data", frames);
     fmtTooShort.insert(fmtTooShort.end(), dataChunk.begin(), dataChunk.end());
 
-    const std::string floatMessage = "WAV file must be 32-bit float format";
+    const std::string formatMessage = "WAV file must be 8-bit unsigned, 16-, 24- or 32-bit "
+                                      "integer PCM, or 32- or 64-bit float format, this one is ";
+    const std::string channelMessage = "WAV file must have 2 channels (I and Q), this one has ";
+    Bytes rifx = wavFile({}, frames);
+    rifx[3] = 'X';
     const struct
     {
         const char* name;
         Bytes file;
         std::string message;
     } rows[] = {
-        {"pcm16", wavFile(pcm16, frames), floatMessage},
-        {"pcm16 mono", wavFile(pcm16Mono, frames), floatMessage},
-        {"pcm32", wavFile(pcm32, frames), floatMessage},
-        {"float64", wavFile(float64, frames), floatMessage},
-        {"extensible pcm", wavFile(extensiblePcm, frames), floatMessage},
-        {"mono", wavFile(mono, frames), "WAV file must have 2 channels"},
-        {"surround", wavFile(surround, frames), "WAV file must have 2 channels"},
+        {"pcm12", wavFile(pcm12, frames), formatMessage + "12-bit integer PCM"},
+        {"pcm64", wavFile(pcm64, frames), formatMessage + "64-bit integer PCM"},
+        {"A-law", wavFile(aLaw, frames), formatMessage + "8-bit A-law"},
+        {"float16", wavFile(float16, frames), formatMessage + "16-bit float"},
+        {"extensible unknown", wavFile(extensibleUnknown, frames),
+         formatMessage + "32-bit samples of an unknown extensible sub-format"},
+        {"pcm16 mono", wavFile(pcm16Mono, frames), channelMessage + "1"},
+        {"mono", wavFile(mono, frames), channelMessage + "1"},
+        {"surround", wavFile(surround, frames), channelMessage + "6"},
+        {"RIFX", rifx, "WAV file is big-endian (RIFX), which is not supported: the file must be "
+                       "little-endian (RIFF, RF64 or BW64)"},
         {"rate 0", wavFile(rateZero, frames), "Invalid sample rate in WAV file: 0"},
         {"short data", wavFile(shortData, frames), "Failed to read binary data"},
         {"huge data", wavFile(hugeData, frames), "Failed to read binary data"},
@@ -256,6 +270,152 @@ TEST(LoadWav, RefusedFiles)
     EXPECT_EQ(thrownMessage([&] { recording.loadWav(dir.path("missing.wav")); }),
               "Failed to open file");
     EXPECT_EQ(thrownMessage([&] { recording.loadWav(dir.path("")); }), "Failed to open file");
+}
+
+// SYSTEMTIME 2024-05-01 (a Wednesday) 12:34:56.789, a stop time, then the centre
+// frequency; sdrExtra stands for the fields that follow in real files.
+Bytes auxiBody(uint16_t month, uint32_t centreHz, std::size_t size = 48)
+{
+    Bytes body;
+    for (uint16_t field : {2024, int(month), 3, 1, 12, 34, 56, 789})
+        appendLe(body, field, 2);
+    body.resize(32, 0);
+    appendLe(body, centreHz, 4);
+    body.resize(size, 0x5A);
+    return body;
+}
+
+Bytes ds64Chunk(uint64_t dataSize)
+{
+    Bytes body;
+    appendLe(body, 0, 8); // RIFF size: not read
+    appendLe(body, dataSize, 8);
+    appendLe(body, 0, 8); // sample count: not read
+    appendLe(body, 0, 4); // no table entries
+    return chunk("ds64", body);
+}
+
+TEST(LoadWav, VariantsWithTheirValues)
+{
+    TempDir dir;
+    auto layout = [](uint16_t format, uint16_t bits, auto change) {
+        WavLayout result;
+        result.audioFormat = format;
+        result.bitsPerSample = bits;
+        change(result);
+        return result;
+    };
+    auto plain = [](WavLayout&) {};
+    auto extensible = [](const Bytes& subFormat) {
+        return [subFormat](WavLayout& l) {
+            l.audioFormat = 0xFFFE;
+            l.fmtKind = WavLayout::extensible;
+            l.subFormat = subFormat;
+        };
+    };
+    Bytes doubles;
+    for (double value : {0.1, -1e300, 5e-324, -0.0})
+        appendLe(doubles, std::bit_cast<uint64_t>(value), 8);
+    const Bytes u8 = {0x00, 0xFF, 0x80, 0x7F};
+    const Bytes s16 = {0x00, 0x80, 0xFF, 0x7F, 0xFF, 0xFF, 0x01, 0x00};
+    const Bytes s24 = {0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x01, 0x00, 0x00};
+    const Bytes s32 = {0x00, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0xFF, 0x7F,
+                       0xFE, 0xFF, 0xFF, 0xFF, 0x02, 0x00, 0x00, 0x00};
+    const std::vector<double> i16 = {-32768, -1}, q16 = {32767, 1};
+    // RF64 and BW64 take the data size from ds64 when the chunk's own says 0xFFFFFFFF.
+    auto sixtyFour = [](const char* id) {
+        return [id](WavLayout& l) {
+            l.riffId = id;
+            l.beforeFmt = ds64Chunk(4); // one frame of the two in the chunk
+            l.dataSizeGiven = true;
+            l.dataSize = 0xFFFFFFFF;
+        };
+    };
+    const struct
+    {
+        const char* name;
+        WavLayout layout;
+        Bytes data;
+        std::vector<double> i, q;
+        bool unsignedSamples;
+        std::optional<double> centre;
+        std::string start;
+    } rows[] = {
+        {"8-bit unsigned", layout(1, 8, plain), u8, {0, 128}, {255, 127}, true, {}, ""},
+        {"16-bit", layout(1, 16, plain), s16, i16, q16, false, {}, ""},
+        {"24-bit", layout(1, 24, plain), s24, {-8388608, -1}, {8388607, 1}, false, {}, ""},
+        {"32-bit", layout(1, 32, plain), s32, {-2147483648.0, -2}, {2147483647, 2}, false, {}, ""},
+        {"64-bit float", layout(3, 64, plain), doubles, {0.1, 5e-324}, {-1e300, -0.0}, false, {}, ""},
+        {"extensible 16-bit", layout(1, 16, extensible(pcmSubFormat)), s16, i16, q16, false, {}, ""},
+        {"extensible 24-bit", layout(1, 24, extensible(pcmSubFormat)), s24, {-8388608, -1},
+         {8388607, 1}, false, {}, ""},
+        {"extensible 8-bit", layout(1, 8, extensible(pcmSubFormat)), u8, {0, 128}, {255, 127}, true, {}, ""},
+        {"extensible 64-bit float", layout(3, 64, extensible(floatSubFormat)), doubles,
+         {0.1, 5e-324}, {-1e300, -0.0}, false, {}, ""},
+        {"RF64 with ds64", layout(1, 16, sixtyFour("RF64")), s16, {-32768}, {32767}, false, {}, ""},
+        {"BW64 with ds64", layout(1, 16, sixtyFour("BW64")), s16, {-32768}, {32767}, false, {}, ""},
+        {"auxi before data", layout(1, 16, [](WavLayout& l) {
+             l.beforeData = chunk("auxi", auxiBody(5, 100500000));
+         }), s16, i16, q16, false, 100500000.0, "2024-05-01 12:34:56.789"},
+        {"auxi after data", layout(1, 16, [](WavLayout& l) {
+             l.afterData = chunk("auxi", auxiBody(5, 7000000));
+         }), s16, i16, q16, false, 7000000.0, "2024-05-01 12:34:56.789"},
+        // A malformed auxi never refuses the file: what can be read is taken.
+        {"auxi with month 13", layout(1, 16, [](WavLayout& l) {
+             l.beforeData = chunk("auxi", auxiBody(13, 433920000));
+         }), s16, i16, q16, false, 433920000.0, ""},
+        {"auxi of 20 bytes", layout(1, 16, [](WavLayout& l) {
+             l.beforeData = chunk("auxi", auxiBody(5, 1, 20));
+         }), s16, i16, q16, false, {}, "2024-05-01 12:34:56.789"},
+        {"auxi of 4 bytes", layout(1, 16, [](WavLayout& l) {
+             l.beforeData = chunk("auxi", {1, 2, 3, 4});
+         }), s16, i16, q16, false, {}, ""},
+        {"auxi past the end", layout(1, 16, [](WavLayout& l) {
+             l.afterData = chunk("auxi", {1, 2}, 0x7FFFFFFF);
+         }), s16, i16, q16, false, {}, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Recording recording;
+        recording.loadWav(dir.write("variant.wav", wavFile(row.layout, row.data)));
+        EXPECT_EQ(recording.sampleRate(), 48000u);
+        EXPECT_EQ(recording.iSamples(), row.i);
+        EXPECT_EQ(recording.qSamples(), row.q);
+        for (std::size_t k = 0; k < row.i.size(); ++k)
+            EXPECT_EQ(std::signbit(recording.qSamples()[k]), std::signbit(row.q[k])) << k;
+        EXPECT_EQ(recording.info().unsignedSamples, row.unsignedSamples);
+        EXPECT_EQ(recording.info().centreFrequency, row.centre);
+        EXPECT_EQ(recording.info().startTime, row.start);
+    }
+}
+
+// An RF64 file above 4 GiB (sparse: only the headers and the last frame are
+// written) loads with the data size of its ds64 chunk.
+TEST(LoadWav, Rf64AboveFourGibibytes)
+{
+    TempDir dir;
+    constexpr uint64_t frames = 600000000; // 4.8 GB of stereo 32-bit float
+    WavLayout layout;
+    layout.riffId = "RF64";
+    layout.beforeFmt = ds64Chunk(frames * 8);
+    layout.dataSizeGiven = true;
+    layout.dataSize = 0xFFFFFFFF;
+    const Bytes head = wavFile(layout, {});
+    const std::string path = dir.write("big.wav", head);
+    {
+        std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(head.size() + (frames - 1) * 8));
+        const float last[2] = {1.5f, -2.5f};
+        out.write(reinterpret_cast<const char*>(last), sizeof(last));
+    }
+    Recording recording;
+    recording.loadWav(path);
+    ASSERT_EQ(recording.sampleCount(), frames);
+    double i[2], q[2];
+    recording.samples()->read(frames - 2, 2, i, q);
+    EXPECT_EQ(i[0], 0.0);
+    EXPECT_EQ(i[1], 1.5);
+    EXPECT_EQ(q[1], -2.5);
 }
 
 // The samples of a fixture, read straight from its bytes: little-endian singles

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTabWidget>
 
@@ -93,11 +94,15 @@ std::vector<BadFile> badFiles()
          "", "", "Not a valid WAV file"},
         {"zero-channels.wav", Kind::Wav,
          riff(fmtChunk(3, 0, 1000, 32) + "data" + u32(64) + eightFrames), "", "",
-         "WAV file must have 2 channels"},
+         "WAV file must have 2 channels (I and Q), this one has 0"},
         {"zero-rate.wav", Kind::Wav, riff(fmtChunk(3, 2, 0, 32) + "data" + u32(64) + eightFrames),
          "", "", "Invalid sample rate in WAV file: 0"},
-        {"pcm16.wav", Kind::Wav, riff(fmtChunk(1, 2, 1000, 16) + "data" + u32(64) + eightFrames),
-         "", "", "WAV file must be 32-bit float format"},
+        {"pcm12.wav", Kind::Wav, riff(fmtChunk(1, 2, 1000, 12) + "data" + u32(64) + eightFrames),
+         "", "", "WAV file must be 8-bit unsigned, 16-, 24- or 32-bit integer PCM, or 32- or "
+                 "64-bit float format, this one is 12-bit integer PCM"},
+        {"big-endian.wav", Kind::Wav,
+         "RIFX" + riff(fmtChunk(3, 2, 1000, 32) + "data" + u32(64) + eightFrames).substr(4), "", "",
+         "WAV file is big-endian (RIFX)*"},
         {"empty-data.wav", Kind::Wav, riff(fmtChunk(3, 2, 1000, 32) + "data" + u32(0)), "", "",
          "input shall be > 0"},
 
@@ -121,6 +126,9 @@ std::vector<BadFile> badFiles()
          "Invalid sample rate in SigMF metadata file: 0*"},
         {"data-is-directory", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\"}}", "<dir>", "",
          "Cannot open file: *"},
+        {"two-channels", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\", \"core:num_channels\": 2}}",
+         eightFrames, "", "SigMF recordings with 2 channels are not supported: Norvale reads one "
+                          "channel of I/Q"},
         {"data-empty", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\"}}", "", "",
          "File is empty or invalid"},
         {"data-not-multiple", Kind::SigmfMeta, goodMetaStart + "\"ci16_le\"}}", "1234567", "",
@@ -306,31 +314,21 @@ TEST_F(BadInputTable, NonFiniteAndExtremeRecordingsAreDrawn)
     EXPECT_EQ(text("fileLengthLabel"), "8000");
 }
 
-// A recording whose samples would fit in memory but whose views would not is
+// A recording whose views would not fit in memory is
 // refused before it is read, with the sizes in the message, and changes nothing.
-TEST_F(BadInputTable, RecordingTooLargeToShowIsRefusedBeforeReading)
+// Samples stay in the file and the views need no memory per sample: a
+// recording larger than the memory available loads.
+TEST_F(BadInputTable, RecordingLargerThanTheAvailableMemoryLoads)
 {
     loadGood("good", 1.0);
-    const Screen before = screen();
-    // 100,000 samples: 1.6 MB of sequences.
     writeBytes(path("big.iqw"), std::string(800000, '\0'));
     writeBytes(path("meminfo"), "MemAvailable: 1000 kB\n");
     setMeminfoPath(path("meminfo").toStdString());
     const auto boxes = loadRow(Kind::Iqw, path("big.iqw"), "");
     setMeminfoPath("");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "Error");
-    EXPECT_EQ(boxes[0].text, "Not enough memory to load 100000 samples: they need 1600000 bytes, "
-                             "but only 1024000 bytes are available");
-    EXPECT_TRUE(statusIsReady());
-    const Screen after = screen();
-    EXPECT_EQ(after.texts, before.texts);
-    for (size_t v = 0; v < before.pictures.size(); ++v)
-        EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
-
-    const auto again = loadRow(Kind::Iqw, path("big.iqw"), "");
-    EXPECT_TRUE(again.empty());
+    EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(text("fileLengthLabel"), "100000");
+    EXPECT_TRUE(statusIsReady());
 }
 
 // Work in the background: a cancelled load, or one replaced by another, leaves
@@ -380,4 +378,31 @@ TEST_F(BadInputTable, CancelledOrReplacedWorkLosesNothing)
         EXPECT_TRUE(after.pictures[v] == last.pictures[v]) << "view " << v;
     EXPECT_TRUE(statusIsReady());
     EXPECT_FALSE(progress->isVisible());
+}
+
+// Samples are read from the file at every Apply: a file shortened since the load
+// gives a clear error and the views keep what they showed; a removed file still
+// reads from the file the load opened.
+TEST_F(BadInputTable, FileChangedAfterTheLoad)
+{
+    loadGood("changing", 2.0);
+    const Screen before = screen();
+    ASSERT_TRUE(QFile::remove(path("changing.sigmf-meta")));
+    ASSERT_TRUE(QFile::rename(path("changing.sigmf-data"), path("moved.sigmf-data")));
+    EXPECT_TRUE(click("timeRangeApplyButton").empty());
+    Screen after = screen();
+    EXPECT_EQ(after.texts, before.texts);
+    for (size_t v = 0; v < before.pictures.size(); ++v)
+        EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
+
+    ASSERT_TRUE(QFile::resize(path("moved.sigmf-data"), 8 * 1000));
+    const auto boxes = click("timeRangeApplyButton");
+    expectBox(boxes, QMessageBox::Critical, "Error",
+              "Failed to read file: it is shorter than when it was opened (16000 samples expected)",
+              nullptr);
+    EXPECT_TRUE(statusIsReady());
+    after = screen();
+    EXPECT_EQ(after.texts, before.texts);
+    for (size_t v = 0; v < before.pictures.size(); ++v)
+        EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";
 }

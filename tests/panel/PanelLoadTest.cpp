@@ -239,7 +239,7 @@ TEST_F(PanelLoad, OpenAsksForAFileAndLoadsItWithTheChosenFormat)
 
     EXPECT_TRUE(click("openButton").empty());
     EXPECT_EQ(caption, "Import IQ file");
-    EXPECT_EQ(filters, QStringList{"All Files (*.*)"});
+    EXPECT_EQ(filters, QStringList{"All Files (*)"});
     EXPECT_EQ(dialogParent, panel);
     EXPECT_EQ(text("fileNameLabel"), "No file loaded");
 

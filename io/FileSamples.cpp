@@ -1,0 +1,62 @@
+// Samples decoded from their file on demand, block by block.
+
+#include "io/FileSamples.h"
+
+#include "io/MemoryCheck.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+// Bytes read per pass: large enough that the system call costs little per sample,
+// small enough to stay in cache while it is decoded.
+constexpr std::size_t blockBytes = 64 * 1024;
+
+} // namespace
+
+FileSamples::FileSamples(InputFile file, uint64_t offset, uint64_t count, uint32_t sampleSize,
+                         ChunkDecoder decode)
+    : file(std::move(file)), offset(offset), count(count), sampleSize(sampleSize), decode(decode)
+{
+    if (!decode || sampleSize == 0 || sampleSize > blockBytes)
+        throw std::invalid_argument("FileSamples needs a decoder and a sample size");
+}
+
+void FileSamples::read(uint64_t first, std::size_t wanted, double* i, double* q) const
+{
+    if (first > count || wanted > count - first)
+        throw std::runtime_error("Failed to read samples: range beyond the recording");
+    if (wanted == 0)
+        return;
+    const std::size_t perBlock = blockBytes / sampleSize;
+    const std::size_t bufferSamples = std::min(wanted, perBlock);
+    const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(bufferSamples * sampleSize);
+    for (std::size_t done = 0; done < wanted;) {
+        const std::size_t samples = std::min(perBlock, wanted - done);
+        const std::size_t bytes = samples * sampleSize;
+        if (file.readAt(offset + (first + done) * sampleSize, buffer.get(), bytes) != bytes)
+            throw std::runtime_error(
+                "Failed to read file: it is shorter than when it was opened ("
+                + std::to_string(count) + " samples expected)");
+        decode(buffer.get(), samples, i + done, q + done);
+        done += samples;
+    }
+}
+
+std::shared_ptr<const FileSamples> FileSamples::open(InputFile file, uint64_t offset,
+                                                     uint64_t size, const std::string& datatype,
+                                                     SampleFormat* format)
+{
+    const SampleFormat parsed = checkSampleBytes(size, datatype);
+    const uint64_t samples = size / static_cast<uint64_t>(parsed.sampleSize);
+    checkWorkingMemory(samples);
+    const ChunkDecoder decoder = chunkDecoderFor(parsed);
+    if (!decoder)
+        throw std::runtime_error("Unsupported datatype");
+    if (format)
+        *format = parsed;
+    return std::make_shared<const FileSamples>(std::move(file), offset, samples,
+                                               static_cast<uint32_t>(parsed.sampleSize), decoder);
+}

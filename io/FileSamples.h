@@ -1,0 +1,43 @@
+#pragma once
+// A recording's samples left in their file: the file stays open and each read
+// decodes just the requested range, so memory does not grow with the recording.
+
+#include "io/InputFile.h"
+#include "io/SampleFormat.h"
+#include "io/SampleSource.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class FileSamples final : public SampleSource
+{
+public:
+    // count samples of sampleSize bytes each, stored from byte offset of file and
+    // decoded by decode (which must not be null). The caller has checked that the
+    // file held them when it was opened.
+    FileSamples(InputFile file, uint64_t offset, uint64_t count, uint32_t sampleSize,
+                ChunkDecoder decode);
+
+    uint64_t size() const override { return count; }
+    // Reads through a buffer of its own per call, so concurrent reads share nothing
+    // but the open file. A file shortened since it was opened throws
+    // std::runtime_error; a removed or renamed one is still read.
+    void read(uint64_t first, std::size_t count, double* i, double* q) const override;
+
+    // The headerless samples in bytes [offset, offset + size) of file, in datatype:
+    // the checks of readBinarySamples in its order (checkSampleBytes, then the
+    // working memory, then "Unsupported datatype"), without decoding anything.
+    // format, when given, receives the parsed datatype.
+    static std::shared_ptr<const FileSamples> open(InputFile file, uint64_t offset, uint64_t size,
+                                                   const std::string& datatype,
+                                                   SampleFormat* format = nullptr);
+
+private:
+    InputFile file;
+    uint64_t offset;
+    uint64_t count;
+    uint32_t sampleSize;
+    ChunkDecoder decode;
+};

@@ -1,0 +1,298 @@
+// SigMF metadata interpreted (rate, datatype, channels, dataset bounds and the
+// first capture's frequency and time) and its samples opened for reading on demand.
+
+#include "io/SigmfFile.h"
+
+#include "io/FileSamples.h"
+#include "io/InputFile.h"
+#include "io/Recording.h"
+#include "io/TarArchive.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+constexpr uint64_t maxRate = std::numeric_limits<uint32_t>::max();
+const std::string metaSuffix = ".sigmf-meta";
+const std::string dataSuffix = ".sigmf-data";
+// The metadata of an archive is read into memory whole; real ones are kilobytes.
+constexpr uint64_t maxArchivedMetadataBytes = 64 << 20;
+
+[[noreturn]] void fail(const std::string& message)
+{
+    throw std::runtime_error(message);
+}
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool endsWithAnyCase(const std::string& text, const std::string& lowerSuffix)
+{
+    if (text.size() < lowerSuffix.size())
+        return false;
+    const std::size_t start = text.size() - lowerSuffix.size();
+    for (std::size_t k = 0; k < lowerSuffix.size(); ++k)
+        if (lowerAscii(text[start + k]) != lowerSuffix[k])
+            return false;
+    return true;
+}
+
+uint32_t sigmfSampleRate(const nlohmann::json& value)
+{
+    bool valid = false;
+    uint64_t rate = 0;
+    if (value.is_number_float()) {
+        // Fractions are cut toward zero, as the JSON library converts to integers.
+        const double number = value.get<double>();
+        valid = number >= 1.0 && number < static_cast<double>(maxRate) + 1.0;
+        if (valid)
+            rate = static_cast<uint64_t>(number);
+    } else if (value.is_number_unsigned()) {
+        rate = value.get<uint64_t>();
+        valid = rate >= 1 && rate <= maxRate;
+    } else if (value.is_number_integer()) {
+        const int64_t number = value.get<int64_t>();
+        valid = number >= 1 && static_cast<uint64_t>(number) <= maxRate;
+        rate = valid ? static_cast<uint64_t>(number) : 0;
+    } else if (value.is_boolean()) {
+        rate = value.get<bool>() ? 1 : 0;
+        valid = rate == 1;
+    } else {
+        // Strings, arrays and objects: the library's own "type must be number" error.
+        rate = static_cast<uint64_t>(value.get<int32_t>());
+    }
+    if (!valid)
+        fail("Invalid sample rate in SigMF metadata file: " + value.dump()
+             + " (must be 1 to 4294967295 samples per second)");
+    return static_cast<uint32_t>(rate);
+}
+
+// SigMF writes its 8-bit types without a byte order, which 8-bit values do not have.
+std::string withByteOrder(const std::string& sigmfDatatype)
+{
+    if (sigmfDatatype == "ci8" || sigmfDatatype == "cu8" || sigmfDatatype == "ri8"
+        || sigmfDatatype == "ru8")
+        return sigmfDatatype + "_le";
+    return sigmfDatatype;
+}
+
+// The member key of object, or null when object is not an object, lacks the key
+// or holds null there.
+const nlohmann::json* member(const nlohmann::json& object, const char* key)
+{
+    if (!object.is_object())
+        return nullptr;
+    const auto found = object.find(key);
+    return found == object.end() || found->is_null() ? nullptr : &*found;
+}
+
+// A whole number of at least minimum, or nothing.
+std::optional<uint64_t> wholeNumber(const nlohmann::json& value, uint64_t minimum)
+{
+    std::optional<uint64_t> number;
+    if (value.is_number_unsigned()) {
+        number = value.get<uint64_t>();
+    } else if (value.is_number_integer()) {
+        if (value.get<int64_t>() >= 0)
+            number = static_cast<uint64_t>(value.get<int64_t>());
+    } else if (value.is_number_float()) {
+        const double x = value.get<double>();
+        if (x >= 0 && x < 1.8e19 && std::floor(x) == x)
+            number = static_cast<uint64_t>(x);
+    }
+    if (number && *number < minimum)
+        number.reset();
+    return number;
+}
+
+uint64_t byteCount(const nlohmann::json& holder, const char* key)
+{
+    const nlohmann::json* value = member(holder, key);
+    if (!value)
+        return 0;
+    const std::optional<uint64_t> bytes = wholeNumber(*value, 0);
+    if (!bytes)
+        fail(std::string("Invalid ") + key + " in SigMF metadata file: " + value->dump()
+             + " (must be a whole number of bytes)");
+    return *bytes;
+}
+
+struct SigmfMetadata
+{
+    uint32_t rate = 0;
+    std::string datatype;
+    std::string dataset; // core:dataset, empty when not given
+    uint64_t headerBytes = 0;
+    uint64_t trailingBytes = 0;
+    RecordingInfo info;
+};
+
+SigmfMetadata interpret(nlohmann::json& meta)
+{
+    SigmfMetadata result;
+    // operator[] on a non-const document: a missing member reads as null, a
+    // non-object raises the library's type error.
+    nlohmann::json& global = meta["global"];
+    const nlohmann::json& rateValue = global["core:sample_rate"];
+    if (rateValue.is_null())
+        fail("Sample rate was not found in SigMF metadata file");
+    result.rate = sigmfSampleRate(rateValue);
+    const nlohmann::json& datatypeValue = global["core:datatype"];
+    if (datatypeValue.is_null())
+        fail("Data type was not found in SigMF metadata file");
+    result.datatype = withByteOrder(datatypeValue.get<std::string>());
+
+    if (const nlohmann::json* channels = member(global, "core:num_channels")) {
+        const std::optional<uint64_t> count = wholeNumber(*channels, 1);
+        if (!count)
+            fail("Invalid core:num_channels in SigMF metadata file: " + channels->dump()
+                 + " (must be a whole number of at least 1)");
+        if (*count > 1)
+            fail("SigMF recordings with " + std::to_string(*count)
+                 + " channels are not supported: Norvale reads one channel of I/Q");
+    }
+    if (const nlohmann::json* dataset = member(global, "core:dataset"))
+        result.dataset = dataset->get<std::string>();
+
+    // A non-conforming dataset: header bytes before the samples (given with the
+    // first capture, or globally) and trailing bytes after them.
+    const nlohmann::json* captures = member(meta, "captures");
+    const nlohmann::json* first =
+        captures && captures->is_array() && !captures->empty() ? &(*captures)[0] : nullptr;
+    result.trailingBytes = byteCount(global, "core:trailing_bytes");
+    result.headerBytes = byteCount(global, "core:header_bytes");
+    if (first && member(*first, "core:header_bytes"))
+        result.headerBytes = byteCount(*first, "core:header_bytes");
+    if (captures && captures->is_array())
+        for (std::size_t k = 1; k < captures->size(); ++k)
+            if (byteCount((*captures)[k], "core:header_bytes") != 0)
+                fail("SigMF datasets with header bytes between captures are not supported");
+
+    if (first) {
+        const nlohmann::json* frequency = member(*first, "core:frequency");
+        if (frequency && frequency->is_number() && std::isfinite(frequency->get<double>()))
+            result.info.centreFrequency = frequency->get<double>();
+        const nlohmann::json* datetime = member(*first, "core:datetime");
+        if (datetime && datetime->is_string())
+            result.info.startTime = datetime->get<std::string>();
+    }
+    return result;
+}
+
+// Makes the samples in bytes [offset, offset + size) of file, less the header and
+// trailing bytes, the recording.
+void commitSamples(InputFile file, uint64_t offset, uint64_t size, SigmfMetadata& metadata,
+                   Recording& recording)
+{
+    if (size == 0)
+        fail("File is empty or invalid");
+    const uint64_t header = metadata.headerBytes;
+    const uint64_t trailing = metadata.trailingBytes;
+    if (header >= size || trailing >= size - header)
+        fail("SigMF header and trailing bytes (" + std::to_string(header) + " and "
+             + std::to_string(trailing) + ") leave no samples in the " + std::to_string(size)
+             + "-byte dataset");
+    SampleFormat format;
+    auto samples = FileSamples::open(std::move(file), offset + header, size - header - trailing,
+                                     metadata.datatype, &format);
+    metadata.info.unsignedSamples = format.kind == 'u';
+    recording.assignSource(metadata.rate, std::move(samples), std::move(metadata.info));
+}
+
+std::string sigmfDataPath(const std::string& metaPath)
+{
+    if (endsWithAnyCase(metaPath, metaSuffix))
+        return metaPath.substr(0, metaPath.size() - metaSuffix.size()) + dataSuffix;
+    return metaPath + dataSuffix;
+}
+
+bool holdsTarArchive(const std::string& path)
+{
+    const InputFile file(path);
+    unsigned char block[tarBlockBytes];
+    return file.isOpen() && file.readAt(0, block, sizeof(block)) == sizeof(block)
+           && isTarHeader(block);
+}
+
+} // namespace
+
+void readSigmfFile(const std::string& metaPath, Recording& recording)
+{
+    if (holdsTarArchive(metaPath)) {
+        readSigmfArchive(metaPath, recording);
+        return;
+    }
+    // A file that cannot be opened reads as empty input: the library's parse error.
+    std::ifstream metaFile;
+    openInputFile(metaFile, metaPath, false);
+    nlohmann::json meta = nlohmann::json::parse(metaFile);
+    SigmfMetadata metadata = interpret(meta);
+
+    std::string dataPath = sigmfDataPath(metaPath);
+    if (!metadata.dataset.empty())
+        dataPath = (std::filesystem::path(metaPath).parent_path() / metadata.dataset).string();
+    InputFile data(dataPath);
+    if (!data.isOpen())
+        fail("Cannot open file: " + dataPath);
+    const uint64_t size = data.size();
+    commitSamples(std::move(data), 0, size, metadata, recording);
+}
+
+void readSigmfArchive(const std::string& path, Recording& recording)
+{
+    InputFile archive(path);
+    if (!archive.isOpen())
+        fail("Cannot open file: " + path);
+
+    std::optional<TarMember> metaMember;
+    uint64_t recordings = 0;
+    forEachTarMember(archive, [&](const TarMember& member) {
+        if (endsWithAnyCase(member.name, metaSuffix)) {
+            if (!metaMember)
+                metaMember = member;
+            ++recordings;
+        }
+        return true;
+    });
+    if (!metaMember)
+        fail("SigMF archive holds no recording: it has no " + metaSuffix + " file");
+    const std::string stem = metaMember->name.substr(0, metaMember->name.size() - metaSuffix.size());
+    const std::string dataName = stem + dataSuffix;
+    std::optional<TarMember> dataMember;
+    forEachTarMember(archive, [&](const TarMember& member) {
+        if (member.name.size() == dataName.size() && endsWithAnyCase(member.name, dataSuffix)
+            && member.name.compare(0, stem.size(), stem) == 0) {
+            dataMember = member;
+            return false;
+        }
+        return true;
+    });
+    if (!dataMember)
+        fail("SigMF archive holds no dataset for \"" + metaMember->name + "\" (expected \""
+             + dataName + "\")");
+
+    if (metaMember->size > maxArchivedMetadataBytes)
+        fail("SigMF metadata file \"" + metaMember->name + "\" is too large: "
+             + std::to_string(metaMember->size) + " bytes");
+    std::string text(static_cast<std::size_t>(metaMember->size), '\0');
+    if (archive.readAt(metaMember->offset, text.data(), text.size()) != text.size())
+        fail("SigMF archive is truncated: \"" + metaMember->name + "\" is shorter than its header says");
+    nlohmann::json meta = nlohmann::json::parse(text);
+    SigmfMetadata metadata = interpret(meta);
+    // The archive's own dataset is the recording's; a core:dataset names no file here.
+    if (recordings > 1) {
+        const std::string name = std::filesystem::path(stem).filename().string();
+        metadata.info.note = "The archive holds " + std::to_string(recordings)
+                             + " recordings; this is the first, \"" + name + "\"";
+    }
+    commitSamples(std::move(archive), dataMember->offset, dataMember->size, metadata, recording);
+}
