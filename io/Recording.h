@@ -11,6 +11,19 @@
 #include <string>
 #include <vector>
 
+// A labelled stretch of a recording, as a SigMF annotation gives it.
+struct RecordingAnnotation
+{
+    uint64_t sampleStart = 0;
+    uint64_t sampleCount = 0;
+    // Lower and upper edges in baseband hertz (the capture's centre frequency
+    // taken off); both or neither.
+    std::optional<double> lowFrequency;
+    std::optional<double> highFrequency;
+    std::string label;
+    std::string description;
+};
+
 // What a recording's file says about it besides its samples.
 struct RecordingInfo
 {
@@ -24,6 +37,9 @@ struct RecordingInfo
     std::string startTime;
     // A remark for the user about how the file was read, empty when none.
     std::string note;
+    // In the order the file lists them; entries the reader could not make
+    // sense of are left out.
+    std::vector<RecordingAnnotation> annotations;
 };
 
 class Recording

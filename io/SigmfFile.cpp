@@ -1,5 +1,6 @@
-// SigMF metadata interpreted (rate, datatype, channels, dataset bounds and the
-// first capture's frequency and time) and its samples opened for reading on demand.
+// SigMF metadata interpreted (rate, datatype, channels, dataset bounds, the
+// first capture's frequency and time, the annotations) and its samples opened
+// for reading on demand.
 
 #include "io/SigmfFile.h"
 
@@ -126,6 +127,61 @@ uint64_t byteCount(const nlohmann::json& holder, const char* key)
     return *bytes;
 }
 
+// A finite number, or nothing.
+std::optional<double> finiteNumber(const nlohmann::json& value)
+{
+    if (!value.is_number() || !std::isfinite(value.get<double>()))
+        return std::nullopt;
+    return value.get<double>();
+}
+
+// One entry of "annotations", or nothing when it lacks a whole sample start or
+// count, gives one frequency edge without the other, edges that are not finite
+// or not in order, or a label or description that is not text. Edges are made
+// baseband by taking off the centre frequency, when there is one.
+std::optional<RecordingAnnotation> annotationOf(const nlohmann::json& entry,
+                                                std::optional<double> centreFrequency)
+{
+    const nlohmann::json* start = member(entry, "core:sample_start");
+    const nlohmann::json* count = member(entry, "core:sample_count");
+    if (!start || !count)
+        return std::nullopt;
+    RecordingAnnotation annotation;
+    const std::optional<uint64_t> first = wholeNumber(*start, 0);
+    const std::optional<uint64_t> length = wholeNumber(*count, 0);
+    if (!first || !length)
+        return std::nullopt;
+    annotation.sampleStart = *first;
+    annotation.sampleCount = *length;
+
+    const nlohmann::json* lower = member(entry, "core:freq_lower_edge");
+    const nlohmann::json* upper = member(entry, "core:freq_upper_edge");
+    if (lower || upper) {
+        if (!lower || !upper)
+            return std::nullopt;
+        std::optional<double> low = finiteNumber(*lower);
+        std::optional<double> high = finiteNumber(*upper);
+        if (!low || !high || *low > *high)
+            return std::nullopt;
+        if (centreFrequency) {
+            *low -= *centreFrequency;
+            *high -= *centreFrequency;
+        }
+        annotation.lowFrequency = low;
+        annotation.highFrequency = high;
+    }
+
+    for (auto [key, text] : {std::pair{"core:label", &annotation.label},
+                             std::pair{"core:description", &annotation.description}}) {
+        if (const nlohmann::json* value = member(entry, key)) {
+            if (!value->is_string())
+                return std::nullopt;
+            *text = value->get<std::string>();
+        }
+    }
+    return annotation;
+}
+
 struct SigmfMetadata
 {
     uint32_t rate = 0;
@@ -185,6 +241,15 @@ SigmfMetadata interpret(nlohmann::json& meta)
         if (datetime && datetime->is_string())
             result.info.startTime = datetime->get<std::string>();
     }
+
+    // Annotations only inform: one the reader cannot use is left out, never a
+    // reason to refuse the file.
+    const nlohmann::json* annotations = member(meta, "annotations");
+    if (annotations && annotations->is_array())
+        for (const nlohmann::json& entry : *annotations)
+            if (std::optional<RecordingAnnotation> annotation =
+                    annotationOf(entry, result.info.centreFrequency))
+                result.info.annotations.push_back(std::move(*annotation));
     return result;
 }
 

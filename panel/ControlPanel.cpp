@@ -133,6 +133,30 @@ bool endsWithAnyCase(const QString& path, const char* ending)
     return path.endsWith(ending, Qt::CaseInsensitive);
 }
 
+// A recording's annotations as the spectrogram draws them: the label in the box
+// (the description when there is no label) and both in the tool tip.
+std::vector<AnnotationBox> annotationBoxes(const std::vector<RecordingAnnotation>& annotations,
+                                           double fs)
+{
+    std::vector<AnnotationBox> boxes;
+    for (const RecordingAnnotation& annotation : annotations) {
+        AnnotationBox box;
+        box.startTime = static_cast<double>(annotation.sampleStart) / fs;
+        box.stopTime = (static_cast<double>(annotation.sampleStart)
+                        + static_cast<double>(annotation.sampleCount)) / fs;
+        box.lowFrequency = annotation.lowFrequency;
+        box.highFrequency = annotation.highFrequency;
+        const QString label = QString::fromStdString(annotation.label);
+        const QString description = QString::fromStdString(annotation.description);
+        box.label = label.isEmpty() ? description : label;
+        box.toolTip = label.isEmpty() || description.isEmpty() || label == description
+                          ? box.label
+                          : label + QStringLiteral(": ") + description;
+        boxes.push_back(std::move(box));
+    }
+    return boxes;
+}
+
 template <typename Widget>
 Widget* named(Widget* widget, const char* name)
 {
@@ -504,6 +528,9 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
             shown.low = minFrequency;
             shown.high = maxFrequency;
             history.reset(shown);
+            spectrogramView->setAnnotations(
+                annotationBoxes(info.annotations, static_cast<double>(recording->sampleRate())));
+            showAnnotationsCheckBox->setChecked(!info.annotations.empty());
             const bool centred = info.centreFrequency && std::isfinite(*info.centreFrequency);
             if (!centred)
                 absoluteFrequencyCheckBox->setChecked(false);

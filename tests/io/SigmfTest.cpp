@@ -235,6 +235,71 @@ TEST(LoadSigmf, MetadataDetails)
     }
 }
 
+// Each annotation as one line: start, count, edges ("-" without) and texts.
+std::vector<std::string> annotationLines(const Recording& recording)
+{
+    std::vector<std::string> lines;
+    for (const RecordingAnnotation& a : recording.info().annotations) {
+        auto edge = [](const std::optional<double>& hz) {
+            return hz ? std::to_string(static_cast<long long>(*hz)) : std::string("-");
+        };
+        lines.push_back(std::to_string(a.sampleStart) + " " + std::to_string(a.sampleCount) + " "
+                        + edge(a.lowFrequency) + " " + edge(a.highFrequency) + " " + a.label + "|"
+                        + a.description);
+    }
+    return lines;
+}
+
+TEST(LoadSigmf, AnnotationsKeptOrLeftOut)
+{
+    TempDir dir;
+    const std::string entries =
+        "[{\"core:sample_start\": 1, \"core:sample_count\": 3, \"core:freq_lower_edge\": 99000, "
+        "\"core:freq_upper_edge\": 101500, \"core:label\": \"burst\", \"core:description\": "
+        "\"QPSK\"},"
+        " {\"core:sample_start\": 0, \"core:sample_count\": 6, \"core:description\": \"all\"},"
+        " {\"core:sample_start\": 4.0, \"core:sample_count\": 0, \"core:comment\": \"x\"},"
+        // Left out: partial, negative, fractional, text, one edge, edges out of
+        // order or not numbers, a label that is not text, an entry not an object.
+        " {\"core:sample_start\": 1},"
+        " {\"core:sample_count\": 1},"
+        " {\"core:sample_start\": -1, \"core:sample_count\": 2},"
+        " {\"core:sample_start\": 1.5, \"core:sample_count\": 2},"
+        " {\"core:sample_start\": \"1\", \"core:sample_count\": 2},"
+        " {\"core:sample_start\": 1, \"core:sample_count\": 2, \"core:freq_lower_edge\": 5},"
+        " {\"core:sample_start\": 1, \"core:sample_count\": 2, \"core:freq_lower_edge\": 9, "
+        "\"core:freq_upper_edge\": 5},"
+        " {\"core:sample_start\": 1, \"core:sample_count\": 2, \"core:freq_lower_edge\": \"a\", "
+        "\"core:freq_upper_edge\": 5},"
+        " {\"core:sample_start\": 1, \"core:sample_count\": 2, \"core:label\": 7},"
+        " 42, null, []]";
+    auto meta = [&](const std::string& captures, const std::string& annotations) {
+        return "{\"global\": {\"core:sample_rate\": 1000, \"core:datatype\": \"ri8\"}, "
+               "\"captures\": " + captures + ", \"annotations\": " + annotations + "}";
+    };
+    const struct
+    {
+        const char* name;
+        std::string meta;
+        std::vector<std::string> lines;
+    } rows[] = {
+        // Edges are made baseband by taking off the centre frequency...
+        {"centred", meta("[{\"core:sample_start\": 0, \"core:frequency\": 100000}]", entries),
+         {"1 3 -1000 1500 burst|QPSK", "0 6 - - |all", "4 0 - - |"}},
+        // ... and taken as baseband without one.
+        {"baseband", meta("[]", entries),
+         {"1 3 99000 101500 burst|QPSK", "0 6 - - |all", "4 0 - - |"}},
+        {"not a list", meta("[]", "{\"core:sample_start\": 0}"), {}},
+        {"none", meta("[]", "null"), {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Recording recording;
+        recording.loadSigmf(writePair(dir, "annotated", row.meta, {1, 2, 3, 4, 5, 6}));
+        EXPECT_EQ(annotationLines(recording), row.lines);
+    }
+}
+
 Bytes textBytes(const std::string& text)
 {
     return Bytes(text.begin(), text.end());

@@ -4,6 +4,7 @@
 
 #include "tests/panel/PanelFixture.h"
 
+#include "views/AnnotationBoxes.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -362,4 +364,83 @@ TEST_F(PanelMouse, ReadoutAndCursors)
     EXPECT_FALSE(readout().contains("A: ")) << readout().toStdString();
     QTest::mouseMove(powerPlot, QPoint(2, 2)); // a move to where the pointer is would not come
     EXPECT_EQ(readout(), "");
+}
+
+TEST_F(PanelMouse, AnnotationBoxesAndAbsoluteFrequency)
+{
+    auto* showBoxes = widget<QCheckBox>("showAnnotationsCheckBox");
+    auto* absolute = widget<QCheckBox>("absoluteFrequencyCheckBox");
+    // The ramp has neither annotations nor a centre frequency.
+    EXPECT_FALSE(showBoxes->isChecked());
+    EXPECT_FALSE(absolute->isEnabled());
+
+    writeCf32(path("tagged.sigmf-data"), ramp());
+    writeBytes(path("tagged.sigmf-meta"),
+               R"({"global": {"core:datatype": "cf32_le", "core:sample_rate": 1000},
+                   "captures": [{"core:sample_start": 0, "core:frequency": 1e8}],
+                   "annotations": [
+                     {"core:sample_start": 2000, "core:sample_count": 3000,
+                      "core:freq_lower_edge": 99999800, "core:freq_upper_edge": 100000100,
+                      "core:label": "burst", "core:description": "QPSK at 10 kbaud"},
+                     {"core:sample_start": 6000, "core:sample_count": 1000,
+                      "core:description": "time only"},
+                     {"core:sample_start": 7000},
+                     {"core:sample_start": 8000, "core:sample_count": 10, "core:freq_lower_edge": 1}]})");
+    ASSERT_TRUE(load(path("tagged.sigmf-meta")).empty());
+    EXPECT_TRUE(showBoxes->isChecked());
+
+    // Where the entries put them through the view's own axes: 2 ... 5 s and
+    // -200 ... 100 Hz about the centre; 6 ... 7 s over the whole band.
+    SpectrogramView* view = spectrogram();
+    const AxisMap t = view->timeAxisMap();
+    const AxisMap f = view->frequencyAxisMap();
+    const QRect area = view->plotRect();
+    const QRect burst(QPoint(static_cast<int>(std::floor(t.pixelAt(2.0))),
+                             static_cast<int>(std::floor(f.pixelAt(100.0)))),
+                      QPoint(static_cast<int>(std::ceil(t.pixelAt(5.0))) - 1,
+                             static_cast<int>(std::ceil(f.pixelAt(-200.0))) - 1));
+    const QRect timeOnly(QPoint(static_cast<int>(std::floor(t.pixelAt(6.0))), area.top()),
+                         QPoint(static_cast<int>(std::ceil(t.pixelAt(7.0))) - 1, area.bottom()));
+    const std::vector<PlacedAnnotation> placed = view->placedAnnotations();
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_EQ(placed[0].visible, burst);
+    EXPECT_EQ(placed[1].visible, timeOnly);
+    // Drawn as outlines: the edges in the box colour, the picture inside.
+    const QColor boxColour(255, 170, 40);
+    QImage picture = view->grab().toImage();
+    EXPECT_EQ(picture.pixelColor(burst.left(), burst.center().y()), boxColour);
+    EXPECT_EQ(picture.pixelColor(burst.right(), burst.center().y()), boxColour);
+    EXPECT_EQ(picture.pixelColor(burst.center().x() + 40, burst.top()), boxColour);
+    EXPECT_NE(picture.pixelColor(burst.left() + 2, burst.center().y() + 20), boxColour);
+    EXPECT_EQ(picture.pixelColor(timeOnly.left(), area.center().y()), boxColour);
+
+    QHelpEvent help(QEvent::ToolTip, burst.center(), view->mapToGlobal(burst.center()));
+    QApplication::sendEvent(view, &help);
+    EXPECT_EQ(QToolTip::text(), "burst: QPSK at 10 kbaud");
+    EXPECT_EQ(view->annotationToolTipAt(timeOnly.center()), "time only");
+    EXPECT_EQ(view->annotationToolTipAt(QPoint(burst.left() - 3, burst.center().y())), "");
+
+    showBoxes->setChecked(false);
+    EXPECT_TRUE(view->placedAnnotations().empty());
+    picture = view->grab().toImage();
+    EXPECT_NE(picture.pixelColor(burst.left(), burst.center().y()), boxColour);
+
+    // Absolute frequencies: the labels and the readout move by 100 MHz, the picture stays.
+    EXPECT_TRUE(absolute->isEnabled());
+    EXPECT_FALSE(absolute->isChecked());
+    const QImage baseband = view->grab().toImage();
+    const QPoint at = area.center() + QPoint(0, -area.height() / 8);
+    QTest::mouseMove(view, at);
+    const double offsetFree = readout().section("f = ", 1).section(' ', 0, 0).toDouble();
+    EXPECT_NEAR(offsetFree, f.valueAt(at.y()), 1.0) << readout().toStdString();
+    absolute->setChecked(true);
+    QTest::mouseMove(view, at + QPoint(1, 0));
+    const QString shifted = readout().section("f = ", 1);
+    EXPECT_EQ(shifted.section(' ', 1, 1), "MHz") << readout().toStdString();
+    EXPECT_NEAR(shifted.section(' ', 0, 0).toDouble() * 1e6, 1e8 + offsetFree, 1.0);
+    const QImage shown = view->grab().toImage();
+    EXPECT_NE(shown, baseband);
+    EXPECT_EQ(shown.copy(area), baseband.copy(area));
+    absolute->setChecked(false);
+    EXPECT_EQ(view->grab().toImage(), baseband);
 }
