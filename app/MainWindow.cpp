@@ -155,10 +155,15 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
     addPage(timeWidgets, "timePage", "Time");
     addPage(frequencyWidgets, "frequencyPage", "Frequency");
 
-    // The readout may be longer than the window is wide: it never widens it.
+    // The readout may be longer than the window is wide: it never widens it. It
+    // keeps the height of its two lines (pointer, cursors) so that the plots
+    // above do not move as it changes.
     readoutLabel = new QLabel(this);
     readoutLabel->setObjectName("readoutLabel");
     readoutLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    readoutLabel->setFixedHeight(2 * readoutLabel->fontMetrics().lineSpacing() + 4);
+    readoutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    readoutLabel->setIndent(6);
     readoutLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* rightLayout = new QVBoxLayout;
     rightLayout->addWidget(tabWidget);

@@ -54,6 +54,6 @@ private:
     AmplitudeView* amplitudeView = nullptr;
     PowerView* powerView = nullptr;
     SpectrumView* spectrumView = nullptr;
-    // One line under the tabs: what lies under the pointer and what the cursors measure.
+    // Under the tabs: what lies under the pointer, and what the cursors measure.
     QLabel* readoutLabel = nullptr;
 };

@@ -28,7 +28,7 @@ constexpr double notch = 120.0;
 constexpr double mostNotches = 64.0;
 const QColor cursorAColor(0, 220, 255);
 const QColor cursorBColor(255, 110, 200);
-const QString readoutSeparator = QStringLiteral("   |   ");
+
 
 int clampTo(int value, int low, int high)
 {
@@ -600,5 +600,5 @@ void PlotNavigator::showReadout()
         if (!cursors.isEmpty())
             parts << cursors;
     }
-    readoutLabel->setText(parts.join(readoutSeparator));
+    readoutLabel->setText(parts.join(QLatin1Char('\n')));
 }

@@ -44,7 +44,7 @@ constexpr size_t columnBudgetBytes = size_t(256) << 20;
 // Annotation boxes and their labels.
 const QColor annotationColor(255, 170, 40);
 constexpr int annotationLabelInset = 3;
-constexpr int narrowestAnnotationLabel = 60;
+constexpr int narrowestAnnotationLabel = 100;
 
 // Columns to compute for a plot `plotWidth` pixels wide: twice as many as pixels
 // (so the image pools exactly one pixel's share each, also when half as wide),

@@ -1,6 +1,7 @@
 // Writes the demo recording that `scripts/run` opens when no file is given: a
 // SigMF pair (cf32_le) of four seconds at 200,000 samples/s holding a repeating
-// chirp, two steady tones 20 dB apart, a short wideband burst and noise.
+// chirp, two steady tones 20 dB apart, a short wideband burst and noise, captured
+// at 433.92 MHz, with annotations on the burst and on the weak tone.
 //
 // Usage: norvale-make-demo <output base path>   (writes base.sigmf-meta and base.sigmf-data)
 
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr double sampleRate = 200000.0;
+constexpr double centreFrequencyHz = 433.92e6;
 constexpr double durationSeconds = 4.0;
 constexpr double pi = 3.14159265358979323846;
 
@@ -114,6 +116,14 @@ int main(int argc, char** argv)
         putFloatLittleEndian(data, static_cast<float>(x.imag()));
     }
 
+    // The burst's symbols fill about +-10 kHz around its centre; the annotations
+    // give absolute frequencies, as SigMF does.
+    auto hz = [](double baseband) {
+        return std::to_string(std::llround(centreFrequencyHz + baseband));
+    };
+    auto sample = [](double seconds) {
+        return std::to_string(std::llround(seconds * sampleRate));
+    };
     const std::string meta =
         "{\n"
         "  \"global\": {\n"
@@ -124,8 +134,21 @@ int main(int argc, char** argv)
         "tones at +50 kHz and -30 kHz 20 dB apart, a QPSK-like burst at -60 kHz from 2.5 to "
         "2.8 s, and noise\"\n"
         "  },\n"
-        "  \"captures\": [ { \"core:sample_start\": 0 } ],\n"
-        "  \"annotations\": []\n"
+        "  \"captures\": [ { \"core:sample_start\": 0, \"core:frequency\": "
+        + hz(0) + " } ],\n"
+        "  \"annotations\": [\n"
+        "    { \"core:sample_start\": " + sample(burstStartSeconds)
+        + ", \"core:sample_count\": " + sample(burstStopSeconds - burstStartSeconds)
+        + ", \"core:freq_lower_edge\": " + hz(burstCentreHz - 12000)
+        + ", \"core:freq_upper_edge\": " + hz(burstCentreHz + 12000)
+        + ", \"core:label\": \"QPSK burst\", \"core:description\": \"QPSK-like symbols, "
+          "10,000 per second, raised-cosine transitions\" },\n"
+        "    { \"core:sample_start\": 0, \"core:sample_count\": " + sample(durationSeconds)
+        + ", \"core:freq_lower_edge\": " + hz(weakToneHz - 1500)
+        + ", \"core:freq_upper_edge\": " + hz(weakToneHz + 1500)
+        + ", \"core:label\": \"Weak tone\", \"core:description\": \"Steady tone 20 dB below "
+          "the one at +50 kHz\" }\n"
+        "  ]\n"
         "}\n";
 
     if (!writeFile(base + ".sigmf-data", data) || !writeFile(base + ".sigmf-meta", meta))

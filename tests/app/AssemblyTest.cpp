@@ -7,6 +7,7 @@
 #include "tests/support/MessageBoxCatcher.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLayout>
@@ -144,4 +145,8 @@ TEST(Assembly, DemoRecordingOfTheRunCommandLoads)
     EXPECT_EQ(window->findChild<QLabel*>("fileLengthLabel")->text(), "800000");
     EXPECT_EQ(window->findChild<QLabel*>("fileDurationLabel")->text(), "4");
     EXPECT_EQ(window->findChild<QLabel*>("sampleRateLabel")->text(), "200000");
+    // It carries a centre frequency and annotations.
+    EXPECT_EQ(window->findChild<QLabel*>("centreFrequencyLabel")->text(), "433920000");
+    EXPECT_TRUE(window->findChild<QCheckBox*>("absoluteFrequencyCheckBox")->isEnabled());
+    EXPECT_TRUE(window->findChild<QCheckBox*>("showAnnotationsCheckBox")->isChecked());
 }
