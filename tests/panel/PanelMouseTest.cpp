@@ -227,6 +227,42 @@ TEST_F(PanelMouse, WheelZoomsAboutThePointerAndBackOut)
     }
 }
 
+TEST_F(PanelMouse, PansCarryTheGrabbedPointToThePointer)
+{
+    struct Row
+    {
+        const char* plot;
+        Qt::MouseButton button;
+        Qt::KeyboardModifiers keys;
+        QPoint by;
+    };
+    const Row rows[] = {
+        {"spectrogram", Qt::MiddleButton, {}, {-150, 5}},
+        {"power", Qt::LeftButton, Qt::ControlModifier, {120, 0}},
+        {"spectrogram", Qt::MiddleButton, {}, {3, 60}}, // up and down: the band
+        {"spectrum", Qt::MiddleButton, {}, {-90, 0}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.plot);
+        QWidget* plot = plotNamed(row.plot);
+        const QRect area = areaOf(plot);
+        // Zoomed in on the middle first, so that there is room to pan.
+        turnWheel(plot, area.center(), 240, row.by.y() ? Qt::ControlModifier : Qt::NoModifier);
+        const bool band = row.by.y() != 0 || QString(row.plot) == "spectrum";
+        auto mapNow = [&] {
+            return row.by.y() ? spectrogram()->frequencyAxisMap() : timeMapOf(plot);
+        };
+        auto along = [&](QPoint p) { return row.by.y() ? p.y() : p.x(); };
+        const QPoint from = area.center();
+        const double grabbed = mapNow().valueAt(along(from));
+        EXPECT_TRUE(drag(plot, from, from + row.by, row.keys, row.button).empty());
+        const double tolerance = band ? rate / 256.0 + mapNow().valuePerPixel() : 1.0 / rate;
+        EXPECT_NEAR(mapNow().valueAt(along(from + row.by)), grabbed, tolerance);
+        panel->showWholeRecording();
+        waitForPanel(panel);
+    }
+}
+
 TEST_F(PanelMouse, BackForwardAndHomeRestoreFieldsAndPictures)
 {
     const Shown whole = shown();
@@ -265,15 +301,15 @@ TEST_F(PanelMouse, DragsThatGiveNoRangeChangeNothing)
         Qt::KeyboardModifiers keys;
     };
     const QRect curveArea = curve("powerView", "plot")->plotArea();
+    const QRect spectrumArea = curve("spectrumView", "plot")->plotArea();
     const Row rows[] = {
-        // Out and back to where it started: zero width, zero height.
+        // Out and back to where it started: zero width or height.
         {"spectrogram", inside(area, 0.5, 0.5), inside(area, 0.8, 0.5), inside(area, 0.5, 0.5), {}},
         {"spectrogram", inside(area, 0.5, 0.5), inside(area, 0.5, 0.9), inside(area, 0.5, 0.5),
          Qt::ShiftModifier},
         {"power", inside(curveArea, 0.4, 0.5), inside(curveArea, 0.1, 0.5), inside(curveArea, 0.4, 0.5), {}},
-        // From the last pixel column beyond the right edge of the whole recording.
-        {"spectrogram", QPoint(area.right() + 1, area.center().y()),
-         QPoint(area.right() + 60, area.center().y()), QPoint(area.right() + 90, area.center().y()), {}},
+        {"spectrum", inside(spectrumArea, 0.3, 0.5), inside(spectrumArea, 0.6, 0.5),
+         inside(spectrumArea, 0.3, 0.5), {}},
         // Pressed outside the plot, over the axis labels.
         {"spectrogram", QPoint(area.left() - 30, area.center().y()), area.center(), area.center(), {}},
         // A pan of the whole recording has nowhere to go.
@@ -347,9 +383,27 @@ TEST_F(PanelMouse, ReadoutAndCursors)
         << cursors.toStdString();
     EXPECT_NEAR(cursors.section("\u0394f = ", 1).section(' ', 0, 0).toDouble(), fB - fA, 1.0);
 
-    // Five divisions of 100 ms, and B dragged 30 ms further.
+    // Divisions are whole numbers from 1 to 1000; a refused text is put back.
+    auto* divisions = widget<QLineEdit>("cursorDivisionsEdit");
+    const std::pair<const char*, const char*> refused[] = {
+        {"0", "input shall be > 0"},
+        {"-3", "input shall be > 0"},
+        {"2.5", "input shall be a whole number from 1 to 1000"},
+        {"1001", "input shall be a whole number from 1 to 1000"},
+        {"inf", "input shall be > 0"},
+    };
+    for (const auto& [typed, reason] : refused) {
+        divisions->setText(typed);
+        expectBox(captureMessageBoxes([&] { QTest::keyClick(divisions, Qt::Key_Return); }),
+                  QMessageBox::Warning, "Input Error",
+                  QString("Invalid cursor divisions: ") + reason, panel);
+        EXPECT_EQ(divisions->text(), "1");
+        EXPECT_EQ(readout(), cursors);
+    }
+
+    // Five divisions of 100 ms, and B dragged 60 ms further.
     setText("cursorDivisionsEdit", "5");
-    QTest::keyClick(widget<QLineEdit>("cursorDivisionsEdit"), Qt::Key_Return);
+    QTest::keyClick(divisions, Qt::Key_Return);
     EXPECT_TRUE(readout().endsWith("   1/5 of \u0394t: 100.000 ms, 10.0000 Hz   \u0394f = "
                                    + cursors.section("\u0394f = ", 1)))
         << readout().toStdString();
