@@ -164,6 +164,7 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
     readoutLabel->setFixedHeight(2 * readoutLabel->fontMetrics().lineSpacing() + 4);
     readoutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     readoutLabel->setIndent(6);
+    readoutLabel->setTextFormat(Qt::PlainText);
     readoutLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* rightLayout = new QVBoxLayout;
     rightLayout->addWidget(tabWidget);

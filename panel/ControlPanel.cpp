@@ -133,6 +133,8 @@ bool endsWithAnyCase(const QString& path, const char* ending)
     return path.endsWith(ending, Qt::CaseInsensitive);
 }
 
+constexpr qsizetype maxAnnotationText = 2000;
+
 // A recording's annotations as the spectrogram draws them: the label in the box
 // (the description when there is no label) and both in the tool tip.
 std::vector<AnnotationBox> annotationBoxes(const std::vector<RecordingAnnotation>& annotations,
@@ -146,8 +148,10 @@ std::vector<AnnotationBox> annotationBoxes(const std::vector<RecordingAnnotation
                         + static_cast<double>(annotation.sampleCount)) / fs;
         box.lowFrequency = annotation.lowFrequency;
         box.highFrequency = annotation.highFrequency;
-        const QString label = QString::fromStdString(annotation.label);
-        const QString description = QString::fromStdString(annotation.description);
+        // Texts far longer than any box or tool tip shows are cut.
+        const QString label = QString::fromStdString(annotation.label).left(maxAnnotationText);
+        const QString description =
+            QString::fromStdString(annotation.description).left(maxAnnotationText);
         box.label = label.isEmpty() ? description : label;
         box.toolTip = label.isEmpty() || description.isEmpty() || label == description
                           ? box.label

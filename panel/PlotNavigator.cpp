@@ -52,9 +52,16 @@ PlotNavigator::PlotNavigator(ControlPanel* panel, Recording* recording,
 
 PlotNavigator::~PlotNavigator()
 {
-    spectrogramView->setInputHandler(nullptr);
-    for (Plot plot : {Plot::Power, Plot::I, Plot::Q, Plot::Spectrum})
-        curveOf(plot)->setInputHandler(nullptr);
+    if (spectrogramView)
+        spectrogramView->setInputHandler(nullptr);
+    if (powerView)
+        powerView->plotWidget()->setInputHandler(nullptr);
+    if (amplitudeView) {
+        amplitudeView->iPlotWidget()->setInputHandler(nullptr);
+        amplitudeView->qPlotWidget()->setInputHandler(nullptr);
+    }
+    if (spectrumView)
+        spectrumView->plotWidget()->setInputHandler(nullptr);
 }
 
 void PlotNavigator::setReadoutLabel(QLabel* label)
@@ -271,7 +278,8 @@ bool PlotNavigator::submitTime(const SampleSpan& span)
         return false;
     askedSpan = span;
     panel->applyTimeRangeTexts(startTimeText(span.first, fs), stopTimeText(span.last, fs));
-    return true;
+    // Refused by a check of the Apply (its box has said why): nothing is on its way.
+    return panel->busy();
 }
 
 bool PlotNavigator::submitBand(const ValueRange& band)
@@ -284,7 +292,7 @@ bool PlotNavigator::submitBand(const ValueRange& band)
     askedBand = band;
     panel->applyBandTexts(QString::number(static_cast<qint64>(band.low)),
                           QString::number(static_cast<qint64>(band.high)));
-    return true;
+    return panel->busy();
 }
 
 bool PlotNavigator::turnWheel(Plot plot, const PlotInput& input)

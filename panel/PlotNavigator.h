@@ -12,6 +12,7 @@
 #include "views/PlotOverlay.h"
 
 #include <QPoint>
+#include <QPointer>
 
 #include <cstdint>
 #include <optional>
@@ -127,11 +128,13 @@ private:
 
     ControlPanel* panel;
     Recording* recording;
-    SpectrogramView* spectrogramView;
-    PowerView* powerView;
-    AmplitudeView* amplitudeView;
-    SpectrumView* spectrumView;
-    QLabel* readoutLabel = nullptr;
+    // Guarded: whichever of the views and the navigator goes first, the other
+    // is never left calling into it.
+    QPointer<SpectrogramView> spectrogramView;
+    QPointer<PowerView> powerView;
+    QPointer<AmplitudeView> amplitudeView;
+    QPointer<SpectrumView> spectrumView;
+    QPointer<QLabel> readoutLabel;
     std::optional<Drag> drag;
     std::optional<Wheel> wheel;
     std::optional<Hover> hover;

@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -45,6 +46,7 @@ constexpr size_t columnBudgetBytes = size_t(256) << 20;
 const QColor annotationColor(255, 170, 40);
 constexpr int annotationLabelInset = 3;
 constexpr int narrowestAnnotationLabel = 100;
+constexpr size_t mostAnnotationLabels = 500;
 
 // Columns to compute for a plot `plotWidth` pixels wide: twice as many as pixels
 // (so the image pools exactly one pixel's share each, also when half as wide),
@@ -378,10 +380,12 @@ void SpectrogramView::drawAnnotations(QPainter& painter) const
     painter.setPen(QPen(annotationColor, 1));
     painter.setBrush(Qt::NoBrush);
     const QFontMetrics metrics = painter.fontMetrics();
+    // Labels only while they can be told apart; the boxes always.
+    const bool labelled = placed.size() <= mostAnnotationLabels;
     for (const PlacedAnnotation& box : placed) {
         painter.drawRect(box.outline.adjusted(0, 0, -1, -1));
         const QString& label = annotations[box.index].label;
-        if (label.isEmpty())
+        if (label.isEmpty() || !labelled)
             continue;
         const int room = std::max(box.visible.width() - 2 * annotationLabelInset, narrowestAnnotationLabel);
         painter.drawText(box.visible.left() + annotationLabelInset,
@@ -483,7 +487,10 @@ bool SpectrogramView::event(QEvent* event)
             QToolTip::hideText();
             event->ignore();
         } else {
-            QToolTip::showText(help->globalPos(), text, this);
+            // Texts from the file are shown as they are, never read as markup.
+            QToolTip::showText(help->globalPos(),
+                               Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text,
+                               this);
         }
         return true;
     }
