@@ -430,21 +430,13 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
     }
 
     const Recording& fresh = *load->recording;
-    const double fs = static_cast<double>(fresh.sampleRate());
-    const uint64_t n = fresh.sampleCount();
     const double half = static_cast<double>(fresh.sampleRate() / 2);
-    std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(spectrogramView->computation(
-        fs, n, load->start, load->stop,
-        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-        spectrogramView->overlap()));
-    computations.push_back(powerView->computation(fs, n, load->start, load->stop, powerView->settings()));
-    computations.push_back(amplitudeView->computation(fs, n, load->start, load->stop));
     SpectrumSettings spectrum = spectrumView->settings();
     spectrum.startFrequency = -half;
     spectrum.stopFrequency = half;
-    computations.push_back(
-        spectrumView->computation(fresh.sampleRate(), n, load->start, load->stop, spectrum));
+    const double fs = static_cast<double>(fresh.sampleRate());
+    std::vector<std::unique_ptr<ViewComputation>> computations = viewComputations(
+        fresh.sampleRate(), fresh.sampleCount(), load->start, load->stop, spectrum);
     runViews(
         fresh.samples(), fs, load->start, load->stop, load->removeDc, std::move(computations),
         [this, load] { commitLoad(*load); },
@@ -601,6 +593,28 @@ void ControlPanel::runViews(std::shared_ptr<const SampleSource> samples, double 
     jobStarted();
 }
 
+std::unique_ptr<ViewComputation> ControlPanel::spectrogramComputation(double fs, uint64_t count,
+                                                                     double start, double stop)
+{
+    return spectrogramView->computation(
+        fs, count, start, stop,
+        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+        spectrogramView->overlap());
+}
+
+std::vector<std::unique_ptr<ViewComputation>>
+ControlPanel::viewComputations(uint32_t rate, uint64_t count, double start, double stop,
+                               const SpectrumSettings& spectrum)
+{
+    const double fs = static_cast<double>(rate);
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(spectrogramComputation(fs, count, start, stop));
+    computations.push_back(powerView->computation(fs, count, start, stop, powerView->settings()));
+    computations.push_back(amplitudeView->computation(fs, count, start, stop));
+    computations.push_back(spectrumView->computation(rate, count, start, stop, spectrum));
+    return computations;
+}
+
 void ControlPanel::jobStarted()
 {
     setStatusProcessing();
@@ -646,16 +660,9 @@ void ControlPanel::removeDcToggled(bool remove)
         return;
     // The views follow at once, over the range they show.
     const double fs = static_cast<double>(recording->sampleRate());
-    const uint64_t n = recording->sampleCount();
-    std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(spectrogramView->computation(
-        fs, n, shownStart, shownStop,
-        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-        spectrogramView->overlap()));
-    computations.push_back(powerView->computation(fs, n, shownStart, shownStop, powerView->settings()));
-    computations.push_back(amplitudeView->computation(fs, n, shownStart, shownStop));
-    computations.push_back(spectrumView->computation(recording->sampleRate(), n, shownStart, shownStop,
-                                                     spectrumView->settings()));
+    std::vector<std::unique_ptr<ViewComputation>> computations =
+        viewComputations(recording->sampleRate(), recording->sampleCount(), shownStart, shownStop,
+                         spectrumView->settings());
     // A failure or a cancel puts the box back to what the views show (jobsIdle).
     runViews(recording->samples(), fs, shownStart, shownStop, remove, std::move(computations), nullptr,
              [this] { spectrogramView->rebuildImage(); });
@@ -691,10 +698,7 @@ void ControlPanel::refreshStaleViews()
     std::vector<std::unique_ptr<ViewComputation>> computations;
     const bool spectrogram = staleViews.count(spectrogramView) > 0;
     if (spectrogram)
-        computations.push_back(spectrogramView->computation(
-            fs, n, shownStart, shownStop,
-            static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-            spectrogramView->overlap()));
+        computations.push_back(spectrogramComputation(fs, n, shownStart, shownStop));
     if (staleViews.count(powerView))
         computations.push_back(powerView->computation(fs, n, shownStart, shownStop, powerView->settings()));
     if (staleViews.count(amplitudeView))
@@ -735,15 +739,8 @@ void ControlPanel::applyTimeRange()
         return;
 
     const double fs = static_cast<double>(recording->sampleRate());
-    const uint64_t n = recording->sampleCount();
-    std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(spectrogramView->computation(
-        fs, n, start, stop, static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-        spectrogramView->overlap()));
-    computations.push_back(powerView->computation(fs, n, start, stop, powerView->settings()));
-    computations.push_back(amplitudeView->computation(fs, n, start, stop));
-    computations.push_back(
-        spectrumView->computation(recording->sampleRate(), n, start, stop, spectrumView->settings()));
+    std::vector<std::unique_ptr<ViewComputation>> computations = viewComputations(
+        recording->sampleRate(), recording->sampleCount(), start, stop, spectrumView->settings());
     runViews(recording->samples(), fs, start, stop, removeDcCheckBox->isChecked(),
              std::move(computations), nullptr, [this] { spectrogramView->rebuildImage(); });
 }

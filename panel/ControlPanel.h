@@ -35,6 +35,7 @@ class Recording;
 class SpectrogramView;
 class SpectrumView;
 class StrictPositiveLineEdit;
+struct SpectrumSettings;
 
 // Index of the "File format" box: 0 "Auto", 1 "SigMF", 2 "WAV", 3 "Binary",
 // 4 "IQW". Any other value is an unsupported format.
@@ -92,6 +93,13 @@ private:
                   double stop, bool removeDc,
                   std::vector<std::unique_ptr<ViewComputation>> computations,
                   std::function<void()> before, std::function<void()> after);
+    // The spectrogram's computation with its current FFT size and overlap, and
+    // every view's with its current settings (the spectrum's as given).
+    std::unique_ptr<ViewComputation> spectrogramComputation(double fs, uint64_t count, double start,
+                                                            double stop);
+    std::vector<std::unique_ptr<ViewComputation>> viewComputations(uint32_t rate, uint64_t count,
+                                                                   double start, double stop,
+                                                                   const SpectrumSettings& spectrum);
     void jobStarted();
     void jobsIdle();
     void updateProgress();

@@ -3,6 +3,7 @@
 #include "views/CurveEnvelope.h"
 
 #include "dsp/ParallelParts.h"
+#include "views/ColumnRuns.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,26 +69,7 @@ void CurveEnvelope::add(const double* x, const double* y, size_t count)
     // parts of the block go to separate threads (no column is shared, as parts
     // start where a column starts).
     auto runEnd = [&](size_t k, size_t end) {
-        const int c = columnOf(x[k]);
-        size_t step = 1;
-        size_t inside = k;
-        size_t outside = end;
-        while (inside + step < end) {
-            if (columnOf(x[inside + step]) != c) {
-                outside = inside + step;
-                break;
-            }
-            inside += step;
-            step *= 2;
-        }
-        while (outside - inside > 1) {
-            const size_t mid = inside + (outside - inside) / 2;
-            if (columnOf(x[mid]) == c)
-                inside = mid;
-            else
-                outside = mid;
-        }
-        return outside;
+        return columnRunEnd([&](size_t j) { return columnOf(x[j]); }, k, end);
     };
     const size_t parts = partCount(count, minPointsPerPart);
     std::vector<size_t> bounds(parts + 1, count);
