@@ -44,7 +44,7 @@ TEST(LoadBinary, RatesThatCannotBeStoredAreRefused)
     };
     for (const auto& [rate, text] : rows) {
         Recording recording;
-        EXPECT_EQ(thrownMessage([&] { recording.loadBinary(path, "cu8_le", rate); }),
+        EXPECT_EQ(thrownMessage([&, rate = rate] { recording.loadBinary(path, "cu8_le", rate); }),
                   "Invalid sample rate: " + text + range);
         EXPECT_FALSE(recording.isLoaded());
     }
@@ -146,7 +146,7 @@ TEST(FailedLoad, LeavesThePreviousRecordingIntact)
     for (const auto& [name, load] : loads) {
         SCOPED_TRACE(name);
         Recording empty;
-        EXPECT_NE(thrownMessage([&] { load(empty); }), "<no exception>");
+        EXPECT_NE(thrownMessage([&, &load = load] { load(empty); }), "<no exception>");
         expectUnchanged(empty, Snapshot(Recording()));
 
         Recording recording;
@@ -154,7 +154,7 @@ TEST(FailedLoad, LeavesThePreviousRecordingIntact)
                              48000.0);
         const Snapshot before(recording);
         ASSERT_EQ(before.count, 3u);
-        EXPECT_NE(thrownMessage([&] { load(recording); }), "<no exception>");
+        EXPECT_NE(thrownMessage([&, &load = load] { load(recording); }), "<no exception>");
         expectUnchanged(recording, before);
     }
 }
