@@ -66,7 +66,8 @@ inline uint32_t reverseLow(uint32_t bits, uint32_t value)
 }
 
 // Where a transform reads its input: interleaved complex values or split arrays.
-// load4 gathers the values at four positions into lanes 0 ... 3.
+// load4 gathers the values at four positions into lanes 0 ... 3, loadRun the
+// four values at i ... i + 3.
 struct ComplexSource
 {
     const double* p;
@@ -76,6 +77,10 @@ struct ComplexSource
     NORVALE_VEC4_INLINE void load4(size_t p0, size_t p1, size_t p2, size_t p3, Vec4& r, Vec4& i) const
     {
         Vec4::loadComplex(p, p0, p1, p2, p3, r, i);
+    }
+    NORVALE_VEC4_INLINE void loadRun(size_t at, Vec4& r, Vec4& i) const
+    {
+        Vec4::loadComplex(p, at, at + 1, at + 2, at + 3, r, i);
     }
 #endif
 };
@@ -91,6 +96,11 @@ struct SplitSource
     {
         vr = Vec4::lanes(r[p0], r[p1], r[p2], r[p3]);
         vi = Vec4::lanes(q[p0], q[p1], q[p2], q[p3]);
+    }
+    NORVALE_VEC4_INLINE void loadRun(size_t at, Vec4& vr, Vec4& vi) const
+    {
+        vr = Vec4::load(r + at);
+        vi = Vec4::load(q + at);
     }
 #endif
 };
@@ -171,6 +181,60 @@ NORVALE_VEC4_TARGET void firstStages(const Source& src, uint32_t e, const Twiddl
         for (int k = 0; k < 4; ++k) {
             er[k].store(yr + 4 * k);
             ei[k].store(yi + 4 * k);
+        }
+    }
+}
+
+// The same first four stages for large sizes, where firstStages' gathers from
+// far apart miss the caches: four 16-value groups at once, one per lane. The
+// groups whose bases (see firstStages) are b ... b + 3 read neighbouring
+// input values, so each load takes a run of four. Bases b = (u << blockBits)
+// | first, u = 0, 1, ...: the groups of the four blocks that runStages visits
+// one after another, from the first of them.
+template <typename Source>
+NORVALE_VEC4_TARGET void firstStagesWide(const Source& src, uint32_t e, uint32_t blockBits, size_t first,
+                                         const TwiddleCache& tw, double* outRe, double* outIm)
+{
+    static constexpr uint32_t rev4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+    const uint32_t shift = e - 4;
+    for (size_t u = 0; u < (size_t(1) << (shift - blockBits)); ++u) {
+        const size_t b = (u << blockBits) | first;
+        Vec4 ar[16], ai[16];
+        for (int r = 0; r < 16; ++r)
+            src.loadRun(b + (size_t(rev4[r]) << shift), ar[r], ai[r]);
+        for (uint32_t s = 1; s <= 4; ++s) {
+            const size_t m = size_t(1) << s, h = m / 2;
+            const double* wr = tw.re.data() + m - 2;
+            const double* wi = tw.im.data() + m - 2;
+            for (size_t base = 0; base < 16; base += m) {
+                for (size_t j = 0; j < h; ++j) {
+                    Vec4 lr, li, ur, ui;
+                    butterfly(ar[base + j], ai[base + j], Vec4::broadcast(wr[j]), Vec4::broadcast(wi[j]),
+                              ar[base + h + j], ai[base + h + j], lr, li);
+                    butterfly(ar[base + j], ai[base + j], Vec4::broadcast(wr[h + j]), Vec4::broadcast(wi[h + j]),
+                              ar[base + h + j], ai[base + h + j], ur, ui);
+                    ar[base + j] = lr;
+                    ai[base + j] = li;
+                    ar[base + h + j] = ur;
+                    ai[base + h + j] = ui;
+                }
+            }
+        }
+        // Lane l holds the 16 results of group q = reverse(b + l).
+        double* yr[4];
+        double* yi[4];
+        for (uint32_t l = 0; l < 4; ++l) {
+            const size_t q = reverseLow(shift, uint32_t(b + l));
+            yr[l] = outRe + 16 * q;
+            yi[l] = outIm + 16 * q;
+        }
+        for (int k = 0; k < 16; k += 4) {
+            Vec4::transpose(ar[k], ar[k + 1], ar[k + 2], ar[k + 3]);
+            Vec4::transpose(ai[k], ai[k + 1], ai[k + 2], ai[k + 3]);
+            for (int l = 0; l < 4; ++l) {
+                ar[k + l].store(yr[l] + k);
+                ai[k + l].store(yi[l] + k);
+            }
         }
     }
 }
@@ -507,12 +571,20 @@ void FftWork::runStages(const Source& source)
     const uint32_t local = std::min(e, blockLevels);
     const size_t blockSize = size_t(1) << local;
     const uint32_t blockBits = e - local;
-    for (size_t index = 0; index < (size_t(1) << blockBits); ++index) {
-        const size_t block = (blockBits == 0 ? 0 : reverseLow(blockBits, uint32_t(index))) * blockSize;
-        firstStages(source, e, twiddleCache(), block / 16, (block + blockSize) / 16, outRe(), outIm());
-        for (uint32_t s = 5; s + 1 <= local; s += 2) {
-            stagePair(blockSize, size_t(1) << (s - 1), twiddleRe(s), twiddleIm(s), twiddleRe(s + 1), twiddleIm(s + 1),
-                      outRe() + block, outIm() + block);
+    // From four blocks on, the first stages take the four blocks that share
+    // input cache lines at once (firstStagesWide).
+    const size_t together = blockBits >= 2 ? 4 : 1;
+    for (size_t index = 0; index < (size_t(1) << blockBits); index += together) {
+        if (together == 4)
+            firstStagesWide(source, e, blockBits, index, twiddleCache(), outRe(), outIm());
+        for (size_t i = index; i < index + together; ++i) {
+            const size_t block = (blockBits == 0 ? 0 : reverseLow(blockBits, uint32_t(i))) * blockSize;
+            if (together == 1)
+                firstStages(source, e, twiddleCache(), block / 16, (block + blockSize) / 16, outRe(), outIm());
+            for (uint32_t s = 5; s + 1 <= local; s += 2) {
+                stagePair(blockSize, size_t(1) << (s - 1), twiddleRe(s), twiddleIm(s), twiddleRe(s + 1),
+                          twiddleIm(s + 1), outRe() + block, outIm() + block);
+            }
         }
     }
     if (local % 2 == 1 && local >= 5)
