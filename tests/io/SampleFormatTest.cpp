@@ -69,7 +69,7 @@ TEST(ParseSampleFormat, MessagesInOrderOfChecks)
     };
     for (const auto& [datatype, message] : rows) {
         SCOPED_TRACE(datatype);
-        EXPECT_EQ(thrownMessage([&] { parseSampleFormat(datatype); }), message);
+        EXPECT_EQ(thrownMessage([&, &datatype = datatype] { parseSampleFormat(datatype); }), message);
         EXPECT_THROW(parseSampleFormat(datatype), std::runtime_error);
     }
 }
