@@ -129,6 +129,19 @@ TEST(Fft, AboveTheCachedSizesStillMatchesLiteral)
     }
 }
 
+// The bit-identity tests above cover the vector kernels only where they run:
+// always on aarch64 (NEON), on x86 wherever the processor has AVX2.
+TEST(Fft, VectorKernelsRunWhereTheProcessorHasThem)
+{
+#if defined(__aarch64__)
+    EXPECT_TRUE(FftWork::simdAvailable());
+#elif defined(__x86_64__) || defined(__i386__)
+    EXPECT_EQ(FftWork::simdAvailable(), __builtin_cpu_supports("avx2") != 0);
+#else
+    EXPECT_FALSE(FftWork::simdAvailable());
+#endif
+}
+
 TEST(Fft, RefusesExponentsWithoutA32BitSize)
 {
     Complex value(1.0, 0.0);
