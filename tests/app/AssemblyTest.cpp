@@ -37,7 +37,7 @@ void waitForLoad(MainWindow& window)
     QElapsedTimer clock;
     clock.start();
     do {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     } while (panel->busy() && clock.elapsed() < 60000);
 }
 
