@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -161,6 +162,8 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     refreshTimer->setInterval(refreshDelayMs);
     connect(refreshTimer, &QTimer::timeout, this, &ControlPanel::refreshStaleViews);
     spectrogramView->setWidthChangedHandler([this] { requestRefresh(this->spectrogramView); });
+    powerView->installEventFilter(this);
+    amplitudeView->installEventFilter(this);
     powerView->setWidthChangedHandler([this] { requestRefresh(this->powerView); });
     amplitudeView->setWidthChangedHandler([this] { requestRefresh(this->amplitudeView); });
 
@@ -575,6 +578,12 @@ void ControlPanel::runViews(std::shared_ptr<const SampleSource> samples, double 
                 before();
             for (const auto& computation : *work)
                 computation->present();
+            // A hidden view left out is behind whenever the range or the offset moved.
+            if (start != shownStart || stop != shownStop || removeDc != dcRemoved || before) {
+                for (QWidget* view : {static_cast<QWidget*>(powerView), static_cast<QWidget*>(amplitudeView)})
+                    if (view->isHidden())
+                        outdatedViews.insert(view);
+            }
             shownStart = start;
             shownStop = stop;
             dcRemoved = removeDc;
@@ -609,8 +618,11 @@ ControlPanel::viewComputations(uint32_t rate, uint64_t count, double start, doub
     const double fs = static_cast<double>(rate);
     std::vector<std::unique_ptr<ViewComputation>> computations;
     computations.push_back(spectrogramComputation(fs, count, start, stop));
-    computations.push_back(powerView->computation(fs, count, start, stop, powerView->settings()));
-    computations.push_back(amplitudeView->computation(fs, count, start, stop));
+    // Views the user has hidden are computed when they are shown again.
+    if (!powerView->isHidden())
+        computations.push_back(powerView->computation(fs, count, start, stop, powerView->settings()));
+    if (!amplitudeView->isHidden())
+        computations.push_back(amplitudeView->computation(fs, count, start, stop));
     computations.push_back(spectrumView->computation(rate, count, start, stop, spectrum));
     return computations;
 }
@@ -668,6 +680,17 @@ void ControlPanel::removeDcToggled(bool remove)
              [this] { spectrogramView->rebuildImage(); });
 }
 
+bool ControlPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // A view left behind while hidden is computed as soon as it shows again.
+    if (event->type() == QEvent::Show) {
+        auto* view = static_cast<QWidget*>(watched);
+        if (outdatedViews.erase(view))
+            requestRefresh(view);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void ControlPanel::requestRefresh(QWidget* view)
 {
     if (!recording->isLoaded())
@@ -692,6 +715,14 @@ void ControlPanel::refreshStaleViews()
         return;
     // Whatever runs finishes first; its own results may well be up to date.
     if (jobs->busy())
+        return;
+    for (QWidget* view : {static_cast<QWidget*>(powerView), static_cast<QWidget*>(amplitudeView)}) {
+        if (staleViews.count(view) && view->isHidden()) {
+            staleViews.erase(view);
+            outdatedViews.insert(view);
+        }
+    }
+    if (staleViews.empty())
         return;
     const double fs = static_cast<double>(recording->sampleRate());
     const uint64_t n = recording->sampleCount();

@@ -74,6 +74,9 @@ public:
     void setStatusProcessing();
     void setStatusReady();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildOpenGroup(QBoxLayout* panelLayout);
     void buildFileInformationGroup(QBoxLayout* panelLayout);
@@ -110,6 +113,7 @@ private:
     // computed again (after a short pause, and once nothing else runs).
     void requestRefresh(QWidget* view);
     void refreshStaleViews();
+
     void refreshViewsNeedingWidth();
 
     Recording* recording;
@@ -166,4 +170,6 @@ private:
     QTimer* progressTimer = nullptr;
     QTimer* refreshTimer = nullptr;
     std::set<QWidget*> staleViews;
+    // Hidden views whose pictures are of another range or offset than the rest.
+    std::set<QWidget*> outdatedViews;
 };

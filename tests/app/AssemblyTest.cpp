@@ -102,6 +102,8 @@ TEST(Assembly, RecordingOnTheCommandLineIsLoaded)
         w->findChild<QWidget*>("amplitudeView")->show();
     }
     QApplication::processEvents();
+    // The amplitude view, hidden during the load, is computed when shown.
+    waitForLoad(*window);
     for (const char* view : {"spectrogramView", "powerView", "amplitudeView", "spectrumView"}) {
         EXPECT_NE(painted(window->findChild<QWidget*>(view)),
                   painted(empty.findChild<QWidget*>(view)))
