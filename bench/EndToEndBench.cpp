@@ -85,7 +85,7 @@ void BM_EndToEndLoadAndPaint(benchmark::State& state)
     for (auto _ : state) {
         panel->loadFile(recording.metaPath, 0);
         while (panel->busy())
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         // Hidden views (the amplitude view, the other tab) are painted by grab too.
         for (QWidget* view : views)
             benchmark::DoNotOptimize(view->grab());

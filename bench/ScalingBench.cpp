@@ -125,7 +125,7 @@ void BM_ScalingLoadAndPaint(benchmark::State& state)
             started = true;
         });
         do {
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         } while (!started || panel->busy() || status->text() != "Ready");
         for (const char* name : {"spectrogramView", "powerView", "spectrumView"}) {
             tabs->setCurrentIndex(QString(name) == "spectrumView" ? 1 : 0);
@@ -145,7 +145,7 @@ void BM_ScalingLoadAndPaint(benchmark::State& state)
         QElapsedTimer running;
         running.start();
         while (running.elapsed() < 300)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QElapsedTimer stopping;
         stopping.start();
         panel->stopWork();

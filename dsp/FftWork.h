@@ -4,6 +4,7 @@
 // call. Not shared between threads; each thread keeps its own.
 
 #include <complex>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -11,8 +12,8 @@ class FftWork
 {
 public:
     // N = 2^exponent; throws std::invalid_argument when exponent > maxFftExponent.
-    // simd selects the AVX2 kernels (only honoured where the processor has them);
-    // both paths give the same bits.
+    // simd selects the vector kernels (AVX2 on x86 where the processor has it,
+    // NEON on aarch64; elsewhere there are none); both paths give the same bits.
     explicit FftWork(uint32_t exponent, bool simd = simdAvailable());
 
     static bool simdAvailable();
@@ -34,8 +35,8 @@ public:
     void transform(const std::complex<double>* in, std::complex<double>* out);
 
     // The last result in natural bin order.
-    const double* re() const { return outRe.data(); }
-    const double* im() const { return outIm.data(); }
+    const double* re() const { return result.data(); }
+    const double* im() const { return result.data() + n + resultGap; }
 
 private:
     template <typename Source>
@@ -45,6 +46,11 @@ private:
     void runStages(const Source& source);
     template <typename Source>
     void runPortable(const Source& source);
+    // Stages s0 ... s1 (s0 > 4) column by column.
+    void runColumns(uint32_t s0, uint32_t s1);
+
+    double* outRe() { return result.data(); }
+    double* outIm() { return result.data() + n + resultGap; }
 
     const double* twiddleRe(uint32_t level) const;
     const double* twiddleIm(uint32_t level) const;
@@ -53,7 +59,11 @@ private:
     uint32_t n;
     bool simd;
     std::vector<double> inRe, inIm;
-    std::vector<double> outRe, outIm;
+    // The result: N real parts, resultGap unused values, N imaginary parts. The
+    // gap keeps the imaginary parts off the real parts' low address bits, so a
+    // load from one never waits on a store to the other (4 KiB aliasing).
+    static constexpr size_t resultGap = 64;
+    std::vector<double> result;
     // Twiddles of the levels above the shared cache, same layout as the cache.
     std::vector<double> ownRe, ownIm;
     // Scratch of the portable path, allocated on first use.

@@ -1,9 +1,5 @@
 #include "dsp/Magnitude.h"
 
-#include "dsp/FftWork.h"
-
-#include <immintrin.h>
-
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -21,11 +17,17 @@
 // hypot(x, 0) as the C standard requires, and hands every other lane
 // (non-finite, very large or very small) to std::abs itself. Because another C
 // library could round differently, the vector path is only used after it has
-// reproduced std::abs on a set of probe values.
+// reproduced std::abs on a set of probe values. The path is x86 only: on
+// aarch64 the C library's hypot uses fused multiply-adds, which a non-fused
+// vector path cannot reproduce, so there std::abs does every value.
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define NORVALE_FAST_MAGNITUDES 1
+#endif
 
 namespace {
 
-#define NORVALE_AVX2 __attribute__((target("avx2")))
 
 constexpr double largeValue = 0x1p+300;
 constexpr double tinyValue = 0x1p-300;
@@ -35,6 +37,10 @@ double libraryMagnitude(double re, double im)
 {
     return std::abs(std::complex<double>(re, im));
 }
+
+#ifdef NORVALE_FAST_MAGNITUDES
+
+#define NORVALE_AVX2 __attribute__((target("avx2")))
 
 NORVALE_AVX2 void vectorMagnitudes(const double* re, const double* im, size_t count, double* out)
 {
@@ -131,20 +137,28 @@ bool vectorPathAgrees()
     return true;
 }
 
+#endif // NORVALE_FAST_MAGNITUDES
+
 } // namespace
 
 bool fastMagnitudesEnabled()
 {
-    static const bool enabled = FftWork::simdAvailable() && vectorPathAgrees();
+#ifdef NORVALE_FAST_MAGNITUDES
+    static const bool enabled = __builtin_cpu_supports("avx2") && vectorPathAgrees();
     return enabled;
+#else
+    return false;
+#endif
 }
 
 void magnitudes(const double* re, const double* im, size_t count, double* out)
 {
+#ifdef NORVALE_FAST_MAGNITUDES
     if (fastMagnitudesEnabled()) {
         vectorMagnitudes(re, im, count, out);
         return;
     }
+#endif
     for (size_t k = 0; k < count; ++k)
         out[k] = libraryMagnitude(re[k], im[k]);
 }

@@ -95,8 +95,9 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const doubl
         const double* re = work.re();
         const double* im = work.im();
         std::vector<double> magnitude(n);
-        double top = 0.0;
-        bool any = false;
+        // The largest magnitude in four running maxima side by side; magnitudes
+        // are never negative, so -1 means none yet, and a NaN never wins.
+        double lanes[4] = {-1.0, -1.0, -1.0, -1.0};
         for (uint64_t c = c0; c < c1; ++c) {
             if ((c - c0) % columnsBetweenChecks == 0)
                 control.check();
@@ -109,31 +110,30 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const doubl
             }
             work.transformInput();
             // Row k holds bin (N/2 + k) mod N: negative frequencies first, DC at N/2.
+            const double* a = magnitude.data();
             magnitudes(re + half, im + half, n - half, magnitude.data());
             magnitudes(re, im, half, magnitude.data() + (n - half));
             const uint64_t x = outputColumnOf(c, sourceColumns, outputColumns);
             double* out = pooled.column(static_cast<size_t>(x));
             if (c == pooledColumnStart(x, sourceColumns, outputColumns)) {
-                std::copy(magnitude.begin(), magnitude.end(), out);
+                std::copy(a, a + n, out);
             } else {
+                // A NaN held stays; a NaN arriving replaces what is held.
                 for (uint32_t k = 0; k < n; ++k) {
-                    const double a = magnitude[k];
-                    if (!(std::isnan(out[k]) || a <= out[k]))
-                        out[k] = a;
+                    const double held = out[k];
+                    out[k] = (held != held || a[k] <= held) ? held : a[k];
                 }
             }
-            for (uint32_t k = 0; k < n; ++k) {
-                const double a = magnitude[k];
-                if (!any && !std::isnan(a)) {
-                    top = a;
-                    any = true;
-                } else if (a > top) {
-                    top = a;
-                }
-            }
+            uint32_t k = 0;
+            for (; k + 4 <= n; k += 4)
+                for (int l = 0; l < 4; ++l)
+                    lanes[l] = a[k + l] > lanes[l] ? a[k + l] : lanes[l];
+            for (; k < n; ++k)
+                lanes[0] = a[k] > lanes[0] ? a[k] : lanes[0];
         }
+        double top = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
         largest[t] = top;
-        found[t] = any;
+        found[t] = top >= 0.0;
     });
     for (size_t t = 0; t < parts; ++t) {
         if (!found[t])

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -193,6 +194,8 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     refreshTimer->setInterval(refreshDelayMs);
     connect(refreshTimer, &QTimer::timeout, this, &ControlPanel::refreshStaleViews);
     spectrogramView->setWidthChangedHandler([this] { requestRefresh(this->spectrogramView); });
+    powerView->installEventFilter(this);
+    amplitudeView->installEventFilter(this);
     powerView->setWidthChangedHandler([this] { requestRefresh(this->powerView); });
     amplitudeView->setWidthChangedHandler([this] { requestRefresh(this->amplitudeView); });
 
@@ -488,21 +491,13 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
     }
 
     const Recording& fresh = *load->recording;
-    const double fs = static_cast<double>(fresh.sampleRate());
-    const uint64_t n = fresh.sampleCount();
     const double half = static_cast<double>(fresh.sampleRate() / 2);
-    std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(spectrogramView->computation(
-        fs, n, load->start, load->stop,
-        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-        spectrogramView->overlap()));
-    computations.push_back(powerView->computation(fs, n, load->start, load->stop, powerView->settings()));
-    computations.push_back(amplitudeView->computation(fs, n, load->start, load->stop));
     SpectrumSettings spectrum = spectrumView->settings();
     spectrum.startFrequency = -half;
     spectrum.stopFrequency = half;
-    computations.push_back(
-        spectrumView->computation(fresh.sampleRate(), n, load->start, load->stop, spectrum));
+    const double fs = static_cast<double>(fresh.sampleRate());
+    std::vector<std::unique_ptr<ViewComputation>> computations = viewComputations(
+        fresh.sampleRate(), fresh.sampleCount(), load->start, load->stop, spectrum);
     runViews(
         fresh.samples(), fs, load->start, load->stop, load->removeDc, std::move(computations),
         [this, load] { commitLoad(*load); },
@@ -659,6 +654,12 @@ void ControlPanel::runViews(std::shared_ptr<const SampleSource> samples, double 
                 before();
             for (const auto& computation : *work)
                 computation->present();
+            // A hidden view left out is behind whenever the range or the offset moved.
+            if (start != shownStart || stop != shownStop || removeDc != dcRemoved || before) {
+                for (QWidget* view : {static_cast<QWidget*>(powerView), static_cast<QWidget*>(amplitudeView)})
+                    if (view->isHidden())
+                        outdatedViews.insert(view);
+            }
             shownStart = start;
             shownStop = stop;
             dcRemoved = removeDc;
@@ -675,6 +676,31 @@ void ControlPanel::runViews(std::shared_ptr<const SampleSource> samples, double 
         },
         [](const QString& message) { QMessageBox::critical(nullptr, "Error", message); });
     jobStarted();
+}
+
+std::unique_ptr<ViewComputation> ControlPanel::spectrogramComputation(double fs, uint64_t count,
+                                                                     double start, double stop)
+{
+    return spectrogramView->computation(
+        fs, count, start, stop,
+        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+        spectrogramView->overlap());
+}
+
+std::vector<std::unique_ptr<ViewComputation>>
+ControlPanel::viewComputations(uint32_t rate, uint64_t count, double start, double stop,
+                               const SpectrumSettings& spectrum)
+{
+    const double fs = static_cast<double>(rate);
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(spectrogramComputation(fs, count, start, stop));
+    // Views the user has hidden are computed when they are shown again.
+    if (!powerView->isHidden())
+        computations.push_back(powerView->computation(fs, count, start, stop, powerView->settings()));
+    if (!amplitudeView->isHidden())
+        computations.push_back(amplitudeView->computation(fs, count, start, stop));
+    computations.push_back(spectrumView->computation(rate, count, start, stop, spectrum));
+    return computations;
 }
 
 void ControlPanel::jobStarted()
@@ -723,19 +749,23 @@ void ControlPanel::removeDcToggled(bool remove)
         return;
     // The views follow at once, over the range they show.
     const double fs = static_cast<double>(recording->sampleRate());
-    const uint64_t n = recording->sampleCount();
-    std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(spectrogramView->computation(
-        fs, n, shownStart, shownStop,
-        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-        spectrogramView->overlap()));
-    computations.push_back(powerView->computation(fs, n, shownStart, shownStop, powerView->settings()));
-    computations.push_back(amplitudeView->computation(fs, n, shownStart, shownStop));
-    computations.push_back(spectrumView->computation(recording->sampleRate(), n, shownStart, shownStop,
-                                                     spectrumView->settings()));
+    std::vector<std::unique_ptr<ViewComputation>> computations =
+        viewComputations(recording->sampleRate(), recording->sampleCount(), shownStart, shownStop,
+                         spectrumView->settings());
     // A failure or a cancel puts the box back to what the views show (jobsIdle).
     runViews(recording->samples(), fs, shownStart, shownStop, remove, std::move(computations), nullptr,
              [this] { spectrogramView->rebuildImage(); });
+}
+
+bool ControlPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // A view left behind while hidden is computed as soon as it shows again.
+    if (event->type() == QEvent::Show) {
+        auto* view = static_cast<QWidget*>(watched);
+        if (outdatedViews.erase(view))
+            requestRefresh(view);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ControlPanel::requestRefresh(QWidget* view)
@@ -763,15 +793,20 @@ void ControlPanel::refreshStaleViews()
     // Whatever runs finishes first; its own results may well be up to date.
     if (jobs->busy())
         return;
+    for (QWidget* view : {static_cast<QWidget*>(powerView), static_cast<QWidget*>(amplitudeView)}) {
+        if (staleViews.count(view) && view->isHidden()) {
+            staleViews.erase(view);
+            outdatedViews.insert(view);
+        }
+    }
+    if (staleViews.empty())
+        return;
     const double fs = static_cast<double>(recording->sampleRate());
     const uint64_t n = recording->sampleCount();
     std::vector<std::unique_ptr<ViewComputation>> computations;
     const bool spectrogram = staleViews.count(spectrogramView) > 0;
     if (spectrogram)
-        computations.push_back(spectrogramView->computation(
-            fs, n, shownStart, shownStop,
-            static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-            spectrogramView->overlap()));
+        computations.push_back(spectrogramComputation(fs, n, shownStart, shownStop));
     if (staleViews.count(powerView))
         computations.push_back(powerView->computation(fs, n, shownStart, shownStop, powerView->settings()));
     if (staleViews.count(amplitudeView))
@@ -888,14 +923,12 @@ void ControlPanel::runRequests(const std::optional<TimeRequest>& time,
         computations.push_back(spectrogramView->computation(fs, n, start, stop, spectrum->exponent,
                                                             spectrum->overlap / 100.0));
     else if (time)
-        computations.push_back(spectrogramView->computation(
-            fs, n, start, stop,
-            static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-            spectrogramView->overlap()));
-    if (time) {
+        computations.push_back(spectrogramComputation(fs, n, start, stop));
+    // Views the user has hidden are computed when they are shown again.
+    if (time && !powerView->isHidden())
         computations.push_back(powerView->computation(fs, n, start, stop, powerView->settings()));
+    if (time && !amplitudeView->isHidden())
         computations.push_back(amplitudeView->computation(fs, n, start, stop));
-    }
     SpectrumSettings settings = spectrumView->settings();
     if (spectrum) {
         settings.fftSize = static_cast<uint32_t>(1 << spectrum->exponent);

@@ -39,6 +39,7 @@ class Recording;
 class SpectrogramView;
 class SpectrumView;
 class StrictPositiveLineEdit;
+struct SpectrumSettings;
 
 // Index of the "File format" box: 0 "Auto", 1 "SigMF", 2 "WAV", 3 "Binary",
 // 4 "IQW". Any other value is an unsupported format.
@@ -105,6 +106,9 @@ public:
     // The line under the plots where the pointer and cursor readout goes.
     void setReadoutLabel(QLabel* label);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildOpenGroup(QBoxLayout* panelLayout);
     void buildFileInformationGroup(QBoxLayout* panelLayout);
@@ -149,6 +153,13 @@ private:
                   double stop, bool removeDc,
                   std::vector<std::unique_ptr<ViewComputation>> computations,
                   std::function<void()> before, std::function<void()> after);
+    // The spectrogram's computation with its current FFT size and overlap, and
+    // every view's with its current settings (the spectrum's as given).
+    std::unique_ptr<ViewComputation> spectrogramComputation(double fs, uint64_t count, double start,
+                                                            double stop);
+    std::vector<std::unique_ptr<ViewComputation>> viewComputations(uint32_t rate, uint64_t count,
+                                                                   double start, double stop,
+                                                                   const SpectrumSettings& spectrum);
     void jobStarted();
     void jobsIdle();
     void updateProgress();
@@ -159,6 +170,7 @@ private:
     // computed again (after a short pause, and once nothing else runs).
     void requestRefresh(QWidget* view);
     void refreshStaleViews();
+
     void refreshViewsNeedingWidth();
 
     Recording* recording;
@@ -219,6 +231,8 @@ private:
     QTimer* progressTimer = nullptr;
     QTimer* refreshTimer = nullptr;
     std::set<QWidget*> staleViews;
+    // Hidden views whose pictures are of another range or offset than the rest.
+    std::set<QWidget*> outdatedViews;
     // What the views show, and where they were before.
     ViewState shown;
     ViewHistory history;

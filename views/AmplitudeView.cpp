@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <optional>
+#include <memory>
 
 class AmplitudeComputation : public ViewComputation
 {
@@ -25,7 +25,7 @@ public:
     {
         const double xMin = static_cast<double>(range.first) / fs;
         const double xMax = static_cast<double>(range.end == 0 ? 0 : range.end - 1) / fs;
-        stream.emplace(range.first, range.size(), fs, xMin, xMax, xMin, xMax, width);
+        stream = std::make_unique<AmplitudeStream>(range.first, range.size(), fs, xMin, xMax, xMin, xMax, width);
     }
 
     BlockConsumer& consumer() override { return *stream; }
@@ -38,7 +38,7 @@ public:
         if (passes > 1 || (stream->iFrameHolds() && stream->qFrameHolds()))
             return true;
         // Finite points span less than the range: gather again over their own span.
-        stream.emplace(range.first, range.size(), fs, i.ranges.xMin, i.ranges.xMax, q.ranges.xMin,
+        stream = std::make_unique<AmplitudeStream>(range.first, range.size(), fs, i.ranges.xMin, i.ranges.xMax, q.ranges.xMin,
                        q.ranges.xMax, width);
         return false;
     }
@@ -60,7 +60,7 @@ private:
     double fs;
     StreamRange range;
     int width;
-    std::optional<AmplitudeStream> stream;
+    std::unique_ptr<AmplitudeStream> stream;
     ReducedCurve i;
     ReducedCurve q;
     int passes = 0;

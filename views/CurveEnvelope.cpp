@@ -3,9 +3,12 @@
 #include "views/CurveEnvelope.h"
 
 #include "dsp/ParallelParts.h"
+#include "views/ColumnRuns.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -32,31 +35,66 @@ int CurveEnvelope::columnOf(double x) const
 // Points begin ... end - 1, all in one pixel column.
 void CurveEnvelope::reduceRun(const double* x, const double* y, size_t begin, size_t end)
 {
-    const int c = std::clamp(columnOf(x[begin]), 0, width);
-    Column& column = columns[static_cast<size_t>(c)];
-    for (size_t k = begin; k < end; ++k) {
+    size_t first = begin;
+    while (first < end && !std::isfinite(y[first]))
+        ++first;
+    if (first == end)
+        return;
+    size_t last = end - 1;
+    while (!std::isfinite(y[last]))
+        --last;
+    // Largest and smallest finite value in four running extremes side by side
+    // (a NaN or an infinity never wins), then the first place of each.
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr double largest = std::numeric_limits<double>::max();
+    double hi[4] = {-inf, -inf, -inf, -inf};
+    double lo[4] = {inf, inf, inf, inf};
+    size_t k = first;
+    for (; k + 4 <= last + 1; k += 4)
+        for (int l = 0; l < 4; ++l) {
+            const double v = y[k + l];
+            hi[l] = (v > hi[l] && v <= largest) ? v : hi[l];
+            lo[l] = (v < lo[l] && v >= -largest) ? v : lo[l];
+        }
+    for (; k <= last; ++k) {
         const double v = y[k];
-        if (!std::isfinite(v))
-            continue;
-        const uint64_t at = added + k;
-        if (!column.any) {
-            column = Column{true, at, at, at, at, x[k], v, x[k], v, x[k], v, x[k], v};
-            continue;
-        }
-        if (v > column.topY) {
-            column.topAt = at;
-            column.topX = x[k];
-            column.topY = v;
-        }
-        if (v < column.bottomY) {
-            column.bottomAt = at;
-            column.bottomX = x[k];
-            column.bottomY = v;
-        }
-        column.lastAt = at;
-        column.lastX = x[k];
-        column.lastY = v;
+        hi[0] = (v > hi[0] && v <= largest) ? v : hi[0];
+        lo[0] = (v < lo[0] && v >= -largest) ? v : lo[0];
     }
+    const double highest = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+    const double lowest = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
+    size_t top = SIZE_MAX;
+    size_t bottom = SIZE_MAX;
+    for (k = first; top == SIZE_MAX || bottom == SIZE_MAX; ++k) {
+        if (top == SIZE_MAX && y[k] == highest)
+            top = k;
+        if (bottom == SIZE_MAX && y[k] == lowest)
+            bottom = k;
+    }
+
+    const int c = std::clamp(columnOf(x[first]), 0, width);
+    Column& column = columns[static_cast<size_t>(c)];
+    if (!column.any) {
+        column.any = true;
+        column.firstAt = added + first;
+        column.firstX = x[first];
+        column.firstY = y[first];
+        column.topY = -inf;
+        column.bottomY = inf;
+    }
+    if (highest > column.topY) {
+        column.topAt = added + top;
+        column.topX = x[top];
+        column.topY = highest;
+    }
+    if (lowest < column.bottomY) {
+        column.bottomAt = added + bottom;
+        column.bottomX = x[bottom];
+        column.bottomY = lowest;
+    }
+    column.lastAt = added + last;
+    column.lastX = x[last];
+    column.lastY = y[last];
 }
 
 void CurveEnvelope::add(const double* x, const double* y, size_t count)
@@ -68,26 +106,7 @@ void CurveEnvelope::add(const double* x, const double* y, size_t count)
     // parts of the block go to separate threads (no column is shared, as parts
     // start where a column starts).
     auto runEnd = [&](size_t k, size_t end) {
-        const int c = columnOf(x[k]);
-        size_t step = 1;
-        size_t inside = k;
-        size_t outside = end;
-        while (inside + step < end) {
-            if (columnOf(x[inside + step]) != c) {
-                outside = inside + step;
-                break;
-            }
-            inside += step;
-            step *= 2;
-        }
-        while (outside - inside > 1) {
-            const size_t mid = inside + (outside - inside) / 2;
-            if (columnOf(x[mid]) == c)
-                inside = mid;
-            else
-                outside = mid;
-        }
-        return outside;
+        return columnRunEnd([&](size_t j) { return columnOf(x[j]); }, k, end);
     };
     const size_t parts = partCount(count, minPointsPerPart);
     std::vector<size_t> bounds(parts + 1, count);

@@ -3,6 +3,7 @@
 #include "views/CurveRaster.h"
 
 #include "dsp/ParallelParts.h"
+#include "views/ColumnRuns.h"
 
 #include <QPainter>
 
@@ -161,27 +162,7 @@ int pointColumn(const double* x, size_t k, const CurveFrame& frame)
 // The first index past the column run that holds point k (ascending x), at most end.
 size_t runEnd(const double* x, size_t k, size_t end, const CurveFrame& frame)
 {
-    const int c = pointColumn(x, k, frame);
-    // Galloping search, then bisection.
-    size_t step = 1;
-    size_t inside = k;
-    size_t outside = end;
-    while (inside + step < end) {
-        if (pointColumn(x, inside + step, frame) != c) {
-            outside = inside + step;
-            break;
-        }
-        inside += step;
-        step *= 2;
-    }
-    while (outside - inside > 1) {
-        const size_t mid = inside + (outside - inside) / 2;
-        if (pointColumn(x, mid, frame) == c)
-            inside = mid;
-        else
-            outside = mid;
-    }
-    return outside;
+    return columnRunEnd([&](size_t j) { return pointColumn(x, j, frame); }, k, end);
 }
 
 // Points begin ... end - 1 of a finite, ascending curve, begin and end on run

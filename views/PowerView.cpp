@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <optional>
+#include <memory>
 
 class PowerComputation : public ViewComputation
 {
@@ -23,7 +23,7 @@ public:
     {
         const double xMin = static_cast<double>(range.first) / fs;
         const double xMax = static_cast<double>(range.end == 0 ? 0 : range.end - 1) / fs;
-        stream.emplace(range.first, range.size(), fs, settings, xMin, xMax, width);
+        stream = std::make_unique<PowerCurveStream>(range.first, range.size(), fs, settings, xMin, xMax, width);
     }
 
     BlockConsumer& consumer() override { return *stream; }
@@ -35,7 +35,7 @@ public:
         if (passes > 1 || stream->frameHolds())
             return true;
         // Finite values span less than the range: gather again over their own span.
-        stream.emplace(range.first, range.size(), fs, settings, curve.ranges.xMin,
+        stream = std::make_unique<PowerCurveStream>(range.first, range.size(), fs, settings, curve.ranges.xMin,
                        curve.ranges.xMax, width);
         return false;
     }
@@ -61,7 +61,7 @@ private:
     PowerCurveSettings settings;
     StreamRange range;
     int width;
-    std::optional<PowerCurveStream> stream;
+    std::unique_ptr<PowerCurveStream> stream;
     ReducedCurve curve;
     int passes = 0;
 };

@@ -26,7 +26,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <optional>
+#include <memory>
 
 namespace {
 
@@ -71,7 +71,7 @@ public:
         const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
         // FFT sizes the view computes: 2^1 ... 2^maxFftExponent.
         if (exponent >= 1 && exponent <= static_cast<int>(maxFftExponent) && count > 0)
-            stream.emplace(range.first, range.size(), static_cast<uint32_t>(exponent), overlap, fs,
+            stream = std::make_unique<SpectrogramStream>(range.first, range.size(), static_cast<uint32_t>(exponent), overlap, fs,
                            columnsFor(width, uint32_t(1) << exponent));
     }
 
@@ -113,7 +113,7 @@ private:
     int exponent;
     double overlap;
     int width;
-    std::optional<SpectrogramStream> stream;
+    std::unique_ptr<SpectrogramStream> stream;
     Idle idle;
     PooledSpectrogram result;
 };

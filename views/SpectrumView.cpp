@@ -14,7 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
+#include <memory>
 
 namespace {
 
@@ -43,7 +43,7 @@ public:
         const uint32_t n = settings.fftSize;
         const double shared = static_cast<double>(n) * settings.overlap;
         const uint32_t v = !(shared > 0) ? 0 : shared >= n ? n : static_cast<uint32_t>(shared);
-        stream.emplace(range.first, range.size(), n, n, v);
+        stream = std::make_unique<WelchStream>(range.first, range.size(), n, n, v);
     }
 
     BlockConsumer& consumer() override { return stream ? static_cast<BlockConsumer&>(*stream) : idle; }
@@ -88,7 +88,7 @@ private:
     uint32_t rate;
     SpectrumSettings settings;
     StreamRange range;
-    std::optional<WelchStream> stream;
+    std::unique_ptr<WelchStream> stream;
     Idle idle;
     std::vector<double> power;
 };

@@ -11,17 +11,10 @@
 
 StreamRange streamRangeOf(double fs, uint64_t count, double startTime, double stopTime)
 {
-    // Clamped in double before any conversion, as sampleRange does.
-    auto clampIndex = [count](double index) -> uint64_t {
-        if (!(index > 0))
-            return 0;
-        if (index >= static_cast<double>(count))
-            return count;
-        return static_cast<uint64_t>(index);
-    };
-    const uint64_t first = clampIndex(std::floor(fs * startTime));
-    const uint64_t end = clampIndex(std::ceil(fs * stopTime) + 1.0);
-    return {first, std::max(first, end)};
+    // A recording holds at most 2^32 - 1 samples.
+    const SampleRange range = sampleRange(
+        fs, static_cast<uint32_t>(std::min<uint64_t>(count, UINT32_MAX)), startTime, stopTime);
+    return {range.first, range.end};
 }
 
 void runComputations(const SampleSource& source, const StreamRange& range, const DcOffset& offset,

@@ -38,7 +38,7 @@ void waitForLoad(MainWindow& window)
     QElapsedTimer clock;
     clock.start();
     do {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     } while (panel->busy() && clock.elapsed() < 60000);
 }
 
@@ -103,6 +103,8 @@ TEST(Assembly, RecordingOnTheCommandLineIsLoaded)
         w->findChild<QWidget*>("amplitudeView")->show();
     }
     QApplication::processEvents();
+    // The amplitude view, hidden during the load, is computed when shown.
+    waitForLoad(*window);
     for (const char* view : {"spectrogramView", "powerView", "amplitudeView", "spectrumView"}) {
         EXPECT_NE(painted(window->findChild<QWidget*>(view)),
                   painted(empty.findChild<QWidget*>(view)))

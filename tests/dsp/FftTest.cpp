@@ -120,10 +120,26 @@ TEST(Fft, BitIdenticalToLiteral)
     }
 }
 
+// Above the shared twiddle tables, and (2^17) late stages in two column groups.
 TEST(Fft, AboveTheCachedSizesStillMatchesLiteral)
 {
-    const std::vector<Complex> in = randomComplex(size_t(1) << 16, 3);
-    EXPECT_EQ(firstDifference(ourFft(16, in), literalFft(16, in)), -1);
+    for (uint32_t e : {16u, 17u}) {
+        const std::vector<Complex> in = randomComplex(size_t(1) << e, 3);
+        EXPECT_EQ(firstDifference(ourFft(e, in), literalFft(e, in)), -1) << "e = " << e;
+    }
+}
+
+// The bit-identity tests above cover the vector kernels only where they run:
+// always on aarch64 (NEON), on x86 wherever the processor has AVX2.
+TEST(Fft, VectorKernelsRunWhereTheProcessorHasThem)
+{
+#if defined(__aarch64__)
+    EXPECT_TRUE(FftWork::simdAvailable());
+#elif defined(__x86_64__) || defined(__i386__)
+    EXPECT_EQ(FftWork::simdAvailable(), __builtin_cpu_supports("avx2") != 0);
+#else
+    EXPECT_FALSE(FftWork::simdAvailable());
+#endif
 }
 
 TEST(Fft, RefusesExponentsWithoutA32BitSize)

@@ -9,6 +9,7 @@
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QSpinBox>
@@ -279,4 +280,22 @@ TEST_F(PanelApply, SpectrogramBandBelowOneHertzAtALowRate)
     EXPECT_TRUE(statusIsReady());
     grab("spectrogramView");
     grab("spectrumView");
+}
+
+// A view the user has hidden is left out of loads and Applies, and computed for
+// the range shown as soon as it is shown again.
+TEST_F(PanelApply, HiddenViewIsComputedWhenShownAgain)
+{
+    ASSERT_TRUE(load(sigmf("hidden", 8000, 2.0)).empty());
+    auto* power = static_cast<PowerView*>(window->findChild<QWidget*>("powerView"));
+    auto* show = widget<QCheckBox>("showPowerViewCheckBox");
+    show->setChecked(false);
+    setText("startTimeEdit", "0.5");
+    setText("stopTimeEdit", "1");
+    EXPECT_TRUE(click("timeRangeApplyButton").empty());
+    EXPECT_EQ(power->startTime(), 0.0);
+    show->setChecked(true);
+    waitForPanel(panel);
+    EXPECT_EQ(power->startTime(), 0.5);
+    EXPECT_EQ(power->stopTime(), 1.0);
 }

@@ -25,7 +25,7 @@ inline void waitForPanel(ControlPanel* panel)
     QElapsedTimer clock;
     clock.start();
     do {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     } while (panel->busy() && clock.elapsed() < 120000);
     QApplication::processEvents();
 }
