@@ -53,14 +53,18 @@ LoadedRecording& loadedRecording()
         std::normal_distribution<float> noise(0.0f, 0.01f);
         for (size_t k = 0; k < patternSamples; ++k) {
             const double t = double(k) / rate;
-            const double phase = 2 * M_PI * (-2e6 * t + 4e6 / (patternSamples / double(rate)) * t * t / 2);
-            pattern[2 * k] = float(0.5 * std::cos(phase) + 0.1 * std::cos(2 * M_PI * 1.5e6 * t)) + noise(generator);
-            pattern[2 * k + 1] = float(0.5 * std::sin(phase) + 0.1 * std::sin(2 * M_PI * 1.5e6 * t)) + noise(generator);
+            const double sweep = 4e6 / (patternSamples / double(rate));
+            const double phase = 2 * M_PI * (-2e6 * t + sweep * t * t / 2);
+            const double tone = 2 * M_PI * 1.5e6 * t;
+            pattern[2 * k] = float(0.5 * std::cos(phase) + 0.1 * std::cos(tone)) + noise(generator);
+            pattern[2 * k + 1] =
+                float(0.5 * std::sin(phase) + 0.1 * std::sin(tone)) + noise(generator);
         }
         r->dataPath = r->dir.filePath("zoom.sigmf-data");
         std::FILE* data = std::fopen(r->dataPath.toStdString().c_str(), "wb");
         for (uint64_t done = 0; done < recordingSamples;) {
-            const size_t count = size_t(std::min<uint64_t>(patternSamples, recordingSamples - done));
+            const size_t count =
+                size_t(std::min<uint64_t>(patternSamples, recordingSamples - done));
             std::fwrite(pattern.data(), 8, count, data);
             done += count;
         }

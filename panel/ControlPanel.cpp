@@ -403,7 +403,8 @@ void ControlPanel::buildDisplayGroup(QBoxLayout* panelLayout)
     absoluteFrequencyCheckBox->setToolTip(
         "Label frequencies with the recording's centre frequency added");
     absoluteFrequencyCheckBox->setEnabled(false);
-    connect(absoluteFrequencyCheckBox, &QCheckBox::toggled, this, &ControlPanel::showFrequencyOffset);
+    connect(absoluteFrequencyCheckBox, &QCheckBox::toggled, this,
+            &ControlPanel::showFrequencyOffset);
     grid->addWidget(absoluteFrequencyCheckBox, 4, 0);
 
     // Caption and field side by side in the one column the check boxes use.
@@ -411,7 +412,8 @@ void ControlPanel::buildDisplayGroup(QBoxLayout* panelLayout)
     divisionsRow->addWidget(new QLabel("Cursor divisions"));
     cursorDivisionsEdit = named(new StrictPositiveLineEdit("1"), "cursorDivisionsEdit");
     cursorDivisionsEdit->setToolTip("Equal parts between cursors A and B, marked by ticks");
-    connect(cursorDivisionsEdit, &QLineEdit::editingFinished, this, &ControlPanel::readCursorDivisions);
+    connect(cursorDivisionsEdit, &QLineEdit::editingFinished, this,
+            &ControlPanel::readCursorDivisions);
     divisionsRow->addWidget(cursorDivisionsEdit);
     grid->addLayout(divisionsRow, 5, 0);
 }
@@ -866,7 +868,8 @@ std::optional<ControlPanel::SpectrumRequest> ControlPanel::readSpectrumSettings(
             throw std::runtime_error("outside frequency range");
         return frequency;
     };
-    SpectrumRequest request{exponent, 0, 0, 0, 0, startFrequencyEdit->text(), stopFrequencyEdit->text()};
+    SpectrumRequest request{exponent, 0, 0, 0, 0, startFrequencyEdit->text(),
+                            stopFrequencyEdit->text()};
     try {
         request.startFrequency = readFrequency(startFrequencyEdit);
     } catch (const std::exception& error) {
@@ -919,7 +922,8 @@ void ControlPanel::runRequests(const std::optional<TimeRequest>& time,
     std::vector<std::unique_ptr<ViewComputation>> computations;
     // The spectrogram's columns are recomputed for a new range, FFT size or
     // overlap; otherwise the image is rebuilt from the columns already there.
-    if (spectrum && (spectrum->overlap != appliedOverlap || spectrum->exponent != appliedFftExponent))
+    if (spectrum
+        && (spectrum->overlap != appliedOverlap || spectrum->exponent != appliedFftExponent))
         computations.push_back(spectrogramView->computation(fs, n, start, stop, spectrum->exponent,
                                                             spectrum->overlap / 100.0));
     else if (time)
@@ -936,7 +940,8 @@ void ControlPanel::runRequests(const std::optional<TimeRequest>& time,
         settings.startFrequency = spectrum->startFrequency;
         settings.stopFrequency = spectrum->stopFrequency;
     }
-    computations.push_back(spectrumView->computation(recording->sampleRate(), n, start, stop, settings));
+    computations.push_back(
+        spectrumView->computation(recording->sampleRate(), n, start, stop, settings));
     const bool removeDc = time ? removeDcCheckBox->isChecked() : dcRemoved;
     runViews(recording->samples(), fs, start, stop, removeDc, std::move(computations), nullptr,
              [this, time, spectrum] {

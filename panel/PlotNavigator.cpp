@@ -132,7 +132,8 @@ bool PlotNavigator::handle(Plot plot, const PlotInput& input)
 
 bool PlotNavigator::press(Plot plot, const PlotInput& input)
 {
-    if (!recording->isLoaded() || !plotRectOf(plot).contains(input.position) || !xMapOf(plot).valid())
+    if (!recording->isLoaded() || !plotRectOf(plot).contains(input.position)
+        || !xMapOf(plot).valid())
         return false;
     const bool pan = input.button == Qt::MiddleButton
                      || (input.button == Qt::LeftButton && (input.modifiers & Qt::ControlModifier));
@@ -198,8 +199,12 @@ void PlotNavigator::select(const Drag& ended, Qt::KeyboardModifiers modifiers)
 {
     const QRect area = plotRectOf(ended.plot);
     // Positions beyond the plot count as its edge.
-    auto alongX = [&](const QPoint& p) { return clampTo(p.x(), area.left(), area.left() + area.width()); };
-    auto alongY = [&](const QPoint& p) { return clampTo(p.y(), area.top(), area.top() + area.height()); };
+    auto alongX = [&](const QPoint& p) {
+        return clampTo(p.x(), area.left(), area.left() + area.width());
+    };
+    auto alongY = [&](const QPoint& p) {
+        return clampTo(p.y(), area.top(), area.top() + area.height());
+    };
     if (alongFrequency(ended, modifiers)) {
         const AxisMap map = bandMapOf(ended.plot);
         if (ended.plot == Plot::Spectrogram)
@@ -248,8 +253,8 @@ void PlotNavigator::requestTime(double from, double to, uint64_t smallest)
 {
     const double fs = static_cast<double>(recording->sampleRate());
     const uint64_t count = recording->sampleCount();
-    const std::optional<ValueRange> range =
-        selectedRange(from * fs, to * fs, {0.0, static_cast<double>(count)}, static_cast<double>(smallest));
+    const std::optional<ValueRange> range = selectedRange(
+        from * fs, to * fs, {0.0, static_cast<double>(count)}, static_cast<double>(smallest));
     if (range)
         submitTime(sampleSpan(*range, count, smallest));
 }
@@ -314,7 +319,8 @@ bool PlotNavigator::turnWheel(Plot plot, const PlotInput& input)
     // steps zoom as one notch does.
     if (!wheel || wheel->plot != plot || wheel->band != band || !(wheel->base == current))
         wheel = Wheel{plot, band, current, 0.0};
-    wheel->accumulated = std::clamp(wheel->accumulated + delta, -mostNotches * notch, mostNotches * notch);
+    wheel->accumulated =
+        std::clamp(wheel->accumulated + delta, -mostNotches * notch, mostNotches * notch);
     const double factor = std::exp2(-wheel->accumulated / notch);
     const double anchor = map.valueAt(at);
     if (band) {
@@ -363,12 +369,8 @@ bool PlotNavigator::pressKey(const PlotInput& input)
 void PlotNavigator::placeCursor(Plot plot, const QPoint& position)
 {
     CursorPosition cursor;
-    if (plot != Plot::Spectrum) {
-        const double fs = static_cast<double>(recording->sampleRate());
-        const double last = static_cast<double>(std::max<uint32_t>(recording->sampleCount(), 1) - 1);
-        const double t = xMapOf(plot).valueAt(position.x());
-        cursor.sample = static_cast<uint64_t>(std::clamp(std::round(t * fs), 0.0, last));
-    }
+    if (plot != Plot::Spectrum)
+        cursor.sample = nearestSample(xMapOf(plot).valueAt(position.x()));
     if (plot == Plot::Spectrogram || plot == Plot::Spectrum) {
         const AxisMap map = bandMapOf(plot);
         cursor.frequency = map.valueAt(plot == Plot::Spectrogram ? position.y() : position.x());
@@ -391,15 +393,19 @@ void PlotNavigator::moveCursor(int index, Plot plot, const QPoint& position)
     const QRect area = plotRectOf(plot);
     const QPoint inside(clampTo(position.x(), area.left(), area.left() + area.width() - 1),
                         clampTo(position.y(), area.top(), area.top() + area.height() - 1));
-    if (plot != Plot::Spectrum && cursor->sample) {
-        const double fs = static_cast<double>(recording->sampleRate());
-        const double last = static_cast<double>(std::max<uint32_t>(recording->sampleCount(), 1) - 1);
-        const double t = xMapOf(plot).valueAt(inside.x());
-        cursor->sample = static_cast<uint64_t>(std::clamp(std::round(t * fs), 0.0, last));
-    }
+    if (plot != Plot::Spectrum && cursor->sample)
+        cursor->sample = nearestSample(xMapOf(plot).valueAt(inside.x()));
     if ((plot == Plot::Spectrogram || plot == Plot::Spectrum) && cursor->frequency)
         cursor->frequency =
             bandMapOf(plot).valueAt(plot == Plot::Spectrogram ? inside.y() : inside.x());
+}
+
+uint64_t PlotNavigator::nearestSample(double seconds) const
+{
+    const double fs = static_cast<double>(recording->sampleRate());
+    const double last = static_cast<double>(std::max<uint32_t>(recording->sampleCount(), 1) - 1);
+    const double k = std::isfinite(seconds) ? std::round(seconds * fs) : 0.0;
+    return static_cast<uint64_t>(std::clamp(k, 0.0, last));
 }
 
 int PlotNavigator::cursorNear(Plot plot, const QPoint& position) const
@@ -584,7 +590,8 @@ QString PlotNavigator::hoverText(const Hover& at) const
     case Plot::Q:
         parts << timeReadout(x.valueAt(p.x()), x.valuePerPixel());
         if (const auto values = curveOf(at.plot)->valuesAt(p.x()))
-            parts << valueReadout(*values, at.plot == Plot::I ? QStringLiteral("I") : QStringLiteral("Q"),
+            parts << valueReadout(*values,
+                                  at.plot == Plot::I ? QStringLiteral("I") : QStringLiteral("Q"),
                                   QString(), -1);
         break;
     }
@@ -602,9 +609,9 @@ void PlotNavigator::showReadout()
             parts << text;
     }
     if (recording->isLoaded()) {
-        const QString cursors = cursorReadout(cursorA, cursorB, static_cast<double>(recording->sampleRate()),
-                                              panel->cursorDivisions(), panel->frequencyOffset(),
-                                              binWidth());
+        const QString cursors =
+            cursorReadout(cursorA, cursorB, static_cast<double>(recording->sampleRate()),
+                          panel->cursorDivisions(), panel->frequencyOffset(), binWidth());
         if (!cursors.isEmpty())
             parts << cursors;
     }

@@ -110,6 +110,8 @@ private:
     void placeCursor(Plot plot, const QPoint& position);
     void moveCursor(int index, Plot plot, const QPoint& position);
     int cursorNear(Plot plot, const QPoint& position) const;
+    // The sample nearest to a time, within the recording.
+    uint64_t nearestSample(double seconds) const;
 
     QWidget* widgetOf(Plot plot) const;
     CustomPlot* curveOf(Plot plot) const;

@@ -81,7 +81,8 @@ SampleSpan sampleSpan(const ValueRange& samples, uint64_t count, uint64_t minSam
     auto index = [n](double v) {
         return static_cast<uint64_t>(std::clamp(std::isfinite(v) ? std::round(v) : 0.0, 0.0, n));
     };
-    SampleSpan span{index(std::min(samples.low, samples.high)), index(std::max(samples.low, samples.high))};
+    SampleSpan span{index(std::min(samples.low, samples.high)),
+                    index(std::max(samples.low, samples.high))};
     if (count <= minSamples)
         return {0, count};
     if (span.last - span.first < minSamples) {

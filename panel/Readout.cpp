@@ -60,8 +60,9 @@ QString valueReadout(const ColumnValues& values, const QString& name, const QStr
     return unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
 }
 
-QString cursorReadout(const std::optional<CursorPosition>& a, const std::optional<CursorPosition>& b,
-                      double fs, int divisions, double frequencyOffset, double frequencyResolution)
+QString cursorReadout(const std::optional<CursorPosition>& a,
+                      const std::optional<CursorPosition>& b, double fs, int divisions,
+                      double frequencyOffset, double frequencyResolution)
 {
     QStringList parts;
     if (a)
@@ -70,7 +71,8 @@ QString cursorReadout(const std::optional<CursorPosition>& a, const std::optiona
         parts << cursorText(QStringLiteral("B"), *b, fs, frequencyOffset, frequencyResolution);
     if (a && b && a->sample && b->sample) {
         const double dt = (static_cast<double>(*b->sample) - static_cast<double>(*a->sample)) / fs;
-        QString text = QStringLiteral("\u0394t = ") + quantityText(dt, AxisQuantity::Time, 1.0 / fs);
+        QString text =
+            QStringLiteral("\u0394t = ") + quantityText(dt, AxisQuantity::Time, 1.0 / fs);
         if (dt != 0) {
             const double rate = 1.0 / std::fabs(dt);
             text += QStringLiteral(", 1/\u0394t = ")

@@ -33,5 +33,6 @@ struct CursorPosition
 // with both placed, Δt = tB - tA and 1/|Δt| when both have a time, Δf = fB - fA
 // when both have a frequency, and the period and rate of one of `divisions`
 // equal parts of Δt when there are more than one. Empty without cursors.
-QString cursorReadout(const std::optional<CursorPosition>& a, const std::optional<CursorPosition>& b,
-                      double fs, int divisions, double frequencyOffset, double frequencyResolution);
+QString cursorReadout(const std::optional<CursorPosition>& a,
+                      const std::optional<CursorPosition>& b, double fs, int divisions,
+                      double frequencyOffset, double frequencyResolution);

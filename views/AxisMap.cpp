@@ -18,7 +18,8 @@ double AxisMap::valueAt(double pixel) const
 
 double AxisMap::pixelAt(double value) const
 {
-    const double fraction = growsWithPixels ? (value - low) / (high - low) : (high - value) / (high - low);
+    const double fraction =
+        growsWithPixels ? (value - low) / (high - low) : (high - value) / (high - low);
     return offset + fraction * length;
 }
 

@@ -30,8 +30,8 @@ std::optional<ColumnValues> curveColumnValues(const std::vector<double>& x,
         return std::nullopt;
     // The first point at or after the column's left edge.
     const double left = xMin + (xMax - xMin) * column / width;
-    size_t k = static_cast<size_t>(std::lower_bound(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n), left)
-                                   - x.begin());
+    const auto end = x.begin() + static_cast<std::ptrdiff_t>(n);
+    size_t k = static_cast<size_t>(std::lower_bound(x.begin(), end, left) - x.begin());
     // The division can put a point just left of the edge into the column.
     while (k > 0 && columnOf(x[k - 1], xMin, xMax, width) == column)
         --k;

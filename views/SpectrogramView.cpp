@@ -387,7 +387,8 @@ void SpectrogramView::drawAnnotations(QPainter& painter) const
         const QString& label = annotations[box.index].label;
         if (label.isEmpty() || !labelled)
             continue;
-        const int room = std::max(box.visible.width() - 2 * annotationLabelInset, narrowestAnnotationLabel);
+        const int room =
+            std::max(box.visible.width() - 2 * annotationLabelInset, narrowestAnnotationLabel);
         painter.drawText(box.visible.left() + annotationLabelInset,
                          box.visible.top() + annotationLabelInset + metrics.ascent(),
                          metrics.elidedText(label, Qt::ElideRight, room));

@@ -39,7 +39,8 @@ Samples ramp()
 
 QPoint inside(const QRect& r, double fx, double fy)
 {
-    return {r.left() + static_cast<int>(fx * r.width()), r.top() + static_cast<int>(fy * r.height())};
+    return {r.left() + static_cast<int>(fx * r.width()),
+            r.top() + static_cast<int>(fy * r.height())};
 }
 
 class PanelMouse : public PanelFixture
@@ -206,7 +207,9 @@ TEST_F(PanelMouse, WheelZoomsAboutThePointerAndBackOut)
         QWidget* plot = plotNamed(row.plot);
         const QPoint at = inside(areaOf(plot), row.x, row.y);
         const bool vertical = row.keys & Qt::ControlModifier;
-        auto mapNow = [&] { return vertical ? spectrogram()->frequencyAxisMap() : timeMapOf(plot); };
+        auto mapNow = [&] {
+            return vertical ? spectrogram()->frequencyAxisMap() : timeMapOf(plot);
+        };
         auto under = [&](const AxisMap& map) { return map.valueAt(vertical ? at.y() : at.x()); };
         const AxisMap before = mapNow();
         // Half a notch twice, as a touchpad turns, zooms in as one notch does.
@@ -307,14 +310,16 @@ TEST_F(PanelMouse, DragsThatGiveNoRangeChangeNothing)
         {"spectrogram", inside(area, 0.5, 0.5), inside(area, 0.8, 0.5), inside(area, 0.5, 0.5), {}},
         {"spectrogram", inside(area, 0.5, 0.5), inside(area, 0.5, 0.9), inside(area, 0.5, 0.5),
          Qt::ShiftModifier},
-        {"power", inside(curveArea, 0.4, 0.5), inside(curveArea, 0.1, 0.5), inside(curveArea, 0.4, 0.5), {}},
+        {"power", inside(curveArea, 0.4, 0.5), inside(curveArea, 0.1, 0.5),
+         inside(curveArea, 0.4, 0.5), {}},
         {"spectrum", inside(spectrumArea, 0.3, 0.5), inside(spectrumArea, 0.6, 0.5),
          inside(spectrumArea, 0.3, 0.5), {}},
         // Pressed outside the plot, over the axis labels.
-        {"spectrogram", QPoint(area.left() - 30, area.center().y()), area.center(), area.center(), {}},
+        {"spectrogram", QPoint(area.left() - 30, area.center().y()), area.center(),
+         area.center(), {}},
         // A pan of the whole recording has nowhere to go.
-        {"power", inside(curveArea, 0.5, 0.5), inside(curveArea, 0.7, 0.5), inside(curveArea, 0.9, 0.5),
-         Qt::ControlModifier},
+        {"power", inside(curveArea, 0.5, 0.5), inside(curveArea, 0.7, 0.5),
+         inside(curveArea, 0.9, 0.5), Qt::ControlModifier},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.plot);
@@ -439,7 +444,8 @@ TEST_F(PanelMouse, AnnotationBoxesAndAbsoluteFrequency)
                      {"core:sample_start": 6000, "core:sample_count": 1000,
                       "core:description": "time only"},
                      {"core:sample_start": 7000},
-                     {"core:sample_start": 8000, "core:sample_count": 10, "core:freq_lower_edge": 1}]})");
+                     {"core:sample_start": 8000, "core:sample_count": 10,
+                      "core:freq_lower_edge": 1}]})");
     ASSERT_TRUE(load(path("tagged.sigmf-meta")).empty());
     EXPECT_TRUE(showBoxes->isChecked());
 
