@@ -5,6 +5,7 @@
 #include "io/SampleSource.h"
 
 #include <algorithm>
+#include <exception>
 #include <future>
 
 namespace {
@@ -82,10 +83,32 @@ void streamRange(const SampleSource& source, uint64_t first, uint64_t end, const
                     current.q[k] -= offset.q;
                 }
             }
-            for (BlockConsumer* consumer : consumers) {
-                consumer->consume(index, count, current.i.data(), current.q.data(), control);
-                control.check();
+            // The consumers are independent: they take the block side by side
+            // (each also splits its own work), so that one's serial stretches
+            // leave the cores to the others.
+            std::vector<std::future<void>> others;
+            for (size_t c = 1; c < consumers.size(); ++c)
+                others.push_back(std::async(std::launch::async, [&, c] {
+                    consumers[c]->consume(index, count, current.i.data(), current.q.data(), control);
+                }));
+            std::exception_ptr failure;
+            try {
+                if (!consumers.empty())
+                    consumers[0]->consume(index, count, current.i.data(), current.q.data(), control);
+            } catch (...) {
+                failure = std::current_exception();
             }
+            for (std::future<void>& other : others) {
+                try {
+                    other.get();
+                } catch (...) {
+                    if (!failure)
+                        failure = std::current_exception();
+                }
+            }
+            if (failure)
+                std::rethrow_exception(failure);
+            control.check();
         } catch (...) {
             if (ahead.valid())
                 ahead.wait();
