@@ -727,7 +727,8 @@ void ControlPanel::jobsIdle()
     }
     if (!staleViews.empty())
         refreshTimer->start();
-    navigator->viewsChanged();
+    if (navigator)
+        navigator->viewsChanged();
 }
 
 void ControlPanel::updateProgress()
