@@ -2,6 +2,7 @@
 
 #include "dsp/BlockStream.h"
 
+#include "dsp/ParallelParts.h"
 #include "io/SampleSource.h"
 
 #include <algorithm>
@@ -86,13 +87,16 @@ void streamRange(const SampleSource& source, uint64_t first, uint64_t end, const
             // The consumers are independent: they take the block side by side
             // (each also splits its own work), so that one's serial stretches
             // leave the cores to the others.
+            const size_t share = std::max<size_t>(1, availableThreads() / std::max<size_t>(1, consumers.size()));
             std::vector<std::future<void>> others;
             for (size_t c = 1; c < consumers.size(); ++c)
-                others.push_back(std::async(std::launch::async, [&, c] {
+                others.push_back(std::async(std::launch::async, [&, c, share] {
+                    const ThreadShare limit(share);
                     consumers[c]->consume(index, count, current.i.data(), current.q.data(), control);
                 }));
             std::exception_ptr failure;
             try {
+                const ThreadShare limit(share);
                 if (!consumers.empty())
                     consumers[0]->consume(index, count, current.i.data(), current.q.data(), control);
             } catch (...) {

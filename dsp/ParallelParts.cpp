@@ -8,10 +8,32 @@
 #include <thread>
 #include <vector>
 
-size_t partCount(size_t items, size_t minItemsPerPart)
+namespace {
+
+// 0: no limit of this thread's own.
+thread_local size_t threadLimit = 0;
+
+} // namespace
+
+size_t availableThreads()
 {
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    return std::clamp<size_t>(items / std::max<size_t>(1, minItemsPerPart), 1, cores);
+    return threadLimit == 0 ? cores : std::min(cores, threadLimit);
+}
+
+ThreadShare::ThreadShare(size_t threads) : previous(threadLimit)
+{
+    threadLimit = std::max<size_t>(1, threads);
+}
+
+ThreadShare::~ThreadShare()
+{
+    threadLimit = previous;
+}
+
+size_t partCount(size_t items, size_t minItemsPerPart)
+{
+    return std::clamp<size_t>(items / std::max<size_t>(1, minItemsPerPart), 1, availableThreads());
 }
 
 void runParts(size_t parts, const std::function<void(size_t)>& part)

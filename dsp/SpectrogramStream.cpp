@@ -121,7 +121,10 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const doubl
                 // A NaN held stays; a NaN arriving replaces what is held.
                 for (uint32_t k = 0; k < n; ++k) {
                     const double held = out[k];
-                    out[k] = (held != held || a[k] <= held) ? held : a[k];
+                    const double v = a[k];
+                    // Both tests always made (no short cut), so that this vectorises.
+                    const bool keep = (held != held) | (v <= held);
+                    out[k] = keep ? held : v;
                 }
             }
             uint32_t k = 0;

@@ -3,6 +3,7 @@
 
 #include "dsp/WelchAccumulator.h"
 
+#include "dsp/ParallelParts.h"
 #include "dsp/Spectrum.h"
 
 #include <algorithm>
@@ -77,7 +78,7 @@ WelchAccumulator::WelchAccumulator(uint64_t size, uint32_t N, uint32_t L, uint32
     exponent = static_cast<uint32_t>(std::log2(static_cast<double>(N)));
     sums.assign(N, 0.0);
     if (this->threads == 0)
-        this->threads = std::max(1u, std::thread::hardware_concurrency());
+        this->threads = static_cast<unsigned>(availableThreads());
 }
 
 void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segments,

@@ -27,7 +27,7 @@ public:
     // Segments of L samples over `size` samples, consecutive ones sharing V
     // (hop L - V, at least 1), zero-filled to N. Fewer than L samples form one
     // segment with a window of their own length. Throws std::invalid_argument
-    // when L > N. `threads` 0: one per core.
+    // when L > N. `threads` 0: availableThreads() when the sums are made.
     WelchAccumulator(uint64_t size, uint32_t N, uint32_t L, uint32_t V, unsigned threads = 0);
 
     uint64_t segmentCount() const { return count; }

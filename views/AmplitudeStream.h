@@ -27,11 +27,8 @@ public:
     bool qFrameHolds() const { return qEnvelope.frameHolds(resultQ().ranges); }
 
 private:
-    uint64_t first;
     uint64_t n;
-    double fs;
     CurveEnvelope iEnvelope;
     CurveEnvelope qEnvelope;
     uint64_t consumed = 0;
-    std::vector<double> times;
 };

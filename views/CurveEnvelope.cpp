@@ -18,8 +18,9 @@ constexpr size_t minPointsPerPart = size_t(1) << 18;
 
 } // namespace
 
-CurveEnvelope::CurveEnvelope(double xMin, double xMax, int width)
-    : xMin(xMin), xMax(xMax), width(std::max(width, 0)),
+CurveEnvelope::CurveEnvelope(double xMin, double xMax, int width, uint64_t firstSample,
+                             double rate)
+    : xMin(xMin), xMax(xMax), width(std::max(width, 0)), firstSample(firstSample), rate(rate),
       columns(static_cast<size_t>(std::max(width, 0)) + 1)
 {
 }
@@ -33,7 +34,7 @@ int CurveEnvelope::columnOf(double x) const
 }
 
 // Points begin ... end - 1, all in one pixel column.
-void CurveEnvelope::reduceRun(const double* x, const double* y, size_t begin, size_t end)
+void CurveEnvelope::reduceRun(const double* y, size_t begin, size_t end)
 {
     size_t first = begin;
     while (first < end && !std::isfinite(y[first]))
@@ -72,32 +73,32 @@ void CurveEnvelope::reduceRun(const double* x, const double* y, size_t begin, si
             bottom = k;
     }
 
-    const int c = std::clamp(columnOf(x[first]), 0, width);
+    const int c = std::clamp(columnOf(xOf(first)), 0, width);
     Column& column = columns[static_cast<size_t>(c)];
     if (!column.any) {
         column.any = true;
         column.firstAt = added + first;
-        column.firstX = x[first];
+        column.firstX = xOf(first);
         column.firstY = y[first];
         column.topY = -inf;
         column.bottomY = inf;
     }
     if (highest > column.topY) {
         column.topAt = added + top;
-        column.topX = x[top];
+        column.topX = xOf(top);
         column.topY = highest;
     }
     if (lowest < column.bottomY) {
         column.bottomAt = added + bottom;
-        column.bottomX = x[bottom];
+        column.bottomX = xOf(bottom);
         column.bottomY = lowest;
     }
     column.lastAt = added + last;
-    column.lastX = x[last];
+    column.lastX = xOf(last);
     column.lastY = y[last];
 }
 
-void CurveEnvelope::add(const double* x, const double* y, size_t count)
+void CurveEnvelope::add(const double* y, size_t count)
 {
     if (count == 0)
         return;
@@ -106,7 +107,7 @@ void CurveEnvelope::add(const double* x, const double* y, size_t count)
     // parts of the block go to separate threads (no column is shared, as parts
     // start where a column starts).
     auto runEnd = [&](size_t k, size_t end) {
-        return columnRunEnd([&](size_t j) { return columnOf(x[j]); }, k, end);
+        return columnRunEnd([&](size_t j) { return columnOf(xOf(j)); }, k, end);
     };
     const size_t parts = partCount(count, minPointsPerPart);
     std::vector<size_t> bounds(parts + 1, count);
@@ -118,19 +119,19 @@ void CurveEnvelope::add(const double* x, const double* y, size_t count)
     runParts(parts, [&](size_t t) {
         for (size_t k = bounds[t]; k < bounds[t + 1];) {
             const size_t stop = runEnd(k, bounds[t + 1]);
-            reduceRun(x, y, k, stop);
+            reduceRun(y, k, stop);
             k = stop;
         }
     });
     added += count;
 }
 
-void CurveEnvelope::addConstant(const double* x, double y, size_t count)
+void CurveEnvelope::addConstant(double y, size_t count)
 {
     constexpr size_t chunk = size_t(1) << 16;
     const std::vector<double> values(std::min(count, chunk), y);
     for (size_t k = 0; k < count; k += chunk)
-        add(x + k, values.data(), std::min(chunk, count - k));
+        add(values.data(), std::min(chunk, count - k));
 }
 
 ReducedCurve CurveEnvelope::result(bool symmetric) const

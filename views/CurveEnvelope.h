@@ -27,14 +27,16 @@ struct ReducedCurve
 class CurveEnvelope
 {
 public:
-    // Pixel column of x: trunc(width * ((x - xMin) / (xMax - xMin))), as the plot maps it.
-    CurveEnvelope(double xMin, double xMax, int width);
+    // Points at the times of samples firstSample, firstSample + 1, ... of a
+    // recording at `rate` samples per second: point k at x = (firstSample + k) / rate,
+    // in pixel column trunc(width * ((x - xMin) / (xMax - xMin))), as the plot maps it.
+    CurveEnvelope(double xMin, double xMax, int width, uint64_t firstSample, double rate);
 
-    // The next `count` points; x ascending and finite, continuing the points
-    // added before. Points whose y is not finite are left out.
-    void add(const double* x, const double* y, size_t count);
-    // `count` points all at value y, x as for add.
-    void addConstant(const double* x, double y, size_t count);
+    // The next `count` points' y, continuing the points added before. Points
+    // whose y is not finite are left out.
+    void add(const double* y, size_t count);
+    // The next `count` points, all at value y.
+    void addConstant(double y, size_t count);
 
     // The gathered points in data order and the curve's ranges: over its
     // finite points, completed as the plot completes them (symmetric widening
@@ -53,11 +55,15 @@ private:
         double topX = 0, topY = 0, bottomX = 0, bottomY = 0;
     };
     int columnOf(double x) const;
-    void reduceRun(const double* x, const double* y, size_t begin, size_t end);
+    // Time of the point `added + k`.
+    double xOf(size_t k) const { return static_cast<double>(firstSample + added + k) / rate; }
+    void reduceRun(const double* y, size_t begin, size_t end);
 
     double xMin;
     double xMax;
     int width;
+    uint64_t firstSample;
+    double rate;
     std::vector<Column> columns;
     // Points added so far: the data-order position of the next one.
     uint64_t added = 0;

@@ -17,30 +17,21 @@ constexpr size_t minWindowsPerPart = size_t(1) << 18;
 PowerCurveStream::PowerCurveStream(uint64_t first, uint64_t n, double fs,
                                    const PowerCurveSettings& settings, double xMin, double xMax,
                                    int width)
-    : first(first), n(n), fs(fs), w(settings.window),
+    : n(n), w(settings.window),
       scale(settings.fullScaleValue, settings.fullScaleVoltage, settings.inputImpedance),
-      envelope(xMin, xMax, width)
+      envelope(xMin, xMax, width, first, fs)
 {
 }
 
-void PowerCurveStream::feed(uint64_t k, const double* d, size_t count)
+// Points are handed to the envelope in order: k is where they start.
+void PowerCurveStream::feed(uint64_t, const double* d, size_t count)
 {
-    times.resize(count);
-    for (size_t j = 0; j < count; ++j)
-        times[j] = static_cast<double>(first + k + j) / fs;
-    envelope.add(times.data(), d, count);
+    envelope.add(d, count);
 }
 
-void PowerCurveStream::feedConstant(uint64_t k, double value, size_t count)
+void PowerCurveStream::feedConstant(uint64_t, double value, size_t count)
 {
-    constexpr size_t chunk = size_t(1) << 16;
-    for (size_t done = 0; done < count; done += chunk) {
-        const size_t length = std::min(chunk, count - done);
-        times.resize(length);
-        for (size_t j = 0; j < length; ++j)
-            times[j] = static_cast<double>(first + k + done + j) / fs;
-        envelope.addConstant(times.data(), value, length);
-    }
+    envelope.addConstant(value, count);
 }
 
 void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const double* q,
@@ -70,8 +61,10 @@ void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const do
         return;
     }
 
+    const size_t held = powers.size();
+    powers.resize(held + count);
     for (size_t j = 0; j < count; ++j)
-        powers.push_back(scale(i[j], q[j]));
+        powers[held + j] = scale(i[j], q[j]);
     const uint64_t available = powerBase + powers.size();
     const uint64_t windows = n - w;
     const uint64_t blocks = (windows + w - 1) / w;

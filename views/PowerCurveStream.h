@@ -39,9 +39,7 @@ private:
     void feedConstant(uint64_t k, double value, size_t count);
     void finish();
 
-    uint64_t first;
     uint64_t n;
-    double fs;
     size_t w;
     PowerScale scale;
     CurveEnvelope envelope;
@@ -52,6 +50,5 @@ private:
     uint64_t nextBlock = 0;
     double sum = 0.0;
     double lastValue = 0.0;
-    std::vector<double> times;
     std::vector<double> values;
 };
