@@ -74,7 +74,7 @@ double computeColumns(const ColumnJob& job, ColumnMatrix& matrix, uint64_t begin
             inIm[j] = job.window[j] * qSeg[j];
         }
         work.transformInput();
-        // Row k holds bin (N/2 + k) mod N: negative frequencies first, DC at N/2.
+        // Upper half of the transform first (the negative frequencies), then the lower.
         double* column = matrix.column(c);
         magnitudes(re + half, im + half, n - half, column);
         magnitudes(re, im, half, column + (n - half));

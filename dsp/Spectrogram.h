@@ -1,9 +1,9 @@
 #pragma once
-// Spectrogram of a time range of the recording: one column per time segment
-// of N samples (Hann-weighted, consecutive segments sharing the overlap), row k
-// of a column the bin at (k - N/2) fs / N, so row 0 is -fs/2 and row N/2 is DC.
-// Values are 10 log10(|X|^2 / (N fs) + 2^-52) in dB/Hz, with no window-power
-// compensation: an all-zero segment reads -156.54.
+// The whole spectrogram matrix of a time range, kept in memory for callers that
+// want every column (the view streams and pools instead). Each column is one
+// windowed N-point segment; rows go from -fs/2 up to just below +fs/2 with DC in
+// row N/2. Levels are 10 log10(|X|^2 / (N fs) + 2^-52) dB/Hz, the window's own
+// power left in, so silence reads -156.54.
 
 #include "dsp/ColumnMatrix.h"
 

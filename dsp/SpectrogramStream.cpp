@@ -109,7 +109,7 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const doubl
                 inIm[j] = window[j] * qSeg[j];
             }
             work.transformInput();
-            // Row k holds bin (N/2 + k) mod N: negative frequencies first, DC at N/2.
+            // Upper half of the transform first (the negative frequencies), then the lower.
             const double* a = magnitude.data();
             magnitudes(re + half, im + half, n - half, magnitude.data());
             magnitudes(re, im, half, magnitude.data() + (n - half));

@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-// Hop between time columns: N (1 - overlap) truncated, at least 1.
+// Samples between the starts of neighbouring columns (never 0, so a full
+// overlap still moves on).
 uint32_t spectrogramHop(uint32_t N, double overlap);
 // Time columns of N samples, `hop` apart, that a range of `length` samples holds.
 uint64_t spectrogramColumnCount(uint64_t length, uint32_t N, uint32_t hop);
@@ -21,8 +22,7 @@ uint64_t pooledColumnStart(uint64_t x, uint64_t sourceColumns, uint64_t columns)
 
 struct PooledSpectrogram
 {
-    // Columns of N values in dB/Hz as the spectrogram makes them, row k the bin
-    // at (k - N/2) fs / N. Each is the per-row maximum of its share of the
+    // Columns of N levels in dB/Hz, rows ordered as Spectrogram orders them. Each is the per-row maximum of its share of the
     // range's time columns (NaN counting as the largest); one per time column
     // when there are no more of them than were asked for. The maximum is taken
     // over the magnitudes, before the conversion to dB, which rises with them.

@@ -1,4 +1,5 @@
-// Hann window and the Welch estimate over samples held in memory.
+// Window and averaged spectrum of samples already in memory; the running sums
+// themselves live in WelchAccumulator, shared with the streamed estimate.
 
 #include "dsp/Spectrum.h"
 
