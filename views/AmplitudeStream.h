@@ -23,8 +23,10 @@ public:
     // centred on zero when they straddle it). frameHolds as for the power curve.
     ReducedCurve resultI() const { return iEnvelope.result(true); }
     ReducedCurve resultQ() const { return qEnvelope.result(true); }
-    bool iFrameHolds() const { return iEnvelope.frameHolds(resultI().ranges); }
-    bool qFrameHolds() const { return qEnvelope.frameHolds(resultQ().ranges); }
+    bool frameHolds(const ReducedCurve& i, const ReducedCurve& q) const
+    {
+        return iEnvelope.frameHolds(i.ranges) && qEnvelope.frameHolds(q.ranges);
+    }
 
 private:
     uint64_t n;

@@ -35,7 +35,7 @@ public:
         ++passes;
         i = stream->resultI();
         q = stream->resultQ();
-        if (passes > 1 || (stream->iFrameHolds() && stream->qFrameHolds()))
+        if (passes > 1 || stream->frameHolds(i, q))
             return true;
         // Finite points span less than the range: gather again over their own span.
         stream = std::make_unique<AmplitudeStream>(range.first, range.size(), fs, i.ranges.xMin, i.ranges.xMax, q.ranges.xMin,

@@ -23,24 +23,12 @@ PowerCurveStream::PowerCurveStream(uint64_t first, uint64_t n, double fs,
 {
 }
 
-// Points are handed to the envelope in order: k is where they start.
-void PowerCurveStream::feed(uint64_t, const double* d, size_t count)
-{
-    envelope.add(d, count);
-}
-
-void PowerCurveStream::feedConstant(uint64_t, double value, size_t count)
-{
-    envelope.addConstant(value, count);
-}
-
 void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const double* q,
                                WorkControl&)
 {
     if (consumed >= n)
         return;
     count = static_cast<size_t>(std::min<uint64_t>(count, n - consumed));
-    const uint64_t k0 = consumed;
     consumed += count;
 
     if (w <= 1) {
@@ -49,7 +37,7 @@ void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const do
         for (size_t j = 0; j < count; ++j)
             values[j] = scale(i[j], q[j]);
         decibelsInPlace(values.data(), count, 1000.0);
-        feed(k0, values.data(), count);
+        envelope.add(values.data(), count);
         return;
     }
     if (n <= w) {
@@ -91,8 +79,8 @@ void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const do
                               static_cast<size_t>(startK));
         });
         if (nextBlock == 0)
-            feedConstant(0, values[0], static_cast<size_t>(h)); // the first windows' value
-        feed(startK, values.data(), values.size());
+            envelope.addConstant(values[0], static_cast<size_t>(h)); // the first window's value
+        envelope.add(values.data(), values.size());
         lastValue = values.back();
         nextBlock = end;
         const uint64_t keepFrom = std::min(nextBlock * w, available);
@@ -108,13 +96,13 @@ void PowerCurveStream::finish()
     if (w > 1 && n <= w) {
         double d = sum;
         decibelsInPlace(&d, 1, 1000.0 / static_cast<double>(n));
-        feedConstant(0, d, static_cast<size_t>(n));
+        envelope.addConstant(d, static_cast<size_t>(n));
         return;
     }
     if (w > 1) {
         // Past the last window: its value repeated.
         const uint64_t h = w / 2 - 1;
         const uint64_t tailStart = h + (n - w);
-        feedConstant(tailStart, lastValue, static_cast<size_t>(n - tailStart));
+        envelope.addConstant(lastValue, static_cast<size_t>(n - tailStart));
     }
 }

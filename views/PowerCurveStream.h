@@ -32,11 +32,9 @@ public:
     // span other times than xMin ... xMax, its columns must be found again
     // (frameHolds false) with the result's x range.
     ReducedCurve result() const { return envelope.result(false); }
-    bool frameHolds() const { return envelope.frameHolds(envelope.result(false).ranges); }
+    bool frameHolds(const ReducedCurve& curve) const { return envelope.frameHolds(curve.ranges); }
 
 private:
-    void feed(uint64_t k, const double* d, size_t count);
-    void feedConstant(uint64_t k, double value, size_t count);
     void finish();
 
     uint64_t n;

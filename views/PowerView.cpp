@@ -32,7 +32,7 @@ public:
     {
         ++passes;
         curve = stream->result();
-        if (passes > 1 || stream->frameHolds())
+        if (passes > 1 || stream->frameHolds(curve))
             return true;
         // Finite values span less than the range: gather again over their own span.
         stream = std::make_unique<PowerCurveStream>(range.first, range.size(), fs, settings, curve.ranges.xMin,

@@ -101,12 +101,6 @@ public:
     }
 
 private:
-    class Idle : public BlockConsumer
-    {
-    public:
-        void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
-    };
-
     QPointer<SpectrogramView> view;
     double start;
     double stop;
@@ -114,7 +108,7 @@ private:
     double overlap;
     int width;
     std::unique_ptr<SpectrogramStream> stream;
-    Idle idle;
+    IdleConsumer idle;
     PooledSpectrogram result;
 };
 
@@ -170,13 +164,7 @@ void SpectrogramView::takeColumns(PooledSpectrogram computed)
 
 int SpectrogramView::maxPower() const
 {
-    if (std::isnan(maxValue))
-        return 0;
-    if (maxValue >= static_cast<double>(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    if (maxValue <= static_cast<double>(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(maxValue);
+    return truncToInt(maxValue);
 }
 
 uint32_t SpectrogramView::fftSize() const

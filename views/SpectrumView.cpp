@@ -75,13 +75,6 @@ public:
     }
 
 private:
-    // Reads nothing: the computation of a spectrum that cannot be made.
-    class Idle : public BlockConsumer
-    {
-    public:
-        void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
-    };
-
     QPointer<SpectrumView> view;
     double start;
     double stop;
@@ -89,7 +82,7 @@ private:
     SpectrumSettings settings;
     StreamRange range;
     std::unique_ptr<WelchStream> stream;
-    Idle idle;
+    IdleConsumer idle;
     std::vector<double> power;
 };
 

@@ -26,6 +26,13 @@ public:
     virtual void present() = 0;
 };
 
+// Reads nothing: what a computation that has nothing to make consumes.
+class IdleConsumer : public BlockConsumer
+{
+public:
+    void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
+};
+
 // Samples [first, end) of a recording at a rate, the range every view reads for
 // a time range.
 struct StreamRange
