@@ -56,10 +56,12 @@ void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const do
     const uint64_t available = powerBase + powers.size();
     const uint64_t windows = n - w;
     const uint64_t blocks = (windows + w - 1) / w;
-    // Blocks whose powers are all here: block b reads up to min(n, (b + 2) w).
-    uint64_t end = nextBlock;
-    while (end < blocks && std::min<uint64_t>(n, (end + 2) * w) <= available)
-        ++end;
+    // Blocks whose powers are all here: block b reads up to min(n, (b + 2) w),
+    // so before the last power arrives blocks up to available / w - 2 can go.
+    uint64_t end = blocks;
+    if (available < n)
+        end = std::min<uint64_t>(blocks, available / w >= 2 ? available / w - 1 : 0);
+    end = std::max(end, nextBlock);
     if (end > nextBlock) {
         const uint64_t h = w / 2 - 1;
         const uint64_t startK = nextBlock * w + h;

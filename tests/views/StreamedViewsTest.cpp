@@ -4,6 +4,7 @@
 #include "views/AmplitudeView.h"
 #include "views/CustomPlot.h"
 #include "views/PlotMath.h"
+#include "views/PowerCurveStream.h"
 #include "views/PowerView.h"
 
 #include "io/Recording.h"
@@ -142,4 +143,46 @@ TEST(StreamedViews, NewWidthRecomputes)
     grab(fresh);
     fresh.setTimeRange(r.start, r.stop);
     EXPECT_EQ(narrow, grab(*fresh.findChild<CustomPlot*>("plot")));
+}
+
+// The power curve fed in blocks of every size gathers the same points as the
+// whole-range curve gathered at once (block edges cut windows and columns).
+TEST(StreamedViews, PowerCurveInAnyBlocksGathersTheWholeCurve)
+{
+    constexpr size_t n = 20000;
+    constexpr double rate = 1000.0;
+    std::mt19937_64 rng(4);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::vector<double> i(n), q(n);
+    for (size_t k = 0; k < n; ++k) {
+        i[k] = noise(rng) * (k % 5000 < 100 ? 10.0 : 1.0);
+        q[k] = noise(rng);
+    }
+    const size_t first = 37;
+    const size_t count = n - first - 11;
+    const double xMin = first / rate;
+    const double xMax = (first + count - 1) / rate;
+    for (const uint32_t window : {1u, 2u, 100u, 1001u, 19000u, 30000u}) {
+        PowerCurveSettings settings;
+        settings.window = window;
+        CurveEnvelope whole(xMin, xMax, 333, first, rate);
+        const std::vector<double> curve =
+            powerCurve(i.data() + first, q.data() + first, count, window, 1.0, 1.0, 1.0);
+        whole.add(curve.data(), curve.size());
+        const ReducedCurve expected = whole.result(false);
+        for (const size_t maxBlock : {size_t(1) << 20, size_t(997), size_t(3)}) {
+            PowerCurveStream stream(first, count, rate, settings, xMin, xMax, 333);
+            std::uniform_int_distribution<size_t> size(1, maxBlock);
+            WorkControl control;
+            for (size_t k = first; k < first + count;) {
+                const size_t length = std::min(size(rng), first + count - k);
+                stream.consume(k, length, i.data() + k, q.data() + k, control);
+                k += length;
+            }
+            const ReducedCurve got = stream.result();
+            EXPECT_EQ(got.x, expected.x) << window << " " << maxBlock;
+            EXPECT_EQ(got.y, expected.y) << window << " " << maxBlock;
+            EXPECT_EQ(got.sourcePoints, count);
+        }
+    }
 }
