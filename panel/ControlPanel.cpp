@@ -505,7 +505,7 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
         [this, load] { commitLoad(*load); },
         [this, load] {
             spectrogramView->setStartFrequency(minFrequency);
-            spectrogramView->setStopFrequency(static_cast<int>(maxFrequency));
+            spectrogramView->setStopFrequency(maxFrequency);
             spectrogramView->setMirror(mirrorCheckBox->isChecked());
             spectrogramView->rebuildImage();
             const QString fileName = QFileInfo(load->path).fileName();
@@ -951,7 +951,7 @@ void ControlPanel::runRequests(const std::optional<TimeRequest>& time,
                      appliedFftExponent = spectrum->exponent;
                      spectrogramView->setRange(spectrum->range);
                      spectrogramView->setStartFrequency(spectrum->startFrequency);
-                     spectrogramView->setStopFrequency(static_cast<int>(spectrum->stopFrequency));
+                     spectrogramView->setStopFrequency(spectrum->stopFrequency);
                      spectrogramView->setMirror(mirrorCheckBox->isChecked());
                      shown.startFrequency = spectrum->startText;
                      shown.stopFrequency = spectrum->stopText;

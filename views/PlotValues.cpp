@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -73,6 +74,13 @@ std::optional<ColumnValues> curveColumnValues(const std::vector<double>& x,
     return ColumnValues{y[*best], y[*best], true};
 }
 
+BinGroup spectrogramBinGroup(int firstBin, int lastBin, size_t groups, size_t g)
+{
+    const uint64_t bins = static_cast<uint64_t>(static_cast<int64_t>(lastBin) - firstBin + 1);
+    return {firstBin + static_cast<int>(g * bins / groups),
+            firstBin + static_cast<int>((g + 1) * bins / groups)};
+}
+
 std::optional<SpectrogramCells> spectrogramCellsAt(int px, int py, int width, int height,
                                                    size_t columns, int firstBin, int lastBin,
                                                    bool mirrored)
@@ -84,7 +92,16 @@ std::optional<SpectrogramCells> spectrogramCellsAt(int px, int py, int width, in
     const size_t begin = static_cast<size_t>(x * columns / w);
     const size_t end = std::max(begin + 1, static_cast<size_t>((x + 1) * columns / w));
     const long long rows = static_cast<long long>(lastBin) - firstBin + 1;
+    if (rows > height) {
+        // One image row per pixel, each pooling a group of bins.
+        const size_t groups = static_cast<size_t>(height);
+        const size_t row = static_cast<size_t>(py);
+        const BinGroup group =
+            spectrogramBinGroup(firstBin, lastBin, groups, mirrored ? row : groups - 1 - row);
+        return SpectrogramCells{begin, std::min(end, columns), group.begin, group.end};
+    }
     const long long row = static_cast<long long>(py) * rows / height;
     const long long bin = mirrored ? firstBin + row : lastBin - row;
-    return SpectrogramCells{begin, std::min(end, columns), static_cast<int>(bin)};
+    return SpectrogramCells{begin, std::min(end, columns), static_cast<int>(bin),
+                            static_cast<int>(bin) + 1};
 }

@@ -25,15 +25,27 @@ std::optional<ColumnValues> curveColumnValues(const std::vector<double>& x,
                                               const std::vector<double>& y, double xMin,
                                               double xMax, int width, int column);
 
+// The bins [begin, end) that image row group g of `groups` pools, g = 0 at
+// firstBin's side: firstBin + floor(g * bins / groups) up to that of g + 1.
+struct BinGroup
+{
+    int begin;
+    int end;
+};
+BinGroup spectrogramBinGroup(int firstBin, int lastBin, size_t groups, size_t g);
+
 // The held columns [columnBegin, columnEnd) that pixel column px of a plot
-// `width` pixels wide shows (at least one), and the bin that pixel row py of a
-// plot `height` pixels high shows, for bins firstBin ... lastBin drawn with
-// lastBin at the top (firstBin when mirrored). Nothing outside the plot or the data.
+// `width` pixels wide shows (at least one), and the bins [binBegin, binEnd) that
+// pixel row py of a plot `height` pixels high shows, for bins firstBin ...
+// lastBin drawn with lastBin at the top (firstBin when mirrored): one bin while
+// the bins fit the rows, else the group spectrogramBinGroup pools into the row.
+// Nothing outside the plot or the data.
 struct SpectrogramCells
 {
     size_t columnBegin;
     size_t columnEnd;
-    int bin;
+    int binBegin;
+    int binEnd;
 };
 std::optional<SpectrogramCells> spectrogramCellsAt(int px, int py, int width, int height,
                                                    size_t columns, int firstBin, int lastBin,

@@ -5,6 +5,7 @@
 #include "dsp/ParallelParts.h"
 
 #include "views/ColorMap.h"
+#include "views/SpectrumCurve.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,11 +26,14 @@ int clampBin(double k, uint32_t N, int whenNan)
     return static_cast<int>(k);
 }
 
-double binFrequency(int bin, double fs, uint32_t N)
+// Frequency of bin `bin` moved by `halves` half bins: (bin - N/2 + halves/2) * fs / N.
+double binEdge(int bin, int halves, double fs, uint32_t N)
 {
     if (N < 2)
         return 0;
-    return bin * fs / static_cast<double>(N - 1) - fs / 2;
+    const double n = static_cast<double>(N);
+    const double position = static_cast<double>(bin) - static_cast<double>(N / 2) + 0.5 * halves;
+    return position * fs / n;
 }
 
 // Image columns are filled in tiles, so that reading the matrix column by column
@@ -44,18 +48,22 @@ BandEdge startBandEdge(double fs, uint32_t N, double hertz)
 {
     if (N == 0)
         return {0, 0};
-    const double k = std::floor((fs / 2 + hertz) / fs * static_cast<double>(N - 1));
-    const int bin = clampBin(k, N, 0);
-    return {bin, binFrequency(bin, fs, N)};
+    const int bin = clampBin(bandStartPosition(fs, N, hertz), N, 0);
+    return {bin, binEdge(bin, -1, fs, N)};
 }
 
-BandEdge stopBandEdge(double fs, uint32_t N, int hertz)
+BandEdge stopBandEdge(double fs, uint32_t N, double hertz)
 {
     if (N == 0)
         return {0, 0};
-    const double k = std::ceil((fs / 2 + hertz) / fs * static_cast<double>(N - 1));
-    const int bin = clampBin(k, N, static_cast<int>(N - 1));
-    return {bin, binFrequency(bin, fs, N)};
+    const int bin = clampBin(bandStopPosition(fs, N, hertz), N, static_cast<int>(N - 1));
+    return {bin, binEdge(bin, 1, fs, N)};
+}
+
+size_t spectrogramImageHeight(size_t bins, int plotHeight)
+{
+    const size_t pixels = static_cast<size_t>(std::clamp(plotHeight, 1, largestPaintedImageSide));
+    return std::min(bins, pixels);
 }
 
 size_t spectrogramImageWidth(size_t columns, int plotWidth)
@@ -76,18 +84,19 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
 
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget, QImage& reuse,
-                        size_t maxColumns)
+                        size_t maxColumns, size_t maxRows)
 {
     if (columns.empty() || firstBin < 0 || lastBin < firstBin)
         return QImage();
     const size_t cols = columns.size();
     const size_t rows = static_cast<size_t>(lastBin - firstBin) + 1;
-    const size_t rowBytes = rows * sizeof(QRgb);
+    const size_t height = std::min(rows, std::max<size_t>(1, maxRows));
+    const size_t rowBytes = height * sizeof(QRgb);
     const size_t widthLimit = std::max<size_t>(1, byteBudget / rowBytes);
     const size_t width = std::min({cols, widthLimit, std::max<size_t>(1, maxColumns)});
-    if (width > static_cast<size_t>(INT32_MAX) || rows > static_cast<size_t>(INT32_MAX))
+    if (width > static_cast<size_t>(INT32_MAX) || height > static_cast<size_t>(INT32_MAX))
         return QImage();
-    const QSize size(static_cast<int>(width), static_cast<int>(rows));
+    const QSize size(static_cast<int>(width), static_cast<int>(height));
     // Every pixel is written below, so old contents never show.
     QImage image = reuse.size() == size && reuse.format() == QImage::Format_RGB32 && reuse.isDetached()
                        ? std::move(reuse)
@@ -98,11 +107,13 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     // Per image column, a pointer to its values from firstBin upward: straight
     // into the matrix, or into a thread's `merged` when several columns are combined.
     const bool merging = width < cols;
+    const bool pooling = height < rows;
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     struct Scratch
     {
         std::vector<double> merged;
+        std::vector<double> pooled;
         std::vector<QRgb> colors;
     };
     // Image columns x0 ... x1 - 1 (x0 a multiple of the tile width).
@@ -130,15 +141,33 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
                 }
                 tile[t] = out;
             }
+            // More bins than rows: each row takes the largest of its group of bins.
+            if (pooling) {
+                for (size_t t = 0; t < count; ++t) {
+                    double* out = scratch.pooled.data() + t * height;
+                    for (size_t g = 0; g < height; ++g) {
+                        const size_t begin = g * rows / height;
+                        const size_t end = (g + 1) * rows / height;
+                        double m = tile[t][begin];
+                        for (size_t r = begin + 1; r < end; ++r) {
+                            const double v = tile[t][r];
+                            if (!(std::isnan(m) || v <= m))
+                                m = v;
+                        }
+                        out[g] = m;
+                    }
+                    tile[t] = out;
+                }
+            }
             // Colour each column's contiguous values, then write them across the rows.
             QRgb* colors = scratch.colors.data();
             for (size_t t = 0; t < count; ++t)
-                colorizeRange(tile[t], rows, low, high, colors + t * rows);
-            for (size_t j = 0; j < rows; ++j) {
-                const size_t r = mirrored ? j : rows - 1 - j;
+                colorizeRange(tile[t], height, low, high, colors + t * height);
+            for (size_t j = 0; j < height; ++j) {
+                const size_t r = mirrored ? j : height - 1 - j;
                 QRgb* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(j) * bytesPerLine) + x0;
                 for (size_t t = 0; t < count; ++t)
-                    line[t] = colors[t * rows + r];
+                    line[t] = colors[t * height + r];
             }
         }
     };
@@ -151,7 +180,8 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     std::vector<Scratch> scratch(team);
     for (Scratch& s : scratch) {
         s.merged.resize(merging ? tileColumns * rows : 0);
-        s.colors.resize(tileColumns * rows);
+        s.pooled.resize(pooling ? tileColumns * height : 0);
+        s.colors.resize(tileColumns * height);
     }
     auto part = [&](size_t t) {
         fill(tiles * t / team * tileColumns, std::min(width, tiles * (t + 1) / team * tileColumns),

@@ -8,20 +8,17 @@
 #include <cstdint>
 #include <vector>
 
-// A band edge: the bin chosen for it and that bin's frequency in Hz, reckoned as
-// bin * fs / (N - 1) - fs / 2 (bin 0 at -fs/2, bin N - 1 at +fs/2).
+// A band edge: the bin chosen for it (by the spectrum's rule, bandStartPosition
+// and bandStopPosition) and the outer edge of that bin's row in Hz. Bin b stands for
+// (b - N/2) * fs / N and its row covers half a bin either side, so the start
+// edge is (b - N/2 - 1/2) * fs / N and the stop edge (b - N/2 + 1/2) * fs / N.
 struct BandEdge
 {
     int bin;
     double frequency;
 };
-
-// The bin at or below `hertz`: trunc(floor((fs/2 + hertz) / fs * (N - 1))), kept
-// within 0 ... N - 1 (NaN gives bin 0).
 BandEdge startBandEdge(double fs, uint32_t N, double hertz);
-// The bin at or above `hertz`: trunc(ceil((fs/2 + hertz) / fs * (N - 1))), kept
-// within 0 ... N - 1 (NaN gives bin N - 1).
-BandEdge stopBandEdge(double fs, uint32_t N, int hertz);
+BandEdge stopBandEdge(double fs, uint32_t N, double hertz);
 
 // Largest colour image the view builds: beyond it the time columns are merged.
 constexpr size_t spectrogramImageBudget = size_t(256) << 20;
@@ -37,13 +34,20 @@ constexpr int largestPaintedImageSide = 65535;
 // largestPaintedImageSide.
 size_t spectrogramImageWidth(size_t columns, int plotWidth);
 
+// Image rows for the bins of a band drawn into a plot `plotHeight` pixels high:
+// one per bin while they fit, otherwise exactly one per pixel, each pooling its
+// share of the bins by maximum so that no narrow line is lost.
+size_t spectrogramImageHeight(size_t bins, int plotHeight);
+
 // The colour image of bins firstBin ... lastBin of the given columns (each a
 // pointer to its values, indexed by bin), coloured on the scale low ... high.
 // One image column per matrix column, earliest left; row 0 holds lastBin, or
 // firstBin when `mirrored`. When cols x rows RGB32 pixels would exceed
 // `byteBudget`, neighbouring columns are merged, each image column holding the
 // per-bin maximum (NaN counting as the largest) of the columns it stands for, so
-// that no short burst disappears. A null image when there is nothing to show.
+// that no short burst disappears. More bins than `maxRows` are pooled the same
+// way into maxRows rows (spectrogramBinGroup). A null image when there is
+// nothing to show.
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored,
                         size_t byteBudget = spectrogramImageBudget);
@@ -53,4 +57,4 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
 // `maxColumns` image columns are made, merged as for the budget.
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget,
-                        QImage& reuse, size_t maxColumns = SIZE_MAX);
+                        QImage& reuse, size_t maxColumns = SIZE_MAX, size_t maxRows = SIZE_MAX);

@@ -10,6 +10,7 @@
 #include "views/PlotMath.h"
 #include "views/PlotValues.h"
 #include "views/SpectrogramImage.h"
+#include "views/SpectrumCurve.h"
 
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -200,7 +201,7 @@ void SpectrogramView::setStartFrequency(double hertz)
     startFrequency = edge.frequency;
 }
 
-void SpectrogramView::setStopFrequency(int hertz)
+void SpectrogramView::setStopFrequency(double hertz)
 {
     const BandEdge edge = stopBandEdge(static_cast<double>(recording->sampleRate()),
                                        spectrogram.fftSize(), hertz);
@@ -223,15 +224,32 @@ size_t SpectrogramView::imageWidth() const
     return spectrogramImageWidth(held, plotWidth());
 }
 
-void SpectrogramView::rebuildImage()
+size_t SpectrogramView::imageHeight() const
+{
+    int first = 0;
+    int last = 0;
+    if (!shownBins(first, last))
+        return 0;
+    return spectrogramImageHeight(static_cast<size_t>(last - first) + 1, plotRect().height());
+}
+
+bool SpectrogramView::shownBins(int& first, int& last) const
 {
     const ColumnMatrix& matrix = columns.columns;
     // Bins beyond the matrix's own rows (a band set for another FFT size) are
     // never read.
     const int rowsInMatrix = static_cast<int>(std::min<size_t>(matrix.rows(), INT32_MAX));
-    const int first = std::min(firstBin, rowsInMatrix - 1);
-    const int last = std::min(lastBin, rowsInMatrix - 1);
-    if (matrix.empty() || first < 0 || last < first) {
+    first = std::min(firstBin, rowsInMatrix - 1);
+    last = std::min(lastBin, rowsInMatrix - 1);
+    return !matrix.empty() && first >= 0 && last >= first;
+}
+
+void SpectrogramView::rebuildImage()
+{
+    const ColumnMatrix& matrix = columns.columns;
+    int first = 0;
+    int last = 0;
+    if (!shownBins(first, last)) {
         update();
         return;
     }
@@ -246,11 +264,12 @@ void SpectrogramView::rebuildImage()
         // old image's pixels instead of fresh memory.
         scaledImage = QImage();
         // A range with many more columns than the plot has pixels is pooled to
-        // one column per pixel, so that the painter never drops a burst (nor
-        // wraps around past 65,535 columns).
+        // one column per pixel, and a band of more bins than it has rows to one
+        // row per pixel, so that the painter never drops a burst or a narrow
+        // line (nor wraps around past 65,535 pixels).
         QImage built = spectrogramImage(pointers, first, last, static_cast<double>(bottom),
                                         static_cast<double>(top), mirror, spectrogramImageBudget,
-                                        image, imageWidth());
+                                        image, imageWidth(), imageHeight());
         if (!built.isNull()) {
             image = std::move(built);
             imageMirrored = mirror;
@@ -409,26 +428,28 @@ AxisMap SpectrogramView::frequencyAxisMap() const
 std::optional<double> SpectrogramView::valueAt(const QPoint& point) const
 {
     const ColumnMatrix& matrix = columns.columns;
-    if (image.isNull() || matrix.empty())
+    int first = 0;
+    int last = 0;
+    if (image.isNull() || !shownBins(first, last))
         return std::nullopt;
-    const int rowsInMatrix = static_cast<int>(std::min<size_t>(matrix.rows(), INT32_MAX));
-    const int first = std::min(firstBin, rowsInMatrix - 1);
-    const int last = std::min(lastBin, rowsInMatrix - 1);
     const QRect plot = plotRect();
     const auto cells = spectrogramCellsAt(point.x() - plot.left(), point.y() - plot.top(),
                                           plot.width(), plot.height(), matrix.size(), first,
                                           last, mirror);
-    if (!cells || cells->bin < 0)
+    if (!cells)
         return std::nullopt;
     // Pooled as the image pools: NaN counts as the largest.
     double value = -std::numeric_limits<double>::infinity();
     for (size_t c = cells->columnBegin; c < cells->columnEnd; ++c) {
-        const double v = matrix.column(c)[cells->bin];
-        if (std::isnan(v))
-            return v;
-        value = std::max(value, v);
+        const double* column = matrix.column(c);
+        for (int bin = cells->binBegin; bin < cells->binEnd; ++bin) {
+            const double v = column[bin];
+            if (std::isnan(v))
+                return v;
+            value = std::max(value, v);
+        }
     }
-    return value;
+    return value + densityCorrectionDb(static_cast<uint32_t>(matrix.rows()));
 }
 
 void SpectrogramView::setFrequencyOffset(double hertz)
@@ -532,7 +553,9 @@ void SpectrogramView::resizeEvent(QResizeEvent* event)
     if (event->size().width() != event->oldSize().width() && computedWidth != plotWidth()
         && columns.columns.size() < columns.sourceColumns && onWidthChanged)
         onWidthChanged();
-    if (!image.isNull() && !columns.columns.empty() && imageWidth() != static_cast<size_t>(image.width())) {
+    if (!image.isNull() && !columns.columns.empty()
+        && (imageWidth() != static_cast<size_t>(image.width())
+            || imageHeight() != static_cast<size_t>(image.height()))) {
         rebuildImage();
         return;
     }

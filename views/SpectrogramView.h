@@ -68,9 +68,11 @@ public:
     double range() const { return rangeDb; }
     void setRange(double db);
 
-    // Band edges in Hz; each picks the enclosing bin and keeps that bin's frequency.
+    // Band edges in Hz; each picks a bin by the spectrum's rule, and the frequency
+    // axis runs from the outer edge of the first bin's row to that of the last
+    // (bin b at (b - N/2) * fs / N, its row half a bin either side).
     void setStartFrequency(double hertz);
-    void setStopFrequency(int hertz);
+    void setStopFrequency(double hertz);
     // Draw the image upside down (the axis labels stay).
     void setMirror(bool mirrored);
 
@@ -87,8 +89,10 @@ public:
     QRect plotRect() const;
     AxisMap timeAxisMap() const;
     AxisMap frequencyAxisMap() const;
-    // The value in dB/Hz of the columns under a widget pixel (the largest of
-    // those the pixel shows, as the image pools them); nothing outside the picture.
+    // The power spectral density in dB/Hz under a widget pixel: the largest of the
+    // cells (columns and bins) the pixel shows, as the image pools them, with the
+    // window's power divided out (the density of a Welch estimate of one column);
+    // nothing outside the picture.
     std::optional<double> valueAt(const QPoint& point) const;
     // Shown frequencies are baseband plus this (a centre frequency, or 0); the
     // labels follow it, the picture does not change.
@@ -123,8 +127,12 @@ private:
     void drawAnnotations(QPainter& painter) const;
     // Width of the plot rectangle in pixels.
     int plotWidth() const;
-    // Image columns for the columns held, at the plot's current width.
+    // Image columns for the columns held, at the plot's current width, and image
+    // rows for the band, at its height.
     size_t imageWidth() const;
+    size_t imageHeight() const;
+    // The band's first and last bin within the matrix held; false when none.
+    bool shownBins(int& first, int& last) const;
     void takeColumns(PooledSpectrogram computed);
 
     Recording* recording;

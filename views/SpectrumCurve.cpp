@@ -2,9 +2,11 @@
 
 #include "views/SpectrumCurve.h"
 
+#include "dsp/Spectrum.h"
 #include "views/PlotMath.h"
 
 #include <cmath>
+#include <limits>
 
 std::vector<double> centredDb(const std::vector<double>& power)
 {
@@ -20,16 +22,37 @@ std::vector<double> centredDb(const std::vector<double>& power)
     return r;
 }
 
+namespace {
+
+// hertz / fs * N + N/2, the unrounded bin position of a frequency.
+double bandPosition(double fs, uint32_t N, double hertz)
+{
+    if (N < 1 || !(fs > 0))
+        return std::numeric_limits<double>::quiet_NaN();
+    return hertz / fs * static_cast<double>(N) + static_cast<double>(N / 2);
+}
+
+} // namespace
+
+double bandStartPosition(double fs, uint32_t N, double hertz)
+{
+    return std::floor(bandPosition(fs, N, hertz));
+}
+
+double bandStopPosition(double fs, uint32_t N, double hertz)
+{
+    return std::ceil(bandPosition(fs, N, hertz));
+}
+
 SpectrumBand spectrumBand(uint32_t sampleRate, uint32_t N, double startFrequency,
                           double stopFrequency)
 {
     if (N < 2 || sampleRate == 0)
         return {0, 0};
     const double fs = static_cast<double>(sampleRate);
-    const double half = static_cast<double>(sampleRate / 2);
     const double top = static_cast<double>(N - 1);
-    const double first = std::floor((startFrequency + half) / fs * top);
-    const double last = std::ceil((stopFrequency + half) / fs * top);
+    const double first = bandStartPosition(fs, N, startFrequency);
+    const double last = bandStopPosition(fs, N, stopFrequency);
     if (std::isnan(first) || std::isnan(last) || last < 0 || first > top || last < first)
         return {0, 0};
     const uint32_t kS = first < 0 ? 0 : static_cast<uint32_t>(first);
@@ -41,7 +64,13 @@ SpectrumCurve spectrumCurve(const std::vector<double>& power, uint32_t sampleRat
                             double startFrequency, double stopFrequency)
 {
     SpectrumCurve curve;
-    const std::vector<double> r = centredDb(power);
+    // Power spectral density per hertz: the bins' powers over the sample rate.
+    std::vector<double> density(power);
+    const double rate = static_cast<double>(sampleRate);
+    if (sampleRate > 0)
+        for (double& p : density)
+            p /= rate;
+    const std::vector<double> r = centredDb(density);
     const uint32_t N = static_cast<uint32_t>(r.size());
     const SpectrumBand band = spectrumBand(sampleRate, N, startFrequency, stopFrequency);
     const double fs = static_cast<double>(sampleRate);
@@ -54,4 +83,20 @@ SpectrumCurve spectrumCurve(const std::vector<double>& power, uint32_t sampleRat
         curve.power[l] = r[band.firstBin + l];
     }
     return curve;
+}
+
+double densityCorrectionDb(uint32_t N)
+{
+    // One window a size: the readout asks again at every pointer move.
+    thread_local uint32_t size = 0;
+    thread_local double correction = 0;
+    if (N != size) {
+        double power = 0;
+        for (double w : hannWindow(N))
+            power += w * w;
+        correction = power > 0 ? 10 * std::log10(static_cast<double>(N) / power)
+                               : std::numeric_limits<double>::quiet_NaN();
+        size = N;
+    }
+    return correction;
 }

@@ -9,11 +9,18 @@
 // j < N/2: the most negative frequency first, DC at N/2. Empty for fewer than two values.
 std::vector<double> centredDb(const std::vector<double>& power);
 
+// The band rule shared by the spectrum and the spectrogram, for a centred N-point
+// spectrum at fs samples per second whose bin b stands for (b - N/2) * fs / N: a
+// band's first bin is the one at or below its start, floor(start / fs * N + N/2),
+// and its last the one at or above its stop, ceil(stop / fs * N + N/2), so that
+// the bins shown span the band. Here before they are kept within 0 ... N - 1 (NaN
+// for a NaN edge or no rate).
+double bandStartPosition(double fs, uint32_t N, double hertz);
+double bandStopPosition(double fs, uint32_t N, double hertz);
+
 // Bins firstBin ... firstBin + count - 1 of a centred N-point spectrum covering
-// startFrequency ... stopFrequency (Hz): firstBin = floor((start + half) / fs * (N - 1)),
-// last = ceil((stop + half) / fs * (N - 1)), half = floor(sampleRate / 2). Both are
-// kept within 0 ... N - 1; count is 0 when nothing of the band is left (or
-// without a sample rate).
+// startFrequency ... stopFrequency (Hz) by the band rule above, kept within
+// 0 ... N - 1; count is 0 when nothing of the band is left (or without a sample rate).
 struct SpectrumBand
 {
     uint32_t firstBin;
@@ -23,7 +30,9 @@ SpectrumBand spectrumBand(uint32_t sampleRate, uint32_t N, double startFrequency
                           double stopFrequency);
 
 // The points of the band: frequency[l] = ((firstBin + l) - N/2) / N * fs in Hz and
-// power[l] = centred[firstBin + l] in dB.
+// power[l] the power spectral density of bin firstBin + l of the centred order in
+// dB/Hz, 10*log10(P / fs + eps): the Welch powers divided by the sample rate, the
+// density of scipy.signal.welch's "density" scaling.
 struct SpectrumCurve
 {
     std::vector<double> frequency;
@@ -31,3 +40,9 @@ struct SpectrumCurve
 };
 SpectrumCurve spectrumCurve(const std::vector<double>& power, uint32_t sampleRate,
                             double startFrequency, double stopFrequency);
+
+// What turns a spectrogram cell, 10*log10(|X|^2 / (N * fs)) of the FFT X of an
+// N-point Hann-weighted segment, into the power spectral density of a Welch
+// estimate of that segment (scipy's "density": |X|^2 / (fs * sum w^2)), in dB:
+// 10*log10(N / sum w^2). NaN when the window has no power (N < 3).
+double densityCorrectionDb(uint32_t N);

@@ -92,7 +92,7 @@ SpectrumView::SpectrumView(Recording* recording, QWidget* parent)
     auto* layout = new QVBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    plot = new CustomPlot("Frequency (Hz)", "Power (dB/Hz)", this);
+    plot = new CustomPlot("Frequency (Hz)", "Power spectral density (dB/Hz)", this);
     plot->setObjectName("plot");
     plot->setAxisQuantities(AxisQuantity::Frequency, AxisQuantity::Number);
     layout->addWidget(plot);

@@ -122,6 +122,9 @@ TEST(ColorMap, ScaleBottomAndBarLabel)
 
 TEST(SpectrogramBand, EdgesToBins)
 {
+    // fs = 1 MHz, N = 256: bins 3906.25 Hz apart, bin b at (b - 128) * 3906.25 Hz,
+    // its row reaching half a bin either side; the axis ends at the outer row edges.
+    constexpr double bin = 1e6 / 256;
     struct Row
     {
         bool start;
@@ -129,23 +132,27 @@ TEST(SpectrogramBand, EdgesToBins)
         int bin;
         double frequency;
     } rows[] = {
-        {true, -500000, 0, -500000},
-        {false, 500000, 255, 500000},
-        {true, 0, 127, 127 * 1e6 / 255 - 5e5},  // -1960.78... Hz
-        {false, 0, 128, 128 * 1e6 / 255 - 5e5}, // +1960.78... Hz
-        {true, -900000, 0, -500000},            // outside the band: kept within it
-        {false, 900000, 255, 500000},
-        {false, -900000, 0, -500000},
-        {true, 900000, 255, 500000},
-        {true, notANumber, 0, -500000},
+        {true, -500000, 0, -128.5 * bin},
+        {false, 500000, 255, 127.5 * bin},
+        {true, 0, 128, -0.5 * bin},        // on a bin: that bin's row
+        {false, 0, 128, 0.5 * bin},
+        {true, 1000, 128, -0.5 * bin},     // between bins: the one below the start...
+        {false, 1000, 129, 1.5 * bin},     // ...and the one above the stop
+        {false, 1000.5, 129, 1.5 * bin},   // a stop is not cut to whole hertz
+        {true, -900000, 0, -128.5 * bin},  // outside the band: kept within it
+        {false, 900000, 255, 127.5 * bin},
+        {false, -900000, 0, -127.5 * bin},
+        {true, 900000, 255, 126.5 * bin},
+        {true, notANumber, 0, -128.5 * bin},
     };
     for (const Row& r : rows) {
-        const BandEdge e = r.start ? startBandEdge(1e6, 256, r.hertz)
-                                   : stopBandEdge(1e6, 256, static_cast<int>(r.hertz));
+        const BandEdge e = r.start ? startBandEdge(1e6, 256, r.hertz) : stopBandEdge(1e6, 256, r.hertz);
         EXPECT_EQ(e.bin, r.bin) << r.hertz;
         EXPECT_DOUBLE_EQ(e.frequency, r.frequency) << r.hertz;
     }
-    EXPECT_NEAR(startBandEdge(1e6, 256, 0).frequency, -1960.78, 0.01);
+    // A stop frequency just above a bin reaches the next one (the old whole-hertz
+    // stop would have cut it off).
+    EXPECT_EQ(stopBandEdge(1e6, 256, 3906.5).bin, 130);
     // No sample rate: nothing divides into a bin, the band stays within the matrix.
     EXPECT_EQ(startBandEdge(0, 256, 0).bin, 0);
     EXPECT_EQ(stopBandEdge(0, 256, 0).bin, 255);

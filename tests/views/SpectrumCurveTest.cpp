@@ -14,12 +14,15 @@ TEST(SpectrumCurve, BandToBins)
         double start, stop;
         uint32_t firstBin, count;
     } rows[] = {
-        {1000000, 256, -100000, 100000, 102, 52},
+        {1000000, 256, -100000, 100000, 102, 53},  // bins at or beyond each edge
         {1000000, 256, -500000, 500000, 0, 256},   // the full band after a load
         {1000001, 256, -500000, 500000, 0, 256},   // odd rate above N - 1
         {48000, 1024, -24000, 24000, 0, 1024},
-        {1000000, 256, 0, 0, 127, 2},              // equal edges between bins: two points
-        {1000, 11, 0, 0, 5, 1},                    // equal edges on a bin: one point
+        {1000000, 256, 0, 0, 128, 1},              // equal edges on a bin (DC): one point
+        {1000000, 256, 1000, 1000, 128, 2},        // equal edges between bins: two points
+        {1000, 11, 0, 0, 5, 1},
+        {250000, 16, 50000, 75000, 11, 3},         // 46.875 ... 78.125 kHz: the band's edges inside
+        {250000, 16, -31250, 62500, 6, 7},         // edges on bin centres: exactly those bins
         {1000000, 256, -900000, -600000, 0, 0},    // wholly below -fs/2: nothing
         {1000000, 256, 600000, 900000, 0, 0},      // wholly above: nothing
         {1000000, 256, -900000, 900000, 0, 256},   // wider than the band: cut to it
@@ -44,14 +47,14 @@ TEST(SpectrumCurve, CentredBandPoints)
     for (size_t m = 0; m < 256; ++m)
         p[m] = static_cast<double>(m + 1);
     const SpectrumCurve c = spectrumCurve(p, 1000000, -100000, 100000);
-    ASSERT_EQ(c.frequency.size(), 52u);
-    ASSERT_EQ(c.power.size(), 52u);
+    ASSERT_EQ(c.frequency.size(), 53u);
+    ASSERT_EQ(c.power.size(), 53u);
     EXPECT_EQ(c.frequency.front(), -101562.5);
-    EXPECT_EQ(c.frequency.back(), 97656.25);
-    // Centred index 102 is FFT bin 102 - 128 + 256 = 230.
-    EXPECT_EQ(c.power.front(), 10 * std::log10(231.0 + 2.220446049250313e-16));
+    EXPECT_EQ(c.frequency.back(), 101562.5);
+    // Densities per hertz: centred index 102 is FFT bin 102 - 128 + 256 = 230.
+    EXPECT_EQ(c.power.front(), 10 * std::log10(231.0 / 1e6 + 2.220446049250313e-16));
     // Centred index 128 is DC.
-    EXPECT_EQ(c.power[128 - 102], 10 * std::log10(1.0 + 2.220446049250313e-16));
+    EXPECT_EQ(c.power[128 - 102], 10 * std::log10(1.0 / 1e6 + 2.220446049250313e-16));
 
     const SpectrumCurve full = spectrumCurve(p, 1000000, -500000, 500000);
     ASSERT_EQ(full.frequency.size(), 256u);

@@ -491,16 +491,18 @@ TEST(SpectrogramViewWidget, FewColumnsKeepTheUnpooledImage)
     for (size_t c = 0; c < m.size(); ++c)
         columns[c] = m.column(c);
     const int top = reference.maxPower();
-    const QImage expected = spectrogramImage(columns, 0, 255, top - 40, top, false);
+    // 256 bins in a plot 230 pixels high: one row per pixel, pooled.
+    QImage none;
+    const QImage expected = spectrogramImage(columns, 0, 255, top - 40, top, false,
+                                             spectrogramImageBudget, none, SIZE_MAX, 230);
     EXPECT_EQ(f.view.colourImage(), expected);
     // Narrower than half the columns: computed again, pooled by maximum into
     // twice the plot's width as the columns stream past, then into one column
     // per pixel: the image pooled straight from the whole matrix.
     f.view.resize(900, 300);
     grab(f.view);
-    QImage none;
     EXPECT_EQ(f.view.colourImage(),
-              spectrogramImage(columns, 0, 255, top - 40, top, false, spectrogramImageBudget, none, 710));
+              spectrogramImage(columns, 0, 255, top - 40, top, false, spectrogramImageBudget, none, 710, 230));
     f.view.resize(1400, 300);
     grab(f.view);
     EXPECT_EQ(f.view.colourImage(), expected);
