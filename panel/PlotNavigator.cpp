@@ -566,18 +566,19 @@ QString PlotNavigator::hoverText(const Hover& at) const
     const double offset = panel->frequencyOffset();
     const QPoint p = at.position;
     QStringList parts;
+    // Frequencies are read at the pixel's centre, where the bins it shows lie.
     switch (at.plot) {
     case Plot::Spectrogram: {
         const AxisMap f = bandMapOf(at.plot);
         parts << timeReadout(x.valueAt(p.x()), x.valuePerPixel());
         if (f.valid())
-            parts << frequencyReadout(f.valueAt(p.y()) + offset, f.valuePerPixel());
+            parts << frequencyReadout(f.valueAt(p.y() + 0.5) + offset, f.valuePerPixel());
         if (const std::optional<double> value = spectrogramView->valueAt(p))
             parts << valueReadout({*value, *value, false}, QString(), QStringLiteral("dB/Hz"), 1);
         break;
     }
     case Plot::Spectrum:
-        parts << frequencyReadout(x.valueAt(p.x()) + offset, x.valuePerPixel());
+        parts << frequencyReadout(x.valueAt(p.x() + 0.5) + offset, x.valuePerPixel());
         if (const auto values = curveOf(at.plot)->valuesAt(p.x()))
             parts << valueReadout(*values, QString(), QStringLiteral("dB/Hz"), 1);
         break;

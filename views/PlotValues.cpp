@@ -74,11 +74,22 @@ std::optional<ColumnValues> curveColumnValues(const std::vector<double>& x,
     return ColumnValues{y[*best], y[*best], true};
 }
 
-BinGroup spectrogramBinGroup(int firstBin, int lastBin, size_t groups, size_t g)
+BinGroup binsOfRow(size_t bins, size_t rows, size_t u)
 {
-    const uint64_t bins = static_cast<uint64_t>(static_cast<int64_t>(lastBin) - firstBin + 1);
-    return {firstBin + static_cast<int>(g * bins / groups),
-            firstBin + static_cast<int>((g + 1) * bins / groups)};
+    if (rows == 0 || bins == 0)
+        return {0, 0};
+    const uint64_t b = bins;
+    const uint64_t r = rows;
+    if (bins < rows) {
+        const size_t bin = static_cast<size_t>((2 * u + 1) * b / (2 * r));
+        return {bin, bin + 1};
+    }
+    // The first bin whose centre, (bin + 1/2) * rows / bins, lies at or above row v.
+    auto firstAtOrAbove = [b, r](uint64_t v) -> size_t {
+        const uint64_t twice = 2 * v * b;
+        return twice <= r ? 0 : static_cast<size_t>((twice - r + 2 * r - 1) / (2 * r));
+    };
+    return {firstAtOrAbove(u), firstAtOrAbove(u + 1)};
 }
 
 std::optional<SpectrogramCells> spectrogramCellsAt(int px, int py, int width, int height,
@@ -91,17 +102,10 @@ std::optional<SpectrogramCells> spectrogramCellsAt(int px, int py, int width, in
     const auto x = static_cast<unsigned long long>(px);
     const size_t begin = static_cast<size_t>(x * columns / w);
     const size_t end = std::max(begin + 1, static_cast<size_t>((x + 1) * columns / w));
-    const long long rows = static_cast<long long>(lastBin) - firstBin + 1;
-    if (rows > height) {
-        // One image row per pixel, each pooling a group of bins.
-        const size_t groups = static_cast<size_t>(height);
-        const size_t row = static_cast<size_t>(py);
-        const BinGroup group =
-            spectrogramBinGroup(firstBin, lastBin, groups, mirrored ? row : groups - 1 - row);
-        return SpectrogramCells{begin, std::min(end, columns), group.begin, group.end};
-    }
-    const long long row = static_cast<long long>(py) * rows / height;
-    const long long bin = mirrored ? firstBin + row : lastBin - row;
-    return SpectrogramCells{begin, std::min(end, columns), static_cast<int>(bin),
-                            static_cast<int>(bin) + 1};
+    const size_t bins = static_cast<size_t>(static_cast<long long>(lastBin) - firstBin + 1);
+    const size_t rows = static_cast<size_t>(height);
+    const size_t row = static_cast<size_t>(py);
+    const BinGroup group = binsOfRow(bins, rows, mirrored ? row : rows - 1 - row);
+    return SpectrogramCells{begin, std::min(end, columns), firstBin + static_cast<int>(group.begin),
+                            firstBin + static_cast<int>(group.end)};
 }

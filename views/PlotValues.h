@@ -25,20 +25,22 @@ std::optional<ColumnValues> curveColumnValues(const std::vector<double>& x,
                                               const std::vector<double>& y, double xMin,
                                               double xMax, int width, int column);
 
-// The bins [begin, end) that image row group g of `groups` pools, g = 0 at
-// firstBin's side: firstBin + floor(g * bins / groups) up to that of g + 1.
+// The bins [begin, end), counted from the band's first bin, that pixel row u of
+// a band of `bins` bins drawn over `rows` pixel rows shows, u = 0 at the band's
+// low edge: with at least as many bins as rows, those whose centres fall in the
+// row (so each bin is pooled into exactly one row); with fewer, the one bin whose
+// row holds the pixel row's centre.
 struct BinGroup
 {
-    int begin;
-    int end;
+    size_t begin;
+    size_t end;
 };
-BinGroup spectrogramBinGroup(int firstBin, int lastBin, size_t groups, size_t g);
+BinGroup binsOfRow(size_t bins, size_t rows, size_t u);
 
 // The held columns [columnBegin, columnEnd) that pixel column px of a plot
 // `width` pixels wide shows (at least one), and the bins [binBegin, binEnd) that
-// pixel row py of a plot `height` pixels high shows, for bins firstBin ...
-// lastBin drawn with lastBin at the top (firstBin when mirrored): one bin while
-// the bins fit the rows, else the group spectrogramBinGroup pools into the row.
+// pixel row py of a plot `height` pixels high shows (binsOfRow), for bins
+// firstBin ... lastBin drawn with lastBin at the top (firstBin when mirrored).
 // Nothing outside the plot or the data.
 struct SpectrogramCells
 {

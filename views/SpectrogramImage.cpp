@@ -5,6 +5,7 @@
 #include "dsp/ParallelParts.h"
 
 #include "views/ColorMap.h"
+#include "views/PlotValues.h"
 #include "views/SpectrumCurve.h"
 
 #include <algorithm>
@@ -60,10 +61,9 @@ BandEdge stopBandEdge(double fs, uint32_t N, double hertz)
     return {bin, binEdge(bin, 1, fs, N)};
 }
 
-size_t spectrogramImageHeight(size_t bins, int plotHeight)
+size_t spectrogramImageHeight(int plotHeight)
 {
-    const size_t pixels = static_cast<size_t>(std::clamp(plotHeight, 1, largestPaintedImageSide));
-    return std::min(bins, pixels);
+    return static_cast<size_t>(std::clamp(plotHeight, 1, largestPaintedImageSide));
 }
 
 size_t spectrogramImageWidth(size_t columns, int plotWidth)
@@ -84,13 +84,13 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
 
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget, QImage& reuse,
-                        size_t maxColumns, size_t maxRows)
+                        size_t maxColumns, size_t imageRows)
 {
     if (columns.empty() || firstBin < 0 || lastBin < firstBin)
         return QImage();
     const size_t cols = columns.size();
     const size_t rows = static_cast<size_t>(lastBin - firstBin) + 1;
-    const size_t height = std::min(rows, std::max<size_t>(1, maxRows));
+    const size_t height = imageRows == 0 ? rows : imageRows;
     const size_t rowBytes = height * sizeof(QRgb);
     const size_t widthLimit = std::max<size_t>(1, byteBudget / rowBytes);
     const size_t width = std::min({cols, widthLimit, std::max<size_t>(1, maxColumns)});
@@ -107,7 +107,13 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     // Per image column, a pointer to its values from firstBin upward: straight
     // into the matrix, or into a thread's `merged` when several columns are combined.
     const bool merging = width < cols;
+    // More bins than rows: each row takes the largest of its group of bins
+    // (`values` per column); fewer: rows repeat bins, coloured once each.
     const bool pooling = height < rows;
+    const size_t values = std::min(rows, height);
+    std::vector<size_t> sourceOfRow(height);
+    for (size_t u = 0; u < height; ++u)
+        sourceOfRow[u] = pooling ? u : binsOfRow(rows, height, u).begin;
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     struct Scratch
@@ -141,15 +147,13 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
                 }
                 tile[t] = out;
             }
-            // More bins than rows: each row takes the largest of its group of bins.
             if (pooling) {
                 for (size_t t = 0; t < count; ++t) {
                     double* out = scratch.pooled.data() + t * height;
                     for (size_t g = 0; g < height; ++g) {
-                        const size_t begin = g * rows / height;
-                        const size_t end = (g + 1) * rows / height;
-                        double m = tile[t][begin];
-                        for (size_t r = begin + 1; r < end; ++r) {
+                        const BinGroup group = binsOfRow(rows, height, g);
+                        double m = tile[t][group.begin];
+                        for (size_t r = group.begin + 1; r < group.end; ++r) {
                             const double v = tile[t][r];
                             if (!(std::isnan(m) || v <= m))
                                 m = v;
@@ -162,12 +166,12 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
             // Colour each column's contiguous values, then write them across the rows.
             QRgb* colors = scratch.colors.data();
             for (size_t t = 0; t < count; ++t)
-                colorizeRange(tile[t], height, low, high, colors + t * height);
+                colorizeRange(tile[t], values, low, high, colors + t * values);
             for (size_t j = 0; j < height; ++j) {
-                const size_t r = mirrored ? j : height - 1 - j;
+                const size_t r = sourceOfRow[mirrored ? j : height - 1 - j];
                 QRgb* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(j) * bytesPerLine) + x0;
                 for (size_t t = 0; t < count; ++t)
-                    line[t] = colors[t * height + r];
+                    line[t] = colors[t * values + r];
             }
         }
     };
@@ -181,7 +185,7 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     for (Scratch& s : scratch) {
         s.merged.resize(merging ? tileColumns * rows : 0);
         s.pooled.resize(pooling ? tileColumns * height : 0);
-        s.colors.resize(tileColumns * height);
+        s.colors.resize(tileColumns * values);
     }
     auto part = [&](size_t t) {
         fill(tiles * t / team * tileColumns, std::min(width, tiles * (t + 1) / team * tileColumns),

@@ -34,10 +34,9 @@ constexpr int largestPaintedImageSide = 65535;
 // largestPaintedImageSide.
 size_t spectrogramImageWidth(size_t columns, int plotWidth);
 
-// Image rows for the bins of a band drawn into a plot `plotHeight` pixels high:
-// one per bin while they fit, otherwise exactly one per pixel, each pooling its
-// share of the bins by maximum so that no narrow line is lost.
-size_t spectrogramImageHeight(size_t bins, int plotHeight);
+// Image rows for a plot `plotHeight` pixels high: one per pixel row (within
+// 1 ... largestPaintedImageSide), so that the painter never scales the bins.
+size_t spectrogramImageHeight(int plotHeight);
 
 // The colour image of bins firstBin ... lastBin of the given columns (each a
 // pointer to its values, indexed by bin), coloured on the scale low ... high.
@@ -45,9 +44,10 @@ size_t spectrogramImageHeight(size_t bins, int plotHeight);
 // firstBin when `mirrored`. When cols x rows RGB32 pixels would exceed
 // `byteBudget`, neighbouring columns are merged, each image column holding the
 // per-bin maximum (NaN counting as the largest) of the columns it stands for, so
-// that no short burst disappears. More bins than `maxRows` are pooled the same
-// way into maxRows rows (spectrogramBinGroup). A null image when there is
-// nothing to show.
+// that no short burst disappears. With `rows` set (not 0), the image has that
+// many rows, row u from the bottom showing the bins binsOfRow gives it: more
+// bins than rows are pooled the same way, fewer are repeated. A null image when
+// there is nothing to show.
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored,
                         size_t byteBudget = spectrogramImageBudget);
@@ -57,4 +57,4 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
 // `maxColumns` image columns are made, merged as for the budget.
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget,
-                        QImage& reuse, size_t maxColumns = SIZE_MAX, size_t maxRows = SIZE_MAX);
+                        QImage& reuse, size_t maxColumns = SIZE_MAX, size_t rows = 0);

@@ -226,11 +226,7 @@ size_t SpectrogramView::imageWidth() const
 
 size_t SpectrogramView::imageHeight() const
 {
-    int first = 0;
-    int last = 0;
-    if (!shownBins(first, last))
-        return 0;
-    return spectrogramImageHeight(static_cast<size_t>(last - first) + 1, plotRect().height());
+    return spectrogramImageHeight(plotRect().height());
 }
 
 bool SpectrogramView::shownBins(int& first, int& last) const

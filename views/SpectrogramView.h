@@ -128,7 +128,7 @@ private:
     // Width of the plot rectangle in pixels.
     int plotWidth() const;
     // Image columns for the columns held, at the plot's current width, and image
-    // rows for the band, at its height.
+    // rows: one per pixel row of the plot.
     size_t imageWidth() const;
     size_t imageHeight() const;
     // The band's first and last bin within the matrix held; false when none.

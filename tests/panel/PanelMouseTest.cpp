@@ -492,7 +492,8 @@ TEST_F(PanelMouse, AnnotationBoxesAndAbsoluteFrequency)
     const QPoint at = area.center() + QPoint(0, -area.height() / 8);
     QTest::mouseMove(view, at);
     const double offsetFree = readout().section("f = ", 1).section(' ', 0, 0).toDouble();
-    EXPECT_NEAR(offsetFree, f.valueAt(at.y()), 1.0) << readout().toStdString();
+    // Read at the pixel's centre.
+    EXPECT_NEAR(offsetFree, f.valueAt(at.y() + 0.5), 1.0) << readout().toStdString();
     absolute->setChecked(true);
     QTest::mouseMove(view, at + QPoint(1, 0));
     const QString shifted = readout().section("f = ", 1);

@@ -118,6 +118,15 @@ TEST(SpectrogramLines, EveryBinVisibleAtEveryFftSize)
             const double expected = (levels[t] - bottom) / (top - bottom);
             EXPECT_NEAR(reached, std::min(expected, 1.0), 0.05) << tones[t].frequency;
         }
+        // What the readout gives for a pixel is what the pixel shows.
+        const double correction = 10 * std::log10(view.fftSize() / windowPower);
+        for (int y = plot.top(); y <= plot.bottom(); ++y) {
+            const std::optional<double> value = view.valueAt(QPoint(plot.center().x(), y));
+            ASSERT_TRUE(value.has_value());
+            ASSERT_EQ(shown.pixel(plot.center().x(), y) & 0xffffff,
+                      mapColorRgb(*value - correction, bottom, top) & 0xffffff)
+                << y;
+        }
         EXPECT_GT(scalePosition(shown.pixel(plot.center().x(),
                                             static_cast<int>(view.frequencyAxisMap().pixelAt(125000)))),
                   0.95);
