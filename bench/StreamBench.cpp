@@ -10,9 +10,9 @@
 #include "dsp/WelchStream.h"
 #include "io/Recording.h"
 #include "io/SampleSource.h"
-#include "views/AmplitudeStream.h"
-#include "views/PlotMath.h"
-#include "views/PowerCurveStream.h"
+#include "plotdata/AmplitudeStream.h"
+#include "plotdata/PlotMath.h"
+#include "plotdata/PowerCurveStream.h"
 
 #include <benchmark/benchmark.h>
 

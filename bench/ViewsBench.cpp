@@ -4,7 +4,7 @@
 
 #include "views/ColorMap.h"
 #include "views/CurveRaster.h"
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 #include "views/SpectrogramImage.h"
 
 #include <QColor>

@@ -1,20 +1,14 @@
 #include "dsp/Spectrogram.h"
 
-#include "dsp/ParallelParts.h"
-
 #include "dsp/Fft.h"
-#include "dsp/FftWork.h"
-#include "dsp/Magnitude.h"
-#include "dsp/Spectrum.h"
+#include "dsp/SpectrogramStream.h"
 #include "io/Recording.h"
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <limits>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -30,78 +24,6 @@ T saturate(double value)
     if (value >= double(std::numeric_limits<T>::max()))
         return std::numeric_limits<T>::max();
     return T(value);
-}
-
-constexpr double epsilon = 2.220446049250313e-16;
-// Fewer columns than this per thread are not worth a thread of their own.
-constexpr uint64_t minColumnsPerThread = 256;
-
-struct ColumnJob
-{
-    const double* iSamples;
-    const double* qSamples;
-    const double* window;
-    uint64_t first;
-    uint64_t hop;
-    uint32_t exponent;
-    double sampleRate;
-};
-
-// Fills columns [begin, end) of the matrix; returns their largest value
-// (lowest double when none is larger, NaN never counts).
-double computeColumns(const ColumnJob& job, ColumnMatrix& matrix, uint64_t begin, uint64_t end)
-{
-    FftWork work(job.exponent);
-    const uint32_t n = work.size();
-    const uint32_t half = n / 2;
-    // N^2 is a power of two, so dividing by it and multiplying by its
-    // reciprocal round the same exact value: identical results.
-    const double inverseNSquared = 1.0 / (double(n) * double(n));
-    const double q = job.sampleRate / double(n);
-    double* inRe = work.inputRe();
-    double* inIm = work.inputIm();
-    const double* re = work.re();
-    const double* im = work.im();
-    std::vector<double> level(n);
-    double lanes[4];
-    std::fill(lanes, lanes + 4, std::numeric_limits<double>::lowest());
-    for (uint64_t c = begin; c < end; ++c) {
-        const uint64_t s = c * job.hop + job.first;
-        const double* iSeg = job.iSamples + s;
-        const double* qSeg = job.qSamples + s;
-        for (uint32_t j = 0; j < n; ++j) {
-            inRe[j] = job.window[j] * iSeg[j];
-            inIm[j] = job.window[j] * qSeg[j];
-        }
-        work.transformInput();
-        // Upper half of the transform first (the negative frequencies), then the lower.
-        double* column = matrix.column(c);
-        magnitudes(re + half, im + half, n - half, column);
-        magnitudes(re, im, half, column + (n - half));
-        // Separate passes so that the plain arithmetic vectorises; the
-        // logarithm stays the library's own function.
-        for (uint32_t k = 0; k < n; ++k) {
-            const double a = column[k];
-            level[k] = (a * a * inverseNSquared) / q + epsilon;
-        }
-        for (uint32_t k = 0; k < n; ++k)
-            column[k] = 10.0 * std::log10(level[k]);
-        // Four running maxima side by side: a NaN never replaces one, and as
-        // no element is -0.0 the largest value is the same in any order.
-        uint32_t k = 0;
-        for (; k + 4 <= n; k += 4) {
-            for (int l = 0; l < 4; ++l)
-                lanes[l] = lanes[l] < column[k + l] ? column[k + l] : lanes[l];
-        }
-        for (; k < n; ++k)
-            lanes[0] = lanes[0] < column[k] ? column[k] : lanes[0];
-    }
-    double maxValue = std::numeric_limits<double>::lowest();
-    for (double lane : lanes) {
-        if (maxValue < lane)
-            maxValue = lane;
-    }
-    return maxValue;
 }
 
 } // namespace
@@ -153,42 +75,24 @@ void Spectrogram::computeSamples(const std::vector<double>& iSamples, const std:
     const int64_t first = std::max<int64_t>(startSample, 0);
     const uint64_t length = first > int64_t(stopSample) ? 0 : uint64_t(int64_t(stopSample) - first + 1);
     const uint32_t n = size;
-    const int32_t hop = std::max<int32_t>(1, saturate<int32_t>(std::trunc(double(n) * (1.0 - overlapFraction))));
     if (length < n) {
         matrix.clear();
         return;
     }
-    const uint64_t count = (length - n) / uint64_t(hop) + 1;
-
-    // A matrix of the same size is refilled in place (no fresh pages to fault in).
+    // The stream the views use, with one output column per time column.
+    const uint32_t hop = spectrogramHop(n, overlapFraction);
+    const uint64_t count = spectrogramColumnCount(length, n, hop);
     try {
-        matrix.resize(count, n);
+        SpectrogramStream stream(uint64_t(first), length, uint32_t(std::log2(double(n))),
+                                 overlapFraction, sampleRate, static_cast<size_t>(count));
+        WorkControl control;
+        stream.consume(uint64_t(first), static_cast<size_t>(length), iSamples.data() + first,
+                       qSamples.data() + first, control);
+        PooledSpectrogram result = stream.takeResult();
+        matrix = std::move(result.columns);
+        maxValue = result.maxValue;
     } catch (...) {
         matrix.clear();
         throw;
     }
-    const std::vector<double> window = hannWindow(n);
-    const ColumnJob job{iSamples.data(), qSamples.data(), window.data(), uint64_t(first), uint64_t(hop),
-                        uint32_t(std::log2(double(n))), sampleRate};
-
-    // Columns are independent: contiguous runs of them go to separate threads,
-    // and the per-run maxima are merged in column order with the same strict
-    // comparison, which gives the value a single pass would.
-    const uint64_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const uint64_t threads = std::clamp<uint64_t>(count / minColumnsPerThread, 1, cores);
-    std::vector<double> maxima(threads, std::numeric_limits<double>::lowest());
-    try {
-        runParts(threads, [&](size_t t) {
-            maxima[t] = computeColumns(job, matrix, count * t / threads, count * (t + 1) / threads);
-        });
-    } catch (...) {
-        matrix.clear();
-        throw;
-    }
-    double largest = std::numeric_limits<double>::lowest();
-    for (double m : maxima) {
-        if (largest < m)
-            largest = m;
-    }
-    maxValue = largest;
 }

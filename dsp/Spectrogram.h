@@ -1,6 +1,7 @@
 #pragma once
 // The whole spectrogram matrix of a time range, kept in memory for callers that
-// want every column (the view streams and pools instead). Each column is one
+// want every column: the views' stream (SpectrogramStream) run over the range at
+// once with one output column per time column. Each column is one
 // windowed N-point segment; rows go from -fs/2 up to just below +fs/2 with DC in
 // row N/2. Levels are 10 log10(|X|^2 / (N fs) + 2^-52) dB/Hz, the window's own
 // power left in, so silence reads -156.54.

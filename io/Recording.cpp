@@ -1,31 +1,16 @@
-// The recording, its loaders and the whole sequences decoded on first use.
+// The recording, its loaders (each takes what its reader made) and the whole
+// sequences decoded on first use.
 
 #include "io/Recording.h"
 
-#include "io/FileSamples.h"
-#include "io/InputFile.h"
 #include "io/MemoryCheck.h"
-#include "io/SampleFormat.h"
+#include "io/RawFile.h"
 #include "io/SigmfFile.h"
 #include "io/WavFile.h"
 
-#include <charconv>
 #include <limits>
 #include <stdexcept>
 #include <utility>
-
-namespace {
-
-constexpr uint64_t maxRate = std::numeric_limits<uint32_t>::max();
-
-std::string shortestText(double value)
-{
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof(text), value);
-    return std::string(text, result.ptr);
-}
-
-} // namespace
 
 Recording::Recording() = default;
 Recording::~Recording() = default;
@@ -109,38 +94,28 @@ void Recording::decodeWhole() const
     qWhole.swap(q);
 }
 
+void Recording::take(RecordingContents contents)
+{
+    assignSource(contents.sampleRate, std::move(contents.samples), std::move(contents.info));
+}
+
 void Recording::loadWav(const std::string& path)
 {
-    readWavFile(path, *this);
+    take(readWavFile(path));
 }
 
 void Recording::loadSigmf(const std::string& metaPath)
 {
-    readSigmfFile(metaPath, *this);
+    take(readSigmfFile(metaPath));
 }
 
 void Recording::loadSigmfArchive(const std::string& path)
 {
-    readSigmfArchive(path, *this);
+    take(readSigmfArchive(path));
 }
 
 void Recording::loadBinary(const std::string& path, const std::string& datatype,
                            double sampleRate)
 {
-    // Whole samples per second: truncated toward zero, and a rate that comes to
-    // 0 or does not fit 32 bits is refused rather than stored wrapped.
-    if (!(sampleRate >= 1.0 && sampleRate < static_cast<double>(maxRate) + 1.0))
-        throw std::runtime_error("Invalid sample rate: " + shortestText(sampleRate)
-                                 + " (must be 1 to 4294967295 samples per second)");
-    const auto newRate = static_cast<uint32_t>(sampleRate);
-
-    InputFile file(path);
-    if (!file.isOpen())
-        throw std::runtime_error("Cannot open file: " + path);
-    const uint64_t size = file.size();
-    SampleFormat format;
-    auto samples = FileSamples::open(std::move(file), 0, size, datatype, &format);
-    RecordingInfo info;
-    info.unsignedSamples = format.kind == 'u';
-    commit(newRate, std::move(samples), std::move(info));
+    take(readRawFile(path, datatype, sampleRate));
 }

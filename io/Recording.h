@@ -1,7 +1,8 @@
 #pragma once
 // The one IQ recording: sample rate, count and a source of its I and Q samples
-// (usually left in the file and decoded on demand), filled by one of the readers.
+// (usually left in the file and decoded on demand), taken from what a reader made.
 
+#include "io/RecordingContents.h"
 #include "io/SampleSource.h"
 
 #include <cstdint>
@@ -10,37 +11,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-// A labelled stretch of a recording, as a SigMF annotation gives it.
-struct RecordingAnnotation
-{
-    uint64_t sampleStart = 0;
-    uint64_t sampleCount = 0;
-    // Lower and upper edges in baseband hertz (the capture's centre frequency
-    // taken off); both or neither.
-    std::optional<double> lowFrequency;
-    std::optional<double> highFrequency;
-    std::string label;
-    std::string description;
-};
-
-// What a recording's file says about it besides its samples.
-struct RecordingInfo
-{
-    // The values are offset binary (unsigned integers around mid-scale), so a
-    // DC offset is expected and removed by default.
-    bool unsignedSamples = false;
-    // Centre frequency of the capture in Hz, when the file gives one.
-    std::optional<double> centreFrequency;
-    // Start of the capture as the file gives it (for example "2024-05-01 12:00:00"),
-    // empty when unknown.
-    std::string startTime;
-    // A remark for the user about how the file was read, empty when none.
-    std::string note;
-    // In the order the file lists them; entries the reader could not make
-    // sense of are left out.
-    std::vector<RecordingAnnotation> annotations;
-};
 
 class Recording
 {
@@ -95,6 +65,8 @@ public:
     // The same with the samples given as a source (and what the file says about them).
     void assignSource(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples,
                       RecordingInfo info = {});
+    // What a reader made of a file becomes the recording (as assignSource).
+    void take(RecordingContents contents);
 
     // Exchanges the whole contents (flag, rate, count, sequences) with other
     // without copying samples: a recording read on the side can replace this one.

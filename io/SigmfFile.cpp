@@ -6,7 +6,6 @@
 
 #include "io/FileSamples.h"
 #include "io/InputFile.h"
-#include "io/Recording.h"
 #include "io/TarArchive.h"
 
 #include <nlohmann/json.hpp>
@@ -253,10 +252,9 @@ SigmfMetadata interpret(nlohmann::json& meta)
     return result;
 }
 
-// Makes the samples in bytes [offset, offset + size) of file, less the header and
-// trailing bytes, the recording.
-void commitSamples(InputFile file, uint64_t offset, uint64_t size, SigmfMetadata& metadata,
-                   Recording& recording)
+// The recording of the samples in bytes [offset, offset + size) of file, less the
+// header and trailing bytes.
+RecordingContents contentsOf(InputFile file, uint64_t offset, uint64_t size, SigmfMetadata& metadata)
 {
     if (size == 0)
         fail("File is empty or invalid");
@@ -267,10 +265,13 @@ void commitSamples(InputFile file, uint64_t offset, uint64_t size, SigmfMetadata
              + std::to_string(trailing) + ") leave no samples in the " + std::to_string(size)
              + "-byte dataset");
     SampleFormat format;
-    auto samples = FileSamples::open(std::move(file), offset + header, size - header - trailing,
-                                     metadata.datatype, &format);
-    metadata.info.unsignedSamples = format.kind == 'u';
-    recording.assignSource(metadata.rate, std::move(samples), std::move(metadata.info));
+    RecordingContents contents;
+    contents.samples = FileSamples::open(std::move(file), offset + header, size - header - trailing,
+                                         metadata.datatype, &format);
+    contents.sampleRate = metadata.rate;
+    contents.info = std::move(metadata.info);
+    contents.info.unsignedSamples = format.kind == 'u';
+    return contents;
 }
 
 std::string sigmfDataPath(const std::string& metaPath)
@@ -290,12 +291,10 @@ bool holdsTarArchive(const std::string& path)
 
 } // namespace
 
-void readSigmfFile(const std::string& metaPath, Recording& recording)
+RecordingContents readSigmfFile(const std::string& metaPath)
 {
-    if (holdsTarArchive(metaPath)) {
-        readSigmfArchive(metaPath, recording);
-        return;
-    }
+    if (holdsTarArchive(metaPath))
+        return readSigmfArchive(metaPath);
     // A file that cannot be opened reads as empty input: the library's parse error.
     std::ifstream metaFile;
     openInputFile(metaFile, metaPath, false);
@@ -309,10 +308,10 @@ void readSigmfFile(const std::string& metaPath, Recording& recording)
     if (!data.isOpen())
         fail("Cannot open file: " + dataPath);
     const uint64_t size = data.size();
-    commitSamples(std::move(data), 0, size, metadata, recording);
+    return contentsOf(std::move(data), 0, size, metadata);
 }
 
-void readSigmfArchive(const std::string& path, Recording& recording)
+RecordingContents readSigmfArchive(const std::string& path)
 {
     InputFile archive(path);
     if (!archive.isOpen())
@@ -359,5 +358,5 @@ void readSigmfArchive(const std::string& path, Recording& recording)
         metadata.info.note = "The archive holds " + std::to_string(recordings)
                              + " recordings; this is the first, \"" + name + "\"";
     }
-    commitSamples(std::move(archive), dataMember->offset, dataMember->size, metadata, recording);
+    return contentsOf(std::move(archive), dataMember->offset, dataMember->size, metadata);
 }

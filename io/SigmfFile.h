@@ -2,16 +2,15 @@
 // The SigMF readers: a metadata file with its dataset beside it (or the file its
 // core:dataset names), and a ".sigmf" archive whose dataset is read in place.
 
-#include <string>
+#include "io/RecordingContents.h"
 
-class Recording;
+#include <string>
 
 // Reads the recording that the metadata file at metaPath describes; a metaPath
 // that holds a tar archive is read as a SigMF archive. Throws std::runtime_error
-// (or the JSON library's exception) with the user-facing reason and then leaves
-// the recording as it was.
-void readSigmfFile(const std::string& metaPath, Recording& recording);
+// (or the JSON library's exception) with the user-facing reason.
+RecordingContents readSigmfFile(const std::string& metaPath);
 
 // Reads the first recording of the SigMF archive at path (a tar of .sigmf-meta and
 // .sigmf-data files); when it holds several, the recording's note says so.
-void readSigmfArchive(const std::string& path, Recording& recording);
+RecordingContents readSigmfArchive(const std::string& path);

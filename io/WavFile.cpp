@@ -5,7 +5,6 @@
 
 #include "io/FileSamples.h"
 #include "io/MemoryCheck.h"
-#include "io/Recording.h"
 #include "io/SampleFormat.h"
 
 #include <algorithm>
@@ -304,7 +303,7 @@ ChunkDecoder decoderFor(const WavLayout& layout, std::string& what)
 
 } // namespace
 
-void readWavFile(const std::string& path, Recording& recording)
+RecordingContents readWavFile(const std::string& path)
 {
     InputFile file(path);
     if (!file.isOpen())
@@ -348,9 +347,11 @@ void readWavFile(const std::string& path, Recording& recording)
              + " samples, at most " + std::to_string(maxSampleCount) + " can be loaded");
     checkWorkingMemory(frames);
 
-    RecordingInfo info = layout.info;
-    info.unsignedSamples = layout.bitsPerSample == 8;
-    auto samples = std::make_shared<const FileSamples>(std::move(file), layout.dataOffset, frames,
-                                                       static_cast<uint32_t>(frameBytes), decode);
-    recording.assignSource(layout.sampleRate, std::move(samples), std::move(info));
+    RecordingContents contents;
+    contents.sampleRate = layout.sampleRate;
+    contents.info = layout.info;
+    contents.info.unsignedSamples = layout.bitsPerSample == 8;
+    contents.samples = std::make_shared<const FileSamples>(std::move(file), layout.dataOffset, frames,
+                                                           static_cast<uint32_t>(frameBytes), decode);
+    return contents;
 }

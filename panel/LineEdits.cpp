@@ -1,3 +1,5 @@
+// Number fields: text to value with the field's domain check.
+
 #include "panel/LineEdits.h"
 
 #include <cmath>
@@ -5,11 +7,23 @@
 
 namespace {
 
-// Locale-independent conversion; the success flag is ignored on purpose, so text
-// that does not convert reads as 0 and only the domain test can refuse it.
+// Locale-independent conversion; text that does not convert reads as 0, for the
+// domain test of a field that refuses 0 anyway.
 double textToNumber(const QString& text)
 {
     return text.toDouble();
+}
+
+// The same for a field that takes 0: text that is no number is refused, never
+// read as 0 (a number too large for a double reads as an infinity, which the
+// domain test refuses).
+double numberOf(const QString& text)
+{
+    bool ok = false;
+    const double x = text.toDouble(&ok);
+    if (!ok && std::isfinite(x))
+        throw std::runtime_error("input shall be a number");
+    return x;
 }
 
 QString numberToText(double x)
@@ -33,7 +47,7 @@ RealLineEdit::~RealLineEdit() = default;
 
 double RealLineEdit::value() const
 {
-    const double x = textToNumber(text());
+    const double x = numberOf(text());
     if (!std::isfinite(x))
         throw std::runtime_error("input shall be a finite number");
     return x;
@@ -56,7 +70,7 @@ PositiveLineEdit::~PositiveLineEdit() = default;
 // The negated comparisons make nan fail the test as well as out-of-domain numbers.
 double PositiveLineEdit::value() const
 {
-    const double x = textToNumber(text());
+    const double x = numberOf(text());
     if (!(x >= 0) || std::isinf(x))
         throw std::runtime_error("input shall be >= 0");
     return x;

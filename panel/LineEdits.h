@@ -6,7 +6,8 @@
 #include <QLineEdit>
 #include <QString>
 
-// Any finite real number. Unconvertible text (empty, letters, "2,5") reads as 0.
+// Any finite real number. Text that is no number (empty, letters, "2,5") is
+// refused with "input shall be a number".
 class RealLineEdit : public QLineEdit
 {
 public:
@@ -20,7 +21,8 @@ public:
     void setValue(double x);
 };
 
-// Finite numbers >= 0; rejections say "input shall be >= 0".
+// Finite numbers >= 0; rejections say "input shall be >= 0", or "input shall be a
+// number" for text that is none.
 class PositiveLineEdit : public RealLineEdit
 {
 public:
@@ -31,7 +33,8 @@ public:
     void setValue(double x);
 };
 
-// Finite numbers > 0; rejections say "input shall be > 0".
+// Finite numbers > 0; rejections say "input shall be > 0" (text that is no number
+// reads as 0 and is refused so).
 class StrictPositiveLineEdit : public RealLineEdit
 {
 public:

@@ -1,13 +1,14 @@
 #pragma once
-// The mouse and keys over the plots, turned into the panel's requests: a left
-// drag selects a time range (or, up and down the spectrogram or along the
-// spectrum, a band), the wheel zooms about the pointer, a middle or Ctrl drag
-// pans, clicks place cursors A and B; Backspace / Alt+Left, Alt+Right and Home
-// step through the views' history. It also writes the readout line and tells
-// the plots what to draw over their pictures.
+// The mouse and keys over the plots, turned into requests for time ranges and
+// bands: a left drag selects a time range (or, up and down the spectrogram or
+// along the spectrum, a band), the wheel zooms about the pointer, a middle or
+// Ctrl drag pans, clicks place cursors A and B; Backspace / Alt+Left, Alt+Right
+// and Home step through the views' history. It also writes the readout line and
+// tells the plots what to draw over their pictures. Every plot is treated alike,
+// through what its axes show.
 
+#include "panel/CursorPair.h"
 #include "panel/RangeNavigation.h"
-#include "panel/Readout.h"
 #include "views/PlotInput.h"
 #include "views/PlotOverlay.h"
 
@@ -16,24 +17,20 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
-class AmplitudeView;
-class ControlPanel;
-class CustomPlot;
-class PowerView;
+class PlotWidget;
 class QLabel;
-class QRect;
-class QWidget;
 class Recording;
-class SpectrogramView;
-class SpectrumView;
+class ViewRequests;
 
 class PlotNavigator
 {
 public:
-    // Takes over the plots' input; everything given outlives the navigator.
-    PlotNavigator(ControlPanel* panel, Recording* recording, SpectrogramView* spectrogramView,
-                  PowerView* powerView, AmplitudeView* amplitudeView, SpectrumView* spectrumView);
+    // Takes over the plots' input; `requests` and the recording outlive the
+    // navigator, the plots may go first.
+    PlotNavigator(ViewRequests* requests, const Recording* recording,
+                  const std::vector<PlotWidget*>& plots);
     ~PlotNavigator();
     PlotNavigator(const PlotNavigator&) = delete;
     PlotNavigator& operator=(const PlotNavigator&) = delete;
@@ -50,23 +47,11 @@ public:
     void refresh();
     // The views show new pictures, or the work asked for ended without any.
     void viewsChanged();
-    void clearCursors();
 
 private:
-    enum class Plot
-    {
-        Spectrogram,
-        Power,
-        I,
-        Q,
-        Spectrum,
-    };
-    static constexpr Plot allPlots[] = {Plot::Spectrogram, Plot::Power, Plot::I, Plot::Q,
-                                        Plot::Spectrum};
-
     struct Drag
     {
-        Plot plot;
+        PlotWidget* plot;
         QPoint origin;
         QPoint last;
         bool pan = false;
@@ -79,22 +64,22 @@ private:
     // Wheel turns since the picture last changed, with the range they started from.
     struct Wheel
     {
-        Plot plot;
+        PlotWidget* plot;
         bool band;
         ValueRange base;
         double accumulated;
     };
     struct Hover
     {
-        Plot plot;
+        PlotWidget* plot;
         QPoint position;
     };
 
-    bool handle(Plot plot, const PlotInput& input);
-    bool press(Plot plot, const PlotInput& input);
-    void move(Plot plot, const PlotInput& input);
-    bool release(Plot plot, const PlotInput& input);
-    bool turnWheel(Plot plot, const PlotInput& input);
+    bool handle(PlotWidget* plot, const PlotInput& input);
+    bool press(PlotWidget* plot, const PlotInput& input);
+    void move(PlotWidget* plot, const PlotInput& input);
+    bool release(PlotWidget* plot, const PlotInput& input);
+    bool turnWheel(PlotWidget* plot, const PlotInput& input);
     bool pressKey(const PlotInput& input);
 
     // Whether a drag selects or pans along frequency rather than time.
@@ -107,43 +92,27 @@ private:
     bool submitTime(const SampleSpan& span);
     bool submitBand(const ValueRange& band);
 
-    void placeCursor(Plot plot, const QPoint& position);
-    void moveCursor(int index, Plot plot, const QPoint& position);
-    int cursorNear(Plot plot, const QPoint& position) const;
-    // The sample nearest to a time, within the recording.
-    uint64_t nearestSample(double seconds) const;
-
-    QWidget* widgetOf(Plot plot) const;
-    CustomPlot* curveOf(Plot plot) const;
-    QRect plotRectOf(Plot plot) const;
-    // The horizontal axis (time, or frequency for the spectrum) and the axis a
-    // band is chosen along (the spectrogram's vertical one, the spectrum's horizontal one).
-    AxisMap xMapOf(Plot plot) const;
-    AxisMap bandMapOf(Plot plot) const;
-    uint64_t smallestSpan(Plot plot) const;
+    CursorAxes cursorAxes(const PlotWidget* plot) const;
+    uint64_t smallestSpan(const PlotWidget* plot) const;
     double smallestBand() const;
     double binWidth() const;
-    PlotOverlay overlayOf(Plot plot) const;
+    double sampleRate() const;
+    PlotOverlay overlayOf(const PlotWidget* plot) const;
     void showOverlays();
-    QString hoverText(const Hover& hover) const;
     void showReadout();
 
-    ControlPanel* panel;
-    Recording* recording;
-    // Guarded: whichever of the views and the navigator goes first, the other
+    ViewRequests* requests;
+    const Recording* recording;
+    // Guarded: whichever of the plots and the navigator goes first, the other
     // is never left calling into it.
-    QPointer<SpectrogramView> spectrogramView;
-    QPointer<PowerView> powerView;
-    QPointer<AmplitudeView> amplitudeView;
-    QPointer<SpectrumView> spectrumView;
+    std::vector<QPointer<PlotWidget>> plots;
     QPointer<QLabel> readoutLabel;
     std::optional<Drag> drag;
     std::optional<Wheel> wheel;
     std::optional<Hover> hover;
-    std::optional<CursorPosition> cursorA;
-    std::optional<CursorPosition> cursorB;
+    CursorPair cursors;
     // A pan's picture stays dragged along until the one it asked for is shown.
-    std::optional<std::pair<Plot, QPoint>> panPreview;
+    std::optional<std::pair<PlotWidget*, QPoint>> panPreview;
     // The last time range (samples) and band asked for, so that a burst of wheel
     // turns does not ask again for what is already on its way.
     std::optional<SampleSpan> askedSpan;

@@ -3,6 +3,7 @@
 #include "panel/Readout.h"
 
 #include "views/AxisTicks.h"
+#include "views/PlotWidget.h"
 
 #include <QStringList>
 
@@ -92,5 +93,26 @@ QString cursorReadout(const std::optional<CursorPosition>& a,
         parts << QStringLiteral("\u0394f = ")
                      + quantityText(*b->frequency - *a->frequency, AxisQuantity::Frequency,
                                     frequencyResolution);
+    return parts.join(separator);
+}
+
+QString pointerReadout(const PlotWidget& plot, const QPoint& point, double frequencyOffset)
+{
+    const AxisMap x = plot.horizontalMap();
+    if (!plot.plotRect().contains(point) || !x.valid())
+        return {};
+    QStringList parts;
+    // Frequencies are read at the pixel's centre, where the bins it shows lie.
+    if (plot.horizontalQuantity() == AxisQuantity::Time)
+        parts << timeReadout(x.valueAt(point.x()), x.valuePerPixel());
+    else
+        parts << frequencyReadout(x.valueAt(point.x() + 0.5) + frequencyOffset, x.valuePerPixel());
+    if (const std::optional<AxisMap> band = plot.bandMap(); band && plot.bandIsVertical() && band->valid())
+        parts << frequencyReadout(band->valueAt(point.y() + 0.5) + frequencyOffset,
+                                  band->valuePerPixel());
+    if (const std::optional<ColumnValues> values = plot.valuesAt(point)) {
+        const ValueDescription& description = plot.valueDescription();
+        parts << valueReadout(*values, description.name, description.unit, description.decimals);
+    }
     return parts.join(separator);
 }

@@ -3,8 +3,9 @@
 // cursors sit and what they measure. Times in seconds and frequencies in hertz
 // are written in the unit their size calls for (µs, ms, s; Hz, kHz, MHz).
 
-#include "views/PlotValues.h"
+#include "plotdata/PlotValues.h"
 
+#include <QPoint>
 #include <QString>
 
 #include <cstdint>
@@ -36,3 +37,10 @@ struct CursorPosition
 QString cursorReadout(const std::optional<CursorPosition>& a,
                       const std::optional<CursorPosition>& b, double fs, int divisions,
                       double frequencyOffset, double frequencyResolution);
+
+class PlotWidget;
+// What lies under the pointer at `point` of a plot: its time or frequency (read at
+// the pixel's centre, frequencies shifted by frequencyOffset), the frequency along
+// a vertical band axis, and the values the pixel shows as the plot describes them.
+// Empty outside the plot area or while its axes have no range.
+QString pointerReadout(const PlotWidget& plot, const QPoint& point, double frequencyOffset);

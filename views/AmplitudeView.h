@@ -43,8 +43,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    friend class AmplitudeComputation;
-
     Recording* recording;
     CustomPlot* iPlot;
     CustomPlot* qPlot;

@@ -2,12 +2,21 @@
 
 #include "views/AnnotationBoxes.h"
 
+#include <QColor>
+#include <QFontMetrics>
+#include <QPainter>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+const QColor annotationColor(255, 170, 40);
+constexpr int annotationLabelInset = 3;
+constexpr int narrowestAnnotationLabel = 100;
+constexpr size_t mostAnnotationLabels = 500;
+constexpr qsizetype maxAnnotationText = 2000;
 
 // Pixel span [from, to] of a value span along a map, cut to limit ... limitEnd
 // widened by one pixel each side; nothing when it misses them.
@@ -28,6 +37,29 @@ std::optional<std::pair<int, int>> pixelSpan(const AxisMap& map, double a, doubl
 }
 
 } // namespace
+
+std::vector<AnnotationBox> annotationBoxes(const std::vector<RecordingAnnotation>& annotations,
+                                           double fs)
+{
+    std::vector<AnnotationBox> boxes;
+    for (const RecordingAnnotation& annotation : annotations) {
+        AnnotationBox box;
+        box.startTime = static_cast<double>(annotation.sampleStart) / fs;
+        box.stopTime = (static_cast<double>(annotation.sampleStart)
+                        + static_cast<double>(annotation.sampleCount)) / fs;
+        box.lowFrequency = annotation.lowFrequency;
+        box.highFrequency = annotation.highFrequency;
+        const QString label = QString::fromStdString(annotation.label).left(maxAnnotationText);
+        const QString description =
+            QString::fromStdString(annotation.description).left(maxAnnotationText);
+        box.label = label.isEmpty() ? description : label;
+        box.toolTip = label.isEmpty() || description.isEmpty() || label == description
+                          ? box.label
+                          : label + QStringLiteral(": ") + description;
+        boxes.push_back(std::move(box));
+    }
+    return boxes;
+}
 
 std::vector<PlacedAnnotation> placeAnnotations(const std::vector<AnnotationBox>& boxes,
                                                const AxisMap& timeMap,
@@ -72,4 +104,30 @@ QString annotationToolTipAt(const std::vector<AnnotationBox>& boxes,
             && !boxes[box.index].toolTip.isEmpty())
             texts << boxes[box.index].toolTip;
     return texts.join(QLatin1Char('\n'));
+}
+
+void drawAnnotationBoxes(QPainter& painter, const std::vector<AnnotationBox>& boxes,
+                         const std::vector<PlacedAnnotation>& placed, const QRect& plotRect)
+{
+    if (placed.empty())
+        return;
+    painter.save();
+    painter.setClipRect(plotRect);
+    painter.setPen(QPen(annotationColor, 1));
+    painter.setBrush(Qt::NoBrush);
+    const QFontMetrics metrics = painter.fontMetrics();
+    // Labels only while they can be told apart; the boxes always.
+    const bool labelled = placed.size() <= mostAnnotationLabels;
+    for (const PlacedAnnotation& box : placed) {
+        painter.drawRect(box.outline.adjusted(0, 0, -1, -1));
+        const QString& label = boxes[box.index].label;
+        if (label.isEmpty() || !labelled)
+            continue;
+        const int room =
+            std::max(box.visible.width() - 2 * annotationLabelInset, narrowestAnnotationLabel);
+        painter.drawText(box.visible.left() + annotationLabelInset,
+                         box.visible.top() + annotationLabelInset + metrics.ascent(),
+                         metrics.elidedText(label, Qt::ElideRight, room));
+    }
+    painter.restore();
 }

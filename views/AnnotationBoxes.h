@@ -3,10 +3,13 @@
 // when given, a frequency span, placed through the view's axis maps and clipped
 // to its plot.
 
-#include "views/AxisMap.h"
+#include "io/RecordingContents.h"
+#include "plotdata/AxisMap.h"
 
 #include <QRect>
 #include <QString>
+
+class QPainter;
 
 #include <optional>
 #include <vector>
@@ -23,6 +26,12 @@ struct AnnotationBox
     QString label;
     QString toolTip;
 };
+
+// A recording's annotations as the spectrogram draws them, at fs samples per
+// second: the label in the box (the description when there is no label) and
+// both in the tool tip; texts far longer than any box or tool tip shows are cut.
+std::vector<AnnotationBox> annotationBoxes(const std::vector<RecordingAnnotation>& annotations,
+                                           double fs);
 
 // A box as drawn: `outline` is the box in widget pixels, cut one pixel outside
 // plotRect so that only its visible edges are drawn under a clip to the plot;
@@ -44,3 +53,8 @@ std::vector<PlacedAnnotation> placeAnnotations(const std::vector<AnnotationBox>&
 // The tool tips of the placed boxes holding the point, one per line.
 QString annotationToolTipAt(const std::vector<AnnotationBox>& boxes,
                             const std::vector<PlacedAnnotation>& placed, const QPoint& point);
+
+// Draws the placed boxes as outlines clipped to plotRect, with their labels
+// (elided to fit) while there are few enough to tell apart.
+void drawAnnotationBoxes(QPainter& painter, const std::vector<AnnotationBox>& boxes,
+                         const std::vector<PlacedAnnotation>& placed, const QRect& plotRect);

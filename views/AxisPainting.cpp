@@ -1,4 +1,8 @@
+// Axis ticks, titles and the colour bar.
+
 #include "views/AxisPainting.h"
+
+#include "views/ColorMap.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -57,4 +61,17 @@ void drawVerticalTitle(QPainter& painter, int height, int marginTop, int marginB
     painter.drawText(QRect(marginBottom - height / 2, 0, height - marginTop - marginBottom, 15),
                      Qt::AlignCenter, title);
     painter.restore();
+}
+
+void drawColorBar(QPainter& painter, const QRect& bar, int top, int bottom)
+{
+    const double span = static_cast<double>(static_cast<int64_t>(top) - bottom);
+    const int height = bar.height();
+    for (int i = 0; i < height; ++i) {
+        const double value = span * (1 - static_cast<double>(i) / height) + bottom;
+        painter.fillRect(QRect(bar.left(), bar.top() + i, bar.width(), 1),
+                         QColor::fromRgb(mapColorRgb(value, static_cast<double>(bottom),
+                                                     static_cast<double>(top))));
+    }
+    painter.drawRect(bar);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QPainter;
+class QRect;
 
 // Label metrics of the painter's font for the left axis at x = axisX: labels stay
 // clear of the title column.
@@ -29,3 +30,8 @@ void drawBottomTicks(QPainter& painter, const std::vector<AxisTick>& ticks, int 
 // height `height`, centred over the span from marginTop to height - marginBottom.
 void drawVerticalTitle(QPainter& painter, int height, int marginTop, int marginBottom,
                        const QString& title);
+
+// The spectrogram's colour bar in `bar`, one strip per pixel row from the top
+// colour of the scale bottom ... top down to one step above the bottom colour,
+// outlined with the painter's pen.
+void drawColorBar(QPainter& painter, const QRect& bar, int top, int bottom);

@@ -2,7 +2,7 @@
 
 #include "views/ColorMap.h"
 
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "views/CurveRaster.h"
 
 #include "dsp/ParallelParts.h"
-#include "views/ColumnRuns.h"
+#include "plotdata/ColumnRuns.h"
 
 #include <QPainter>
 

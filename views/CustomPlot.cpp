@@ -4,14 +4,11 @@
 
 #include "views/AxisPainting.h"
 #include "views/CurveRaster.h"
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QWheelEvent>
 
 #include <cmath>
 #include <limits>
@@ -25,13 +22,11 @@ constexpr int minimumPlotHeight = 180;
 } // namespace
 
 CustomPlot::CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* parent)
-    : QWidget(parent), xLabel(xLabel), yLabel(yLabel),
+    : PlotWidget(parent), xLabel(xLabel), yLabel(yLabel),
       xData(std::make_shared<const std::vector<double>>())
 {
     setMinimumWidth(minimumPlotWidth);
     setMinimumHeight(minimumPlotHeight);
-    setMouseTracking(true);
-    setFocusPolicy(Qt::WheelFocus);
 }
 
 void CustomPlot::setAxisQuantities(AxisQuantity x, AxisQuantity y)
@@ -111,9 +106,9 @@ bool CustomPlot::curveNeedsNewWidth() const
 void CustomPlot::renderCurve()
 {
     imageStale = false;
-    plotRect = rect().adjusted(marginLeft, marginTop, -marginRight, -marginBottom);
-    const int w = plotRect.width();
-    const int h = plotRect.height();
+    imageRect = plotArea();
+    const int w = imageRect.width();
+    const int h = imageRect.height();
     if (w <= 0 || h <= 0) {
         image = QImage();
         return;
@@ -135,19 +130,20 @@ void CustomPlot::paintEvent(QPaintEvent*)
         renderCurve();
     const int W = width();
     const int H = height();
-    const int w = plotRect.width();
-    const int h = plotRect.height();
+    const int w = imageRect.width();
+    const int h = imageRect.height();
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // A pan in progress drags the curve along; what it uncovers stays background.
-    if (overlay.panOffset.isNull()) {
-        painter.drawImage(plotRect.topLeft(), image);
+    const QPoint dragged = overlay().panOffset;
+    if (dragged.isNull()) {
+        painter.drawImage(imageRect.topLeft(), image);
     } else {
         painter.save();
-        painter.setClipRect(plotRect);
-        painter.fillRect(plotRect, QColor(backgroundColor));
-        painter.drawImage(plotRect.topLeft() + overlay.panOffset, image);
+        painter.setClipRect(imageRect);
+        painter.fillRect(imageRect, QColor(backgroundColor));
+        painter.drawImage(imageRect.topLeft() + dragged, image);
         painter.restore();
     }
     painter.setPen(QPen(QColor(axisColor)));
@@ -173,7 +169,7 @@ void CustomPlot::paintEvent(QPaintEvent*)
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
 
     const AxisMap y = yAxisMap();
-    drawPlotOverlay(painter, overlay, plotRect, xAxisMap(), &y);
+    drawPlotOverlay(painter, overlay(), imageRect, xAxisMap(), &y);
 }
 
 QRect CustomPlot::plotArea() const
@@ -205,61 +201,29 @@ std::optional<ColumnValues> CustomPlot::valuesAt(int x) const
     return curveColumnValues(*xData, yData, xMin, xMax, area.width(), x - area.left());
 }
 
+std::optional<ColumnValues> CustomPlot::valuesAt(const QPoint& point) const
+{
+    return valuesAt(point.x());
+}
+
+std::optional<AxisMap> CustomPlot::bandMap() const
+{
+    if (xQuantity != AxisQuantity::Frequency)
+        return std::nullopt;
+    return xAxisMap();
+}
+
 void CustomPlot::setXOffset(double offset)
 {
     shownXOffset = std::isfinite(offset) ? offset : 0.0;
     update();
 }
 
-void CustomPlot::setOverlay(PlotOverlay shown)
-{
-    overlay = std::move(shown);
-    update();
-}
-
-void CustomPlot::mousePressEvent(QMouseEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Press, *event)))
-        QWidget::mousePressEvent(event);
-}
-
-void CustomPlot::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Move, *event)))
-        QWidget::mouseMoveEvent(event);
-}
-
-void CustomPlot::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Release, *event)))
-        QWidget::mouseReleaseEvent(event);
-}
-
-void CustomPlot::wheelEvent(QWheelEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(*event)))
-        QWidget::wheelEvent(event);
-}
-
-void CustomPlot::keyPressEvent(QKeyEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(*event)))
-        QWidget::keyPressEvent(event);
-}
-
-void CustomPlot::leaveEvent(QEvent* event)
-{
-    PlotInput input;
-    input.kind = PlotInput::Kind::Leave;
-    passInput(onInput, input);
-    QWidget::leaveEvent(event);
-}
-
 void CustomPlot::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     imageStale = true;
-    if (event->size().width() != event->oldSize().width() && curveNeedsNewWidth() && onWidthChanged)
-        onWidthChanged();
+    if (event->size().width() != event->oldSize().width() && curveNeedsNewWidth())
+        widthChanged();
     update();
 }

@@ -4,24 +4,18 @@
 // into a cached image at the first paint after a data change or resize (a plot
 // that is never shown never rasterises); other repaints only copy it.
 
-#include "views/AxisMap.h"
-#include "views/AxisTicks.h"
-#include "views/CurveEnvelope.h"
-#include "views/PlotInput.h"
-#include "views/PlotOverlay.h"
-#include "views/PlotValues.h"
+#include "plotdata/CurveEnvelope.h"
+#include "views/PlotWidget.h"
 
 #include <QImage>
 #include <QRect>
 #include <QString>
-#include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-class CustomPlot : public QWidget
+class CustomPlot : public PlotWidget
 {
 public:
     CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* parent = nullptr);
@@ -47,9 +41,8 @@ public:
     // (CurveEnvelope), with its ranges. It is drawn exactly while the plot area
     // keeps the width it was reduced for; at another width it is drawn from the
     // same points and `onWidthChanged` (when set) is called once, so that the
-    // owner can reduce the curve again.
+    // owner can reduce the curve again (the width-changed handler).
     void setCurve(ReducedCurve curve);
-    void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
     // The points held (every point of a curve given by setData, the reduced
     // points of one given by setCurve) and the data window they are drawn in.
     const std::vector<double>& xValues() const { return *xData; }
@@ -74,19 +67,16 @@ public:
     void setXOffset(double offset);
     double xOffset() const { return shownXOffset; }
 
-    // Mouse, wheel and keys go to the handler; the plot interprets none of them.
-    void setInputHandler(PlotInputHandler handler) { onInput = std::move(handler); }
-    void setOverlay(PlotOverlay overlay);
+    // As a plot: the plot area, the x axis (a band axis when it shows frequency).
+    QRect plotRect() const override { return plotArea(); }
+    AxisQuantity horizontalQuantity() const override { return xQuantity; }
+    AxisMap horizontalMap() const override { return xAxisMap(); }
+    std::optional<AxisMap> bandMap() const override;
+    std::optional<ColumnValues> valuesAt(const QPoint& point) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     void renderCurve();
@@ -111,7 +101,8 @@ private:
     int marginRight = 80;
     int marginTop = 15;
     int marginBottom = 50;
-    QRect plotRect;
+    // Where `image` was made for.
+    QRect imageRect;
     QImage image;
     // Set when the data or the size changed since `image` was made.
     bool imageStale = true;
@@ -119,8 +110,5 @@ private:
     int reducedWidth = 0;
     // Nothing has been set, or the last curve had no points: nothing is painted.
     bool noCurve = true;
-    std::function<void()> onWidthChanged;
     double shownXOffset = 0;
-    PlotInputHandler onInput;
-    PlotOverlay overlay;
 };

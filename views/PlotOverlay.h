@@ -3,7 +3,7 @@
 // the two cursors and their division ticks, and a picture dragged along by a
 // pan. Set by whoever handles the plot's input; the plot maps and draws it.
 
-#include "views/AxisMap.h"
+#include "plotdata/AxisMap.h"
 
 #include <QColor>
 #include <QPoint>

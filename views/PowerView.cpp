@@ -6,65 +6,10 @@
 #include "views/CustomPlot.h"
 #include "views/ViewComputation.h"
 
-#include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <memory>
-
-class PowerComputation : public ViewComputation
-{
-public:
-    PowerComputation(PowerView* view, double fs, uint64_t count, double startTime, double stopTime,
-                     const PowerCurveSettings& settings)
-        : view(view), start(startTime), stop(stopTime), fs(fs), settings(settings),
-          range(streamRangeOf(fs, count, startTime, stopTime)),
-          width(std::max(1, view->plot->plotAreaWidth()))
-    {
-        const double xMin = static_cast<double>(range.first) / fs;
-        const double xMax = static_cast<double>(range.end == 0 ? 0 : range.end - 1) / fs;
-        stream = std::make_unique<PowerCurveStream>(range.first, range.size(), fs, settings, xMin, xMax, width);
-    }
-
-    BlockConsumer& consumer() override { return *stream; }
-
-    bool finishPass() override
-    {
-        ++passes;
-        curve = stream->result();
-        if (passes > 1 || stream->frameHolds(curve))
-            return true;
-        // Finite values span less than the range: gather again over their own span.
-        stream = std::make_unique<PowerCurveStream>(range.first, range.size(), fs, settings, curve.ranges.xMin,
-                       curve.ranges.xMax, width);
-        return false;
-    }
-
-    void present() override
-    {
-        if (!view)
-            return;
-        view->lastStartTime = start;
-        view->lastStopTime = stop;
-        view->averageWindowSamples = settings.window;
-        view->fullScaleValueUnits = settings.fullScaleValue;
-        view->fullScaleVoltageVolts = settings.fullScaleVoltage;
-        view->inputImpedanceOhms = settings.inputImpedance;
-        view->plot->setCurve(std::move(curve));
-    }
-
-private:
-    QPointer<PowerView> view;
-    double start;
-    double stop;
-    double fs;
-    PowerCurveSettings settings;
-    StreamRange range;
-    int width;
-    std::unique_ptr<PowerCurveStream> stream;
-    ReducedCurve curve;
-    int passes = 0;
-};
 
 PowerView::PowerView(Recording* recording, QWidget* parent)
     : QWidget(parent), recording(recording)
@@ -75,6 +20,7 @@ PowerView::PowerView(Recording* recording, QWidget* parent)
     plot = new CustomPlot("Time (s)", "Power (dBm)", this);
     plot->setObjectName("plot");
     plot->setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);
+    plot->setValueDescription({QString(), QStringLiteral("dBm"), 2});
     layout->addWidget(plot);
     setLayout(layout);
     // Until an owner computes elsewhere, a new width recomputes here.
@@ -83,46 +29,28 @@ PowerView::PowerView(Recording* recording, QWidget* parent)
 
 PowerView::~PowerView() = default;
 
-void PowerView::setAverageWindow(int samples)
-{
-    averageWindowSamples = static_cast<uint32_t>(samples);
-}
-
-void PowerView::setFullScaleValue(double value)
-{
-    fullScaleValueUnits = value;
-}
-
-void PowerView::setFullScaleVoltage(double volts)
-{
-    fullScaleVoltageVolts = volts;
-}
-
-void PowerView::setInputImpedance(double ohms)
-{
-    inputImpedanceOhms = ohms;
-}
-
-PowerCurveSettings PowerView::settings() const
-{
-    return {averageWindowSamples, fullScaleValueUnits, fullScaleVoltageVolts, inputImpedanceOhms};
-}
-
 std::unique_ptr<ViewComputation> PowerView::computation(double fs, uint64_t count,
                                                         double startTime, double stopTime,
                                                         const PowerCurveSettings& settings)
 {
-    return std::make_unique<PowerComputation>(this, fs, count, startTime, stopTime, settings);
+    const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
+    return presentedBy<CurvePass>(
+        this, powerCurvePass(range, fs, settings, std::max(1, plot->plotAreaWidth())),
+        [this, startTime, stopTime, settings](CurvePass& done) {
+            lastStartTime = startTime;
+            lastStopTime = stopTime;
+            current = settings;
+            plot->setCurve(std::move(done.curves().at(0)));
+        });
 }
 
 void PowerView::setTimeRange(double startTime, double stopTime)
 {
     lastStartTime = startTime;
     lastStopTime = stopTime;
-    const auto source = recording->samples();
-    PowerComputation computation(this, static_cast<double>(recording->sampleRate()),
-                                 source ? source->size() : 0, startTime, stopTime, settings());
-    computeAndPresent(*recording, startTime, stopTime, removeDcOffset, {&computation});
+    const double fs = static_cast<double>(recording->sampleRate());
+    computeAndPresent(*recording, startTime, stopTime, removeDcOffset,
+                      computation(fs, sampleCountOf(*recording), startTime, stopTime, settings()));
 }
 
 void PowerView::refresh()

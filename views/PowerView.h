@@ -2,7 +2,7 @@
 // Instantaneous power of a time range, moving-averaged and calibrated to dBm,
 // plotted against time.
 
-#include "views/PowerCurveStream.h"
+#include "plotdata/PowerCurveStream.h"
 
 #include <QWidget>
 
@@ -21,19 +21,19 @@ public:
     ~PowerView() override;
 
     // Moving-average length in samples.
-    uint32_t averageWindow() const { return averageWindowSamples; }
+    uint32_t averageWindow() const { return current.window; }
     // Sample magnitude of full scale, in the recording's own units.
-    double fullScaleValue() const { return fullScaleValueUnits; }
+    double fullScaleValue() const { return current.fullScaleValue; }
     // Peak voltage of a full-scale signal, volts.
-    double fullScaleVoltage() const { return fullScaleVoltageVolts; }
+    double fullScaleVoltage() const { return current.fullScaleVoltage; }
     // Impedance the power is computed into, ohms.
-    double inputImpedance() const { return inputImpedanceOhms; }
+    double inputImpedance() const { return current.inputImpedance; }
 
     // The setters only store; refresh() recomputes.
-    void setAverageWindow(int samples);
-    void setFullScaleValue(double value);
-    void setFullScaleVoltage(double volts);
-    void setInputImpedance(double ohms);
+    void setAverageWindow(int samples) { current.window = static_cast<uint32_t>(samples); }
+    void setFullScaleValue(double value) { current.fullScaleValue = value; }
+    void setFullScaleVoltage(double volts) { current.fullScaleVoltage = volts; }
+    void setInputImpedance(double ohms) { current.inputImpedance = ohms; }
 
     // Start and stop in seconds; stored for refresh() and the curve recomputed
     // from the recording before it returns.
@@ -42,7 +42,7 @@ public:
     void refresh();
 
     // The four settings together.
-    PowerCurveSettings settings() const;
+    PowerCurveSettings settings() const { return current; }
     // The curve over [startTime, stopTime] of a recording of `count` samples at
     // fs with the given settings, for the plot's current width, to be run on any
     // thread; presenting it also stores the range and the settings.
@@ -64,15 +64,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    friend class PowerComputation;
-
     Recording* recording;
     CustomPlot* plot;
     double lastStartTime = 0;
     double lastStopTime = 0;
-    uint32_t averageWindowSamples = 100;
-    double fullScaleValueUnits = 1.0;
-    double fullScaleVoltageVolts = 1.0;
-    double inputImpedanceOhms = 1.0;
+    PowerCurveSettings current;
     bool removeDcOffset = false;
 };

@@ -5,12 +5,11 @@
 #include "dsp/ParallelParts.h"
 
 #include "views/ColorMap.h"
-#include "views/PlotValues.h"
-#include "views/SpectrumCurve.h"
+#include "plotdata/PlotValues.h"
+#include "plotdata/SpectrumCurve.h"
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 namespace {
 
@@ -179,8 +178,7 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
     // Image columns are independent: runs of whole tiles go to separate threads,
     // each with its own scratch (allocated here, so that only arithmetic runs on them).
     const size_t tiles = (width + tileColumns - 1) / tileColumns;
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t team = std::clamp<size_t>(tiles * rows / minTileRowsPerThread, 1, cores);
+    const size_t team = std::min(partCount(tiles * rows, minTileRowsPerThread), std::max<size_t>(tiles, 1));
     std::vector<Scratch> scratch(team);
     for (Scratch& s : scratch) {
         s.merged.resize(merging ? tileColumns * rows : 0);

@@ -4,30 +4,27 @@
 
 #include "dsp/Fft.h"
 #include "io/Recording.h"
+#include "plotdata/PlotMath.h"
+#include "plotdata/SpectrogramPass.h"
+#include "plotdata/SpectrumCurve.h"
 #include "views/AxisPainting.h"
-#include "views/ViewComputation.h"
 #include "views/ColorMap.h"
-#include "views/PlotMath.h"
-#include "views/PlotValues.h"
 #include "views/SpectrogramImage.h"
-#include "views/SpectrumCurve.h"
+#include "views/ViewComputation.h"
 
-#include <QFontMetrics>
 #include <QHelpEvent>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QResizeEvent>
 #include <QTextDocument>
 #include <QToolTip>
-#include <QWheelEvent>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -43,11 +40,6 @@ constexpr int barInset = 20;
 // Memory the pooled columns may take: fewer (down to one per pixel and below)
 // are kept at large FFT sizes.
 constexpr size_t columnBudgetBytes = size_t(256) << 20;
-// Annotation boxes and their labels.
-const QColor annotationColor(255, 170, 40);
-constexpr int annotationLabelInset = 3;
-constexpr int narrowestAnnotationLabel = 100;
-constexpr size_t mostAnnotationLabels = 500;
 
 // Columns to compute for a plot `plotWidth` pixels wide: twice as many as pixels
 // (so the image pools exactly one pixel's share each, also when half as wide),
@@ -61,70 +53,17 @@ size_t columnsFor(int plotWidth, uint32_t n)
 
 } // namespace
 
-class SpectrogramComputation : public ViewComputation
-{
-public:
-    SpectrogramComputation(SpectrogramView* view, double fs, uint64_t count, double startTime,
-                           double stopTime, int exponent, double overlap)
-        : view(view), start(startTime), stop(stopTime), exponent(exponent), overlap(overlap),
-          width(view->plotWidth())
-    {
-        const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
-        // FFT sizes the view computes: 2^1 ... 2^maxFftExponent.
-        if (exponent >= 1 && exponent <= static_cast<int>(maxFftExponent) && count > 0)
-            stream = std::make_unique<SpectrogramStream>(range.first, range.size(), static_cast<uint32_t>(exponent), overlap, fs,
-                           columnsFor(width, uint32_t(1) << exponent));
-    }
-
-    BlockConsumer& consumer() override
-    {
-        return stream ? static_cast<BlockConsumer&>(*stream) : idle;
-    }
-
-    bool finishPass() override
-    {
-        if (stream)
-            result = stream->takeResult();
-        return true;
-    }
-
-    void present() override
-    {
-        if (!view)
-            return;
-        view->timeStart = start;
-        view->timeStop = stop;
-        view->spectrogram.setOverlap(overlap);
-        if (exponent >= 0 && exponent <= static_cast<int>(maxFftExponent))
-            view->spectrogram.setFftSizeExponent(static_cast<uint32_t>(exponent));
-        view->computedWidth = width;
-        view->takeColumns(std::move(result));
-    }
-
-private:
-    QPointer<SpectrogramView> view;
-    double start;
-    double stop;
-    int exponent;
-    double overlap;
-    int width;
-    std::unique_ptr<SpectrogramStream> stream;
-    IdleConsumer idle;
-    PooledSpectrogram result;
-};
-
 SpectrogramView::SpectrogramView(Recording* recording, QWidget* parent)
-    : QWidget(parent), recording(recording), spectrogram(recording)
+    : PlotWidget(parent), recording(recording)
 {
-    lastBin = static_cast<int>(spectrogram.fftSize() - 1);
+    lastBin = static_cast<int>(fftPoints - 1);
     setMinimumSize(500, 250);
-    setMouseTracking(true);
-    setFocusPolicy(Qt::WheelFocus);
+    setValueDescription({QString(), QStringLiteral("dB/Hz"), 1});
     // Until an owner computes elsewhere, a new width recomputes here.
-    onWidthChanged = [this] {
+    setWidthChangedHandler([this] {
         recompute();
         rebuildImage();
-    };
+    });
 }
 
 SpectrogramView::~SpectrogramView() = default;
@@ -138,26 +77,39 @@ void SpectrogramView::setTimeRange(double startTime, double stopTime)
 
 void SpectrogramView::recompute()
 {
-    const auto source = recording->samples();
-    SpectrogramComputation computation(this, static_cast<double>(recording->sampleRate()),
-                                       source ? source->size() : 0, timeStart, timeStop,
-                                       static_cast<int>(std::log2(double(spectrogram.fftSize()))),
-                                       spectrogram.overlap());
-    computeAndPresent(*recording, timeStart, timeStop, removeDcOffset, {&computation});
+    const double fs = static_cast<double>(recording->sampleRate());
+    const int exponent = static_cast<int>(std::log2(double(fftPoints)));
+    computeAndPresent(*recording, timeStart, timeStop, removeDcOffset,
+                      computation(fs, sampleCountOf(*recording), timeStart, timeStop, exponent,
+                                  overlapFraction));
 }
 
 std::unique_ptr<ViewComputation> SpectrogramView::computation(double fs, uint64_t count,
                                                               double startTime, double stopTime,
                                                               int exponent, double overlap)
 {
-    return std::make_unique<SpectrogramComputation>(this, fs, count, startTime, stopTime, exponent,
-                                                    overlap);
+    const int width = plotWidth();
+    const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
+    const uint32_t n = exponent >= 0 && exponent <= 31 ? uint32_t(1) << exponent : 0;
+    auto pass = std::make_unique<SpectrogramPass>(range, fs, exponent, overlap, columnsFor(width, n));
+    const bool shorterThanFft = count > 0 && range.size() < n;
+    return presentedBy<SpectrogramPass>(
+        this, std::move(pass),
+        [this, startTime, stopTime, exponent, overlap, width, shorterThanFft](SpectrogramPass& done) {
+            timeStart = startTime;
+            timeStop = stopTime;
+            overlapFraction = overlap;
+            if (exponent >= 0 && exponent <= static_cast<int>(maxFftExponent))
+                fftPoints = uint32_t(1) << exponent;
+            computedWidth = width;
+            tooShort = shorterThanFft;
+            takeColumns(std::move(done.result()));
+        });
 }
 
 void SpectrogramView::takeColumns(PooledSpectrogram computed)
 {
-    // A range too short for one column leaves nothing to show: the previous
-    // image and scale stay until the next rebuild finds columns.
+    // The scale keeps the last maximum that any column gave.
     if (computed.columns.size() > 0)
         maxValue = computed.maxValue;
     columns = std::move(computed);
@@ -168,50 +120,25 @@ int SpectrogramView::maxPower() const
     return truncToInt(maxValue);
 }
 
-uint32_t SpectrogramView::fftSize() const
-{
-    return spectrogram.fftSize();
-}
-
-double SpectrogramView::overlap() const
-{
-    return spectrogram.overlap();
-}
-
-void SpectrogramView::setOverlap(double fraction)
-{
-    spectrogram.setOverlap(fraction);
-}
-
 void SpectrogramView::setFftExponent(int exponent)
 {
-    spectrogram.setFftSizeExponent(static_cast<uint32_t>(exponent));
-}
-
-void SpectrogramView::setRange(double db)
-{
-    rangeDb = db;
+    if (exponent < 0 || exponent > static_cast<int>(maxFftExponent))
+        throw std::invalid_argument("FFT size exponent out of range: " + std::to_string(exponent));
+    fftPoints = uint32_t(1) << exponent;
 }
 
 void SpectrogramView::setStartFrequency(double hertz)
 {
-    const BandEdge edge = startBandEdge(static_cast<double>(recording->sampleRate()),
-                                        spectrogram.fftSize(), hertz);
+    const BandEdge edge = startBandEdge(static_cast<double>(recording->sampleRate()), fftPoints, hertz);
     firstBin = edge.bin;
     startFrequency = edge.frequency;
 }
 
 void SpectrogramView::setStopFrequency(double hertz)
 {
-    const BandEdge edge = stopBandEdge(static_cast<double>(recording->sampleRate()),
-                                       spectrogram.fftSize(), hertz);
+    const BandEdge edge = stopBandEdge(static_cast<double>(recording->sampleRate()), fftPoints, hertz);
     lastBin = edge.bin;
     stopFrequency = edge.frequency;
-}
-
-void SpectrogramView::setMirror(bool mirrored)
-{
-    mirror = mirrored;
 }
 
 size_t SpectrogramView::imageWidth() const
@@ -246,92 +173,83 @@ void SpectrogramView::rebuildImage()
     int first = 0;
     int last = 0;
     if (!shownBins(first, last)) {
+        // A range too short for one FFT shows no picture, never an older one.
+        if (tooShort) {
+            image = QImage();
+            scaledImage = QImage();
+        }
         update();
         return;
     }
     std::vector<const double*> pointers(matrix.size());
     for (size_t c = 0; c < matrix.size(); ++c)
         pointers[c] = matrix.column(c);
-    {
-        std::lock_guard<std::mutex> lock(imageMutex);
-        const int top = maxPower();
-        const int bottom = scaleBottom(top, rangeDb);
-        // A rebuild at the same size (same range, band and FFT size) rewrites the
-        // old image's pixels instead of fresh memory.
-        scaledImage = QImage();
-        // A range with many more columns than the plot has pixels is pooled to
-        // one column per pixel, and a band of more bins than it has rows to one
-        // row per pixel, so that the painter never drops a burst or a narrow
-        // line (nor wraps around past 65,535 pixels).
-        QImage built = spectrogramImage(pointers, first, last, static_cast<double>(bottom),
-                                        static_cast<double>(top), mirror, spectrogramImageBudget,
-                                        image, imageWidth(), imageHeight());
-        if (!built.isNull()) {
-            image = std::move(built);
-            imageMirrored = mirror;
-        }
+    const int top = maxPower();
+    const int bottom = scaleBottom(top, rangeDb);
+    // A rebuild at the same size (same range, band and FFT size) rewrites the
+    // old image's pixels instead of fresh memory.
+    scaledImage = QImage();
+    // A range with many more columns than the plot has pixels is pooled to
+    // one column per pixel, and a band of more bins than it has rows to one
+    // row per pixel, so that the painter never drops a burst or a narrow
+    // line (nor wraps around past 65,535 pixels).
+    QImage built = spectrogramImage(pointers, first, last, static_cast<double>(bottom),
+                                    static_cast<double>(top), mirror, spectrogramImageBudget,
+                                    image, imageWidth(), imageHeight());
+    if (!built.isNull()) {
+        image = std::move(built);
+        imageMirrored = mirror;
     }
     update();
 }
 
-QImage SpectrogramView::colourImage() const
+const QImage& SpectrogramView::scaledPicture(const QRect& plot)
 {
-    std::lock_guard<std::mutex> lock(imageMutex);
-    return image;
-}
-
-QColor SpectrogramView::mapColor(double value, double low, double high) const
-{
-    return QColor::fromRgb(mapColorRgb(value, low, high));
+    if (imageMirrored != mirror) {
+        image.mirror(false, true);
+        imageMirrored = mirror;
+        scaledImage = QImage();
+    }
+    // Scaling the image (often hundreds of thousands of columns) is done once
+    // per image, orientation and size; the scaled pixels are those a direct
+    // drawImage into the plot rectangle gives.
+    if (plot.width() > 0 && plot.height() > 0 && scaledImage.size() != plot.size()) {
+        scaledImage = QImage(plot.size(), QImage::Format_RGB32);
+        if (!scaledImage.isNull()) {
+            scaledImage.fill(Qt::black);
+            QPainter scaler(&scaledImage);
+            scaler.drawImage(QRect(QPoint(0, 0), plot.size()), image);
+        }
+    }
+    return scaledImage;
 }
 
 void SpectrogramView::paintEvent(QPaintEvent*)
 {
     const int W = width();
     const int H = height();
-    const int plotWidth = W - marginLeft - marginRight;
-    const int plotHeight = H - marginTop - marginBottom;
-    const QRect plotRect(marginLeft, marginTop, plotWidth, plotHeight);
+    const QRect plot = plotRect();
     const int top = maxPower();
     const int bottom = scaleBottom(top, rangeDb);
 
     QPainter painter(this);
-    std::lock_guard<std::mutex> lock(imageMutex);
-    if (image.isNull())
+    if (image.isNull() && !tooShort)
         return;
 
-    if (imageMirrored != mirror) {
-        image.mirror(false, true);
-        imageMirrored = mirror;
-        scaledImage = QImage();
-    }
-    if (plotWidth > 0 && plotHeight > 0) {
-        // Scaling the image (often hundreds of thousands of columns) is done once
-        // per image, orientation and size; the scaled pixels are those a direct
-        // drawImage into the plot rectangle gives.
-        if (scaledImage.size() != plotRect.size()) {
-            scaledImage = QImage(plotRect.size(), QImage::Format_RGB32);
-            if (!scaledImage.isNull()) {
-                scaledImage.fill(Qt::black);
-                QPainter scaler(&scaledImage);
-                scaler.drawImage(QRect(QPoint(0, 0), plotRect.size()), image);
-            }
-        }
-    }
-    // A pan in progress drags the picture along; what it uncovers stays black.
-    const QPoint dragged = overlay.panOffset;
-    if (!dragged.isNull()) {
+    if (!image.isNull()) {
+        const QImage& scaled = scaledPicture(plot);
+        // A pan in progress drags the picture along; what it uncovers stays black.
+        const QPoint dragged = overlay().panOffset;
         painter.save();
-        painter.setClipRect(plotRect);
-        painter.fillRect(plotRect, Qt::black);
-    }
-    if (!scaledImage.isNull() && scaledImage.size() == plotRect.size()) {
-        painter.drawImage(plotRect.topLeft() + dragged, scaledImage);
-    } else {
-        painter.drawImage(plotRect.translated(dragged), image);
-    }
-    if (!dragged.isNull())
+        painter.setClipRect(plot);
+        if (!dragged.isNull())
+            painter.fillRect(plot, Qt::black);
+        if (!scaled.isNull() && scaled.size() == plot.size())
+            painter.drawImage(plot.topLeft() + dragged, scaled);
+        else
+            painter.drawImage(plot.translated(dragged), image);
         painter.restore();
+    }
 
     painter.setPen(QPen(Qt::white));
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
@@ -339,64 +257,37 @@ void SpectrogramView::paintEvent(QPaintEvent*)
 
     const AxisScale frequencyScale =
         axisTicks(startFrequency + shownFrequencyOffset, stopFrequency + shownFrequencyOffset,
-                  plotHeight, marginTop, AxisOrientation::Vertical, AxisQuantity::Frequency,
+                  plot.height(), marginTop, AxisOrientation::Vertical, AxisQuantity::Frequency,
                   leftLabelMetrics(painter, marginLeft));
     const AxisScale timeScale =
-        axisTicks(timeStart, timeStop, plotWidth, marginLeft, AxisOrientation::Horizontal,
+        axisTicks(timeStart, timeStop, plot.width(), marginLeft, AxisOrientation::Horizontal,
                   AxisQuantity::Time, bottomLabelMetrics(painter));
     drawLeftTicks(painter, frequencyScale.ticks, marginLeft);
     drawBottomTicks(painter, timeScale.ticks, H - marginBottom);
     drawVerticalTitle(painter, H, marginTop, marginBottom,
                       axisTitle(AxisQuantity::Frequency, frequencyScale.unit, QString()));
-    painter.drawText(QRect(marginLeft, H - 20, plotWidth, 20), Qt::AlignCenter,
+    painter.drawText(QRect(marginLeft, H - 20, plot.width(), 20), Qt::AlignCenter,
                      axisTitle(AxisQuantity::Time, timeScale.unit, QString()));
 
-    const int barX = W - barRightInset;
-    const int barTop = marginTop + barInset;
-    const int barHeight = plotHeight - 2 * barInset;
-    const double span = static_cast<double>(static_cast<int64_t>(top) - bottom);
-    for (int i = 0; i < barHeight; ++i) {
-        const double value = span * (1 - static_cast<double>(i) / barHeight) + bottom;
-        painter.fillRect(QRect(barX, barTop + i, barWidth, 1),
-                         mapColor(value, static_cast<double>(bottom), static_cast<double>(top)));
+    if (image.isNull()) {
+        painter.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("This range holds fewer samples than one FFT (%1)")
+                             .arg(fftPoints));
+        return;
     }
-    painter.drawRect(QRect(barX, barTop, barWidth, barHeight));
 
+    drawColorBar(painter,
+                 QRect(W - barRightInset, marginTop + barInset, barWidth,
+                       plot.height() - 2 * barInset),
+                 top, bottom);
     painter.drawText(QRect(W - marginRight, 15, marginRight, 20), Qt::AlignCenter, "0 dB/Hz");
     painter.drawText(QRect(W - marginRight, H - 65, marginRight, 20), Qt::AlignCenter,
                      colorBarBottomLabel(top, bottom));
 
     if (showAnnotations)
-        drawAnnotations(painter);
+        drawAnnotationBoxes(painter, annotations, placedAnnotations(), plot);
     const AxisMap frequencies = frequencyAxisMap();
-    drawPlotOverlay(painter, overlay, plotRect, timeAxisMap(), &frequencies);
-}
-
-void SpectrogramView::drawAnnotations(QPainter& painter) const
-{
-    const QRect plot = plotRect();
-    const std::vector<PlacedAnnotation> placed = placedAnnotations();
-    if (placed.empty())
-        return;
-    painter.save();
-    painter.setClipRect(plot);
-    painter.setPen(QPen(annotationColor, 1));
-    painter.setBrush(Qt::NoBrush);
-    const QFontMetrics metrics = painter.fontMetrics();
-    // Labels only while they can be told apart; the boxes always.
-    const bool labelled = placed.size() <= mostAnnotationLabels;
-    for (const PlacedAnnotation& box : placed) {
-        painter.drawRect(box.outline.adjusted(0, 0, -1, -1));
-        const QString& label = annotations[box.index].label;
-        if (label.isEmpty() || !labelled)
-            continue;
-        const int room =
-            std::max(box.visible.width() - 2 * annotationLabelInset, narrowestAnnotationLabel);
-        painter.drawText(box.visible.left() + annotationLabelInset,
-                         box.visible.top() + annotationLabelInset + metrics.ascent(),
-                         metrics.elidedText(label, Qt::ElideRight, room));
-    }
-    painter.restore();
+    drawPlotOverlay(painter, overlay(), plot, timeAxisMap(), &frequencies);
 }
 
 int SpectrogramView::plotWidth() const
@@ -448,15 +339,17 @@ std::optional<double> SpectrogramView::valueAt(const QPoint& point) const
     return value + densityCorrectionDb(static_cast<uint32_t>(matrix.rows()));
 }
 
+std::optional<ColumnValues> SpectrogramView::valuesAt(const QPoint& point) const
+{
+    const std::optional<double> value = valueAt(point);
+    if (!value)
+        return std::nullopt;
+    return ColumnValues{*value, *value, false};
+}
+
 void SpectrogramView::setFrequencyOffset(double hertz)
 {
     shownFrequencyOffset = std::isfinite(hertz) ? hertz : 0.0;
-    update();
-}
-
-void SpectrogramView::setOverlay(PlotOverlay shown)
-{
-    overlay = std::move(shown);
     update();
 }
 
@@ -500,45 +393,7 @@ bool SpectrogramView::event(QEvent* event)
         }
         return true;
     }
-    return QWidget::event(event);
-}
-
-void SpectrogramView::mousePressEvent(QMouseEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Press, *event)))
-        QWidget::mousePressEvent(event);
-}
-
-void SpectrogramView::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Move, *event)))
-        QWidget::mouseMoveEvent(event);
-}
-
-void SpectrogramView::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(PlotInput::Kind::Release, *event)))
-        QWidget::mouseReleaseEvent(event);
-}
-
-void SpectrogramView::wheelEvent(QWheelEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(*event)))
-        QWidget::wheelEvent(event);
-}
-
-void SpectrogramView::keyPressEvent(QKeyEvent* event)
-{
-    if (!passInput(onInput, plotInputOf(*event)))
-        QWidget::keyPressEvent(event);
-}
-
-void SpectrogramView::leaveEvent(QEvent* event)
-{
-    PlotInput input;
-    input.kind = PlotInput::Kind::Leave;
-    passInput(onInput, input);
-    QWidget::leaveEvent(event);
+    return PlotWidget::event(event);
 }
 
 void SpectrogramView::resizeEvent(QResizeEvent* event)
@@ -546,9 +401,8 @@ void SpectrogramView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     // Columns pooled for another width are computed again for the new one; in
     // the meantime the image is pooled again from those held.
-    if (event->size().width() != event->oldSize().width() && computedWidth != plotWidth()
-        && columns.columns.size() < columns.sourceColumns && onWidthChanged)
-        onWidthChanged();
+    if (event->size().width() != event->oldSize().width() && needsNewWidth())
+        widthChanged();
     if (!image.isNull() && !columns.columns.empty()
         && (imageWidth() != static_cast<size_t>(image.width())
             || imageHeight() != static_cast<size_t>(image.height()))) {

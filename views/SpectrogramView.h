@@ -3,28 +3,21 @@
 // bottom to top) with frequency and time axes and a colour bar in dB/Hz relative
 // to the strongest value.
 
-#include "dsp/Spectrogram.h"
 #include "dsp/SpectrogramStream.h"
 #include "views/AnnotationBoxes.h"
-#include "views/AxisMap.h"
-#include "views/PlotInput.h"
-#include "views/PlotOverlay.h"
+#include "views/PlotWidget.h"
 
-#include <QColor>
 #include <QImage>
-#include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 class Recording;
 class ViewComputation;
 
-class SpectrogramView : public QWidget
+class SpectrogramView : public PlotWidget
 {
 public:
     SpectrogramView(Recording* recording, QWidget* parent = nullptr);
@@ -50,23 +43,21 @@ public:
     // The largest value of the last computation that made a column, truncated
     // toward zero (saturated to the int range); 1 before any.
     int maxPower() const;
-    // Called when the plot becomes wider or narrower than pooled columns were
-    // computed for, so that they can be computed again at the new width.
     // Whether what is shown was computed for another plot width.
     bool needsNewWidth() const;
-    void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
 
     // FFT size in points.
-    uint32_t fftSize() const;
+    uint32_t fftSize() const { return fftPoints; }
     // Fraction (0 to 1) of a column shared with the next.
-    double overlap() const;
-    void setOverlap(double fraction);
-    // FFT size 2^exponent; the band must be set again afterwards.
+    double overlap() const { return overlapFraction; }
+    void setOverlap(double fraction) { overlapFraction = fraction; }
+    // FFT size 2^exponent; the band must be set again afterwards. Throws
+    // std::invalid_argument outside 0 ... 31.
     void setFftExponent(int exponent);
 
     // Dynamic range of the colour scale, dB.
     double range() const { return rangeDb; }
-    void setRange(double db);
+    void setRange(double db) { rangeDb = db; }
 
     // Band edges in Hz; each picks a bin by the spectrum's rule, and the frequency
     // axis runs from the outer edge of the first bin's row to that of the last
@@ -74,19 +65,22 @@ public:
     void setStartFrequency(double hertz);
     void setStopFrequency(double hertz);
     // Draw the image upside down (the axis labels stay).
-    void setMirror(bool mirrored);
+    void setMirror(bool mirrored) { mirror = mirrored; }
 
     // Rebuilds the colour image from the matrix, band and range, then repaints.
-    // An empty matrix keeps the previous image.
+    // After a range too short for one column the plot area stays empty, with a
+    // note saying so.
     void rebuildImage();
     // The colour image as it stands, in the orientation it was built or last
     // painted in (one column per time column, before scaling to the plot).
-    QImage colourImage() const;
+    QImage colourImage() const { return image; }
+    // Whether the range shown holds fewer samples than one FFT.
+    bool rangeTooShort() const { return tooShort; }
 
     // The plot area in widget pixels, and its axes: time in seconds along x,
     // frequency in baseband hertz along y as the image shows it (from the band's
     // bottom upwards, or downwards when mirrored; the labels stay put).
-    QRect plotRect() const;
+    QRect plotRect() const override;
     AxisMap timeAxisMap() const;
     AxisMap frequencyAxisMap() const;
     // The power spectral density in dB/Hz under a widget pixel: the largest of the
@@ -99,9 +93,14 @@ public:
     void setFrequencyOffset(double hertz);
     double frequencyOffset() const { return shownFrequencyOffset; }
 
-    // Mouse, wheel and keys go to the handler; the view interprets none of them.
-    void setInputHandler(PlotInputHandler handler) { onInput = std::move(handler); }
-    void setOverlay(PlotOverlay overlay);
+    // As a plot: time along x, a band along y, at least one FFT of samples.
+    AxisQuantity horizontalQuantity() const override { return AxisQuantity::Time; }
+    AxisMap horizontalMap() const override { return timeAxisMap(); }
+    std::optional<AxisMap> bandMap() const override { return frequencyAxisMap(); }
+    bool bandIsVertical() const override { return true; }
+    uint64_t narrowestTimeSpan() const override { return fftPoints; }
+    std::optional<ColumnValues> valuesAt(const QPoint& point) const override;
+
     // A recording's annotations, drawn as outlined boxes with their labels while shown.
     void setAnnotations(std::vector<AnnotationBox> boxes);
     void setShowAnnotations(bool show);
@@ -113,18 +112,8 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
-    friend class SpectrogramComputation;
-
-    QColor mapColor(double value, double low, double high) const;
-    void drawAnnotations(QPainter& painter) const;
     // Width of the plot rectangle in pixels.
     int plotWidth() const;
     // Image columns for the columns held, at the plot's current width, and image
@@ -134,9 +123,12 @@ private:
     // The band's first and last bin within the matrix held; false when none.
     bool shownBins(int& first, int& last) const;
     void takeColumns(PooledSpectrogram computed);
+    // The picture scaled to the plot, made again when the image or the size changed.
+    const QImage& scaledPicture(const QRect& plot);
 
     Recording* recording;
-    Spectrogram spectrogram;
+    uint32_t fftPoints = 256;
+    double overlapFraction = 0.8;
     double rangeDb = 40.0;
     double timeStart = 0;
     double timeStop = 2.220446049250313e-16;
@@ -150,22 +142,19 @@ private:
     // computation that made any.
     PooledSpectrogram columns;
     double maxValue = 1.0;
+    // The last computation found fewer samples than one FFT in its range.
+    bool tooShort = false;
     // Plot width the columns were computed for.
     int computedWidth = 0;
-    std::function<void()> onWidthChanged;
-    mutable std::mutex imageMutex;
     QImage image;
     // Orientation the image was last built or flipped in; painting flips it in
     // place when `mirror` has changed since, instead of copying it every time.
     bool imageMirrored = false;
-
     // `image` as last drawn into the plot rectangle, scaled to its size; reused
     // by later paints while the image, its orientation and the size stay the same.
     QImage scaledImage;
 
     double shownFrequencyOffset = 0;
-    PlotInputHandler onInput;
-    PlotOverlay overlay;
     std::vector<AnnotationBox> annotations;
     bool showAnnotations = true;
 };

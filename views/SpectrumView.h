@@ -1,6 +1,8 @@
 #pragma once
 // Averaged power spectrum of a time range in dB against frequency, cut to a band.
 
+#include "plotdata/SpectrumPass.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -10,15 +12,6 @@ class CustomPlot;
 class Recording;
 class ViewComputation;
 
-// What the spectrum is computed with.
-struct SpectrumSettings
-{
-    uint32_t fftSize = 256;
-    double overlap = 0.8;
-    double startFrequency = 0;
-    double stopFrequency = 0;
-};
-
 class SpectrumView : public QWidget
 {
 public:
@@ -26,19 +19,19 @@ public:
     ~SpectrumView() override;
 
     // FFT size in points (a power of two), also the segment length. Does not recompute.
-    void setFftSize(int points);
+    void setFftSize(int points) { current.fftSize = points < 0 ? 0 : static_cast<uint32_t>(points); }
     // Fraction (0 to 1) of a segment shared with the next. Does not recompute.
-    void setOverlap(double fraction);
+    void setOverlap(double fraction) { current.overlap = fraction; }
     // Band edges in Hz. Do not recompute.
-    void setStartFrequency(double hertz);
-    void setStopFrequency(double hertz);
+    void setStartFrequency(double hertz) { current.startFrequency = hertz; }
+    void setStopFrequency(double hertz) { current.stopFrequency = hertz; }
 
     // Start and stop in seconds; stored for refresh() and the curve recomputed.
     void setTimeRange(double startTime, double stopTime);
     // Recomputes with the stored time range and the current settings.
     void refresh();
 
-    SpectrumSettings settings() const;
+    SpectrumSettings settings() const { return current; }
     // The spectrum over [startTime, stopTime] of a recording of `count` samples
     // at a rate of `sampleRate` with the given settings, to be run on any
     // thread; presenting it also stores the range and the settings.
@@ -54,15 +47,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    friend class SpectrumComputation;
-
-    uint32_t fftSize = 256;
-    double overlap = 0.8;
+    SpectrumSettings current;
     Recording* recording;
     CustomPlot* plot;
     double startTime = 0;
     double stopTime = 0;
-    double startFrequency = 0;
-    double stopFrequency = 0;
     bool removeDcOffset = false;
 };

@@ -1,60 +1,68 @@
 #pragma once
-// A view's recompute split in two: the computation, which streams over a range
-// of a recording on any thread, and the presentation of its result, on the GUI
-// thread. Several computations over one range share a single pass.
+// A view's recompute split in two: a range computation, which streams over a
+// range of a recording on any thread, and the presentation of its result, on
+// the GUI thread. The views' own recomputes and the panel's background work run
+// the same computations.
 
-#include "dsp/BlockStream.h"
-#include "dsp/WorkControl.h"
+#include "plotdata/RangePass.h"
+
+#include <QPointer>
+#include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
-class SampleSource;
+class Recording;
 
-class ViewComputation
+class ViewComputation : public RangeComputation
 {
 public:
-    virtual ~ViewComputation() = default;
-    // What the next pass over the range feeds.
-    virtual BlockConsumer& consumer() = 0;
-    // Called after each pass: false when the computation needs another pass over
-    // the same range (a curve whose finite points span less of it than assumed).
-    virtual bool finishPass() = 0;
-    // GUI thread only, once all passes are done: hands the result to the view,
-    // which must still exist.
+    // GUI thread only, once all passes are done: hands the result to its view
+    // (nothing when the view is gone by then).
     virtual void present() = 0;
 };
 
-// Reads nothing: what a computation that has nothing to make consumes.
-class IdleConsumer : public BlockConsumer
+// A computation whose result `show` hands to `view`, unless the view is gone.
+template <typename Pass>
+class PresentedPass final : public ViewComputation
 {
 public:
-    void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
+    PresentedPass(QWidget* view, std::unique_ptr<Pass> pass, std::function<void(Pass&)> show)
+        : view(view), pass(std::move(pass)), show(std::move(show))
+    {
+    }
+    BlockConsumer& consumer() override { return pass->consumer(); }
+    bool finishPass() override { return pass->finishPass(); }
+    void present() override
+    {
+        if (view)
+            show(*pass);
+    }
+
+private:
+    QPointer<QWidget> view;
+    std::unique_ptr<Pass> pass;
+    std::function<void(Pass&)> show;
 };
 
-// Samples [first, end) of a recording at a rate, the range every view reads for
-// a time range.
-struct StreamRange
+template <typename Pass>
+std::unique_ptr<ViewComputation> presentedBy(QWidget* view, std::unique_ptr<Pass> pass,
+                                             std::function<void(Pass&)> show)
 {
-    uint64_t first = 0;
-    uint64_t end = 0;
-    uint64_t size() const { return end - first; }
-};
-StreamRange streamRangeOf(double fs, uint64_t count, double startTime, double stopTime);
+    return std::make_unique<PresentedPass<Pass>>(view, std::move(pass), std::move(show));
+}
 
-// Runs the computations over [range.first, range.end) of source, with the DC
-// offset removed when asked, in as few passes as they need (one, or two when a
-// curve must be gathered again). Plans range.size() units of progress per pass
-// on control (the first pass's units are planned here unless `planned`).
-void runComputations(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
-                     const std::vector<ViewComputation*>& computations, WorkControl& control,
-                     bool planned = false);
+// Samples of the recording; 0 before a load.
+uint64_t sampleCountOf(const Recording& recording);
 
-class Recording;
 // What a view's own recompute does: the computations over [startTime, stopTime]
 // of the recording (none loaded reads as an empty one), its DC offset over that
 // range removed when asked, on the calling thread (and the library's own
 // threads), then presented.
 void computeAndPresent(const Recording& recording, double startTime, double stopTime,
                        bool removeDc, const std::vector<ViewComputation*>& computations);
+// The same for one computation.
+void computeAndPresent(const Recording& recording, double startTime, double stopTime,
+                       bool removeDc, std::unique_ptr<ViewComputation> computation);

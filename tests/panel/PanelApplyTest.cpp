@@ -64,7 +64,6 @@ TEST_F(PanelApply, TimeRangeSnapsToTheDurationAndChecksItsFields)
     EXPECT_EQ(timeRange("0", "20"), whole);
     EXPECT_EQ(text("stopTimeEdit"), "20"); // the snapped value is not written back
     EXPECT_EQ(timeRange("0", "9.99995"), whole);
-    EXPECT_EQ(timeRange("abc", "10"), whole);
     EXPECT_NE(timeRange("0", "9.9"), whole);
     EXPECT_NE(timeRange("1", "10"), whole);
     // Ranges shorter than one FFT, down to a single sample, are drawn as well as
@@ -82,6 +81,10 @@ TEST_F(PanelApply, TimeRangeSnapsToTheDurationAndChecksItsFields)
         {"0", "inf", "Invalid stop time: input shall be > 0"},
         {"-1", "-1", "Invalid start time: input shall be >= 0"},
         {"nan", "5", "Invalid start time: input shall be >= 0"},
+        // Text that is no number is refused, never read as 0.
+        {"abc", "10", "Invalid start time: input shall be a number"},
+        {"2,5", "10", "Invalid start time: input shall be a number"},
+        {"", "10", "Invalid start time: input shall be a number"},
     };
     for (const auto& [start, stop, message] : refused) {
         setText("startTimeEdit", start);
@@ -142,9 +145,12 @@ TEST_F(PanelApply, SpectrumChecksTheBandAndTheExponent)
         expectInputError("spectrumApplyButton", message);
     }
 
-    // The band's own edges are allowed; an empty field reads as 0, inside the band.
+    // The band's own edges are allowed; an empty field is refused, never read as 0.
+    setText("startFrequencyEdit", "");
+    setText("stopFrequencyEdit", "22050");
+    expectInputError("spectrumApplyButton", "Invalid start frequency: input shall be a number");
     const QImage full = grab("spectrogramView");
-    for (const auto& [start, stop] : {std::pair{"-22050", "22050"}, std::pair{"", "22050"},
+    for (const auto& [start, stop] : {std::pair{"-22050", "22050"}, std::pair{"0", "22050"},
                                       std::pair{"-1000.5", "1000.5"}}) {
         setText("startFrequencyEdit", start);
         setText("stopFrequencyEdit", stop);
@@ -298,4 +304,33 @@ TEST_F(PanelApply, HiddenViewIsComputedWhenShownAgain)
     waitForPanel(panel);
     EXPECT_EQ(power->startTime(), 0.5);
     EXPECT_EQ(power->stopTime(), 1.0);
+}
+
+// The range the views show is always the fields' one: a power Apply while the
+// power view is hidden, then a DC toggle, recompute every view over the range
+// the time fields applied, and the power view takes its new settings over that
+// range when it shows again.
+TEST_F(PanelApply, HiddenPowerApplyKeepsTheShownRange)
+{
+    loadTenSeconds();
+    auto* showPower = widget<QCheckBox>("showPowerViewCheckBox");
+    showPower->setChecked(false);
+    timeRange("2", "3");
+    setText("averageWindowEdit", "10");
+    EXPECT_TRUE(click("powerApplyButton").empty());
+    auto* removeDc = widget<QCheckBox>("removeDcCheckBox");
+    removeDc->setChecked(true);
+    waitForPanel(panel);
+    auto* spectrogram = widget<SpectrogramView>("spectrogramView");
+    EXPECT_EQ(spectrogram->startTime(), 2.0);
+    EXPECT_EQ(spectrogram->stopTime(), 3.0);
+    EXPECT_EQ(panel->shownView().start, 2.0);
+
+    showPower->setChecked(true);
+    waitForPanel(panel);
+    auto* power = widget<PowerView>("powerView");
+    EXPECT_EQ(power->startTime(), 2.0);
+    EXPECT_EQ(power->stopTime(), 3.0);
+    EXPECT_EQ(power->averageWindow(), 10u);
+    EXPECT_EQ(text("dcOffsetLabel").left(7), "Removed");
 }

@@ -3,8 +3,8 @@
 
 #include "views/AmplitudeView.h"
 #include "views/CustomPlot.h"
-#include "views/PlotMath.h"
-#include "views/PowerCurveStream.h"
+#include "plotdata/PlotMath.h"
+#include "plotdata/PowerCurveStream.h"
 #include "views/PowerView.h"
 
 #include "io/Recording.h"

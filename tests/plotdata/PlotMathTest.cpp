@@ -1,6 +1,6 @@
 // Plot ranges and sample ranges.
 
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
 #include <gtest/gtest.h>
 

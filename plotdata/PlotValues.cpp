@@ -1,6 +1,6 @@
 // Curve and spectrogram values under a pointer.
 
-#include "views/PlotValues.h"
+#include "plotdata/PlotValues.h"
 
 #include <algorithm>
 #include <cmath>

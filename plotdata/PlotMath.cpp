@@ -1,9 +1,9 @@
 // Plot ranges, sample ranges and the power curve.
 
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
-#include "views/Decibels.h"
-#include "views/PowerWindows.h"
+#include "plotdata/Decibels.h"
+#include "plotdata/PowerWindows.h"
 #include "dsp/ParallelParts.h"
 
 #include <algorithm>

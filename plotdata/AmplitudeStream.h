@@ -2,13 +2,14 @@
 // The amplitude view's two curves over a range, I and Q against time, reduced
 // per pixel column block by block.
 
-#include "dsp/BlockStream.h"
-#include "views/CurveEnvelope.h"
+#include "plotdata/CurveEnvelope.h"
+#include "plotdata/CurvePass.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-class AmplitudeStream : public BlockConsumer
+class AmplitudeStream : public CurveStream
 {
 public:
     // Samples [first, first + n) at fs samples per second, each at time
@@ -27,6 +28,11 @@ public:
     {
         return iEnvelope.frameHolds(i.ranges) && qEnvelope.frameHolds(q.ranges);
     }
+    std::vector<ReducedCurve> results() const override { return {resultI(), resultQ()}; }
+    bool framesHold(const std::vector<ReducedCurve>& curves) const override
+    {
+        return frameHolds(curves.at(0), curves.at(1));
+    }
 
 private:
     uint64_t n;
@@ -34,3 +40,7 @@ private:
     CurveEnvelope qEnvelope;
     uint64_t consumed = 0;
 };
+
+// The I and Q curves of `range` at fs on plots `width` pixels wide, gathered in
+// one pass or two.
+std::unique_ptr<CurvePass> amplitudePass(const StreamRange& range, double fs, int width);

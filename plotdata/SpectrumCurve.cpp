@@ -1,9 +1,9 @@
 // Centring, dB conversion and band cut of the spectrum view's curve.
 
-#include "views/SpectrumCurve.h"
+#include "plotdata/SpectrumCurve.h"
 
 #include "dsp/Spectrum.h"
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
 #include <cmath>
 #include <limits>

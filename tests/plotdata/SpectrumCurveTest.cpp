@@ -1,6 +1,6 @@
 // Centring, dB conversion and band cut of the spectrum curve.
 
-#include "views/SpectrumCurve.h"
+#include "plotdata/SpectrumCurve.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // The moving-average windows of the power curve, block by block: shared by the
 // whole-range curve and the streamed one, so that both give the same bits.
 
-#include "views/Decibels.h"
+#include "plotdata/Decibels.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,11 +2,12 @@
 // The power view's curve over a range, computed block by block: the moving
 // average in dBm of each sample's power, reduced per pixel column as it is made.
 
-#include "dsp/BlockStream.h"
-#include "views/CurveEnvelope.h"
-#include "views/PowerWindows.h"
+#include "plotdata/CurveEnvelope.h"
+#include "plotdata/CurvePass.h"
+#include "plotdata/PowerWindows.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct PowerCurveSettings
@@ -17,7 +18,7 @@ struct PowerCurveSettings
     double inputImpedance = 1.0;
 };
 
-class PowerCurveStream : public BlockConsumer
+class PowerCurveStream : public CurveStream
 {
 public:
     // Samples [first, first + n) at fs samples per second, each at time
@@ -33,6 +34,11 @@ public:
     // (frameHolds false) with the result's x range.
     ReducedCurve result() const { return envelope.result(false); }
     bool frameHolds(const ReducedCurve& curve) const { return envelope.frameHolds(curve.ranges); }
+    std::vector<ReducedCurve> results() const override { return {result()}; }
+    bool framesHold(const std::vector<ReducedCurve>& curves) const override
+    {
+        return frameHolds(curves.at(0));
+    }
 
 private:
     void finish();
@@ -50,3 +56,8 @@ private:
     double lastValue = 0.0;
     std::vector<double> values;
 };
+
+// The power curve of `range` at fs on a plot `width` pixels wide, gathered in
+// one pass or two.
+std::unique_ptr<CurvePass> powerCurvePass(const StreamRange& range, double fs,
+                                          const PowerCurveSettings& settings, int width);

@@ -1,9 +1,9 @@
 // 10 * log10 by exponent split and an atanh series, scalar and AVX2 with the
 // same operations in the same order.
 
-#include "views/Decibels.h"
+#include "plotdata/Decibels.h"
 
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
 #include <bit>
 #include <cfloat>

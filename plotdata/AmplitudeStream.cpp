@@ -1,6 +1,6 @@
 // Streamed I and Q curves.
 
-#include "views/AmplitudeStream.h"
+#include "plotdata/AmplitudeStream.h"
 
 #include <algorithm>
 
@@ -19,4 +19,16 @@ void AmplitudeStream::consume(uint64_t, size_t count, const double* i, const dou
     iEnvelope.add(i, count);
     qEnvelope.add(q, count);
     consumed += count;
+}
+
+std::unique_ptr<CurvePass> amplitudePass(const StreamRange& range, double fs, int width)
+{
+    const CurveFrame whole = rangeFrame(range, fs);
+    return std::make_unique<CurvePass>(
+        std::vector<CurveFrame>{whole, whole},
+        [range, fs, width](const std::vector<CurveFrame>& frames) {
+            return std::make_unique<AmplitudeStream>(range.first, range.size(), fs, frames[0].xMin,
+                                                     frames[0].xMax, frames[1].xMin, frames[1].xMax,
+                                                     width);
+        });
 }

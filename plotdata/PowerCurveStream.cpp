@@ -1,9 +1,9 @@
 // Streamed moving-average power curve.
 
-#include "views/PowerCurveStream.h"
+#include "plotdata/PowerCurveStream.h"
 
 #include "dsp/ParallelParts.h"
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
 #include <algorithm>
 
@@ -107,4 +107,15 @@ void PowerCurveStream::finish()
         const uint64_t tailStart = h + (n - w);
         envelope.addConstant(lastValue, static_cast<size_t>(n - tailStart));
     }
+}
+
+std::unique_ptr<CurvePass> powerCurvePass(const StreamRange& range, double fs,
+                                          const PowerCurveSettings& settings, int width)
+{
+    return std::make_unique<CurvePass>(
+        std::vector<CurveFrame>{rangeFrame(range, fs)},
+        [range, fs, settings, width](const std::vector<CurveFrame>& frames) {
+            return std::make_unique<PowerCurveStream>(range.first, range.size(), fs, settings,
+                                                      frames[0].xMin, frames[0].xMax, width);
+        });
 }

@@ -1,6 +1,6 @@
 // The series logarithm against the library's.
 
-#include "views/Decibels.h"
+#include "plotdata/Decibels.h"
 
 #include <gtest/gtest.h>
 

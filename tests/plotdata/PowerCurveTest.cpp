@@ -1,6 +1,6 @@
 // The power curve against its literal definition.
 
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // cover the same pixels as every segment of the curve, at any plot height, for
 // the width and x range they were gathered for.
 
-#include "views/PlotMath.h"
+#include "plotdata/PlotMath.h"
 
 #include <cstddef>
 #include <cstdint>

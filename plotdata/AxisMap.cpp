@@ -1,6 +1,6 @@
 // Value-to-pixel maps of the plot axes.
 
-#include "views/AxisMap.h"
+#include "plotdata/AxisMap.h"
 
 #include <cmath>
 

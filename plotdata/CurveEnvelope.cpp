@@ -1,9 +1,9 @@
 // Per-column reduction of a streamed curve.
 
-#include "views/CurveEnvelope.h"
+#include "plotdata/CurveEnvelope.h"
 
 #include "dsp/ParallelParts.h"
-#include "views/ColumnRuns.h"
+#include "plotdata/ColumnRuns.h"
 
 #include <algorithm>
 #include <cmath>

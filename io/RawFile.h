@@ -1,0 +1,13 @@
+#pragma once
+// The reader of headerless sample files: every byte is a sample value in the
+// SigMF datatype given, at the rate given.
+
+#include "io/RecordingContents.h"
+
+#include <string>
+
+// Samples of `datatype` ("cf32_le", "ri16_be", ...) filling the file at path, left
+// in the file. The rate is truncated to whole samples per second and must come to
+// 1 ... 2^32 - 1. Throws std::runtime_error with the user-facing reason.
+RecordingContents readRawFile(const std::string& path, const std::string& datatype,
+                              double sampleRate);

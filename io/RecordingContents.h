@@ -1,0 +1,50 @@
+#pragma once
+// What a reader makes of a recording's file: its sample rate, its samples (usually
+// left in the file and decoded on demand) and what the file says about them.
+
+#include "io/SampleSource.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A labelled stretch of a recording, as a SigMF annotation gives it.
+struct RecordingAnnotation
+{
+    uint64_t sampleStart = 0;
+    uint64_t sampleCount = 0;
+    // Lower and upper edges in baseband hertz (the capture's centre frequency
+    // taken off); both or neither.
+    std::optional<double> lowFrequency;
+    std::optional<double> highFrequency;
+    std::string label;
+    std::string description;
+};
+
+// What a recording's file says about it besides its samples.
+struct RecordingInfo
+{
+    // The values are offset binary (unsigned integers around mid-scale), so a
+    // DC offset is expected and removed by default.
+    bool unsignedSamples = false;
+    // Centre frequency of the capture in Hz, when the file gives one.
+    std::optional<double> centreFrequency;
+    // Start of the capture as the file gives it (for example "2024-05-01 12:00:00"),
+    // empty when unknown.
+    std::string startTime;
+    // A remark for the user about how the file was read, empty when none.
+    std::string note;
+    // In the order the file lists them; entries the reader could not make
+    // sense of are left out.
+    std::vector<RecordingAnnotation> annotations;
+};
+
+struct RecordingContents
+{
+    // Samples per second.
+    uint32_t sampleRate = 0;
+    std::shared_ptr<const SampleSource> samples;
+    RecordingInfo info;
+};

@@ -1,0 +1,40 @@
+#pragma once
+// Opening a recording by its format, or by the ending of its name: the one
+// place that knows which reader a path goes to.
+
+#include "io/RecordingContents.h"
+
+#include <optional>
+#include <string>
+
+enum class FileFormat
+{
+    // Chosen from the path's ending (formatOfPath).
+    Auto,
+    // A metadata file with its dataset, or a ".sigmf" archive.
+    Sigmf,
+    Wav,
+    // Headerless samples in a SigMF datatype, at a rate given.
+    Binary,
+    // Headerless cf32_le samples at a rate given.
+    Iqw,
+};
+
+// The format "Auto" picks for a path, by its ending in any letter case:
+// ".sigmf-meta" and ".sigmf" SigMF, ".wav" WAV, ".iqw" IQW; nothing for others.
+std::optional<FileFormat> formatOfPath(const std::string& path);
+
+// The format a path is read in: `format` itself, or for Auto the one its ending
+// names. Throws std::runtime_error("Unsupported file format") when Auto finds none.
+FileFormat resolvedFormat(const std::string& path, FileFormat format);
+
+// Whether a path in `format` needs a sample rate (and for Binary a datatype) from
+// the caller.
+bool needsSampleRate(const std::string& path, FileFormat format);
+
+// Reads the recording at path in `format`: a ".sigmf" archive, or a metadata file
+// (one that holds an archive is read as one), WAV, or headerless samples of
+// `datatype` (cf32_le for IQW) at `sampleRate`. Throws std::runtime_error (or the
+// JSON library's exception) with the user-facing reason.
+RecordingContents openRecording(const std::string& path, FileFormat format,
+                                const std::string& datatype, double sampleRate);

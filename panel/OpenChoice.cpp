@@ -1,0 +1,60 @@
+// A recording read as the Open group chooses.
+
+#include "panel/OpenChoice.h"
+
+#include "io/Recording.h"
+#include "io/RecordingOpener.h"
+#include "panel/FieldReader.h"
+#include "panel/LineEdits.h"
+
+#include <QLineEdit>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// A recording stores whole samples per second in 32 bits: a rate below 1 would
+// become 0 and one of 2^32 or more would lose its high bits.
+constexpr double minSampleRate = 1.0;
+constexpr double sampleRateLimit = 4294967296.0;
+
+double sampleRateOf(const StrictPositiveLineEdit* field)
+{
+    const FieldReader rate([](const QString& message) { throw std::runtime_error(message.toStdString()); });
+    return *rate.read(field, "sample rate", [](double value) {
+        if (value < minSampleRate)
+            throw std::runtime_error("input shall be >= 1");
+        if (value >= sampleRateLimit)
+            throw std::runtime_error("input shall be < 4294967296");
+    });
+}
+
+} // namespace
+
+std::shared_ptr<Recording> readChosenRecording(const QString& path, int choice,
+                                               QLineEdit* binaryFormatEdit,
+                                               const StrictPositiveLineEdit* sampleRateEdit)
+{
+    if (choice < 0 || choice > static_cast<int>(FileFormat::Iqw))
+        throw std::runtime_error("Unsupported file format");
+    const auto format = static_cast<FileFormat>(choice);
+    const std::string file = path.toStdString();
+    std::string datatype;
+    double rate = 0;
+    if (needsSampleRate(file, format)) {
+        if (resolvedFormat(file, format) == FileFormat::Binary)
+            datatype = binaryFormatEdit->text().toStdString();
+        else
+            binaryFormatEdit->setText("cf32_le");
+        rate = sampleRateOf(sampleRateEdit);
+    }
+    auto fresh = std::make_shared<Recording>();
+    fresh->take(openRecording(file, format, datatype, rate));
+    if (fresh->sampleRate() == 0)
+        throw std::runtime_error("Invalid sample rate: the file gives 0 samples per second");
+    // The stop time field takes the duration: a recording without samples has none.
+    if (fresh->sampleCount() == 0)
+        throw std::runtime_error("input shall be > 0");
+    return fresh;
+}

@@ -1,0 +1,305 @@
+// The control panel's groups, rows and widgets.
+
+#include "panel/PanelForm.h"
+
+#include "io/Recording.h"
+#include "panel/LineEdits.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int panelWidth = 320;
+constexpr int panelMargin = 2;
+constexpr int groupSpacing = 15;
+constexpr int defaultFftExponent = 8;
+
+const char* const readyStyle = "QLabel { color : #1fcf3f; }";
+const char* const processingStyle = "QLabel { color : cyan; }";
+
+QString formatNumber(double x)
+{
+    return QString::number(x, 'g', 6);
+}
+
+// Whole hertz as plain decimals, anything else to 12 significant digits.
+QString frequencyText(double hz)
+{
+    constexpr double wholeLimit = 1e15;
+    if (std::floor(hz) == hz && std::fabs(hz) < wholeLimit)
+        return QString::number(static_cast<qint64>(hz));
+    return QString::number(hz, 'g', 12);
+}
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+// A group box with a vertical layout holding a margin-less container whose grid
+// takes the caption/field rows; a button, if any, goes below the container.
+struct Group
+{
+    QGroupBox* box;
+    QVBoxLayout* layout;
+    QGridLayout* grid;
+};
+
+Group addGroup(QBoxLayout* panelLayout, const char* title)
+{
+    Group group;
+    group.box = new QGroupBox(title);
+    group.layout = new QVBoxLayout(group.box);
+    auto* container = new QWidget;
+    group.grid = new QGridLayout(container);
+    group.grid->setContentsMargins(0, 0, 0, 0);
+    group.layout->addWidget(container);
+    panelLayout->addWidget(group.box);
+    return group;
+}
+
+void addRow(QGridLayout* grid, int row, const char* caption, QWidget* field)
+{
+    grid->addWidget(new QLabel(caption), row, 0);
+    grid->addWidget(field, row, 1);
+}
+
+// A row shown only while its field has a text; the caption is found by name.
+void addOptionalRow(QGridLayout* grid, int row, const char* caption, QLabel* field)
+{
+    auto* captionLabel = new QLabel(caption);
+    captionLabel->setObjectName(field->objectName() + "Caption");
+    grid->addWidget(captionLabel, row, 0);
+    grid->addWidget(field, row, 1);
+    captionLabel->hide();
+    field->hide();
+}
+
+QPushButton* addButton(const Group& group, const char* text, const char* name)
+{
+    auto* button = named(new QPushButton(text), name);
+    group.layout->addWidget(button);
+    return button;
+}
+
+void buildOpenGroup(QBoxLayout* panelLayout, PanelWidgets& w)
+{
+    const Group group = addGroup(panelLayout, "Open");
+    group.box->setAlignment(Qt::AlignBottom);
+    w.formatComboBox = named(new QComboBox, "formatComboBox");
+    w.formatComboBox->addItems({"Auto", "SigMF", "WAV", "Binary", "IQW"});
+    addRow(group.grid, 0, "File format", w.formatComboBox);
+    w.binaryFormatEdit = named(new QLineEdit, "binaryFormatEdit");
+    w.binaryFormatEdit->setPlaceholderText("e.g. ci32_le");
+    addRow(group.grid, 1, "Binary format", w.binaryFormatEdit);
+    w.sampleRateEdit = named(new StrictPositiveLineEdit, "sampleRateEdit");
+    addRow(group.grid, 2, "Sample rate (sample/s)", w.sampleRateEdit);
+    w.openButton = addButton(group, "Open", "openButton");
+}
+
+void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
+{
+    const Group group = addGroup(panelLayout, "File informations");
+    QGridLayout* grid = group.grid;
+    w.fileNameLabel = named(new QLabel("No file loaded"), "fileNameLabel");
+    group.layout->insertWidget(0, w.fileNameLabel);
+    w.statusLabel = named(new QLabel, "statusLabel");
+    addRow(grid, 0, "State", w.statusLabel);
+    w.fileLengthLabel = named(new QLabel, "fileLengthLabel");
+    addRow(grid, 1, "File length (samples)", w.fileLengthLabel);
+    w.fileDurationLabel = named(new QLabel, "fileDurationLabel");
+    addRow(grid, 2, "File duration (s)", w.fileDurationLabel);
+    w.sampleRateLabel = named(new QLabel, "sampleRateLabel");
+    addRow(grid, 3, "Sample rate (sample/s)", w.sampleRateLabel);
+    w.centreFrequencyLabel = named(new QLabel, "centreFrequencyLabel");
+    addOptionalRow(grid, 4, "Centre frequency (Hz)", w.centreFrequencyLabel);
+    w.startTimeLabel = named(new QLabel, "startTimeLabel");
+    addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
+    w.fileNoteLabel = named(new QLabel, "fileNoteLabel");
+    w.fileNoteLabel->setWordWrap(true);
+    w.fileNoteLabel->hide();
+    group.layout->addWidget(w.fileNoteLabel);
+    w.dcOffsetLabel = named(new QLabel, "dcOffsetLabel");
+    addRow(grid, 6, "DC offset", w.dcOffsetLabel);
+
+    // Shown while work runs: how far it is, and a way to stop it.
+    auto* progressRow = new QHBoxLayout;
+    progressRow->setContentsMargins(0, 0, 0, 0);
+    w.progressBar = named(new QProgressBar, "progressBar");
+    w.progressBar->setRange(0, 100);
+    w.progressBar->setTextVisible(true);
+    w.progressBar->setFormat("%p%");
+    progressRow->addWidget(w.progressBar);
+    w.cancelButton = named(new QPushButton("Cancel"), "cancelButton");
+    progressRow->addWidget(w.cancelButton);
+    group.layout->addLayout(progressRow);
+    w.progressBar->setVisible(false);
+    w.cancelButton->setVisible(false);
+}
+
+void buildTimeRangeGroup(QBoxLayout* panelLayout, PanelWidgets& w)
+{
+    const Group group = addGroup(panelLayout, "Time range");
+    w.startTimeEdit = named(new PositiveLineEdit, "startTimeEdit");
+    addRow(group.grid, 0, "Start time (s)", w.startTimeEdit);
+    w.stopTimeEdit = named(new StrictPositiveLineEdit, "stopTimeEdit");
+    addRow(group.grid, 1, "Stop time (s)", w.stopTimeEdit);
+    w.timeRangeApplyButton = addButton(group, "Apply", "timeRangeApplyButton");
+}
+
+void buildSpectrumGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefaults& defaults)
+{
+    const Group group = addGroup(panelLayout, "Spectrogram and Spectrum");
+    QGridLayout* grid = group.grid;
+    w.fftExponentSpinBox = named(new QSpinBox, "fftExponentSpinBox");
+    w.fftExponentSpinBox->setValue(defaultFftExponent);
+    w.fftExponentSpinBox->setRange(1, std::numeric_limits<int>::max());
+    w.fftExponentSpinBox->setSingleStep(1);
+    addRow(grid, 0, "FFT size exponent (N)", w.fftExponentSpinBox);
+    w.fftSizeLabel = named(new QLabel(QString::number(1 << defaultFftExponent)), "fftSizeLabel");
+    addRow(grid, 1, "FFT size (2^N)", w.fftSizeLabel);
+    w.startFrequencyEdit = named(new RealLineEdit, "startFrequencyEdit");
+    addRow(grid, 2, "Start frequency (Hz)", w.startFrequencyEdit);
+    w.stopFrequencyEdit = named(new RealLineEdit, "stopFrequencyEdit");
+    addRow(grid, 3, "Stop frequency (Hz)", w.stopFrequencyEdit);
+    w.overlapSpinBox = named(new QDoubleSpinBox, "overlapSpinBox");
+    w.overlapSpinBox->setValue(defaults.overlapPercent);
+    w.overlapSpinBox->setRange(0.0, 100.0);
+    addRow(grid, 4, "Overlap (%)", w.overlapSpinBox);
+    w.rangeEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.rangeDb)), "rangeEdit");
+    addRow(grid, 5, "Range (dB)", w.rangeEdit);
+    w.mirrorCheckBox = named(new QCheckBox, "mirrorCheckBox");
+    w.mirrorCheckBox->setToolTip("Flip spectrogram vertically");
+    addRow(grid, 6, "Mirror frequency", w.mirrorCheckBox);
+    w.spectrumApplyButton = addButton(group, "Apply", "spectrumApplyButton");
+}
+
+void buildPowerGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefaults& defaults)
+{
+    const Group group = addGroup(panelLayout, "Power");
+    QGridLayout* grid = group.grid;
+    w.averageWindowEdit = named(new StrictPositiveLineEdit(QString::number(defaults.averageWindow)),
+                                "averageWindowEdit");
+    addRow(grid, 0, "Average window (samples)", w.averageWindowEdit);
+    w.fullScaleValueEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.fullScaleValue)),
+                                 "fullScaleValueEdit");
+    addRow(grid, 1, "Full scale value", w.fullScaleValueEdit);
+    w.fullScaleVoltageEdit = named(
+        new StrictPositiveLineEdit(formatNumber(defaults.fullScaleVoltage)), "fullScaleVoltageEdit");
+    addRow(grid, 2, "Full scale voltage (V)", w.fullScaleVoltageEdit);
+    w.inputImpedanceEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.inputImpedance)),
+                                 "inputImpedanceEdit");
+    addRow(grid, 3, "Input impedance (ohm)", w.inputImpedanceEdit);
+    w.powerApplyButton = addButton(group, "Apply", "powerApplyButton");
+}
+
+void buildDisplayGroup(QBoxLayout* panelLayout, PanelWidgets& w)
+{
+    auto* group = new QGroupBox("Display");
+    auto* grid = new QGridLayout(group);
+    panelLayout->addWidget(group);
+    w.showPowerViewCheckBox = named(new QCheckBox("Show power view"), "showPowerViewCheckBox");
+    w.showPowerViewCheckBox->setChecked(true);
+    grid->addWidget(w.showPowerViewCheckBox, 0, 0);
+    w.showAmplitudeViewCheckBox =
+        named(new QCheckBox("Show amplitude view"), "showAmplitudeViewCheckBox");
+    grid->addWidget(w.showAmplitudeViewCheckBox, 1, 0);
+    w.removeDcCheckBox = named(new QCheckBox("Remove DC offset"), "removeDcCheckBox");
+    w.removeDcCheckBox->setToolTip(
+        "Subtract the mean of I and of Q over the time range before every view is computed");
+    grid->addWidget(w.removeDcCheckBox, 2, 0);
+    w.showAnnotationsCheckBox = named(new QCheckBox("Show annotations"), "showAnnotationsCheckBox");
+    w.showAnnotationsCheckBox->setChecked(true);
+    w.showAnnotationsCheckBox->setToolTip("Draw the recording's annotations on the spectrogram");
+    grid->addWidget(w.showAnnotationsCheckBox, 3, 0);
+    w.absoluteFrequencyCheckBox =
+        named(new QCheckBox("Show absolute frequency"), "absoluteFrequencyCheckBox");
+    w.absoluteFrequencyCheckBox->setToolTip(
+        "Label frequencies with the recording's centre frequency added");
+    w.absoluteFrequencyCheckBox->setEnabled(false);
+    grid->addWidget(w.absoluteFrequencyCheckBox, 4, 0);
+    // Caption and field side by side in the one column the check boxes use.
+    auto* divisionsRow = new QHBoxLayout;
+    divisionsRow->addWidget(new QLabel("Cursor divisions"));
+    w.cursorDivisionsEdit = named(new StrictPositiveLineEdit("1"), "cursorDivisionsEdit");
+    w.cursorDivisionsEdit->setToolTip("Equal parts between cursors A and B, marked by ticks");
+    divisionsRow->addWidget(w.cursorDivisionsEdit);
+    grid->addLayout(divisionsRow, 5, 0);
+}
+
+} // namespace
+
+PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults)
+{
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setAlignment(Qt::AlignTop);
+    panelLayout->setContentsMargins(panelMargin, panelMargin, panelMargin, panelMargin);
+    panelLayout->setSpacing(groupSpacing);
+    PanelWidgets w{};
+    buildOpenGroup(panelLayout, w);
+    buildFileInformationGroup(panelLayout, w);
+    buildTimeRangeGroup(panelLayout, w);
+    buildSpectrumGroup(panelLayout, w, defaults);
+    buildPowerGroup(panelLayout, w, defaults);
+    buildDisplayGroup(panelLayout, w);
+    panel->setFixedWidth(panelWidth);
+    return w;
+}
+
+void setOptionalRow(QLabel* field, const QString& text)
+{
+    field->setText(text);
+    field->setVisible(!text.isEmpty());
+    if (auto* caption = field->parentWidget()->findChild<QLabel*>(field->objectName() + "Caption"))
+        caption->setVisible(!text.isEmpty());
+}
+
+void showStatus(const PanelWidgets& form, bool processing)
+{
+    form.statusLabel->setText(processing ? "Processing..." : "Ready");
+    form.statusLabel->setStyleSheet(processing ? processingStyle : readyStyle);
+    form.statusLabel->repaint();
+}
+
+void showFileInformation(const PanelWidgets& form, const QString& fileName,
+                         const Recording& recording, double duration)
+{
+    form.fileNameLabel->setText(fileName);
+    form.fileNameLabel->setToolTip(fileName);
+    form.fileLengthLabel->setText(QString::number(recording.sampleCount()));
+    form.fileDurationLabel->setText(formatNumber(duration));
+    form.sampleRateLabel->setText(QString::number(recording.sampleRate()));
+    const RecordingInfo& info = recording.info();
+    setOptionalRow(form.centreFrequencyLabel,
+                   info.centreFrequency ? frequencyText(*info.centreFrequency) : QString());
+    setOptionalRow(form.startTimeLabel, QString::fromStdString(info.startTime));
+    form.fileNoteLabel->setText(QString::fromStdString(info.note));
+    form.fileNoteLabel->setVisible(!info.note.empty());
+}
+
+void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& offset)
+{
+    if (!offset) {
+        form.dcOffsetLabel->clear();
+        return;
+    }
+    form.dcOffsetLabel->setText(offset->remove ? QString("Removed (I %1, Q %2)")
+                                                     .arg(formatNumber(offset->i), formatNumber(offset->q))
+                                               : QString("Not removed"));
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The control panel's form: its six groups of captioned rows, built top to
+// bottom, every widget named (objectName) after its member. Building wires
+// nothing; the panel connects what the widgets do.
+
+#include "dsp/BlockStream.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+class PositiveLineEdit;
+class QBoxLayout;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QWidget;
+class RealLineEdit;
+class Recording;
+class StrictPositiveLineEdit;
+
+// The values the form starts with.
+struct FormDefaults
+{
+    double overlapPercent = 80;
+    double rangeDb = 40;
+    uint32_t averageWindow = 100;
+    double fullScaleValue = 1;
+    double fullScaleVoltage = 1;
+    double inputImpedance = 1;
+};
+
+struct PanelWidgets
+{
+    // Open
+    QComboBox* formatComboBox;
+    QLineEdit* binaryFormatEdit;
+    StrictPositiveLineEdit* sampleRateEdit;
+    QPushButton* openButton;
+    // File informations
+    QLabel* fileNameLabel;
+    QLabel* statusLabel;
+    QLabel* fileLengthLabel;
+    QLabel* fileDurationLabel;
+    QLabel* sampleRateLabel;
+    // Shown only when the file says something (setOptionalRow).
+    QLabel* centreFrequencyLabel;
+    QLabel* startTimeLabel;
+    QLabel* fileNoteLabel;
+    QLabel* dcOffsetLabel;
+    QProgressBar* progressBar;
+    QPushButton* cancelButton;
+    // Time range
+    PositiveLineEdit* startTimeEdit;
+    StrictPositiveLineEdit* stopTimeEdit;
+    QPushButton* timeRangeApplyButton;
+    // Spectrogram and Spectrum
+    QSpinBox* fftExponentSpinBox;
+    QLabel* fftSizeLabel;
+    RealLineEdit* startFrequencyEdit;
+    RealLineEdit* stopFrequencyEdit;
+    QDoubleSpinBox* overlapSpinBox;
+    StrictPositiveLineEdit* rangeEdit;
+    QCheckBox* mirrorCheckBox;
+    QPushButton* spectrumApplyButton;
+    // Power
+    StrictPositiveLineEdit* averageWindowEdit;
+    StrictPositiveLineEdit* fullScaleValueEdit;
+    StrictPositiveLineEdit* fullScaleVoltageEdit;
+    StrictPositiveLineEdit* inputImpedanceEdit;
+    QPushButton* powerApplyButton;
+    // Display
+    QCheckBox* showPowerViewCheckBox;
+    QCheckBox* showAmplitudeViewCheckBox;
+    QCheckBox* removeDcCheckBox;
+    QCheckBox* showAnnotationsCheckBox;
+    QCheckBox* absoluteFrequencyCheckBox;
+    StrictPositiveLineEdit* cursorDivisionsEdit;
+};
+
+// Builds the groups into `panel` (which gets the form's layout) and returns its widgets.
+PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults);
+
+// Shows an optional row's text, or hides the row (caption and field) when it is empty.
+void setOptionalRow(QLabel* field, const QString& text);
+
+// The status label: "Processing..." in cyan, or "Ready" in green, repainted at once.
+void showStatus(const PanelWidgets& form, bool processing);
+// The loaded recording's name, length, duration, rate, and what its file says
+// (centre frequency, start time, a note) in "File informations".
+void showFileInformation(const PanelWidgets& form, const QString& fileName,
+                         const Recording& recording, double duration);
+// "Removed (I 0.1, Q -0.2)" or "Not removed"; nothing without a recording.
+void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& offset);

@@ -1,0 +1,307 @@
+// The views' computations: what runs when, over which range.
+
+#include "panel/ViewScheduler.h"
+
+#include "io/Recording.h"
+#include "panel/JobRunner.h"
+#include "views/AmplitudeView.h"
+#include "views/PowerView.h"
+#include "views/SpectrogramView.h"
+#include "views/SpectrumView.h"
+#include "views/ViewComputation.h"
+
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+
+#include <cmath>
+
+namespace {
+
+// How long a view whose width changed waits before it is computed again (a
+// resize by dragging changes the width many times).
+constexpr int refreshDelayMs = 150;
+
+} // namespace
+
+ViewScheduler::ViewScheduler(Recording* recording, SpectrogramView* spectrogramView,
+                             PowerView* powerView, AmplitudeView* amplitudeView,
+                             SpectrumView* spectrumView, QObject* parent)
+    : QObject(parent), recording(recording), spectrogramView(spectrogramView),
+      powerView(powerView), amplitudeView(amplitudeView), spectrumView(spectrumView),
+      jobs(std::make_unique<JobRunner>(this)), refreshTimer(new QTimer(this))
+{
+    jobs->setIdleHandler([this] { idle(); });
+    refreshTimer->setSingleShot(true);
+    refreshTimer->setInterval(refreshDelayMs);
+    connect(refreshTimer, &QTimer::timeout, this, [this] { refreshStaleViews(); });
+    spectrogramView->setWidthChangedHandler([this] { requestRefresh(this->spectrogramView); });
+    powerView->setWidthChangedHandler([this] { requestRefresh(this->powerView); });
+    amplitudeView->setWidthChangedHandler([this] { requestRefresh(this->amplitudeView); });
+    powerView->installEventFilter(this);
+    amplitudeView->installEventFilter(this);
+}
+
+ViewScheduler::~ViewScheduler()
+{
+    stop();
+}
+
+void ViewScheduler::setHandlers(std::function<void()> started, std::function<void()> idle,
+                                std::function<void(const QString&)> failed)
+{
+    onStarted = std::move(started);
+    onIdle = std::move(idle);
+    onFailed = std::move(failed);
+}
+
+bool ViewScheduler::busy() const
+{
+    return jobs->busy() || refreshTimer->isActive();
+}
+
+double ViewScheduler::progress() const
+{
+    return jobs->progress();
+}
+
+void ViewScheduler::cancel()
+{
+    jobs->cancel();
+}
+
+void ViewScheduler::stop()
+{
+    refreshTimer->stop();
+    jobs->stop();
+}
+
+void ViewScheduler::load(std::shared_ptr<const SampleSource> samples, uint32_t sampleRate,
+                         TimeRange range, bool removeDc, const SpectrumSettings& spectrum,
+                         std::function<void()> commit, std::function<void()> after)
+{
+    const uint64_t count = samples ? samples->size() : 0;
+    run(std::move(samples), static_cast<double>(sampleRate), range, removeDc, true,
+        shownComputations(sampleRate, count, range, spectrum), std::move(commit),
+        std::move(after));
+}
+
+void ViewScheduler::apply(const std::optional<TimeRange>& range,
+                          const std::optional<SpectrogramSettings>& spectrogram,
+                          const SpectrumSettings& spectrum, bool removeDc,
+                          std::function<void()> after)
+{
+    const TimeRange over = range ? *range : shown;
+    const double fs = static_cast<double>(recording->sampleRate());
+    const uint64_t n = recording->sampleCount();
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    // The spectrogram's columns are recomputed for a new range, FFT size or
+    // overlap; otherwise the image is rebuilt from the columns already there.
+    if (spectrogram && (spectrogram->exponent != appliedExponent || spectrogram->overlap != appliedOverlap))
+        computations.push_back(spectrogramView->computation(fs, n, over.start, over.stop,
+                                                            spectrogram->exponent, spectrogram->overlap));
+    else if (range)
+        computations.push_back(spectrogramComputation(fs, n, over));
+    // Views the user has hidden are computed when they are shown again.
+    if (range && !powerView->isHidden())
+        computations.push_back(powerView->computation(fs, n, over.start, over.stop, powerView->settings()));
+    if (range && !amplitudeView->isHidden())
+        computations.push_back(amplitudeView->computation(fs, n, over.start, over.stop));
+    computations.push_back(spectrumView->computation(recording->sampleRate(), n, over.start, over.stop, spectrum));
+    run(recording->samples(), fs, over, removeDc, range.has_value(), std::move(computations), nullptr,
+        [this, spectrogram, after = std::move(after)] {
+            if (spectrogram)
+                showSpectrogramSettings(*spectrogram);
+            spectrogramView->rebuildImage();
+            if (after)
+                after();
+        });
+}
+
+void ViewScheduler::showSpectrogramSettings(const SpectrogramSettings& settings)
+{
+    appliedExponent = settings.exponent;
+    appliedOverlap = settings.overlap;
+    spectrogramView->setRange(settings.range);
+    spectrogramView->setStartFrequency(settings.startFrequency);
+    spectrogramView->setStopFrequency(settings.stopFrequency);
+    spectrogramView->setMirror(settings.mirror);
+}
+
+void ViewScheduler::applyPower(const PowerCurveSettings& settings)
+{
+    if (!recording->isLoaded())
+        return;
+    // A hidden view takes the settings now and is computed when it shows again.
+    if (powerView->isHidden()) {
+        powerView->setAverageWindow(static_cast<int>(settings.window));
+        powerView->setFullScaleValue(settings.fullScaleValue);
+        powerView->setFullScaleVoltage(settings.fullScaleVoltage);
+        powerView->setInputImpedance(settings.inputImpedance);
+        outdatedViews.insert(powerView);
+        return;
+    }
+    const double fs = static_cast<double>(recording->sampleRate());
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(
+        powerView->computation(fs, recording->sampleCount(), shown.start, shown.stop, settings));
+    run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr, nullptr);
+}
+
+void ViewScheduler::setRemoveDc(bool remove)
+{
+    if (!recording->isLoaded())
+        return;
+    // The views follow at once, over the range they show.
+    run(recording->samples(), static_cast<double>(recording->sampleRate()), shown, remove, false,
+        shownComputations(recording->sampleRate(), recording->sampleCount(), shown,
+                          spectrumView->settings()),
+        nullptr, [this] { spectrogramView->rebuildImage(); });
+}
+
+void ViewScheduler::run(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range,
+                        bool removeDc, bool newRange,
+                        std::vector<std::unique_ptr<ViewComputation>> computations,
+                        std::function<void()> before, std::function<void()> after)
+{
+    if (!samples)
+        samples = memorySamples({}, {});
+    const StreamRange streamed = streamRangeOf(fs, samples->size(), range.start, range.stop);
+    auto work = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>(std::move(computations));
+    auto offset = std::make_shared<DcOffset>();
+    const bool load = static_cast<bool>(before);
+    jobs->start(
+        [samples, streamed, removeDc, work, offset](WorkControl& control) {
+            control.addPlanned(streamed.size() * (removeDc ? 2 : 1));
+            if (removeDc)
+                *offset = rangeMean(*samples, streamed.first, streamed.end, control);
+            std::vector<RangeComputation*> pointers;
+            for (const auto& computation : *work)
+                pointers.push_back(computation.get());
+            runComputations(*samples, streamed, *offset, pointers, control, true);
+        },
+        [this, work, offset, range, removeDc, newRange, load, before = std::move(before),
+         after = std::move(after)] {
+            if (before)
+                before();
+            for (const auto& computation : *work)
+                computation->present();
+            const TimeRange over = newRange ? range : shown;
+            // A hidden view left out is behind whenever the range or the offset moved.
+            if (over.start != shown.start || over.stop != shown.stop || removeDc != dcOffset.remove || load)
+                for (QWidget* view : {static_cast<QWidget*>(powerView), static_cast<QWidget*>(amplitudeView)})
+                    if (view->isHidden())
+                        outdatedViews.insert(view);
+            shown = over;
+            dcOffset = *offset;
+            dcOffset.remove = removeDc;
+            spectrogramView->setRemoveDc(removeDc);
+            powerView->setRemoveDc(removeDc);
+            amplitudeView->setRemoveDc(removeDc);
+            spectrumView->setRemoveDc(removeDc);
+            if (after)
+                after();
+            refreshViewsNeedingWidth();
+        },
+        [this](const QString& message) {
+            if (onFailed)
+                onFailed(message);
+        });
+    if (onStarted)
+        onStarted();
+}
+
+std::unique_ptr<ViewComputation> ViewScheduler::spectrogramComputation(double fs, uint64_t count,
+                                                                      TimeRange range)
+{
+    return spectrogramView->computation(
+        fs, count, range.start, range.stop,
+        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
+        spectrogramView->overlap());
+}
+
+std::vector<std::unique_ptr<ViewComputation>>
+ViewScheduler::shownComputations(uint32_t rate, uint64_t count, TimeRange range,
+                                 const SpectrumSettings& spectrum)
+{
+    const double fs = static_cast<double>(rate);
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    computations.push_back(spectrogramComputation(fs, count, range));
+    // Views the user has hidden are computed when they are shown again.
+    if (!powerView->isHidden())
+        computations.push_back(powerView->computation(fs, count, range.start, range.stop, powerView->settings()));
+    if (!amplitudeView->isHidden())
+        computations.push_back(amplitudeView->computation(fs, count, range.start, range.stop));
+    computations.push_back(spectrumView->computation(rate, count, range.start, range.stop, spectrum));
+    return computations;
+}
+
+bool ViewScheduler::eventFilter(QObject* watched, QEvent* event)
+{
+    // A view left behind while hidden is computed as soon as it shows again.
+    if (event->type() == QEvent::Show) {
+        auto* view = static_cast<QWidget*>(watched);
+        if (outdatedViews.erase(view))
+            requestRefresh(view);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ViewScheduler::requestRefresh(QWidget* view)
+{
+    if (!recording->isLoaded())
+        return;
+    staleViews.insert(view);
+    refreshTimer->start();
+}
+
+void ViewScheduler::refreshViewsNeedingWidth()
+{
+    if (spectrogramView->needsNewWidth())
+        requestRefresh(spectrogramView);
+    if (powerView->needsNewWidth())
+        requestRefresh(powerView);
+    if (amplitudeView->needsNewWidth())
+        requestRefresh(amplitudeView);
+}
+
+void ViewScheduler::refreshStaleViews()
+{
+    if (staleViews.empty() || !recording->isLoaded())
+        return;
+    // Whatever runs finishes first; its own results may well be up to date.
+    if (jobs->busy())
+        return;
+    for (QWidget* view : {static_cast<QWidget*>(powerView), static_cast<QWidget*>(amplitudeView)}) {
+        if (staleViews.count(view) && view->isHidden()) {
+            staleViews.erase(view);
+            outdatedViews.insert(view);
+        }
+    }
+    if (staleViews.empty())
+        return;
+    const double fs = static_cast<double>(recording->sampleRate());
+    const uint64_t n = recording->sampleCount();
+    std::vector<std::unique_ptr<ViewComputation>> computations;
+    const bool spectrogram = staleViews.count(spectrogramView) > 0;
+    if (spectrogram)
+        computations.push_back(spectrogramComputation(fs, n, shown));
+    if (staleViews.count(powerView))
+        computations.push_back(powerView->computation(fs, n, shown.start, shown.stop, powerView->settings()));
+    if (staleViews.count(amplitudeView))
+        computations.push_back(amplitudeView->computation(fs, n, shown.start, shown.stop));
+    staleViews.clear();
+    run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr,
+        [this, spectrogram] {
+            if (spectrogram)
+                spectrogramView->rebuildImage();
+        });
+}
+
+void ViewScheduler::idle()
+{
+    if (!staleViews.empty())
+        refreshTimer->start();
+    if (onIdle)
+        onIdle();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Computations fed with the samples of a range of a recording, block by block
+// on any thread; several over one range share each pass, and one that needs a
+// second pass over the same range gets it.
+
+#include "dsp/BlockStream.h"
+#include "dsp/WorkControl.h"
+
+#include <cstdint>
+#include <vector>
+
+class SampleSource;
+
+class RangeComputation
+{
+public:
+    virtual ~RangeComputation() = default;
+    // What the next pass over the range feeds.
+    virtual BlockConsumer& consumer() = 0;
+    // Called after each pass: false when the computation needs another pass over
+    // the same range (a curve whose finite points span less of it than assumed).
+    virtual bool finishPass() = 0;
+};
+
+// Reads nothing: what a computation that has nothing to make consumes.
+class IdleConsumer : public BlockConsumer
+{
+public:
+    void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
+};
+
+// Samples [first, end) of a recording at a rate, the range every view reads for
+// a time range: floor(fs * startTime) ... ceil(fs * stopTime), within the recording.
+struct StreamRange
+{
+    uint64_t first = 0;
+    uint64_t end = 0;
+    uint64_t size() const { return end - first; }
+};
+StreamRange streamRangeOf(double fs, uint64_t count, double startTime, double stopTime);
+
+// Runs the computations over [range.first, range.end) of source, with the DC
+// offset removed when asked, in as few passes as they need (one, or two when a
+// curve must be gathered again). Plans range.size() units of progress per pass
+// on control (the first pass's units are planned here unless `planned`).
+void runComputations(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
+                     const std::vector<RangeComputation*>& computations, WorkControl& control,
+                     bool planned = false);

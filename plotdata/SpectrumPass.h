@@ -1,0 +1,42 @@
+#pragma once
+// The Welch spectrum of a range as a computation, and its curve in a band.
+
+#include "dsp/WelchStream.h"
+#include "plotdata/RangePass.h"
+#include "plotdata/SpectrumCurve.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// What the spectrum is computed with.
+struct SpectrumSettings
+{
+    // FFT size in points (a power of two), also the segment length.
+    uint32_t fftSize = 256;
+    // Fraction (0 to 1) of a segment shared with the next.
+    double overlap = 0.8;
+    // Band edges in Hz.
+    double startFrequency = 0;
+    double stopFrequency = 0;
+};
+
+class SpectrumPass : public RangeComputation
+{
+public:
+    // Samples `range` of a recording at `sampleRate`; FFT sizes other than powers
+    // of two from 2 to 2^24 give an empty curve.
+    SpectrumPass(const StreamRange& range, uint32_t sampleRate, const SpectrumSettings& settings);
+
+    BlockConsumer& consumer() override;
+    bool finishPass() override;
+    // The curve of the band, once the pass is done (empty when nothing was computed).
+    SpectrumCurve curve() const;
+
+private:
+    uint32_t rate;
+    SpectrumSettings settings;
+    std::unique_ptr<WelchStream> stream;
+    IdleConsumer idle;
+    std::vector<double> power;
+};
