@@ -1,5 +1,8 @@
+// The main window: the recording, the views, the panel, the menu and the tabs.
+
 #include "app/MainWindow.h"
 
+#include "io/RecordingOpener.h"
 #include "panel/ControlPanel.h"
 #include "views/AmplitudeView.h"
 #include "views/PowerView.h"
@@ -26,7 +29,7 @@
 namespace {
 
 constexpr int leftColumnWidth = 340;
-constexpr int autoFormat = 0;
+constexpr FileFormatChoice autoFormat = static_cast<FileFormatChoice>(FileFormat::Auto);
 
 // The first local file among the dragged URLs, or an empty string.
 QString droppedFile(const QMimeData* data)

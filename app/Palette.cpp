@@ -1,3 +1,5 @@
+// The application's dark palette.
+
 #include "app/Palette.h"
 
 #include <QApplication>

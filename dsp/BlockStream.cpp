@@ -24,16 +24,14 @@ void readBlock(const SampleSource& source, uint64_t index, size_t count, Block& 
     source.read(index, count, block.i.data(), block.q.data());
 }
 
+// The sums of I and Q over a range, one run of meanBlockSamples at a time.
 class MeanSum : public BlockConsumer
 {
 public:
-    explicit MeanSum(uint64_t first) : first(first) {}
-
-    void consume(uint64_t index, size_t count, const double* i, const double* q,
-                 WorkControl&) override
+    void consume(uint64_t, size_t count, const double* i, const double* q, WorkControl&) override
     {
-        // Blocks start at multiples of meanBlockSamples from `first`, so every
-        // run of the mean lies inside one block.
+        // Blocks start at multiples of meanBlockSamples from the range's first
+        // sample, so every run of the mean lies inside one block.
         for (size_t start = 0; start < count; start += meanBlockSamples) {
             const size_t length = std::min(meanBlockSamples, count - start);
             double si = 0.0;
@@ -45,10 +43,8 @@ public:
             sumI += si;
             sumQ += sq;
         }
-        (void)index;
     }
 
-    uint64_t first;
     double sumI = 0.0;
     double sumQ = 0.0;
 };
@@ -132,7 +128,7 @@ DcOffset rangeMean(const SampleSource& source, uint64_t first, uint64_t end, Wor
     mean.remove = true;
     if (end <= first)
         return mean;
-    MeanSum sum(first);
+    MeanSum sum;
     streamRange(source, first, end, DcOffset{}, {&sum}, control);
     const double n = static_cast<double>(end - first);
     mean.i = sum.sumI / n;

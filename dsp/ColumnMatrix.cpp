@@ -1,3 +1,5 @@
+// Column-major storage of spectrogram columns.
+
 #include "dsp/ColumnMatrix.h"
 
 void ColumnMatrix::clear()

@@ -1,3 +1,5 @@
+// The literal radix-2 transform and bit reversal.
+
 #include "dsp/Fft.h"
 
 #include "dsp/FftWork.h"

@@ -1,3 +1,5 @@
+// The radix-2 kernels: portable, and over a four-double vector where the processor has one.
+
 #include "dsp/FftWork.h"
 
 #include "dsp/Fft.h"

@@ -1,3 +1,5 @@
+// Complex magnitudes, the same bits on every path.
+
 #include "dsp/Magnitude.h"
 
 #include <cmath>

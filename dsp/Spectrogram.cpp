@@ -1,3 +1,5 @@
+// The whole spectrogram of a time range, by the views' stream.
+
 #include "dsp/Spectrogram.h"
 
 #include "dsp/Fft.h"

@@ -61,12 +61,6 @@ void AmplitudeView::setWidthChangedHandler(const std::function<void()>& handler)
     iPlot->setWidthChangedHandler(handler);
 }
 
-void AmplitudeView::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    update();
-}
-
 bool AmplitudeView::needsNewWidth() const
 {
     return iPlot->curveNeedsNewWidth() || qPlot->curveNeedsNewWidth();

@@ -39,9 +39,6 @@ public:
     CustomPlot* iPlotWidget() const { return iPlot; }
     CustomPlot* qPlotWidget() const { return qPlot; }
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     Recording* recording;
     CustomPlot* iPlot;

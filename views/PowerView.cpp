@@ -63,12 +63,6 @@ void PowerView::setWidthChangedHandler(const std::function<void()>& handler)
     plot->setWidthChangedHandler(handler);
 }
 
-void PowerView::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    update();
-}
-
 bool PowerView::needsNewWidth() const
 {
     return plot->curveNeedsNewWidth();

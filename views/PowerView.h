@@ -60,9 +60,6 @@ public:
     // The plot the curve is drawn in (power in dBm against time in seconds).
     CustomPlot* plotWidget() const { return plot; }
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     Recording* recording;
     CustomPlot* plot;

@@ -58,8 +58,3 @@ void SpectrumView::refresh()
     setTimeRange(startTime, stopTime);
 }
 
-void SpectrumView::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    update();
-}

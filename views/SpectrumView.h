@@ -43,9 +43,6 @@ public:
     // The plot the spectrum is drawn in (dB/Hz against baseband hertz).
     CustomPlot* plotWidget() const { return plot; }
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     SpectrumSettings current;
     Recording* recording;

@@ -1,3 +1,5 @@
+// The readers' fuzz targets, shared by libFuzzer and the corpus replay.
+
 #include "tests/fuzz/FuzzTargets.h"
 
 #include "io/Recording.h"

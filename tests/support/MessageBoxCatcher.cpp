@@ -1,3 +1,5 @@
+// Closing message boxes in tests and recording what they said.
+
 #include "tests/support/MessageBoxCatcher.h"
 
 #include <QApplication>
