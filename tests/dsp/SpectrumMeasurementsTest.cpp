@@ -6,13 +6,13 @@
 #include "dsp/SpectrumMeasurements.h"
 #include "dsp/WelchAccumulator.h"
 #include "dsp/WelchStatistics.h"
+#include "tests/dsp/TestSignals.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <numbers>
-#include <random>
 
 namespace {
 
@@ -28,16 +28,6 @@ void addTone(std::vector<Complex>& x, double f, double fs, double amplitude)
     }
 }
 
-std::vector<Complex> noise(size_t count, double power, uint32_t seed)
-{
-    std::mt19937_64 rng(seed);
-    std::normal_distribution<double> normal(0.0, std::sqrt(power / 2));
-    std::vector<Complex> x(count);
-    for (Complex& v : x)
-        v = {normal(rng), normal(rng)};
-    return x;
-}
-
 // The power view's mean over the samples, in dBm.
 double meanDbm(const std::vector<Complex>& x)
 {
@@ -48,20 +38,21 @@ double meanDbm(const std::vector<Complex>& x)
     return 10 * std::log10(sum / double(x.size()) / 1e-3);
 }
 
+// The Welch estimate (L = N) of x with what its measurements need.
 struct Estimate
 {
     std::vector<double> power;
-    MeasuredSpectrum spectrum;
+    double fs, kEff;
+    uint32_t L;
+    MeasuredSpectrum spectrum() const { return {power, fs, L, kEff}; }
 };
 
 Estimate welch(const std::vector<Complex>& x, uint32_t N, double overlap, double fs)
 {
     WelchAccumulator sums(x.size(), N, N, uint32_t(overlap * N), 1);
     sums.add(x.data(), loadComplexSegment, sums.segmentCount(), nullptr);
-    Estimate e{sums.result(), {}};
-    e.spectrum = {e.power, fs, sums.segmentLength(),
-                  effectiveSegments(sums.segmentCount(), sums.segmentLength(), sums.hop())};
-    return e;
+    return {sums.result(), fs, effectiveSegments(sums.segmentCount(), sums.segmentLength(), sums.hop()),
+            sums.segmentLength()};
 }
 
 } // namespace
@@ -83,11 +74,11 @@ TEST(SpectrumMeasurements, TonesAtAwkwardFrequencies)
         std::vector<Complex> x(row.N * 3);
         addTone(x, f, row.fs, row.amplitude);
         const Estimate e = welch(x, row.N, 0.5, row.fs);
-        const std::optional<SpectrumMarker> peak = spectrumPeak(e.spectrum, -row.fs, row.fs, calibration);
+        const std::optional<SpectrumMarker> peak = spectrumPeak(e.spectrum(), -row.fs, row.fs, calibration);
         ASSERT_TRUE(peak) << "bins " << row.bins;
         EXPECT_NEAR(std::remainder(peak->frequencyHz - f, row.fs) / row.fs * row.N, 0.0, 0.1) << "bins " << row.bins;
         EXPECT_NEAR(*peak->powerDbm, meanDbm(x), 0.1) << "bins " << row.bins;
-        EXPECT_NEAR(*measureBand(e.spectrum, -row.fs / 2, row.fs / 2, calibration).channelPowerDbm, meanDbm(x), 0.01);
+        EXPECT_NEAR(*measureBand(e.spectrum(), -row.fs / 2, row.fs / 2, calibration).channelPowerDbm, meanDbm(x), 0.01);
     }
 }
 
@@ -103,8 +94,8 @@ TEST(SpectrumMeasurements, NoiseDensityOfWhiteNoise)
     };
     uint32_t seed = 1;
     for (const Row& row : rows) {
-        const Estimate e = welch(noise(row.samples, row.power, seed++), row.N, row.overlap, row.fs);
-        const BandMeasurements m = measureBand(e.spectrum, -row.fs / 2, row.fs / 2, calibration);
+        const Estimate e = welch(whiteNoise(row.samples, row.power, seed++), row.N, row.overlap, row.fs);
+        const BandMeasurements m = measureBand(e.spectrum(), -row.fs / 2, row.fs / 2, calibration);
         EXPECT_NEAR(*m.noiseDensityDbHz, 10 * std::log10(row.power / row.fs), 0.5) << "N " << row.N << " samples " << row.samples;
     }
 }
@@ -131,7 +122,7 @@ TEST(SpectrumMeasurements, OccupiedBandwidthOfFlatNoise)
         }
         fft(e, y.data(), x.data());
         const Estimate est = welch(x, row.N, 0.5, row.fs);
-        const BandMeasurements m = measureBand(est.spectrum, -row.fs / 2, row.fs / 2, calibration, row.percent);
+        const BandMeasurements m = measureBand(est.spectrum(), -row.fs / 2, row.fs / 2, calibration, row.percent);
         const double width = row.high - row.low, cut = (1 - row.percent / 100) / 2 * width;
         EXPECT_NEAR(*m.occupiedBandwidthHz / (row.percent / 100 * width), 1.0, 0.05) << row.low;
         EXPECT_NEAR(*m.occupiedLowHz, row.low + cut, 0.05 * width);
@@ -153,14 +144,14 @@ TEST(SpectrumMeasurements, SnrOfToneInNoise)
     for (const Row& row : rows) {
         const double df = row.fs / row.N, lowHz = (row.lowBin - 0.5) * df, highHz = (row.highBin + 0.5) * df;
         const double noisePower = 1.0, noiseInBand = noisePower * (highHz - lowHz) / row.fs;
-        std::vector<Complex> x = noise(1 << 18, noisePower, seed++);
+        std::vector<Complex> x = whiteNoise(1 << 18, noisePower, seed++);
         addTone(x, row.toneBins * df, row.fs, std::sqrt(noiseInBand * std::pow(10, row.snrDb / 10)));
         const Estimate e = welch(x, row.N, 0.5, row.fs);
-        const BandMeasurements m = measureBand(e.spectrum, lowHz, highHz, calibration);
+        const BandMeasurements m = measureBand(e.spectrum(), lowHz, highHz, calibration);
         EXPECT_NEAR(*m.snrDb, row.snrDb, 1.0) << "band " << row.lowBin << " ... " << row.highBin;
         EXPECT_NEAR(*m.noiseDensityDbHz, 10 * std::log10(noisePower / row.fs), 0.5);
         EXPECT_NEAR(*m.peakFrequencyHz, row.toneBins * df, 0.1 * df);
-        EXPECT_NEAR(*measureBand(e.spectrum, -row.fs / 2, row.fs / 2, calibration).channelPowerDbm, meanDbm(x), 0.01);
+        EXPECT_NEAR(*measureBand(e.spectrum(), -row.fs / 2, row.fs / 2, calibration).channelPowerDbm, meanDbm(x), 0.01);
     }
 }
 
@@ -172,7 +163,7 @@ TEST(SpectrumMeasurements, NextPeakLeftAndRight)
     const uint32_t N = 1024;
     constexpr double fs = 1e6;
     const double df = fs / N, tones[] = {100.3 * df, -200.7 * df, 300.5 * df};
-    std::vector<Complex> x = noise(N * 16, 1e-9, 3);
+    std::vector<Complex> x = whiteNoise(N * 16, 1e-9, 3);
     for (int t = 0; t < 3; ++t)
         addTone(x, tones[t], fs, std::pow(10.0, -t));
     const Estimate e = welch(x, N, 0.5, fs);
@@ -185,10 +176,10 @@ TEST(SpectrumMeasurements, NextPeakLeftAndRight)
     };
     for (const Row& row : rows) {
         // From the refined marker, as a user would step, or from a plain frequency.
-        const std::optional<SpectrumMarker> start = spectrumPeak(e.spectrum, row.from - 3 * df, row.from + 3 * df, calibration);
+        const std::optional<SpectrumMarker> start = spectrumPeak(e.spectrum(), row.from - 3 * df, row.from + 3 * df, calibration);
         const double from = row.from == 0.0 ? 0.0 : start->frequencyHz;
         const std::optional<SpectrumMarker> found =
-            nextPeak(e.spectrum, from, row.direction, -fs, row.highHz, calibration, row.excursionDb);
+            nextPeak(e.spectrum(), from, row.direction, -fs, row.highHz, calibration, row.excursionDb);
         ASSERT_EQ(found.has_value(), row.expected >= 0) << "from " << row.from;
         if (found) {
             EXPECT_NEAR(found->frequencyHz, tones[row.expected], 0.1 * df) << "from " << row.from;
@@ -213,22 +204,14 @@ TEST(SpectrumMeasurements, DegenerateInputsGiveAbsentValues)
     negative[0] = -1e-30;
     struct Row { const char* name; std::vector<double> power; double fs, low, high; PowerCalibration cal; const char* present; };
     const Row rows[] = {
-        {"flat", flat, 8, -4, 4, calibration, "CNOPMK"},
-        {"one bin", flat, 8, 2, 2, calibration, "CNOPMK"},
-        {"between bins", flat, 8, 2.2, 2.8, calibration, ""},
-        {"reversed band", flat, 8, 2, -2, calibration, ""},
-        {"band beyond fs/2", flat, 8, 5, 9, calibration, ""},
-        {"NaN band edge", flat, 8, NAN, 3, calibration, ""},
-        {"infinite band", flat, 8, -INFINITY, INFINITY, calibration, "CNOPMK"},
-        {"all zero", zero, 8, -4, 4, calibration, ""},
-        {"NaN bin", nan, 8, -4, 4, calibration, ""},
-        {"infinite bin", inf, 8, -4, 4, calibration, ""},
-        {"negative bin", negative, 8, -4, 4, calibration, ""},
-        {"no sample rate", flat, 0, -4, 4, calibration, ""},
-        {"NaN sample rate", flat, NAN, -4, 4, calibration, ""},
-        {"one value", {1.0}, 8, -4, 4, calibration, ""},
-        {"zero impedance", flat, 8, -4, 4, {1, 1, 0}, "NOPM"},
-        {"zero full scale", flat, 8, -4, 4, {0, 1, 50}, "NOPM"},
+        {"flat", flat, 8, -4, 4, calibration, "CNOPMK"}, {"one bin", flat, 8, 2, 2, calibration, "CNOPMK"},
+        {"between bins", flat, 8, 2.2, 2.8, calibration, ""}, {"reversed band", flat, 8, 2, -2, calibration, ""},
+        {"band beyond fs/2", flat, 8, 5, 9, calibration, ""}, {"NaN band edge", flat, 8, NAN, 3, calibration, ""},
+        {"infinite band", flat, 8, -INFINITY, INFINITY, calibration, "CNOPMK"}, {"all zero", zero, 8, -4, 4, calibration, ""},
+        {"NaN bin", nan, 8, -4, 4, calibration, ""}, {"infinite bin", inf, 8, -4, 4, calibration, ""},
+        {"negative bin", negative, 8, -4, 4, calibration, ""}, {"no sample rate", flat, 0, -4, 4, calibration, ""},
+        {"NaN sample rate", flat, NAN, -4, 4, calibration, ""}, {"one value", {1.0}, 8, -4, 4, calibration, ""},
+        {"zero impedance", flat, 8, -4, 4, {1, 1, 0}, "NOPM"}, {"zero full scale", flat, 8, -4, 4, {0, 1, 50}, "NOPM"},
     };
     for (const Row& row : rows) {
         const MeasuredSpectrum spectrum{row.power, row.fs, uint32_t(row.power.size()), 3.0};
@@ -242,6 +225,9 @@ TEST(SpectrumMeasurements, DegenerateInputsGiveAbsentValues)
             present += has ? std::string(1, letter) : "";
         EXPECT_EQ(present, row.present) << row.name;
     }
+    // Without the segment count the noise is unknown, without the segment length the main lobe.
+    EXPECT_FALSE(measureBand({flat, 8, 8, 0.0}, -4, 4, calibration).noiseDensityDbHz);
+    EXPECT_FALSE(spectrumPeak({flat, 8, 0, 3.0}, -4, 4, calibration)->powerDbm);
     // One bin: p % of its width, centred on it.
     const BandMeasurements one = measureBand({flat, 8, 8, 3.0}, 2, 2, calibration, 90);
     EXPECT_DOUBLE_EQ(*one.occupiedLowHz, 1.55);

@@ -3,13 +3,12 @@
 
 #include "dsp/WelchAccumulator.h"
 #include "dsp/WelchStatistics.h"
+#include "tests/dsp/TestSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <complex>
 #include <numbers>
-#include <random>
 
 TEST(ChiSquareMedian, SplitsTheDistributionInHalves)
 {
@@ -39,14 +38,11 @@ TEST(EffectiveSegments, MatchesTheSpreadOfNoiseBins)
         {1024, 1024, 1}, {1024, 512, 2}, {1024, 512, 12}, {1024, 256, 12},
         {1024, 103, 40}, {256, 1, 20}, {8192, 8, 600}, // the last: the continuous form
     };
-    std::mt19937_64 rng(17);
-    std::normal_distribution<double> normal(0.0, std::sqrt(0.5));
+    uint32_t seed = 17;
     for (const Row& row : rows) {
         double sum = 0, squares = 0, count = 0;
-        for (int run = 0; count < 30000; ++run) {
-            std::vector<std::complex<double>> x((row.K - 1) * row.hop + row.L);
-            for (auto& v : x)
-                v = {normal(rng), normal(rng)};
+        while (count < 30000) {
+            const std::vector<std::complex<double>> x = whiteNoise((row.K - 1) * row.hop + row.L, 1.0, seed++);
             WelchAccumulator welch(x.size(), row.L, row.L, row.L - row.hop, 1);
             ASSERT_EQ(welch.segmentCount(), row.K);
             welch.add(x.data(), loadComplexSegment, row.K, nullptr);
