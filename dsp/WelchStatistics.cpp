@@ -14,8 +14,9 @@ namespace {
 
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
-// Products w[n] w[n + d] the exact sums may take; beyond it (long windows and small
-// hops) the window's continuous autocorrelation stands in, within O(1/L) of the sums.
+// The most products w[n] w[n + d] the lag sums are worked out with; beyond it (long
+// windows and small hops) the continuous window's autocorrelation stands in, within
+// O(1/L) of the sums.
 constexpr double exactSumBudget = double(1 << 24);
 
 // Autocorrelation of the Hann window sin^2(pi t) on [0, 1] at lag tau (0 ... 1),

@@ -17,6 +17,6 @@
 double effectiveSegments(uint64_t segments, uint32_t length, uint32_t hop);
 
 // Median of the chi-square distribution with `dof` degrees of freedom (any real
-// dof >= 1; the chi-square(2) median is 2 ln 2), to about 1e-12 relative. NaN for dof
+// dof >= 1; the chi-square(2) median is 2 ln 2), to about 1e-13 relative. NaN for dof
 // below 1 or NaN.
 double chiSquareMedian(double dof);
