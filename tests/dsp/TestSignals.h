@@ -1,5 +1,5 @@
 #pragma once
-// Random and non-finite test signals and a bitwise comparison for the dsp tests.
+// Random, non-finite and white-noise test signals and a bitwise comparison for the dsp tests.
 
 #include <cmath>
 #include <complex>
@@ -40,6 +40,17 @@ inline std::vector<std::complex<double>> randomComplex(size_t count, uint32_t se
     for (size_t i = 0; i < count; ++i)
         v[i] = {re[i], im[i]};
     return v;
+}
+
+// Complex white Gaussian noise of mean power E|x|^2 = power.
+inline std::vector<std::complex<double>> whiteNoise(size_t count, double power, uint32_t seed)
+{
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> normal(0.0, std::sqrt(power / 2));
+    std::vector<std::complex<double>> x(count);
+    for (auto& v : x)
+        v = {normal(rng), normal(rng)};
+    return x;
 }
 
 // Same bits, except that any NaN matches any NaN: the sign and payload of a
