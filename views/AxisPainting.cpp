@@ -63,15 +63,15 @@ void drawVerticalTitle(QPainter& painter, int height, int marginTop, int marginB
     painter.restore();
 }
 
-void drawColorBar(QPainter& painter, const QRect& bar, int top, int bottom)
+void drawColorBar(QPainter& painter, const QRect& bar, double top, double bottom,
+                  ColorMapKind colors)
 {
-    const double span = static_cast<double>(static_cast<int64_t>(top) - bottom);
+    const double span = top - bottom;
     const int height = bar.height();
     for (int i = 0; i < height; ++i) {
         const double value = span * (1 - static_cast<double>(i) / height) + bottom;
         painter.fillRect(QRect(bar.left(), bar.top() + i, bar.width(), 1),
-                         QColor::fromRgb(mapColorRgb(value, static_cast<double>(bottom),
-                                                     static_cast<double>(top))));
+                         QColor::fromRgb(mapColorRgb(value, bottom, top, colors)));
     }
     painter.drawRect(bar);
 }

@@ -3,6 +3,7 @@
 // line plot and the spectrogram view (same geometry, same default font).
 
 #include "views/AxisTicks.h"
+#include "views/ColorMap.h"
 
 #include <QString>
 
@@ -34,4 +35,5 @@ void drawVerticalTitle(QPainter& painter, int height, int marginTop, int marginB
 // The spectrogram's colour bar in `bar`, one strip per pixel row from the top
 // colour of the scale bottom ... top down to one step above the bottom colour,
 // outlined with the painter's pen.
-void drawColorBar(QPainter& painter, const QRect& bar, int top, int bottom);
+void drawColorBar(QPainter& painter, const QRect& bar, double top, double bottom,
+                  ColorMapKind colors);

@@ -22,14 +22,30 @@ struct Stop
     int blue;
 };
 
-// At positions 0, 0.25, 0.5, 0.75 and 1.
-constexpr Stop stops[5] = {
-    {68, 1, 84}, {59, 82, 139}, {33, 145, 140}, {94, 201, 98}, {253, 231, 37}};
+// Each map's colours at positions 0, 0.25, 0.5, 0.75 and 1: viridis, inferno
+// and magma as matplotlib samples them there, and a grey ramp.
+constexpr Stop mapStops[4][5] = {
+    {{68, 1, 84}, {59, 82, 139}, {33, 145, 140}, {94, 201, 98}, {253, 231, 37}},
+    {{0, 0, 4}, {87, 16, 110}, {188, 55, 84}, {249, 142, 9}, {252, 255, 164}},
+    {{0, 0, 4}, {81, 18, 124}, {183, 55, 121}, {252, 137, 97}, {252, 253, 191}},
+    {{0, 0, 0}, {64, 64, 64}, {128, 128, 128}, {191, 191, 191}, {255, 255, 255}},
+};
+
+const Stop (&stopsOf(ColorMapKind kind))[5]
+{
+    return mapStops[static_cast<int>(kind)];
+}
 
 } // namespace
 
 QRgb mapColorRgb(double v, double low, double high)
 {
+    return mapColorRgb(v, low, high, ColorMapKind::Viridis);
+}
+
+QRgb mapColorRgb(double v, double low, double high, ColorMapKind kind)
+{
+    const Stop(&stops)[5] = stopsOf(kind);
     const double t = (v - low) / (high - low);
     double d = std::min(1.0, t); // NaN gives 1.0
     d = std::max(0.0, d);
@@ -47,10 +63,11 @@ QRgb mapColorRgb(double v, double low, double high)
 
 namespace {
 
-void colorizeScalar(const double* values, size_t n, double low, double high, QRgb* out)
+void colorizeScalar(const double* values, size_t n, double low, double high, ColorMapKind kind,
+                    QRgb* out)
 {
     for (size_t k = 0; k < n; ++k)
-        out[k] = mapColorRgb(values[k], low, high);
+        out[k] = mapColorRgb(values[k], low, high, kind);
 }
 
 #ifdef NORVALE_HAVE_X86
@@ -61,7 +78,7 @@ struct ChannelTable
     double span[4];
 };
 
-constexpr ChannelTable channelTable(int Stop::*channel)
+ChannelTable channelTable(const Stop (&stops)[5], int Stop::*channel)
 {
     ChannelTable t{};
     for (int i = 0; i < 4; ++i) {
@@ -70,10 +87,6 @@ constexpr ChannelTable channelTable(int Stop::*channel)
     }
     return t;
 }
-
-constexpr ChannelTable redTable = channelTable(&Stop::red);
-constexpr ChannelTable greenTable = channelTable(&Stop::green);
-constexpr ChannelTable blueTable = channelTable(&Stop::blue);
 
 // table[i] for each lane, given 32-bit lane indices (2i, 2i + 1) of the 64-bit entries.
 __attribute__((target("avx2"), always_inline)) inline __m256d lookup(const double (&table)[4],
@@ -94,8 +107,11 @@ __attribute__((target("avx2"), always_inline)) inline __m128i channel(const Chan
 }
 
 __attribute__((target("avx2"))) void colorizeAvx2(const double* values, size_t n, double low,
-                                                  double high, QRgb* out)
+                                                  double high, ColorMapKind kind, QRgb* out)
 {
+    const ChannelTable redTable = channelTable(stopsOf(kind), &Stop::red);
+    const ChannelTable greenTable = channelTable(stopsOf(kind), &Stop::green);
+    const ChannelTable blueTable = channelTable(stopsOf(kind), &Stop::blue);
     const __m256d vLow = _mm256_set1_pd(low);
     const __m256d vSpan = _mm256_set1_pd(high - low);
     const __m256d one = _mm256_set1_pd(1.0);
@@ -124,22 +140,23 @@ __attribute__((target("avx2"))) void colorizeAvx2(const double* values, size_t n
                                          _mm_or_si128(_mm_slli_epi32(g, 8), b));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), rgb);
     }
-    colorizeScalar(values + k, n - k, low, high, out + k);
+    colorizeScalar(values + k, n - k, low, high, kind, out + k);
 }
 #endif
 
 } // namespace
 
-void colorizeRange(const double* values, size_t n, double low, double high, QRgb* out)
+void colorizeRange(const double* values, size_t n, double low, double high, QRgb* out,
+                   ColorMapKind kind)
 {
 #ifdef NORVALE_HAVE_X86
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2) {
-        colorizeAvx2(values, n, low, high, out);
+        colorizeAvx2(values, n, low, high, kind, out);
         return;
     }
 #endif
-    colorizeScalar(values, n, low, high, out);
+    colorizeScalar(values, n, low, high, kind, out);
 }
 
 int scaleBottom(int top, double rangeDb)

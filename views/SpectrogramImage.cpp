@@ -83,7 +83,7 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
 
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget, QImage& reuse,
-                        size_t maxColumns, size_t imageRows)
+                        size_t maxColumns, size_t imageRows, ColorMapKind colorMap)
 {
     if (columns.empty() || firstBin < 0 || lastBin < firstBin)
         return QImage();
@@ -165,7 +165,7 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
             // Colour each column's contiguous values, then write them across the rows.
             QRgb* colors = scratch.colors.data();
             for (size_t t = 0; t < count; ++t)
-                colorizeRange(tile[t], values, low, high, colors + t * values);
+                colorizeRange(tile[t], values, low, high, colors + t * values, colorMap);
             for (size_t j = 0; j < height; ++j) {
                 const size_t r = sourceOfRow[mirrored ? j : height - 1 - j];
                 QRgb* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(j) * bytesPerLine) + x0;

@@ -2,6 +2,8 @@
 // The spectrogram view's computations: frequency band edges to FFT bins, and
 // the colour image of the matrix columns over a band of bins.
 
+#include "views/ColorMap.h"
+
 #include <QImage>
 
 #include <cstddef>
@@ -47,7 +49,7 @@ size_t spectrogramImageHeight(int plotHeight);
 // that no short burst disappears. With `rows` set (not 0), the image has that
 // many rows, row u from the bottom showing the bins binsOfRow gives it: more
 // bins than rows are pooled the same way, fewer are repeated. A null image when
-// there is nothing to show.
+// there is nothing to show. Coloured with the map `colors`.
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored,
                         size_t byteBudget = spectrogramImageBudget);
@@ -57,4 +59,5 @@ QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin,
 // `maxColumns` image columns are made, merged as for the budget.
 QImage spectrogramImage(const std::vector<const double*>& columns, int firstBin, int lastBin,
                         double low, double high, bool mirrored, size_t byteBudget,
-                        QImage& reuse, size_t maxColumns = SIZE_MAX, size_t rows = 0);
+                        QImage& reuse, size_t maxColumns = SIZE_MAX, size_t rows = 0,
+                        ColorMapKind colors = ColorMapKind::Viridis);

@@ -184,8 +184,8 @@ void SpectrogramView::rebuildImage()
     std::vector<const double*> pointers(matrix.size());
     for (size_t c = 0; c < matrix.size(); ++c)
         pointers[c] = matrix.column(c);
-    const int top = maxPower();
-    const int bottom = scaleBottom(top, rangeDb);
+    shownMaximum = bandMaximum(first, last);
+    const Scale scale = colourScale();
     // A rebuild at the same size (same range, band and FFT size) rewrites the
     // old image's pixels instead of fresh memory.
     scaledImage = QImage();
@@ -193,9 +193,9 @@ void SpectrogramView::rebuildImage()
     // one column per pixel, and a band of more bins than it has rows to one
     // row per pixel, so that the painter never drops a burst or a narrow
     // line (nor wraps around past 65,535 pixels).
-    QImage built = spectrogramImage(pointers, first, last, static_cast<double>(bottom),
-                                    static_cast<double>(top), mirror, spectrogramImageBudget,
-                                    image, imageWidth(), imageHeight());
+    QImage built = spectrogramImage(pointers, first, last, scale.low, scale.high, mirror,
+                                    spectrogramImageBudget, image, imageWidth(), imageHeight(),
+                                    colors);
     if (!built.isNull()) {
         image = std::move(built);
         imageMirrored = mirror;
@@ -229,8 +229,6 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     const int W = width();
     const int H = height();
     const QRect plot = plotRect();
-    const int top = maxPower();
-    const int bottom = scaleBottom(top, rangeDb);
 
     QPainter painter(this);
     if (image.isNull() && !tooShort)
@@ -276,18 +274,47 @@ void SpectrogramView::paintEvent(QPaintEvent*)
         return;
     }
 
+    const Scale scale = colourScale();
     drawColorBar(painter,
                  QRect(W - barRightInset, marginTop + barInset, barWidth,
                        plot.height() - 2 * barInset),
-                 top, bottom);
-    painter.drawText(QRect(W - marginRight, 15, marginRight, 20), Qt::AlignCenter, "0 dB/Hz");
+                 scale.high, scale.low, colors);
+    painter.drawText(QRect(W - marginRight, 15, marginRight, 20), Qt::AlignCenter, scale.topLabel);
     painter.drawText(QRect(W - marginRight, H - 65, marginRight, 20), Qt::AlignCenter,
-                     colorBarBottomLabel(top, bottom));
+                     scale.bottomLabel);
 
     if (showAnnotations)
         drawAnnotationBoxes(painter, annotations, placedAnnotations(), plot);
     const AxisMap frequencies = frequencyAxisMap();
     drawPlotOverlay(painter, overlay(), plot, timeAxisMap(), &frequencies);
+}
+
+double SpectrogramView::bandMaximum(int first, int last) const
+{
+    const ColumnMatrix& matrix = columns.columns;
+    double largest = -std::numeric_limits<double>::infinity();
+    for (size_t c = 0; c < matrix.size(); ++c) {
+        const double* column = matrix.column(c);
+        for (int bin = first; bin <= last; ++bin)
+            largest = column[bin] > largest ? column[bin] : largest;
+    }
+    return std::isfinite(largest) ? largest : maxValue;
+}
+
+SpectrogramView::Scale SpectrogramView::colourScale() const
+{
+    if (referenceLevel) {
+        // A typed level is a density; the matrix holds it less the window's correction.
+        const double correction = densityCorrectionDb(fftPoints);
+        const double top = *referenceLevel - (std::isfinite(correction) ? correction : 0.0);
+        const double range = std::isfinite(rangeDb) ? rangeDb : 40.0;
+        return {top - range, top, QString::number(*referenceLevel, 'f', 1) + " dB/Hz",
+                QString::number(*referenceLevel - range, 'f', 1) + " dB/Hz"};
+    }
+    const int top = truncToInt(shownMaximum);
+    const int bottom = scaleBottom(top, rangeDb);
+    return {static_cast<double>(bottom), static_cast<double>(top), QStringLiteral("0 dB/Hz"),
+            colorBarBottomLabel(top, bottom)};
 }
 
 int SpectrogramView::plotWidth() const

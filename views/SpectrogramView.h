@@ -5,6 +5,7 @@
 
 #include "dsp/SpectrogramStream.h"
 #include "views/AnnotationBoxes.h"
+#include "views/ColorMap.h"
 #include "views/PlotWidget.h"
 
 #include <QImage>
@@ -66,6 +67,14 @@ public:
     void setStopFrequency(double hertz);
     // Draw the image upside down (the axis labels stay).
     void setMirror(bool mirrored) { mirror = mirrored; }
+    // The colours of the scale; viridis at first.
+    void setColorMap(ColorMapKind kind) { colors = kind; }
+    ColorMapKind colorMap() const { return colors; }
+    // Top of the colour scale as a power spectral density in dB/Hz (what the
+    // readout gives), or nothing for "Auto": the strongest value of the band
+    // shown, the scale then labelled relative to it ("0 dB/Hz" at the top).
+    // Takes effect at the next rebuildImage.
+    void setReferenceLevel(std::optional<double> dbPerHz) { referenceLevel = dbPerHz; }
 
     // Rebuilds the colour image from the matrix, band and range, then repaints.
     // After a range too short for one column the plot area stays empty, with a
@@ -123,6 +132,19 @@ private:
     // The band's first and last bin within the matrix held; false when none.
     bool shownBins(int& first, int& last) const;
     void takeColumns(PooledSpectrogram computed);
+    // The scale's bottom and top in the matrix's own units, and the colour
+    // bar's labels, from the band's maximum, the range and the reference level.
+    struct Scale
+    {
+        double low;
+        double high;
+        QString topLabel;
+        QString bottomLabel;
+    };
+    Scale colourScale() const;
+    // The largest value of the band shown in the columns held (NaN left out);
+    // the computation's maximum when there is none.
+    double bandMaximum(int first, int last) const;
     // The picture scaled to the plot, made again when the image or the size changed.
     const QImage& scaledPicture(const QRect& plot);
 
@@ -138,6 +160,10 @@ private:
     double stopFrequency = 10.0;
     bool mirror = false;
     bool removeDcOffset = false;
+    ColorMapKind colors = ColorMapKind::Viridis;
+    std::optional<double> referenceLevel;
+    // The band's maximum as of the last rebuild, the top of an "Auto" scale.
+    double shownMaximum = 1.0;
     // The columns shown (possibly pooled) and the largest value of the last
     // computation that made any.
     PooledSpectrogram columns;
