@@ -36,12 +36,14 @@ TEST(BandExtractor, DecimationRippleAndStopband)
         const BandExtractor band(row.rate, row.low, row.high, row.wholeRate);
         ASSERT_EQ(band.decimation(), row.decimation);
         const double width = row.high - row.low;
-        if (row.decimation > 1)
+        if (row.decimation > 1) {
             EXPECT_GE(band.outputRate(), BandExtractor::rateMargin * width);
+        }
         EXPECT_LE(std::abs(band.mixFrequency() - (row.low + row.high) / 2), row.rate / (1 << 20));
         const std::vector<double>& taps = band.taps();
-        if (width == row.rate)
+        if (width == row.rate) {
             ASSERT_EQ(taps.size(), 1u); // the whole band: nothing to filter off
+        }
         if (width == row.rate || taps.size() > 20000)
             continue; // too long to sweep here
         // Worst gain over the band after mixing, in cycles per sample.
