@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 #include <vector>
 
@@ -62,11 +63,22 @@ struct Sink
     OutputFile& file;
     Sha512* digest;
 
+    // The digest is worked out on another core while the bytes are written: it
+    // takes longer than the write, and the two together are the copy's cost.
     void put(const unsigned char* bytes, std::size_t size)
     {
+        std::future<void> hashing;
         if (digest)
-            digest->update(bytes, size);
-        file.write(bytes, size);
+            hashing = std::async(std::launch::async, [this, bytes, size] { digest->update(bytes, size); });
+        try {
+            file.write(bytes, size);
+        } catch (...) {
+            if (hashing.valid())
+                hashing.wait();
+            throw;
+        }
+        if (hashing.valid())
+            hashing.get();
     }
 };
 
@@ -188,16 +200,36 @@ void ExportData::write(OutputFile& file, Sha512* digest, WorkControl& control)
     Sink sink{file, digest};
     const uint64_t before = file.size();
     if (way == Way::copy) {
-        std::vector<unsigned char> buffer(streamBlockSamples * sampleBytes);
-        for (uint64_t at = request.first; at < request.end;) {
-            control.check();
+        // The next block is read while the current one is written.
+        std::vector<unsigned char> current(streamBlockSamples * sampleBytes);
+        std::vector<unsigned char> next(current.size());
+        const auto readBlock = [this](uint64_t at, std::vector<unsigned char>& buffer) {
             const auto count = static_cast<std::size_t>(std::min<uint64_t>(streamBlockSamples, request.end - at));
             const std::size_t bytes = count * sampleBytes;
             if (stored->file->readAt(stored->offset + at * sampleBytes, buffer.data(), bytes) != bytes)
                 throw std::runtime_error("Failed to read file: it is shorter than when it was opened");
-            sink.put(buffer.data(), bytes);
+            return count;
+        };
+        control.check();
+        std::size_t count = readBlock(request.first, current);
+        for (uint64_t at = request.first; at < request.end;) {
+            const uint64_t nextAt = at + count;
+            std::future<std::size_t> ahead;
+            if (nextAt < request.end)
+                ahead = std::async(std::launch::async, [&, nextAt] { return readBlock(nextAt, next); });
+            try {
+                control.check();
+                sink.put(current.data(), count * sampleBytes);
+            } catch (...) {
+                if (ahead.valid())
+                    ahead.wait();
+                throw;
+            }
             control.addDone(count);
-            at += count;
+            if (ahead.valid())
+                count = ahead.get();
+            std::swap(current, next);
+            at = nextAt;
         }
     } else if (way == Way::encode) {
         Encoder encoder(encoding, sink);
