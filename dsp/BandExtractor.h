@@ -24,8 +24,10 @@ public:
     // with -sampleRate / 2 <= low < high <= sampleRate / 2. Throws
     // std::invalid_argument otherwise. With wholeOutputRate (for formats that
     // store whole rates only) and a whole sampleRate, D is the largest factor
-    // that keeps the band and divides the rate.
-    BandExtractor(double sampleRate, double low, double high, bool wholeOutputRate = false);
+    // that keeps the band and divides the rate. simd lets the filter use the
+    // vector unit where the processor has one (same bits either way).
+    BandExtractor(double sampleRate, double low, double high, bool wholeOutputRate = false,
+                  bool simd = true);
 
     // The decimation factor D and the output rate sampleRate / D.
     uint32_t decimation() const { return factor; }
@@ -57,9 +59,12 @@ private:
     // Appends outputs below limit whose window lies within the first available
     // samples of the range.
     void computeReady(uint64_t available, uint64_t limit, std::vector<std::complex<double>>& out);
+    // The filter's output centred on buffer position centre.
     std::complex<double> filterAt(std::size_t centre) const;
+    std::complex<double> filterAtVec4(std::size_t centre) const;
 
     double rate;
+    bool vectorUnit = false;
     uint32_t factor = 1;
     double mix = 0.0;
     uint32_t phaseStep = 0;
