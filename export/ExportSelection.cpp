@@ -27,6 +27,7 @@ const std::string dataEnding = ".sigmf-data";
 const std::string archiveEnding = ".sigmf";
 const std::string wavEnding = ".wav";
 constexpr int jsonIndent = 2;
+const std::string unnamedStem = "recording";
 // Stands for the data's digest until it is known: the same length as one.
 const std::string digestPlaceholder(128, '0');
 
@@ -174,6 +175,8 @@ void writeArchive(const ExportSource& source, const ExportRequest& request, Work
     ExportData samples(source, request, false);
     std::string stem = std::filesystem::path(request.path).filename().string();
     stem.resize(stem.size() - archiveEnding.size());
+    if (stem.empty())
+        stem = unnamedStem; // "dir/.sigmf": the members still need a folder and names
     const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
