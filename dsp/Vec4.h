@@ -45,6 +45,8 @@ struct Vec4
     __m256d v;
 
     NORVALE_VEC4_INLINE static Vec4 load(const double* p) { return {_mm256_loadu_pd(p)}; }
+    // Lanes 0 ... 3 = p[3], p[2], p[1], p[0].
+    NORVALE_VEC4_INLINE static Vec4 loadReversed(const double* p) { return {_mm256_permute4x64_pd(_mm256_loadu_pd(p), 0x1B)}; }
     NORVALE_VEC4_INLINE void store(double* p) const { _mm256_storeu_pd(p, v); }
     NORVALE_VEC4_INLINE static Vec4 broadcast(double x) { return {_mm256_set1_pd(x)}; }
     // Lanes 0 ... 3 = a, b, c, d.
@@ -102,6 +104,11 @@ struct Vec4
     float64x2_t lo, hi;
 
     NORVALE_VEC4_INLINE static Vec4 load(const double* p) { return {vld1q_f64(p), vld1q_f64(p + 2)}; }
+    NORVALE_VEC4_INLINE static Vec4 loadReversed(const double* p)
+    {
+        const float64x2_t lo = vld1q_f64(p), hi = vld1q_f64(p + 2);
+        return {vextq_f64(hi, hi, 1), vextq_f64(lo, lo, 1)};
+    }
     NORVALE_VEC4_INLINE void store(double* p) const
     {
         vst1q_f64(p, lo);

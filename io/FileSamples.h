@@ -15,16 +15,19 @@ class FileSamples final : public SampleSource
 {
 public:
     // count samples of sampleSize bytes each, stored from byte offset of file and
-    // decoded by decode (which must not be null). The caller has checked that the
+    // decoded by decode (which must not be null), stored in datatype (see
+    // StoredSamples; empty when it has no name). The caller has checked that the
     // file held them when it was opened.
     FileSamples(InputFile file, uint64_t offset, uint64_t count, uint32_t sampleSize,
-                ChunkDecoder decode);
+                ChunkDecoder decode, std::string datatype = {});
 
     uint64_t size() const override { return count; }
     // Reads through a buffer of its own per call, so concurrent reads share nothing
     // but the open file. A file shortened since it was opened throws
     // std::runtime_error; a removed or renamed one is still read.
     void read(uint64_t first, std::size_t count, double* i, double* q) const override;
+    // The file, offset, sample size and datatype; nothing when the datatype is unnamed.
+    std::optional<StoredSamples> stored() const override;
 
     // The headerless samples in bytes [offset, offset + size) of file, in datatype:
     // the checks of readBinarySamples in its order (checkSampleBytes, then the
@@ -40,4 +43,5 @@ private:
     uint64_t count;
     uint32_t sampleSize;
     ChunkDecoder decode;
+    std::string datatype;
 };

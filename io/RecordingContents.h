@@ -21,6 +21,9 @@ struct RecordingAnnotation
     std::optional<double> highFrequency;
     std::string label;
     std::string description;
+    // The whole SigMF annotation object as JSON text (empty for other formats),
+    // so that an export keeps the fields this structure leaves out.
+    std::string sigmfFields;
 };
 
 // What a recording's file says about it besides its samples.
@@ -39,6 +42,9 @@ struct RecordingInfo
     // In the order the file lists them; entries the reader could not make
     // sense of are left out.
     std::vector<RecordingAnnotation> annotations;
+    // The SigMF metadata's "global" object as JSON text (empty for other formats),
+    // so that an export keeps the fields that still hold.
+    std::string sigmfGlobal;
 };
 
 struct RecordingContents

@@ -6,7 +6,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
+
+class InputFile;
+
+// How a source's samples lie in their file, so that they can be copied unchanged.
+struct StoredSamples
+{
+    const InputFile* file = nullptr; // open as long as the source lives
+    uint64_t offset = 0;             // byte where sample 0 starts
+    uint32_t sampleSize = 0;         // bytes per sample
+    // The SigMF datatype with its byte order ("cu8_le", "ci16_be", ...); 24-bit
+    // WAV PCM, which SigMF cannot name, is "ci24_le".
+    std::string datatype;
+};
 
 class SampleSource
 {
@@ -25,6 +40,9 @@ public:
     // The whole I and Q sequences when the source holds them in memory, else null.
     virtual const std::vector<double>* memoryI() const { return nullptr; }
     virtual const std::vector<double>* memoryQ() const { return nullptr; }
+    // Where the samples are stored, for a source read from a file; nothing for
+    // samples held in memory.
+    virtual std::optional<StoredSamples> stored() const { return std::nullopt; }
 };
 
 // A source over sequences held in memory (i and q of equal length).

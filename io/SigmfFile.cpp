@@ -178,6 +178,7 @@ std::optional<RecordingAnnotation> annotationOf(const nlohmann::json& entry,
             *text = value->get<std::string>();
         }
     }
+    annotation.sigmfFields = entry.dump();
     return annotation;
 }
 
@@ -205,6 +206,7 @@ SigmfMetadata interpret(nlohmann::json& meta)
     if (datatypeValue.is_null())
         fail("Data type was not found in SigMF metadata file");
     result.datatype = withByteOrder(datatypeValue.get<std::string>());
+    result.info.sigmfGlobal = global.dump();
 
     if (const nlohmann::json* channels = member(global, "core:num_channels")) {
         const std::optional<uint64_t> count = wholeNumber(*channels, 1);

@@ -301,6 +301,19 @@ ChunkDecoder decoderFor(const WavLayout& layout, std::string& what)
     return nullptr;
 }
 
+// The datatype the samples are stored in (see StoredSamples), for a format that
+// decoderFor accepted: integer PCM of 8 to 32 bits or float of 32 or 64.
+std::string storedDatatype(const WavLayout& layout)
+{
+    switch (layout.bitsPerSample) {
+    case 8: return "cu8_le";
+    case 16: return "ci16_le";
+    case 24: return "ci24_le";
+    case 32: return layout.formatCode == formatPcm ? "ci32_le" : "cf32_le";
+    default: return "cf64_le";
+    }
+}
+
 } // namespace
 
 RecordingContents readWavFile(const std::string& path)
@@ -352,6 +365,7 @@ RecordingContents readWavFile(const std::string& path)
     contents.info = layout.info;
     contents.info.unsignedSamples = layout.bitsPerSample == 8;
     contents.samples = std::make_shared<const FileSamples>(std::move(file), layout.dataOffset, frames,
-                                                           static_cast<uint32_t>(frameBytes), decode);
+                                                           static_cast<uint32_t>(frameBytes), decode,
+                                                           storedDatatype(layout));
     return contents;
 }

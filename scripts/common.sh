@@ -19,8 +19,9 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# liquid-dsp is the export benchmark's yardstick only; nothing else links it.
 BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev nlohmann-json3-dev
-                libgtest-dev libbenchmark-dev libfftw3-dev fonts-dejavu-core)
+                libgtest-dev libbenchmark-dev libfftw3-dev libliquid-dev fonts-dejavu-core)
 # The aarch64 cross build of io and dsp and its test run under emulation
 # (GoogleTest built from the sources in googletest), and the clang build.
 CROSS_PACKAGES=(g++-aarch64-linux-gnu qemu-user googletest clang)

@@ -1,0 +1,244 @@
+// Copies of stored bytes block by block, re-encoding and band extraction as
+// consumers of one streamed pass, every byte to the file and the digest.
+
+#include "export/ExportData.h"
+
+#include "dsp/BlockStream.h"
+#include "export/OutputFile.h"
+#include "export/Sha512.h"
+#include "io/InputFile.h"
+#include "io/SampleFormat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <future>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// Stored layouts that a WAV data chunk holds byte for byte, and their format.
+struct WavLayout
+{
+    const char* datatype;
+    SampleEncoding encoding;
+};
+constexpr WavLayout wavLayouts[] = {
+    {"cu8_le", {'u', 8}},   {"ci16_le", {'i', 16}}, {"ci24_le", {'i', 24}},
+    {"ci32_le", {'i', 32}}, {"cf32_le", {'f', 32}}, {"cf64_le", {'f', 64}},
+};
+constexpr const char* unnamedDatatype = "ci24_le";
+// Held in memory, the samples are doubles: stored as such they lose nothing.
+constexpr SampleEncoding memoryEncoding{'f', 64};
+constexpr SampleEncoding bandEncoding{'f', 32};
+constexpr SampleEncoding unnamedEncoding{'i', 32};
+
+// The SigMF name of a reader's datatype: 8-bit types carry no byte order.
+std::string sigmfName(const std::string& datatype)
+{
+    const SampleFormat format = parseSampleFormat(datatype);
+    return format.bitDepth == 8 ? datatype.substr(0, datatype.find('_')) : datatype;
+}
+
+// The WAV format nearest to format that holds all of its values.
+SampleEncoding wavEncodingFor(const SampleFormat& format)
+{
+    switch (format.kind) {
+    case 'f':
+        return {'f', format.bitDepth};
+    case 'u':
+        if (format.bitDepth == 8)
+            return {'u', 8};
+        return format.bitDepth == 16 ? SampleEncoding{'i', 32} : SampleEncoding{'f', 64};
+    default: // signed: WAV's 8-bit samples are unsigned
+        if (format.bitDepth <= 16)
+            return {'i', 16};
+        return format.bitDepth == 32 ? SampleEncoding{'i', 32} : SampleEncoding{'f', 64};
+    }
+}
+
+// Where the bytes go: the file, and the digest when there is one.
+struct Sink
+{
+    OutputFile& file;
+    Sha512* digest;
+
+    // The digest is worked out on another core while the bytes are written: it
+    // takes longer than the write, and the two together are the copy's cost.
+    void put(const unsigned char* bytes, std::size_t size)
+    {
+        std::future<void> hashing;
+        if (digest)
+            hashing = std::async(std::launch::async, [this, bytes, size] { digest->update(bytes, size); });
+        try {
+            file.write(bytes, size);
+        } catch (...) {
+            if (hashing.valid())
+                hashing.wait();
+            throw;
+        }
+        if (hashing.valid())
+            hashing.get();
+    }
+};
+
+class Encoder final : public BlockConsumer
+{
+public:
+    Encoder(SampleEncoding encoding, Sink& sink) : encoding(encoding), sink(sink) {}
+
+    void consume(uint64_t, size_t count, const double* i, const double* q, WorkControl&) override
+    {
+        buffer.resize(count * encoding.sampleBytes());
+        encodeSamples(encoding, i, q, count, buffer.data());
+        sink.put(buffer.data(), buffer.size());
+    }
+
+private:
+    SampleEncoding encoding;
+    Sink& sink;
+    std::vector<unsigned char> buffer;
+};
+
+class BandWriter final : public BlockConsumer
+{
+public:
+    BandWriter(BandExtractor& extractor, Sink& sink) : extractor(extractor), sink(sink) {}
+
+    void consume(uint64_t index, size_t count, const double* i, const double* q, WorkControl&) override
+    {
+        extractor.process(index, count, i, q, outputs);
+        put();
+    }
+
+    void finish()
+    {
+        extractor.flush(outputs);
+        put();
+    }
+
+private:
+    void put()
+    {
+        iValues.resize(outputs.size());
+        qValues.resize(outputs.size());
+        for (std::size_t k = 0; k < outputs.size(); ++k) {
+            iValues[k] = outputs[k].real();
+            qValues[k] = outputs[k].imag();
+        }
+        buffer.resize(outputs.size() * bandEncoding.sampleBytes());
+        encodeSamples(bandEncoding, iValues.data(), qValues.data(), outputs.size(), buffer.data());
+        sink.put(buffer.data(), buffer.size());
+        outputs.clear();
+    }
+
+    BandExtractor& extractor;
+    Sink& sink;
+    std::vector<std::complex<double>> outputs;
+    std::vector<double> iValues;
+    std::vector<double> qValues;
+    std::vector<unsigned char> buffer;
+};
+
+} // namespace
+
+ExportData::ExportData(const ExportSource& source, const ExportRequest& request, bool forWav)
+    : source(source), request(request), stored(source.samples->stored())
+{
+    samples = request.end - request.first;
+    if (request.band) {
+        way = Way::band;
+        extractor = std::make_unique<BandExtractor>(source.sampleRate, request.band->low,
+                                                    request.band->high, forWav);
+        encoding = bandEncoding;
+        samples = extractor->outputCount(samples);
+    } else if (!stored) {
+        way = Way::encode;
+        encoding = memoryEncoding;
+    } else if (forWav) {
+        const auto copyable = std::find_if(std::begin(wavLayouts), std::end(wavLayouts),
+                                           [&](const WavLayout& layout) {
+                                               return stored->datatype == layout.datatype;
+                                           });
+        way = copyable != std::end(wavLayouts) ? Way::copy : Way::encode;
+        encoding = copyable != std::end(wavLayouts) ? copyable->encoding
+                                                    : wavEncodingFor(parseSampleFormat(stored->datatype));
+    } else if (stored->datatype == unnamedDatatype) {
+        way = Way::encode;
+        encoding = unnamedEncoding;
+    } else {
+        way = Way::copy;
+        sigmfDatatype = sigmfName(stored->datatype);
+        sampleBytes = stored->sampleSize;
+    }
+    if (way != Way::copy || forWav) {
+        sampleBytes = encoding.sampleBytes();
+        sigmfDatatype = encoding.sigmfDatatype();
+    }
+    wav = {encoding.kind == 'f', static_cast<uint16_t>(encoding.bits)};
+}
+
+ExportData::~ExportData() = default;
+
+double ExportData::sampleRate() const
+{
+    return extractor ? extractor->outputRate() : source.sampleRate;
+}
+
+uint32_t ExportData::decimation() const
+{
+    return extractor ? extractor->decimation() : 1;
+}
+
+double ExportData::shift() const
+{
+    return extractor ? extractor->mixFrequency() : 0.0;
+}
+
+void ExportData::write(OutputFile& file, Sha512* digest, WorkControl& control)
+{
+    Sink sink{file, digest};
+    const uint64_t before = file.size();
+    if (way == Way::copy) {
+        // The next block is read while the current one is written.
+        std::vector<unsigned char> current(streamBlockSamples * sampleBytes);
+        std::vector<unsigned char> next(current.size());
+        const auto readBlock = [this](uint64_t at, std::vector<unsigned char>& buffer) {
+            const auto count = static_cast<std::size_t>(std::min<uint64_t>(streamBlockSamples, request.end - at));
+            const std::size_t bytes = count * sampleBytes;
+            if (stored->file->readAt(stored->offset + at * sampleBytes, buffer.data(), bytes) != bytes)
+                throw std::runtime_error("Failed to read file: it is shorter than when it was opened");
+            return count;
+        };
+        control.check();
+        std::size_t count = readBlock(request.first, current);
+        for (uint64_t at = request.first; at < request.end;) {
+            const uint64_t nextAt = at + count;
+            std::future<std::size_t> ahead;
+            if (nextAt < request.end)
+                ahead = std::async(std::launch::async, [&, nextAt] { return readBlock(nextAt, next); });
+            try {
+                control.check();
+                sink.put(current.data(), count * sampleBytes);
+            } catch (...) {
+                if (ahead.valid())
+                    ahead.wait();
+                throw;
+            }
+            control.addDone(count);
+            if (ahead.valid())
+                count = ahead.get();
+            std::swap(current, next);
+            at = nextAt;
+        }
+    } else if (way == Way::encode) {
+        Encoder encoder(encoding, sink);
+        streamRange(*source.samples, request.first, request.end, DcOffset{}, {&encoder}, control);
+    } else {
+        BandWriter writer(*extractor, sink);
+        streamRange(*source.samples, request.first, request.end, DcOffset{}, {&writer}, control);
+        writer.finish();
+    }
+    if (file.size() - before != byteCount())
+        throw std::logic_error("Export wrote a different number of bytes than planned");
+}

@@ -1,0 +1,246 @@
+// The export's checks, its destination files and their containers: SigMF pair,
+// SigMF archive (metadata first, its digest filled in once the data is
+// written), WAV.
+
+#include "export/ExportSelection.h"
+
+#include "export/ExportData.h"
+#include "export/ExportMetadata.h"
+#include "export/OutputFile.h"
+#include "export/Sha512.h"
+#include "export/TarHeader.h"
+#include "export/TimeStamp.h"
+#include "export/WavHeader.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+const std::string metaEnding = ".sigmf-meta";
+const std::string dataEnding = ".sigmf-data";
+const std::string archiveEnding = ".sigmf";
+const std::string wavEnding = ".wav";
+constexpr int jsonIndent = 2;
+const std::string unnamedStem = "recording";
+// Stands for the data's digest until it is known: the same length as one.
+const std::string digestPlaceholder(128, '0');
+
+enum class Container { pair, archive, wav };
+
+[[noreturn]] void fail(const std::string& message)
+{
+    throw std::runtime_error(message);
+}
+
+bool endsWith(const std::string& text, const std::string& lowerEnding)
+{
+    if (text.size() < lowerEnding.size())
+        return false;
+    for (std::size_t k = 0; k < lowerEnding.size(); ++k) {
+        char c = text[text.size() - lowerEnding.size() + k];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != lowerEnding[k])
+            return false;
+    }
+    return true;
+}
+
+std::string shortest(double value)
+{
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof(text), value);
+    return std::string(text, result.ptr);
+}
+
+void checkRequest(const ExportSource& source, const ExportRequest& request)
+{
+    if (!source.samples || source.sampleRate == 0)
+        fail("There is no recording to export");
+    if (!(request.first < request.end && request.end <= source.samples->size()))
+        fail("The time range to export is empty or beyond the end of the recording");
+    if (request.band) {
+        const double half = source.sampleRate / 2.0;
+        const double low = request.band->low;
+        const double high = request.band->high;
+        if (!(std::isfinite(low) && std::isfinite(high) && low < high && low >= -half
+              && high <= half))
+            fail("The band to export must lie within -" + shortest(half) + " and " + shortest(half)
+                 + " Hz, its low edge below its high edge");
+    }
+}
+
+// Refuses a destination that is one of the recording's own files.
+void refuseSourceFiles(const ExportSource& source, const std::vector<std::string>& targets)
+{
+    for (const std::string& target : targets)
+        for (const std::string& file : source.files) {
+            std::error_code error;
+            if (std::filesystem::equivalent(target, file, error))
+                fail("Cannot export to " + target
+                     + ": it is a file of the open recording, which the export would replace");
+        }
+}
+
+std::string description(const ExportSource& source, const ExportRequest& request)
+{
+    const std::string name =
+        source.files.empty() ? "a recording" : std::filesystem::path(source.files.front()).filename().string();
+    std::string text = "Exported from " + name + ", " + shortest(request.startSeconds) + " s to "
+                       + shortest(request.stopSeconds) + " s";
+    if (request.band)
+        text += ", band " + shortest(request.band->low) + " Hz to " + shortest(request.band->high)
+                + " Hz";
+    return text;
+}
+
+std::optional<TimeStamp> exportStart(const ExportSource& source, const ExportRequest& request)
+{
+    const std::optional<TimeStamp> start = TimeStamp::parse(source.info.startTime);
+    if (!start)
+        return std::nullopt;
+    return start->plusSamples(request.first, source.sampleRate);
+}
+
+std::optional<double> exportFrequency(const ExportSource& source, const ExportData& data)
+{
+    if (!source.info.centreFrequency)
+        return std::nullopt;
+    return *source.info.centreFrequency + data.shift();
+}
+
+std::string metadataText(const ExportSource& source, const ExportRequest& request,
+                         const ExportData& data, const std::string& digest)
+{
+    AnnotationWindow window;
+    window.first = request.first;
+    window.end = request.end;
+    window.decimation = data.decimation();
+    if (request.band) {
+        window.bandLow = request.band->low;
+        window.bandHigh = request.band->high;
+    }
+    window.sourceCentre = source.info.centreFrequency;
+    window.shift = data.shift();
+
+    ExportFacts facts;
+    facts.datatype = data.datatype();
+    facts.sampleRate = data.sampleRate();
+    facts.description = description(source, request);
+    facts.sha512 = digest;
+    facts.frequency = exportFrequency(source, data);
+    if (const std::optional<TimeStamp> start = exportStart(source, request))
+        facts.datetime = start->isoText();
+    return exportMetadata(source.info, facts, exportedAnnotations(source.info.annotations, window))
+               .dump(jsonIndent)
+           + "\n";
+}
+
+void writeText(OutputFile& file, const std::string& text)
+{
+    file.write(text.data(), text.size());
+}
+
+void writePair(const ExportSource& source, const ExportRequest& request, const std::string& metaPath,
+               const std::string& dataPath, WorkControl& control)
+{
+    // Both files are made before the long write, so an unwritable folder fails at once.
+    OutputFile data(dataPath);
+    OutputFile meta(metaPath);
+    ExportData samples(source, request, false);
+    Sha512 digest;
+    samples.write(data, &digest, control);
+    writeText(meta, metadataText(source, request, samples, digest.hexDigest()));
+    data.finish();
+    meta.finish();
+    control.check();
+    data.commit();
+    try {
+        meta.commit();
+    } catch (...) {
+        data.uncommit();
+        throw;
+    }
+}
+
+void writeArchive(const ExportSource& source, const ExportRequest& request, WorkControl& control)
+{
+    OutputFile archive(request.path);
+    ExportData samples(source, request, false);
+    std::string stem = std::filesystem::path(request.path).filename().string();
+    stem.resize(stem.size() - archiveEnding.size());
+    if (stem.empty())
+        stem = unnamedStem; // "dir/.sigmf": the members still need a folder and names
+    const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    const auto writeBytes = [&archive](const std::vector<unsigned char>& bytes) {
+        archive.write(bytes.data(), bytes.size());
+    };
+
+    // The metadata goes first, as archivers list it; its digest is filled in last.
+    const std::string draft = metadataText(source, request, samples, digestPlaceholder);
+    writeBytes(tarFileHeader(stem + "/" + stem + metaEnding, draft.size(), now));
+    const uint64_t metaOffset = archive.size();
+    writeText(archive, draft);
+    writeBytes(std::vector<unsigned char>(tarPadding(draft.size()), 0));
+    writeBytes(tarFileHeader(stem + "/" + stem + dataEnding, samples.byteCount(), now));
+    Sha512 digest;
+    samples.write(archive, &digest, control);
+    writeBytes(std::vector<unsigned char>(tarPadding(samples.byteCount()) + tarEndBytes, 0));
+    const std::string final = metadataText(source, request, samples, digest.hexDigest());
+    if (final.size() != draft.size())
+        throw std::logic_error("Archive metadata changed length when its digest was filled in");
+    archive.writeAt(metaOffset, final.data(), final.size());
+    archive.finish();
+    control.check();
+    archive.commit();
+}
+
+void writeWav(const ExportSource& source, const ExportRequest& request, WorkControl& control)
+{
+    OutputFile file(request.path);
+    ExportData samples(source, request, true);
+    WavAuxi auxi;
+    auxi.start = exportStart(source, request);
+    if (auxi.start)
+        auxi.stop = auxi.start->plusSamples(request.end - request.first, source.sampleRate);
+    auxi.centreFrequency = exportFrequency(source, samples);
+    const auto rate = static_cast<uint32_t>(samples.sampleRate());
+    const std::vector<unsigned char> header =
+        wavHeader(samples.wavFormat(), rate, samples.sampleCount(), auxi);
+    file.write(header.data(), header.size());
+    samples.write(file, nullptr, control);
+    file.finish();
+    control.check();
+    file.commit();
+}
+
+} // namespace
+
+void exportSelection(const ExportSource& source, const ExportRequest& request, WorkControl& control)
+{
+    checkRequest(source, request);
+    const std::string& path = request.path;
+    control.addPlanned(request.end - request.first);
+    if (endsWith(path, metaEnding)) {
+        const std::string dataPath = path.substr(0, path.size() - metaEnding.size()) + dataEnding;
+        refuseSourceFiles(source, {path, dataPath});
+        writePair(source, request, path, dataPath, control);
+    } else if (endsWith(path, archiveEnding)) {
+        refuseSourceFiles(source, {path});
+        writeArchive(source, request, control);
+    } else if (endsWith(path, wavEnding)) {
+        refuseSourceFiles(source, {path});
+        writeWav(source, request, control);
+    } else {
+        fail("Cannot export to " + path + ": the name must end in " + metaEnding + ", "
+             + archiveEnding + " or " + wavEnding);
+    }
+}

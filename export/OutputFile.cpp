@@ -1,0 +1,111 @@
+// Temporary files created exclusively with the usual permissions, written with
+// plain system calls, renamed into place.
+
+#include "export/OutputFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Names tried before giving up on finding a free one.
+constexpr int nameAttempts = 100;
+// Permissions of a new file before the umask, as any program creates one.
+constexpr mode_t fileMode = 0666;
+
+std::string temporaryName(const std::string& target, std::mt19937_64& random)
+{
+    const std::filesystem::path path(target);
+    char suffix[32];
+    std::snprintf(suffix, sizeof(suffix), ".%016llx.part",
+                  static_cast<unsigned long long>(random()));
+    std::string name = path.filename().string();
+    name.insert(name.begin(), '.');
+    name.append(suffix);
+    return (path.parent_path() / name).string();
+}
+
+} // namespace
+
+OutputFile::OutputFile(std::string path) : target(std::move(path))
+{
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<uint64_t>(seed()) << 32) ^ seed() ^ uint64_t(::getpid()));
+    for (int attempt = 0; attempt < nameAttempts; ++attempt) {
+        temporary = temporaryName(target, random);
+        descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, fileMode);
+        if (descriptor >= 0)
+            return;
+        if (errno != EEXIST)
+            fail(errno);
+    }
+    fail(EEXIST);
+}
+
+OutputFile::~OutputFile()
+{
+    if (descriptor >= 0)
+        ::close(descriptor);
+    if (!committed)
+        ::unlink(temporary.c_str());
+}
+
+void OutputFile::fail(int error) const
+{
+    throw std::runtime_error("Cannot write " + target + ": " + std::strerror(error));
+}
+
+void OutputFile::write(const void* data, std::size_t size)
+{
+    writeAt(written, data, size);
+    written += size;
+}
+
+void OutputFile::writeAt(uint64_t offset, const void* data, std::size_t size)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const ssize_t done = ::pwrite(descriptor, bytes, size, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            fail(errno);
+        // A write that takes nothing and reports no error: the disk is full.
+        if (done == 0)
+            fail(ENOSPC);
+        bytes += done;
+        offset += static_cast<uint64_t>(done);
+        size -= static_cast<std::size_t>(done);
+    }
+}
+
+void OutputFile::finish()
+{
+    if (::fsync(descriptor) != 0)
+        fail(errno);
+    const int closing = descriptor;
+    descriptor = -1;
+    if (::close(closing) != 0)
+        fail(errno);
+}
+
+void OutputFile::commit()
+{
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        fail(errno);
+    committed = true;
+}
+
+void OutputFile::uncommit()
+{
+    if (committed)
+        ::unlink(target.c_str());
+}

@@ -1,0 +1,44 @@
+#pragma once
+// A file written under a temporary name in its destination's folder and renamed
+// onto the destination only when complete, so that a failed or cancelled write
+// leaves nothing behind.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class OutputFile
+{
+public:
+    // Creates the temporary file beside path. Throws std::runtime_error("Cannot
+    // write <path>: <reason>") when the folder does not take it.
+    explicit OutputFile(std::string path);
+    // Removes the temporary file unless it was committed.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    const std::string& path() const { return target; }
+    // Bytes written so far.
+    uint64_t size() const { return written; }
+    // Appends size bytes; throws like the constructor (a full disk, say).
+    void write(const void* data, std::size_t size);
+    // Overwrites size bytes already written from offset on.
+    void writeAt(uint64_t offset, const void* data, std::size_t size);
+    // Flushes the bytes to the disk and closes the file, so that late write
+    // errors are reported here; throws like write.
+    void finish();
+    // Renames the finished file onto path, replacing what was there.
+    void commit();
+    // Removes the committed file again (when a later file of the same export fails).
+    void uncommit();
+
+private:
+    [[noreturn]] void fail(int error) const;
+
+    std::string target;
+    std::string temporary;
+    int descriptor = -1;
+    uint64_t written = 0;
+    bool committed = false;
+};
