@@ -40,5 +40,6 @@ RecordingContents readRawFile(const std::string& path, const std::string& dataty
     contents.sampleRate = static_cast<uint32_t>(sampleRate);
     contents.samples = FileSamples::open(std::move(file), 0, size, datatype, &format);
     contents.info.unsignedSamples = format.kind == 'u';
+    contents.info.files = {path};
     return contents;
 }

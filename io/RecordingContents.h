@@ -42,6 +42,9 @@ struct RecordingInfo
     // In the order the file lists them; entries the reader could not make
     // sense of are left out.
     std::vector<RecordingAnnotation> annotations;
+    // The files the recording is read from, the one opened first (a pair's
+    // metadata, then its dataset).
+    std::vector<std::string> files;
     // The SigMF metadata's "global" object as JSON text (empty for other formats),
     // so that an export keeps the fields that still hold.
     std::string sigmfGlobal;

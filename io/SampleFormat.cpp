@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <type_traits>
@@ -255,4 +257,17 @@ int32_t readBinarySamples(const std::string& path, const std::string& datatype,
         done += chunk;
     }
     return static_cast<int32_t>(iSamples.size());
+}
+
+double fullScaleOf(const std::string& datatype)
+{
+    // [r|c][f|i|u]<bits>[_le|_be]
+    if (datatype.size() < 3 || (datatype[1] != 'i' && datatype[1] != 'u'))
+        return 1.0;
+    int bits = 0;
+    for (size_t k = 2; k < datatype.size() && std::isdigit(static_cast<unsigned char>(datatype[k])); ++k)
+        bits = bits * 10 + (datatype[k] - '0');
+    if (bits < 2 || bits > 64)
+        return 1.0;
+    return std::ldexp(1.0, bits - 1);
 }

@@ -52,3 +52,8 @@ SampleFormat checkSampleBytes(uint64_t size, const std::string& datatype);
 // available memory, are refused before anything is allocated.
 int32_t readBinarySamples(const std::string& path, const std::string& datatype,
                           std::vector<double>& iSamples, std::vector<double>& qSamples);
+
+// The sample value of full scale for a datatype ("ci16_le", "cu8", "cf32_le", and
+// "ci24_le" for 24-bit PCM): 2^(bits - 1) for integers (128, 32768, 8388608,
+// 2147483648), 1 for floats and for anything it cannot read.
+double fullScaleOf(const std::string& datatype);

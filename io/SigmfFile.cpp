@@ -310,7 +310,9 @@ RecordingContents readSigmfFile(const std::string& metaPath)
     if (!data.isOpen())
         fail("Cannot open file: " + dataPath);
     const uint64_t size = data.size();
-    return contentsOf(std::move(data), 0, size, metadata);
+    RecordingContents contents = contentsOf(std::move(data), 0, size, metadata);
+    contents.info.files = {metaPath, dataPath};
+    return contents;
 }
 
 RecordingContents readSigmfArchive(const std::string& path)
@@ -360,5 +362,8 @@ RecordingContents readSigmfArchive(const std::string& path)
         metadata.info.note = "The archive holds " + std::to_string(recordings)
                              + " recordings; this is the first, \"" + name + "\"";
     }
-    return contentsOf(std::move(archive), dataMember->offset, dataMember->size, metadata);
+    RecordingContents contents =
+        contentsOf(std::move(archive), dataMember->offset, dataMember->size, metadata);
+    contents.info.files = {path};
+    return contents;
 }

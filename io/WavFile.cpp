@@ -364,6 +364,7 @@ RecordingContents readWavFile(const std::string& path)
     contents.sampleRate = layout.sampleRate;
     contents.info = layout.info;
     contents.info.unsignedSamples = layout.bitsPerSample == 8;
+    contents.info.files = {path};
     contents.samples = std::make_shared<const FileSamples>(std::move(file), layout.dataOffset, frames,
                                                            static_cast<uint32_t>(frameBytes), decode,
                                                            storedDatatype(layout));

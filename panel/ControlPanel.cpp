@@ -5,10 +5,14 @@
 #include "panel/ControlPanel.h"
 
 #include "io/Recording.h"
+#include "io/SampleFormat.h"
 #include "panel/FieldReader.h"
 #include "panel/OpenChoice.h"
 #include "panel/LineEdits.h"
+#include "panel/PendingEdits.h"
 #include "panel/PlotNavigator.h"
+#include "panel/RangeNavigation.h"
+#include "panel/SelectionExport.h"
 #include "views/AmplitudeView.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
@@ -39,15 +43,13 @@ namespace {
 
 // The spectrogram and spectrum handle FFT sizes up to 2^15.
 constexpr int maxFftExponent = 15;
+// A dynamic range that shows anything: from 1 dB to far more than any recording holds.
+constexpr double minRangeDb = 1;
+constexpr double maxRangeDb = 300;
 // More divisions than this would not show as separate ticks.
 constexpr double maxCursorDivisions = 1000;
 // How often the progress bar follows the running work.
 constexpr int progressIntervalMs = 50;
-
-QString formatNumber(double x)
-{
-    return QString::number(x, 'g', 6);
-}
 
 } // namespace
 
@@ -60,7 +62,8 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
       minFrequency(std::numeric_limits<double>::quiet_NaN()),
       maxFrequency(std::numeric_limits<double>::quiet_NaN()),
       scheduler(std::make_unique<ViewScheduler>(recording, spectrogramView, powerView,
-                                                amplitudeView, spectrumView, nullptr))
+                                                amplitudeView, spectrumView, nullptr)),
+      exporter(std::make_unique<SelectionExport>(recording, this))
 {
     FormDefaults defaults;
     defaults.overlapPercent = spectrogramView->overlap() * 100.0;
@@ -89,13 +92,37 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     connect(form.absoluteFrequencyCheckBox, &QCheckBox::toggled, this, &ControlPanel::showFrequencyOffset);
     connect(form.cursorDivisionsEdit, &QLineEdit::editingFinished, this, &ControlPanel::readCursorDivisions);
 
+    // Edits not applied yet are marked until their group's Apply or Escape.
+    pendingEdits = new PendingEdits(this);
+    pendingEdits->addGroup({form.startTimeEdit, form.stopTimeEdit}, form.timeRangeApplyButton,
+                           [this] { showTimeFields(); });
+    pendingEdits->addGroup({form.fftExponentSpinBox, form.startFrequencyEdit, form.stopFrequencyEdit,
+                            form.overlapSpinBox, form.rangeEdit, form.referenceLevelEdit},
+                           form.spectrumApplyButton, [this] { showSpectrumFields(); });
+    pendingEdits->addGroup({form.averageWindowEdit, form.fullScaleValueEdit, form.fullScaleVoltageEdit,
+                            form.inputImpedanceEdit},
+                           form.powerApplyButton, [this] { showPowerFields(); });
+    for (QLineEdit* edit : {static_cast<QLineEdit*>(form.startTimeEdit), static_cast<QLineEdit*>(form.stopTimeEdit),
+                            static_cast<QLineEdit*>(form.startFrequencyEdit),
+                            static_cast<QLineEdit*>(form.stopFrequencyEdit), static_cast<QLineEdit*>(form.rangeEdit),
+                            form.referenceLevelEdit, static_cast<QLineEdit*>(form.averageWindowEdit),
+                            static_cast<QLineEdit*>(form.fullScaleValueEdit),
+                            static_cast<QLineEdit*>(form.fullScaleVoltageEdit),
+                            static_cast<QLineEdit*>(form.inputImpedanceEdit)})
+        connect(edit, &QLineEdit::textEdited, this, [this, edit] { pendingEdits->edited(edit); });
+    connect(form.fftExponentSpinBox, &QSpinBox::valueChanged, this,
+            [this] { pendingEdits->edited(form.fftExponentSpinBox); });
+    connect(form.overlapSpinBox, &QDoubleSpinBox::valueChanged, this,
+            [this] { pendingEdits->edited(form.overlapSpinBox); });
+
     progressTimer = new QTimer(this);
     progressTimer->setInterval(progressIntervalMs);
     connect(progressTimer, &QTimer::timeout, this, [this] {
-        form.progressBar->setValue(static_cast<int>(scheduler->progress() * 100.0));
+        const double done = exporter->busy() ? exporter->progress() : scheduler->progress();
+        form.progressBar->setValue(static_cast<int>(done * 100.0));
     });
     scheduler->setHandlers([this] { jobStarted(); }, [this] { jobsIdle(); },
-                           [](const QString& message) { QMessageBox::critical(nullptr, "Error", message); });
+                           [this](const QString& message) { showError(message); });
     navigator = std::make_unique<PlotNavigator>(
         this, recording,
         std::vector<PlotWidget*>{spectrogramView, powerView->plotWidget(), amplitudeView->iPlotWidget(),
@@ -119,33 +146,131 @@ void ControlPanel::setStatusReady()
 
 void ControlPanel::showInputError(const QString& text)
 {
-    QMessageBox::warning(this, "Input Error", text);
+    if (messageSink)
+        messageSink(QMessageBox::Warning, "Input Error", text);
+    else
+        QMessageBox::warning(this, "Input Error", text);
+}
+
+void ControlPanel::showError(const QString& text)
+{
+    if (messageSink)
+        messageSink(QMessageBox::Critical, "Error", text);
+    else
+        QMessageBox::critical(nullptr, "Error", text);
 }
 
 void ControlPanel::openFile()
 {
-    const QString path =
-        QFileDialog::getOpenFileName(this, "Import IQ file", QString(), "All Files (*)");
+    // A raw file's datatype and rate are checked before the file is asked for.
+    try {
+        checkOpenFields(form.formatComboBox->currentIndex(), form.binaryFormatEdit->text(),
+                        form.sampleRateEdit);
+    } catch (const std::exception& error) {
+        showError(QString::fromStdString(error.what()));
+        return;
+    }
+    const QString path = QFileDialog::getOpenFileName(
+        this, "Import IQ file", lastFolder,
+        "IQ recordings (*.sigmf-meta *.sigmf *.wav *.iqw *.cfile *.fc32 *.cu8 *.cs8 *.cs16 *.raw "
+        "*.bin *.dat *.sigmf-data);;All Files (*)");
     if (path.isEmpty())
         return;
+    lastFolder = QFileInfo(path).absolutePath();
     // Let the dialog close and the window repaint before the load blocks.
     QCoreApplication::processEvents();
     loadFile(path, form.formatComboBox->currentIndex());
 }
 
+void ControlPanel::openWith(const QString& path, FileFormatChoice format, const QString& datatype,
+                            const QString& rate)
+{
+    form.formatComboBox->setCurrentIndex(format);
+    form.binaryFormatEdit->setText(datatype);
+    form.sampleRateEdit->setText(rate);
+    loadFile(path, format);
+}
+
+FileFormatChoice ControlPanel::formatChoice() const
+{
+    return form.formatComboBox->currentIndex();
+}
+
+QString ControlPanel::datatypeText() const
+{
+    return form.binaryFormatEdit->text();
+}
+
+QString ControlPanel::sampleRateText() const
+{
+    return form.sampleRateEdit->text();
+}
+
+PanelSettings ControlPanel::settings() const
+{
+    PanelSettings kept = formSettings(form);
+    kept.lastFolder = lastFolder;
+    return kept;
+}
+
+void ControlPanel::applySettings(const PanelSettings& kept)
+{
+    setFormSettings(form, kept);
+    lastFolder = kept.lastFolder;
+    const int exponent = std::clamp(kept.fftExponent, 1, maxFftExponent);
+    spectrogramView->setFftExponent(exponent);
+    spectrogramView->setOverlap(kept.overlapPercent / 100.0);
+    spectrumView->setFftSize(1 << exponent);
+    spectrumView->setOverlap(kept.overlapPercent / 100.0);
+    if (kept.rangeDb > 0)
+        spectrogramView->setRange(kept.rangeDb);
+    spectrogramView->setColorMap(static_cast<ColorMapKind>(form.colorMapComboBox->currentIndex()));
+    appliedSpectrogram.exponent = exponent;
+    appliedSpectrogram.overlap = kept.overlapPercent / 100.0;
+    appliedSpectrogram.range = spectrogramView->range();
+    appliedSpectrogram.colorMap = form.colorMapComboBox->currentIndex();
+}
+
 bool ControlPanel::busy() const
 {
-    return scheduler->busy();
+    return scheduler->busy() || exporter->busy();
 }
 
 void ControlPanel::cancelWork()
 {
+    const bool running = scheduler->computing() || exporter->busy();
+    exporter->cancel();
     scheduler->cancel();
+    // What was typed and not shown goes back, and the panel says what happened.
+    pendingEdits->restoreAll();
+    if (running)
+        showStatus(form, false, QStringLiteral("Cancelled"));
 }
 
 void ControlPanel::stopWork()
 {
+    exporter->stop();
     scheduler->stop();
+}
+
+void ControlPanel::exportSelection(const QString& path, bool onlyBand,
+                                   std::function<void(const QString&)> done)
+{
+    if (!recording->isLoaded()) {
+        if (done)
+            done(QStringLiteral("No recording is open"));
+        return;
+    }
+    const TimeRange range = scheduler->shownRange();
+    exporter->start(path, {range.start, range.stop, shown.low, shown.high, onlyBand},
+                    [this, done = std::move(done)](const QString& failure) {
+                        jobsIdle();
+                        if (!failure.isEmpty() && failure != QLatin1String("Cancelled"))
+                            showError(failure);
+                        if (done)
+                            done(failure);
+                    });
+    jobStarted();
 }
 
 void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
@@ -157,39 +282,53 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
     try {
         fresh = readChosenRecording(path, format, form.binaryFormatEdit, form.sampleRateEdit);
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, "Error", QString::fromStdString(error.what()));
+        showError(QString::fromStdString(error.what()));
         setStatusReady();
         return;
     }
-    // The whole recording and its whole band.
+    // The file's name from the start of its load; the previous one comes back
+    // if the load is cancelled.
+    previousFileName = form.fileNameLabel->text();
+    form.fileNameLabel->setText(QFileInfo(path).fileName());
+    // The whole recording and its whole band, and the datatype's full scale.
     const double duration =
         static_cast<double>(fresh->sampleCount()) / static_cast<double>(fresh->sampleRate());
     const double half = static_cast<double>(fresh->sampleRate() / 2);
     SpectrumSettings spectrum = spectrumView->settings();
     spectrum.startFrequency = -half;
     spectrum.stopFrequency = half;
+    PowerCurveSettings power = powerView->settings();
+    const std::optional<StoredSamples> stored = fresh->samples()->stored();
+    power.fullScaleValue = stored ? fullScaleOf(stored->datatype) : 1.0;
+    if (!viewsComputed) {
+        scheduler->cancel();
+        commitLoad(*fresh, duration, power.fullScaleValue);
+        showLoaded(path, duration);
+        setStatusReady();
+        return;
+    }
     // Offset-binary samples sit around mid-scale: their DC offset is removed.
     scheduler->load(fresh->samples(), fresh->sampleRate(), {0.0, duration},
-                    fresh->info().unsignedSamples, spectrum,
-                    [this, fresh, duration] { commitLoad(*fresh, duration); },
+                    fresh->info().unsignedSamples, spectrum, power,
+                    [this, fresh, duration, fullScale = power.fullScaleValue] {
+                        commitLoad(*fresh, duration, fullScale);
+                    },
                     [this, path, duration] { showLoaded(path, duration); });
 }
 
 // Nothing can refuse the file any more: it becomes the recording, and the
 // fields and the panel's state describe it.
-void ControlPanel::commitLoad(Recording& fresh, double duration)
+void ControlPanel::commitLoad(Recording& fresh, double duration, double fullScale)
 {
     recording->swap(fresh);
     fresh.assign(0, {}, {}); // frees the previous samples
+    previousFileName = QString();
     const uint32_t fs = recording->sampleRate();
     fileDuration = duration;
     minFrequency = -static_cast<double>(fs / 2);
     maxFrequency = static_cast<double>(fs / 2);
-    form.startTimeEdit->setValue(0.0);
-    form.stopTimeEdit->setValue(duration);
-    form.startFrequencyEdit->setValue(minFrequency);
-    form.stopFrequencyEdit->setValue(maxFrequency);
-    form.rangeEdit->setValue(spectrogramView->range());
+    powerView->setFullScaleValue(fullScale);
+    showPowerFields();
     const QSignalBlocker quiet(form.removeDcCheckBox);
     form.removeDcCheckBox->setChecked(recording->info().unsignedSamples);
 }
@@ -202,11 +341,19 @@ void ControlPanel::showLoaded(const QString& path, double duration)
     spectrogramView->rebuildImage();
     showFileInformation(form, QFileInfo(path).fileName(), *recording, duration);
     const RecordingInfo& info = recording->info();
-    shown = ViewState{form.startTimeEdit->text(), form.stopTimeEdit->text(), form.startFrequencyEdit->text(),
-                      form.stopFrequencyEdit->text(), 0.0, duration, minFrequency, maxFrequency};
+    // Exact numbers: the stop time reads as the last sample, the band in whole hertz.
+    const double fs = static_cast<double>(recording->sampleRate());
+    shown = ViewState{QStringLiteral("0"), stopTimeText(recording->sampleCount(), fs),
+                      QString::number(static_cast<qint64>(minFrequency)),
+                      QString::number(static_cast<qint64>(maxFrequency)), 0.0, duration,
+                      minFrequency, maxFrequency};
+    showTimeFields();
+    form.startFrequencyEdit->setText(shown.startFrequency);
+    form.stopFrequencyEdit->setText(shown.stopFrequency);
+    form.rangeEdit->setText(exactNumber(spectrogramView->range()));
+    pendingEdits->applied(form.timeRangeApplyButton);
     history.reset(shown);
-    spectrogramView->setAnnotations(
-        annotationBoxes(info.annotations, static_cast<double>(recording->sampleRate())));
+    spectrogramView->setAnnotations(annotationBoxes(info.annotations, fs));
     form.showAnnotationsCheckBox->setChecked(!info.annotations.empty());
     const bool centred = info.centreFrequency && std::isfinite(*info.centreFrequency);
     if (!centred)
@@ -214,6 +361,37 @@ void ControlPanel::showLoaded(const QString& path, double duration)
     form.absoluteFrequencyCheckBox->setEnabled(centred);
     navigator->reset();
     showFrequencyOffset();
+    if (onLoaded)
+        onLoaded(path);
+}
+
+void ControlPanel::showTimeFields()
+{
+    form.startTimeEdit->setText(shown.startTime);
+    form.stopTimeEdit->setText(shown.stopTime);
+}
+
+void ControlPanel::showSpectrumFields()
+{
+    form.startFrequencyEdit->setText(shown.startFrequency);
+    form.stopFrequencyEdit->setText(shown.stopFrequency);
+    const QSignalBlocker quietExponent(form.fftExponentSpinBox);
+    const QSignalBlocker quietOverlap(form.overlapSpinBox);
+    form.fftExponentSpinBox->setValue(static_cast<int>(std::log2(double(spectrogramView->fftSize()))));
+    form.overlapSpinBox->setValue(spectrogramView->overlap() * 100.0);
+    form.rangeEdit->setText(exactNumber(spectrogramView->range()));
+    form.referenceLevelEdit->setText(appliedSpectrogram.referenceLevel
+                                         ? exactNumber(*appliedSpectrogram.referenceLevel)
+                                         : QString());
+}
+
+void ControlPanel::showPowerFields()
+{
+    const PowerCurveSettings power = powerView->settings();
+    form.averageWindowEdit->setText(QString::number(power.window));
+    form.fullScaleValueEdit->setText(exactNumber(power.fullScaleValue));
+    form.fullScaleVoltageEdit->setText(exactNumber(power.fullScaleVoltage));
+    form.inputImpedanceEdit->setText(exactNumber(power.inputImpedance));
 }
 
 void ControlPanel::jobStarted()
@@ -227,6 +405,13 @@ void ControlPanel::jobStarted()
 
 void ControlPanel::jobsIdle()
 {
+    if (scheduler->computing() || exporter->busy())
+        return;
+    // A load that ended without its recording (cancelled, failed) leaves the old name.
+    if (!previousFileName.isNull()) {
+        form.fileNameLabel->setText(previousFileName);
+        previousFileName = QString();
+    }
     progressTimer->stop();
     form.progressBar->setVisible(false);
     form.cancelButton->setVisible(false);
@@ -261,7 +446,11 @@ std::optional<TimeRange> ControlPanel::readTimeRange()
     if ((fileDuration - *stop) / fileDuration < 1e-5)
         stop = fileDuration;
     if (*start >= *stop) {
-        showInputError("Start time is greater or equal than stop time or file duration");
+        showInputError(std::isnan(fileDuration)
+                           ? QStringLiteral("Start time must be less than the stop time")
+                           : QStringLiteral("Start time must be less than the stop time and the "
+                                            "duration of the recording (%1 s)")
+                                 .arg(exactNumber(fileDuration)));
         return std::nullopt;
     }
     return TimeRange{*start, *stop};
@@ -282,7 +471,9 @@ std::optional<SpectrogramSettings> ControlPanel::readSpectrumSettings()
     const FieldReader fields([this](const QString& message) { showInputError(message); });
     auto inBand = [this](double frequency) {
         if (frequency < minFrequency || frequency > maxFrequency)
-            throw std::runtime_error("outside frequency range");
+            throw std::runtime_error(QStringLiteral("must lie between %1 and %2 Hz")
+                                         .arg(exactNumber(minFrequency), exactNumber(maxFrequency))
+                                         .toStdString());
     };
     const std::optional<double> start = fields.read(form.startFrequencyEdit, "start frequency", inBand);
     if (!start)
@@ -290,15 +481,29 @@ std::optional<SpectrogramSettings> ControlPanel::readSpectrumSettings()
     const std::optional<double> stop = fields.read(form.stopFrequencyEdit, "stop frequency", inBand);
     if (!stop)
         return std::nullopt;
-    const std::optional<double> range = fields.read(form.rangeEdit, "range");
+    const std::optional<double> range = fields.read(form.rangeEdit, "range", [](double db) {
+        if (db < minRangeDb || db > maxRangeDb)
+            throw std::runtime_error("must lie between 1 and 300 dB");
+    });
     if (!range)
         return std::nullopt;
+    std::optional<double> reference;
+    const QString level = form.referenceLevelEdit->text().trimmed();
+    if (!level.isEmpty() && level.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0) {
+        bool ok = false;
+        reference = level.toDouble(&ok);
+        if (!ok || !std::isfinite(*reference)) {
+            showInputError("Invalid reference level: input shall be a number of dB/Hz, or empty for Auto");
+            return std::nullopt;
+        }
+    }
     if (*start >= *stop) {
-        showInputError("Start frequency is greater or equal than stop frequency");
+        showInputError("Start frequency must be less than the stop frequency");
         return std::nullopt;
     }
     return SpectrogramSettings{exponent, form.overlapSpinBox->value() / 100.0, *range,
-                               *start, *stop, form.mirrorCheckBox->isChecked()};
+                               *start, *stop, form.mirrorCheckBox->isChecked(),
+                               form.colorMapComboBox->currentIndex(), reference};
 }
 
 void ControlPanel::applyTimeRange()
@@ -338,11 +543,29 @@ void ControlPanel::runRequests(const std::optional<TimeRange>& time,
         next.start = time->start;
         next.stop = time->stop;
     }
-    const bool removeDc = time ? form.removeDcCheckBox->isChecked() : scheduler->dcRemoved();
-    scheduler->apply(time, spectrogram, spectrum, removeDc, [this, next] {
+    // A stop time beyond the end shows the end.
+    if (time && time->stop == fileDuration)
+        next.stopTime = stopTimeText(recording->sampleCount(), static_cast<double>(recording->sampleRate()));
+    const auto showApplied = [this, next, time, spectrogram] {
         shown = next;
         history.visit(shown);
-    });
+        if (spectrogram)
+            appliedSpectrogram = *spectrogram;
+        if (time) {
+            showTimeFields();
+            pendingEdits->applied(form.timeRangeApplyButton);
+        }
+        if (spectrogram) {
+            showSpectrumFields();
+            pendingEdits->applied(form.spectrumApplyButton);
+        }
+    };
+    if (!viewsComputed) {
+        showApplied();
+        return;
+    }
+    const bool removeDc = time ? form.removeDcCheckBox->isChecked() : scheduler->dcRemoved();
+    scheduler->apply(time, spectrogram, spectrum, removeDc, showApplied);
 }
 
 void ControlPanel::applyTimeRangeTexts(const QString& start, const QString& stop)
@@ -394,8 +617,11 @@ void ControlPanel::showWholeRecording()
 {
     if (!recording->isLoaded())
         return;
-    const ViewState whole{formatNumber(0.0), formatNumber(fileDuration), formatNumber(minFrequency),
-                          formatNumber(maxFrequency), 0.0, fileDuration, minFrequency, maxFrequency};
+    const ViewState whole{QStringLiteral("0"),
+                          stopTimeText(recording->sampleCount(), static_cast<double>(recording->sampleRate())),
+                          QString::number(static_cast<qint64>(minFrequency)),
+                          QString::number(static_cast<qint64>(maxFrequency)), 0.0, fileDuration,
+                          minFrequency, maxFrequency};
     if (whole.sameView(shown) && !scheduler->busy())
         return;
     applyView(whole);
@@ -479,4 +705,5 @@ void ControlPanel::applyPowerSettings()
     settings.fullScaleVoltage = *fullScaleVoltage;
     settings.inputImpedance = *inputImpedance;
     scheduler->applyPower(settings);
+    pendingEdits->applied(form.powerApplyButton);
 }

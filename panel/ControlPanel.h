@@ -11,10 +11,12 @@
 #include "panel/ViewRequests.h"
 #include "panel/ViewScheduler.h"
 
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,8 +24,10 @@ class AmplitudeView;
 class PlotNavigator;
 class PowerView;
 class QLabel;
+class PendingEdits;
 class QTimer;
 class Recording;
+class SelectionExport;
 class SpectrogramView;
 class SpectrumView;
 
@@ -48,15 +52,25 @@ public:
     // the recording replaces the current one with their results (a cancel leaves
     // everything as it was).
     void loadFile(const QString& path, FileFormatChoice format);
-    // Whether a load, an Apply or a refresh is being computed or about to be.
+    // Whether a load, an Apply, a refresh or an export is being computed or about to be.
     bool busy() const override;
     // Stops the running work, dropping its result (the Cancel button).
     void cancelWork();
     // Stops all work and waits for its threads (the window is closing).
     void stopWork();
 
-    // Reactions of the Open button and the three Apply buttons.
+    // Reactions of the Open button and the three Apply buttons. Open checks a raw
+    // file's datatype and rate before it asks for the file.
     void openFile();
+    // Loads `path` with the Open group set to the format, datatype and rate given.
+    void openWith(const QString& path, FileFormatChoice format, const QString& datatype,
+                  const QString& rate);
+    // The Open group's format, datatype and rate texts.
+    FileFormatChoice formatChoice() const;
+    QString datatypeText() const;
+    QString sampleRateText() const;
+    // Called with the path of each recording that loads.
+    void setLoadedHandler(std::function<void(const QString& path)> handler) { onLoaded = std::move(handler); }
     void applyTimeRange();
     void applySpectrumSettings();
     void applyPowerSettings();
@@ -93,8 +107,28 @@ public:
     // The line under the plots where the pointer and cursor readout goes.
     void setReadoutLabel(QLabel* label);
 
+    // What the panel keeps from one start to the next; applying them sets the
+    // fields and the views' FFT size, overlap, range and colour map.
+    PanelSettings settings() const;
+    void applySettings(const PanelSettings& settings);
+
+    // Where the panel's messages go: message boxes ("Error" without parent,
+    // "Input Error" on the panel) unless a sink is set, as a command line sets one.
+    using MessageSink =
+        std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
+    void setMessageSink(MessageSink sink) { messageSink = std::move(sink); }
+    // With false, loads fill the fields and labels at once without computing
+    // the views (a command line that only exports or informs).
+    void setViewsComputed(bool computed) { viewsComputed = computed; }
+    // Writes the time range the views show, and with onlyBand only the band
+    // shown, to `path` in the background (progress bar and Cancel meanwhile);
+    // `done` gets an empty text when the file is written, else the reason, which
+    // has also gone to the message sink unless it is a cancel.
+    void exportSelection(const QString& path, bool onlyBand,
+                         std::function<void(const QString& failure)> done = {});
+
 private:
-    void commitLoad(Recording& fresh, double duration);
+    void commitLoad(Recording& fresh, double duration, double fullScale);
     void showLoaded(const QString& path, double duration);
     // The time range, and the spectrogram's settings, read and checked as their
     // Apply does (each refusal shown in an "Input Error" box).
@@ -106,9 +140,14 @@ private:
     void readCursorDivisions();
     void showFrequencyOffset();
     void showInputError(const QString& text);
+    void showError(const QString& text);
     void jobStarted();
     void jobsIdle();
     void showDcOffset();
+    // The fields of each group written back from what the views show.
+    void showTimeFields();
+    void showSpectrumFields();
+    void showPowerFields();
 
     Recording* recording;
     SpectrogramView* spectrogramView;
@@ -124,6 +163,16 @@ private:
     double maxFrequency;
     int divisions = 1;
     std::unique_ptr<ViewScheduler> scheduler;
+    std::unique_ptr<SelectionExport> exporter;
+    MessageSink messageSink;
+    bool viewsComputed = true;
+    PendingEdits* pendingEdits = nullptr;
+    // The spectrogram's settings as last applied (the fields put back on Escape).
+    SpectrogramSettings appliedSpectrogram;
+    QString lastFolder;
+    std::function<void(const QString&)> onLoaded;
+    // The file name shown before a load started (put back when it is cancelled).
+    QString previousFileName;
     QTimer* progressTimer = nullptr;
     // What the views show, and where they were before.
     ViewState shown;

@@ -4,6 +4,7 @@
 
 #include "io/Recording.h"
 #include "io/RecordingOpener.h"
+#include "io/SampleFormat.h"
 #include "panel/FieldReader.h"
 #include "panel/LineEdits.h"
 
@@ -57,4 +58,17 @@ std::shared_ptr<Recording> readChosenRecording(const QString& path, int choice,
     if (fresh->sampleCount() == 0)
         throw std::runtime_error("input shall be > 0");
     return fresh;
+}
+
+void checkOpenFields(int choice, const QString& datatype, const StrictPositiveLineEdit* sampleRateEdit)
+{
+    const auto format = static_cast<FileFormat>(choice);
+    if (format != FileFormat::Binary && format != FileFormat::Iqw)
+        return;
+    if (format == FileFormat::Binary) {
+        const SampleFormat parsed = parseSampleFormat(datatype.toStdString());
+        if (!chunkDecoderFor(parsed))
+            throw std::runtime_error("Unsupported datatype");
+    }
+    sampleRateOf(sampleRateEdit);
 }

@@ -18,3 +18,8 @@ class StrictPositiveLineEdit;
 std::shared_ptr<Recording> readChosenRecording(const QString& path, int choice,
                                                QLineEdit* binaryFormatEdit,
                                                const StrictPositiveLineEdit* sampleRateEdit);
+
+// The checks a raw or IQW file's fields get before the file is chosen: the
+// datatype (Binary) and the rate; nothing for the other formats. Throws
+// std::runtime_error with the message of the "Error" box.
+void checkOpenFields(int choice, const QString& datatype, const StrictPositiveLineEdit* sampleRateEdit);

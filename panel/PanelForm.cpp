@@ -18,6 +18,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -187,6 +189,12 @@ void buildSpectrumGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefa
     w.mirrorCheckBox = named(new QCheckBox, "mirrorCheckBox");
     w.mirrorCheckBox->setToolTip("Flip spectrogram vertically");
     addRow(grid, 6, "Mirror frequency", w.mirrorCheckBox);
+    w.colorMapComboBox = named(new QComboBox, "colorMapComboBox");
+    w.colorMapComboBox->addItems({"viridis", "inferno", "magma", "grey"});
+    addRow(grid, 7, "Colour map", w.colorMapComboBox);
+    w.referenceLevelEdit = named(new QLineEdit, "referenceLevelEdit");
+    w.referenceLevelEdit->setPlaceholderText("Auto");
+    addRow(grid, 8, "Reference level (dB/Hz)", w.referenceLevelEdit);
     w.spectrumApplyButton = addButton(group, "Apply", "spectrumApplyButton");
 }
 
@@ -243,7 +251,48 @@ void buildDisplayGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     grid->addLayout(divisionsRow, 5, 0);
 }
 
+// What each field holds, in what unit, and what it does.
+void addToolTips(const PanelWidgets& w)
+{
+    const std::pair<QWidget*, const char*> tips[] = {
+        {w.formatComboBox, "How the file is read: Auto by its ending (.sigmf-meta, .sigmf, .wav, .iqw, "
+                           ".cfile, .cu8, ...), or the format named"},
+        {w.binaryFormatEdit, "SigMF datatype of a raw file's samples, [r|c][f|i|u]bits_[le|be], e.g. ci16_le"},
+        {w.sampleRateEdit, "Samples per second of a raw or IQW file"},
+        {w.startTimeEdit, "Start of the time range shown, seconds from the start of the recording"},
+        {w.stopTimeEdit, "End of the time range shown, seconds (beyond the end means the end)"},
+        {w.fftExponentSpinBox, "FFT size as a power of two, 1 to 15: more points, finer frequency steps"},
+        {w.startFrequencyEdit, "Lowest frequency shown, Hz about the centre (baseband)"},
+        {w.stopFrequencyEdit, "Highest frequency shown, Hz about the centre (baseband)"},
+        {w.overlapSpinBox, "Share of one FFT segment that the next one repeats, percent"},
+        {w.rangeEdit, "Span of the colour scale below its top, dB"},
+        {w.colorMapComboBox, "Colours of the spectrogram's scale"},
+        {w.referenceLevelEdit, "Top of the colour scale in dB/Hz, or empty for Auto: the strongest "
+                               "value of the band shown"},
+        {w.averageWindowEdit, "Samples averaged for each point of the power curve"},
+        {w.fullScaleValueEdit, "Sample value of full scale (a load sets it from the datatype)"},
+        {w.fullScaleVoltageEdit, "Peak voltage of a full-scale signal, volts"},
+        {w.inputImpedanceEdit, "Impedance the power is computed into, ohms"},
+        {w.showPowerViewCheckBox, "Show the power against time"},
+        {w.showAmplitudeViewCheckBox, "Show the raw I and Q values against time"},
+    };
+    for (const auto& [widget, tip] : tips)
+        widget->setToolTip(tip);
+}
+
 } // namespace
+
+QString exactNumber(double x)
+{
+    constexpr double plainBelow = 1e15;
+    constexpr double plainFrom = 1e-4;
+    const double size = std::fabs(x);
+    const bool plain = size == 0 || (size >= plainFrom && size < plainBelow);
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof(text), x,
+                                      plain ? std::chars_format::fixed : std::chars_format::general);
+    return QString::fromLatin1(text, static_cast<qsizetype>(result.ptr - text));
+}
 
 PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults)
 {
@@ -258,7 +307,8 @@ PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults)
     buildSpectrumGroup(panelLayout, w, defaults);
     buildPowerGroup(panelLayout, w, defaults);
     buildDisplayGroup(panelLayout, w);
-    panel->setFixedWidth(panelWidth);
+    panel->setMinimumWidth(panelWidth);
+    addToolTips(w);
     return w;
 }
 
@@ -270,9 +320,9 @@ void setOptionalRow(QLabel* field, const QString& text)
         caption->setVisible(!text.isEmpty());
 }
 
-void showStatus(const PanelWidgets& form, bool processing)
+void showStatus(const PanelWidgets& form, bool processing, const QString& idleText)
 {
-    form.statusLabel->setText(processing ? "Processing..." : "Ready");
+    form.statusLabel->setText(processing ? QStringLiteral("Processing...") : idleText);
     form.statusLabel->setStyleSheet(processing ? processingStyle : readyStyle);
     form.statusLabel->repaint();
 }
@@ -283,7 +333,7 @@ void showFileInformation(const PanelWidgets& form, const QString& fileName,
     form.fileNameLabel->setText(fileName);
     form.fileNameLabel->setToolTip(fileName);
     form.fileLengthLabel->setText(QString::number(recording.sampleCount()));
-    form.fileDurationLabel->setText(formatNumber(duration));
+    form.fileDurationLabel->setText(exactNumber(duration));
     form.sampleRateLabel->setText(QString::number(recording.sampleRate()));
     const RecordingInfo& info = recording.info();
     setOptionalRow(form.centreFrequencyLabel,
@@ -302,4 +352,27 @@ void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& o
     form.dcOffsetLabel->setText(offset->remove ? QString("Removed (I %1, Q %2)")
                                                      .arg(formatNumber(offset->i), formatNumber(offset->q))
                                                : QString("Not removed"));
+}
+
+PanelSettings formSettings(const PanelWidgets& form)
+{
+    PanelSettings settings;
+    settings.fftExponent = form.fftExponentSpinBox->value();
+    settings.overlapPercent = form.overlapSpinBox->value();
+    settings.rangeDb = form.rangeEdit->text().toDouble();
+    settings.showPowerView = form.showPowerViewCheckBox->isChecked();
+    settings.showAmplitudeView = form.showAmplitudeViewCheckBox->isChecked();
+    settings.colorMap = form.colorMapComboBox->currentIndex();
+    return settings;
+}
+
+void setFormSettings(const PanelWidgets& form, const PanelSettings& settings)
+{
+    form.fftExponentSpinBox->setValue(settings.fftExponent);
+    form.fftSizeLabel->setText(QString::number(1 << std::clamp(settings.fftExponent, 1, 15)));
+    form.overlapSpinBox->setValue(settings.overlapPercent);
+    form.rangeEdit->setText(formatNumber(settings.rangeDb));
+    form.showPowerViewCheckBox->setChecked(settings.showPowerView);
+    form.showAmplitudeViewCheckBox->setChecked(settings.showAmplitudeView);
+    form.colorMapComboBox->setCurrentIndex(std::clamp(settings.colorMap, 0, form.colorMapComboBox->count() - 1));
 }

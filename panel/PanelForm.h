@@ -68,6 +68,9 @@ struct PanelWidgets
     QDoubleSpinBox* overlapSpinBox;
     StrictPositiveLineEdit* rangeEdit;
     QCheckBox* mirrorCheckBox;
+    QComboBox* colorMapComboBox;
+    // Top of the colour scale: "Auto" (empty) or a level in dB/Hz.
+    QLineEdit* referenceLevelEdit;
     QPushButton* spectrumApplyButton;
     // Power
     StrictPositiveLineEdit* averageWindowEdit;
@@ -84,17 +87,40 @@ struct PanelWidgets
     StrictPositiveLineEdit* cursorDivisionsEdit;
 };
 
+// What the form keeps from one start to the next.
+struct PanelSettings
+{
+    int fftExponent = 8;
+    double overlapPercent = 80;
+    double rangeDb = 40;
+    bool showPowerView = true;
+    bool showAmplitudeView = false;
+    // Index of the colour map box: viridis, inferno, magma, grey.
+    int colorMap = 0;
+    // Where the Open dialog starts; empty for the working folder.
+    QString lastFolder;
+};
+
 // Builds the groups into `panel` (which gets the form's layout) and returns its widgets.
 PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults);
 
 // Shows an optional row's text, or hides the row (caption and field) when it is empty.
 void setOptionalRow(QLabel* field, const QString& text);
 
-// The status label: "Processing..." in cyan, or "Ready" in green, repainted at once.
-void showStatus(const PanelWidgets& form, bool processing);
+// The status label: "Processing..." in cyan, or "Ready" (or the idle text given,
+// "Cancelled") in green, repainted at once.
+void showStatus(const PanelWidgets& form, bool processing, const QString& idleText = QStringLiteral("Ready"));
 // The loaded recording's name, length, duration, rate, and what its file says
 // (centre frequency, start time, a note) in "File informations".
 void showFileInformation(const PanelWidgets& form, const QString& fileName,
                          const Recording& recording, double duration);
 // "Removed (I 0.1, Q -0.2)" or "Not removed"; nothing without a recording.
 void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& offset);
+
+// The form's kept settings as its widgets hold them, and the widgets set to them.
+PanelSettings formSettings(const PanelWidgets& form);
+void setFormSettings(const PanelWidgets& form, const PanelSettings& settings);
+
+// The shortest text that reads back as x exactly: plain decimals from 1e-4 up to
+// 1e15, exponent notation beyond.
+QString exactNumber(double x);

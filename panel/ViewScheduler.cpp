@@ -60,6 +60,11 @@ bool ViewScheduler::busy() const
     return jobs->busy() || refreshTimer->isActive();
 }
 
+bool ViewScheduler::computing() const
+{
+    return jobs->busy();
+}
+
 double ViewScheduler::progress() const
 {
     return jobs->progress();
@@ -78,11 +83,12 @@ void ViewScheduler::stop()
 
 void ViewScheduler::load(std::shared_ptr<const SampleSource> samples, uint32_t sampleRate,
                          TimeRange range, bool removeDc, const SpectrumSettings& spectrum,
-                         std::function<void()> commit, std::function<void()> after)
+                         const PowerCurveSettings& power, std::function<void()> commit,
+                         std::function<void()> after)
 {
     const uint64_t count = samples ? samples->size() : 0;
     run(std::move(samples), static_cast<double>(sampleRate), range, removeDc, true,
-        shownComputations(sampleRate, count, range, spectrum), std::move(commit),
+        shownComputations(sampleRate, count, range, spectrum, power), std::move(commit),
         std::move(after));
 }
 
@@ -126,6 +132,8 @@ void ViewScheduler::showSpectrogramSettings(const SpectrogramSettings& settings)
     spectrogramView->setStartFrequency(settings.startFrequency);
     spectrogramView->setStopFrequency(settings.stopFrequency);
     spectrogramView->setMirror(settings.mirror);
+    spectrogramView->setColorMap(static_cast<ColorMapKind>(settings.colorMap));
+    spectrogramView->setReferenceLevel(settings.referenceLevel);
 }
 
 void ViewScheduler::applyPower(const PowerCurveSettings& settings)
@@ -155,7 +163,7 @@ void ViewScheduler::setRemoveDc(bool remove)
     // The views follow at once, over the range they show.
     run(recording->samples(), static_cast<double>(recording->sampleRate()), shown, remove, false,
         shownComputations(recording->sampleRate(), recording->sampleCount(), shown,
-                          spectrumView->settings()),
+                          spectrumView->settings(), powerView->settings()),
         nullptr, [this] { spectrogramView->rebuildImage(); });
 }
 
@@ -222,14 +230,14 @@ std::unique_ptr<ViewComputation> ViewScheduler::spectrogramComputation(double fs
 
 std::vector<std::unique_ptr<ViewComputation>>
 ViewScheduler::shownComputations(uint32_t rate, uint64_t count, TimeRange range,
-                                 const SpectrumSettings& spectrum)
+                                 const SpectrumSettings& spectrum, const PowerCurveSettings& power)
 {
     const double fs = static_cast<double>(rate);
     std::vector<std::unique_ptr<ViewComputation>> computations;
     computations.push_back(spectrogramComputation(fs, count, range));
     // Views the user has hidden are computed when they are shown again.
     if (!powerView->isHidden())
-        computations.push_back(powerView->computation(fs, count, range.start, range.stop, powerView->settings()));
+        computations.push_back(powerView->computation(fs, count, range.start, range.stop, power));
     if (!amplitudeView->isHidden())
         computations.push_back(amplitudeView->computation(fs, count, range.start, range.stop));
     computations.push_back(spectrumView->computation(rate, count, range.start, range.stop, spectrum));

@@ -39,6 +39,10 @@ struct SpectrogramSettings
     double startFrequency = 0;
     double stopFrequency = 0;
     bool mirror = false;
+    // Index of the colour map (viridis, inferno, magma, grey) and the top of
+    // the scale in dB/Hz, or nothing for the band's strongest value.
+    int colorMap = 0;
+    std::optional<double> referenceLevel;
 };
 
 struct TimeRange
@@ -62,6 +66,8 @@ public:
 
     // Whether work runs or is about to (a refresh waiting for a resize to settle).
     bool busy() const;
+    // Whether a computation runs now.
+    bool computing() const;
     // Progress of the running job, 0 ... 1.
     double progress() const;
     // Stops the running job, dropping its result.
@@ -75,11 +81,11 @@ public:
     DcOffset removedOffset() const { return dcOffset; }
 
     // Every shown view over `range` of a new recording's samples with the views'
-    // settings (the spectrum's as given); `commit` (which makes it the recording)
-    // runs before they are presented, `after` once they are.
+    // settings (the spectrum's and the power's as given); `commit` (which makes it
+    // the recording) runs before they are presented, `after` once they are.
     void load(std::shared_ptr<const SampleSource> samples, uint32_t sampleRate, TimeRange range,
-              bool removeDc, const SpectrumSettings& spectrum, std::function<void()> commit,
-              std::function<void()> after);
+              bool removeDc, const SpectrumSettings& spectrum, const PowerCurveSettings& power,
+              std::function<void()> commit, std::function<void()> after);
     // A new time range (all views), new frequency settings (the spectrogram's
     // columns only when the FFT size or overlap changed, and the spectrum), or
     // both; `after` runs once they are presented.
@@ -105,7 +111,8 @@ private:
     // Every shown view's computation with its current settings (the spectrum's as given).
     std::vector<std::unique_ptr<ViewComputation>> shownComputations(uint32_t rate, uint64_t count,
                                                                     TimeRange range,
-                                                                    const SpectrumSettings& spectrum);
+                                                                    const SpectrumSettings& spectrum,
+                                                                    const PowerCurveSettings& power);
     void showSpectrogramSettings(const SpectrogramSettings& settings);
     // A view's plot width changed under results computed for another, or a view
     // shows again after it was left behind: it is computed again (after a short

@@ -351,10 +351,14 @@ TEST_F(BadInputTable, CancelledOrReplacedWorkLosesNothing)
     EXPECT_TRUE(cancel->isVisible());
     EXPECT_EQ(text("statusLabel"), "Processing...");
     cancel->click();
-    EXPECT_TRUE(statusIsReady());
+    // The panel says so, and the file shown before is still named.
+    EXPECT_EQ(text("statusLabel"), "Cancelled");
     EXPECT_FALSE(progress->isVisible());
     waitForPanel(panel);
     Screen after = screen();
+    EXPECT_EQ(text("fileNameLabel"), "good.sigmf-meta");
+    widget<QLabel>("statusLabel")->setText("Ready");
+    after = screen();
     EXPECT_EQ(after.texts, before.texts);
     for (size_t v = 0; v < before.pictures.size(); ++v)
         EXPECT_TRUE(after.pictures[v] == before.pictures[v]) << "view " << v << " changed";

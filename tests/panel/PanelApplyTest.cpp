@@ -62,7 +62,7 @@ TEST_F(PanelApply, TimeRangeSnapsToTheDurationAndChecksItsFields)
     loadTenSeconds();
     const QImage whole = timeRange("0", "10");
     EXPECT_EQ(timeRange("0", "20"), whole);
-    EXPECT_EQ(text("stopTimeEdit"), "20"); // the snapped value is not written back
+    EXPECT_EQ(text("stopTimeEdit"), "10"); // a stop beyond the end shows the end
     EXPECT_EQ(timeRange("0", "9.99995"), whole);
     EXPECT_NE(timeRange("0", "9.9"), whole);
     EXPECT_NE(timeRange("1", "10"), whole);
@@ -73,9 +73,9 @@ TEST_F(PanelApply, TimeRangeSnapsToTheDurationAndChecksItsFields)
     EXPECT_TRUE(statusIsReady());
 
     const std::tuple<const char*, const char*, const char*> refused[] = {
-        {"10", "10", "Start time is greater or equal than stop time or file duration"},
-        {"12", "20", "Start time is greater or equal than stop time or file duration"},
-        {"5", "4", "Start time is greater or equal than stop time or file duration"},
+        {"10", "10", "Start time must be less than the stop time and the duration of the recording (10 s)"},
+        {"12", "20", "Start time must be less than the stop time and the duration of the recording (10 s)"},
+        {"5", "4", "Start time must be less than the stop time and the duration of the recording (10 s)"},
         {"0", "-1", "Invalid stop time: input shall be > 0"},
         {"0", "", "Invalid stop time: input shall be > 0"},
         {"0", "inf", "Invalid stop time: input shall be > 0"},
@@ -106,7 +106,7 @@ TEST_F(PanelApply, TimeRangeBeforeAnyLoadTouchesNoView)
     // Only the field checks speak before a load.
     setText("startTimeEdit", "3");
     expectInputError("timeRangeApplyButton",
-                     "Start time is greater or equal than stop time or file duration");
+                     "Start time must be less than the stop time");
     setText("stopTimeEdit", "0");
     expectInputError("timeRangeApplyButton", "Invalid stop time: input shall be > 0");
 }
@@ -128,15 +128,15 @@ TEST_F(PanelApply, SpectrumChecksTheBandAndTheExponent)
 
     loadTenSeconds();
     const std::tuple<const char*, const char*, const char*, const char*> refused[] = {
-        {"30000", "22050", "40", "Invalid start frequency: outside frequency range"},
-        {"-22051", "22050", "40", "Invalid start frequency: outside frequency range"},
+        {"30000", "22050", "40", "Invalid start frequency: must lie between -22050 and 22050 Hz"},
+        {"-22051", "22050", "40", "Invalid start frequency: must lie between -22050 and 22050 Hz"},
         {"nan", "22050", "40", "Invalid start frequency: input shall be a finite number"},
-        {"-22050", "22050.5", "40", "Invalid stop frequency: outside frequency range"},
+        {"-22050", "22050.5", "40", "Invalid stop frequency: must lie between -22050 and 22050 Hz"},
         {"-22050", "-1e400", "40", "Invalid stop frequency: input shall be a finite number"},
         {"-22050", "22050", "0", "Invalid range: input shall be > 0"},
         {"-22050", "22050", "x", "Invalid range: input shall be > 0"},
-        {"100", "100", "40", "Start frequency is greater or equal than stop frequency"},
-        {"200", "100", "40", "Start frequency is greater or equal than stop frequency"},
+        {"100", "100", "40", "Start frequency must be less than the stop frequency"},
+        {"200", "100", "40", "Start frequency must be less than the stop frequency"},
     };
     for (const auto& [start, stop, range, message] : refused) {
         setText("startFrequencyEdit", start);

@@ -66,8 +66,10 @@ TEST_F(PanelDcOffset, UnsignedSamplesShowTheToneAndItsPower)
 {
     window->resize(1300, 900);
     window->show();
-    // The tone's power at the default calibration: 100^2 / 2 W, in dBm.
-    const double tonePower = 10 * std::log10(amplitude * amplitude / 2 / 0.001);
+    // The tone's power with the 8-bit full scale a load sets (128) and the
+    // default voltage and impedance: (100 / 128)^2 / 2 W, in dBm.
+    const double fullScale = 128.0;
+    const double tonePower = 10 * std::log10(amplitude * amplitude / (fullScale * fullScale) / 2 / 0.001);
     for (const bool unsignedSamples : {true, false}) {
         const char* datatype = unsignedSamples ? "cu8_le" : "ci8_le";
         SCOPED_TRACE(datatype);
@@ -75,6 +77,7 @@ TEST_F(PanelDcOffset, UnsignedSamplesShowTheToneAndItsPower)
         setText("binaryFormatEdit", datatype);
         setText("sampleRateEdit", QString::number(rate));
         ASSERT_TRUE(load(path(QString(datatype) + ".bin"), 3).empty());
+        EXPECT_EQ(text("fullScaleValueEdit"), "128");
         // Ticked by the load for the unsigned datatype only.
         EXPECT_EQ(widget<QCheckBox>("removeDcCheckBox")->isChecked(), unsignedSamples);
         toggle(true);

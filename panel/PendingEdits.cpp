@@ -1,0 +1,124 @@
+// Marks of unapplied edits, and Return, Escape and the wheel over the fields.
+
+#include "panel/PendingEdits.h"
+
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+const char* const pendingStyle = "background-color: #4a4322;";
+
+void setBold(QPushButton* button, bool bold)
+{
+    QFont font = button->font();
+    font.setBold(bold);
+    button->setFont(font);
+}
+
+} // namespace
+
+PendingEdits::PendingEdits(QObject* parent) : QObject(parent) {}
+
+void PendingEdits::addGroup(const std::vector<QWidget*>& fields, QPushButton* apply,
+                            std::function<void()> restore)
+{
+    groups.push_back({fields, apply, std::move(restore), {}});
+    for (QWidget* field : fields) {
+        field->installEventFilter(this);
+        if (qobject_cast<QAbstractSpinBox*>(field))
+            field->setFocusPolicy(Qt::StrongFocus);
+    }
+}
+
+PendingEdits::Group* PendingEdits::groupOf(const QObject* field)
+{
+    for (Group& group : groups)
+        if (std::find(group.fields.begin(), group.fields.end(), field) != group.fields.end())
+            return &group;
+    return nullptr;
+}
+
+void PendingEdits::edited(QWidget* field)
+{
+    Group* group = groupOf(field);
+    if (!group)
+        return;
+    if (std::find(group->marked.begin(), group->marked.end(), field) == group->marked.end()) {
+        group->marked.push_back(field);
+        field->setStyleSheet(pendingStyle);
+    }
+    setBold(group->apply, true);
+}
+
+void PendingEdits::unmark(Group& group)
+{
+    for (QWidget* field : group.marked)
+        field->setStyleSheet(QString());
+    group.marked.clear();
+    setBold(group.apply, false);
+}
+
+void PendingEdits::applied(QPushButton* apply)
+{
+    for (Group& group : groups)
+        if (group.apply == apply)
+            unmark(group);
+}
+
+void PendingEdits::restoreAll()
+{
+    for (Group& group : groups) {
+        if (group.marked.empty())
+            continue;
+        group.restore();
+        unmark(group);
+    }
+}
+
+bool PendingEdits::isPending(const QWidget* field) const
+{
+    for (const Group& group : groups)
+        if (std::find(group.marked.begin(), group.marked.end(), field) != group.marked.end())
+            return true;
+    return false;
+}
+
+bool PendingEdits::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel) {
+        // The wheel scrolls the panel unless the spin box was chosen first.
+        auto* widget = static_cast<QWidget*>(watched);
+        if (!qobject_cast<QAbstractSpinBox*>(widget) || widget->hasFocus())
+            return false;
+        for (QWidget* above = widget->parentWidget(); above; above = above->parentWidget())
+            if (auto* area = qobject_cast<QAbstractScrollArea*>(above)) {
+                QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+                break;
+            }
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    Group* group = groupOf(watched);
+    if (!group)
+        return false;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        group->apply->click();
+        return true;
+    }
+    if (key == Qt::Key_Escape) {
+        group->restore();
+        unmark(*group);
+        return true;
+    }
+    return false;
+}
