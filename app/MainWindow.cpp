@@ -1,9 +1,14 @@
-// The main window: the recording, the views, the panel, the menu and the tabs.
+// The main window: the recording, the views, the panel, the menus, the splitter
+// and the tabs.
 
 #include "app/MainWindow.h"
 
+#include "app/AppSettings.h"
+#include "app/ExportDialog.h"
+#include "app/WindowTexts.h"
 #include "io/RecordingOpener.h"
 #include "panel/ControlPanel.h"
+#include "panel/ElidedLabel.h"
 #include "views/AmplitudeView.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
@@ -11,16 +16,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
@@ -28,8 +38,11 @@
 
 namespace {
 
-constexpr int leftColumnWidth = 340;
 constexpr FileFormatChoice autoFormat = static_cast<FileFormatChoice>(FileFormat::Auto);
+// The window's size before it is shown, unless one was kept: the views' work
+// starts at the widths they will be shown at.
+const QSize defaultSize(1400, 900);
+constexpr int panelColumnWidth = 340;
 
 // The first local file among the dragged URLs, or an empty string.
 QString droppedFile(const QMimeData* data)
@@ -42,30 +55,14 @@ QString droppedFile(const QMimeData* data)
     return {};
 }
 
-const char* const fileFormatsText =
-    "<p>Supported formats for recordings are:</p><ul>"
-    "<li><b>Stereo WAV</b></li>"
-    "<li><b>SigMF</b> meta/data couple of files (choose the .sigmf-meta file, the application "
-    "expects the same filename with .sigmf-data extension to be in the same directory).</li>"
-    "<li><b>SigMF archive</b> (.sigmf file holding the .sigmf-meta and .sigmf-data files; "
-    "the first recording of the archive is opened).</li>"
-    "<li><b>IQW</b> binary (equivalent to SigMF cf32_le)</li>"
-    "<li><b>Binary</b>: all datatypes defined for SigMF are supported. Syntax is "
-    "[r|c][f|i|u][bit_depth]_[le|be], example: ci32_le.</li></ul>"
-    "<p>When \"Auto\" is selected, the extension is used to infer the file format "
-    "(not possible with binary format).</p>";
-
-const char* const aboutText =
-    "<p><b>Norvale version 0.1.5</b>, written by the Norvale developers.</p>"
-    "<p>THIS SOFTWARE IS PROVIDED BY THE AUTHORS \"AS IS\" AND ANY EXPRESS OR IMPLIED "
-    "WARRANTIES, INCLUDING, BUT NOT LIMITED TO, THE IMPLIED WARRANTIES OF MERCHANTABILITY "
-    "AND FITNESS FOR A PARTICULAR PURPOSE ARE DISCLAIMED. IN NO EVENT SHALL THE AUTHORS BE "
-    "LIABLE FOR ANY DIRECT, INDIRECT, INCIDENTAL, SPECIAL, EXEMPLARY, OR CONSEQUENTIAL "
-    "DAMAGES (INCLUDING, BUT NOT LIMITED TO, PROCUREMENT OF SUBSTITUTE GOODS OR SERVICES; "
-    "LOSS OF USE, DATA, OR PROFITS; OR BUSINESS INTERRUPTION) HOWEVER CAUSED AND ON ANY "
-    "THEORY OF LIABILITY, WHETHER IN CONTRACT, STRICT LIABILITY, OR TORT (INCLUDING "
-    "NEGLIGENCE OR OTHERWISE) ARISING IN ANY WAY OUT OF THE USE OF THIS SOFTWARE, EVEN IF "
-    "ADVISED OF THE POSSIBILITY OF SUCH DAMAGE.</p>";
+QAction* menuAction(QMenu* menu, const QString& text, QWidget* owner, const QKeySequence& keys = {})
+{
+    auto* action = new QAction(text, owner);
+    if (!keys.isEmpty())
+        action->setShortcut(keys);
+    menu->addAction(action);
+    return action;
+}
 
 } // namespace
 
@@ -94,14 +91,24 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     controlPanel = new ControlPanel(&recording, spectrogramView, powerView, amplitudeView,
                                     spectrumView, this);
     controlPanel->setObjectName("controlPanel");
+    controlPanel->setLoadedHandler([this](const QString& path) { recordingLoaded(path); });
+    if (AppSettings::enabled())
+        controlPanel->applySettings(AppSettings::panel());
+
+    buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView}, {spectrumView});
+    setAcceptDrops(true);
+    if (!AppSettings::windowGeometry().isEmpty())
+        restoreGeometry(AppSettings::windowGeometry());
+    else
+        resize(defaultSize);
+    if (!AppSettings::splitterState().isEmpty())
+        splitter->restoreState(AppSettings::splitterState());
+    layout()->activate();
 
     // A recording named on the command line is loaded before the window is shown;
     // a failure shows the panel's error box and the window opens empty.
     if (arguments.size() > 1)
         controlPanel->loadFile(arguments.at(1), autoFormat);
-
-    buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView}, {spectrumView});
-    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow()
@@ -110,77 +117,213 @@ MainWindow::~MainWindow()
     controlPanel->stopWork();
 }
 
+void MainWindow::buildMenus(QWidget* menuParent, QVBoxLayout* rootLayout)
+{
+    auto* menuBar = new QMenuBar(menuParent);
+    menuBar->setObjectName("menuBar");
+    QMenu* fileMenu = menuBar->addMenu("&File");
+    fileMenu->setObjectName("fileMenu");
+    connect(menuAction(fileMenu, "&Open...", this, QKeySequence::Open), &QAction::triggered,
+            controlPanel, &ControlPanel::openFile);
+    recentMenu = fileMenu->addMenu("Open &Recent");
+    recentMenu->setObjectName("recentMenu");
+    fillRecentMenu();
+    fileMenu->addSeparator();
+    connect(menuAction(fileMenu, "&Export selection...", this, QKeySequence(Qt::CTRL | Qt::Key_E)),
+            &QAction::triggered, this, &MainWindow::exportSelection);
+    connect(menuAction(fileMenu, "Save &picture...", this), &QAction::triggered, this,
+            &MainWindow::savePicture);
+    connect(menuAction(fileMenu, "&Copy picture", this), &QAction::triggered, this,
+            &MainWindow::copyPicture);
+    fileMenu->addSeparator();
+    connect(menuAction(fileMenu, "Reset &settings", this), &QAction::triggered, this,
+            &MainWindow::resetSettings);
+    connect(menuAction(fileMenu, "&Quit", this, QKeySequence(Qt::CTRL | Qt::Key_Q)),
+            &QAction::triggered, this, &QWidget::close);
+
+    QMenu* helpMenu = menuBar->addMenu("&Help");
+    helpMenu->setObjectName("helpMenu");
+    connect(menuAction(helpMenu, "&File formats", this), &QAction::triggered, this,
+            &MainWindow::showFileFormats);
+    connect(menuAction(helpMenu, "&Mouse and keys", this), &QAction::triggered, this,
+            &MainWindow::showMouseAndKeys);
+    connect(menuAction(helpMenu, "&About", this), &QAction::triggered, this, &MainWindow::showAbout);
+    connect(menuAction(helpMenu, "About &Qt", this), &QAction::triggered, this,
+            &MainWindow::showAboutQt);
+    rootLayout->addWidget(menuBar);
+
+    // Back, forward and the whole recording wherever the focus is.
+    const std::pair<QKeySequence, void (ControlPanel::*)()> keys[] = {
+        {QKeySequence(Qt::ALT | Qt::Key_Left), &ControlPanel::goBack},
+        {QKeySequence(Qt::ALT | Qt::Key_Right), &ControlPanel::goForward},
+        {QKeySequence(Qt::CTRL | Qt::Key_Home), &ControlPanel::showWholeRecording}};
+    for (const auto& [sequence, step] : keys) {
+        auto* action = new QAction(this);
+        action->setShortcut(sequence);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, controlPanel, step);
+        addAction(action);
+    }
+}
+
 void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
                             const QList<QWidget*>& frequencyWidgets)
 {
     auto* rootLayout = new QVBoxLayout;
-    rootLayout->setAlignment(Qt::AlignTop);
     rootLayout->setContentsMargins(5, 5, 5, 5);
     rootLayout->setSpacing(0);
-
-    auto* menuBar = new QMenuBar(this);
-    menuBar->setObjectName("menuBar");
-    QMenu* helpMenu = menuBar->addMenu("&Help");
-    helpMenu->setObjectName("helpMenu");
-    auto* fileFormatsAction = new QAction("&File formats", this);
-    connect(fileFormatsAction, &QAction::triggered, this, &MainWindow::showFileFormats);
-    helpMenu->addAction(fileFormatsAction);
-    auto* aboutAction = new QAction("&About", this);
-    connect(aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
-    helpMenu->addAction(aboutAction);
-    auto* aboutQtAction = new QAction("About &Qt", this);
-    connect(aboutQtAction, &QAction::triggered, this, &MainWindow::showAboutQt);
-    helpMenu->addAction(aboutQtAction);
-    rootLayout->addWidget(menuBar);
-
-    auto* bodyLayout = new QHBoxLayout;
+    buildMenus(this, rootLayout);
 
     auto* scrollArea = new QScrollArea(this);
     scrollArea->setObjectName("scrollArea");
     scrollArea->setWidgetResizable(true);
-    scrollArea->setFixedWidth(leftColumnWidth);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    if (panel)
-        scrollArea->setWidget(panel);
-    auto* leftLayout = new QVBoxLayout;
-    leftLayout->addWidget(scrollArea);
+    scrollArea->setWidget(panel);
 
-    auto* tabWidget = new QTabWidget(this);
+    tabWidget = new QTabWidget(this);
     tabWidget->setObjectName("tabWidget");
-    auto addPage = [tabWidget](const QList<QWidget*>& widgets, const char* name, const char* title) {
+    // Each page scrolls when its plots need more height than the window has, so
+    // showing or hiding a view never resizes the window.
+    auto addPage = [this](const QList<QWidget*>& widgets, const char* name, const char* title) {
         auto* page = new QWidget;
         page->setObjectName(name);
         auto* pageLayout = new QVBoxLayout(page);
         for (QWidget* widget : widgets)
             pageLayout->addWidget(widget);
-        tabWidget->addTab(page, title);
+        auto* scroller = new QScrollArea;
+        scroller->setObjectName(QString(name) + "Scroller");
+        scroller->setWidgetResizable(true);
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setWidget(page);
+        tabWidget->addTab(scroller, title);
     };
     addPage(timeWidgets, "timePage", "Time");
     addPage(frequencyWidgets, "frequencyPage", "Frequency");
 
-    // The readout may be longer than the window is wide: it never widens it. It
-    // keeps the height of its two lines (pointer, cursors) so that the plots
-    // above do not move as it changes.
-    readoutLabel = new QLabel(this);
+    // The readout keeps the height of its two lines (pointer, cursors) so that the
+    // plots above do not move as it changes; lines too long are cut.
+    readoutLabel = new ElidedLabel(QString(), this);
     readoutLabel->setObjectName("readoutLabel");
-    readoutLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     readoutLabel->setFixedHeight(2 * readoutLabel->fontMetrics().lineSpacing() + 4);
     readoutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     readoutLabel->setIndent(6);
     readoutLabel->setTextFormat(Qt::PlainText);
-    readoutLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* rightLayout = new QVBoxLayout;
+    auto* right = new QWidget(this);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(tabWidget);
     rightLayout->addWidget(readoutLabel);
-    if (controlPanel)
-        controlPanel->setReadoutLabel(readoutLabel);
+    controlPanel->setReadoutLabel(readoutLabel);
 
-    bodyLayout->addLayout(leftLayout);
-    bodyLayout->addLayout(rightLayout);
-    rootLayout->addLayout(bodyLayout);
+    // The panel's column can be widened by dragging the splitter's handle.
+    splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName("splitter");
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(scrollArea);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({panelColumnWidth, defaultSize.width() - panelColumnWidth});
+    rootLayout->addWidget(splitter, 1);
 
     setLayout(rootLayout);
     setWindowTitle("Norvale");
+}
+
+QWidget* MainWindow::pageOf(int tab) const
+{
+    auto* scroller = static_cast<QScrollArea*>(tabWidget->widget(tab));
+    return scroller->widget();
+}
+
+QImage MainWindow::timePicture() const
+{
+    return pageOf(0)->grab().toImage();
+}
+
+QImage MainWindow::frequencyPicture() const
+{
+    return pageOf(1)->grab().toImage();
+}
+
+QImage MainWindow::picture() const
+{
+    return pageOf(tabWidget->currentIndex())->grab().toImage();
+}
+
+QSize MainWindow::windowSizeForPage(const QSize& page) const
+{
+    const QSize shown = tabWidget->widget(0)->size();
+    return size() + (page - shown);
+}
+
+void MainWindow::savePicture()
+{
+    const QString path = QFileDialog::getSaveFileName(this, "Save picture", QString(), "PNG (*.png)");
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !picture().save(&file, "PNG") || !file.commit())
+        QMessageBox::critical(nullptr, "Error", "Cannot write " + path + ": " + file.errorString());
+}
+
+void MainWindow::copyPicture()
+{
+    QGuiApplication::clipboard()->setImage(picture());
+}
+
+void MainWindow::exportSelection()
+{
+    if (!recording.isLoaded()) {
+        QMessageBox::critical(nullptr, "Error", "No recording is open");
+        return;
+    }
+    ExportDialog dialog(QFileInfo(recording.info().files.empty()
+                                      ? QString()
+                                      : QString::fromStdString(recording.info().files.front()))
+                            .absolutePath(),
+                        this);
+    if (dialog.exec() != QDialog::Accepted || dialog.path().isEmpty())
+        return;
+    controlPanel->exportSelection(dialog.path(), dialog.onlyBand());
+}
+
+void MainWindow::recordingLoaded(const QString& path)
+{
+    setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" \u2014 Norvale"));
+    AppSettings::addRecent({QFileInfo(path).absoluteFilePath(), controlPanel->formatChoice(),
+                            controlPanel->datatypeText(), controlPanel->sampleRateText()});
+    fillRecentMenu();
+}
+
+void MainWindow::fillRecentMenu()
+{
+    recentMenu->clear();
+    const QList<RecentRecording> recent = AppSettings::recent();
+    for (const RecentRecording& entry : recent) {
+        QAction* action = recentMenu->addAction(QFileInfo(entry.path).fileName());
+        action->setToolTip(entry.path);
+        connect(action, &QAction::triggered, this, [this, entry] {
+            controlPanel->openWith(entry.path, entry.format, entry.datatype, entry.rate);
+        });
+    }
+    recentMenu->setEnabled(!recent.isEmpty());
+}
+
+void MainWindow::resetSettings()
+{
+    AppSettings::reset();
+    controlPanel->applySettings(PanelSettings{});
+    resize(defaultSize);
+    splitter->setSizes({panelColumnWidth, width() - panelColumnWidth});
+    fillRecentMenu();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    AppSettings::setWindow(saveGeometry(), splitter->saveState());
+    AppSettings::setPanel(controlPanel->settings());
+    QWidget::closeEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -204,6 +347,11 @@ void MainWindow::dropEvent(QDropEvent* event)
 void MainWindow::showFileFormats()
 {
     QMessageBox::about(this, "Supported file formats", fileFormatsText);
+}
+
+void MainWindow::showMouseAndKeys()
+{
+    QMessageBox::about(this, "Mouse and keys", mouseAndKeysText);
 }
 
 void MainWindow::showAbout()

@@ -1,20 +1,25 @@
 #pragma once
 // The application's only top-level window: it owns the recording, the four views
-// and the control panel, with the Help menu, the control column on the left and
-// the "Time" / "Frequency" tabs on the right.
+// and the control panel, with the File and Help menus, the control column on the
+// left of a splitter and the "Time" / "Frequency" tabs on the right.
 
 #include "io/Recording.h"
 
+#include <QImage>
 #include <QList>
 #include <QStringList>
 #include <QWidget>
 
 class AmplitudeView;
 class ControlPanel;
+class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
-class PowerView;
 class QLabel;
+class QMenu;
+class QSplitter;
+class QTabWidget;
+class PowerView;
 class SpectrogramView;
 class SpectrumView;
 
@@ -29,22 +34,44 @@ public:
     explicit MainWindow(const QStringList& arguments, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    ControlPanel* panel() const { return controlPanel; }
+
     // Help menu boxes, modal, with this window as parent.
     void showFileFormats();
+    void showMouseAndKeys();
     void showAbout();
     void showAboutQt();
+
+    // File menu: the export dialog, then the export; the shown tab's plots saved
+    // as a PNG file or copied to the clipboard; the settings back to the defaults.
+    void exportSelection();
+    void savePicture();
+    void copyPicture();
+    void resetSettings();
+
+    // The plots of the tab shown, as the user sees them (the readout below the
+    // tabs is left out); the "Time" tab's or the "Frequency" tab's.
+    QImage picture() const;
+    QImage timePicture() const;
+    QImage frequencyPicture() const;
+    // The size the "Time" tab's page would have in a window of `size`.
+    QSize windowSizeForPage(const QSize& page) const;
 
 protected:
     // A local file dropped on the window is loaded with the "Auto" rules, once the
     // drop has returned to the program it came from.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Keeps the window's geometry and the panel's settings for the next start.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Menu bar, the fixed-width scroll area holding the panel, and the two tabs
-    // holding the given widgets top to bottom.
+    void buildMenus(QWidget* menuParent, class QVBoxLayout* rootLayout);
     void buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
                     const QList<QWidget*>& frequencyWidgets);
+    void fillRecentMenu();
+    void recordingLoaded(const QString& path);
+    QWidget* pageOf(int tab) const;
 
     // Destroyed before the widgets, which hold pointers to it but do not use it
     // while being destroyed.
@@ -54,6 +81,9 @@ private:
     AmplitudeView* amplitudeView = nullptr;
     PowerView* powerView = nullptr;
     SpectrumView* spectrumView = nullptr;
+    QSplitter* splitter = nullptr;
+    QTabWidget* tabWidget = nullptr;
+    QMenu* recentMenu = nullptr;
     // Under the tabs: what lies under the pointer, and what the cursors measure.
     QLabel* readoutLabel = nullptr;
 };

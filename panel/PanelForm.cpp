@@ -3,6 +3,7 @@
 #include "panel/PanelForm.h"
 
 #include "io/Recording.h"
+#include "panel/ElidedLabel.h"
 #include "panel/LineEdits.h"
 
 #include <QCheckBox>
@@ -119,25 +120,25 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
 {
     const Group group = addGroup(panelLayout, "File informations");
     QGridLayout* grid = group.grid;
-    w.fileNameLabel = named(new QLabel("No file loaded"), "fileNameLabel");
+    w.fileNameLabel = named(new ElidedLabel("No file loaded"), "fileNameLabel");
     group.layout->insertWidget(0, w.fileNameLabel);
     w.statusLabel = named(new QLabel, "statusLabel");
     addRow(grid, 0, "State", w.statusLabel);
-    w.fileLengthLabel = named(new QLabel, "fileLengthLabel");
+    w.fileLengthLabel = named(new ElidedLabel, "fileLengthLabel");
     addRow(grid, 1, "File length (samples)", w.fileLengthLabel);
-    w.fileDurationLabel = named(new QLabel, "fileDurationLabel");
+    w.fileDurationLabel = named(new ElidedLabel, "fileDurationLabel");
     addRow(grid, 2, "File duration (s)", w.fileDurationLabel);
-    w.sampleRateLabel = named(new QLabel, "sampleRateLabel");
+    w.sampleRateLabel = named(new ElidedLabel, "sampleRateLabel");
     addRow(grid, 3, "Sample rate (sample/s)", w.sampleRateLabel);
-    w.centreFrequencyLabel = named(new QLabel, "centreFrequencyLabel");
+    w.centreFrequencyLabel = named(new ElidedLabel, "centreFrequencyLabel");
     addOptionalRow(grid, 4, "Centre frequency (Hz)", w.centreFrequencyLabel);
-    w.startTimeLabel = named(new QLabel, "startTimeLabel");
+    w.startTimeLabel = named(new ElidedLabel, "startTimeLabel");
     addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
     w.fileNoteLabel = named(new QLabel, "fileNoteLabel");
     w.fileNoteLabel->setWordWrap(true);
     w.fileNoteLabel->hide();
     group.layout->addWidget(w.fileNoteLabel);
-    w.dcOffsetLabel = named(new QLabel, "dcOffsetLabel");
+    w.dcOffsetLabel = named(new ElidedLabel, "dcOffsetLabel");
     addRow(grid, 6, "DC offset", w.dcOffsetLabel);
 
     // Shown while work runs: how far it is, and a way to stop it.

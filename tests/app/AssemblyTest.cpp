@@ -25,7 +25,8 @@ namespace {
 QList<QWidget*> pageWidgets(QTabWidget* tabs, int index)
 {
     QList<QWidget*> widgets;
-    QLayout* layout = tabs->widget(index)->layout();
+    // Each page scrolls: its plots sit in the scroll area's widget.
+    QLayout* layout = static_cast<QScrollArea*>(tabs->widget(index))->widget()->layout();
     for (int item = 0; item < layout->count(); ++item)
         widgets << layout->itemAt(item)->widget();
     return widgets;

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
@@ -47,13 +48,29 @@ TEST(Frame, HelpMenuActionsInOrderEachOpeningItsBox)
     MainWindow window;
     auto* menuBar = window.findChild<QMenuBar*>("menuBar");
     ASSERT_NE(menuBar, nullptr);
-    ASSERT_EQ(menuBar->actions().size(), 1);
-    QMenu* help = menuBar->actions().front()->menu();
+    ASSERT_EQ(menuBar->actions().size(), 2);
+    QMenu* file = menuBar->actions().front()->menu();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->title(), "&File");
+    QStringList fileItems;
+    for (QAction* action : file->actions())
+        if (!action->isSeparator())
+            fileItems << action->text();
+    EXPECT_EQ(fileItems, (QStringList{"&Open...", "Open &Recent", "&Export selection...",
+                                       "Save &picture...", "&Copy picture", "Reset &settings",
+                                       "&Quit"}));
+    QMenu* help = menuBar->actions().back()->menu();
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->title(), "&Help");
 
-    const QList<QAction*> actions = help->actions();
-    ASSERT_EQ(actions.size(), 3);
+    QList<QAction*> actions = help->actions();
+    ASSERT_EQ(actions.size(), 4);
+    EXPECT_EQ(actions[1]->text(), "&Mouse and keys");
+    auto keys = captureMessageBoxes([&] { actions[1]->trigger(); });
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].title, "Mouse and keys");
+    EXPECT_TRUE(keys[0].text.contains("Alt+Left"));
+    actions.removeAt(1);
     EXPECT_EQ(actions[0]->text(), "&File formats");
     EXPECT_EQ(actions[1]->text(), "&About");
     EXPECT_EQ(actions[2]->text(), "About &Qt");
@@ -105,6 +122,7 @@ TEST(Frame, TitleTabsAndLeftColumn)
     EXPECT_EQ(scrollArea->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_TRUE(scrollArea->widgetResizable());
 
+    // The panel's column keeps its width as the window changes, and can be widened.
     window.show();
     for (int width : {900, 1600}) {
         window.resize(width, 700);
@@ -112,4 +130,9 @@ TEST(Frame, TitleTabsAndLeftColumn)
         EXPECT_EQ(scrollArea->width(), 340);
         EXPECT_GT(tabs->width(), width - 340 - 40);
     }
+    auto* splitter = window.findChild<QSplitter*>("splitter");
+    ASSERT_NE(splitter, nullptr);
+    splitter->setSizes({600, 1000});
+    QApplication::processEvents();
+    EXPECT_EQ(scrollArea->width(), 600);
 }
