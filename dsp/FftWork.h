@@ -29,6 +29,9 @@ public:
     void transformInput();
     // Transforms the N values at in (left unchanged) into re()/im().
     void transform(const std::complex<double>* in);
+    // Transforms the N values with real parts at inRe and imaginary parts at
+    // inIm (left unchanged) into re()/im().
+    void transform(const double* inRe, const double* inIm);
     // Copies the last result to out as complex values.
     void store(std::complex<double>* out) const;
     // transform(in) and store(out) in one; in may equal out.

@@ -3,7 +3,7 @@
 #include "dsp/ParallelParts.h"
 
 #include "dsp/Fft.h"
-#include "dsp/FftWork.h"
+#include "dsp/FftBatch.h"
 #include "dsp/Magnitude.h"
 #include "dsp/Spectrum.h"
 #include "io/Recording.h"
@@ -51,50 +51,56 @@ struct ColumnJob
 // (lowest double when none is larger, NaN never counts).
 double computeColumns(const ColumnJob& job, ColumnMatrix& matrix, uint64_t begin, uint64_t end)
 {
-    FftWork work(job.exponent);
-    const uint32_t n = work.size();
+    FftBatch batch(job.exponent);
+    const uint32_t n = batch.size();
     const uint32_t half = n / 2;
     // N^2 is a power of two, so dividing by it and multiplying by its
     // reciprocal round the same exact value: identical results.
     const double inverseNSquared = 1.0 / (double(n) * double(n));
     const double q = job.sampleRate / double(n);
-    double* inRe = work.inputRe();
-    double* inIm = work.inputIm();
-    const double* re = work.re();
-    const double* im = work.im();
     std::vector<double> level(n);
     double lanes[4];
     std::fill(lanes, lanes + 4, std::numeric_limits<double>::lowest());
-    for (uint64_t c = begin; c < end; ++c) {
-        const uint64_t s = c * job.hop + job.first;
-        const double* iSeg = job.iSamples + s;
-        const double* qSeg = job.qSamples + s;
-        for (uint32_t j = 0; j < n; ++j) {
-            inRe[j] = job.window[j] * iSeg[j];
-            inIm[j] = job.window[j] * qSeg[j];
+    for (uint64_t c0 = begin; c0 < end; c0 += batch.lanes()) {
+        // Columns c0 ... c0 + count - 1 transformed side by side, then taken in order.
+        const uint32_t count = uint32_t(std::min<uint64_t>(batch.lanes(), end - c0));
+        for (uint32_t l = 0; l < count; ++l) {
+            const uint64_t s = (c0 + l) * job.hop + job.first;
+            const double* iSeg = job.iSamples + s;
+            const double* qSeg = job.qSamples + s;
+            double* inRe = batch.inputRe(l);
+            double* inIm = batch.inputIm(l);
+            for (uint32_t j = 0; j < n; ++j) {
+                inRe[j] = job.window[j] * iSeg[j];
+                inIm[j] = job.window[j] * qSeg[j];
+            }
         }
-        work.transformInput();
-        // Upper half of the transform first (the negative frequencies), then the lower.
-        double* column = matrix.column(c);
-        magnitudes(re + half, im + half, n - half, column);
-        magnitudes(re, im, half, column + (n - half));
-        // Separate passes so that the plain arithmetic vectorises; the
-        // logarithm stays the library's own function.
-        for (uint32_t k = 0; k < n; ++k) {
-            const double a = column[k];
-            level[k] = (a * a * inverseNSquared) / q + epsilon;
+        batch.transformInput(count);
+        for (uint32_t l = 0; l < count; ++l) {
+            const double* re = batch.re(l);
+            const double* im = batch.im(l);
+            // Upper half of the transform first (the negative frequencies), then the lower.
+            double* column = matrix.column(c0 + l);
+            magnitudes(re + half, im + half, n - half, column);
+            magnitudes(re, im, half, column + (n - half));
+            // Separate passes so that the plain arithmetic vectorises; the
+            // logarithm stays the library's own function.
+            for (uint32_t k = 0; k < n; ++k) {
+                const double a = column[k];
+                level[k] = (a * a * inverseNSquared) / q + epsilon;
+            }
+            for (uint32_t k = 0; k < n; ++k)
+                column[k] = 10.0 * std::log10(level[k]);
+            // Four running maxima side by side: a NaN never replaces one, and as
+            // no element is -0.0 the largest value is the same in any order.
+            uint32_t k = 0;
+            for (; k + 4 <= n; k += 4) {
+                for (int m = 0; m < 4; ++m)
+                    lanes[m] = lanes[m] < column[k + m] ? column[k + m] : lanes[m];
+            }
+            for (; k < n; ++k)
+                lanes[0] = lanes[0] < column[k] ? column[k] : lanes[0];
         }
-        for (uint32_t k = 0; k < n; ++k)
-            column[k] = 10.0 * std::log10(level[k]);
-        // Four running maxima side by side: a NaN never replaces one, and as
-        // no element is -0.0 the largest value is the same in any order.
-        uint32_t k = 0;
-        for (; k + 4 <= n; k += 4) {
-            for (int l = 0; l < 4; ++l)
-                lanes[l] = lanes[l] < column[k + l] ? column[k + l] : lanes[l];
-        }
-        for (; k < n; ++k)
-            lanes[0] = lanes[0] < column[k] ? column[k] : lanes[0];
     }
     double maxValue = std::numeric_limits<double>::lowest();
     for (double lane : lanes) {

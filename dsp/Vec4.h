@@ -89,6 +89,8 @@ struct Vec4
     NORVALE_VEC4_INLINE static Vec4 bitAnd(const Vec4& a, const Vec4& b) { return {_mm256_and_pd(a.v, b.v)}; }
     // Whether every lane of a mask is set.
     NORVALE_VEC4_INLINE static bool all(const Vec4& mask) { return _mm256_movemask_pd(mask.v) == 0xf; }
+    // Bit l set where lane l of a mask is set.
+    NORVALE_VEC4_INLINE static unsigned laneBits(const Vec4& mask) { return unsigned(_mm256_movemask_pd(mask.v)); }
 };
 
 NORVALE_VEC4_INLINE Vec4 operator+(const Vec4& a, const Vec4& b) { return {_mm256_add_pd(a.v, b.v)}; }
@@ -160,6 +162,12 @@ struct Vec4
     {
         const uint64x2_t both = vandq_u64(vreinterpretq_u64_f64(mask.lo), vreinterpretq_u64_f64(mask.hi));
         return (vgetq_lane_u64(both, 0) & vgetq_lane_u64(both, 1)) == ~uint64_t(0);
+    }
+    NORVALE_VEC4_INLINE static unsigned laneBits(const Vec4& mask)
+    {
+        const uint64x2_t lo = vreinterpretq_u64_f64(mask.lo), hi = vreinterpretq_u64_f64(mask.hi);
+        return unsigned(vgetq_lane_u64(lo, 0) >> 63) | unsigned(vgetq_lane_u64(lo, 1) >> 63) << 1 |
+               unsigned(vgetq_lane_u64(hi, 0) >> 63) << 2 | unsigned(vgetq_lane_u64(hi, 1) >> 63) << 3;
     }
 };
 
