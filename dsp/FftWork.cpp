@@ -1,6 +1,7 @@
 #include "dsp/FftWork.h"
 
 #include "dsp/Fft.h"
+#include "dsp/FftLanes.h"
 #include "dsp/FftTwiddles.h"
 #include "dsp/Vec4.h"
 
@@ -23,6 +24,12 @@ namespace {
 // Levels 1 ... cachedLevels come from the shared table; larger sizes make
 // their own upper levels.
 constexpr uint32_t cachedLevels = FftTwiddles::sharedLevels;
+// Sizes whose quarters the lane kernels transform side by side (FftLanes.h):
+// quarters of at least four values, whose twiddles are all in the shared table.
+constexpr uint32_t minQuarterExponent = 4;
+constexpr uint32_t maxQuarterExponent = cachedLevels + 2;
+// Values between the quarters' real and imaginary parts (see resultGap).
+constexpr size_t quarterGap = 64;
 
 uint32_t reverse32(uint32_t v)
 {
@@ -55,6 +62,7 @@ struct ComplexSource
     {
         Vec4::loadComplex(p, at, at + 1, at + 2, at + 3, r, i);
     }
+    void gatherQuarters(uint32_t e, double* re, double* im) const { gatherQuartersComplex(p, e, re, im); }
 #endif
 };
 
@@ -75,6 +83,7 @@ struct SplitSource
         vr = Vec4::load(r + at);
         vi = Vec4::load(q + at);
     }
+    void gatherQuarters(uint32_t e, double* re, double* im) const { ::gatherQuarters(r, q, e, re, im); }
 #endif
 };
 
@@ -446,6 +455,8 @@ FftWork::FftWork(uint32_t exponent, bool simd)
     inRe.assign(n, 0.0);
     inIm.assign(n, 0.0);
     result.assign(2 * size_t(n) + resultGap, 0.0);
+    if (this->simd && e >= minQuarterExponent && e <= maxQuarterExponent)
+        quarters.assign(2 * size_t(n) + quarterGap, 0.0);
     if (e > cachedLevels) {
         const size_t total = (size_t(1) << (e + 1)) - (size_t(1) << (cachedLevels + 1));
         ownRe.resize(total);
@@ -494,6 +505,18 @@ void FftWork::transform(const std::complex<double>* in)
 void FftWork::transform(const std::complex<double>* in, std::complex<double>* out)
 {
 #if NORVALE_VEC4
+    if (!quarters.empty() && in != out) {
+        // Input and output apart: the last stages write the output, and the
+        // rare redo can still read the untouched input.
+        const ComplexSource source{reinterpret_cast<const double*>(in)};
+        runQuarters(source);
+        if (lastStagesComplex(e, quarters.data(), quarters.data() + n + quarterGap, twiddleRe(e - 1),
+                              twiddleIm(e - 1), twiddleRe(e), twiddleIm(e), reinterpret_cast<double*>(out))) {
+            runPortable(source);
+            store(out);
+        }
+        return;
+    }
     if (simd && e >= 4 && in != out) {
         // Input and output apart: the NaN check rides along with the store, and
         // the rare redo can still read the untouched input.
@@ -529,6 +552,13 @@ template <typename Source>
 void FftWork::run(const Source& source)
 {
 #if NORVALE_VEC4
+    if (!quarters.empty()) {
+        runQuarters(source);
+        if (lastStages(e, quarters.data(), quarters.data() + n + quarterGap, twiddleRe(e - 1), twiddleIm(e - 1),
+                       twiddleRe(e), twiddleIm(e), outRe(), outIm()))
+            runPortable(source);
+        return;
+    }
     if (simd && e >= 4) {
         runStages(source);
         if (anyNan(n, outRe(), outIm()))
@@ -540,6 +570,15 @@ void FftWork::run(const Source& source)
 }
 
 #if NORVALE_VEC4
+template <typename Source>
+void FftWork::runQuarters(const Source& source)
+{
+    double* re = quarters.data();
+    double* im = quarters.data() + n + quarterGap;
+    source.gatherQuarters(e, re, im);
+    laneStages(e - 2, re, im);
+}
+
 template <typename Source>
 void FftWork::runStages(const Source& source)
 {

@@ -44,6 +44,9 @@ public:
 private:
     template <typename Source>
     void run(const Source& source);
+    // Stages 1 ... e - 2: the four quarters side by side in `quarters`.
+    template <typename Source>
+    void runQuarters(const Source& source);
     // The vector stages alone, without the NaN check.
     template <typename Source>
     void runStages(const Source& source);
@@ -69,6 +72,9 @@ private:
     std::vector<double> result;
     // Twiddles of the levels above the shared cache, same layout as the cache.
     std::vector<double> ownRe, ownIm;
+    // Sizes 2^4 ... 2^17 on the vector path: the quarters' values side by side
+    // (FftLanes.h), N real parts, a gap, N imaginary parts; else empty.
+    std::vector<double> quarters;
     // Scratch of the portable path, allocated on first use.
     std::vector<std::complex<double>> scratchA, scratchB;
 };

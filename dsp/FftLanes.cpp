@@ -1,0 +1,235 @@
+// Radix-2 kernels over four transforms side by side (see FftLanes.h).
+
+#include "dsp/FftLanes.h"
+
+#include "dsp/Fft.h"
+#include "dsp/FftTwiddles.h"
+
+#if NORVALE_VEC4
+
+namespace {
+
+// out = a + w * b on the four lanes, the product written out as
+// (wr*br - wi*bi) + i(wr*bi + wi*br): the standard complex product without
+// its special case for NaN parts (see FftWork.cpp).
+NORVALE_VEC4_INLINE void butterfly(const Vec4& ar, const Vec4& ai, const Vec4& wr, const Vec4& wi, const Vec4& br,
+                                   const Vec4& bi, Vec4& outR, Vec4& outI)
+{
+    const Vec4 tr = wr * br - wi * bi;
+    const Vec4 ti = wr * bi + wi * br;
+    outR = ar + tr;
+    outI = ai + ti;
+}
+
+// Stages s and s + 1 in place over N values of four lanes: each step reads the
+// values j, H + j, 2H + j, 3H + j of a span of 4H and writes them back.
+NORVALE_VEC4_TARGET void lanePair(size_t n, size_t h, const double* t1r, const double* t1i, const double* t2r,
+                                  const double* t2i, double* re, double* im)
+{
+    const size_t d = 4 * h;
+    for (size_t b = 0; b < n; b += 4 * h) {
+        for (size_t j = 0; j < h; ++j) {
+            double* r0 = re + 4 * (b + j);
+            double* i0 = im + 4 * (b + j);
+            const Vec4 x0r = Vec4::load(r0), x0i = Vec4::load(i0);
+            const Vec4 x1r = Vec4::load(r0 + d), x1i = Vec4::load(i0 + d);
+            const Vec4 x2r = Vec4::load(r0 + 2 * d), x2i = Vec4::load(i0 + 2 * d);
+            const Vec4 x3r = Vec4::load(r0 + 3 * d), x3i = Vec4::load(i0 + 3 * d);
+            const Vec4 sar = Vec4::broadcast(t1r[j]), sai = Vec4::broadcast(t1i[j]);
+            const Vec4 sbr = Vec4::broadcast(t1r[h + j]), sbi = Vec4::broadcast(t1i[h + j]);
+            Vec4 y0r, y0i, y1r, y1i, y2r, y2i, y3r, y3i;
+            butterfly(x0r, x0i, sar, sai, x1r, x1i, y0r, y0i);
+            butterfly(x0r, x0i, sbr, sbi, x1r, x1i, y1r, y1i);
+            butterfly(x2r, x2i, sar, sai, x3r, x3i, y2r, y2i);
+            butterfly(x2r, x2i, sbr, sbi, x3r, x3i, y3r, y3i);
+            Vec4 zr, zi;
+            butterfly(y0r, y0i, Vec4::broadcast(t2r[j]), Vec4::broadcast(t2i[j]), y2r, y2i, zr, zi);
+            zr.store(r0);
+            zi.store(i0);
+            butterfly(y1r, y1i, Vec4::broadcast(t2r[h + j]), Vec4::broadcast(t2i[h + j]), y3r, y3i, zr, zi);
+            zr.store(r0 + d);
+            zi.store(i0 + d);
+            butterfly(y0r, y0i, Vec4::broadcast(t2r[2 * h + j]), Vec4::broadcast(t2i[2 * h + j]), y2r, y2i, zr, zi);
+            zr.store(r0 + 2 * d);
+            zi.store(i0 + 2 * d);
+            butterfly(y1r, y1i, Vec4::broadcast(t2r[3 * h + j]), Vec4::broadcast(t2i[3 * h + j]), y3r, y3i, zr, zi);
+            zr.store(r0 + 3 * d);
+            zi.store(i0 + 3 * d);
+        }
+    }
+}
+
+// One stage in place, span 2H.
+NORVALE_VEC4_TARGET void laneSingle(size_t n, size_t h, const double* tr, const double* ti, double* re, double* im)
+{
+    const size_t d = 4 * h;
+    for (size_t b = 0; b < n; b += 2 * h) {
+        for (size_t j = 0; j < h; ++j) {
+            double* r0 = re + 4 * (b + j);
+            double* i0 = im + 4 * (b + j);
+            const Vec4 x0r = Vec4::load(r0), x0i = Vec4::load(i0);
+            const Vec4 x1r = Vec4::load(r0 + d), x1i = Vec4::load(i0 + d);
+            Vec4 yr, yi;
+            butterfly(x0r, x0i, Vec4::broadcast(tr[j]), Vec4::broadcast(ti[j]), x1r, x1i, yr, yi);
+            yr.store(r0);
+            yi.store(i0);
+            butterfly(x0r, x0i, Vec4::broadcast(tr[h + j]), Vec4::broadcast(ti[h + j]), x1r, x1i, yr, yi);
+            yr.store(r0 + d);
+            yi.store(i0 + d);
+        }
+    }
+}
+
+// Position of value m + t of a group of four (m a multiple of 4) in the
+// bit-reversed order over e bits: reverse(m) + reverse(t) N/4.
+inline size_t reversedGroup(size_t base, uint32_t t, size_t quarter)
+{
+    static constexpr uint32_t rev2[4] = {0, 2, 1, 3};
+    return base + rev2[t] * quarter;
+}
+
+// Stages e - 1 and e of one transform from its quarters' transforms, four bins
+// of each quarter at a time; Store(k, re, im) writes bins k ... k + 3.
+template <typename Store>
+NORVALE_VEC4_INLINE bool lastStagesWith(uint32_t e, const double* re, const double* im, const double* t1r,
+                                        const double* t1i, const double* t2r, const double* t2i, Store store)
+{
+    const size_t q = size_t(1) << (e - 2);
+    Vec4 ordered = Vec4::allSet();
+    for (size_t k = 0; k < q; k += 4) {
+        Vec4 r[4], i[4];
+        for (uint32_t t = 0; t < 4; ++t) {
+            r[t] = Vec4::load(re + 4 * (k + t));
+            i[t] = Vec4::load(im + 4 * (k + t));
+        }
+        Vec4::transpose(r[0], r[1], r[2], r[3]);
+        Vec4::transpose(i[0], i[1], i[2], i[3]);
+        // Lane l holds quarter reverse2(l): quarters 0, 1, 2, 3 are lanes 0, 2, 1, 3.
+        const Vec4 ar = Vec4::load(t1r + k), ai = Vec4::load(t1i + k);
+        const Vec4 br = Vec4::load(t1r + q + k), bi = Vec4::load(t1i + q + k);
+        Vec4 n0r, n0i, n1r, n1i, n2r, n2i, n3r, n3i;
+        butterfly(r[0], i[0], ar, ai, r[2], i[2], n0r, n0i);
+        butterfly(r[0], i[0], br, bi, r[2], i[2], n1r, n1i);
+        butterfly(r[1], i[1], ar, ai, r[3], i[3], n2r, n2i);
+        butterfly(r[1], i[1], br, bi, r[3], i[3], n3r, n3i);
+        Vec4 zr, zi;
+        butterfly(n0r, n0i, Vec4::load(t2r + k), Vec4::load(t2i + k), n2r, n2i, zr, zi);
+        ordered = Vec4::bitAnd(ordered, Vec4::ordered(zr, zi));
+        store(k, zr, zi);
+        butterfly(n1r, n1i, Vec4::load(t2r + q + k), Vec4::load(t2i + q + k), n3r, n3i, zr, zi);
+        ordered = Vec4::bitAnd(ordered, Vec4::ordered(zr, zi));
+        store(q + k, zr, zi);
+        butterfly(n0r, n0i, Vec4::load(t2r + 2 * q + k), Vec4::load(t2i + 2 * q + k), n2r, n2i, zr, zi);
+        ordered = Vec4::bitAnd(ordered, Vec4::ordered(zr, zi));
+        store(2 * q + k, zr, zi);
+        butterfly(n1r, n1i, Vec4::load(t2r + 3 * q + k), Vec4::load(t2i + 3 * q + k), n3r, n3i, zr, zi);
+        ordered = Vec4::bitAnd(ordered, Vec4::ordered(zr, zi));
+        store(3 * q + k, zr, zi);
+    }
+    return !Vec4::all(ordered);
+}
+
+} // namespace
+
+NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, uint32_t e, double* wr,
+                                     double* wi)
+{
+    const size_t n = size_t(1) << e;
+    for (size_t m = 0; m < n; m += 4) {
+        Vec4 r[4], i[4];
+        for (uint32_t l = 0; l < laneCount; ++l) {
+            r[l] = Vec4::load(inRe[l] + m);
+            i[l] = Vec4::load(inIm[l] + m);
+        }
+        Vec4::transpose(r[0], r[1], r[2], r[3]);
+        Vec4::transpose(i[0], i[1], i[2], i[3]);
+        // m is a multiple of 4: reverse(m + t) = reverse(m) + reverse(t) N/4.
+        const size_t base = reverseBits(e, uint32_t(m));
+        for (uint32_t t = 0; t < 4; ++t) {
+            const size_t at = 4 * (base + (t == 1 ? 2 : t == 2 ? 1 : t) * (n / 4));
+            r[t].store(wr + at);
+            i[t].store(wi + at);
+        }
+    }
+}
+
+NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im)
+{
+    const FftTwiddles& tw = FftTwiddles::shared();
+    const size_t n = size_t(1) << e;
+    uint32_t s = 1;
+    for (; s + 1 <= e; s += 2)
+        lanePair(n, size_t(1) << (s - 1), tw.levelRe(s), tw.levelIm(s), tw.levelRe(s + 1), tw.levelIm(s + 1), re, im);
+    if (s == e)
+        laneSingle(n, size_t(1) << (s - 1), tw.levelRe(s), tw.levelIm(s), re, im);
+}
+
+NORVALE_VEC4_TARGET unsigned scatterLanes(size_t n, const double* wr, const double* wi, double* const* outRe,
+                                         double* const* outIm)
+{
+    Vec4 ordered = Vec4::allSet();
+    for (size_t k = 0; k < n; k += 4) {
+        Vec4 r[4], i[4];
+        for (uint32_t t = 0; t < 4; ++t) {
+            r[t] = Vec4::load(wr + 4 * (k + t));
+            i[t] = Vec4::load(wi + 4 * (k + t));
+            ordered = Vec4::bitAnd(ordered, Vec4::ordered(r[t], i[t]));
+        }
+        Vec4::transpose(r[0], r[1], r[2], r[3]);
+        Vec4::transpose(i[0], i[1], i[2], i[3]);
+        for (uint32_t l = 0; l < laneCount; ++l) {
+            r[l].store(outRe[l] + k);
+            i[l].store(outIm[l] + k);
+        }
+    }
+    return Vec4::laneBits(ordered);
+}
+
+NORVALE_VEC4_TARGET void gatherQuarters(const double* inRe, const double* inIm, uint32_t e, double* re, double* im)
+{
+    const size_t q = size_t(1) << (e - 2);
+    for (size_t m = 0; m < q; m += 4) {
+        const size_t base = reverseBits(e - 2, uint32_t(m));
+        for (uint32_t t = 0; t < 4; ++t) {
+            const size_t at = 4 * reversedGroup(base, t, q / 4);
+            Vec4::load(inRe + 4 * (m + t)).store(re + at);
+            Vec4::load(inIm + 4 * (m + t)).store(im + at);
+        }
+    }
+}
+
+NORVALE_VEC4_TARGET void gatherQuartersComplex(const double* in, uint32_t e, double* re, double* im)
+{
+    const size_t q = size_t(1) << (e - 2);
+    for (size_t m = 0; m < q; m += 4) {
+        const size_t base = reverseBits(e - 2, uint32_t(m));
+        for (uint32_t t = 0; t < 4; ++t) {
+            const size_t at = 4 * reversedGroup(base, t, q / 4);
+            const size_t p = 4 * (m + t);
+            Vec4 r, i;
+            Vec4::loadComplex(in, p, p + 1, p + 2, p + 3, r, i);
+            r.store(re + at);
+            i.store(im + at);
+        }
+    }
+}
+
+NORVALE_VEC4_TARGET bool lastStages(uint32_t e, const double* re, const double* im, const double* t1r,
+                                    const double* t1i, const double* t2r, const double* t2i, double* outRe,
+                                    double* outIm)
+{
+    return lastStagesWith(e, re, im, t1r, t1i, t2r, t2i, [&](size_t k, const Vec4& r, const Vec4& i) NORVALE_VEC4_TARGET {
+        r.store(outRe + k);
+        i.store(outIm + k);
+    });
+}
+
+NORVALE_VEC4_TARGET bool lastStagesComplex(uint32_t e, const double* re, const double* im, const double* t1r,
+                                           const double* t1i, const double* t2r, const double* t2i, double* out)
+{
+    return lastStagesWith(e, re, im, t1r, t1i, t2r, t2i, [&](size_t k, const Vec4& r, const Vec4& i) NORVALE_VEC4_TARGET {
+        Vec4::storeComplex(out + 2 * k, r, i);
+    });
+}
+
+#endif // NORVALE_VEC4

@@ -1,0 +1,48 @@
+#pragma once
+// Radix-2 kernels over four transforms side by side: value k of lane l at
+// 4k + l of split real and imaginary arrays, every vector holding one value of
+// each lane, so that each lane goes through the single transform's operations.
+// Used for batches of four inputs (FftBatch) and for one transform seen as the
+// four transforms of its quarters (FftWork). Functions exist where NORVALE_VEC4 is 1.
+
+#include "dsp/Vec4.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#if NORVALE_VEC4
+
+constexpr uint32_t laneCount = 4;
+
+// Reads four lanes' natural-order inputs (lane l at inRe[l], inIm[l]), N = 2^e
+// values each (e >= 2), and writes value m of every lane to position
+// reverse(m) of the side-by-side arrays re/im (4N values each).
+NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, uint32_t e, double* re,
+                                     double* im);
+
+// Stages 1 ... e of N = 2^e values per lane, in place, from the bit-reversed
+// order; e <= FftTwiddles::sharedLevels.
+NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im);
+
+// Writes the N values of each lane apart (lane l to outRe[l], outIm[l]);
+// returns bit l set where lane l holds no NaN. N a multiple of 4.
+NORVALE_VEC4_TARGET unsigned scatterLanes(size_t n, const double* re, const double* im, double* const* outRe,
+                                          double* const* outIm);
+
+// One transform of N = 2^e values (e >= 4) as four of N/4: lane l holds the
+// values 4m + l, m = 0 ... N/4 - 1, the input of quarter reverse2(l) of the
+// bit-reversed order. Gathers them from split arrays or interleaved complex
+// values into position reverse(m) over e - 2 bits of re/im (N values each).
+NORVALE_VEC4_TARGET void gatherQuarters(const double* inRe, const double* inIm, uint32_t e, double* re, double* im);
+NORVALE_VEC4_TARGET void gatherQuartersComplex(const double* in, uint32_t e, double* re, double* im);
+
+// After laneStages(e - 2) on the quarters: stages e - 1 and e (twiddles of
+// those levels at t1r/t1i and t2r/t2i), results in natural order to split
+// arrays or as interleaved complex values. Return whether any result is NaN.
+NORVALE_VEC4_TARGET bool lastStages(uint32_t e, const double* re, const double* im, const double* t1r,
+                                    const double* t1i, const double* t2r, const double* t2i, double* outRe,
+                                    double* outIm);
+NORVALE_VEC4_TARGET bool lastStagesComplex(uint32_t e, const double* re, const double* im, const double* t1r,
+                                           const double* t1i, const double* t2r, const double* t2i, double* out);
+
+#endif
