@@ -74,11 +74,45 @@ void FftBatch::transformInput(uint32_t count)
         return;
     }
     unsigned clean = 0;
-    if (count == maxLanes)
-        clean = transformLanes();
+    if (count == maxLanes) {
+        const double* re[maxLanes];
+        const double* im[maxLanes];
+        for (uint32_t l = 0; l < maxLanes; ++l) {
+            re[l] = inputRe(l);
+            im[l] = inputIm(l);
+        }
+        clean = transformLanes(re, im, nullptr);
+    }
     for (uint32_t l = 0; l < count; ++l) {
         if (!((clean >> l) & 1u))
             transformAlone(l);
+    }
+}
+
+void FftBatch::transformWindowed(uint32_t count, const double* const* re, const double* const* im,
+                                 const double* window)
+{
+    if (count > width)
+        throw std::invalid_argument("More transforms than the batch has lanes");
+    const unsigned clean = count == maxLanes ? transformLanes(re, im, window) : 0;
+    for (uint32_t l = 0; l < count; ++l) {
+        if ((clean >> l) & 1u)
+            continue;
+        loadWindowed(l, re[l], im[l], window);
+        if (width == 1)
+            single.transformInput();
+        else
+            transformAlone(l);
+    }
+}
+
+void FftBatch::loadWindowed(uint32_t lane, const double* re, const double* im, const double* window)
+{
+    double* inRe = inputRe(lane);
+    double* inIm = inputIm(lane);
+    for (uint32_t j = 0; j < n; ++j) {
+        inRe[j] = window[j] * re[j];
+        inIm[j] = window[j] * im[j];
     }
 }
 
@@ -91,25 +125,24 @@ void FftBatch::transformAlone(uint32_t lane)
     std::copy(single.im(), single.im() + n, outIm);
 }
 
-unsigned FftBatch::transformLanes()
+unsigned FftBatch::transformLanes(const double* const* re, const double* const* im, const double* window)
 {
 #if NORVALE_VEC4
-    const double* inRe[maxLanes];
-    const double* inIm[maxLanes];
     double* outRe[maxLanes];
     double* outIm[maxLanes];
     for (uint32_t l = 0; l < maxLanes; ++l) {
-        inRe[l] = inputRe(l);
-        inIm[l] = inputIm(l);
         outRe[l] = results.data() + (2 * size_t(l)) * stride;
         outIm[l] = outRe[l] + stride;
     }
     double* wr = work.data();
     double* wi = work.data() + workStride;
-    gatherLanes(inRe, inIm, e, wr, wi);
+    gatherLanes(re, im, window, e, wr, wi);
     laneStages(e, wr, wi);
     return scatterLanes(n, wr, wi, outRe, outIm);
 #else
+    (void)re;
+    (void)im;
+    (void)window;
     return 0;
 #endif
 }

@@ -34,6 +34,11 @@ public:
     // Throws std::invalid_argument when count > lanes().
     void transformInput(uint32_t count);
 
+    // transformInput(count) of lane inputs window[j] * re[l][j] + i window[j] *
+    // im[l][j], j < N, read in place; inputRe()/inputIm() are overwritten or
+    // left as they were.
+    void transformWindowed(uint32_t count, const double* const* re, const double* const* im, const double* window);
+
     // The last result of lane l in natural bin order (DC first).
     const double* re(uint32_t lane) const;
     const double* im(uint32_t lane) const;
@@ -41,9 +46,11 @@ public:
 private:
     // Lane l alone through the single transform, its result copied over.
     void transformAlone(uint32_t lane);
-    // The four lanes through the lane kernels; returns bit l set where lane l's
-    // result holds no NaN.
-    unsigned transformLanes();
+    // The four lanes through the lane kernels, from the lane inputs or from
+    // re/im times window; returns bit l set where lane l's result holds no NaN.
+    unsigned transformLanes(const double* const* re, const double* const* im, const double* window);
+    // Writes window[j] * re[j] + i window[j] * im[j] to lane l's input.
+    void loadWindowed(uint32_t lane, const double* re, const double* im, const double* window);
 
     uint32_t e;
     uint32_t n;

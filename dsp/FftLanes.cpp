@@ -131,8 +131,8 @@ NORVALE_VEC4_INLINE bool lastStagesWith(uint32_t e, const double* re, const doub
 
 } // namespace
 
-NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, uint32_t e, double* wr,
-                                     double* wi)
+NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, const double* window,
+                                     uint32_t e, double* re, double* im)
 {
     const size_t n = size_t(1) << e;
     for (size_t m = 0; m < n; m += 4) {
@@ -141,14 +141,20 @@ NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* co
             r[l] = Vec4::load(inRe[l] + m);
             i[l] = Vec4::load(inIm[l] + m);
         }
+        if (window) {
+            const Vec4 w = Vec4::load(window + m);
+            for (uint32_t l = 0; l < laneCount; ++l) {
+                r[l] = w * r[l];
+                i[l] = w * i[l];
+            }
+        }
         Vec4::transpose(r[0], r[1], r[2], r[3]);
         Vec4::transpose(i[0], i[1], i[2], i[3]);
-        // m is a multiple of 4: reverse(m + t) = reverse(m) + reverse(t) N/4.
         const size_t base = reverseBits(e, uint32_t(m));
         for (uint32_t t = 0; t < 4; ++t) {
-            const size_t at = 4 * (base + (t == 1 ? 2 : t == 2 ? 1 : t) * (n / 4));
-            r[t].store(wr + at);
-            i[t].store(wi + at);
+            const size_t at = 4 * reversedGroup(base, t, n / 4);
+            r[t].store(re + at);
+            i[t].store(im + at);
         }
     }
 }

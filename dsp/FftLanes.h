@@ -15,10 +15,11 @@
 constexpr uint32_t laneCount = 4;
 
 // Reads four lanes' natural-order inputs (lane l at inRe[l], inIm[l]), N = 2^e
-// values each (e >= 2), and writes value m of every lane to position
-// reverse(m) of the side-by-side arrays re/im (4N values each).
-NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, uint32_t e, double* re,
-                                     double* im);
+// values each (e >= 2), each times window[m] when window is not null, and
+// writes value m of every lane to position reverse(m) of the side-by-side
+// arrays re/im (4N values each).
+NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, const double* window,
+                                     uint32_t e, double* re, double* im);
 
 // Stages 1 ... e of N = 2^e values per lane, in place, from the bit-reversed
 // order; e <= FftTwiddles::sharedLevels.

@@ -64,18 +64,14 @@ double computeColumns(const ColumnJob& job, ColumnMatrix& matrix, uint64_t begin
     for (uint64_t c0 = begin; c0 < end; c0 += batch.lanes()) {
         // Columns c0 ... c0 + count - 1 transformed side by side, then taken in order.
         const uint32_t count = uint32_t(std::min<uint64_t>(batch.lanes(), end - c0));
+        const double* iSeg[FftBatch::maxLanes];
+        const double* qSeg[FftBatch::maxLanes];
         for (uint32_t l = 0; l < count; ++l) {
             const uint64_t s = (c0 + l) * job.hop + job.first;
-            const double* iSeg = job.iSamples + s;
-            const double* qSeg = job.qSamples + s;
-            double* inRe = batch.inputRe(l);
-            double* inIm = batch.inputIm(l);
-            for (uint32_t j = 0; j < n; ++j) {
-                inRe[j] = job.window[j] * iSeg[j];
-                inIm[j] = job.window[j] * qSeg[j];
-            }
+            iSeg[l] = job.iSamples + s;
+            qSeg[l] = job.qSamples + s;
         }
-        batch.transformInput(count);
+        batch.transformWindowed(count, iSeg, qSeg, job.window);
         for (uint32_t l = 0; l < count; ++l) {
             const double* re = batch.re(l);
             const double* im = batch.im(l);

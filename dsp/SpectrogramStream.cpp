@@ -103,18 +103,14 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const doubl
             // Columns c ... c + count - 1 transformed side by side, then taken in order.
             const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lanes, c1 - c));
             sinceCheck += count;
+            const double* iSeg[FftBatch::maxLanes];
+            const double* qSeg[FftBatch::maxLanes];
             for (uint32_t l = 0; l < count; ++l) {
                 const size_t s = static_cast<size_t>((c + l - begin) * hop);
-                const double* iSeg = i + s;
-                const double* qSeg = q + s;
-                double* inRe = batch.inputRe(l);
-                double* inIm = batch.inputIm(l);
-                for (uint32_t j = 0; j < n; ++j) {
-                    inRe[j] = window[j] * iSeg[j];
-                    inIm[j] = window[j] * qSeg[j];
-                }
+                iSeg[l] = i + s;
+                qSeg[l] = q + s;
             }
-            batch.transformInput(count);
+            batch.transformWindowed(count, iSeg, qSeg, window.data());
             for (uint32_t l = 0; l < count; ++l)
                 poolColumn(c + l, batch.re(l), batch.im(l), magnitude.data(), lanesMax);
         }

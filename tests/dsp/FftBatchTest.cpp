@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -43,35 +44,62 @@ constexpr int kinds = 4;
 
 } // namespace
 
+// The lanes' results as complex values.
+std::vector<std::vector<Complex>> results(const FftBatch& batch, uint32_t count)
+{
+    std::vector<std::vector<Complex>> out(count, std::vector<Complex>(batch.size()));
+    for (uint32_t l = 0; l < count; ++l) {
+        for (size_t i = 0; i < batch.size(); ++i)
+            out[l][i] = Complex(batch.re(l)[i], batch.im(l)[i]);
+    }
+    return out;
+}
+
 // Sizes 2^1 ... 2^16 on both paths; each row puts the input kinds in other
-// lanes, and every call count from a full batch down to a tail of one.
+// lanes, and every call count from a full batch down to a tail of one, with
+// the inputs written to the batch and read in place times a window.
 TEST(FftBatch, EveryLaneBitIdenticalToLiteral)
 {
     for (uint32_t e = 1; e <= 16; ++e) {
-        std::vector<std::vector<Complex>> in, expected;
+        const size_t n = size_t(1) << e;
+        const std::vector<double> window = randomValues(n, 7 + e);
+        std::vector<std::vector<double>> re(FftBatch::maxLanes), im(FftBatch::maxLanes);
+        std::vector<std::vector<Complex>> expected, expectedWindowed;
+        const double* rePointers[FftBatch::maxLanes];
+        const double* imPointers[FftBatch::maxLanes];
         for (uint32_t l = 0; l < FftBatch::maxLanes; ++l) {
-            in.push_back(laneInput(int(l + e) % kinds, e, 31 * e + l));
-            expected.emplace_back(in.back().size());
-            literal::fft(e, in.back().data(), expected.back().data());
+            const std::vector<Complex> in = laneInput(int(l + e) % kinds, e, 31 * e + l);
+            std::vector<Complex> windowed(n);
+            for (size_t i = 0; i < n; ++i) {
+                re[l].push_back(in[i].real());
+                im[l].push_back(in[i].imag());
+                windowed[i] = Complex(window[i] * in[i].real(), window[i] * in[i].imag());
+            }
+            rePointers[l] = re[l].data();
+            imPointers[l] = im[l].data();
+            expected.emplace_back(n);
+            literal::fft(e, in.data(), expected.back().data());
+            expectedWindowed.emplace_back(n);
+            literal::fft(e, windowed.data(), expectedWindowed.back().data());
         }
         for (bool simd : {false, true}) {
             FftBatch batch(e, simd);
-            const bool sideBySide = simd && FftWork::simdAvailable() && e >= 4 && e <= 15;
+            const bool sideBySide = simd && FftWork::simdAvailable() && e >= 2 && e <= 15;
             ASSERT_EQ(batch.lanes(), sideBySide ? FftBatch::maxLanes : 1u) << "e = " << e;
             for (uint32_t count = batch.lanes(); count >= 1; --count) {
                 for (uint32_t l = 0; l < count; ++l) {
-                    for (size_t i = 0; i < in[l].size(); ++i) {
-                        batch.inputRe(l)[i] = in[l][i].real();
-                        batch.inputIm(l)[i] = in[l][i].imag();
-                    }
+                    std::copy(re[l].begin(), re[l].end(), batch.inputRe(l));
+                    std::copy(im[l].begin(), im[l].end(), batch.inputIm(l));
                 }
                 batch.transformInput(count);
+                std::vector<std::vector<Complex>> out = results(batch, count);
+                batch.transformWindowed(count, rePointers, imPointers, window.data());
+                std::vector<std::vector<Complex>> outWindowed = results(batch, count);
                 for (uint32_t l = 0; l < count; ++l) {
-                    std::vector<Complex> out(in[l].size());
-                    for (size_t i = 0; i < out.size(); ++i)
-                        out[i] = Complex(batch.re(l)[i], batch.im(l)[i]);
-                    EXPECT_EQ(firstDifference(out, expected[l]), -1)
+                    EXPECT_EQ(firstDifference(out[l], expected[l]), -1)
                         << "e = " << e << ", simd " << simd << ", count " << count << ", lane " << l;
+                    EXPECT_EQ(firstDifference(outWindowed[l], expectedWindowed[l]), -1)
+                        << "windowed, e = " << e << ", simd " << simd << ", count " << count << ", lane " << l;
                 }
             }
         }
