@@ -174,8 +174,22 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
     const uint32_t lanes = works[0].lanes();
     const double* w = window.data();
     double* p = sums.data();
+    // Split I and Q filling the whole transform are read in place, the window
+    // applied as the batch gathers them (the same products as the loader's).
+    const bool inPlace = load == loadSplitSegment && filled == used;
     // Segments first ... first + count - 1 transformed side by side.
     auto transform = [&](FftBatch& batch, uint64_t first, uint32_t count) {
+        if (inPlace) {
+            const auto* iq = static_cast<const double* const*>(source);
+            const double* i[FftBatch::maxLanes];
+            const double* q[FftBatch::maxLanes];
+            for (uint32_t l = 0; l < count; ++l) {
+                i[l] = iq[0] + (first + l) * step;
+                q[l] = iq[1] + (first + l) * step;
+            }
+            batch.transformWindowed(count, i, q, w);
+            return;
+        }
         for (uint32_t l = 0; l < count; ++l)
             load(source, (first + l) * step, filled, w, batch.inputRe(l), batch.inputIm(l));
         batch.transformInput(count);
