@@ -96,34 +96,24 @@ void fftAgainstFftw(benchmark::State& state)
     fftw_free(fftwOut);
 }
 
-// Squared magnitudes of 4 x 64 transforms of 256 bins added into the Welch
-// sums: addPowers four segments per pass over the bins (argument 1), or the
-// plain loop, one pass per segment (argument 0). Both add in segment order.
+// The squared magnitudes of 256 segments of 256 bins added into the Welch
+// sums: addRows, four rows per pass over the bins (argument 1), or the plain
+// loop, one pass per row (argument 0). Both add in segment order.
 void welchSums(benchmark::State& state)
 {
     constexpr size_t bins = 256;
-    constexpr uint32_t segments = 256;
+    constexpr uint64_t segments = 256;
     const bool batched = state.range(0) != 0;
-    const std::vector<double> re = normalValues(bins * segments, 2);
-    const std::vector<double> im = normalValues(bins * segments, 3);
+    const std::vector<double> rows = normalValues(bins * segments, 2);
     std::vector<double> sums(bins, 0.0);
     for (auto _ : state) {
-        for (uint32_t s = 0; s < segments; s += FftBatch::maxLanes) {
-            if (batched) {
-                const double* r[FftBatch::maxLanes];
-                const double* i[FftBatch::maxLanes];
-                for (uint32_t l = 0; l < FftBatch::maxLanes; ++l) {
-                    r[l] = re.data() + (s + l) * bins;
-                    i[l] = im.data() + (s + l) * bins;
-                }
-                addPowers(sums.data(), r, i, FftBatch::maxLanes, bins);
-            } else {
-                for (uint32_t l = 0; l < FftBatch::maxLanes; ++l) {
-                    const double* r = re.data() + (s + l) * bins;
-                    const double* i = im.data() + (s + l) * bins;
-                    for (size_t m = 0; m < bins; ++m)
-                        sums[m] = sums[m] + (r[m] * r[m] + i[m] * i[m]);
-                }
+        if (batched) {
+            addRows(sums.data(), rows.data(), segments, bins);
+        } else {
+            for (uint64_t s = 0; s < segments; ++s) {
+                const double* row = rows.data() + s * bins;
+                for (size_t m = 0; m < bins; ++m)
+                    sums[m] = sums[m] + row[m];
             }
         }
         benchmark::DoNotOptimize(sums.data());

@@ -66,43 +66,47 @@ const double* FftBatch::im(uint32_t lane) const
 
 void FftBatch::transformInput(uint32_t count)
 {
-    if (count > width)
-        throw std::invalid_argument("More transforms than the batch has lanes");
-    if (width == 1) {
-        if (count == 1)
-            single.transformInput();
-        return;
-    }
-    unsigned clean = 0;
-    if (count == maxLanes) {
-        const double* re[maxLanes];
-        const double* im[maxLanes];
-        for (uint32_t l = 0; l < maxLanes; ++l) {
-            re[l] = inputRe(l);
-            im[l] = inputIm(l);
-        }
-        clean = transformLanes(re, im, nullptr);
-    }
-    for (uint32_t l = 0; l < count; ++l) {
-        if (!((clean >> l) & 1u))
-            transformAlone(l);
-    }
+    run(count, nullptr, nullptr, nullptr, nullptr);
 }
 
 void FftBatch::transformWindowed(uint32_t count, const double* const* re, const double* const* im,
                                  const double* window)
 {
+    run(count, re, im, window, nullptr);
+}
+
+void FftBatch::powersInput(uint32_t count, double* const* powers)
+{
+    run(count, nullptr, nullptr, nullptr, powers);
+}
+
+void FftBatch::powersWindowed(uint32_t count, const double* const* re, const double* const* im,
+                              const double* window, double* const* powers)
+{
+    run(count, re, im, window, powers);
+}
+
+void FftBatch::run(uint32_t count, const double* const* re, const double* const* im, const double* window,
+                   double* const* powers)
+{
     if (count > width)
         throw std::invalid_argument("More transforms than the batch has lanes");
-    const unsigned clean = count == maxLanes ? transformLanes(re, im, window) : 0;
+    const unsigned clean = count == maxLanes ? transformLanes(re, im, window, powers) : 0;
     for (uint32_t l = 0; l < count; ++l) {
         if ((clean >> l) & 1u)
             continue;
-        loadWindowed(l, re[l], im[l], window);
+        if (re)
+            loadWindowed(l, re[l], im[l], window);
         if (width == 1)
             single.transformInput();
         else
             transformAlone(l);
+        if (powers) {
+            const double* r = this->re(l);
+            const double* i = this->im(l);
+            for (uint32_t k = 0; k < n; ++k)
+                powers[l][k] = r[k] * r[k] + i[k] * i[k];
+        }
     }
 }
 
@@ -125,24 +129,32 @@ void FftBatch::transformAlone(uint32_t lane)
     std::copy(single.im(), single.im() + n, outIm);
 }
 
-unsigned FftBatch::transformLanes(const double* const* re, const double* const* im, const double* window)
+unsigned FftBatch::transformLanes(const double* const* re, const double* const* im, const double* window,
+                                  double* const* powers)
 {
 #if NORVALE_VEC4
+    const double* inRe[maxLanes];
+    const double* inIm[maxLanes];
     double* outRe[maxLanes];
     double* outIm[maxLanes];
     for (uint32_t l = 0; l < maxLanes; ++l) {
+        inRe[l] = re ? re[l] : inputRe(l);
+        inIm[l] = im ? im[l] : inputIm(l);
         outRe[l] = results.data() + (2 * size_t(l)) * stride;
         outIm[l] = outRe[l] + stride;
     }
     double* wr = work.data();
     double* wi = work.data() + workStride;
-    gatherLanes(re, im, window, e, wr, wi);
+    gatherLanes(inRe, inIm, window, e, wr, wi);
     laneStages(e, wr, wi);
+    if (powers)
+        return lanePowers(n, wr, wi, powers);
     return scatterLanes(n, wr, wi, outRe, outIm);
 #else
     (void)re;
     (void)im;
     (void)window;
+    (void)powers;
     return 0;
 #endif
 }

@@ -39,6 +39,13 @@ public:
     // left as they were.
     void transformWindowed(uint32_t count, const double* const* re, const double* const* im, const double* window);
 
+    // transformInput(count) and transformWindowed(...) writing only each lane's
+    // squared magnitudes: powers[l][k] = re^2 + im^2 of bin k of lane l, k < N,
+    // natural bin order; re()/im() are not kept up to date.
+    void powersInput(uint32_t count, double* const* powers);
+    void powersWindowed(uint32_t count, const double* const* re, const double* const* im, const double* window,
+                        double* const* powers);
+
     // The last result of lane l in natural bin order (DC first).
     const double* re(uint32_t lane) const;
     const double* im(uint32_t lane) const;
@@ -46,9 +53,15 @@ public:
 private:
     // Lane l alone through the single transform, its result copied over.
     void transformAlone(uint32_t lane);
-    // The four lanes through the lane kernels, from the lane inputs or from
-    // re/im times window; returns bit l set where lane l's result holds no NaN.
-    unsigned transformLanes(const double* const* re, const double* const* im, const double* window);
+    // The public entries in one: inputs from the lanes (re null) or from re/im
+    // times window; results to re()/im() (powers null) or as squared magnitudes.
+    void run(uint32_t count, const double* const* re, const double* const* im, const double* window,
+             double* const* powers);
+    // The four lanes through the lane kernels, from run()'s sources to its
+    // destination; returns bit l set where lane l's result holds no NaN (the
+    // others are redone alone).
+    unsigned transformLanes(const double* const* re, const double* const* im, const double* window,
+                            double* const* powers);
     // Writes window[j] * re[j] + i window[j] * im[j] to lane l's input.
     void loadWindowed(uint32_t lane, const double* re, const double* im, const double* window);
 

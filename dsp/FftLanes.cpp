@@ -2,7 +2,6 @@
 
 #include "dsp/FftLanes.h"
 
-#include "dsp/Fft.h"
 #include "dsp/FftTwiddles.h"
 
 #if NORVALE_VEC4
@@ -80,6 +79,16 @@ NORVALE_VEC4_TARGET void laneSingle(size_t n, size_t h, const double* tr, const 
     }
 }
 
+// reverseBits(bits, m) for bits in 1 ... 32, inline: the gathers ask for it
+// once per group of four values.
+inline uint32_t reversed(uint32_t bits, uint32_t m)
+{
+    m = ((m >> 1) & 0x55555555u) | ((m & 0x55555555u) << 1);
+    m = ((m >> 2) & 0x33333333u) | ((m & 0x33333333u) << 2);
+    m = ((m >> 4) & 0x0f0f0f0fu) | ((m & 0x0f0f0f0fu) << 4);
+    return __builtin_bswap32(m) >> (32 - bits);
+}
+
 // Position of value m + t of a group of four (m a multiple of 4) in the
 // bit-reversed order over e bits: reverse(m) + reverse(t) N/4.
 inline size_t reversedGroup(size_t base, uint32_t t, size_t quarter)
@@ -150,7 +159,7 @@ NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* co
         }
         Vec4::transpose(r[0], r[1], r[2], r[3]);
         Vec4::transpose(i[0], i[1], i[2], i[3]);
-        const size_t base = reverseBits(e, uint32_t(m));
+        const size_t base = reversed(e, uint32_t(m));
         for (uint32_t t = 0; t < 4; ++t) {
             const size_t at = 4 * reversedGroup(base, t, n / 4);
             r[t].store(re + at);
@@ -191,11 +200,29 @@ NORVALE_VEC4_TARGET unsigned scatterLanes(size_t n, const double* wr, const doub
     return Vec4::laneBits(ordered);
 }
 
+NORVALE_VEC4_TARGET unsigned lanePowers(size_t n, const double* re, const double* im, double* const* out)
+{
+    Vec4 ordered = Vec4::allSet();
+    for (size_t k = 0; k < n; k += 4) {
+        Vec4 p[4];
+        for (uint32_t t = 0; t < 4; ++t) {
+            const Vec4 r = Vec4::load(re + 4 * (k + t));
+            const Vec4 i = Vec4::load(im + 4 * (k + t));
+            ordered = Vec4::bitAnd(ordered, Vec4::ordered(r, i));
+            p[t] = r * r + i * i;
+        }
+        Vec4::transpose(p[0], p[1], p[2], p[3]);
+        for (uint32_t l = 0; l < laneCount; ++l)
+            p[l].store(out[l] + k);
+    }
+    return Vec4::laneBits(ordered);
+}
+
 NORVALE_VEC4_TARGET void gatherQuarters(const double* inRe, const double* inIm, uint32_t e, double* re, double* im)
 {
     const size_t q = size_t(1) << (e - 2);
     for (size_t m = 0; m < q; m += 4) {
-        const size_t base = reverseBits(e - 2, uint32_t(m));
+        const size_t base = reversed(e - 2, uint32_t(m));
         for (uint32_t t = 0; t < 4; ++t) {
             const size_t at = 4 * reversedGroup(base, t, q / 4);
             Vec4::load(inRe + 4 * (m + t)).store(re + at);
@@ -208,7 +235,7 @@ NORVALE_VEC4_TARGET void gatherQuartersComplex(const double* in, uint32_t e, dou
 {
     const size_t q = size_t(1) << (e - 2);
     for (size_t m = 0; m < q; m += 4) {
-        const size_t base = reverseBits(e - 2, uint32_t(m));
+        const size_t base = reversed(e - 2, uint32_t(m));
         for (uint32_t t = 0; t < 4; ++t) {
             const size_t at = 4 * reversedGroup(base, t, q / 4);
             const size_t p = 4 * (m + t);

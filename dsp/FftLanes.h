@@ -30,6 +30,10 @@ NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im);
 NORVALE_VEC4_TARGET unsigned scatterLanes(size_t n, const double* re, const double* im, double* const* outRe,
                                           double* const* outIm);
 
+// Writes each lane's squared magnitudes, re^2 + im^2 (out[l], N values);
+// returns bit l set where lane l holds no NaN. N a multiple of 4.
+NORVALE_VEC4_TARGET unsigned lanePowers(size_t n, const double* re, const double* im, double* const* out);
+
 // One transform of N = 2^e values (e >= 4) as four of N/4: lane l holds the
 // values 4m + l, m = 0 ... N/4 - 1, the input of quarter reverse2(l) of the
 // bit-reversed order. Gathers them from split arrays or interleaved complex

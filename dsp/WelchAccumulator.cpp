@@ -31,26 +31,6 @@ constexpr uint64_t segmentsBetweenChecks = 64;
 
 constexpr uint32_t rowsTogether = 4;
 
-// addPowers for four segments: each bin's running sum held in a register while
-// the four squared magnitudes are added to it in order.
-NORVALE_VEC4_TARGET void addPowers4(double* sums, const double* const* re, const double* const* im, size_t count)
-{
-    size_t m = 0;
-    for (; m + 4 <= count; m += 4) {
-        Vec4 acc = Vec4::load(sums + m);
-        for (uint32_t s = 0; s < 4; ++s) {
-            const Vec4 r = Vec4::load(re[s] + m);
-            const Vec4 i = Vec4::load(im[s] + m);
-            acc = acc + (r * r + i * i);
-        }
-        acc.store(sums + m);
-    }
-    for (; m < count; ++m) {
-        for (uint32_t s = 0; s < 4; ++s)
-            sums[m] = sums[m] + (re[s][m] * re[s][m] + im[s][m] * im[s][m]);
-    }
-}
-
 // addRows for four rows of `length` values.
 NORVALE_VEC4_TARGET void addRows4(double* sums, const double* rows, size_t length)
 {
@@ -90,22 +70,6 @@ void loadComplexSegment(const void* source, uint64_t start, uint32_t filled, con
     for (uint32_t n = 0; n < filled; ++n) {
         inRe[n] = segment[n].real() * w[n];
         inIm[n] = segment[n].imag() * w[n];
-    }
-}
-
-void addPowers(double* sums, const double* const* re, const double* const* im, uint32_t segments, size_t count)
-{
-#if NORVALE_VEC4
-    if (segments == FftBatch::maxLanes && vec4Supported()) {
-        addPowers4(sums, re, im, count);
-        return;
-    }
-#endif
-    for (uint32_t s = 0; s < segments; ++s) {
-        const double* r = re[s];
-        const double* i = im[s];
-        for (size_t m = 0; m < count; ++m)
-            sums[m] = sums[m] + (r[m] * r[m] + i[m] * i[m]);
     }
 }
 
@@ -177,8 +141,12 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
     // Split I and Q filling the whole transform are read in place, the window
     // applied as the batch gathers them (the same products as the loader's).
     const bool inPlace = load == loadSplitSegment && filled == used;
-    // Segments first ... first + count - 1 transformed side by side.
-    auto transform = [&](FftBatch& batch, uint64_t first, uint32_t count) {
+    // The squared magnitudes of segments first ... first + count - 1,
+    // transformed side by side, to rows (`used` values each) one after another.
+    auto powersOf = [&](FftBatch& batch, uint64_t first, uint32_t count, double* rows) {
+        double* out[FftBatch::maxLanes];
+        for (uint32_t l = 0; l < count; ++l)
+            out[l] = rows + l * size_t(used);
         if (inPlace) {
             const auto* iq = static_cast<const double* const*>(source);
             const double* i[FftBatch::maxLanes];
@@ -187,16 +155,17 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
                 i[l] = iq[0] + (first + l) * step;
                 q[l] = iq[1] + (first + l) * step;
             }
-            batch.transformWindowed(count, i, q, w);
+            batch.powersWindowed(count, i, q, w, out);
             return;
         }
         for (uint32_t l = 0; l < count; ++l)
             load(source, (first + l) * step, filled, w, batch.inputRe(l), batch.inputIm(l));
-        batch.transformInput(count);
+        batch.powersInput(count, out);
     };
 
     if (team == 1) {
         FftBatch& batch = works[0];
+        std::vector<double> rows(size_t(lanes) * used);
         uint64_t sinceCheck = segmentsBetweenChecks;
         for (uint64_t k = 0; k < segments; k += lanes) {
             if (control && sinceCheck >= segmentsBetweenChecks) {
@@ -205,14 +174,8 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
             }
             const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lanes, segments - k));
             sinceCheck += count;
-            transform(batch, k, count);
-            const double* re[FftBatch::maxLanes];
-            const double* im[FftBatch::maxLanes];
-            for (uint32_t l = 0; l < count; ++l) {
-                re[l] = batch.re(l);
-                im[l] = batch.im(l);
-            }
-            addPowers(p, re, im, count, used);
+            powersOf(batch, k, count, rows.data());
+            addRows(p, rows.data(), count, used);
         }
         added += segments;
         return;
@@ -241,14 +204,7 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
             } else {
                 for (uint64_t s = 0; s < inBlock; s += lanes) {
                     const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lanes, inBlock - s));
-                    transform(batch, firstSegment + s, count);
-                    for (uint32_t l = 0; l < count; ++l) {
-                        const double* re = batch.re(l);
-                        const double* im = batch.im(l);
-                        double* out = powers + (s + l) * used;
-                        for (uint32_t m = 0; m < used; ++m)
-                            out[m] = re[m] * re[m] + im[m] * im[m];
-                    }
+                    powersOf(batch, firstSegment + s, count, powers + s * used);
                 }
             }
             for (uint64_t done = addedBlocks.load(std::memory_order_acquire); done != b;

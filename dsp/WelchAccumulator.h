@@ -21,12 +21,9 @@ void loadSplitSegment(const void* source, uint64_t start, uint32_t filled, const
 void loadComplexSegment(const void* source, uint64_t start, uint32_t filled, const double* w,
                         double* inRe, double* inIm);
 
-// sums[m] = sums[m] + (re[s][m]^2 + im[s][m]^2) for m < count and segments
-// s = 0 ... segments - 1: each bin gets its segments' squared magnitudes in
-// segment order, as one loop per segment adds them, with the same bits.
-void addPowers(double* sums, const double* const* re, const double* const* im, uint32_t segments, size_t count);
 // sums[m] = sums[m] + rows[s * length + m] for m < length and rows s = 0 ...
-// count - 1, each bin in row order.
+// count - 1: each bin gets its rows in row order, as one loop per row adds
+// them, with the same bits (four rows per pass over the bins where it can).
 void addRows(double* sums, const double* rows, uint64_t count, size_t length);
 
 class WelchAccumulator

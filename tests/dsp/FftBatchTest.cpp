@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <stdexcept>
 
 namespace {
@@ -55,9 +56,19 @@ std::vector<std::vector<Complex>> results(const FftBatch& batch, uint32_t count)
     return out;
 }
 
+// re^2 + im^2 of each value.
+std::vector<double> squares(const std::vector<Complex>& v)
+{
+    std::vector<double> out(v.size());
+    for (size_t i = 0; i < v.size(); ++i)
+        out[i] = v[i].real() * v[i].real() + v[i].imag() * v[i].imag();
+    return out;
+}
+
 // Sizes 2^1 ... 2^16 on both paths; each row puts the input kinds in other
 // lanes, and every call count from a full batch down to a tail of one, with
-// the inputs written to the batch and read in place times a window.
+// the inputs written to the batch and read in place times a window, the
+// results kept or only their squared magnitudes.
 TEST(FftBatch, EveryLaneBitIdenticalToLiteral)
 {
     for (uint32_t e = 1; e <= 16; ++e) {
@@ -93,13 +104,25 @@ TEST(FftBatch, EveryLaneBitIdenticalToLiteral)
                 }
                 batch.transformInput(count);
                 std::vector<std::vector<Complex>> out = results(batch, count);
+                std::vector<std::vector<double>> powers(count, std::vector<double>(n)), powersWindowed = powers;
+                double* powerRows[FftBatch::maxLanes];
+                for (uint32_t l = 0; l < count; ++l)
+                    powerRows[l] = powers[l].data();
+                batch.powersInput(count, powerRows);
+                // The windowed entries may write the lane inputs.
                 batch.transformWindowed(count, rePointers, imPointers, window.data());
                 std::vector<std::vector<Complex>> outWindowed = results(batch, count);
+                for (uint32_t l = 0; l < count; ++l)
+                    powerRows[l] = powersWindowed[l].data();
+                batch.powersWindowed(count, rePointers, imPointers, window.data(), powerRows);
                 for (uint32_t l = 0; l < count; ++l) {
-                    EXPECT_EQ(firstDifference(out[l], expected[l]), -1)
-                        << "e = " << e << ", simd " << simd << ", count " << count << ", lane " << l;
-                    EXPECT_EQ(firstDifference(outWindowed[l], expectedWindowed[l]), -1)
-                        << "windowed, e = " << e << ", simd " << simd << ", count " << count << ", lane " << l;
+                    const std::string row = "e = " + std::to_string(e) + ", simd " + std::to_string(simd) +
+                                            ", count " + std::to_string(count) + ", lane " + std::to_string(l);
+                    EXPECT_EQ(firstDifference(out[l], expected[l]), -1) << row;
+                    EXPECT_EQ(firstDifference(outWindowed[l], expectedWindowed[l]), -1) << "windowed, " << row;
+                    EXPECT_EQ(firstDifference(powers[l].data(), squares(expected[l]).data(), n), -1) << "powers, " << row;
+                    EXPECT_EQ(firstDifference(powersWindowed[l].data(), squares(expectedWindowed[l]).data(), n), -1)
+                        << "windowed powers, " << row;
                 }
             }
         }
