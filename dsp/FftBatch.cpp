@@ -13,10 +13,12 @@
 
 namespace {
 
-// The lane kernels read and write four values at a time (N >= 4) and take
-// their twiddles from the shared table.
+// The lane kernels read and write four values at a time (N >= 4). Above 2^11
+// the four inputs' values outgrow the core's caches where one transform's
+// quarters (FftWork) still fit, and one transform at a time is the faster.
 constexpr uint32_t minLaneExponent = 2;
-constexpr uint32_t maxLaneExponent = FftTwiddles::sharedLevels;
+constexpr uint32_t maxLaneExponent = 11;
+static_assert(maxLaneExponent <= FftTwiddles::sharedLevels, "the lane stages take the shared twiddles");
 // Values between neighbouring arrays (see FftBatch::stride).
 constexpr size_t arrayGap = 64;
 

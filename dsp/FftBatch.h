@@ -21,7 +21,7 @@ public:
     uint32_t size() const { return n; }
     uint32_t exponent() const { return e; }
     // Transforms one call takes: maxLanes where the lane kernels serve this
-    // size on this processor (exponents 2 ... 15 with the vector unit), else 1.
+    // size on this processor (exponents 2 ... 11 with the vector unit), else 1.
     uint32_t lanes() const { return width; }
 
     // The natural-order input of lane l < lanes(): N real parts, N imaginary
