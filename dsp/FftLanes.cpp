@@ -100,9 +100,13 @@ inline size_t reversedGroup(size_t base, uint32_t t, size_t quarter)
 // Stages e - 1 and e of one transform from its quarters' transforms, four bins
 // of each quarter at a time; Store(k, re, im) writes bins k ... k + 3.
 template <typename Store>
-NORVALE_VEC4_INLINE bool lastStagesWith(uint32_t e, const double* re, const double* im, const double* t1r,
-                                        const double* t1i, const double* t2r, const double* t2i, Store store)
+NORVALE_VEC4_INLINE bool lastStagesWith(uint32_t e, bool crossed, const double* re, const double* im,
+                                        const double* t1r, const double* t1i, const double* t2r, const double* t2i,
+                                        Store store)
 {
+    // Quarters 0 ... 3 are lanes 0, 2, 1, 3 (values 4m + l in lane l), or
+    // lanes 0 ... 3 when the gather crossed the middle lanes.
+    const uint32_t lane1 = crossed ? 1 : 2, lane2 = crossed ? 2 : 1;
     const size_t q = size_t(1) << (e - 2);
     Vec4 ordered = Vec4::allSet();
     for (size_t k = 0; k < q; k += 4) {
@@ -113,14 +117,13 @@ NORVALE_VEC4_INLINE bool lastStagesWith(uint32_t e, const double* re, const doub
         }
         Vec4::transpose(r[0], r[1], r[2], r[3]);
         Vec4::transpose(i[0], i[1], i[2], i[3]);
-        // Lane l holds quarter reverse2(l): quarters 0, 1, 2, 3 are lanes 0, 2, 1, 3.
         const Vec4 ar = Vec4::load(t1r + k), ai = Vec4::load(t1i + k);
         const Vec4 br = Vec4::load(t1r + q + k), bi = Vec4::load(t1i + q + k);
         Vec4 n0r, n0i, n1r, n1i, n2r, n2i, n3r, n3i;
-        butterfly(r[0], i[0], ar, ai, r[2], i[2], n0r, n0i);
-        butterfly(r[0], i[0], br, bi, r[2], i[2], n1r, n1i);
-        butterfly(r[1], i[1], ar, ai, r[3], i[3], n2r, n2i);
-        butterfly(r[1], i[1], br, bi, r[3], i[3], n3r, n3i);
+        butterfly(r[0], i[0], ar, ai, r[lane1], i[lane1], n0r, n0i);
+        butterfly(r[0], i[0], br, bi, r[lane1], i[lane1], n1r, n1i);
+        butterfly(r[lane2], i[lane2], ar, ai, r[3], i[3], n2r, n2i);
+        butterfly(r[lane2], i[lane2], br, bi, r[3], i[3], n3r, n3i);
         Vec4 zr, zi;
         butterfly(n0r, n0i, Vec4::load(t2r + k), Vec4::load(t2i + k), n2r, n2i, zr, zi);
         ordered = Vec4::bitAnd(ordered, Vec4::ordered(zr, zi));
@@ -136,6 +139,44 @@ NORVALE_VEC4_INLINE bool lastStagesWith(uint32_t e, const double* re, const doub
         store(3 * q + k, zr, zi);
     }
     return !Vec4::all(ordered);
+}
+
+// The quarters' bit-reversed load and their stages 1 and 2 in one sweep: the
+// values of one radix-4 group, positions 4p ... 4p + 3, are the inputs m0 +
+// reverse2(r) Q/4 with m0 = reverse(4p) over e - 2 bits (Q = N/4 values per
+// lane); load(m, r, i) reads input m of every lane.
+template <typename Load>
+NORVALE_VEC4_INLINE void gatherQuartersWith(uint32_t e, double* re, double* im, Load load)
+{
+    const FftTwiddles& tw = FftTwiddles::shared();
+    const uint32_t bits = e - 2;
+    const size_t step = size_t(1) << (bits - 2);
+    const Vec4 a1r0 = Vec4::broadcast(tw.levelRe(1)[0]), a1i0 = Vec4::broadcast(tw.levelIm(1)[0]);
+    const Vec4 a1r1 = Vec4::broadcast(tw.levelRe(1)[1]), a1i1 = Vec4::broadcast(tw.levelIm(1)[1]);
+    Vec4 a2r[4], a2i[4];
+    for (uint32_t j = 0; j < 4; ++j) {
+        a2r[j] = Vec4::broadcast(tw.levelRe(2)[j]);
+        a2i[j] = Vec4::broadcast(tw.levelIm(2)[j]);
+    }
+    for (size_t p = 0; p < (size_t(1) << bits) / 4; ++p) {
+        const size_t m0 = reversed(bits, uint32_t(4 * p));
+        Vec4 xr[4], xi[4];
+        for (uint32_t r = 0; r < 4; ++r)
+            load(reversedGroup(m0, r, step), xr[r], xi[r]);
+        Vec4 br[4], bi[4];
+        butterfly(xr[0], xi[0], a1r0, a1i0, xr[1], xi[1], br[0], bi[0]);
+        butterfly(xr[0], xi[0], a1r1, a1i1, xr[1], xi[1], br[1], bi[1]);
+        butterfly(xr[2], xi[2], a1r0, a1i0, xr[3], xi[3], br[2], bi[2]);
+        butterfly(xr[2], xi[2], a1r1, a1i1, xr[3], xi[3], br[3], bi[3]);
+        double* yr = re + 16 * p;
+        double* yi = im + 16 * p;
+        for (uint32_t j = 0; j < 4; ++j) {
+            Vec4 cr, ci;
+            butterfly(br[j % 2], bi[j % 2], a2r[j], a2i[j], br[2 + j % 2], bi[2 + j % 2], cr, ci);
+            cr.store(yr + 4 * j);
+            ci.store(yi + 4 * j);
+        }
+    }
 }
 
 } // namespace
@@ -168,11 +209,11 @@ NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* co
     }
 }
 
-NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im)
+NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im, uint32_t first)
 {
     const FftTwiddles& tw = FftTwiddles::shared();
     const size_t n = size_t(1) << e;
-    uint32_t s = 1;
+    uint32_t s = first;
     for (; s + 1 <= e; s += 2)
         lanePair(n, size_t(1) << (s - 1), tw.levelRe(s), tw.levelIm(s), tw.levelRe(s + 1), tw.levelIm(s + 1), re, im);
     if (s == e)
@@ -220,49 +261,37 @@ NORVALE_VEC4_TARGET unsigned lanePowers(size_t n, const double* re, const double
 
 NORVALE_VEC4_TARGET void gatherQuarters(const double* inRe, const double* inIm, uint32_t e, double* re, double* im)
 {
-    const size_t q = size_t(1) << (e - 2);
-    for (size_t m = 0; m < q; m += 4) {
-        const size_t base = reversed(e - 2, uint32_t(m));
-        for (uint32_t t = 0; t < 4; ++t) {
-            const size_t at = 4 * reversedGroup(base, t, q / 4);
-            Vec4::load(inRe + 4 * (m + t)).store(re + at);
-            Vec4::load(inIm + 4 * (m + t)).store(im + at);
-        }
-    }
+    gatherQuartersWith(e, re, im, [&](size_t m, Vec4& r, Vec4& i) NORVALE_VEC4_TARGET {
+        r = Vec4::load(inRe + 4 * m);
+        i = Vec4::load(inIm + 4 * m);
+    });
 }
 
 NORVALE_VEC4_TARGET void gatherQuartersComplex(const double* in, uint32_t e, double* re, double* im)
 {
-    const size_t q = size_t(1) << (e - 2);
-    for (size_t m = 0; m < q; m += 4) {
-        const size_t base = reversed(e - 2, uint32_t(m));
-        for (uint32_t t = 0; t < 4; ++t) {
-            const size_t at = 4 * reversedGroup(base, t, q / 4);
-            const size_t p = 4 * (m + t);
-            Vec4 r, i;
-            Vec4::loadComplex(in, p, p + 1, p + 2, p + 3, r, i);
-            r.store(re + at);
-            i.store(im + at);
-        }
-    }
+    gatherQuartersWith(e, re, im,
+                       [&](size_t m, Vec4& r, Vec4& i) NORVALE_VEC4_TARGET { Vec4::loadComplexCrossed(in + 8 * m, r, i); });
 }
 
-NORVALE_VEC4_TARGET bool lastStages(uint32_t e, const double* re, const double* im, const double* t1r,
+NORVALE_VEC4_TARGET bool lastStages(uint32_t e, bool crossed, const double* re, const double* im, const double* t1r,
                                     const double* t1i, const double* t2r, const double* t2i, double* outRe,
                                     double* outIm)
 {
-    return lastStagesWith(e, re, im, t1r, t1i, t2r, t2i, [&](size_t k, const Vec4& r, const Vec4& i) NORVALE_VEC4_TARGET {
+    const auto store = [&](size_t k, const Vec4& r, const Vec4& i) NORVALE_VEC4_TARGET {
         r.store(outRe + k);
         i.store(outIm + k);
-    });
+    };
+    return lastStagesWith(e, crossed, re, im, t1r, t1i, t2r, t2i, store);
 }
 
-NORVALE_VEC4_TARGET bool lastStagesComplex(uint32_t e, const double* re, const double* im, const double* t1r,
-                                           const double* t1i, const double* t2r, const double* t2i, double* out)
+NORVALE_VEC4_TARGET bool lastStagesComplex(uint32_t e, bool crossed, const double* re, const double* im,
+                                           const double* t1r, const double* t1i, const double* t2r, const double* t2i,
+                                           double* out)
 {
-    return lastStagesWith(e, re, im, t1r, t1i, t2r, t2i, [&](size_t k, const Vec4& r, const Vec4& i) NORVALE_VEC4_TARGET {
+    const auto store = [&](size_t k, const Vec4& r, const Vec4& i) NORVALE_VEC4_TARGET {
         Vec4::storeComplex(out + 2 * k, r, i);
-    });
+    };
+    return lastStagesWith(e, crossed, re, im, t1r, t1i, t2r, t2i, store);
 }
 
 #endif // NORVALE_VEC4

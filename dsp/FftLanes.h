@@ -21,9 +21,9 @@ constexpr uint32_t laneCount = 4;
 NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, const double* window,
                                      uint32_t e, double* re, double* im);
 
-// Stages 1 ... e of N = 2^e values per lane, in place, from the bit-reversed
-// order; e <= FftTwiddles::sharedLevels.
-NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im);
+// Stages first ... e of N = 2^e values per lane, in place (stage 1 reads the
+// bit-reversed order); e <= FftTwiddles::sharedLevels.
+NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im, uint32_t first = 1);
 
 // Writes the N values of each lane apart (lane l to outRe[l], outIm[l]);
 // returns bit l set where lane l holds no NaN. N a multiple of 4.
@@ -34,20 +34,24 @@ NORVALE_VEC4_TARGET unsigned scatterLanes(size_t n, const double* re, const doub
 // returns bit l set where lane l holds no NaN. N a multiple of 4.
 NORVALE_VEC4_TARGET unsigned lanePowers(size_t n, const double* re, const double* im, double* const* out);
 
-// One transform of N = 2^e values (e >= 4) as four of N/4: lane l holds the
-// values 4m + l, m = 0 ... N/4 - 1, the input of quarter reverse2(l) of the
-// bit-reversed order. Gathers them from split arrays or interleaved complex
-// values into position reverse(m) over e - 2 bits of re/im (N values each).
+// One transform of N = 2^e values (e >= 4) as four of N/4: the values 4m + l,
+// m = 0 ... N/4 - 1, are the input of quarter reverse2(l) of the bit-reversed
+// order. Gathers them to position reverse(m) over e - 2 bits of re/im (N
+// values each) and runs the quarters' stages 1 and 2 on the way: from split
+// arrays value 4m + l to lane l; from interleaved complex values "crossed",
+// value 4m + reverse2(l) to lane l (so that lane l holds quarter l).
 NORVALE_VEC4_TARGET void gatherQuarters(const double* inRe, const double* inIm, uint32_t e, double* re, double* im);
 NORVALE_VEC4_TARGET void gatherQuartersComplex(const double* in, uint32_t e, double* re, double* im);
 
-// After laneStages(e - 2) on the quarters: stages e - 1 and e (twiddles of
-// those levels at t1r/t1i and t2r/t2i), results in natural order to split
-// arrays or as interleaved complex values. Return whether any result is NaN.
-NORVALE_VEC4_TARGET bool lastStages(uint32_t e, const double* re, const double* im, const double* t1r,
+// After laneStages(e - 2) on the quarters (crossed: gathered by
+// gatherQuartersComplex): stages e - 1 and e (twiddles of those levels at
+// t1r/t1i and t2r/t2i), results in natural order to split arrays or as
+// interleaved complex values. Return whether any result is NaN.
+NORVALE_VEC4_TARGET bool lastStages(uint32_t e, bool crossed, const double* re, const double* im, const double* t1r,
                                     const double* t1i, const double* t2r, const double* t2i, double* outRe,
                                     double* outIm);
-NORVALE_VEC4_TARGET bool lastStagesComplex(uint32_t e, const double* re, const double* im, const double* t1r,
-                                           const double* t1i, const double* t2r, const double* t2i, double* out);
+NORVALE_VEC4_TARGET bool lastStagesComplex(uint32_t e, bool crossed, const double* re, const double* im,
+                                           const double* t1r, const double* t1i, const double* t2r, const double* t2i,
+                                           double* out);
 
 #endif

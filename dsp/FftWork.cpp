@@ -63,6 +63,7 @@ struct ComplexSource
         Vec4::loadComplex(p, at, at + 1, at + 2, at + 3, r, i);
     }
     void gatherQuarters(uint32_t e, double* re, double* im) const { gatherQuartersComplex(p, e, re, im); }
+    static constexpr bool crossedQuarters = true;
 #endif
 };
 
@@ -84,6 +85,7 @@ struct SplitSource
         vi = Vec4::load(q + at);
     }
     void gatherQuarters(uint32_t e, double* re, double* im) const { ::gatherQuarters(r, q, e, re, im); }
+    static constexpr bool crossedQuarters = false;
 #endif
 };
 
@@ -510,8 +512,10 @@ void FftWork::transform(const std::complex<double>* in, std::complex<double>* ou
         // rare redo can still read the untouched input.
         const ComplexSource source{reinterpret_cast<const double*>(in)};
         runQuarters(source);
-        if (lastStagesComplex(e, quarters.data(), quarters.data() + n + quarterGap, twiddleRe(e - 1),
-                              twiddleIm(e - 1), twiddleRe(e), twiddleIm(e), reinterpret_cast<double*>(out))) {
+        const double* re = quarters.data();
+        const double* im = quarters.data() + n + quarterGap;
+        if (lastStagesComplex(e, ComplexSource::crossedQuarters, re, im, twiddleRe(e - 1), twiddleIm(e - 1),
+                              twiddleRe(e), twiddleIm(e), reinterpret_cast<double*>(out))) {
             runPortable(source);
             store(out);
         }
@@ -554,8 +558,10 @@ void FftWork::run(const Source& source)
 #if NORVALE_VEC4
     if (!quarters.empty()) {
         runQuarters(source);
-        if (lastStages(e, quarters.data(), quarters.data() + n + quarterGap, twiddleRe(e - 1), twiddleIm(e - 1),
-                       twiddleRe(e), twiddleIm(e), outRe(), outIm()))
+        const double* re = quarters.data();
+        const double* im = quarters.data() + n + quarterGap;
+        if (lastStages(e, Source::crossedQuarters, re, im, twiddleRe(e - 1), twiddleIm(e - 1), twiddleRe(e),
+                       twiddleIm(e), outRe(), outIm()))
             runPortable(source);
         return;
     }
@@ -576,7 +582,7 @@ void FftWork::runQuarters(const Source& source)
     double* re = quarters.data();
     double* im = quarters.data() + n + quarterGap;
     source.gatherQuarters(e, re, im);
-    laneStages(e - 2, re, im);
+    laneStages(e - 2, re, im, 3);
 }
 
 template <typename Source>

@@ -120,7 +120,8 @@ TEST(FftBatch, EveryLaneBitIdenticalToLiteral)
                                             ", count " + std::to_string(count) + ", lane " + std::to_string(l);
                     EXPECT_EQ(firstDifference(out[l], expected[l]), -1) << row;
                     EXPECT_EQ(firstDifference(outWindowed[l], expectedWindowed[l]), -1) << "windowed, " << row;
-                    EXPECT_EQ(firstDifference(powers[l].data(), squares(expected[l]).data(), n), -1) << "powers, " << row;
+                    EXPECT_EQ(firstDifference(powers[l].data(), squares(expected[l]).data(), n), -1)
+                        << "powers, " << row;
                     EXPECT_EQ(firstDifference(powersWindowed[l].data(), squares(expectedWindowed[l]).data(), n), -1)
                         << "windowed powers, " << row;
                 }
