@@ -147,8 +147,8 @@ unsigned FftBatch::transformLanes(const double* const* re, const double* const* 
     }
     double* wr = work.data();
     double* wi = work.data() + workStride;
-    gatherLanes(inRe, inIm, window, e, wr, wi);
-    laneStages(e, wr, wi);
+    const uint32_t first = gatherLanes(inRe, inIm, window, e, wr, wi);
+    laneStages(e, wr, wi, first);
     if (powers)
         return lanePowers(n, wr, wi, powers);
     return scatterLanes(n, wr, wi, outRe, outIm);

@@ -4,9 +4,15 @@
 
 #include "dsp/FftTwiddles.h"
 
+#include <algorithm>
+
 #if NORVALE_VEC4
 
 namespace {
+
+// Levels of the blocks laneStages finishes one at a time: 2^8 values of four
+// lanes, 16 KiB of real and imaginary parts.
+constexpr uint32_t laneBlockLevels = 8;
 
 // out = a + w * b on the four lanes, the product written out as
 // (wr*br - wi*bi) + i(wr*bi + wi*br): the standard complex product without
@@ -143,8 +149,8 @@ NORVALE_VEC4_INLINE bool lastStagesWith(uint32_t e, bool crossed, const double* 
 
 // The quarters' bit-reversed load and their stages 1 and 2 in one sweep: the
 // values of one radix-4 group, positions 4p ... 4p + 3, are the inputs m0 +
-// reverse2(r) Q/4 with m0 = reverse(4p) over e - 2 bits (Q = N/4 values per
-// lane); load(m, r, i) reads input m of every lane.
+// reverse2(r) Q/4 with m0 = reverse(4p) over e - 2 bits, m0 < Q/4 (Q = N/4
+// values per lane); load(m, r, i) reads input m of every lane.
 template <typename Load>
 NORVALE_VEC4_INLINE void gatherQuartersWith(uint32_t e, double* re, double* im, Load load)
 {
@@ -158,8 +164,9 @@ NORVALE_VEC4_INLINE void gatherQuartersWith(uint32_t e, double* re, double* im, 
         a2r[j] = Vec4::broadcast(tw.levelRe(2)[j]);
         a2i[j] = Vec4::broadcast(tw.levelIm(2)[j]);
     }
-    for (size_t p = 0; p < (size_t(1) << bits) / 4; ++p) {
-        const size_t m0 = reversed(bits, uint32_t(4 * p));
+    // Taken in input order (m0 = 0, 1, 2, ...), so that the reads stream.
+    for (size_t m0 = 0; m0 < step; ++m0) {
+        const size_t p = reversed(bits, uint32_t(m0)) / 4;
         Vec4 xr[4], xi[4];
         for (uint32_t r = 0; r < 4; ++r)
             load(reversedGroup(m0, r, step), xr[r], xi[r]);
@@ -181,12 +188,13 @@ NORVALE_VEC4_INLINE void gatherQuartersWith(uint32_t e, double* re, double* im, 
 
 } // namespace
 
-NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, const double* window,
-                                     uint32_t e, double* re, double* im)
+NORVALE_VEC4_TARGET uint32_t gatherLanes(const double* const* inRe, const double* const* inIm, const double* window,
+                                         uint32_t e, double* re, double* im)
 {
     const size_t n = size_t(1) << e;
-    for (size_t m = 0; m < n; m += 4) {
-        Vec4 r[4], i[4];
+    // Values m ... m + 3 of every lane, times the window: r[t], i[t] hold value
+    // m + t of the four lanes.
+    const auto load4 = [&](size_t m, Vec4* r, Vec4* i) NORVALE_VEC4_TARGET {
         for (uint32_t l = 0; l < laneCount; ++l) {
             r[l] = Vec4::load(inRe[l] + m);
             i[l] = Vec4::load(inIm[l] + m);
@@ -200,24 +208,77 @@ NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* co
         }
         Vec4::transpose(r[0], r[1], r[2], r[3]);
         Vec4::transpose(i[0], i[1], i[2], i[3]);
-        const size_t base = reversed(e, uint32_t(m));
+    };
+    if (e < 4) {
+        for (size_t m = 0; m < n; m += 4) {
+            Vec4 r[4], i[4];
+            load4(m, r, i);
+            const size_t base = reversed(e, uint32_t(m));
+            for (uint32_t t = 0; t < 4; ++t) {
+                const size_t at = 4 * reversedGroup(base, t, n / 4);
+                r[t].store(re + at);
+                i[t].store(im + at);
+            }
+        }
+        return 1;
+    }
+    // Stages 1 and 2 on the way, which also writes whole runs of four values.
+    // Position 4p + r of the bit-reversed order is value q + reverse2(r) N/4
+    // with q = reverse(p) over e - 2 bits; for p = p0 + reverse2(t) N/16 (p0 <
+    // N/16), q = q0 + t runs over four neighbours, so each quarter is read four
+    // values at a time.
+    const FftTwiddles& tw = FftTwiddles::shared();
+    const Vec4 a1r0 = Vec4::broadcast(tw.levelRe(1)[0]), a1i0 = Vec4::broadcast(tw.levelIm(1)[0]);
+    const Vec4 a1r1 = Vec4::broadcast(tw.levelRe(1)[1]), a1i1 = Vec4::broadcast(tw.levelIm(1)[1]);
+    Vec4 a2r[4], a2i[4];
+    for (uint32_t j = 0; j < 4; ++j) {
+        a2r[j] = Vec4::broadcast(tw.levelRe(2)[j]);
+        a2i[j] = Vec4::broadcast(tw.levelIm(2)[j]);
+    }
+    // Taken in input order (q0 = 0, 4, 8, ...), so that the reads stream.
+    const size_t quarter = n / 4, sixteenth = n / 16;
+    for (size_t q0 = 0; q0 < quarter; q0 += 4) {
+        const size_t p0 = reversed(e - 2, uint32_t(q0));
+        Vec4 xr[4][4], xi[4][4];
+        for (uint32_t r = 0; r < 4; ++r)
+            load4(q0 + r * quarter, xr[r], xi[r]);
         for (uint32_t t = 0; t < 4; ++t) {
-            const size_t at = 4 * reversedGroup(base, t, n / 4);
-            r[t].store(re + at);
-            i[t].store(im + at);
+            // Positions 4p ... 4p + 3 hold quarters 0, 2, 1 and 3.
+            Vec4 br[4], bi[4];
+            butterfly(xr[0][t], xi[0][t], a1r0, a1i0, xr[2][t], xi[2][t], br[0], bi[0]);
+            butterfly(xr[0][t], xi[0][t], a1r1, a1i1, xr[2][t], xi[2][t], br[1], bi[1]);
+            butterfly(xr[1][t], xi[1][t], a1r0, a1i0, xr[3][t], xi[3][t], br[2], bi[2]);
+            butterfly(xr[1][t], xi[1][t], a1r1, a1i1, xr[3][t], xi[3][t], br[3], bi[3]);
+            const size_t p = reversedGroup(p0, t, sixteenth);
+            for (uint32_t j = 0; j < 4; ++j) {
+                Vec4 cr, ci;
+                butterfly(br[j % 2], bi[j % 2], a2r[j], a2i[j], br[2 + j % 2], bi[2 + j % 2], cr, ci);
+                cr.store(re + 4 * (4 * p + j));
+                ci.store(im + 4 * (4 * p + j));
+            }
         }
     }
+    return 3;
 }
 
 NORVALE_VEC4_TARGET void laneStages(uint32_t e, double* re, double* im, uint32_t first)
 {
     const FftTwiddles& tw = FftTwiddles::shared();
-    const size_t n = size_t(1) << e;
-    uint32_t s = first;
-    for (; s + 1 <= e; s += 2)
-        lanePair(n, size_t(1) << (s - 1), tw.levelRe(s), tw.levelIm(s), tw.levelRe(s + 1), tw.levelIm(s + 1), re, im);
-    if (s == e)
-        laneSingle(n, size_t(1) << (s - 1), tw.levelRe(s), tw.levelIm(s), re, im);
+    // Stages s0 ... s1 over the n values at re/im, two at a time.
+    const auto stages = [&](uint32_t s0, uint32_t s1, size_t n, double* r, double* i) NORVALE_VEC4_TARGET {
+        uint32_t s = s0;
+        for (; s + 1 <= s1; s += 2)
+            lanePair(n, size_t(1) << (s - 1), tw.levelRe(s), tw.levelIm(s), tw.levelRe(s + 1), tw.levelIm(s + 1), r, i);
+        if (s == s1)
+            laneSingle(n, size_t(1) << (s - 1), tw.levelRe(s), tw.levelIm(s), r, i);
+    };
+    // The stages up to laneBlockLevels only mix values within blocks of that
+    // many levels, which stay in the first-level cache while all of them run.
+    const uint32_t local = std::min(e, laneBlockLevels);
+    const size_t block = size_t(1) << local;
+    for (size_t b = 0; b < (size_t(1) << e); b += block)
+        stages(first, local, block, re + 4 * b, im + 4 * b);
+    stages(std::max(first, local + 1), e, size_t(1) << e, re, im);
 }
 
 NORVALE_VEC4_TARGET unsigned scatterLanes(size_t n, const double* wr, const double* wi, double* const* outRe,

@@ -17,9 +17,10 @@ constexpr uint32_t laneCount = 4;
 // Reads four lanes' natural-order inputs (lane l at inRe[l], inIm[l]), N = 2^e
 // values each (e >= 2), each times window[m] when window is not null, and
 // writes value m of every lane to position reverse(m) of the side-by-side
-// arrays re/im (4N values each).
-NORVALE_VEC4_TARGET void gatherLanes(const double* const* inRe, const double* const* inIm, const double* window,
-                                     uint32_t e, double* re, double* im);
+// arrays re/im (4N values each). Returns the first stage left to run: 3 where
+// it runs stages 1 and 2 on the way (N >= 16), else 1.
+NORVALE_VEC4_TARGET uint32_t gatherLanes(const double* const* inRe, const double* const* inIm, const double* window,
+                                         uint32_t e, double* re, double* im);
 
 // Stages first ... e of N = 2^e values per lane, in place (stage 1 reads the
 // bit-reversed order); e <= FftTwiddles::sharedLevels.
