@@ -44,8 +44,8 @@ NORVALE_VEC4_TARGET unsigned lanePowers(size_t n, const double* re, const double
 NORVALE_VEC4_TARGET void gatherQuarters(const double* inRe, const double* inIm, uint32_t e, double* re, double* im);
 NORVALE_VEC4_TARGET void gatherQuartersComplex(const double* in, uint32_t e, double* re, double* im);
 
-// After laneStages(e - 2) on the quarters (crossed: gathered by
-// gatherQuartersComplex): stages e - 1 and e (twiddles of those levels at
+// After the quarters' stages 3 ... e - 2 (laneStages(e - 2, re, im, 3); crossed:
+// gathered by gatherQuartersComplex): stages e - 1 and e (twiddles of those levels at
 // t1r/t1i and t2r/t2i), results in natural order to split arrays or as
 // interleaved complex values. Return whether any result is NaN.
 NORVALE_VEC4_TARGET bool lastStages(uint32_t e, bool crossed, const double* re, const double* im, const double* t1r,
