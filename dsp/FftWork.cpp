@@ -3,6 +3,8 @@
 #include "dsp/FftWork.h"
 
 #include "dsp/Fft.h"
+#include "dsp/FftLanes.h"
+#include "dsp/FftTwiddles.h"
 #include "dsp/Vec4.h"
 
 #include <algorithm>
@@ -21,37 +23,15 @@
 
 namespace {
 
-// Levels 1 ... cachedLevels share one table; level s (span M = 2^s) holds M
-// twiddles at offset M - 2.
-constexpr uint32_t cachedLevels = 15;
-
-void fillTwiddles(uint32_t level, double* re, double* im)
-{
-    const uint64_t m = uint64_t(1) << level;
-    const double delta = -6.283185307179586 / double(m);
-    for (uint64_t j = 0; j < m; ++j) {
-        const std::complex<double> w = std::exp(std::complex<double>(-0.0, delta * double(j)));
-        re[j] = w.real();
-        im[j] = w.imag();
-    }
-}
-
-struct TwiddleCache
-{
-    std::vector<double> re, im;
-    TwiddleCache()
-        : re((size_t(1) << (cachedLevels + 1)) - 2), im(re.size())
-    {
-        for (uint32_t s = 1; s <= cachedLevels; ++s)
-            fillTwiddles(s, re.data() + (size_t(1) << s) - 2, im.data() + (size_t(1) << s) - 2);
-    }
-};
-
-const TwiddleCache& twiddleCache()
-{
-    static const TwiddleCache cache;
-    return cache;
-}
+// Levels 1 ... cachedLevels come from the shared table; larger sizes make
+// their own upper levels.
+constexpr uint32_t cachedLevels = FftTwiddles::sharedLevels;
+// Sizes whose quarters the lane kernels transform side by side (FftLanes.h):
+// quarters of at least four values, whose twiddles are all in the shared table.
+constexpr uint32_t minQuarterExponent = 4;
+constexpr uint32_t maxQuarterExponent = cachedLevels + 2;
+// Values between the quarters' real and imaginary parts (see resultGap).
+constexpr size_t quarterGap = 64;
 
 uint32_t reverse32(uint32_t v)
 {
@@ -84,6 +64,8 @@ struct ComplexSource
     {
         Vec4::loadComplex(p, at, at + 1, at + 2, at + 3, r, i);
     }
+    void gatherQuarters(uint32_t e, double* re, double* im) const { gatherQuartersComplex(p, e, re, im); }
+    static constexpr bool crossedQuarters = true;
 #endif
 };
 
@@ -104,6 +86,8 @@ struct SplitSource
         vr = Vec4::load(r + at);
         vi = Vec4::load(q + at);
     }
+    void gatherQuarters(uint32_t e, double* re, double* im) const { ::gatherQuarters(r, q, e, re, im); }
+    static constexpr bool crossedQuarters = false;
 #endif
 };
 
@@ -124,7 +108,7 @@ NORVALE_VEC4_INLINE void butterfly(const Vec4& ar, const Vec4& ai, const Vec4& w
 // 1 and 2 work across four blocks of four (lane l holds block l), the transpose
 // turns the lanes into natural order, and stages 3 and 4 work along the rows.
 template <typename Source>
-NORVALE_VEC4_TARGET void firstStages(const Source& src, uint32_t e, const TwiddleCache& tw, size_t qBegin, size_t qEnd,
+NORVALE_VEC4_TARGET void firstStages(const Source& src, uint32_t e, const FftTwiddles& tw, size_t qBegin, size_t qEnd,
                                      double* outRe, double* outIm)
 {
     static constexpr uint32_t rev4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
@@ -195,7 +179,7 @@ NORVALE_VEC4_TARGET void firstStages(const Source& src, uint32_t e, const Twiddl
 // one after another, from the first of them.
 template <typename Source>
 NORVALE_VEC4_TARGET void firstStagesWide(const Source& src, uint32_t e, uint32_t blockBits, size_t first,
-                                         const TwiddleCache& tw, double* outRe, double* outIm)
+                                         const FftTwiddles& tw, double* outRe, double* outIm)
 {
     static constexpr uint32_t rev4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
     const uint32_t shift = e - 4;
@@ -335,7 +319,7 @@ struct ColumnTwiddleCache
     ColumnTwiddleCache()
         : re((size_t(1) << (cachedLevels + 1)) - (size_t(1) << (blockLevels + 1))), im(re.size())
     {
-        const TwiddleCache& tw = twiddleCache();
+        const FftTwiddles& tw = FftTwiddles::shared();
         const size_t h0 = size_t(1) << blockLevels;
         for (uint32_t s = blockLevels + 1; s <= cachedLevels; ++s) {
             const size_t rows = size_t(1) << (s - blockLevels);
@@ -475,13 +459,15 @@ FftWork::FftWork(uint32_t exponent, bool simd)
     inRe.assign(n, 0.0);
     inIm.assign(n, 0.0);
     result.assign(2 * size_t(n) + resultGap, 0.0);
+    if (this->simd && e >= minQuarterExponent && e <= maxQuarterExponent)
+        quarters.assign(2 * size_t(n) + quarterGap, 0.0);
     if (e > cachedLevels) {
         const size_t total = (size_t(1) << (e + 1)) - (size_t(1) << (cachedLevels + 1));
         ownRe.resize(total);
         ownIm.resize(total);
         for (uint32_t s = cachedLevels + 1; s <= e; ++s) {
             const size_t at = (size_t(1) << s) - (size_t(1) << (cachedLevels + 1));
-            fillTwiddles(s, ownRe.data() + at, ownIm.data() + at);
+            FftTwiddles::fill(s, ownRe.data() + at, ownIm.data() + at);
         }
     }
 }
@@ -494,20 +480,25 @@ bool FftWork::simdAvailable()
 const double* FftWork::twiddleRe(uint32_t level) const
 {
     if (level <= cachedLevels)
-        return twiddleCache().re.data() + (size_t(1) << level) - 2;
+        return FftTwiddles::shared().re.data() + (size_t(1) << level) - 2;
     return ownRe.data() + (size_t(1) << level) - (size_t(1) << (cachedLevels + 1));
 }
 
 const double* FftWork::twiddleIm(uint32_t level) const
 {
     if (level <= cachedLevels)
-        return twiddleCache().im.data() + (size_t(1) << level) - 2;
+        return FftTwiddles::shared().im.data() + (size_t(1) << level) - 2;
     return ownIm.data() + (size_t(1) << level) - (size_t(1) << (cachedLevels + 1));
 }
 
 void FftWork::transformInput()
 {
     run(SplitSource{inRe.data(), inIm.data()});
+}
+
+void FftWork::transform(const double* inRe, const double* inIm)
+{
+    run(SplitSource{inRe, inIm});
 }
 
 void FftWork::transform(const std::complex<double>* in)
@@ -518,6 +509,20 @@ void FftWork::transform(const std::complex<double>* in)
 void FftWork::transform(const std::complex<double>* in, std::complex<double>* out)
 {
 #if NORVALE_VEC4
+    if (!quarters.empty() && in != out) {
+        // Input and output apart: the last stages write the output, and the
+        // rare redo can still read the untouched input.
+        const ComplexSource source{reinterpret_cast<const double*>(in)};
+        runQuarters(source);
+        const double* re = quarters.data();
+        const double* im = quarters.data() + n + quarterGap;
+        if (lastStagesComplex(e, ComplexSource::crossedQuarters, re, im, twiddleRe(e - 1), twiddleIm(e - 1),
+                              twiddleRe(e), twiddleIm(e), reinterpret_cast<double*>(out))) {
+            runPortable(source);
+            store(out);
+        }
+        return;
+    }
     if (simd && e >= 4 && in != out) {
         // Input and output apart: the NaN check rides along with the store, and
         // the rare redo can still read the untouched input.
@@ -553,6 +558,15 @@ template <typename Source>
 void FftWork::run(const Source& source)
 {
 #if NORVALE_VEC4
+    if (!quarters.empty()) {
+        runQuarters(source);
+        const double* re = quarters.data();
+        const double* im = quarters.data() + n + quarterGap;
+        if (lastStages(e, Source::crossedQuarters, re, im, twiddleRe(e - 1), twiddleIm(e - 1), twiddleRe(e),
+                       twiddleIm(e), outRe(), outIm()))
+            runPortable(source);
+        return;
+    }
     if (simd && e >= 4) {
         runStages(source);
         if (anyNan(n, outRe(), outIm()))
@@ -564,6 +578,15 @@ void FftWork::run(const Source& source)
 }
 
 #if NORVALE_VEC4
+template <typename Source>
+void FftWork::runQuarters(const Source& source)
+{
+    double* re = quarters.data();
+    double* im = quarters.data() + n + quarterGap;
+    source.gatherQuarters(e, re, im);
+    laneStages(e - 2, re, im, 3);
+}
+
 template <typename Source>
 void FftWork::runStages(const Source& source)
 {
@@ -578,11 +601,11 @@ void FftWork::runStages(const Source& source)
     const size_t together = blockBits >= 2 ? 4 : 1;
     for (size_t index = 0; index < (size_t(1) << blockBits); index += together) {
         if (together == 4)
-            firstStagesWide(source, e, blockBits, index, twiddleCache(), outRe(), outIm());
+            firstStagesWide(source, e, blockBits, index, FftTwiddles::shared(), outRe(), outIm());
         for (size_t i = index; i < index + together; ++i) {
             const size_t block = (blockBits == 0 ? 0 : reverseLow(blockBits, uint32_t(i))) * blockSize;
             if (together == 1)
-                firstStages(source, e, twiddleCache(), block / 16, (block + blockSize) / 16, outRe(), outIm());
+                firstStages(source, e, FftTwiddles::shared(), block / 16, (block + blockSize) / 16, outRe(), outIm());
             for (uint32_t s = 5; s + 1 <= local; s += 2) {
                 stagePair(blockSize, size_t(1) << (s - 1), twiddleRe(s), twiddleIm(s), twiddleRe(s + 1),
                           twiddleIm(s + 1), outRe() + block, outIm() + block);

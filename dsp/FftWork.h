@@ -29,6 +29,9 @@ public:
     void transformInput();
     // Transforms the N values at in (left unchanged) into re()/im().
     void transform(const std::complex<double>* in);
+    // Transforms the N values with real parts at inRe and imaginary parts at
+    // inIm (left unchanged) into re()/im().
+    void transform(const double* inRe, const double* inIm);
     // Copies the last result to out as complex values.
     void store(std::complex<double>* out) const;
     // transform(in) and store(out) in one; in may equal out.
@@ -41,6 +44,9 @@ public:
 private:
     template <typename Source>
     void run(const Source& source);
+    // Stages 1 ... e - 2: the four quarters side by side in `quarters`.
+    template <typename Source>
+    void runQuarters(const Source& source);
     // The vector stages alone, without the NaN check.
     template <typename Source>
     void runStages(const Source& source);
@@ -66,6 +72,9 @@ private:
     std::vector<double> result;
     // Twiddles of the levels above the shared cache, same layout as the cache.
     std::vector<double> ownRe, ownIm;
+    // Sizes 2^4 ... 2^17 on the vector path: the quarters' values side by side
+    // (FftLanes.h), N real parts, a gap, N imaginary parts; else empty.
+    std::vector<double> quarters;
     // Scratch of the portable path, allocated on first use.
     std::vector<std::complex<double>> scratchA, scratchB;
 };

@@ -2,7 +2,7 @@
 
 #include "dsp/SpectrogramStream.h"
 
-#include "dsp/FftWork.h"
+#include "dsp/FftBatch.h"
 #include "dsp/Magnitude.h"
 #include "dsp/ParallelParts.h"
 #include "dsp/Spectrum.h"
@@ -83,58 +83,38 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const doubl
         partCount(static_cast<size_t>(end - begin), minColumnsPerThread), xEnd - xBegin));
     std::vector<double> largest(parts, 0.0);
     std::vector<char> found(parts, 0);
-    const uint32_t half = n / 2;
     runParts(parts, [&](size_t t) {
         const uint64_t x0 = xBegin + (xEnd - xBegin) * t / parts;
         const uint64_t x1 = xBegin + (xEnd - xBegin) * (t + 1) / parts;
         const uint64_t c0 = std::max(begin, pooledColumnStart(x0, sourceColumns, outputColumns));
         const uint64_t c1 = std::min(end, pooledColumnStart(x1, sourceColumns, outputColumns));
-        FftWork work(exponent);
-        double* inRe = work.inputRe();
-        double* inIm = work.inputIm();
-        const double* re = work.re();
-        const double* im = work.im();
+        FftBatch batch(exponent);
+        const uint32_t lanes = batch.lanes();
         std::vector<double> magnitude(n);
         // The largest magnitude in four running maxima side by side; magnitudes
         // are never negative, so -1 means none yet, and a NaN never wins.
-        double lanes[4] = {-1.0, -1.0, -1.0, -1.0};
-        for (uint64_t c = c0; c < c1; ++c) {
-            if ((c - c0) % columnsBetweenChecks == 0)
+        double lanesMax[4] = {-1.0, -1.0, -1.0, -1.0};
+        uint64_t sinceCheck = columnsBetweenChecks;
+        for (uint64_t c = c0; c < c1; c += lanes) {
+            if (sinceCheck >= columnsBetweenChecks) {
                 control.check();
-            const size_t s = static_cast<size_t>((c - begin) * hop);
-            const double* iSeg = i + s;
-            const double* qSeg = q + s;
-            for (uint32_t j = 0; j < n; ++j) {
-                inRe[j] = window[j] * iSeg[j];
-                inIm[j] = window[j] * qSeg[j];
+                sinceCheck = 0;
             }
-            work.transformInput();
-            // Upper half of the transform first (the negative frequencies), then the lower.
-            const double* a = magnitude.data();
-            magnitudes(re + half, im + half, n - half, magnitude.data());
-            magnitudes(re, im, half, magnitude.data() + (n - half));
-            const uint64_t x = outputColumnOf(c, sourceColumns, outputColumns);
-            double* out = pooled.column(static_cast<size_t>(x));
-            if (c == pooledColumnStart(x, sourceColumns, outputColumns)) {
-                std::copy(a, a + n, out);
-            } else {
-                // A NaN held stays; a NaN arriving replaces what is held.
-                for (uint32_t k = 0; k < n; ++k) {
-                    const double held = out[k];
-                    const double v = a[k];
-                    // Both tests always made (no short cut), so that this vectorises.
-                    const bool keep = (held != held) | (v <= held);
-                    out[k] = keep ? held : v;
-                }
+            // Columns c ... c + count - 1 transformed side by side, then taken in order.
+            const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lanes, c1 - c));
+            sinceCheck += count;
+            const double* iSeg[FftBatch::maxLanes];
+            const double* qSeg[FftBatch::maxLanes];
+            for (uint32_t l = 0; l < count; ++l) {
+                const size_t s = static_cast<size_t>((c + l - begin) * hop);
+                iSeg[l] = i + s;
+                qSeg[l] = q + s;
             }
-            uint32_t k = 0;
-            for (; k + 4 <= n; k += 4)
-                for (int l = 0; l < 4; ++l)
-                    lanes[l] = a[k + l] > lanes[l] ? a[k + l] : lanes[l];
-            for (; k < n; ++k)
-                lanes[0] = a[k] > lanes[0] ? a[k] : lanes[0];
+            batch.transformWindowed(count, iSeg, qSeg, window.data());
+            for (uint32_t l = 0; l < count; ++l)
+                poolColumn(c + l, batch.re(l), batch.im(l), magnitude.data(), lanesMax);
         }
-        double top = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+        double top = std::max(std::max(lanesMax[0], lanesMax[1]), std::max(lanesMax[2], lanesMax[3]));
         largest[t] = top;
         found[t] = top >= 0.0;
     });
@@ -145,6 +125,36 @@ void SpectrogramStream::computeColumns(uint64_t begin, uint64_t end, const doubl
             largestMagnitude = largest[t];
         anyMagnitude = true;
     }
+}
+
+void SpectrogramStream::poolColumn(uint64_t c, const double* re, const double* im, double* magnitude,
+                                   double* lanesMax)
+{
+    // Upper half of the transform first (the negative frequencies), then the lower.
+    const uint32_t half = n / 2;
+    const double* a = magnitude;
+    magnitudes(re + half, im + half, n - half, magnitude);
+    magnitudes(re, im, half, magnitude + (n - half));
+    const uint64_t x = outputColumnOf(c, sourceColumns, outputColumns);
+    double* out = pooled.column(static_cast<size_t>(x));
+    if (c == pooledColumnStart(x, sourceColumns, outputColumns)) {
+        std::copy(a, a + n, out);
+    } else {
+        // A NaN held stays; a NaN arriving replaces what is held.
+        for (uint32_t k = 0; k < n; ++k) {
+            const double held = out[k];
+            const double v = a[k];
+            // Both tests always made (no short cut), so that this vectorises.
+            const bool keep = (held != held) | (v <= held);
+            out[k] = keep ? held : v;
+        }
+    }
+    uint32_t k = 0;
+    for (; k + 4 <= n; k += 4)
+        for (int l = 0; l < 4; ++l)
+            lanesMax[l] = a[k + l] > lanesMax[l] ? a[k + l] : lanesMax[l];
+    for (; k < n; ++k)
+        lanesMax[0] = a[k] > lanesMax[0] ? a[k] : lanesMax[0];
 }
 
 PooledSpectrogram SpectrogramStream::takeResult()

@@ -51,6 +51,10 @@ private:
     // Columns begin ... end - 1, column c's samples at (c - begin) hop from i and q.
     void computeColumns(uint64_t begin, uint64_t end, const double* i, const double* q,
                         WorkControl& control);
+    // Pools time column c, transformed into re/im (natural bin order), into its
+    // output column; magnitude is N values of scratch, lanesMax four running
+    // maxima of the magnitudes.
+    void poolColumn(uint64_t c, const double* re, const double* im, double* magnitude, double* lanesMax);
 
     uint32_t exponent;
     uint32_t n;

@@ -63,6 +63,15 @@ struct Vec4
         im.v = _mm256_unpackhi_pd(a, b);
     }
 
+    // The four complex values at p, lanes holding values 0, 2, 1 and 3: one
+    // unpack per part instead of the shuffles that natural order needs.
+    NORVALE_VEC4_INLINE static void loadComplexCrossed(const double* p, Vec4& re, Vec4& im)
+    {
+        const __m256d a = _mm256_loadu_pd(p), b = _mm256_loadu_pd(p + 4);
+        re.v = _mm256_unpacklo_pd(a, b);
+        im.v = _mm256_unpackhi_pd(a, b);
+    }
+
     // Writes re0, im0, re1, im1, ... re3, im3 to out.
     NORVALE_VEC4_INLINE static void storeComplex(double* out, const Vec4& re, const Vec4& im)
     {
@@ -91,6 +100,8 @@ struct Vec4
     NORVALE_VEC4_INLINE static Vec4 bitAnd(const Vec4& a, const Vec4& b) { return {_mm256_and_pd(a.v, b.v)}; }
     // Whether every lane of a mask is set.
     NORVALE_VEC4_INLINE static bool all(const Vec4& mask) { return _mm256_movemask_pd(mask.v) == 0xf; }
+    // Bit l set where lane l of a mask is set.
+    NORVALE_VEC4_INLINE static unsigned laneBits(const Vec4& mask) { return unsigned(_mm256_movemask_pd(mask.v)); }
 };
 
 NORVALE_VEC4_INLINE Vec4 operator+(const Vec4& a, const Vec4& b) { return {_mm256_add_pd(a.v, b.v)}; }
@@ -127,6 +138,13 @@ struct Vec4
         const float64x2_t c2 = vld1q_f64(p + 2 * p2), c3 = vld1q_f64(p + 2 * p3);
         re = {vzip1q_f64(c0, c1), vzip1q_f64(c2, c3)};
         im = {vzip2q_f64(c0, c1), vzip2q_f64(c2, c3)};
+    }
+
+    NORVALE_VEC4_INLINE static void loadComplexCrossed(const double* p, Vec4& re, Vec4& im)
+    {
+        const float64x2x2_t c01 = vld2q_f64(p), c23 = vld2q_f64(p + 4);
+        re = {vzip1q_f64(c01.val[0], c23.val[0]), vzip2q_f64(c01.val[0], c23.val[0])};
+        im = {vzip1q_f64(c01.val[1], c23.val[1]), vzip2q_f64(c01.val[1], c23.val[1])};
     }
 
     NORVALE_VEC4_INLINE static void storeComplex(double* out, const Vec4& re, const Vec4& im)
@@ -167,6 +185,12 @@ struct Vec4
     {
         const uint64x2_t both = vandq_u64(vreinterpretq_u64_f64(mask.lo), vreinterpretq_u64_f64(mask.hi));
         return (vgetq_lane_u64(both, 0) & vgetq_lane_u64(both, 1)) == ~uint64_t(0);
+    }
+    NORVALE_VEC4_INLINE static unsigned laneBits(const Vec4& mask)
+    {
+        const uint64x2_t lo = vreinterpretq_u64_f64(mask.lo), hi = vreinterpretq_u64_f64(mask.hi);
+        return unsigned(vgetq_lane_u64(lo, 0) >> 63) | unsigned(vgetq_lane_u64(lo, 1) >> 63) << 1 |
+               unsigned(vgetq_lane_u64(hi, 0) >> 63) << 2 | unsigned(vgetq_lane_u64(hi, 1) >> 63) << 3;
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "dsp/ParallelParts.h"
 #include "dsp/Spectrum.h"
+#include "dsp/Vec4.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +26,28 @@ constexpr uint64_t minSegmentsPerThread = 64;
 constexpr uint32_t largestThreadedSize = 1u << 16;
 // Segments one thread transforms between looks at the cancel flag.
 constexpr uint64_t segmentsBetweenChecks = 64;
+
+#if NORVALE_VEC4
+
+constexpr uint32_t rowsTogether = 4;
+
+// addRows for four rows of `length` values.
+NORVALE_VEC4_TARGET void addRows4(double* sums, const double* rows, size_t length)
+{
+    size_t m = 0;
+    for (; m + 4 <= length; m += 4) {
+        Vec4 acc = Vec4::load(sums + m);
+        for (uint32_t s = 0; s < rowsTogether; ++s)
+            acc = acc + Vec4::load(rows + s * length + m);
+        acc.store(sums + m);
+    }
+    for (; m < length; ++m) {
+        for (uint32_t s = 0; s < rowsTogether; ++s)
+            sums[m] = sums[m] + rows[s * length + m];
+    }
+}
+
+#endif
 
 } // namespace
 
@@ -47,6 +70,22 @@ void loadComplexSegment(const void* source, uint64_t start, uint32_t filled, con
     for (uint32_t n = 0; n < filled; ++n) {
         inRe[n] = segment[n].real() * w[n];
         inIm[n] = segment[n].imag() * w[n];
+    }
+}
+
+void addRows(double* sums, const double* rows, uint64_t count, size_t length)
+{
+    uint64_t s = 0;
+#if NORVALE_VEC4
+    if (vec4Supported()) {
+        for (; s + rowsTogether <= count; s += rowsTogether)
+            addRows4(sums, rows + s * length, length);
+    }
+#endif
+    for (; s < count; ++s) {
+        const double* row = rows + s * length;
+        for (size_t m = 0; m < length; ++m)
+            sums[m] = sums[m] + row[m];
     }
 }
 
@@ -89,29 +128,54 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
     uint64_t team = std::clamp<uint64_t>(segments / minSegmentsPerThread, 1, threads);
     if ((uint64_t(1) << exponent) > largestThreadedSize)
         team = 1;
-    // Per thread: its transform state, inputs zero-filled beyond the segment;
+    // Per thread: its transform state, inputs zero-filled beyond the segment
+    // (FftBatch starts them at 0 and the loads write only the first `filled`);
     // kept from batch to batch.
-    while (works.size() < team) {
+    while (works.size() < team)
         works.emplace_back(exponent);
-        std::fill_n(works.back().inputRe(), works.back().size(), 0.0);
-        std::fill_n(works.back().inputIm(), works.back().size(), 0.0);
-    }
     const uint32_t used = works[0].size();
     const uint32_t filled = std::min(length, used);
+    const uint32_t lanes = works[0].lanes();
     const double* w = window.data();
     double* p = sums.data();
+    // Split I and Q filling the whole transform are read in place, the window
+    // applied as the batch gathers them (the same products as the loader's).
+    const bool inPlace = load == loadSplitSegment && filled == used;
+    // The squared magnitudes of segments first ... first + count - 1,
+    // transformed side by side, to rows (`used` values each) one after another.
+    auto powersOf = [&](FftBatch& batch, uint64_t first, uint32_t count, double* rows) {
+        double* out[FftBatch::maxLanes];
+        for (uint32_t l = 0; l < count; ++l)
+            out[l] = rows + l * size_t(used);
+        if (inPlace) {
+            const auto* iq = static_cast<const double* const*>(source);
+            const double* i[FftBatch::maxLanes];
+            const double* q[FftBatch::maxLanes];
+            for (uint32_t l = 0; l < count; ++l) {
+                i[l] = iq[0] + (first + l) * step;
+                q[l] = iq[1] + (first + l) * step;
+            }
+            batch.powersWindowed(count, i, q, w, out);
+            return;
+        }
+        for (uint32_t l = 0; l < count; ++l)
+            load(source, (first + l) * step, filled, w, batch.inputRe(l), batch.inputIm(l));
+        batch.powersInput(count, out);
+    };
 
     if (team == 1) {
-        FftWork& work = works[0];
-        const double* re = work.re();
-        const double* im = work.im();
-        for (uint64_t k = 0; k < segments; ++k) {
-            if (control && k % segmentsBetweenChecks == 0)
+        FftBatch& batch = works[0];
+        std::vector<double> rows(size_t(lanes) * used);
+        uint64_t sinceCheck = segmentsBetweenChecks;
+        for (uint64_t k = 0; k < segments; k += lanes) {
+            if (control && sinceCheck >= segmentsBetweenChecks) {
                 control->check();
-            load(source, k * step, filled, w, work.inputRe(), work.inputIm());
-            work.transformInput();
-            for (uint32_t m = 0; m < used; ++m)
-                p[m] = p[m] + (re[m] * re[m] + im[m] * im[m]);
+                sinceCheck = 0;
+            }
+            const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lanes, segments - k));
+            sinceCheck += count;
+            powersOf(batch, k, count, rows.data());
+            addRows(p, rows.data(), count, used);
         }
         added += segments;
         return;
@@ -129,10 +193,8 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
     std::atomic<uint64_t> addedBlocks{0};
     std::atomic<bool> stopped{false};
     auto run = [&](uint64_t t) {
-        FftWork& work = works[t];
-        double* magnitudes = buffers[t].data();
-        const double* re = work.re();
-        const double* im = work.im();
+        FftBatch& batch = works[t];
+        double* powers = buffers[t].data();
         for (uint64_t b = nextBlock.fetch_add(1); b < blocks; b = nextBlock.fetch_add(1)) {
             const uint64_t firstSegment = b * block;
             const uint64_t inBlock = std::min(block, segments - firstSegment);
@@ -140,24 +202,16 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
             if (skip) {
                 stopped.store(true);
             } else {
-                for (uint64_t s = 0; s < inBlock; ++s) {
-                    load(source, (firstSegment + s) * step, filled, w, work.inputRe(), work.inputIm());
-                    work.transformInput();
-                    double* out = magnitudes + s * used;
-                    for (uint32_t m = 0; m < used; ++m)
-                        out[m] = re[m] * re[m] + im[m] * im[m];
+                for (uint64_t s = 0; s < inBlock; s += lanes) {
+                    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(lanes, inBlock - s));
+                    powersOf(batch, firstSegment + s, count, powers + s * used);
                 }
             }
             for (uint64_t done = addedBlocks.load(std::memory_order_acquire); done != b;
                  done = addedBlocks.load(std::memory_order_acquire))
                 addedBlocks.wait(done, std::memory_order_acquire);
-            if (!skip) {
-                for (uint64_t s = 0; s < inBlock; ++s) {
-                    const double* in = magnitudes + s * used;
-                    for (uint32_t m = 0; m < used; ++m)
-                        p[m] = p[m] + in[m];
-                }
-            }
+            if (!skip)
+                addRows(p, powers, inBlock, used);
             addedBlocks.store(b + 1, std::memory_order_release);
             addedBlocks.notify_all();
         }

@@ -3,7 +3,7 @@
 // and their squared magnitudes added bin by bin, in segment order, whether the
 // segments arrive all at once or in batches.
 
-#include "dsp/FftWork.h"
+#include "dsp/FftBatch.h"
 #include "dsp/WorkControl.h"
 
 #include <cstddef>
@@ -20,6 +20,11 @@ void loadSplitSegment(const void* source, uint64_t start, uint32_t filled, const
                       double* inRe, double* inIm);
 void loadComplexSegment(const void* source, uint64_t start, uint32_t filled, const double* w,
                         double* inRe, double* inIm);
+
+// sums[m] = sums[m] + rows[s * length + m] for m < length and rows s = 0 ...
+// count - 1: each bin gets its rows in row order, as one loop per row adds
+// them, with the same bits (four rows per pass over the bins where it can).
+void addRows(double* sums, const double* rows, uint64_t count, size_t length);
 
 class WelchAccumulator
 {
@@ -53,6 +58,6 @@ private:
     double windowPower = 0.0;
     uint32_t exponent = 0;
     std::vector<double> sums;
-    std::vector<FftWork> works;
+    std::vector<FftBatch> works;
     uint64_t added = 0;
 };

@@ -120,10 +120,12 @@ TEST(Fft, BitIdenticalToLiteral)
     }
 }
 
-// Above the shared twiddle tables, and (2^17) late stages in two column groups.
+// Above the shared twiddle tables: 2^16 and 2^17 as four quarters side by side
+// (the last two stages with twiddles of their own), 2^18 block by block with
+// its late stages in two column groups.
 TEST(Fft, AboveTheCachedSizesStillMatchesLiteral)
 {
-    for (uint32_t e : {16u, 17u}) {
+    for (uint32_t e : {16u, 17u, 18u}) {
         const std::vector<Complex> in = randomComplex(size_t(1) << e, 3);
         EXPECT_EQ(firstDifference(ourFft(e, in), literalFft(e, in)), -1) << "e = " << e;
     }
