@@ -74,21 +74,21 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     : QWidget(parent)
 {
-    spectrogramView = new SpectrogramView(&recording, this);
+    spectrogramView = new SpectrogramView(&shownRecording, this);
     spectrogramView->setObjectName("spectrogramView");
     // The only view that grows vertically: it takes the spare height of its page.
     spectrogramView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-    powerView = new PowerView(&recording, this);
+    powerView = new PowerView(&shownRecording, this);
     powerView->setObjectName("powerView");
-    amplitudeView = new AmplitudeView(&recording, this);
+    amplitudeView = new AmplitudeView(&shownRecording, this);
     amplitudeView->setObjectName("amplitudeView");
-    spectrumView = new SpectrumView(&recording, this);
+    spectrumView = new SpectrumView(&shownRecording, this);
     spectrumView->setObjectName("spectrumView");
     // Both frequency displays start from the same FFT size and overlap.
     spectrumView->setFftSize(static_cast<int>(spectrogramView->fftSize()));
     spectrumView->setOverlap(spectrogramView->overlap());
 
-    controlPanel = new ControlPanel(&recording, spectrogramView, powerView, amplitudeView,
+    controlPanel = new ControlPanel(&shownRecording, spectrogramView, powerView, amplitudeView,
                                     spectrumView, this);
     controlPanel->setObjectName("controlPanel");
     controlPanel->setLoadedHandler([this](const QString& path) { recordingLoaded(path); });
@@ -274,13 +274,13 @@ void MainWindow::copyPicture()
 
 void MainWindow::exportSelection()
 {
-    if (!recording.isLoaded()) {
+    if (!shownRecording.isLoaded()) {
         QMessageBox::critical(nullptr, "Error", "No recording is open");
         return;
     }
-    ExportDialog dialog(QFileInfo(recording.info().files.empty()
+    ExportDialog dialog(QFileInfo(shownRecording.info().files.empty()
                                       ? QString()
-                                      : QString::fromStdString(recording.info().files.front()))
+                                      : QString::fromStdString(shownRecording.info().files.front()))
                             .absolutePath(),
                         this);
     if (dialog.exec() != QDialog::Accepted || dialog.path().isEmpty())

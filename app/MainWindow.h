@@ -35,6 +35,7 @@ public:
     ~MainWindow() override;
 
     ControlPanel* panel() const { return controlPanel; }
+    const Recording& recording() const { return shownRecording; }
 
     // Help menu boxes, modal, with this window as parent.
     void showFileFormats();
@@ -75,7 +76,7 @@ private:
 
     // Destroyed before the widgets, which hold pointers to it but do not use it
     // while being destroyed.
-    Recording recording;
+    Recording shownRecording;
     ControlPanel* controlPanel = nullptr;
     SpectrogramView* spectrogramView = nullptr;
     AmplitudeView* amplitudeView = nullptr;

@@ -1,29 +1,60 @@
-// Entry point: the usage text, or the application with its one main window.
+// Entry point: the help text, the version, a run without a window, or the
+// application with its one main window.
 
+#include "app/BatchRun.h"
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/Palette.h"
 
 #include <QApplication>
-#include <cstring>
+
+#include <cstdlib>
 #include <iostream>
+
+namespace {
+
+// Exit status of a command line that cannot be understood.
+constexpr int badUsageStatus = 2;
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc >= 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-        std::cout << "Usage: " << argv[0] << " <file>" << std::endl;
-        std::cout << std::endl;
-        std::cout << "Options:" << std::endl;
-        std::cout << "  -h, --help  Print program options and arguments." << std::endl;
-        std::cout << std::endl;
-        std::cout << "Arguments:" << std::endl;
-        std::cout << "  file        IQ record to analyze." << std::endl;
+    const CommandLine line = parseCommandLine(argumentsOf(argc, argv));
+    switch (line.outcome) {
+    case CommandLine::Outcome::Help:
+        std::cout << line.text.toStdString();
         return 0;
+    case CommandLine::Outcome::Version:
+        std::cout << "norvale " << NORVALE_VERSION << std::endl;
+        return 0;
+    case CommandLine::Outcome::BadUsage:
+        std::cerr << line.text.toStdString();
+        return badUsageStatus;
+    case CommandLine::Outcome::Run:
+        break;
+    }
+    // A run without a window needs no display.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (line.options.batch() && (!platform || !*platform))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Norvale");
+    QApplication::setApplicationVersion(NORVALE_VERSION);
+    if (line.options.batch()) {
+        // Pictures look as the window does.
+        QApplication::setStyle("Fusion");
+        applyDarkPalette();
+        return runBatch(line.options);
     }
 
-    QApplication app(argc, argv);
+    // The window keeps its settings between starts.
+    QApplication::setOrganizationName("Norvale");
     int result = 0;
     {
-        MainWindow window;
+        MainWindow window(QStringList{"norvale"});
+        if (!line.options.recording.isEmpty())
+            openWithOptions(window, line.options);
         window.show();
         QApplication::setStyle("Fusion");
         applyDarkPalette();

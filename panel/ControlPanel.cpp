@@ -261,8 +261,7 @@ void ControlPanel::exportSelection(const QString& path, bool onlyBand,
             done(QStringLiteral("No recording is open"));
         return;
     }
-    const TimeRange range = scheduler->shownRange();
-    exporter->start(path, {range.start, range.stop, shown.low, shown.high, onlyBand},
+    exporter->start(path, {shown.start, shown.stop, shown.low, shown.high, onlyBand},
                     [this, done = std::move(done)](const QString& failure) {
                         jobsIdle();
                         if (!failure.isEmpty() && failure != QLatin1String("Cancelled"))

@@ -1,33 +1,39 @@
-// The entry point: usage text, exit status and what is not the help switch.
+// The command line: help, version, bad usage, and the runs without a window
+// (pictures, file information, export) with their messages and exit statuses.
 
+#include "tests/panel/RecordingFiles.h"
+
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-const char* const usageTail =
-    " <file>\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help  Print program options and arguments.\n"
-    "\n"
-    "Arguments:\n"
-    "  file        IQ record to analyze.\n";
 
 struct ProcessRun
 {
     bool finished = false;
     int exitCode = -1;
     QByteArray out;
+    QByteArray err;
 };
 
-ProcessRun runNorvale(const QStringList& arguments, int waitMs)
+// Runs the program without a display unless told otherwise.
+ProcessRun runNorvale(const QStringList& arguments, int waitMs, bool display = false)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    if (display)
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+    else
+        environment.remove("QT_QPA_PLATFORM");
     process.setProcessEnvironment(environment);
     process.start(NORVALE_EXECUTABLE, arguments);
     ProcessRun run;
@@ -41,32 +47,113 @@ ProcessRun runNorvale(const QStringList& arguments, int waitMs)
         run.exitCode = process.exitCode();
     }
     run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
     return run;
 }
 
 } // namespace
 
-TEST(Startup, HelpSwitchPrintsTheUsageTextAndExitsZero)
+TEST(Startup, HelpVersionAndBadUsageNeedNoDisplay)
 {
-    const QByteArray expected = QByteArray("Usage: ") + NORVALE_EXECUTABLE + usageTail;
-    for (const QStringList& arguments :
-         {QStringList{"-h"}, QStringList{"--help"}, QStringList{"--help", "recording.wav"},
-          QStringList{"-h", "-x", "y"}}) {
-        const ProcessRun run = runNorvale(arguments, 30000);
-        ASSERT_TRUE(run.finished) << arguments.join(' ').toStdString();
-        EXPECT_EQ(run.exitCode, 0) << arguments.join(' ').toStdString();
-        EXPECT_EQ(run.out, expected) << arguments.join(' ').toStdString();
+    struct Row
+    {
+        QStringList arguments;
+        int status;
+        const char* stdoutStart; // empty: nothing expected on standard output
+        const char* stderrHas;
+    } rows[] = {
+        {{"-h"}, 0, "Usage: norvale [options] [recording]", ""},
+        {{"--help"}, 0, "Usage: norvale [options] [recording]", ""},
+        {{"--help", "recording.wav"}, 0, "Usage: norvale", ""},
+        {{"--version"}, 0, "norvale 0.1.5", ""},
+        {{"-H"}, 2, "", "Unknown option 'H'"},
+        {{"--HELP"}, 2, "", "Unknown option 'HELP'"},
+        {{"--format", "mp3", "x.wav"}, 2, "", "Unknown format: mp3"},
+        {{"--band", "5000", "--info", "x.wav"}, 2, "", "--band needs LO:HI"},
+        {{"--size", "big", "--render", "x.png", "x.wav"}, 2, "", "--size needs WxH"},
+        {{"--fft-exponent", "eight", "x.wav"}, 2, "", "--fft-exponent needs a whole number"},
+        {{"--info"}, 2, "", "A recording is needed"},
+        {{"a.wav", "b.wav"}, 2, "", "Only one recording can be opened"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        const ProcessRun run = runNorvale(row.arguments, 30000);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, row.status);
+        EXPECT_TRUE(run.out.startsWith(row.stdoutStart)) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(row.stderrHas)) << run.err.toStdString();
+        if (row.status == 2) {
+            EXPECT_TRUE(run.err.contains("Usage: norvale")) << run.err.toStdString();
+        }
     }
 }
 
-TEST(Startup, OtherSwitchesAreNotTakenAsHelp)
+TEST(Startup, RunsWithoutAWindow)
 {
-    // These start the application (which then keeps running), so nothing is printed.
-    for (const QStringList& arguments :
-         {QStringList{"-H"}, QStringList{"--HELP"}, QStringList{"-help"}, QStringList{"--h"},
-          QStringList{"file.wav", "--help"}}) {
-        const ProcessRun run = runNorvale(arguments, 1500);
-        EXPECT_FALSE(run.finished) << arguments.join(' ').toStdString();
-        EXPECT_FALSE(run.out.contains("Usage:")) << arguments.join(' ').toStdString();
+    QTemporaryDir dir;
+    const QString meta = dir.filePath("tone.sigmf-meta");
+    recordingfiles::writeSigmf(meta, dir.filePath("tone.sigmf-data"), 8000,
+                               recordingfiles::tone(8000, 2.0, 1000.0));
+    const QString raw = dir.filePath("tone.cs16");
+    recordingfiles::writeBytes(raw, std::string(4 * 8000, '\1'));
+
+    // Pictures of both tabs, at the size asked for, with no display at all.
+    const QString time = dir.filePath("time.png");
+    const QString spectrum = dir.filePath("spectrum.png");
+    ProcessRun run = runNorvale({"--render", time, "--render-spectrum", spectrum, "--size", "900x600",
+                                 "--start", "0.5", "--stop", "1.5", meta},
+                                60000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QImage(time).size(), QSize(900, 600));
+    EXPECT_EQ(QImage(spectrum).size(), QSize(900, 600));
+
+    run = runNorvale({"--info", meta}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject info = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(info["name"].toString(), "tone.sigmf-meta");
+    EXPECT_EQ(info["samples"].toInt(), 16000);
+    EXPECT_EQ(info["sampleRate"].toInt(), 8000);
+    EXPECT_EQ(info["duration"].toDouble(), 2.0);
+    EXPECT_EQ(info["datatype"].toString(), "cf32_le");
+    EXPECT_TRUE(info["dcOffset"].isObject());
+
+    // A raw file opened with its datatype and rate.
+    run = runNorvale({"--info", "--format", "binary", "--datatype", "ci16_le", "--rate", "8000", raw},
+                     30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(run.out).object()["samples"].toInt(), 8000);
+
+    // The selection exported; the new recording opens with the range's samples.
+    const QString exported = dir.filePath("cut.sigmf-meta");
+    run = runNorvale({"--export", exported, "--start", "0.5", "--stop", "1", meta}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    run = runNorvale({"--info", exported}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(run.out).object()["samples"].toInt(), 4001);
+
+    // Refusals: the panel's own messages on standard error, status 1, nothing written.
+    struct Refusal
+    {
+        QStringList arguments;
+        const char* message;
+    } refusals[] = {
+        {{"--info", dir.filePath("missing.wav")}, "Failed to open file"},
+        {{"--info", "--format", "binary", "--datatype", "ci16_le", raw}, "Invalid sample rate: input shall be > 0"},
+        {{"--render", time, "--start", "3", meta}, "Start time must be less than the stop time"},
+        {{"--render", time, "--band", "-9000:0", meta}, "Invalid start frequency: must lie between -4000 and 4000 Hz"},
+        {{"--render", time, "--fft-exponent", "16", meta}, "Invalid FFT size exponent: input shall be <= 15"},
+        {{"--render", time, "--overlap", "120", meta}, "Invalid overlap: must lie between 0 and 100 %"},
+        {{"--render", time, "--range", "0", meta}, "Invalid range: input shall be > 0"},
+        {{"--export", meta, meta}, ""},
+    };
+    QFile::remove(time);
+    for (const Refusal& row : refusals) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        run = runNorvale(row.arguments, 30000);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(row.message)) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(time));
     }
 }
