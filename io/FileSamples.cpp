@@ -55,8 +55,17 @@ std::optional<StoredSamples> FileSamples::stored() const
 
 std::shared_ptr<const FileSamples> FileSamples::open(InputFile file, uint64_t offset,
                                                      uint64_t size, const std::string& datatype,
-                                                     SampleFormat* format)
+                                                     SampleFormat* format, std::string* note)
 {
+    if (note && size > 0) {
+        const uint64_t sampleSize = static_cast<uint64_t>(parseSampleFormat(datatype).sampleSize);
+        const uint64_t stray = size % sampleSize;
+        if (stray != 0 && size > sampleSize) {
+            size -= stray;
+            *note = std::to_string(stray) + (stray == 1 ? " byte" : " bytes")
+                    + " after the last whole sample " + (stray == 1 ? "is" : "are") + " ignored";
+        }
+    }
     const SampleFormat parsed = checkSampleBytes(size, datatype);
     const uint64_t samples = size / static_cast<uint64_t>(parsed.sampleSize);
     checkWorkingMemory(samples);

@@ -32,10 +32,13 @@ public:
     // The headerless samples in bytes [offset, offset + size) of file, in datatype:
     // the checks of readBinarySamples in its order (checkSampleBytes, then the
     // working memory, then "Unsupported datatype"), without decoding anything.
-    // format, when given, receives the parsed datatype.
+    // format, when given, receives the parsed datatype. With `note` given, bytes
+    // after the last whole sample (of at least one) are left out instead of
+    // refusing the file, and the note says how many.
     static std::shared_ptr<const FileSamples> open(InputFile file, uint64_t offset, uint64_t size,
                                                    const std::string& datatype,
-                                                   SampleFormat* format = nullptr);
+                                                   SampleFormat* format = nullptr,
+                                                   std::string* note = nullptr);
 
 private:
     InputFile file;

@@ -38,8 +38,10 @@ RecordingContents readRawFile(const std::string& path, const std::string& dataty
     SampleFormat format;
     RecordingContents contents;
     contents.sampleRate = static_cast<uint32_t>(sampleRate);
-    contents.samples = FileSamples::open(std::move(file), 0, size, datatype, &format);
+    std::string note;
+    contents.samples = FileSamples::open(std::move(file), 0, size, datatype, &format, &note);
     contents.info.unsignedSamples = format.kind == 'u';
+    addNote(contents.info, note);
     contents.info.files = {path};
     return contents;
 }

@@ -50,6 +50,13 @@ struct RecordingInfo
     std::string sigmfGlobal;
 };
 
+// Adds a remark to the note, on a line of its own (nothing for an empty remark).
+inline void addNote(RecordingInfo& info, const std::string& remark)
+{
+    if (!remark.empty())
+        info.note = info.note.empty() ? remark : info.note + "\n" + remark;
+}
+
 struct RecordingContents
 {
     // Samples per second.

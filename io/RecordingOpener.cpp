@@ -23,14 +23,38 @@ bool endsWithAnyCase(const std::string& text, const std::string& ending)
 
 } // namespace
 
+namespace {
+
+struct RawEnding
+{
+    const char* ending;
+    const char* datatype;
+};
+constexpr RawEnding rawEndings[] = {
+    {".cfile", "cf32_le"}, {".fc32", "cf32_le"}, {".cu8", "cu8_le"}, {".cs8", "ci8_le"}, {".cs16", "ci16_le"}};
+const std::string dataEnding = ".sigmf-data";
+
+} // namespace
+
+std::optional<std::string> impliedDatatype(const std::string& path)
+{
+    for (const RawEnding& raw : rawEndings)
+        if (endsWithAnyCase(path, raw.ending))
+            return std::string(raw.datatype);
+    return std::nullopt;
+}
+
 std::optional<FileFormat> formatOfPath(const std::string& path)
 {
-    if (endsWithAnyCase(path, ".sigmf-meta") || endsWithAnyCase(path, ".sigmf"))
+    if (endsWithAnyCase(path, ".sigmf-meta") || endsWithAnyCase(path, ".sigmf")
+        || endsWithAnyCase(path, dataEnding))
         return FileFormat::Sigmf;
     if (endsWithAnyCase(path, ".wav"))
         return FileFormat::Wav;
     if (endsWithAnyCase(path, ".iqw"))
         return FileFormat::Iqw;
+    if (impliedDatatype(path))
+        return FileFormat::Binary;
     return std::nullopt;
 }
 
@@ -55,11 +79,17 @@ RecordingContents openRecording(const std::string& path, FileFormat format,
 {
     switch (resolvedFormat(path, format)) {
     case FileFormat::Sigmf:
-        return endsWithAnyCase(path, ".sigmf") ? readSigmfArchive(path) : readSigmfFile(path);
+        if (endsWithAnyCase(path, ".sigmf"))
+            return readSigmfArchive(path);
+        if (format == FileFormat::Auto && endsWithAnyCase(path, dataEnding))
+            return readSigmfFile(path.substr(0, path.size() - dataEnding.size()) + ".sigmf-meta");
+        return readSigmfFile(path);
     case FileFormat::Wav:
         return readWavFile(path);
     case FileFormat::Binary:
-        return readRawFile(path, datatype, sampleRate);
+        return readRawFile(path,
+                           format == FileFormat::Auto ? impliedDatatype(path).value_or(datatype) : datatype,
+                           sampleRate);
     case FileFormat::Iqw:
         return readRawFile(path, "cf32_le", sampleRate);
     case FileFormat::Auto:

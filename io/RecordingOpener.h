@@ -21,8 +21,14 @@ enum class FileFormat
 };
 
 // The format "Auto" picks for a path, by its ending in any letter case:
-// ".sigmf-meta" and ".sigmf" SigMF, ".wav" WAV, ".iqw" IQW; nothing for others.
+// ".sigmf-meta", ".sigmf" and ".sigmf-data" (its metadata beside it) SigMF,
+// ".wav" WAV, ".iqw" IQW, and the raw captures SDR tools write Binary
+// (impliedDatatype); nothing for others.
 std::optional<FileFormat> formatOfPath(const std::string& path);
+
+// The datatype the ending of a raw capture names: ".cfile" and ".fc32" cf32_le,
+// ".cu8" cu8_le, ".cs8" ci8_le, ".cs16" ci16_le; nothing for other endings.
+std::optional<std::string> impliedDatatype(const std::string& path);
 
 // The format a path is read in: `format` itself, or for Auto the one its ending
 // names. Throws std::runtime_error("Unsupported file format") when Auto finds none.
@@ -33,8 +39,9 @@ FileFormat resolvedFormat(const std::string& path, FileFormat format);
 bool needsSampleRate(const std::string& path, FileFormat format);
 
 // Reads the recording at path in `format`: a ".sigmf" archive, or a metadata file
-// (one that holds an archive is read as one), WAV, or headerless samples of
-// `datatype` (cf32_le for IQW) at `sampleRate`. Throws std::runtime_error (or the
+// (one that holds an archive is read as one; for a ".sigmf-data" file the one
+// beside it), WAV, or headerless samples of `datatype` (cf32_le for IQW, the
+// ending's for an "Auto" raw capture) at `sampleRate`. Throws std::runtime_error (or the
 // JSON library's exception) with the user-facing reason.
 RecordingContents openRecording(const std::string& path, FileFormat format,
                                 const std::string& datatype, double sampleRate);

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -268,11 +269,13 @@ RecordingContents contentsOf(InputFile file, uint64_t offset, uint64_t size, Sig
              + "-byte dataset");
     SampleFormat format;
     RecordingContents contents;
+    std::string note;
     contents.samples = FileSamples::open(std::move(file), offset + header, size - header - trailing,
-                                         metadata.datatype, &format);
+                                         metadata.datatype, &format, &note);
     contents.sampleRate = metadata.rate;
     contents.info = std::move(metadata.info);
     contents.info.unsignedSamples = format.kind == 'u';
+    addNote(contents.info, note);
     return contents;
 }
 
@@ -281,6 +284,45 @@ std::string sigmfDataPath(const std::string& metaPath)
     if (endsWithAnyCase(metaPath, metaSuffix))
         return metaPath.substr(0, metaPath.size() - metaSuffix.size()) + dataSuffix;
     return metaPath + dataSuffix;
+}
+
+// The metadata text as JSON; a syntax error names the file and says where, in
+// lines and columns, and what was wrong.
+nlohmann::json parseMetadata(const std::string& text, const std::string& name)
+{
+    try {
+        return nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& error) {
+        const size_t at = std::min<size_t>(error.byte == 0 ? 0 : error.byte - 1, text.size());
+        const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + 1;
+        size_t lineStart = 0;
+        if (at > 0) {
+            const size_t newline = text.rfind('\n', at - 1);
+            lineStart = newline == std::string::npos ? 0 : newline + 1;
+        }
+        const size_t column = at - lineStart + 1;
+        // The library's words after its own "parse error at ...:" prefix.
+        std::string words = error.what();
+        const size_t colon = words.find(": ");
+        if (colon != std::string::npos)
+            words = words.substr(colon + 2);
+        fail("The metadata file \"" + name + "\" is not valid JSON: " + words + " (line "
+             + std::to_string(line) + ", column " + std::to_string(column) + ")");
+    }
+}
+
+// The whole metadata file, which is small; refused when it cannot be read.
+std::string metadataText(const std::string& path)
+{
+    InputFile file(path);
+    if (!file.isOpen())
+        fail("Cannot open file: " + path);
+    if (file.size() > maxArchivedMetadataBytes)
+        fail("SigMF metadata file \"" + path + "\" is too large: " + std::to_string(file.size())
+             + " bytes");
+    std::string text(static_cast<size_t>(file.size()), '\0');
+    text.resize(file.readAt(0, text.data(), text.size()));
+    return text;
 }
 
 bool holdsTarArchive(const std::string& path)
@@ -297,10 +339,8 @@ RecordingContents readSigmfFile(const std::string& metaPath)
 {
     if (holdsTarArchive(metaPath))
         return readSigmfArchive(metaPath);
-    // A file that cannot be opened reads as empty input: the library's parse error.
-    std::ifstream metaFile;
-    openInputFile(metaFile, metaPath, false);
-    nlohmann::json meta = nlohmann::json::parse(metaFile);
+    nlohmann::json meta = parseMetadata(metadataText(metaPath),
+                                        std::filesystem::path(metaPath).filename().string());
     SigmfMetadata metadata = interpret(meta);
 
     std::string dataPath = sigmfDataPath(metaPath);
@@ -354,7 +394,7 @@ RecordingContents readSigmfArchive(const std::string& path)
     std::string text(static_cast<std::size_t>(metaMember->size), '\0');
     if (archive.readAt(metaMember->offset, text.data(), text.size()) != text.size())
         fail("SigMF archive is truncated: \"" + metaMember->name + "\" is shorter than its header says");
-    nlohmann::json meta = nlohmann::json::parse(text);
+    nlohmann::json meta = parseMetadata(text, metaMember->name);
     SigmfMetadata metadata = interpret(meta);
     // The archive's own dataset is the recording's; a core:dataset names no file here.
     if (recordings > 1) {

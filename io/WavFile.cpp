@@ -314,6 +314,19 @@ std::string storedDatatype(const WavLayout& layout)
     }
 }
 
+// 3200000 as "3,200,000".
+std::string groupedNumber(uint64_t value)
+{
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (size_t k = 0; k < digits.size(); ++k) {
+        if (k > 0 && (digits.size() - k) % 3 == 0)
+            grouped += ',';
+        grouped += digits[k];
+    }
+    return grouped;
+}
+
 } // namespace
 
 RecordingContents readWavFile(const std::string& path)
@@ -349,11 +362,20 @@ RecordingContents readWavFile(const std::string& path)
     const uint64_t fileSize = file.size();
     const uint64_t available = fileSize - std::min(fileSize, layout.dataOffset);
     uint64_t dataSize = layout.dataSize.bytes;
-    if (!layout.dataSize.known)
-        dataSize = available;
-    else if (dataSize > available)
-        fail("Failed to read binary data");
     const uint64_t frameBytes = 2u * (layout.bitsPerSample / 8u);
+    // A recording cut short (a full disk, a crash) loads the whole frames it has.
+    std::string note;
+    if (!layout.dataSize.known) {
+        dataSize = available;
+    } else if (dataSize > available) {
+        if (available < frameBytes)
+            fail("Failed to read binary data");
+        const uint64_t missing = dataSize - available;
+        note = "The file ends " + groupedNumber(missing) + (missing == 1 ? " byte" : " bytes")
+               + " before its declared end: " + groupedNumber(available / frameBytes)
+               + " samples loaded";
+        dataSize = available;
+    }
     const uint64_t frames = dataSize / frameBytes;
     if (frames > maxSampleCount)
         fail("WAV file too large: it holds " + std::to_string(frames)
@@ -365,6 +387,7 @@ RecordingContents readWavFile(const std::string& path)
     contents.info = layout.info;
     contents.info.unsignedSamples = layout.bitsPerSample == 8;
     contents.info.files = {path};
+    addNote(contents.info, note);
     contents.samples = std::make_shared<const FileSamples>(std::move(file), layout.dataOffset, frames,
                                                            static_cast<uint32_t>(frameBytes), decode,
                                                            storedDatatype(layout));

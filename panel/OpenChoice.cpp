@@ -44,10 +44,14 @@ std::shared_ptr<Recording> readChosenRecording(const QString& path, int choice,
     std::string datatype;
     double rate = 0;
     if (needsSampleRate(file, format)) {
-        if (resolvedFormat(file, format) == FileFormat::Binary)
-            datatype = binaryFormatEdit->text().toStdString();
-        else
+        // The datatype the format or the ending names goes into the field.
+        const std::optional<std::string> implied =
+            format == FileFormat::Auto ? impliedDatatype(file) : std::nullopt;
+        if (resolvedFormat(file, format) == FileFormat::Iqw)
             binaryFormatEdit->setText("cf32_le");
+        else if (implied)
+            binaryFormatEdit->setText(QString::fromStdString(*implied));
+        datatype = binaryFormatEdit->text().toStdString();
         rate = sampleRateOf(sampleRateEdit);
     }
     auto fresh = std::make_shared<Recording>();

@@ -22,7 +22,8 @@ TEST(RecordingOpener, EndingsAndFormatsChooseTheReader)
         {"rec.wav", FileFormat::Auto, FileFormat::Wav, false},
         {"REC.WAV", FileFormat::Auto, FileFormat::Wav, false},
         {"x.IqW", FileFormat::Auto, FileFormat::Iqw, true},
-        {"a.sigmf-data", FileFormat::Auto, std::nullopt, false},
+        {"a.sigmf-data", FileFormat::Auto, FileFormat::Sigmf, false}, // the metadata beside it
+        {"x.cs16", FileFormat::Auto, FileFormat::Binary, true},
         {"noending", FileFormat::Auto, std::nullopt, false},
         {"wav", FileFormat::Auto, std::nullopt, false},
         {"a.wav.bin", FileFormat::Auto, std::nullopt, false},

@@ -189,9 +189,7 @@ TEST(LoadFromNonFiles, DirectoriesAndFifosAreRefusedWithoutBlocking)
         EXPECT_EQ(thrownMessage([&] { recording.loadWav(path); }), "Failed to open file");
         EXPECT_EQ(thrownMessage([&] { recording.loadBinary(path, "cf32_le", 8.0); }),
                   "Cannot open file: " + path);
-        EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(path); })
-                      .rfind("[json.exception.parse_error.", 0),
-                  0u);
+        EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(path); }), "Cannot open file: " + path);
     }
     Recording recording;
     EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(meta); }), "Cannot open file: " + fifoPair);

@@ -148,8 +148,12 @@ TEST(LoadSigmf, RefusedMetadata)
         Recording recording;
         const std::string message =
             thrownMessage([&] { recording.loadSigmf(writePair(dir, "bad", row.meta, data)); });
-        if (row.message == "<parse error>")
-            EXPECT_EQ(message.rfind("[json.exception.parse_error.", 0), 0u) << message;
+        if (row.message == "<parse error>") {
+            // A syntax error names the file and says where.
+            EXPECT_EQ(message.rfind("The metadata file \"bad.sigmf-meta\" is not valid JSON: ", 0), 0u)
+                << message;
+            EXPECT_NE(message.find(" (line "), std::string::npos) << message;
+        }
         else if (row.message == "<type error>")
             EXPECT_EQ(message.rfind("[json.exception.type_error.", 0), 0u) << message;
         else
@@ -157,9 +161,14 @@ TEST(LoadSigmf, RefusedMetadata)
         EXPECT_FALSE(recording.isLoaded());
     }
     Recording recording;
-    const std::string message =
-        thrownMessage([&] { recording.loadSigmf(dir.path("missing.sigmf-meta")); });
-    EXPECT_EQ(message.rfind("[json.exception.parse_error.", 0), 0u) << message;
+    EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(dir.path("missing.sigmf-meta")); }),
+              "Cannot open file: " + dir.path("missing.sigmf-meta"));
+    // Where a syntax error lies, in lines and columns.
+    EXPECT_EQ(thrownMessage([&] {
+                  recording.loadSigmf(writePair(dir, "lines", "{\"global\": {\n  \"a\": 1,\n  x}}", data));
+              }),
+              "The metadata file \"lines.sigmf-meta\" is not valid JSON: syntax error while parsing "
+              "object key - invalid literal; last read: '1,<U+000A>  x'; expected string literal (line 3, column 3)");
 }
 
 // Metadata with extra global members and a captures array, both as JSON text.

@@ -41,7 +41,7 @@ TEST_F(PanelLoad, ReaderChosenByFormatOrEnding)
     const Case cases[] = {
         {"a.sigmf-meta", 0, true},   {"a.wav", 0, true},         {"a.iqw", 0, true},
         {"B.WAV", 0, true},          {"C.IQW", 0, true},  // endings in any letter case
-        {"a.sigmf-data", 0, false},  {"a.bin", 0, false},
+        {"a.sigmf-data", 0, true},   {"a.bin", 0, false},
         {"noextension", 0, false},   {"meta.json", 1, true},     {"wave.dat", 2, true},
         {"raw.wav", 3, true},        {"raw.sigmf-meta", 4, true}, {"a.bin", 4, true},
         {"a.sigmf-meta", 5, false},  {"a.sigmf-meta", -1, false},
