@@ -703,6 +703,7 @@ void ControlPanel::applyPowerSettings()
     settings.fullScaleValue = *fullScaleValue;
     settings.fullScaleVoltage = *fullScaleVoltage;
     settings.inputImpedance = *inputImpedance;
+    settings.relativeToFullScale = form.powerUnitComboBox->currentIndex() == 1;
     scheduler->applyPower(settings);
     pendingEdits->applied(form.powerApplyButton);
 }

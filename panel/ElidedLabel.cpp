@@ -20,8 +20,17 @@ ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QLabel(text, pa
 
 QSize ElidedLabel::minimumSizeHint() const
 {
+    // At least one line high even while empty, so that rows do not move as texts fill in.
     QSize hint = QLabel::minimumSizeHint();
     hint.setWidth(std::min(hint.width(), narrowestWidth));
+    hint.setHeight(std::max(hint.height(), fontMetrics().height()));
+    return hint;
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    QSize hint = QLabel::sizeHint();
+    hint.setHeight(std::max(hint.height(), fontMetrics().height()));
     return hint;
 }
 

@@ -10,6 +10,7 @@ public:
     explicit ElidedLabel(const QString& text = QString(), QWidget* parent = nullptr);
 
     QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -28,7 +28,10 @@ namespace {
 
 constexpr int panelWidth = 320;
 constexpr int panelMargin = 2;
-constexpr int groupSpacing = 15;
+// Compact enough that every group shows in a window 900 pixels high.
+constexpr int groupSpacing = 4;
+constexpr int groupMargin = 4;
+constexpr int rowSpacing = 1;
 constexpr int defaultFftExponent = 8;
 
 const char* const readyStyle = "QLabel { color : #1fcf3f; }";
@@ -69,9 +72,12 @@ Group addGroup(QBoxLayout* panelLayout, const char* title)
     Group group;
     group.box = new QGroupBox(title);
     group.layout = new QVBoxLayout(group.box);
+    group.layout->setContentsMargins(groupMargin, groupMargin, groupMargin, groupMargin);
+    group.layout->setSpacing(rowSpacing);
     auto* container = new QWidget;
     group.grid = new QGridLayout(container);
     group.grid->setContentsMargins(0, 0, 0, 0);
+    group.grid->setVerticalSpacing(rowSpacing);
     group.layout->addWidget(container);
     panelLayout->addWidget(group.box);
     return group;
@@ -175,8 +181,10 @@ void buildSpectrumGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefa
     w.fftExponentSpinBox->setRange(1, std::numeric_limits<int>::max());
     w.fftExponentSpinBox->setSingleStep(1);
     addRow(grid, 0, "FFT size exponent (N)", w.fftExponentSpinBox);
+    // The size 2^N beside its exponent.
     w.fftSizeLabel = named(new QLabel(QString::number(1 << defaultFftExponent)), "fftSizeLabel");
-    addRow(grid, 1, "FFT size (2^N)", w.fftSizeLabel);
+    w.fftSizeLabel->setToolTip("FFT size (2^N)");
+    grid->addWidget(w.fftSizeLabel, 0, 2);
     w.startFrequencyEdit = named(new RealLineEdit, "startFrequencyEdit");
     addRow(grid, 2, "Start frequency (Hz)", w.startFrequencyEdit);
     w.stopFrequencyEdit = named(new RealLineEdit, "stopFrequencyEdit");
@@ -187,12 +195,16 @@ void buildSpectrumGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefa
     addRow(grid, 4, "Overlap (%)", w.overlapSpinBox);
     w.rangeEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.rangeDb)), "rangeEdit");
     addRow(grid, 5, "Range (dB)", w.rangeEdit);
-    w.mirrorCheckBox = named(new QCheckBox, "mirrorCheckBox");
-    w.mirrorCheckBox->setToolTip("Flip spectrogram vertically");
-    addRow(grid, 6, "Mirror frequency", w.mirrorCheckBox);
+    // The colour map and the mirror share a row.
     w.colorMapComboBox = named(new QComboBox, "colorMapComboBox");
     w.colorMapComboBox->addItems({"viridis", "inferno", "magma", "grey"});
-    addRow(grid, 7, "Colour map", w.colorMapComboBox);
+    addRow(grid, 6, "Colour map", w.colorMapComboBox);
+    w.mirrorCheckBox = named(new QCheckBox, "mirrorCheckBox");
+    w.mirrorCheckBox->setToolTip("Flip spectrogram vertically");
+    auto* mirrorRow = new QHBoxLayout;
+    mirrorRow->addWidget(new QLabel("Mirror"));
+    mirrorRow->addWidget(w.mirrorCheckBox);
+    grid->addLayout(mirrorRow, 6, 2);
     w.referenceLevelEdit = named(new QLineEdit, "referenceLevelEdit");
     w.referenceLevelEdit->setPlaceholderText("Auto");
     addRow(grid, 8, "Reference level (dB/Hz)", w.referenceLevelEdit);
@@ -215,6 +227,9 @@ void buildPowerGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefault
     w.inputImpedanceEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.inputImpedance)),
                                  "inputImpedanceEdit");
     addRow(grid, 3, "Input impedance (ohm)", w.inputImpedanceEdit);
+    w.powerUnitComboBox = named(new QComboBox, "powerUnitComboBox");
+    w.powerUnitComboBox->addItems({"dBm", "dBFS"});
+    addRow(grid, 4, "Unit", w.powerUnitComboBox);
     w.powerApplyButton = addButton(group, "Apply", "powerApplyButton");
 }
 
@@ -225,31 +240,33 @@ void buildDisplayGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     panelLayout->addWidget(group);
     w.showPowerViewCheckBox = named(new QCheckBox("Show power view"), "showPowerViewCheckBox");
     w.showPowerViewCheckBox->setChecked(true);
+    grid->setContentsMargins(groupMargin, groupMargin, groupMargin, groupMargin);
+    grid->setVerticalSpacing(rowSpacing);
     grid->addWidget(w.showPowerViewCheckBox, 0, 0);
     w.showAmplitudeViewCheckBox =
         named(new QCheckBox("Show amplitude view"), "showAmplitudeViewCheckBox");
-    grid->addWidget(w.showAmplitudeViewCheckBox, 1, 0);
+    grid->addWidget(w.showAmplitudeViewCheckBox, 0, 1);
     w.removeDcCheckBox = named(new QCheckBox("Remove DC offset"), "removeDcCheckBox");
     w.removeDcCheckBox->setToolTip(
         "Subtract the mean of I and of Q over the time range before every view is computed");
-    grid->addWidget(w.removeDcCheckBox, 2, 0);
+    grid->addWidget(w.removeDcCheckBox, 1, 0);
     w.showAnnotationsCheckBox = named(new QCheckBox("Show annotations"), "showAnnotationsCheckBox");
     w.showAnnotationsCheckBox->setChecked(true);
     w.showAnnotationsCheckBox->setToolTip("Draw the recording's annotations on the spectrogram");
-    grid->addWidget(w.showAnnotationsCheckBox, 3, 0);
+    grid->addWidget(w.showAnnotationsCheckBox, 1, 1);
     w.absoluteFrequencyCheckBox =
         named(new QCheckBox("Show absolute frequency"), "absoluteFrequencyCheckBox");
     w.absoluteFrequencyCheckBox->setToolTip(
         "Label frequencies with the recording's centre frequency added");
     w.absoluteFrequencyCheckBox->setEnabled(false);
-    grid->addWidget(w.absoluteFrequencyCheckBox, 4, 0);
+    grid->addWidget(w.absoluteFrequencyCheckBox, 2, 0, 1, 2);
     // Caption and field side by side in the one column the check boxes use.
     auto* divisionsRow = new QHBoxLayout;
     divisionsRow->addWidget(new QLabel("Cursor divisions"));
     w.cursorDivisionsEdit = named(new StrictPositiveLineEdit("1"), "cursorDivisionsEdit");
     w.cursorDivisionsEdit->setToolTip("Equal parts between cursors A and B, marked by ticks");
     divisionsRow->addWidget(w.cursorDivisionsEdit);
-    grid->addLayout(divisionsRow, 5, 0);
+    grid->addLayout(divisionsRow, 3, 0, 1, 2);
 }
 
 // What each field holds, in what unit, and what it does.
@@ -274,6 +291,7 @@ void addToolTips(const PanelWidgets& w)
         {w.fullScaleValueEdit, "Sample value of full scale (a load sets it from the datatype)"},
         {w.fullScaleVoltageEdit, "Peak voltage of a full-scale signal, volts"},
         {w.inputImpedanceEdit, "Impedance the power is computed into, ohms"},
+        {w.powerUnitComboBox, "dBm: power into the impedance; dBFS: power relative to full scale"},
         {w.showPowerViewCheckBox, "Show the power against time"},
         {w.showAmplitudeViewCheckBox, "Show the raw I and Q values against time"},
     };

@@ -77,6 +77,8 @@ struct PanelWidgets
     StrictPositiveLineEdit* fullScaleValueEdit;
     StrictPositiveLineEdit* fullScaleVoltageEdit;
     StrictPositiveLineEdit* inputImpedanceEdit;
+    // "dBm" (calibrated) or "dBFS" (relative to full scale).
+    QComboBox* powerUnitComboBox;
     QPushButton* powerApplyButton;
     // Display
     QCheckBox* showPowerViewCheckBox;

@@ -18,7 +18,8 @@ PowerCurveStream::PowerCurveStream(uint64_t first, uint64_t n, double fs,
                                    const PowerCurveSettings& settings, double xMin, double xMax,
                                    int width)
     : n(n), w(settings.window),
-      scale(settings.fullScaleValue, settings.fullScaleVoltage, settings.inputImpedance),
+      scale(settings.fullScaleValue, settings.fullScaleVoltage, settings.inputImpedance,
+            settings.relativeToFullScale),
       envelope(xMin, xMax, width, first, fs)
 {
 }
@@ -36,7 +37,7 @@ void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const do
         values.resize(count);
         for (size_t j = 0; j < count; ++j)
             values[j] = scale(i[j], q[j]);
-        decibelsInPlace(values.data(), count, 1000.0);
+        decibelsInPlace(values.data(), count, scale.decibelFactor);
         envelope.add(values.data(), count);
         return;
     }
@@ -78,7 +79,7 @@ void PowerCurveStream::consume(uint64_t, size_t count, const double* i, const do
             powerWindowBlocks(power, static_cast<size_t>(n), w,
                               static_cast<size_t>(b0 + batch * t / parts),
                               static_cast<size_t>(b0 + batch * (t + 1) / parts), values.data(),
-                              static_cast<size_t>(startK));
+                              static_cast<size_t>(startK), scale.decibelFactor);
         });
         if (nextBlock == 0)
             envelope.addConstant(values[0], static_cast<size_t>(h)); // the first window's value
@@ -97,7 +98,7 @@ void PowerCurveStream::finish()
 {
     if (w > 1 && n <= w) {
         double d = sum;
-        decibelsInPlace(&d, 1, 1000.0 / static_cast<double>(n));
+        decibelsInPlace(&d, 1, scale.decibelFactor / static_cast<double>(n));
         envelope.addConstant(d, static_cast<size_t>(n));
         return;
     }

@@ -16,6 +16,8 @@ struct PowerCurveSettings
     double fullScaleValue = 1.0;
     double fullScaleVoltage = 1.0;
     double inputImpedance = 1.0;
+    // Power relative to full scale (dBFS) instead of dBm.
+    bool relativeToFullScale = false;
 };
 
 class PowerCurveStream : public CurveStream

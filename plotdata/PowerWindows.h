@@ -16,22 +16,32 @@
 // infinities and NaN come out as it gives them.
 struct PowerScale
 {
-    PowerScale(double fullScaleValue, double fullScaleVoltage, double inputImpedance)
-        : FS(fullScaleValue), V(fullScaleVoltage), R(inputImpedance),
-          factor(V * V / (FS * FS) / 2 / R), useFactor(std::isfinite(factor) && factor != 0)
+    // Watts into R, or with `relative` the power relative to full scale,
+    // (I^2 + Q^2) / FS^2, for dBFS.
+    PowerScale(double fullScaleValue, double fullScaleVoltage, double inputImpedance,
+               bool relative = false)
+        : FS(fullScaleValue), V(fullScaleVoltage), R(inputImpedance), relative(relative),
+          factor(relative ? 1 / (FS * FS) : V * V / (FS * FS) / 2 / R),
+          useFactor(std::isfinite(factor) && factor != 0), decibelFactor(relative ? 1.0 : 1000.0)
     {
     }
     double operator()(double i, double q) const
     {
         const double magnitude = q * q + i * i;
-        return useFactor ? magnitude * factor : V * V * (magnitude / (FS * FS)) / 2 / R;
+        if (useFactor)
+            return magnitude * factor;
+        return relative ? magnitude / (FS * FS) : V * V * (magnitude / (FS * FS)) / 2 / R;
     }
 
     double FS;
     double V;
     double R;
+    bool relative;
     double factor;
     bool useFactor;
+    // What the powers are multiplied by before the logarithm: to milliwatts for
+    // dBm, nothing for dBFS.
+    double decibelFactor;
 };
 
 // For a curve of n powers (power(k) the k-th) and windows of w > 1 samples
@@ -49,7 +59,7 @@ struct PowerScale
 // nothing before them, so runs of them can be computed apart with the same sums.
 template <typename Power>
 void powerWindowBlocks(const Power& power, size_t n, size_t w, size_t firstBlock, size_t endBlock,
-                       double* d, size_t dBase)
+                       double* d, size_t dBase, double decibelFactor = 1000.0)
 {
     const size_t h = w / 2 - 1;
     const size_t windows = n - w;
@@ -94,6 +104,6 @@ void powerWindowBlocks(const Power& power, size_t n, size_t w, size_t firstBlock
                 out[r] = tail[r] + head;
             }
         }
-        decibelsInPlace(out, count, 1000.0 / static_cast<double>(w));
+        decibelsInPlace(out, count, decibelFactor / static_cast<double>(w));
     }
 }

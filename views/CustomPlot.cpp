@@ -36,6 +36,12 @@ void CustomPlot::setAxisQuantities(AxisQuantity x, AxisQuantity y)
     update();
 }
 
+void CustomPlot::setYTitle(const QString& title)
+{
+    yLabel = title;
+    update();
+}
+
 void CustomPlot::setData(const std::vector<double>& x, const std::vector<double>& y, bool symmetric)
 {
     if (x.size() != y.size())

@@ -24,6 +24,8 @@ public:
     // titled with the unit its labels are in ("Time (ms)"), a Number axis with the
     // title given to the constructor.
     void setAxisQuantities(AxisQuantity x, AxisQuantity y);
+    // The title of a Number y axis.
+    void setYTitle(const QString& title);
 
     // Replaces the curve. Throws std::invalid_argument "X and Y vectors must have
     // the same length" before changing anything when the sizes differ. With

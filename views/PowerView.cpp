@@ -40,6 +40,9 @@ std::unique_ptr<ViewComputation> PowerView::computation(double fs, uint64_t coun
             lastStartTime = startTime;
             lastStopTime = stopTime;
             current = settings;
+            const QString unit = settings.relativeToFullScale ? QStringLiteral("dBFS") : QStringLiteral("dBm");
+            plot->setYTitle("Power (" + unit + ")");
+            plot->setValueDescription({QString(), unit, 2});
             plot->setCurve(std::move(done.curves().at(0)));
         });
 }

@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 
 #include <limits>
@@ -90,4 +92,16 @@ TEST_F(PanelLayout, DisplayCheckBoxesShowAndHideTheirViews)
     EXPECT_FALSE(amplitudeView->isVisible());
     EXPECT_TRUE(powerView->isVisible());
     EXPECT_TRUE(statusIsReady());
+}
+
+// At 1400 x 900 every group, the Display group included, shows without scrolling.
+TEST_F(PanelLayout, WholePanelFitsTheWindow)
+{
+    window->resize(1400, 900);
+    window->show();
+    QApplication::processEvents();
+    auto* area = widget<QScrollArea>("scrollArea");
+    EXPECT_LE(panel->sizeHint().height(), area->viewport()->height())
+        << panel->sizeHint().height() << " > " << area->viewport()->height();
+    EXPECT_FALSE(area->verticalScrollBar()->isVisible());
 }

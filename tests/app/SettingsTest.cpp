@@ -1,0 +1,85 @@
+// Settings kept between starts: a new window finds the panel's settings, the
+// splitter and the recent recordings the last one left; Reset settings
+// restores the defaults.
+
+#include "app/MainWindow.h"
+#include "tests/panel/RecordingFiles.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSettings>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Settings read and written in a folder of the test's own while it lives.
+class TestSettings
+{
+public:
+    TestSettings()
+    {
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
+        QCoreApplication::setOrganizationName("NorvaleSettingsTest");
+    }
+    ~TestSettings() { QCoreApplication::setOrganizationName(QString()); }
+
+private:
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+TEST(Settings, SurviveANewWindowAndReset)
+{
+    TestSettings kept;
+    QTemporaryDir dir;
+    const QString meta = dir.filePath("kept.sigmf-meta");
+    recordingfiles::writeSigmf(meta, dir.filePath("kept.sigmf-data"), 1000,
+                               recordingfiles::tone(1000, 1.0, 100.0));
+    {
+        MainWindow first(QStringList{"norvale", meta});
+        first.show();
+        QElapsedTimer clock;
+        clock.start();
+        while (first.findChild<QLineEdit*>("stopTimeEdit")->text().isEmpty() && clock.elapsed() < 30000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        first.findChild<QSpinBox*>("fftExponentSpinBox")->setValue(11);
+        first.findChild<QDoubleSpinBox*>("overlapSpinBox")->setValue(50);
+        first.findChild<QLineEdit*>("rangeEdit")->setText("60");
+        first.findChild<QComboBox*>("colorMapComboBox")->setCurrentIndex(2);
+        first.findChild<QCheckBox*>("showAmplitudeViewCheckBox")->setChecked(true);
+        first.findChild<QSplitter*>("splitter")->setSizes({500, 900});
+        QApplication::processEvents();
+        first.close();
+    }
+    MainWindow second(QStringList{"norvale"});
+    second.show();
+    QApplication::processEvents();
+    EXPECT_EQ(second.findChild<QSpinBox*>("fftExponentSpinBox")->value(), 11);
+    EXPECT_EQ(second.findChild<QDoubleSpinBox*>("overlapSpinBox")->value(), 50.0);
+    EXPECT_EQ(second.findChild<QLineEdit*>("rangeEdit")->text(), "60");
+    EXPECT_EQ(second.findChild<QComboBox*>("colorMapComboBox")->currentIndex(), 2);
+    EXPECT_TRUE(second.findChild<QCheckBox*>("showAmplitudeViewCheckBox")->isChecked());
+    EXPECT_EQ(second.findChild<QSplitter*>("splitter")->sizes().front(), 500);
+    auto* recent = second.findChild<QMenu*>("recentMenu");
+    ASSERT_EQ(recent->actions().size(), 1);
+    EXPECT_EQ(recent->actions().front()->text(), "kept.sigmf-meta");
+
+    second.resetSettings();
+    EXPECT_EQ(second.findChild<QSpinBox*>("fftExponentSpinBox")->value(), 8);
+    EXPECT_EQ(second.findChild<QDoubleSpinBox*>("overlapSpinBox")->value(), 80.0);
+    EXPECT_EQ(second.findChild<QLineEdit*>("rangeEdit")->text(), "40");
+    EXPECT_EQ(second.findChild<QComboBox*>("colorMapComboBox")->currentIndex(), 0);
+    EXPECT_FALSE(second.findChild<QCheckBox*>("showAmplitudeViewCheckBox")->isChecked());
+    EXPECT_TRUE(recent->actions().isEmpty());
+}
