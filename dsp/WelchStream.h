@@ -19,6 +19,8 @@ public:
                  WorkControl& control) override;
     // N linear powers in FFT bin order, once the whole range has been consumed.
     std::vector<double> result() const { return accumulator.result(); }
+    // How the segments were cut: their count, length and hop.
+    const WelchAccumulator& sums() const { return accumulator; }
 
 private:
     WelchAccumulator accumulator;

@@ -90,6 +90,7 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     connect(form.showAnnotationsCheckBox, &QCheckBox::toggled, spectrogramView,
             &SpectrogramView::setShowAnnotations);
     connect(form.absoluteFrequencyCheckBox, &QCheckBox::toggled, this, &ControlPanel::showFrequencyOffset);
+    connect(form.bandPowerCheckBox, &QCheckBox::toggled, this, &ControlPanel::applyPowerSettings);
     connect(form.cursorDivisionsEdit, &QLineEdit::editingFinished, this, &ControlPanel::readCursorDivisions);
 
     // Edits not applied yet are marked until their group's Apply or Escape.
@@ -327,6 +328,11 @@ void ControlPanel::commitLoad(Recording& fresh, double duration, double fullScal
     minFrequency = -static_cast<double>(fs / 2);
     maxFrequency = static_cast<double>(fs / 2);
     powerView->setFullScaleValue(fullScale);
+    PowerCurveSettings whole = powerView->settings();
+    whole.band.reset();
+    powerView->setSettings(whole);
+    const QSignalBlocker quietBand(form.bandPowerCheckBox);
+    form.bandPowerCheckBox->setChecked(false);
     showPowerFields();
     const QSignalBlocker quiet(form.removeDcCheckBox);
     form.removeDcCheckBox->setChecked(recording->info().unsignedSamples);
@@ -557,6 +563,8 @@ void ControlPanel::runRequests(const std::optional<TimeRange>& time,
         if (spectrogram) {
             showSpectrumFields();
             pendingEdits->applied(form.spectrumApplyButton);
+            if (form.bandPowerCheckBox->isChecked())
+                applyPowerSettings();
         }
     };
     if (!viewsComputed) {
@@ -704,6 +712,8 @@ void ControlPanel::applyPowerSettings()
     settings.fullScaleVoltage = *fullScaleVoltage;
     settings.inputImpedance = *inputImpedance;
     settings.relativeToFullScale = form.powerUnitComboBox->currentIndex() == 1;
+    if (form.bandPowerCheckBox->isChecked())
+        settings.band = std::make_pair(shown.low, shown.high);
     scheduler->applyPower(settings);
     pendingEdits->applied(form.powerApplyButton);
 }

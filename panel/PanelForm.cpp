@@ -230,6 +230,8 @@ void buildPowerGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefault
     w.powerUnitComboBox = named(new QComboBox, "powerUnitComboBox");
     w.powerUnitComboBox->addItems({"dBm", "dBFS"});
     addRow(grid, 4, "Unit", w.powerUnitComboBox);
+    w.bandPowerCheckBox = named(new QCheckBox("Band only"), "bandPowerCheckBox");
+    grid->addWidget(w.bandPowerCheckBox, 4, 2);
     w.powerApplyButton = addButton(group, "Apply", "powerApplyButton");
 }
 
@@ -292,6 +294,8 @@ void addToolTips(const PanelWidgets& w)
         {w.fullScaleVoltageEdit, "Peak voltage of a full-scale signal, volts"},
         {w.inputImpedanceEdit, "Impedance the power is computed into, ohms"},
         {w.powerUnitComboBox, "dBm: power into the impedance; dBFS: power relative to full scale"},
+        {w.bandPowerCheckBox, "The power of the band shown only (mixed, filtered and decimated "
+                              "as an export of the band), averaged over the same time"},
         {w.showPowerViewCheckBox, "Show the power against time"},
         {w.showAmplitudeViewCheckBox, "Show the raw I and Q values against time"},
     };

@@ -79,6 +79,8 @@ struct PanelWidgets
     StrictPositiveLineEdit* inputImpedanceEdit;
     // "dBm" (calibrated) or "dBFS" (relative to full scale).
     QComboBox* powerUnitComboBox;
+    // The power of the band shown only.
+    QCheckBox* bandPowerCheckBox;
     QPushButton* powerApplyButton;
     // Display
     QCheckBox* showPowerViewCheckBox;

@@ -19,8 +19,9 @@ constexpr size_t minPointsPerPart = size_t(1) << 18;
 } // namespace
 
 CurveEnvelope::CurveEnvelope(double xMin, double xMax, int width, uint64_t firstSample,
-                             double rate)
+                             double rate, uint32_t step)
     : xMin(xMin), xMax(xMax), width(std::max(width, 0)), firstSample(firstSample), rate(rate),
+      step(std::max<uint32_t>(step, 1)),
       columns(static_cast<size_t>(std::max(width, 0)) + 1)
 {
 }

@@ -30,7 +30,9 @@ public:
     // Points at the times of samples firstSample, firstSample + 1, ... of a
     // recording at `rate` samples per second: point k at x = (firstSample + k) / rate,
     // in pixel column trunc(width * ((x - xMin) / (xMax - xMin))), as the plot maps it.
-    CurveEnvelope(double xMin, double xMax, int width, uint64_t firstSample, double rate);
+    // With `step`, point k stands for sample firstSample + step k (a decimated curve).
+    CurveEnvelope(double xMin, double xMax, int width, uint64_t firstSample, double rate,
+                  uint32_t step = 1);
 
     // The next `count` points' y, continuing the points added before. Points
     // whose y is not finite are left out.
@@ -56,7 +58,7 @@ private:
     };
     int columnOf(double x) const;
     // Time of the point `added + k`.
-    double xOf(size_t k) const { return static_cast<double>(firstSample + added + k) / rate; }
+    double xOf(size_t k) const { return static_cast<double>(firstSample + step * (added + k)) / rate; }
     void reduceRun(const double* y, size_t begin, size_t end);
 
     double xMin;
@@ -64,6 +66,7 @@ private:
     int width;
     uint64_t firstSample;
     double rate;
+    uint64_t step;
     std::vector<Column> columns;
     // Points added so far: the data-order position of the next one.
     uint64_t added = 0;

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 struct PowerCurveSettings
@@ -18,6 +20,8 @@ struct PowerCurveSettings
     double inputImpedance = 1.0;
     // Power relative to full scale (dBFS) instead of dBm.
     bool relativeToFullScale = false;
+    // Only this band, baseband hertz low < high (BandPowerStream); none: all of it.
+    std::optional<std::pair<double, double>> band;
 };
 
 class PowerCurveStream : public CurveStream

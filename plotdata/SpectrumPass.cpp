@@ -2,6 +2,8 @@
 
 #include "plotdata/SpectrumPass.h"
 
+#include "dsp/WelchStatistics.h"
+
 namespace {
 
 // Sizes computed: powers of two from 2 up to 2^24 points (others, including what
@@ -35,9 +37,20 @@ BlockConsumer& SpectrumPass::consumer()
 
 bool SpectrumPass::finishPass()
 {
-    if (stream)
+    if (stream) {
         power = stream->result();
+        const WelchAccumulator& sums = stream->sums();
+        segmentLength = sums.segmentLength();
+        effectiveSegments = ::effectiveSegments(sums.segmentCount(), sums.segmentLength(), sums.hop());
+    }
     return true;
+}
+
+WelchResult SpectrumPass::result() const
+{
+    if (!stream)
+        return {};
+    return {power, static_cast<double>(rate), segmentLength, effectiveSegments};
 }
 
 SpectrumCurve SpectrumPass::curve() const

@@ -21,6 +21,17 @@ struct SpectrumSettings
     double stopFrequency = 0;
 };
 
+// A Welch spectrum as measurements need it: the linear powers in FFT bin order
+// and how the segments were cut.
+struct WelchResult
+{
+    std::vector<double> power;
+    double sampleRate = 0;
+    uint32_t segmentLength = 0;
+    // Independent segments the overlapped average is worth (at least 1).
+    double effectiveSegments = 0;
+};
+
 class SpectrumPass : public RangeComputation
 {
 public:
@@ -32,6 +43,8 @@ public:
     bool finishPass() override;
     // The curve of the band, once the pass is done (empty when nothing was computed).
     SpectrumCurve curve() const;
+    // The powers behind it (empty when nothing was computed).
+    WelchResult result() const;
 
 private:
     uint32_t rate;
@@ -39,4 +52,6 @@ private:
     std::unique_ptr<WelchStream> stream;
     IdleConsumer idle;
     std::vector<double> power;
+    double effectiveSegments = 0;
+    uint32_t segmentLength = 0;
 };

@@ -3,6 +3,7 @@
 #include "views/PowerView.h"
 
 #include "io/Recording.h"
+#include "plotdata/BandPowerStream.h"
 #include "views/CustomPlot.h"
 #include "views/ViewComputation.h"
 
@@ -34,8 +35,11 @@ std::unique_ptr<ViewComputation> PowerView::computation(double fs, uint64_t coun
                                                         const PowerCurveSettings& settings)
 {
     const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
+    const int width = std::max(1, plot->plotAreaWidth());
     return presentedBy<CurvePass>(
-        this, powerCurvePass(range, fs, settings, std::max(1, plot->plotAreaWidth())),
+        this,
+        settings.band ? bandPowerPass(range, fs, settings, settings.band->first, settings.band->second, width)
+                      : powerCurvePass(range, fs, settings, width),
         [this, startTime, stopTime, settings](CurvePass& done) {
             lastStartTime = startTime;
             lastStopTime = stopTime;

@@ -43,6 +43,7 @@ public:
 
     // The four settings together.
     PowerCurveSettings settings() const { return current; }
+    void setSettings(const PowerCurveSettings& settings) { current = settings; }
     // The curve over [startTime, stopTime] of a recording of `count` samples at
     // fs with the given settings, for the plot's current width, to be run on any
     // thread; presenting it also stores the range and the settings.

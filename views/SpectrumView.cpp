@@ -41,6 +41,9 @@ std::unique_ptr<ViewComputation> SpectrumView::computation(uint32_t sampleRate, 
             current = settings;
             SpectrumCurve curve = done.curve();
             plot->setData(std::move(curve.frequency), std::move(curve.power), false);
+            shown = done.result();
+            if (onResult)
+                onResult();
         });
 }
 

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include <cstdint>
 #include <memory>
 
@@ -42,9 +44,14 @@ public:
     void setRemoveDc(bool remove) { removeDcOffset = remove; }
     // The plot the spectrum is drawn in (dB/Hz against baseband hertz).
     CustomPlot* plotWidget() const { return plot; }
+    // The Welch powers of the spectrum shown, and who hears of each new one.
+    const WelchResult& shownResult() const { return shown; }
+    void setResultHandler(std::function<void()> handler) { onResult = std::move(handler); }
 
 private:
     SpectrumSettings current;
+    WelchResult shown;
+    std::function<void()> onResult;
     Recording* recording;
     CustomPlot* plot;
     double startTime = 0;
