@@ -22,9 +22,13 @@ uint64_t nearestSample(double seconds, double fs, uint64_t count)
     return static_cast<uint64_t>(std::clamp(k, 0.0, last));
 }
 
-bool nearLine(double pixel, int at)
+// Pixels from a line at `pixel` to `at`; none when the line is out of reach.
+std::optional<double> reach(double pixel, int at)
 {
-    return std::isfinite(pixel) && std::abs(std::floor(pixel) - at) <= cursorGrab;
+    if (!std::isfinite(pixel))
+        return std::nullopt;
+    const double distance = std::abs(std::floor(pixel) - at);
+    return distance <= cursorGrab ? std::optional<double>(distance) : std::nullopt;
 }
 
 int alongBand(const CursorAxes& axes, const QPoint& position)
@@ -54,44 +58,61 @@ CursorPosition CursorPair::at(const CursorAxes& axes, const QPoint& position, do
 void CursorPair::place(const CursorAxes& axes, const QPoint& position, double fs, uint64_t count)
 {
     const CursorPosition cursor = at(axes, position, fs, count);
-    if (!a) {
+    if (!a)
         a = cursor;
-    } else if (!b) {
+    else
         b = cursor;
-    } else {
-        a = cursor;
-        b.reset();
-    }
 }
 
-int CursorPair::near(const CursorAxes& axes, const QPoint& position, double fs) const
+std::optional<CursorGrab> CursorPair::near(const CursorAxes& axes, const QPoint& position,
+                                           double fs) const
 {
+    std::optional<CursorGrab> nearest;
+    double nearestDistance = 0;
+    const auto consider = [&](std::optional<double> distance, CursorGrab grab) {
+        if (distance && (!nearest || *distance < nearestDistance)) {
+            nearest = grab;
+            nearestDistance = *distance;
+        }
+    };
     for (int index : {1, 0}) {
         const std::optional<CursorPosition>& cursor = index == 0 ? a : b;
         if (!cursor)
             continue;
-        if (axes.time && cursor->sample
-            && nearLine(axes.time->pixelAt(static_cast<double>(*cursor->sample) / fs), position.x()))
-            return index;
-        if (axes.band && cursor->frequency
-            && nearLine(axes.band->pixelAt(*cursor->frequency), alongBand(axes, position)))
-            return index;
+        std::optional<double> timeReach, bandReach;
+        if (axes.time && cursor->sample)
+            timeReach = reach(axes.time->pixelAt(static_cast<double>(*cursor->sample) / fs), position.x());
+        if (axes.band && cursor->frequency)
+            bandReach = reach(axes.band->pixelAt(*cursor->frequency), alongBand(axes, position));
+        const bool crossing = timeReach && bandReach;
+        consider(timeReach, {index, true, crossing});
+        consider(bandReach, {index, false, crossing});
     }
-    return -1;
+    return nearest;
 }
 
-void CursorPair::move(int index, const CursorAxes& axes, const QPoint& position, const QRect& area,
-                      double fs, uint64_t count)
+CursorGrab CursorPair::settled(CursorGrab grab, const CursorAxes& axes, const QPoint& moved)
 {
-    std::optional<CursorPosition>& cursor = index == 0 ? a : b;
+    if (grab.crossing) {
+        const bool alongTime = !axes.bandVertical || std::abs(moved.x()) >= std::abs(moved.y());
+        grab.timeLine = alongTime;
+        grab.crossing = false;
+    }
+    return grab;
+}
+
+void CursorPair::move(const CursorGrab& grab, const CursorAxes& axes, const QPoint& position,
+                      const QRect& area, double fs, uint64_t count)
+{
+    std::optional<CursorPosition>& cursor = grab.index == 0 ? a : b;
     if (!cursor)
         return;
     const QPoint inside(std::clamp(position.x(), area.left(), area.left() + area.width() - 1),
                         std::clamp(position.y(), area.top(), area.top() + area.height() - 1));
     const CursorPosition moved = at(axes, inside, fs, count);
-    if (moved.sample && cursor->sample)
+    if (grab.timeLine && moved.sample && cursor->sample)
         cursor->sample = moved.sample;
-    if (moved.frequency && cursor->frequency)
+    if (!grab.timeLine && moved.frequency && cursor->frequency)
         cursor->frequency = moved.frequency;
 }
 

@@ -24,20 +24,34 @@ struct CursorAxes
     bool bandVertical = false;
 };
 
+// One line of a cursor: its time line or its frequency line.
+struct CursorGrab
+{
+    int index; // 0 for A, 1 for B
+    bool timeLine;
+    // Both of the cursor's lines were within reach (grabbed where they cross):
+    // the drag's direction chooses, see settled().
+    bool crossing = false;
+};
+
 class CursorPair
 {
 public:
     void clear();
     // A click at `position` of a recording of `count` samples at fs: A first,
-    // then B, then A again with B cleared.
+    // then B, and B again wherever later clicks fall.
     void place(const CursorAxes& axes, const QPoint& position, double fs, uint64_t count);
-    // The cursor (0 for A, 1 for B) whose line lies within a few pixels of
-    // `position`, B first; -1 for none.
-    int near(const CursorAxes& axes, const QPoint& position, double fs) const;
-    // Moves cursor `index` to `position`, kept inside `area`; only the
-    // coordinates it has and the plot shows change.
-    void move(int index, const CursorAxes& axes, const QPoint& position, const QRect& area,
-              double fs, uint64_t count);
+    // The cursor line that lies within a few pixels of `position`, the nearest
+    // (ties: B before A, the time line before the frequency line); none when
+    // no line is that near.
+    std::optional<CursorGrab> near(const CursorAxes& axes, const QPoint& position, double fs) const;
+    // A grab where the lines cross settled by the drag's first movement: along
+    // the time axis the time line, across it the frequency line.
+    static CursorGrab settled(CursorGrab grab, const CursorAxes& axes, const QPoint& moved);
+    // Moves the grabbed line to `position`, kept inside `area`: a time line
+    // changes only the cursor's time, a frequency line only its frequency.
+    void move(const CursorGrab& grab, const CursorAxes& axes, const QPoint& position,
+              const QRect& area, double fs, uint64_t count);
     // Adds the cursors' lines, and with `divisions` > 1 the division ticks
     // between them, to what a plot draws.
     void addTo(PlotOverlay& overlay, const CursorAxes& axes, double fs, int divisions) const;

@@ -117,7 +117,7 @@ bool PlotNavigator::press(PlotWidget* plot, const PlotInput& input)
                      || (input.button == Qt::LeftButton && (input.modifiers & Qt::ControlModifier));
     if (!pan && input.button != Qt::LeftButton)
         return false;
-    Drag started{plot, input.position, input.position, pan, input.modifiers};
+    Drag started{plot, input.position, input.position, pan, input.modifiers, std::nullopt, false};
     if (!pan)
         started.cursor = cursors.near(cursorAxes(plot), input.position, sampleRate());
     drag = started;
@@ -132,8 +132,10 @@ void PlotNavigator::move(PlotWidget* plot, const PlotInput& input)
         drag->modifiers = input.modifiers;
         if ((input.position - drag->origin).manhattanLength() >= dragThreshold)
             drag->moved = true;
-        if (drag->moved && drag->cursor >= 0)
-            cursors.move(drag->cursor, cursorAxes(plot), input.position, plot->plotRect(),
+        if (drag->moved && drag->cursor)
+            drag->cursor = CursorPair::settled(*drag->cursor, cursorAxes(plot), input.position - drag->origin);
+        if (drag->moved && drag->cursor)
+            cursors.move(*drag->cursor, cursorAxes(plot), input.position, plot->plotRect(),
                          sampleRate(), recording->sampleCount());
         showOverlays();
     }
@@ -150,10 +152,10 @@ bool PlotNavigator::release(PlotWidget* plot, const PlotInput& input)
     if ((input.position - ended.origin).manhattanLength() >= dragThreshold)
         ended.moved = true;
     if (!ended.moved) {
-        if (!ended.pan && ended.cursor < 0)
+        if (!ended.pan && !ended.cursor)
             cursors.place(cursorAxes(plot), ended.origin, sampleRate(), recording->sampleCount());
-    } else if (ended.cursor >= 0) {
-        cursors.move(ended.cursor, cursorAxes(plot), input.position, plot->plotRect(), sampleRate(),
+    } else if (ended.cursor) {
+        cursors.move(CursorPair::settled(*ended.cursor, cursorAxes(plot), input.position - ended.origin), cursorAxes(plot), input.position, plot->plotRect(), sampleRate(),
                      recording->sampleCount());
     } else if (ended.pan) {
         pan(ended, input.modifiers);
@@ -371,7 +373,7 @@ PlotOverlay PlotNavigator::overlayOf(const PlotWidget* plot) const
     cursors.addTo(overlay, cursorAxes(plot), sampleRate(), requests->cursorDivisions());
     if (panPreview && panPreview->first == plot)
         overlay.panOffset = panPreview->second;
-    if (drag && drag->plot == plot && drag->moved && drag->cursor < 0) {
+    if (drag && drag->plot == plot && drag->moved && !drag->cursor) {
         const QRect area = plot->plotRect();
         const bool vertical = plot->bandIsVertical() && alongFrequency(*drag, drag->modifiers);
         if (drag->pan) {

@@ -57,8 +57,8 @@ private:
         bool pan = false;
         // Keys held at the last move.
         Qt::KeyboardModifiers modifiers;
-        // Cursor being moved: 0 for A, 1 for B, -1 for none.
-        int cursor = -1;
+        // The cursor line being moved, if any.
+        std::optional<CursorGrab> cursor;
         bool moved = false;
     };
     // Wheel turns since the picture last changed, with the range they started from.

@@ -7,7 +7,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -26,13 +28,15 @@ QString number(double value, int decimals)
     return decimals < 0 ? QString::number(value, 'g', 6) : QString::number(value, 'f', decimals);
 }
 
+// `timeUnit`: the magnitude whose unit the time is written in.
 QString cursorText(const QString& name, const CursorPosition& cursor, double fs, double offset,
-                   double frequencyResolution)
+                   double frequencyResolution, double timeUnit)
 {
     QStringList parts;
     if (cursor.sample)
-        parts << QStringLiteral("%1 (sample %2)")
-                     .arg(timeReadout(static_cast<double>(*cursor.sample) / fs, 1.0 / fs))
+        parts << QStringLiteral("t = %1 (sample %2)")
+                     .arg(quantityText(static_cast<double>(*cursor.sample) / fs, AxisQuantity::Time,
+                                       1.0 / fs, timeUnit))
                      .arg(*cursor.sample);
     if (cursor.frequency)
         parts << frequencyReadout(*cursor.frequency + offset, frequencyResolution);
@@ -65,11 +69,18 @@ QString cursorReadout(const std::optional<CursorPosition>& a,
                       const std::optional<CursorPosition>& b, double fs, int divisions,
                       double frequencyOffset, double frequencyResolution)
 {
+    // Both times in the unit of the larger one.
+    double timeUnit = std::numeric_limits<double>::quiet_NaN();
+    for (const std::optional<CursorPosition>* cursor : {&a, &b})
+        if (*cursor && (*cursor)->sample) {
+            const double t = static_cast<double>(*(*cursor)->sample) / fs;
+            timeUnit = std::isfinite(timeUnit) ? std::max(timeUnit, t) : t;
+        }
     QStringList parts;
     if (a)
-        parts << cursorText(QStringLiteral("A"), *a, fs, frequencyOffset, frequencyResolution);
+        parts << cursorText(QStringLiteral("A"), *a, fs, frequencyOffset, frequencyResolution, timeUnit);
     if (b)
-        parts << cursorText(QStringLiteral("B"), *b, fs, frequencyOffset, frequencyResolution);
+        parts << cursorText(QStringLiteral("B"), *b, fs, frequencyOffset, frequencyResolution, timeUnit);
     if (a && b && a->sample && b->sample) {
         const double dt = (static_cast<double>(*b->sample) - static_cast<double>(*a->sample)) / fs;
         QString text =
@@ -92,7 +103,10 @@ QString cursorReadout(const std::optional<CursorPosition>& a,
     if (a && b && a->frequency && b->frequency)
         parts << QStringLiteral("\u0394f = ")
                      + quantityText(*b->frequency - *a->frequency, AxisQuantity::Frequency,
-                                    frequencyResolution);
+                                    frequencyResolution)
+                     + QStringLiteral(", centre = ")
+                     + quantityText((*a->frequency + *b->frequency) / 2 + frequencyOffset,
+                                    AxisQuantity::Frequency, frequencyResolution);
     return parts.join(separator);
 }
 

@@ -323,13 +323,15 @@ QString axisTitle(AxisQuantity quantity, const QString& unit, const QString& num
     return numberTitle;
 }
 
-QString quantityText(double value, AxisQuantity quantity, double resolution)
+QString quantityText(double value, AxisQuantity quantity, double resolution, double unitMagnitude)
 {
     if (!std::isfinite(value))
         return QStringLiteral("-");
     constexpr int mostDecimals = 12;
     const double step = std::isfinite(resolution) && resolution > 0 ? resolution : 0.0;
-    const double magnitude = value != 0 ? std::fabs(value) : step;
+    const double magnitude = std::isfinite(unitMagnitude) && unitMagnitude != 0 ? std::fabs(unitMagnitude)
+                             : value != 0                                       ? std::fabs(value)
+                                                                                : step;
     const LabelFormat format = labelFormat(quantity, magnitude);
     QString text;
     if (!format.suffix.isEmpty()) {

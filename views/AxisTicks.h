@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <limits>
+
 #include <functional>
 #include <vector>
 
@@ -84,4 +86,7 @@ QString axisTitle(AxisQuantity quantity, const QString& unit, const QString& num
 // rules choose for its magnitude (the resolution's when the value is 0), with
 // as many decimals as `resolution` (a positive step, in base units) needs, and
 // the unit after a space: "2.512 s", "-60.1 kHz", "300 µs", "-43.2" for Number.
-QString quantityText(double value, AxisQuantity quantity, double resolution);
+// A finite `unitMagnitude` chooses the unit instead of the value, so that values
+// read side by side share theirs ("900.000 ms" beside "1200.000 ms").
+QString quantityText(double value, AxisQuantity quantity, double resolution,
+                     double unitMagnitude = std::numeric_limits<double>::quiet_NaN());

@@ -505,3 +505,69 @@ TEST_F(PanelMouse, AnnotationBoxesAndAbsoluteFrequency)
     absolute->setChecked(false);
     EXPECT_EQ(view->grab().toImage(), baseband);
 }
+
+// A grabbed cursor line moves only its own coordinate; later clicks place B
+// unless they fall on A's line; both times are read in one unit.
+TEST_F(PanelMouse, CursorLinesMoveOnlyTheirCoordinate)
+{
+    const QRect area = spectrogram()->plotRect();
+    setText("startTimeEdit", "0");
+    setText("stopTimeEdit", QString::number(area.width() / 100.0));
+    ASSERT_TRUE(click("timeRangeApplyButton").empty());
+    const AxisMap band = spectrogram()->frequencyAxisMap();
+    const auto cursorText = [this](const char* name) {
+        QTest::mouseMove(curve("powerView", "plot"), QPoint(1, 1));
+        return readout().section(QString(name) + ": ", 1).section("   ", 0, 0);
+    };
+    const auto frequencyOf = [&](const char* name) {
+        return cursorText(name).section("f = ", 1).section(' ', 0, 0).toDouble();
+    };
+    const QPoint a(area.left() + 50, area.top() + area.height() / 4);
+    const QPoint b(area.left() + 300, area.top() + area.height() * 3 / 4);
+    QTest::mouseClick(spectrogram(), Qt::LeftButton, {}, a);
+    QTest::mouseClick(spectrogram(), Qt::LeftButton, {}, b);
+    EXPECT_TRUE(cursorText("A").startsWith("t = 0.500 s (sample 500)")) << cursorText("A").toStdString();
+    const double centre = readout().section("centre = ", 1).section(' ', 0, 0).toDouble();
+    EXPECT_NEAR(centre, (frequencyOf("A") + frequencyOf("B")) / 2, 1.0);
+
+    struct Step
+    {
+        const char* what;
+        QPoint from, to; // equal: a click
+        const char* aText; // the texts' starts afterwards; empty: as before
+        const char* bText;
+        std::optional<int> bFrequencyAt; // B's frequency line now at this y
+    };
+    const Step steps[] = {
+        {"B's frequency line, far from its time line", b + QPoint(60, 0), b + QPoint(100, -30), "",
+         "t = 3.000 s (sample 3000)", b.y() - 30},
+        {"A's time line, far from its frequency line", a + QPoint(0, 80), a + QPoint(20, 120),
+         "t = 0.700 s (sample 700)", "", std::nullopt},
+        {"where B's lines cross, along time", b + QPoint(0, -31), b + QPoint(40, -29), "",
+         "t = 3.400 s (sample 3400)", b.y() - 30},
+        {"a click on A's line places nothing", a + QPoint(22, 40), a + QPoint(22, 40),
+         "t = 0.700 s (sample 700)", "t = 3.400 s (sample 3400)", b.y() - 30},
+        {"a click elsewhere places B", QPoint(area.left() + 500, b.y()), QPoint(area.left() + 500, b.y()),
+         "t = 0.700 s (sample 700)", "t = 5.000 s (sample 5000)", b.y()},
+    };
+    for (const Step& step : steps) {
+        const QString aBefore = cursorText("A");
+        const QString bBefore = cursorText("B");
+        if (step.from == step.to)
+            QTest::mouseClick(spectrogram(), Qt::LeftButton, {}, step.from);
+        else
+            drag(spectrogram(), step.from, step.to);
+        const QString aAfter = cursorText("A");
+        const QString bAfter = cursorText("B");
+        EXPECT_TRUE(aAfter.startsWith(*step.aText ? QString(step.aText) : aBefore.section(',', 0, 0)))
+            << step.what << ": " << aAfter.toStdString();
+        EXPECT_TRUE(bAfter.startsWith(*step.bText ? QString(step.bText) : bBefore.section(',', 0, 0)))
+            << step.what << ": " << bAfter.toStdString();
+        // A's frequency never moves here; B's lies where its line was put.
+        EXPECT_EQ(aAfter.section("f = ", 1), aBefore.section("f = ", 1)) << step.what;
+        if (step.bFrequencyAt) {
+            EXPECT_NEAR(frequencyOf("B"), band.valueAt(*step.bFrequencyAt), band.valuePerPixel() + 4)
+                << step.what << ": " << bAfter.toStdString();
+        }
+    }
+}
