@@ -4,8 +4,10 @@
 
 #include "app/MainWindow.h"
 #include "dsp/BlockStream.h"
+#include "dsp/MeasurementReport.h"
 #include "io/Recording.h"
 #include "panel/ControlPanel.h"
+#include "panel/MeasurementsGroup.h"
 
 #include <QApplication>
 #include <QDoubleSpinBox>
@@ -129,8 +131,10 @@ int runBatch(const CommandLineOptions& o)
         }
     }
     const bool pictures = !o.render.isEmpty() || !o.renderSpectrum.isEmpty();
-    panel->setViewsComputed(pictures);
-    if (pictures) {
+    // Measurements are those of the spectrum the window shows.
+    const bool views = pictures || o.measure;
+    panel->setViewsComputed(views);
+    if (views) {
         // The window laid out once, then sized so that a page has the size asked for.
         window.show();
         QApplication::processEvents();
@@ -141,6 +145,14 @@ int runBatch(const CommandLineOptions& o)
         return 1;
     if (o.info)
         std::cout << recordingInfo(window.recording(), o.recording).dump(2) << std::endl;
+    if (o.measure) {
+        const std::optional<BandMeasurements>& measured = window.measurements()->measurements();
+        if (!measured) {
+            std::cerr << "No spectrum to measure" << std::endl;
+            return 1;
+        }
+        std::cout << measurementsJson(*measured, 2) << std::endl;
+    }
     if (!o.exportPath.isEmpty()) {
         bool done = false;
         QString failure;

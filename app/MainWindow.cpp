@@ -9,7 +9,9 @@
 #include "io/RecordingOpener.h"
 #include "panel/ControlPanel.h"
 #include "panel/ElidedLabel.h"
+#include "panel/MeasurementsGroup.h"
 #include "views/AmplitudeView.h"
+#include "views/CustomPlot.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
@@ -95,7 +97,9 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     if (AppSettings::enabled())
         controlPanel->applySettings(AppSettings::panel());
 
-    buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView}, {spectrumView});
+    measurementsGroup = buildMeasurements();
+    buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView},
+               {spectrumView, measurementsGroup});
     setAcceptDrops(true);
     if (!AppSettings::windowGeometry().isEmpty())
         restoreGeometry(AppSettings::windowGeometry());
@@ -288,8 +292,30 @@ void MainWindow::exportSelection()
     controlPanel->exportSelection(dialog.path(), dialog.onlyBand());
 }
 
+MeasurementsGroup* MainWindow::buildMeasurements()
+{
+    MeasurementSources sources;
+    sources.spectrum = [this]() -> const WelchResult& { return spectrumView->shownResult(); };
+    sources.band = [this] {
+        const ViewState shown = controlPanel->shownView();
+        return std::make_pair(shown.low, shown.high);
+    };
+    sources.calibration = [this] {
+        const PowerCurveSettings power = powerView->settings();
+        return PowerCalibration{power.fullScaleValue, power.fullScaleVoltage, power.inputImpedance};
+    };
+    sources.frequencyOffset = [this] { return controlPanel->frequencyOffset(); };
+    auto* group = new MeasurementsGroup(std::move(sources), spectrumView->plotWidget(), this);
+    group->setObjectName("measurementsGroup");
+    group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    spectrumView->setResultHandler([group] { group->remeasure(); });
+    controlPanel->setViewsShownHandler([group] { group->remeasure(); });
+    return group;
+}
+
 void MainWindow::recordingLoaded(const QString& path)
 {
+    measurementsGroup->clearMarkers();
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" \u2014 Norvale"));
     AppSettings::addRecent({QFileInfo(path).absoluteFilePath(), controlPanel->formatChoice(),
                             controlPanel->datatypeText(), controlPanel->sampleRateText()});

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class AmplitudeView;
+class MeasurementsGroup;
 class ControlPanel;
 class QCloseEvent;
 class QDragEnterEvent;
@@ -35,6 +36,8 @@ public:
     ~MainWindow() override;
 
     ControlPanel* panel() const { return controlPanel; }
+    // The measurements under the spectrum.
+    MeasurementsGroup* measurements() const { return measurementsGroup; }
     const Recording& recording() const { return shownRecording; }
 
     // Help menu boxes, modal, with this window as parent.
@@ -72,6 +75,8 @@ private:
                     const QList<QWidget*>& frequencyWidgets);
     void fillRecentMenu();
     void recordingLoaded(const QString& path);
+    // The measurements group, fed from the spectrum, the band and the calibration shown.
+    MeasurementsGroup* buildMeasurements();
     QWidget* pageOf(int tab) const;
 
     // Destroyed before the widgets, which hold pointers to it but do not use it
@@ -82,6 +87,7 @@ private:
     AmplitudeView* amplitudeView = nullptr;
     PowerView* powerView = nullptr;
     SpectrumView* spectrumView = nullptr;
+    MeasurementsGroup* measurementsGroup = nullptr;
     QSplitter* splitter = nullptr;
     QTabWidget* tabWidget = nullptr;
     QMenu* recentMenu = nullptr;

@@ -429,6 +429,8 @@ void ControlPanel::jobsIdle()
     showDcOffset();
     if (navigator)
         navigator->viewsChanged();
+    if (onViewsShown)
+        onViewsShown();
 }
 
 void ControlPanel::showDcOffset()
@@ -654,6 +656,8 @@ void ControlPanel::showFrequencyOffset()
     spectrogramView->setFrequencyOffset(offset);
     spectrumView->plotWidget()->setXOffset(offset);
     navigator->refresh();
+    if (onViewsShown)
+        onViewsShown();
 }
 
 void ControlPanel::readCursorDivisions()

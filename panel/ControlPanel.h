@@ -71,6 +71,9 @@ public:
     QString sampleRateText() const;
     // Called with the path of each recording that loads.
     void setLoadedHandler(std::function<void(const QString& path)> handler) { onLoaded = std::move(handler); }
+    // Called whenever the views have shown what was asked of them, or the frequency
+    // offset changed.
+    void setViewsShownHandler(std::function<void()> handler) { onViewsShown = std::move(handler); }
     void applyTimeRange();
     void applySpectrumSettings();
     void applyPowerSettings();
@@ -171,6 +174,7 @@ private:
     SpectrogramSettings appliedSpectrogram;
     QString lastFolder;
     std::function<void(const QString&)> onLoaded;
+    std::function<void()> onViewsShown;
     // The file name shown before a load started (put back when it is cancelled).
     QString previousFileName;
     QTimer* progressTimer = nullptr;

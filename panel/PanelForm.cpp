@@ -229,9 +229,16 @@ void buildPowerGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefault
     addRow(grid, 3, "Input impedance (ohm)", w.inputImpedanceEdit);
     w.powerUnitComboBox = named(new QComboBox, "powerUnitComboBox");
     w.powerUnitComboBox->addItems({"dBm", "dBFS"});
-    addRow(grid, 4, "Unit", w.powerUnitComboBox);
     w.bandPowerCheckBox = named(new QCheckBox("Band only"), "bandPowerCheckBox");
-    grid->addWidget(w.bandPowerCheckBox, 4, 2);
+    // The unit beside its caption and the band in the fields' column: one row.
+    auto* unitRow = new QWidget;
+    auto* unitLayout = new QHBoxLayout(unitRow);
+    unitLayout->setContentsMargins(0, 0, 0, 0);
+    unitLayout->addWidget(new QLabel("Unit"));
+    unitLayout->addWidget(w.powerUnitComboBox);
+    unitLayout->addStretch();
+    grid->addWidget(unitRow, 4, 0);
+    grid->addWidget(w.bandPowerCheckBox, 4, 1);
     w.powerApplyButton = addButton(group, "Apply", "powerApplyButton");
 }
 

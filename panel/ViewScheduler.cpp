@@ -142,10 +142,7 @@ void ViewScheduler::applyPower(const PowerCurveSettings& settings)
         return;
     // A hidden view takes the settings now and is computed when it shows again.
     if (powerView->isHidden()) {
-        powerView->setAverageWindow(static_cast<int>(settings.window));
-        powerView->setFullScaleValue(settings.fullScaleValue);
-        powerView->setFullScaleVoltage(settings.fullScaleVoltage);
-        powerView->setInputImpedance(settings.inputImpedance);
+        powerView->setSettings(settings);
         outdatedViews.insert(powerView);
         return;
     }

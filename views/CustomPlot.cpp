@@ -176,6 +176,7 @@ void CustomPlot::paintEvent(QPaintEvent*)
 
     const AxisMap y = yAxisMap();
     drawPlotOverlay(painter, overlay(), imageRect, xAxisMap(), &y);
+    drawPlotMarks(painter, marks(), imageRect, xAxisMap(), y);
 }
 
 QRect CustomPlot::plotArea() const

@@ -82,3 +82,36 @@ void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect&
     }
     painter.restore();
 }
+
+void drawPlotMarks(QPainter& painter, const std::vector<PlotMark>& marks, const QRect& plotRect,
+                   const AxisMap& xMap, const AxisMap& yMap)
+{
+    if (marks.empty() || plotRect.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(plotRect);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const QFontMetrics metrics = painter.fontMetrics();
+    for (const PlotMark& mark : marks) {
+        const auto x = pixelOf(xMap, mark.x);
+        const auto y = pixelOf(yMap, mark.y);
+        if (!x || !y)
+            continue;
+        constexpr int half = 5;
+        // Above the point, or below it (pointing up) where the top leaves no room.
+        const bool below = *y - 2 * half - metrics.height() < plotRect.top();
+        const double side = below ? 2 * half : -2 * half;
+        const QPointF tip(*x + 0.5, *y);
+        const QPointF triangle[] = {tip, tip + QPointF(-half, side), tip + QPointF(half, side)};
+        painter.setPen(QPen(mark.color, 1));
+        painter.setBrush(mark.color);
+        painter.drawPolygon(triangle, 3);
+        // The name above the triangle, or beside it when it points up.
+        const int textWidth = metrics.horizontalAdvance(mark.name);
+        const int textX = std::clamp(below ? *x + half + 2 : *x - textWidth / 2, plotRect.left() + 1,
+                                     std::max(plotRect.left() + 1, plotRect.right() - textWidth));
+        const int textY = below ? *y + 2 * half : *y - 2 * half - 3;
+        painter.drawText(textX, textY, mark.name);
+    }
+    painter.restore();
+}

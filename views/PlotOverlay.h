@@ -22,6 +22,16 @@ struct CursorLine
     QColor color;
 };
 
+// A point marked on a curve (a spectrum marker): a small triangle pointing at
+// (x, y) in the axes' values from above (from below near the top), with its name.
+struct PlotMark
+{
+    double x;
+    double y;
+    QString name;
+    QColor color;
+};
+
 struct PlotOverlay
 {
     // A band being dragged, in widget pixels: across the plot from x `from` to
@@ -49,3 +59,6 @@ struct PlotOverlay
 // value axis of their own.
 void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect& plotRect,
                      const AxisMap& xMap, const AxisMap* yMap);
+// Draws the marks into plotRect, clipped to it; marks off either map are left out.
+void drawPlotMarks(QPainter& painter, const std::vector<PlotMark>& marks, const QRect& plotRect,
+                   const AxisMap& xMap, const AxisMap& yMap);

@@ -19,6 +19,12 @@ void PlotWidget::setOverlay(PlotOverlay overlay)
     update();
 }
 
+void PlotWidget::setMarks(std::vector<PlotMark> marks)
+{
+    shownMarks = std::move(marks);
+    update();
+}
+
 void PlotWidget::widthChanged()
 {
     if (onWidthChanged)

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // How the readout names a plot's values: "I = 0.31201", "-43.2 dB/Hz".
 struct ValueDescription
@@ -35,6 +36,9 @@ public:
     // Mouse, wheel and keys go to the handler; the plot interprets none of them.
     void setInputHandler(PlotInputHandler handler) { onInput = std::move(handler); }
     void setOverlay(PlotOverlay overlay);
+    // Points marked on the curve (spectrum markers), drawn over the overlay.
+    void setMarks(std::vector<PlotMark> marks);
+    const std::vector<PlotMark>& marks() const { return shownMarks; }
     // Called when the plot becomes wider or narrower than its picture was
     // computed for, so that the owner can compute it again.
     void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
@@ -70,6 +74,7 @@ protected:
 private:
     PlotInputHandler onInput;
     PlotOverlay shownOverlay;
+    std::vector<PlotMark> shownMarks;
     std::function<void()> onWidthChanged;
     ValueDescription described;
 };

@@ -64,7 +64,8 @@ TEST(Assembly, PanelInTheLeftColumnAndViewsInTheirPages)
     EXPECT_EQ(window.findChild<QScrollArea*>("scrollArea")->widget(), panel);
     auto* tabs = window.findChild<QTabWidget*>("tabWidget");
     EXPECT_EQ(pageWidgets(tabs, 0), (QList<QWidget*>{spectrogram, power, amplitude}));
-    EXPECT_EQ(pageWidgets(tabs, 1), (QList<QWidget*>{spectrum}));
+    // The measurements sit under the spectrum.
+    EXPECT_EQ(pageWidgets(tabs, 1), (QList<QWidget*>{spectrum, window.findChild<QWidget*>("measurementsGroup")}));
     EXPECT_EQ(spectrogram->sizePolicy().verticalPolicy(), QSizePolicy::Expanding);
     EXPECT_EQ(spectrogram->sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
 

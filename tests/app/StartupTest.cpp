@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 struct ProcessRun
@@ -117,6 +119,19 @@ TEST(Startup, RunsWithoutAWindow)
     EXPECT_EQ(info["duration"].toDouble(), 2.0);
     EXPECT_EQ(info["datatype"].toString(), "cf32_le");
     EXPECT_TRUE(info["dcOffset"].isObject());
+
+    // The band's measurements: the tone of amplitude 0.5 at 1 kHz, full scale 1 V into 1 ohm.
+    run = runNorvale({"--measure", "--band", "500:1500", "--start", "0.5", meta}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject measured = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(measured["bandLowHz"].toDouble(), 500.0);
+    EXPECT_EQ(measured["bandHighHz"].toDouble(), 1500.0);
+    EXPECT_NEAR(measured["channelPowerDbm"].toDouble(), 10 * std::log10(0.25 / 2 / 1e-3), 0.1);
+    EXPECT_NEAR(measured["peakFrequencyHz"].toDouble(), 1000.0, 0.1 * 8000 / 256);
+    EXPECT_EQ(measured["occupiedPercent"].toDouble(), 99.0);
+    for (const char* key : {"binCount", "binWidthHz", "noiseDensityDbHz", "snrDb", "occupiedBandwidthHz",
+                            "occupiedLowHz", "occupiedHighHz", "meanFrequencyHz"})
+        EXPECT_TRUE(measured.contains(key)) << key;
 
     // A raw file opened with its datatype and rate.
     run = runNorvale({"--info", "--format", "binary", "--datatype", "ci16_le", "--rate", "8000", raw},

@@ -7,6 +7,7 @@
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -109,6 +110,14 @@ TEST_F(PanelDesktop, FullScaleFollowsTheDatatype)
     widget<QComboBox>("powerUnitComboBox")->setCurrentIndex(1);
     ASSERT_TRUE(click("powerApplyButton").empty());
     EXPECT_NEAR(meanPower(), 20 * std::log10(0.5), 0.05);
+    // Applied while the view is hidden, the unit holds when it shows again.
+    window->show();
+    widget<QCheckBox>("showPowerViewCheckBox")->setChecked(false);
+    widget<QComboBox>("powerUnitComboBox")->setCurrentIndex(0);
+    ASSERT_TRUE(click("powerApplyButton").empty());
+    widget<QCheckBox>("showPowerViewCheckBox")->setChecked(true);
+    waitForPanel(panel);
+    EXPECT_NEAR(meanPower(), expected, 0.05);
 }
 
 // The fields a load writes say exactly what is shown: an Apply with them covers
