@@ -113,13 +113,19 @@ void buildOpenGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     group.box->setAlignment(Qt::AlignBottom);
     w.formatComboBox = named(new QComboBox, "formatComboBox");
     w.formatComboBox->addItems({"Auto", "SigMF", "WAV", "Binary", "IQW"});
-    addRow(group.grid, 0, "File format", w.formatComboBox);
+    // The Open button beside the format it opens with.
+    w.openButton = named(new QPushButton("Open"), "openButton");
+    auto* formatRow = new QWidget;
+    auto* formatLayout = new QHBoxLayout(formatRow);
+    formatLayout->setContentsMargins(0, 0, 0, 0);
+    formatLayout->addWidget(w.formatComboBox, 1);
+    formatLayout->addWidget(w.openButton, 1);
+    addRow(group.grid, 0, "File format", formatRow);
     w.binaryFormatEdit = named(new QLineEdit, "binaryFormatEdit");
     w.binaryFormatEdit->setPlaceholderText("e.g. ci32_le");
     addRow(group.grid, 1, "Binary format", w.binaryFormatEdit);
     w.sampleRateEdit = named(new StrictPositiveLineEdit, "sampleRateEdit");
     addRow(group.grid, 2, "Sample rate (sample/s)", w.sampleRateEdit);
-    w.openButton = addButton(group, "Open", "openButton");
 }
 
 void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
@@ -268,14 +274,16 @@ void buildDisplayGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     w.absoluteFrequencyCheckBox->setToolTip(
         "Label frequencies with the recording's centre frequency added");
     w.absoluteFrequencyCheckBox->setEnabled(false);
-    grid->addWidget(w.absoluteFrequencyCheckBox, 2, 0, 1, 2);
-    // Caption and field side by side in the one column the check boxes use.
+    grid->addWidget(w.absoluteFrequencyCheckBox, 2, 0);
+    // Caption and field side by side, beside the last check box.
     auto* divisionsRow = new QHBoxLayout;
     divisionsRow->addWidget(new QLabel("Cursor divisions"));
     w.cursorDivisionsEdit = named(new StrictPositiveLineEdit("1"), "cursorDivisionsEdit");
     w.cursorDivisionsEdit->setToolTip("Equal parts between cursors A and B, marked by ticks");
+    w.cursorDivisionsEdit->setMaximumWidth(w.cursorDivisionsEdit->fontMetrics().horizontalAdvance("00000") + 12);
     divisionsRow->addWidget(w.cursorDivisionsEdit);
-    grid->addLayout(divisionsRow, 3, 0, 1, 2);
+    divisionsRow->addStretch();
+    grid->addLayout(divisionsRow, 2, 1);
 }
 
 // What each field holds, in what unit, and what it does.

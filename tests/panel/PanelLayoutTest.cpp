@@ -99,9 +99,22 @@ TEST_F(PanelLayout, WholePanelFitsTheWindow)
 {
     window->resize(1400, 900);
     window->show();
+    // A recording that fills every row of File informations: centre frequency,
+    // start time, DC offset removed.
+    const QString meta = path("full.sigmf-meta");
+    recordingfiles::writeSigmf(meta, path("full.sigmf-data"), 8000, recordingfiles::tone(8000, 1.0, 1000.0));
+    recordingfiles::writeBytes(meta, "{\"global\": {\"core:datatype\": \"cf32_le\", \"core:sample_rate\": 8000, "
+                                     "\"core:version\": \"1.0.0\"}, \"captures\": [{\"core:sample_start\": 0, "
+                                     "\"core:frequency\": 433920000, \"core:datetime\": "
+                                     "\"2026-12-07T14:31:05.789Z\"}], \"annotations\": []}");
+    ASSERT_TRUE(load(meta).empty());
+    widget<QCheckBox>("removeDcCheckBox")->setChecked(true);
+    waitForPanel(panel);
+    QApplication::processEvents();
     QApplication::processEvents();
     auto* area = widget<QScrollArea>("scrollArea");
     EXPECT_LE(panel->sizeHint().height(), area->viewport()->height())
         << panel->sizeHint().height() << " > " << area->viewport()->height();
-    EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(area->verticalScrollBar()->isVisible())
+        << panel->height() << " " << panel->minimumSizeHint().height() << " " << area->viewport()->height();
 }
