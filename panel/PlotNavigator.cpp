@@ -195,9 +195,7 @@ void PlotNavigator::select(const Drag& ended, Qt::KeyboardModifiers modifiers)
 void PlotNavigator::pan(const Drag& ended, Qt::KeyboardModifiers modifiers)
 {
     const ViewState shown = requests->shownView();
-    const QPoint moved = ended.last - ended.origin;
     bool asked = false;
-    QPoint preview;
     if (alongFrequency(ended, modifiers)) {
         // The frequency under the grabbed point comes to lie under the pointer.
         const AxisMap map = *ended.plot->bandMap();
@@ -208,7 +206,6 @@ void PlotNavigator::pan(const Drag& ended, Qt::KeyboardModifiers modifiers)
         const ValueRange target = pannedRange({shown.low, shown.high}, delta, limits);
         if (const std::optional<ValueRange> band = wholeHertzBand(target, limits))
             asked = submitBand(*band);
-        preview = vertical ? QPoint(0, moved.y()) : QPoint(moved.x(), 0);
     } else {
         const AxisMap map = ended.plot->horizontalMap();
         const double fs = sampleRate();
@@ -217,10 +214,41 @@ void PlotNavigator::pan(const Drag& ended, Qt::KeyboardModifiers modifiers)
         const ValueRange target = pannedRange({shown.start * fs, shown.stop * fs}, delta,
                                               {0.0, static_cast<double>(count)});
         asked = submitTime(sampleSpan(target, count, 1));
-        preview = QPoint(moved.x(), 0);
     }
     if (asked)
-        panPreview = std::make_pair(ended.plot, preview);
+        panPreview = panShiftOf(ended, modifiers);
+}
+
+PlotNavigator::PanShift PlotNavigator::panShiftOf(const Drag& drag, Qt::KeyboardModifiers modifiers) const
+{
+    if (alongFrequency(drag, modifiers)) {
+        const AxisMap map = *drag.plot->bandMap();
+        const bool vertical = drag.plot->bandIsVertical();
+        return {true, vertical ? map.valueAt(drag.last.y()) - map.valueAt(drag.origin.y())
+                               : map.valueAt(drag.last.x()) - map.valueAt(drag.origin.x())};
+    }
+    const AxisMap map = drag.plot->horizontalMap();
+    return {false, map.valueAt(drag.last.x()) - map.valueAt(drag.origin.x())};
+}
+
+QPoint PlotNavigator::draggedPixels(const PlotWidget* plot, const PanShift& shift)
+{
+    std::optional<AxisMap> map;
+    bool vertical = false;
+    if (shift.band) {
+        map = plot->bandMap();
+        vertical = plot->bandIsVertical();
+    } else if (plot->horizontalQuantity() == AxisQuantity::Time) {
+        map = plot->horizontalMap();
+    }
+    if (!map || !map->valid() || !std::isfinite(shift.delta))
+        return {};
+    const double middle = (map->low + map->high) / 2;
+    const double pixels = map->pixelAt(middle + shift.delta) - map->pixelAt(middle);
+    if (!(std::abs(pixels) < 1e6))
+        return {};
+    const int moved = static_cast<int>(std::lround(pixels));
+    return vertical ? QPoint(0, moved) : QPoint(moved, 0);
 }
 
 void PlotNavigator::requestTime(double from, double to, uint64_t smallest)
@@ -371,15 +399,14 @@ PlotOverlay PlotNavigator::overlayOf(const PlotWidget* plot) const
     if (!recording->isLoaded())
         return overlay;
     cursors.addTo(overlay, cursorAxes(plot), sampleRate(), requests->cursorDivisions());
-    if (panPreview && panPreview->first == plot)
-        overlay.panOffset = panPreview->second;
-    if (drag && drag->plot == plot && drag->moved && !drag->cursor) {
+    if (drag && drag->pan && drag->moved)
+        overlay.panOffset = draggedPixels(plot, panShiftOf(*drag, drag->modifiers));
+    else if (panPreview)
+        overlay.panOffset = draggedPixels(plot, *panPreview);
+    if (drag && drag->plot == plot && drag->moved && !drag->cursor && !drag->pan) {
         const QRect area = plot->plotRect();
         const bool vertical = plot->bandIsVertical() && alongFrequency(*drag, drag->modifiers);
-        if (drag->pan) {
-            const QPoint moved = drag->last - drag->origin;
-            overlay.panOffset = vertical ? QPoint(0, moved.y()) : QPoint(moved.x(), 0);
-        } else if (vertical) {
+        if (vertical) {
             overlay.selection = PlotOverlay::Band{true, alongY(area, drag->origin), alongY(area, drag->last)};
         } else {
             overlay.selection = PlotOverlay::Band{false, alongX(area, drag->origin), alongX(area, drag->last)};

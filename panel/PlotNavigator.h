@@ -111,8 +111,18 @@ private:
     std::optional<Wheel> wheel;
     std::optional<Hover> hover;
     CursorPair cursors;
-    // A pan's picture stays dragged along until the one it asked for is shown.
-    std::optional<std::pair<PlotWidget*, QPoint>> panPreview;
+    // How far a pan drags the pictures: along the band or along time, in hertz or
+    // seconds (what lay at v now lies where v + delta was). Every plot showing that
+    // axis follows; after the release the pictures stay dragged until the ones
+    // asked for are shown.
+    struct PanShift
+    {
+        bool band;
+        double delta;
+    };
+    PanShift panShiftOf(const Drag& drag, Qt::KeyboardModifiers modifiers) const;
+    static QPoint draggedPixels(const PlotWidget* plot, const PanShift& shift);
+    std::optional<PanShift> panPreview;
     // The last time range (samples) and band asked for, so that a burst of wheel
     // turns does not ask again for what is already on its way.
     std::optional<SampleSpan> askedSpan;

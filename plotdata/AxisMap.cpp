@@ -37,3 +37,14 @@ AxisMap verticalAxisMap(double low, double high, int offset, int length, bool mi
 {
     return {low, high, offset, length, mirrored};
 }
+
+AxisMap AxisMap::draggedBy(int pixels) const
+{
+    AxisMap dragged = *this;
+    const double shift = pixels * (high - low) / length;
+    if (pixels == 0 || length <= 0)
+        return dragged;
+    dragged.low = growsWithPixels ? low - shift : low + shift;
+    dragged.high = growsWithPixels ? high - shift : high + shift;
+    return dragged;
+}

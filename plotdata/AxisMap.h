@@ -20,6 +20,9 @@ struct AxisMap
     double pixelAt(double value) const;
     // Value per pixel (positive).
     double valuePerPixel() const;
+    // The map of the same pixels once the picture is dragged by `pixels` along the
+    // axis: what was drawn at pixel p is drawn at p + pixels.
+    AxisMap draggedBy(int pixels) const;
 };
 
 // A horizontal axis, and a vertical one (values growing upwards unless mirrored).

@@ -159,8 +159,10 @@ void CustomPlot::paintEvent(QPaintEvent*)
     const AxisScale yScale = axisTicks(hasFiniteData ? yMin : nan, yMax, h, marginTop,
                                        AxisOrientation::Vertical, yQuantity,
                                        leftLabelMetrics(painter, marginLeft));
-    const AxisScale xScale = axisTicks(hasFiniteData ? xMin + shownXOffset : nan,
-                                       xMax + shownXOffset, w, marginLeft,
+    // While a pan drags the curve, its axis follows.
+    const AxisMap x = xAxisMap().draggedBy(dragged.x());
+    const AxisScale xScale = axisTicks(hasFiniteData ? x.low + shownXOffset : nan,
+                                       x.high + shownXOffset, w, marginLeft,
                                        AxisOrientation::Horizontal, xQuantity,
                                        bottomLabelMetrics(painter));
     drawLeftTicks(painter, yScale.ticks, marginLeft);
@@ -175,8 +177,8 @@ void CustomPlot::paintEvent(QPaintEvent*)
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
 
     const AxisMap y = yAxisMap();
-    drawPlotOverlay(painter, overlay(), imageRect, xAxisMap(), &y);
-    drawPlotMarks(painter, marks(), imageRect, xAxisMap(), y);
+    drawPlotOverlay(painter, overlay(), imageRect, x, &y);
+    drawPlotMarks(painter, marks(), imageRect, x, y);
 }
 
 QRect CustomPlot::plotArea() const

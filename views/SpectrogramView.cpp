@@ -253,12 +253,16 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     painter.drawLine(marginLeft, marginTop, marginLeft, H - marginBottom);
     painter.drawLine(marginLeft, H - marginBottom, W - marginRight, H - marginBottom);
 
+    // While a pan drags the picture, its axes, boxes and cursors follow.
+    const QPoint dragged = overlay().panOffset;
+    const AxisMap times = timeAxisMap().draggedBy(dragged.x());
+    const AxisMap bandShown = frequencyAxisMap().draggedBy(dragged.y());
     const AxisScale frequencyScale =
-        axisTicks(startFrequency + shownFrequencyOffset, stopFrequency + shownFrequencyOffset,
+        axisTicks(bandShown.low + shownFrequencyOffset, bandShown.high + shownFrequencyOffset,
                   plot.height(), marginTop, AxisOrientation::Vertical, AxisQuantity::Frequency,
                   leftLabelMetrics(painter, marginLeft));
     const AxisScale timeScale =
-        axisTicks(timeStart, timeStop, plot.width(), marginLeft, AxisOrientation::Horizontal,
+        axisTicks(times.low, times.high, plot.width(), marginLeft, AxisOrientation::Horizontal,
                   AxisQuantity::Time, bottomLabelMetrics(painter));
     drawLeftTicks(painter, frequencyScale.ticks, marginLeft);
     drawBottomTicks(painter, timeScale.ticks, H - marginBottom);
@@ -283,10 +287,13 @@ void SpectrogramView::paintEvent(QPaintEvent*)
     painter.drawText(QRect(W - marginRight, H - 65, marginRight, 20), Qt::AlignCenter,
                      scale.bottomLabel);
 
-    if (showAnnotations)
-        drawAnnotationBoxes(painter, annotations, placedAnnotations(), plot);
-    const AxisMap frequencies = frequencyAxisMap();
-    drawPlotOverlay(painter, overlay(), plot, timeAxisMap(), &frequencies);
+    if (showAnnotations) {
+        painter.save();
+        painter.translate(dragged);
+        drawAnnotationBoxes(painter, annotations, placedAnnotations(), plot.translated(-dragged));
+        painter.restore();
+    }
+    drawPlotOverlay(painter, overlay(), plot, times, &bandShown);
 }
 
 double SpectrogramView::bandMaximum(int first, int last) const

@@ -571,3 +571,38 @@ TEST_F(PanelMouse, CursorLinesMoveOnlyTheirCoordinate)
         }
     }
 }
+
+// While a pan is dragged, every plot showing the dragged axis follows the pointer,
+// picture and axis, by the same seconds or hertz; the others stay still.
+TEST_F(PanelMouse, EveryPlotOfTheAxisFollowsAPan)
+{
+    turnWheel(spectrogram(), spectrogram()->plotRect().center(), 240);
+    CustomPlot* power = curve("powerView", "plot");
+    CustomPlot* iPlot = curve("amplitudeView", "iPlot");
+    const QRect area = power->plotArea();
+    const auto picture = [](QWidget* plot) { return plot->grab().toImage(); };
+    const QImage spectrogramBefore = picture(spectrogram());
+    const QImage iBefore = picture(iPlot);
+    const QPoint from = area.center();
+    const QPoint to = from + QPoint(60, 0);
+    QTest::mousePress(power, Qt::MiddleButton, {}, from);
+    QTest::mouseMove(power, to);
+    // The seconds dragged, in each plot's own pixels.
+    const double seconds = power->xAxisMap().valueAt(to.x()) - power->xAxisMap().valueAt(from.x());
+    for (QWidget* plot : {static_cast<QWidget*>(spectrogram()), static_cast<QWidget*>(iPlot)}) {
+        const AxisMap map = timeMapOf(plot);
+        const int dx = static_cast<int>(std::lround(seconds / map.valuePerPixel()));
+        ASSERT_GT(dx, 10);
+        const QRect plotArea = areaOf(plot);
+        const QImage before = plot == spectrogram() ? spectrogramBefore : iBefore;
+        const QImage during = picture(plot);
+        // The picture moved by dx within the plot area (the axis line on its first
+        // column left out); the time labels below it changed.
+        const QRect kept = plotArea.adjusted(1, 0, -dx, 0);
+        EXPECT_EQ(before.copy(kept), during.copy(kept.translated(dx, 0))) << plot->objectName().toStdString();
+        const QRect labels(plotArea.left(), plotArea.bottom() + 2, plotArea.width(), 16);
+        EXPECT_NE(before.copy(labels), during.copy(labels)) << plot->objectName().toStdString();
+    }
+    QTest::mouseRelease(power, Qt::MiddleButton, {}, to);
+    waitForPanel(panel);
+}
