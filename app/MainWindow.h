@@ -10,7 +10,11 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class AmplitudeView;
+class AnnotationEditor;
+class AnnotationPane;
 class ControlPanel;
 class QCloseEvent;
 class QDragEnterEvent;
@@ -35,6 +39,7 @@ public:
     ~MainWindow() override;
 
     ControlPanel* panel() const { return controlPanel; }
+    AnnotationEditor* annotations() const { return annotationEditor.get(); }
     const Recording& recording() const { return shownRecording; }
 
     // Help menu boxes, modal, with this window as parent.
@@ -63,13 +68,18 @@ protected:
     // drop has returned to the program it came from.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Keeps the window's geometry and the panel's settings for the next start.
+    // Asks what to do with unsaved annotations first (Cancel keeps the window
+    // open), then keeps the window's geometry and the panel's settings for the
+    // next start.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus(QWidget* menuParent, class QVBoxLayout* rootLayout);
     void buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
                     const QList<QWidget*>& frequencyWidgets);
+    void buildEditMenu(class QMenuBar* menuBar);
+    // Thin lines where the recording's captures start, on every plot against time.
+    void showCaptureLines();
     void fillRecentMenu();
     void recordingLoaded(const QString& path);
     QWidget* pageOf(int tab) const;
@@ -87,4 +97,9 @@ private:
     QMenu* recentMenu = nullptr;
     // Under the tabs: what lies under the pointer, and what the cursors measure.
     QLabel* readoutLabel = nullptr;
+    // Under the readout: the annotation table and its buttons.
+    AnnotationPane* annotationPane = nullptr;
+    QSplitter* plotSplitter = nullptr;
+    // Destroyed before the widgets it wires.
+    std::unique_ptr<AnnotationEditor> annotationEditor;
 };

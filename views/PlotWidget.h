@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // How the readout names a plot's values: "I = 0.31201", "-43.2 dB/Hz".
 struct ValueDescription
@@ -34,7 +35,13 @@ public:
 
     // Mouse, wheel and keys go to the handler; the plot interprets none of them.
     void setInputHandler(PlotInputHandler handler) { onInput = std::move(handler); }
+    const PlotInputHandler& inputHandler() const { return onInput; }
     void setOverlay(PlotOverlay overlay);
+    // Thin lines at values of the horizontal axis (where captures start), drawn
+    // with every overlay until set again.
+    void setMarkers(std::vector<MarkerLine> markers);
+    // The tool tip at a point: the markers' texts within a few pixels of it.
+    virtual QString toolTipTextAt(const QPoint& point) const;
     // Called when the plot becomes wider or narrower than its picture was
     // computed for, so that the owner can compute it again.
     void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
@@ -60,6 +67,9 @@ protected:
     const PlotOverlay& overlay() const { return shownOverlay; }
     void widthChanged();
 
+    // Tool tips come from toolTipTextAt, never read as markup.
+    bool event(QEvent* event) override;
+
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -70,6 +80,7 @@ protected:
 private:
     PlotInputHandler onInput;
     PlotOverlay shownOverlay;
+    std::vector<MarkerLine> markerLines;
     std::function<void()> onWidthChanged;
     ValueDescription described;
 };
