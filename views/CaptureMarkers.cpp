@@ -2,16 +2,26 @@
 
 #include "views/CaptureMarkers.h"
 
-#include "views/AxisTicks.h"
-
 #include <QStringList>
 
 #include <cmath>
 
 namespace {
 
-// Centre frequencies are given to the hertz.
-constexpr double frequencyResolution = 1.0;
+// Twelve significant digits: a centre frequency to the hertz, a start to the sample.
+constexpr int shownDigits = 12;
+
+QString frequencyText(double hertz)
+{
+    const double size = std::fabs(hertz);
+    if (size >= 1e9)
+        return QString::number(hertz / 1e9, 'g', shownDigits) + QStringLiteral(" GHz");
+    if (size >= 1e6)
+        return QString::number(hertz / 1e6, 'g', shownDigits) + QStringLiteral(" MHz");
+    if (size >= 1e3)
+        return QString::number(hertz / 1e3, 'g', shownDigits) + QStringLiteral(" kHz");
+    return QString::number(hertz, 'g', shownDigits) + QStringLiteral(" Hz");
+}
 
 } // namespace
 
@@ -28,11 +38,10 @@ std::vector<MarkerLine> captureMarkers(const RecordingInfo& info, double fs)
         parts << QStringLiteral("Capture %1 of %2 from %3 (sample %4)")
                      .arg(k + 1)
                      .arg(count)
-                     .arg(quantityText(seconds, AxisQuantity::Time, 1.0 / fs))
+                     .arg(QString::number(seconds, 'g', shownDigits) + QStringLiteral(" s"))
                      .arg(capture.sampleStart);
         if (capture.frequency)
-            parts << QStringLiteral("centre frequency ")
-                         + quantityText(*capture.frequency, AxisQuantity::Frequency, frequencyResolution);
+            parts << QStringLiteral("centre frequency ") + frequencyText(*capture.frequency);
         if (!capture.datetime.empty())
             parts << QStringLiteral("start ") + QString::fromStdString(capture.datetime);
         markers.push_back({seconds, parts.join(QStringLiteral(", "))});
