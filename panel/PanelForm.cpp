@@ -140,14 +140,17 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     addOptionalRow(grid, 4, "Centre frequency (Hz)", w.centreFrequencyLabel);
     w.startTimeLabel = named(new ElidedLabel, "startTimeLabel");
     addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
-    w.captureCountLabel = named(new ElidedLabel, "captureCountLabel");
-    addOptionalRow(grid, 6, "Captures", w.captureCountLabel);
+    // Beside the centre frequency, so that the group takes no more height.
+    w.captureCountLabel = named(new QLabel, "captureCountLabel");
+    w.captureCountLabel->setToolTip("Number of SigMF captures (a retune or a gap starts a new one)");
+    w.captureCountLabel->hide();
+    grid->addWidget(w.captureCountLabel, 4, 2);
     w.fileNoteLabel = named(new QLabel, "fileNoteLabel");
     w.fileNoteLabel->setWordWrap(true);
     w.fileNoteLabel->hide();
     group.layout->addWidget(w.fileNoteLabel);
     w.dcOffsetLabel = named(new ElidedLabel, "dcOffsetLabel");
-    addRow(grid, 7, "DC offset", w.dcOffsetLabel);
+    addRow(grid, 6, "DC offset", w.dcOffsetLabel);
 
     // Shown while work runs: how far it is, and a way to stop it.
     auto* progressRow = new QHBoxLayout;
@@ -360,8 +363,10 @@ void showFileInformation(const PanelWidgets& form, const QString& fileName,
     setOptionalRow(form.centreFrequencyLabel,
                    info.centreFrequency ? frequencyText(*info.centreFrequency) : QString());
     setOptionalRow(form.startTimeLabel, QString::fromStdString(info.startTime));
-    setOptionalRow(form.captureCountLabel,
-                   info.captures.empty() ? QString() : QString::number(info.captures.size()));
+    const std::size_t captures = info.captures.size();
+    form.captureCountLabel->setText(
+        captures == 0 ? QString() : QStringLiteral("%1 capture%2").arg(captures).arg(captures == 1 ? "" : "s"));
+    form.captureCountLabel->setVisible(captures > 0);
     form.fileNoteLabel->setText(QString::fromStdString(info.note));
     form.fileNoteLabel->setVisible(!info.note.empty());
 }

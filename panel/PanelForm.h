@@ -52,7 +52,7 @@ struct PanelWidgets
     // Shown only when the file says something (setOptionalRow).
     QLabel* centreFrequencyLabel;
     QLabel* startTimeLabel;
-    // The number of SigMF captures.
+    // The number of SigMF captures ("2 captures"), beside the centre frequency.
     QLabel* captureCountLabel;
     QLabel* fileNoteLabel;
     QLabel* dcOffsetLabel;

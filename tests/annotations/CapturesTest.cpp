@@ -23,7 +23,7 @@ TEST_F(Captures, LinesAxisAndReadoutFollowTheCapture)
                                   {"core:sample_start": 5000, "core:frequency": 101000000,
                                    "core:datetime": "2024-05-01T12:00:07Z"}])");
     ASSERT_TRUE(load(meta).empty());
-    EXPECT_EQ(text("captureCountLabel"), "2");
+    EXPECT_EQ(text("captureCountLabel"), "2 captures");
     auto* view = widget<SpectrogramView>("spectrogramView");
     // The annotation's edges against the second capture's centre.
     ASSERT_EQ(view->annotationBoxList().size(), 1u);

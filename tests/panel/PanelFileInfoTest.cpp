@@ -92,10 +92,10 @@ TEST_F(PanelFileInfo, ArchivesAndWhatTheFileSaysAboutItself)
         int pick;
         QString centre, start, captures, note;
     } rows[] = {
-        {"two.sigmf", 0, 0, "915000000.5", "", "1", note},
-        {"TWO.SIGMF", 0, 1, "433000000", "", "2", noteB},
-        {"two.sigmf", 1, 1, "433000000", "", "2", noteB},
-        {"upper.SIGMF-META", 0, -1, "1000000", "", "1", ""},
+        {"two.sigmf", 0, 0, "915000000.5", "", "1 capture", note},
+        {"TWO.SIGMF", 0, 1, "433000000", "", "2 captures", noteB},
+        {"two.sigmf", 1, 1, "433000000", "", "2 captures", noteB},
+        {"upper.SIGMF-META", 0, -1, "1000000", "", "1 capture", ""},
         {"auxi.wav", 0, -1, "145500000", "2023-11-30 23:59:58", "", ""},
         {"plain.sigmf-meta", 0, -1, "", "", "", ""},
     };
