@@ -28,8 +28,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
-#include <unordered_set>
 
 namespace {
 
@@ -37,6 +35,7 @@ namespace {
 constexpr double showMargin = 0.1;
 // A band shown is at least this many FFT bins wide, as a zoom leaves it.
 constexpr double fewestBins = 4;
+
 } // namespace
 
 AnnotationEditor::AnnotationEditor(Recording* recording, ControlPanel* panel,
@@ -70,7 +69,7 @@ AnnotationEditor::AnnotationEditor(Recording* recording, ControlPanel* panel,
     QObject::connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, context.get(),
                      [this] { showBoxes(); });
     if (auto* absolute = panel->findChild<QCheckBox*>("absoluteFrequencyCheckBox"))
-        QObject::connect(absolute, &QCheckBox::toggled, context.get(), [this] { model->refresh(); });
+        QObject::connect(absolute, &QCheckBox::toggled, context.get(), [this] { changed(selectedIds()); });
     sketch = std::make_unique<AnnotationSketch>(
         spectrogram, [this] { return this->recording->isLoaded(); },
         [this](const AnnotationSketch::Drawn& drawn) {
@@ -99,7 +98,6 @@ void AnnotationEditor::recordingLoaded()
     saver.recordingLoaded();
     model->setSampleRate(std::max(1.0, static_cast<double>(recording->sampleRate())));
     changed({});
-    history->setClean();
 }
 
 void AnnotationEditor::addFromView()

@@ -138,13 +138,19 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     addRow(grid, 3, "Sample rate (sample/s)", w.sampleRateLabel);
     w.centreFrequencyLabel = named(new ElidedLabel, "centreFrequencyLabel");
     addOptionalRow(grid, 4, "Centre frequency (Hz)", w.centreFrequencyLabel);
-    w.startTimeLabel = named(new ElidedLabel, "startTimeLabel");
-    addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
-    // Beside the centre frequency, so that the group takes no more height.
+    // The number of captures beside the centre frequency, in its cell: the group
+    // takes no more height and the other rows keep their width.
     w.captureCountLabel = named(new QLabel, "captureCountLabel");
     w.captureCountLabel->setToolTip("Number of SigMF captures (a retune or a gap starts a new one)");
     w.captureCountLabel->hide();
-    grid->addWidget(w.captureCountLabel, 4, 2);
+    grid->removeWidget(w.centreFrequencyLabel);
+    auto* centreCell = new QHBoxLayout;
+    centreCell->setContentsMargins(0, 0, 0, 0);
+    centreCell->addWidget(w.centreFrequencyLabel, 1);
+    centreCell->addWidget(w.captureCountLabel);
+    grid->addLayout(centreCell, 4, 1);
+    w.startTimeLabel = named(new ElidedLabel, "startTimeLabel");
+    addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
     w.fileNoteLabel = named(new QLabel, "fileNoteLabel");
     w.fileNoteLabel->setWordWrap(true);
     w.fileNoteLabel->hide();
