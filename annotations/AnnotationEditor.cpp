@@ -78,7 +78,15 @@ AnnotationEditor::AnnotationEditor(Recording* recording, ControlPanel* panel,
     showStatus();
 }
 
-AnnotationEditor::~AnnotationEditor() = default;
+AnnotationEditor::~AnnotationEditor()
+{
+    // No connection reaches the editor, and the table, the model and the undo
+    // stack never read the list, once it is gone.
+    context.reset();
+    pane->annotationTable->setModel(nullptr);
+    delete model;
+    delete history;
+}
 
 void AnnotationEditor::setMessageSink(MessageSink sink)
 {
