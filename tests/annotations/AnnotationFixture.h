@@ -4,6 +4,7 @@
 
 #include "annotations/AnnotationEditor.h"
 #include "annotations/AnnotationTableModel.h"
+#include "tests/io/IoTestFiles.h"
 #include "tests/panel/PanelFixture.h"
 
 #include <QTableView>
@@ -11,17 +12,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include <fstream>
-#include <sstream>
-
 using Json = nlohmann::ordered_json;
 
 inline std::string fileText(const QString& path)
 {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return fileText(path.toStdString());
 }
 
 class AnnotationFixture : public PanelFixture

@@ -3,15 +3,11 @@
 // new metadata beside them, and an archive's recording saved as a new pair.
 
 #include "tests/annotations/AnnotationFixture.h"
-#include "tests/io/IoTestFiles.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include "io/RecordingOpener.h"
 
 #include <QDir>
-
-#include <csignal>
-
-#include <sys/resource.h>
 
 using AnnotationSaving = AnnotationFixture;
 
@@ -19,28 +15,6 @@ namespace {
 
 const QString unsavedText = "The annotations of %1 have changes that are not saved.";
 
-// Limits the size of files this process writes, as a full disk would.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-
-private:
-    rlimit saved{};
-    void (*previous)(int) = SIG_DFL;
-};
 
 } // namespace
 

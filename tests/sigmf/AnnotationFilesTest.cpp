@@ -7,47 +7,13 @@
 #include "sigmf/AnnotationFields.h"
 #include "sigmf/AnnotationFiles.h"
 #include "tests/io/IoTestFiles.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <fstream>
-#include <sstream>
 
-#include <sys/resource.h>
 
 namespace {
-
-std::string fileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Limits the size of files this process writes, so that a write fails as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-
-private:
-    rlimit saved{};
-    void (*previous)(int) = SIG_DFL;
-};
 
 const std::string pairMetadata =
     R"({"global": {"core:datatype": "ri8", "core:sample_rate": 10},

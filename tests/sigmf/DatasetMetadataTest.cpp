@@ -14,8 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -65,14 +63,6 @@ Bytes counting(std::size_t bytes, unsigned step)
     for (std::size_t k = 0; k < bytes; ++k)
         out[k] = static_cast<unsigned char>(k * step + 1);
     return out;
-}
-
-std::string fileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 } // namespace
