@@ -67,6 +67,7 @@ nlohmann::json recordingInfo(const Recording& recording, const QString& path)
         info.centreFrequency ? nlohmann::json(*info.centreFrequency) : nlohmann::json(nullptr);
     out["startTime"] = info.startTime.empty() ? nlohmann::json(nullptr) : nlohmann::json(info.startTime);
     out["dcOffset"] = {{"i", mean.i}, {"q", mean.q}};
+    out["captures"] = info.captures.size();
     out["annotations"] = info.annotations.size();
     return out;
 }

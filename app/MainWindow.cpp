@@ -5,12 +5,15 @@
 
 #include "app/AppSettings.h"
 #include "app/ExportDialog.h"
+#include "annotations/AnnotationEditor.h"
+#include "annotations/AnnotationPane.h"
 #include "app/WindowTexts.h"
 #include "io/RecordingOpener.h"
 #include "panel/ControlPanel.h"
 #include "panel/ElidedLabel.h"
 #include "panel/MeasurementsGroup.h"
 #include "views/AmplitudeView.h"
+#include "views/CaptureMarkers.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
@@ -35,6 +38,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -45,6 +49,8 @@ constexpr FileFormatChoice autoFormat = static_cast<FileFormatChoice>(FileFormat
 // starts at the widths they will be shown at.
 const QSize defaultSize(1400, 900);
 constexpr int panelColumnWidth = 340;
+// Height of the annotation table under the plots, until its splitter is dragged.
+constexpr int annotationPaneHeight = 130;
 
 // The first local file among the dragged URLs, or an empty string.
 QString droppedFile(const QMimeData* data)
@@ -93,7 +99,15 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     controlPanel = new ControlPanel(&shownRecording, spectrogramView, powerView, amplitudeView,
                                     spectrumView, this);
     controlPanel->setObjectName("controlPanel");
+    annotationPane = new AnnotationPane(this);
+    annotationPane->setObjectName("annotationPane");
+    annotationEditor = std::make_unique<AnnotationEditor>(&shownRecording, controlPanel,
+                                                          spectrogramView, annotationPane);
+    connect(annotationEditor->undoStack(), &QUndoStack::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean); });
     controlPanel->setLoadedHandler([this](const QString& path) { recordingLoaded(path); });
+    // Unsaved annotations are settled before another recording replaces them.
+    controlPanel->setLoadGuard([this] { return annotationEditor->settleUnsavedChanges(); });
     if (AppSettings::enabled())
         controlPanel->applySettings(AppSettings::panel());
 
@@ -119,6 +133,7 @@ MainWindow::~MainWindow()
 {
     // No computation outlives the window.
     controlPanel->stopWork();
+    controlPanel->setLoadGuard(nullptr);
 }
 
 void MainWindow::buildMenus(QWidget* menuParent, QVBoxLayout* rootLayout)
@@ -133,6 +148,8 @@ void MainWindow::buildMenus(QWidget* menuParent, QVBoxLayout* rootLayout)
     recentMenu->setObjectName("recentMenu");
     fillRecentMenu();
     fileMenu->addSeparator();
+    connect(menuAction(fileMenu, "&Save annotations", this, QKeySequence::Save), &QAction::triggered,
+            this, [this] { annotationEditor->save(); });
     connect(menuAction(fileMenu, "&Export selection...", this, QKeySequence(Qt::CTRL | Qt::Key_E)),
             &QAction::triggered, this, &MainWindow::exportSelection);
     connect(menuAction(fileMenu, "Save &picture...", this), &QAction::triggered, this,
@@ -144,6 +161,8 @@ void MainWindow::buildMenus(QWidget* menuParent, QVBoxLayout* rootLayout)
             &MainWindow::resetSettings);
     connect(menuAction(fileMenu, "&Quit", this, QKeySequence(Qt::CTRL | Qt::Key_Q)),
             &QAction::triggered, this, &QWidget::close);
+
+    buildEditMenu(menuBar);
 
     QMenu* helpMenu = menuBar->addMenu("&Help");
     helpMenu->setObjectName("helpMenu");
@@ -168,6 +187,30 @@ void MainWindow::buildMenus(QWidget* menuParent, QVBoxLayout* rootLayout)
         connect(action, &QAction::triggered, controlPanel, step);
         addAction(action);
     }
+}
+
+void MainWindow::buildEditMenu(QMenuBar* menuBar)
+{
+    QMenu* editMenu = menuBar->addMenu("&Edit");
+    editMenu->setObjectName("editMenu");
+    AnnotationEditor* editor = annotationEditor.get();
+    connect(menuAction(editMenu, "&Undo", this, QKeySequence(Qt::CTRL | Qt::Key_Z)), &QAction::triggered,
+            this, [editor] { editor->undo(); });
+    QAction* redo = menuAction(editMenu, "&Redo", this);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(redo, &QAction::triggered, this, [editor] { editor->redo(); });
+    editMenu->addSeparator();
+    connect(menuAction(editMenu, "&Add annotation", this, QKeySequence(Qt::Key_A)), &QAction::triggered,
+            this, [editor] { editor->addFromView(); });
+    // Delete acts while the table has the focus, not in the panel's fields.
+    QAction* remove = menuAction(editMenu, "&Delete annotations", this, QKeySequence(Qt::Key_Delete));
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    annotationPane->addAction(remove);
+    connect(remove, &QAction::triggered, this, [editor] { editor->deleteSelected(); });
+    connect(menuAction(editMenu, "&Next annotation", this, QKeySequence(Qt::Key_N)), &QAction::triggered,
+            this, [editor] { editor->selectNext(); });
+    previousAnnotationAction = menuAction(editMenu, "&Previous annotation", this, QKeySequence(Qt::Key_P));
+    connect(previousAnnotationAction, &QAction::triggered, this, [editor] { editor->selectPrevious(); });
 }
 
 void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
@@ -203,6 +246,10 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
     };
     addPage(timeWidgets, "timePage", "Time");
     addPage(frequencyWidgets, "frequencyPage", "Frequency");
+    // P is the spectrum's peak key on the Frequency tab, the previous annotation elsewhere.
+    connect(tabWidget, &QTabWidget::currentChanged, this, [this](int tab) {
+        previousAnnotationAction->setShortcut(tab == 1 ? QKeySequence() : QKeySequence(Qt::Key_P));
+    });
 
     // The readout keeps the height of its two lines (pointer, cursors) so that the
     // plots above do not move as it changes; lines too long are cut.
@@ -212,12 +259,22 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
     readoutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     readoutLabel->setIndent(6);
     readoutLabel->setTextFormat(Qt::PlainText);
-    auto* right = new QWidget(this);
-    auto* rightLayout = new QVBoxLayout(right);
-    rightLayout->setContentsMargins(0, 0, 0, 0);
-    rightLayout->addWidget(tabWidget);
-    rightLayout->addWidget(readoutLabel);
+    auto* plots = new QWidget(this);
+    auto* plotsLayout = new QVBoxLayout(plots);
+    plotsLayout->setContentsMargins(0, 0, 0, 0);
+    plotsLayout->addWidget(tabWidget);
+    plotsLayout->addWidget(readoutLabel);
     controlPanel->setReadoutLabel(readoutLabel);
+    // The annotation table under the readout, its height set by a splitter.
+    plotSplitter = new QSplitter(Qt::Vertical, this);
+    plotSplitter->setObjectName("plotSplitter");
+    plotSplitter->setChildrenCollapsible(false);
+    plotSplitter->addWidget(plots);
+    plotSplitter->addWidget(annotationPane);
+    plotSplitter->setStretchFactor(0, 1);
+    plotSplitter->setStretchFactor(1, 0);
+    plotSplitter->setSizes({defaultSize.height() - annotationPaneHeight, annotationPaneHeight});
+    QWidget* right = plotSplitter;
 
     // The panel's column can be widened by dragging the splitter's handle.
     splitter = new QSplitter(Qt::Horizontal, this);
@@ -316,10 +373,22 @@ MeasurementsGroup* MainWindow::buildMeasurements()
 void MainWindow::recordingLoaded(const QString& path)
 {
     measurementsGroup->clearMarkers();
-    setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" \u2014 Norvale"));
+    annotationEditor->recordingLoaded();
+    showCaptureLines();
+    setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*] \u2014 Norvale"));
     AppSettings::addRecent({QFileInfo(path).absoluteFilePath(), controlPanel->formatChoice(),
                             controlPanel->datatypeText(), controlPanel->sampleRateText()});
     fillRecentMenu();
+}
+
+void MainWindow::showCaptureLines()
+{
+    const std::vector<MarkerLine> lines =
+        captureMarkers(shownRecording.info(), static_cast<double>(shownRecording.sampleRate()));
+    for (PlotWidget* plot : std::initializer_list<PlotWidget*>{
+             spectrogramView, powerView->plotWidget(), amplitudeView->iPlotWidget(),
+             amplitudeView->qPlotWidget()})
+        plot->setMarkers(lines);
 }
 
 void MainWindow::fillRecentMenu()
@@ -347,6 +416,10 @@ void MainWindow::resetSettings()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!annotationEditor->settleUnsavedChanges()) {
+        event->ignore();
+        return;
+    }
     AppSettings::setWindow(saveGeometry(), splitter->saveState());
     AppSettings::setPanel(controlPanel->settings());
     QWidget::closeEvent(event);

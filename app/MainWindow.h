@@ -10,9 +10,14 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class AmplitudeView;
 class MeasurementsGroup;
+class AnnotationEditor;
+class AnnotationPane;
 class ControlPanel;
+class QAction;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
@@ -38,6 +43,7 @@ public:
     ControlPanel* panel() const { return controlPanel; }
     // The measurements under the spectrum.
     MeasurementsGroup* measurements() const { return measurementsGroup; }
+    AnnotationEditor* annotations() const { return annotationEditor.get(); }
     const Recording& recording() const { return shownRecording; }
 
     // Help menu boxes, modal, with this window as parent.
@@ -66,13 +72,18 @@ protected:
     // drop has returned to the program it came from.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Keeps the window's geometry and the panel's settings for the next start.
+    // Asks what to do with unsaved annotations first (Cancel keeps the window
+    // open), then keeps the window's geometry and the panel's settings for the
+    // next start.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus(QWidget* menuParent, class QVBoxLayout* rootLayout);
     void buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
                     const QList<QWidget*>& frequencyWidgets);
+    void buildEditMenu(class QMenuBar* menuBar);
+    // Thin lines where the recording's captures start, on every plot against time.
+    void showCaptureLines();
     void fillRecentMenu();
     void recordingLoaded(const QString& path);
     // The measurements group, fed from the spectrum, the band and the calibration shown.
@@ -91,6 +102,12 @@ private:
     QSplitter* splitter = nullptr;
     QTabWidget* tabWidget = nullptr;
     QMenu* recentMenu = nullptr;
+    QAction* previousAnnotationAction = nullptr;
     // Under the tabs: what lies under the pointer, and what the cursors measure.
     QLabel* readoutLabel = nullptr;
+    // Under the readout: the annotation table and its buttons.
+    AnnotationPane* annotationPane = nullptr;
+    QSplitter* plotSplitter = nullptr;
+    // Destroyed before the widgets it wires.
+    std::unique_ptr<AnnotationEditor> annotationEditor;
 };

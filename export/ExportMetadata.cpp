@@ -74,8 +74,8 @@ Json exportedAnnotations(const std::vector<RecordingAnnotation>& annotations,
         if (annotation.sigmfFields.empty()) {
             if (!annotation.label.empty())
                 object["core:label"] = annotation.label;
-            if (!annotation.description.empty())
-                object["core:description"] = annotation.description;
+            if (!annotation.comment.empty())
+                object["core:comment"] = annotation.comment;
         }
         const uint64_t first = (std::max(start, window.first) - window.first) / d;
         const uint64_t last = (std::min(stop, window.end) - window.first + d - 1) / d;

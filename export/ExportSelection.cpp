@@ -11,6 +11,7 @@
 #include "export/TarHeader.h"
 #include "export/TimeStamp.h"
 #include "export/WavHeader.h"
+#include "io/CaptureLookup.h"
 
 #include <charconv>
 #include <chrono>
@@ -100,19 +101,31 @@ std::string description(const ExportSource& source, const ExportRequest& request
     return text;
 }
 
+// The start of the capture holding the range's first sample (a recording retuned
+// or restarted mid-file has several), moved to that sample.
 std::optional<TimeStamp> exportStart(const ExportSource& source, const ExportRequest& request)
 {
+    const std::vector<RecordingCapture>& captures = source.info.captures;
+    const std::optional<std::size_t> index = captureIndexAt(source.info, request.first);
+    if (index && !captures[*index].datetime.empty()) {
+        const std::optional<TimeStamp> start = TimeStamp::parse(captures[*index].datetime);
+        const uint64_t from = std::min(captures[*index].sampleStart, request.first);
+        return start ? std::optional(start->plusSamples(request.first - from, source.sampleRate)) : std::nullopt;
+    }
     const std::optional<TimeStamp> start = TimeStamp::parse(source.info.startTime);
     if (!start)
         return std::nullopt;
     return start->plusSamples(request.first, source.sampleRate);
 }
 
-std::optional<double> exportFrequency(const ExportSource& source, const ExportData& data)
+// The centre frequency of the capture holding the range's first sample.
+std::optional<double> exportFrequency(const ExportSource& source, const ExportRequest& request,
+                                      const ExportData& data)
 {
-    if (!source.info.centreFrequency)
+    const std::optional<double> centre = centreFrequencyAt(source.info, request.first);
+    if (!centre)
         return std::nullopt;
-    return *source.info.centreFrequency + data.shift();
+    return *centre + data.shift();
 }
 
 std::string metadataText(const ExportSource& source, const ExportRequest& request,
@@ -126,7 +139,7 @@ std::string metadataText(const ExportSource& source, const ExportRequest& reques
         window.bandLow = request.band->low;
         window.bandHigh = request.band->high;
     }
-    window.sourceCentre = source.info.centreFrequency;
+    window.sourceCentre = centreFrequencyAt(source.info, request.first);
     window.shift = data.shift();
 
     ExportFacts facts;
@@ -134,7 +147,7 @@ std::string metadataText(const ExportSource& source, const ExportRequest& reques
     facts.sampleRate = data.sampleRate();
     facts.description = description(source, request);
     facts.sha512 = digest;
-    facts.frequency = exportFrequency(source, data);
+    facts.frequency = exportFrequency(source, request, data);
     if (const std::optional<TimeStamp> start = exportStart(source, request))
         facts.datetime = start->isoText();
     return exportMetadata(source.info, facts, exportedAnnotations(source.info.annotations, window))
@@ -211,7 +224,7 @@ void writeWav(const ExportSource& source, const ExportRequest& request, WorkCont
     auxi.start = exportStart(source, request);
     if (auxi.start)
         auxi.stop = auxi.start->plusSamples(request.end - request.first, source.sampleRate);
-    auxi.centreFrequency = exportFrequency(source, samples);
+    auxi.centreFrequency = exportFrequency(source, request, samples);
     const auto rate = static_cast<uint32_t>(samples.sampleRate());
     const std::vector<unsigned char> header =
         wavHeader(samples.wavFormat(), rate, samples.sampleCount(), auxi);

@@ -34,6 +34,11 @@ void Recording::assignSource(uint32_t sampleRate, std::shared_ptr<const SampleSo
     commit(sampleRate, std::move(samples), std::move(info));
 }
 
+void Recording::setAnnotations(std::vector<RecordingAnnotation> annotations)
+{
+    details.annotations = std::move(annotations);
+}
+
 void Recording::swap(Recording& other) noexcept
 {
     std::scoped_lock lock(wholeMutex, other.wholeMutex);

@@ -68,6 +68,9 @@ public:
     // What a reader made of a file becomes the recording (as assignSource).
     void take(RecordingContents contents);
 
+    // Replaces the annotations (an edit of them; the samples stay as they are).
+    void setAnnotations(std::vector<RecordingAnnotation> annotations);
+
     // Exchanges the whole contents (flag, rate, count, sequences) with other
     // without copying samples: a recording read on the side can replace this one.
     void swap(Recording& other) noexcept;

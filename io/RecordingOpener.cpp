@@ -75,15 +75,16 @@ bool needsSampleRate(const std::string& path, FileFormat format)
 }
 
 RecordingContents openRecording(const std::string& path, FileFormat format,
-                                const std::string& datatype, double sampleRate)
+                                const std::string& datatype, double sampleRate,
+                                std::size_t archiveRecording)
 {
     switch (resolvedFormat(path, format)) {
     case FileFormat::Sigmf:
         if (endsWithAnyCase(path, ".sigmf"))
-            return readSigmfArchive(path);
+            return readSigmfArchive(path, archiveRecording);
         if (format == FileFormat::Auto && endsWithAnyCase(path, dataEnding))
             return readSigmfFile(path.substr(0, path.size() - dataEnding.size()) + ".sigmf-meta");
-        return readSigmfFile(path);
+        return readSigmfFile(path, archiveRecording);
     case FileFormat::Wav:
         return readWavFile(path);
     case FileFormat::Binary:

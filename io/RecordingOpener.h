@@ -4,6 +4,7 @@
 
 #include "io/RecordingContents.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -41,7 +42,9 @@ bool needsSampleRate(const std::string& path, FileFormat format);
 // Reads the recording at path in `format`: a ".sigmf" archive, or a metadata file
 // (one that holds an archive is read as one; for a ".sigmf-data" file the one
 // beside it), WAV, or headerless samples of `datatype` (cf32_le for IQW, the
-// ending's for an "Auto" raw capture) at `sampleRate`. Throws std::runtime_error (or the
-// JSON library's exception) with the user-facing reason.
+// ending's for an "Auto" raw capture) at `sampleRate`. Of a SigMF archive holding
+// several recordings, number archiveRecording (from 0) is read. Throws
+// std::runtime_error (or the JSON library's exception) with the user-facing reason.
 RecordingContents openRecording(const std::string& path, FileFormat format,
-                                const std::string& datatype, double sampleRate);
+                                const std::string& datatype, double sampleRate,
+                                std::size_t archiveRecording = 0);

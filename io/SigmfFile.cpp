@@ -1,9 +1,10 @@
 // SigMF metadata interpreted (rate, datatype, channels, dataset bounds, the
-// first capture's frequency and time, the annotations) and its samples opened
-// for reading on demand.
+// captures' starts, frequencies and times, the annotations) and its samples
+// opened for reading on demand. Objects keep their keys in the file's order.
 
 #include "io/SigmfFile.h"
 
+#include "io/CaptureLookup.h"
 #include "io/FileSamples.h"
 #include "io/InputFile.h"
 #include "io/TarArchive.h"
@@ -19,6 +20,8 @@
 #include <utility>
 
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 constexpr uint64_t maxRate = std::numeric_limits<uint32_t>::max();
 const std::string metaSuffix = ".sigmf-meta";
@@ -47,7 +50,7 @@ bool endsWithAnyCase(const std::string& text, const std::string& lowerSuffix)
     return true;
 }
 
-uint32_t sigmfSampleRate(const nlohmann::json& value)
+uint32_t sigmfSampleRate(const Json& value)
 {
     bool valid = false;
     uint64_t rate = 0;
@@ -88,7 +91,7 @@ std::string withByteOrder(const std::string& sigmfDatatype)
 
 // The member key of object, or null when object is not an object, lacks the key
 // or holds null there.
-const nlohmann::json* member(const nlohmann::json& object, const char* key)
+const Json* member(const Json& object, const char* key)
 {
     if (!object.is_object())
         return nullptr;
@@ -97,7 +100,7 @@ const nlohmann::json* member(const nlohmann::json& object, const char* key)
 }
 
 // A whole number of at least minimum, or nothing.
-std::optional<uint64_t> wholeNumber(const nlohmann::json& value, uint64_t minimum)
+std::optional<uint64_t> wholeNumber(const Json& value, uint64_t minimum)
 {
     std::optional<uint64_t> number;
     if (value.is_number_unsigned()) {
@@ -115,9 +118,9 @@ std::optional<uint64_t> wholeNumber(const nlohmann::json& value, uint64_t minimu
     return number;
 }
 
-uint64_t byteCount(const nlohmann::json& holder, const char* key)
+uint64_t byteCount(const Json& holder, const char* key)
 {
-    const nlohmann::json* value = member(holder, key);
+    const Json* value = member(holder, key);
     if (!value)
         return 0;
     const std::optional<uint64_t> bytes = wholeNumber(*value, 0);
@@ -128,7 +131,7 @@ uint64_t byteCount(const nlohmann::json& holder, const char* key)
 }
 
 // A finite number, or nothing.
-std::optional<double> finiteNumber(const nlohmann::json& value)
+std::optional<double> finiteNumber(const Json& value)
 {
     if (!value.is_number() || !std::isfinite(value.get<double>()))
         return std::nullopt;
@@ -137,13 +140,13 @@ std::optional<double> finiteNumber(const nlohmann::json& value)
 
 // One entry of "annotations", or nothing when it lacks a whole sample start or
 // count, gives one frequency edge without the other, edges that are not finite
-// or not in order, or a label or description that is not text. Edges are made
-// baseband by taking off the centre frequency, when there is one.
-std::optional<RecordingAnnotation> annotationOf(const nlohmann::json& entry,
-                                                std::optional<double> centreFrequency)
+// or not in order, or a label or comment that is not text. Edges are made
+// baseband by taking off the centre frequency of the capture holding the
+// annotation's start, when there is one.
+std::optional<RecordingAnnotation> annotationOf(const Json& entry, const RecordingInfo& info)
 {
-    const nlohmann::json* start = member(entry, "core:sample_start");
-    const nlohmann::json* count = member(entry, "core:sample_count");
+    const Json* start = member(entry, "core:sample_start");
+    const Json* count = member(entry, "core:sample_count");
     if (!start || !count)
         return std::nullopt;
     RecordingAnnotation annotation;
@@ -154,8 +157,8 @@ std::optional<RecordingAnnotation> annotationOf(const nlohmann::json& entry,
     annotation.sampleStart = *first;
     annotation.sampleCount = *length;
 
-    const nlohmann::json* lower = member(entry, "core:freq_lower_edge");
-    const nlohmann::json* upper = member(entry, "core:freq_upper_edge");
+    const Json* lower = member(entry, "core:freq_lower_edge");
+    const Json* upper = member(entry, "core:freq_upper_edge");
     if (lower || upper) {
         if (!lower || !upper)
             return std::nullopt;
@@ -163,17 +166,19 @@ std::optional<RecordingAnnotation> annotationOf(const nlohmann::json& entry,
         std::optional<double> high = finiteNumber(*upper);
         if (!low || !high || *low > *high)
             return std::nullopt;
-        if (centreFrequency) {
-            *low -= *centreFrequency;
-            *high -= *centreFrequency;
+        if (const std::optional<double> centre = centreFrequencyAt(info, annotation.sampleStart)) {
+            *low -= *centre;
+            *high -= *centre;
         }
         annotation.lowFrequency = low;
         annotation.highFrequency = high;
     }
 
+    // Some writers put the comment in core:description; core:comment wins.
     for (auto [key, text] : {std::pair{"core:label", &annotation.label},
-                             std::pair{"core:description", &annotation.description}}) {
-        if (const nlohmann::json* value = member(entry, key)) {
+                             std::pair{"core:description", &annotation.comment},
+                             std::pair{"core:comment", &annotation.comment}}) {
+        if (const Json* value = member(entry, key)) {
             if (!value->is_string())
                 return std::nullopt;
             *text = value->get<std::string>();
@@ -181,6 +186,26 @@ std::optional<RecordingAnnotation> annotationOf(const nlohmann::json& entry,
     }
     annotation.sigmfFields = entry.dump();
     return annotation;
+}
+
+// One entry of "captures": its whole sample start (the first capture's may be
+// left out, meaning 0), a finite frequency and a datetime text when it gives
+// them; nothing for an entry without a usable start.
+std::optional<RecordingCapture> captureOf(const Json& entry, std::size_t index)
+{
+    RecordingCapture capture;
+    const Json* start = member(entry, "core:sample_start");
+    const std::optional<uint64_t> sample = start ? wholeNumber(*start, 0) : std::nullopt;
+    if (sample)
+        capture.sampleStart = *sample;
+    else if (index != 0)
+        return std::nullopt;
+    if (const Json* frequency = member(entry, "core:frequency"))
+        capture.frequency = finiteNumber(*frequency);
+    const Json* datetime = member(entry, "core:datetime");
+    if (datetime && datetime->is_string())
+        capture.datetime = datetime->get<std::string>();
+    return capture;
 }
 
 struct SigmfMetadata
@@ -193,23 +218,23 @@ struct SigmfMetadata
     RecordingInfo info;
 };
 
-SigmfMetadata interpret(nlohmann::json& meta)
+SigmfMetadata interpret(Json& meta)
 {
     SigmfMetadata result;
     // operator[] on a non-const document: a missing member reads as null, a
     // non-object raises the library's type error.
-    nlohmann::json& global = meta["global"];
-    const nlohmann::json& rateValue = global["core:sample_rate"];
+    Json& global = meta["global"];
+    const Json& rateValue = global["core:sample_rate"];
     if (rateValue.is_null())
         fail("Sample rate was not found in SigMF metadata file");
     result.rate = sigmfSampleRate(rateValue);
-    const nlohmann::json& datatypeValue = global["core:datatype"];
+    const Json& datatypeValue = global["core:datatype"];
     if (datatypeValue.is_null())
         fail("Data type was not found in SigMF metadata file");
     result.datatype = withByteOrder(datatypeValue.get<std::string>());
     result.info.sigmfGlobal = global.dump();
 
-    if (const nlohmann::json* channels = member(global, "core:num_channels")) {
+    if (const Json* channels = member(global, "core:num_channels")) {
         const std::optional<uint64_t> count = wholeNumber(*channels, 1);
         if (!count)
             fail("Invalid core:num_channels in SigMF metadata file: " + channels->dump()
@@ -218,13 +243,13 @@ SigmfMetadata interpret(nlohmann::json& meta)
             fail("SigMF recordings with " + std::to_string(*count)
                  + " channels are not supported: Norvale reads one channel of I/Q");
     }
-    if (const nlohmann::json* dataset = member(global, "core:dataset"))
+    if (const Json* dataset = member(global, "core:dataset"))
         result.dataset = dataset->get<std::string>();
 
     // A non-conforming dataset: header bytes before the samples (given with the
     // first capture, or globally) and trailing bytes after them.
-    const nlohmann::json* captures = member(meta, "captures");
-    const nlohmann::json* first =
+    const Json* captures = member(meta, "captures");
+    const Json* first =
         captures && captures->is_array() && !captures->empty() ? &(*captures)[0] : nullptr;
     result.trailingBytes = byteCount(global, "core:trailing_bytes");
     result.headerBytes = byteCount(global, "core:header_bytes");
@@ -236,22 +261,31 @@ SigmfMetadata interpret(nlohmann::json& meta)
                 fail("SigMF datasets with header bytes between captures are not supported");
 
     if (first) {
-        const nlohmann::json* frequency = member(*first, "core:frequency");
-        if (frequency && frequency->is_number() && std::isfinite(frequency->get<double>()))
-            result.info.centreFrequency = frequency->get<double>();
-        const nlohmann::json* datetime = member(*first, "core:datetime");
-        if (datetime && datetime->is_string())
-            result.info.startTime = datetime->get<std::string>();
+        const RecordingCapture capture = captureOf(*first, 0).value_or(RecordingCapture{});
+        result.info.centreFrequency = capture.frequency;
+        result.info.startTime = capture.datetime;
+    }
+    if (captures && captures->is_array()) {
+        for (std::size_t k = 0; k < captures->size(); ++k)
+            if (std::optional<RecordingCapture> capture = captureOf((*captures)[k], k))
+                result.info.captures.push_back(std::move(*capture));
+        std::stable_sort(result.info.captures.begin(), result.info.captures.end(),
+                         [](const RecordingCapture& a, const RecordingCapture& b) {
+                             return a.sampleStart < b.sampleStart;
+                         });
     }
 
     // Annotations only inform: one the reader cannot use is left out, never a
-    // reason to refuse the file.
-    const nlohmann::json* annotations = member(meta, "annotations");
+    // reason to refuse the file (a save writes it back as it was).
+    SigmfOrigin& origin = result.info.sigmf.emplace();
+    const Json* annotations = member(meta, "annotations");
     if (annotations && annotations->is_array())
-        for (const nlohmann::json& entry : *annotations)
-            if (std::optional<RecordingAnnotation> annotation =
-                    annotationOf(entry, result.info.centreFrequency))
+        for (const Json& entry : *annotations) {
+            if (std::optional<RecordingAnnotation> annotation = annotationOf(entry, result.info))
                 result.info.annotations.push_back(std::move(*annotation));
+            else
+                origin.unreadAnnotations.push_back(entry.dump());
+        }
     return result;
 }
 
@@ -288,10 +322,10 @@ std::string sigmfDataPath(const std::string& metaPath)
 
 // The metadata text as JSON; a syntax error names the file and says where, in
 // lines and columns, and what was wrong.
-nlohmann::json parseMetadata(const std::string& text, const std::string& name)
+Json parseMetadata(const std::string& text, const std::string& name)
 {
     try {
-        return nlohmann::json::parse(text);
+        return Json::parse(text);
     } catch (const nlohmann::json::parse_error& error) {
         const size_t at = std::min<size_t>(error.byte == 0 ? 0 : error.byte - 1, text.size());
         const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + 1;
@@ -335,12 +369,12 @@ bool holdsTarArchive(const std::string& path)
 
 } // namespace
 
-RecordingContents readSigmfFile(const std::string& metaPath)
+RecordingContents readSigmfFile(const std::string& metaPath, std::size_t archiveRecording)
 {
     if (holdsTarArchive(metaPath))
-        return readSigmfArchive(metaPath);
-    nlohmann::json meta = parseMetadata(metadataText(metaPath),
-                                        std::filesystem::path(metaPath).filename().string());
+        return readSigmfArchive(metaPath, archiveRecording);
+    const std::string text = metadataText(metaPath);
+    Json meta = parseMetadata(text, std::filesystem::path(metaPath).filename().string());
     SigmfMetadata metadata = interpret(meta);
 
     std::string dataPath = sigmfDataPath(metaPath);
@@ -350,12 +384,30 @@ RecordingContents readSigmfFile(const std::string& metaPath)
     if (!data.isOpen())
         fail("Cannot open file: " + dataPath);
     const uint64_t size = data.size();
+    SigmfOrigin& origin = *metadata.info.sigmf;
+    origin.metadata = text;
+    origin.dataPath = dataPath;
+    origin.dataSize = size;
     RecordingContents contents = contentsOf(std::move(data), 0, size, metadata);
     contents.info.files = {metaPath, dataPath};
     return contents;
 }
 
-RecordingContents readSigmfArchive(const std::string& path)
+std::vector<std::string> sigmfArchiveRecordings(const std::string& path)
+{
+    InputFile archive(path);
+    if (!archive.isOpen())
+        fail("Cannot open file: " + path);
+    std::vector<std::string> names;
+    forEachTarMember(archive, [&](const TarMember& member) {
+        if (endsWithAnyCase(member.name, metaSuffix))
+            names.push_back(member.name.substr(0, member.name.size() - metaSuffix.size()));
+        return true;
+    });
+    return names;
+}
+
+RecordingContents readSigmfArchive(const std::string& path, std::size_t recording)
 {
     InputFile archive(path);
     if (!archive.isOpen())
@@ -365,14 +417,17 @@ RecordingContents readSigmfArchive(const std::string& path)
     uint64_t recordings = 0;
     forEachTarMember(archive, [&](const TarMember& member) {
         if (endsWithAnyCase(member.name, metaSuffix)) {
-            if (!metaMember)
+            if (recordings == recording)
                 metaMember = member;
             ++recordings;
         }
         return true;
     });
-    if (!metaMember)
+    if (recordings == 0)
         fail("SigMF archive holds no recording: it has no " + metaSuffix + " file");
+    if (!metaMember)
+        fail("SigMF archive holds " + std::to_string(recordings) + " recordings, not "
+             + std::to_string(recording + 1));
     const std::string stem = metaMember->name.substr(0, metaMember->name.size() - metaSuffix.size());
     const std::string dataName = stem + dataSuffix;
     std::optional<TarMember> dataMember;
@@ -394,14 +449,21 @@ RecordingContents readSigmfArchive(const std::string& path)
     std::string text(static_cast<std::size_t>(metaMember->size), '\0');
     if (archive.readAt(metaMember->offset, text.data(), text.size()) != text.size())
         fail("SigMF archive is truncated: \"" + metaMember->name + "\" is shorter than its header says");
-    nlohmann::json meta = parseMetadata(text, metaMember->name);
+    Json meta = parseMetadata(text, metaMember->name);
     SigmfMetadata metadata = interpret(meta);
     // The archive's own dataset is the recording's; a core:dataset names no file here.
     if (recordings > 1) {
         const std::string name = std::filesystem::path(stem).filename().string();
         metadata.info.note = "The archive holds " + std::to_string(recordings)
-                             + " recordings; this is the first, \"" + name + "\"";
+                             + " recordings; this is \"" + name + "\" (" + std::to_string(recording + 1)
+                             + " of " + std::to_string(recordings) + ")";
     }
+    SigmfOrigin& origin = *metadata.info.sigmf;
+    origin.metadata = std::move(text);
+    origin.archive = true;
+    origin.dataPath = path;
+    origin.dataOffset = dataMember->offset;
+    origin.dataSize = dataMember->size;
     RecordingContents contents =
         contentsOf(std::move(archive), dataMember->offset, dataMember->size, metadata);
     contents.info.files = {path};

@@ -6,6 +6,7 @@
 
 #include "io/Recording.h"
 #include "io/SampleFormat.h"
+#include "panel/CaptureReadout.h"
 #include "panel/FieldReader.h"
 #include "panel/OpenChoice.h"
 #include "panel/LineEdits.h"
@@ -275,12 +276,18 @@ void ControlPanel::exportSelection(const QString& path, bool onlyBand,
 
 void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
 {
+    if (loadGuard && !loadGuard())
+        return;
+    const std::optional<std::size_t> member =
+        archiveRecordingChoice(path, format, recordingChooser, !messageSink, this);
+    if (!member)
+        return;
     // A new load stops whatever runs.
     scheduler->cancel();
     setStatusProcessing();
     std::shared_ptr<Recording> fresh;
     try {
-        fresh = readChosenRecording(path, format, form.binaryFormatEdit, form.sampleRateEdit);
+        fresh = readChosenRecording(path, format, form.binaryFormatEdit, form.sampleRateEdit, *member);
     } catch (const std::exception& error) {
         showError(QString::fromStdString(error.what()));
         setStatusReady();
@@ -568,6 +575,8 @@ void ControlPanel::runRequests(const std::optional<TimeRange>& time,
             if (form.bandPowerCheckBox->isChecked())
                 applyPowerSettings();
         }
+        // The view may now start in another capture, with another centre.
+        showFrequencyOffset();
     };
     if (!viewsComputed) {
         showApplied();
@@ -638,11 +647,16 @@ void ControlPanel::showWholeRecording()
 
 double ControlPanel::frequencyOffset() const
 {
-    const std::optional<double>& centre = recording->info().centreFrequency;
-    if (!form.absoluteFrequencyCheckBox->isChecked() || !recording->isLoaded() || !centre
-        || !std::isfinite(*centre))
+    // The capture of the view's first sample: its centre labels the axes.
+    return frequencyOffsetAt(shown.start);
+}
+
+double ControlPanel::frequencyOffsetAt(double seconds) const
+{
+    if (!form.absoluteFrequencyCheckBox->isChecked() || !recording->isLoaded())
         return 0.0;
-    return *centre;
+    const std::optional<double> centre = captureCentreAt(*recording, seconds);
+    return centre && std::isfinite(*centre) ? *centre : 0.0;
 }
 
 uint32_t ControlPanel::fftSize() const

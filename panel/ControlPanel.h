@@ -6,6 +6,7 @@
 // asks its scheduler to compute the views; the mouse's requests come through
 // the same fields and checks.
 
+#include "panel/ArchiveChoice.h"
 #include "panel/PanelForm.h"
 #include "panel/ViewHistory.h"
 #include "panel/ViewRequests.h"
@@ -74,6 +75,13 @@ public:
     // Called whenever the views have shown what was asked of them, or the frequency
     // offset changed.
     void setViewsShownHandler(std::function<void()> handler) { onViewsShown = std::move(handler); }
+    // Asked before each load; the load goes ahead only when it returns true
+    // (the annotations' unsaved changes are saved or given up first).
+    void setLoadGuard(std::function<bool()> guard) { loadGuard = std::move(guard); }
+    // Chooses which recording of an archive holding several to open (nothing
+    // cancels the load); without one a list asks, or with a message sink the
+    // first is opened.
+    void setRecordingChooser(RecordingChooser chooser) { recordingChooser = std::move(chooser); }
     void applyTimeRange();
     void applySpectrumSettings();
     void applyPowerSettings();
@@ -103,9 +111,11 @@ public:
     // Equal parts of the span between the two cursors (the "Cursor divisions" field
     // as last accepted).
     int cursorDivisions() const override { return divisions; }
-    // Hertz the views add to baseband frequencies: the centre frequency while
-    // "Show absolute frequency" is ticked, else 0.
+    // Hertz the views add to baseband frequencies: while "Show absolute
+    // frequency" is ticked, the centre frequency of the capture holding the
+    // view's start (or at `seconds`), else 0.
     double frequencyOffset() const override;
+    double frequencyOffsetAt(double seconds) const override;
     uint32_t fftSize() const override;
     // The line under the plots where the pointer and cursor readout goes.
     void setReadoutLabel(QLabel* label);
@@ -175,6 +185,8 @@ private:
     QString lastFolder;
     std::function<void(const QString&)> onLoaded;
     std::function<void()> onViewsShown;
+    std::function<bool()> loadGuard;
+    RecordingChooser recordingChooser;
     // The file name shown before a load started (put back when it is cancelled).
     QString previousFileName;
     QTimer* progressTimer = nullptr;

@@ -35,7 +35,8 @@ double sampleRateOf(const StrictPositiveLineEdit* field)
 
 std::shared_ptr<Recording> readChosenRecording(const QString& path, int choice,
                                                QLineEdit* binaryFormatEdit,
-                                               const StrictPositiveLineEdit* sampleRateEdit)
+                                               const StrictPositiveLineEdit* sampleRateEdit,
+                                               std::size_t archiveRecording)
 {
     if (choice < 0 || choice > static_cast<int>(FileFormat::Iqw))
         throw std::runtime_error("Unsupported file format");
@@ -55,7 +56,7 @@ std::shared_ptr<Recording> readChosenRecording(const QString& path, int choice,
         rate = sampleRateOf(sampleRateEdit);
     }
     auto fresh = std::make_shared<Recording>();
-    fresh->take(openRecording(file, format, datatype, rate));
+    fresh->take(openRecording(file, format, datatype, rate, archiveRecording));
     if (fresh->sampleRate() == 0)
         throw std::runtime_error("Invalid sample rate: the file gives 0 samples per second");
     // The stop time field takes the duration: a recording without samples has none.

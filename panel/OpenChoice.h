@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <memory>
 
 class QLineEdit;
@@ -14,10 +15,12 @@ class StrictPositiveLineEdit;
 // recording shown changes), `choice` being the "File format" box's index. For
 // IQW the Binary format field is set to cf32_le. Throws std::runtime_error with
 // the message of the "Error" box: "Unsupported file format", "Invalid sample
-// rate: input shall be > 0", a reader's own message.
+// rate: input shall be > 0", a reader's own message. Of an archive holding several
+// recordings, number archiveRecording (from 0) is read.
 std::shared_ptr<Recording> readChosenRecording(const QString& path, int choice,
                                                QLineEdit* binaryFormatEdit,
-                                               const StrictPositiveLineEdit* sampleRateEdit);
+                                               const StrictPositiveLineEdit* sampleRateEdit,
+                                               std::size_t archiveRecording = 0);
 
 // The checks a raw or IQW file's fields get before the file is chosen: the
 // datatype (Binary) and the rate; nothing for the other formats. Throws

@@ -144,6 +144,17 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     addRow(grid, 3, "Sample rate (sample/s)", w.sampleRateLabel);
     w.centreFrequencyLabel = named(new ElidedLabel, "centreFrequencyLabel");
     addOptionalRow(grid, 4, "Centre frequency (Hz)", w.centreFrequencyLabel);
+    // The number of captures beside the centre frequency, in its cell: the group
+    // takes no more height and the other rows keep their width.
+    w.captureCountLabel = named(new QLabel, "captureCountLabel");
+    w.captureCountLabel->setToolTip("Number of SigMF captures (a retune or a gap starts a new one)");
+    w.captureCountLabel->hide();
+    grid->removeWidget(w.centreFrequencyLabel);
+    auto* centreCell = new QHBoxLayout;
+    centreCell->setContentsMargins(0, 0, 0, 0);
+    centreCell->addWidget(w.centreFrequencyLabel, 1);
+    centreCell->addWidget(w.captureCountLabel);
+    grid->addLayout(centreCell, 4, 1);
     w.startTimeLabel = named(new ElidedLabel, "startTimeLabel");
     addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
     w.fileNoteLabel = named(new QLabel, "fileNoteLabel");
@@ -377,6 +388,10 @@ void showFileInformation(const PanelWidgets& form, const QString& fileName,
     setOptionalRow(form.centreFrequencyLabel,
                    info.centreFrequency ? frequencyText(*info.centreFrequency) : QString());
     setOptionalRow(form.startTimeLabel, QString::fromStdString(info.startTime));
+    const std::size_t captures = info.captures.size();
+    form.captureCountLabel->setText(
+        captures == 0 ? QString() : QStringLiteral("%1 capture%2").arg(captures).arg(captures == 1 ? "" : "s"));
+    form.captureCountLabel->setVisible(captures > 0);
     form.fileNoteLabel->setText(QString::fromStdString(info.note));
     form.fileNoteLabel->setVisible(!info.note.empty());
 }

@@ -52,6 +52,8 @@ struct PanelWidgets
     // Shown only when the file says something (setOptionalRow).
     QLabel* centreFrequencyLabel;
     QLabel* startTimeLabel;
+    // The number of SigMF captures ("2 captures"), beside the centre frequency.
+    QLabel* captureCountLabel;
     QLabel* fileNoteLabel;
     QLabel* dcOffsetLabel;
     QProgressBar* progressBar;
@@ -115,7 +117,7 @@ void setOptionalRow(QLabel* field, const QString& text);
 // "Cancelled") in green, repainted at once.
 void showStatus(const PanelWidgets& form, bool processing, const QString& idleText = QStringLiteral("Ready"));
 // The loaded recording's name, length, duration, rate, and what its file says
-// (centre frequency, start time, a note) in "File informations".
+// (centre frequency, start time, captures, a note) in "File informations".
 void showFileInformation(const PanelWidgets& form, const QString& fileName,
                          const Recording& recording, double duration);
 // "Removed (I 0.1, Q -0.2)" or "Not removed"; nothing without a recording.

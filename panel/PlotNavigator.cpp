@@ -4,6 +4,7 @@
 #include "panel/PlotNavigator.h"
 
 #include "io/Recording.h"
+#include "panel/CaptureReadout.h"
 #include "panel/ViewRequests.h"
 #include "views/PlotWidget.h"
 
@@ -428,7 +429,15 @@ void PlotNavigator::showReadout()
         return;
     QStringList parts;
     if (hover && recording->isLoaded()) {
-        const QString text = pointerReadout(*hover->plot, hover->position, requests->frequencyOffset());
+        const double offset = requests->frequencyOffset();
+        QString text = pointerReadout(*hover->plot, hover->position, offset);
+        const AxisMap x = hover->plot->horizontalMap();
+        const double pointerOffset =
+            x.valid() ? requests->frequencyOffsetAt(x.valueAt(hover->position.x())) : offset;
+        const QString capture = captureReadout(*hover->plot, hover->position, recording->info(),
+                                               recording->sampleRate(), offset, pointerOffset);
+        if (!capture.isEmpty())
+            text += QStringLiteral("   ") + capture;
         if (!text.isEmpty())
             parts << text;
     }

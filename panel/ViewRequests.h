@@ -30,6 +30,13 @@ public:
     virtual int cursorDivisions() const = 0;
     // Hertz added to baseband frequencies where they are shown (a centre frequency, or 0).
     virtual double frequencyOffset() const = 0;
+    // The same for the capture holding time `seconds` of the recording, which
+    // may have another centre than the view's first one.
+    virtual double frequencyOffsetAt(double seconds) const
+    {
+        (void)seconds;
+        return frequencyOffset();
+    }
     // FFT size of the frequency views.
     virtual uint32_t fftSize() const = 0;
 };

@@ -13,6 +13,11 @@
 namespace {
 
 const QColor annotationColor(255, 170, 40);
+const QColor selectedColor(255, 235, 120);
+const QColor sketchColor(255, 255, 255);
+const QColor labelBacking(0, 0, 0, 150);
+constexpr int selectedPenWidth = 2;
+constexpr int labelPadding = 2;
 constexpr int annotationLabelInset = 3;
 constexpr int narrowestAnnotationLabel = 100;
 constexpr size_t mostAnnotationLabels = 500;
@@ -50,12 +55,12 @@ std::vector<AnnotationBox> annotationBoxes(const std::vector<RecordingAnnotation
         box.lowFrequency = annotation.lowFrequency;
         box.highFrequency = annotation.highFrequency;
         const QString label = QString::fromStdString(annotation.label).left(maxAnnotationText);
-        const QString description =
-            QString::fromStdString(annotation.description).left(maxAnnotationText);
-        box.label = label.isEmpty() ? description : label;
-        box.toolTip = label.isEmpty() || description.isEmpty() || label == description
+        const QString comment =
+            QString::fromStdString(annotation.comment).left(maxAnnotationText);
+        box.label = label.isEmpty() ? comment : label;
+        box.toolTip = label.isEmpty() || comment.isEmpty() || label == comment
                           ? box.label
-                          : label + QStringLiteral(": ") + description;
+                          : label + QStringLiteral(": ") + comment;
         boxes.push_back(std::move(box));
     }
     return boxes;
@@ -113,21 +118,30 @@ void drawAnnotationBoxes(QPainter& painter, const std::vector<AnnotationBox>& bo
         return;
     painter.save();
     painter.setClipRect(plotRect);
-    painter.setPen(QPen(annotationColor, 1));
     painter.setBrush(Qt::NoBrush);
     const QFontMetrics metrics = painter.fontMetrics();
     // Labels only while they can be told apart; the boxes always.
     const bool labelled = placed.size() <= mostAnnotationLabels;
+    const QPen normalPen(annotationColor, 1);
+    const QPen selectedPen(selectedColor, selectedPenWidth);
+    const QPen sketchPen(sketchColor, 1, Qt::DashLine);
     for (const PlacedAnnotation& box : placed) {
+        const AnnotationBox& shown = boxes[box.index];
+        painter.setPen(shown.sketch ? sketchPen : shown.selected ? selectedPen : normalPen);
         painter.drawRect(box.outline.adjusted(0, 0, -1, -1));
-        const QString& label = boxes[box.index].label;
+        const QString& label = shown.label;
         if (label.isEmpty() || !labelled)
             continue;
         const int room =
             std::max(box.visible.width() - 2 * annotationLabelInset, narrowestAnnotationLabel);
-        painter.drawText(box.visible.left() + annotationLabelInset,
-                         box.visible.top() + annotationLabelInset + metrics.ascent(),
-                         metrics.elidedText(label, Qt::ElideRight, room));
+        const QString text = metrics.elidedText(label, Qt::ElideRight, room);
+        const QPoint at(box.visible.left() + annotationLabelInset,
+                        box.visible.top() + annotationLabelInset + metrics.ascent());
+        const QRect backing(at.x() - labelPadding, at.y() - metrics.ascent() - labelPadding / 2,
+                            metrics.horizontalAdvance(text) + 2 * labelPadding,
+                            metrics.height() + labelPadding);
+        painter.fillRect(backing, labelBacking);
+        painter.drawText(at, text);
     }
     painter.restore();
 }

@@ -25,10 +25,14 @@ struct AnnotationBox
     // Drawn in the box (elided to fit); the tool tip gives the whole text.
     QString label;
     QString toolTip;
+    // The one chosen in the annotation table: drawn brighter and thicker.
+    bool selected = false;
+    // A box being drawn with the mouse: a dashed outline.
+    bool sketch = false;
 };
 
 // A recording's annotations as the spectrogram draws them, at fs samples per
-// second: the label in the box (the description when there is no label) and
+// second: the label in the box (the comment when there is no label) and
 // both in the tool tip; texts far longer than any box or tool tip shows are cut.
 std::vector<AnnotationBox> annotationBoxes(const std::vector<RecordingAnnotation>& annotations,
                                            double fs);
@@ -55,6 +59,7 @@ QString annotationToolTipAt(const std::vector<AnnotationBox>& boxes,
                             const std::vector<PlacedAnnotation>& placed, const QPoint& point);
 
 // Draws the placed boxes as outlines clipped to plotRect, with their labels
-// (elided to fit) while there are few enough to tell apart.
+// (elided to fit, on a dark translucent backing that keeps them readable over
+// bright lines) while there are few enough to tell apart.
 void drawAnnotationBoxes(QPainter& painter, const std::vector<AnnotationBox>& boxes,
                          const std::vector<PlacedAnnotation>& placed, const QRect& plotRect);

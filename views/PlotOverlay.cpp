@@ -15,9 +15,11 @@ constexpr int divisionTickLength = 8;
 const QColor selectionFill(255, 255, 255, 48);
 const QColor selectionEdge(255, 255, 255, 160);
 const QColor divisionColor(255, 230, 120);
+const QColor markerColor(170, 220, 255, 150);
 
-// Pixel of a value, or nothing when it is not drawable.
-std::optional<int> pixelOf(const AxisMap& map, double value)
+} // namespace
+
+std::optional<int> overlayPixelOf(const AxisMap& map, double value)
 {
     if (!map.valid() || !std::isfinite(value))
         return std::nullopt;
@@ -27,11 +29,11 @@ std::optional<int> pixelOf(const AxisMap& map, double value)
     return static_cast<int>(p);
 }
 
-} // namespace
 
 bool PlotOverlay::empty() const
 {
-    return !selection && panOffset.isNull() && xLines.empty() && yLines.empty() && xTicks.empty();
+    return !selection && panOffset.isNull() && xLines.empty() && yLines.empty() && xTicks.empty()
+           && markers.empty();
 }
 
 void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect& plotRect,
@@ -42,6 +44,11 @@ void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect&
     painter.save();
     painter.setClipRect(plotRect);
     painter.setRenderHint(QPainter::Antialiasing, false);
+
+    painter.setPen(QPen(markerColor, 1));
+    for (const MarkerLine& marker : overlay.markers)
+        if (const auto x = overlayPixelOf(xMap, marker.value))
+            painter.drawLine(*x, plotRect.top(), *x, plotRect.bottom());
 
     if (overlay.selection) {
         const PlotOverlay::Band& band = *overlay.selection;
@@ -56,7 +63,7 @@ void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect&
 
     painter.setPen(QPen(divisionColor, 1));
     for (double value : overlay.xTicks) {
-        if (const auto x = pixelOf(xMap, value)) {
+        if (const auto x = overlayPixelOf(xMap, value)) {
             painter.drawLine(*x, plotRect.top(), *x, plotRect.top() + divisionTickLength);
             painter.drawLine(*x, plotRect.bottom() - divisionTickLength, *x, plotRect.bottom());
         }
@@ -64,7 +71,7 @@ void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect&
 
     const QFontMetrics metrics = painter.fontMetrics();
     for (const CursorLine& line : overlay.xLines) {
-        if (const auto x = pixelOf(xMap, line.value)) {
+        if (const auto x = overlayPixelOf(xMap, line.value)) {
             painter.setPen(QPen(line.color, 1));
             painter.drawLine(*x, plotRect.top(), *x, plotRect.bottom());
             painter.drawText(*x + 3, plotRect.top() + metrics.ascent() + 1, line.name);
@@ -72,7 +79,7 @@ void drawPlotOverlay(QPainter& painter, const PlotOverlay& overlay, const QRect&
     }
     if (yMap) {
         for (const CursorLine& line : overlay.yLines) {
-            if (const auto y = pixelOf(*yMap, line.value)) {
+            if (const auto y = overlayPixelOf(*yMap, line.value)) {
                 painter.setPen(QPen(line.color, 1, Qt::DashLine));
                 painter.drawLine(plotRect.left(), *y, plotRect.right(), *y);
                 painter.drawText(plotRect.right() - metrics.horizontalAdvance(line.name) - 3,
@@ -93,8 +100,8 @@ void drawPlotMarks(QPainter& painter, const std::vector<PlotMark>& marks, const 
     painter.setRenderHint(QPainter::Antialiasing, true);
     const QFontMetrics metrics = painter.fontMetrics();
     for (const PlotMark& mark : marks) {
-        const auto x = pixelOf(xMap, mark.x);
-        const auto y = pixelOf(yMap, mark.y);
+        const auto x = overlayPixelOf(xMap, mark.x);
+        const auto y = overlayPixelOf(yMap, mark.y);
         if (!x || !y)
             continue;
         constexpr int half = 5;

@@ -32,6 +32,14 @@ struct PlotMark
     QColor color;
 };
 
+// A thin line across a plot at a value of its horizontal axis, such as the
+// start of a capture, with the text its tool tip shows.
+struct MarkerLine
+{
+    double value;
+    QString toolTip;
+};
+
 struct PlotOverlay
 {
     // A band being dragged, in widget pixels: across the plot from x `from` to
@@ -50,9 +58,15 @@ struct PlotOverlay
     std::vector<CursorLine> yLines;
     // Short marks at the top and bottom edges, at values of the horizontal axis.
     std::vector<double> xTicks;
+    // Drawn under everything else.
+    std::vector<MarkerLine> markers;
 
     bool empty() const;
 };
+
+// The pixel column or row drawn for a value along a map, or nothing when it is
+// not drawable (an invalid map, a value not finite or far outside).
+std::optional<int> overlayPixelOf(const AxisMap& map, double value);
 
 // Draws the overlay into plotRect, clipped to it; lines whose value is outside
 // an invalid map are left out. yMap may be null for plots without a vertical

@@ -2,9 +2,22 @@
 
 #include "views/PlotWidget.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStringList>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QWheelEvent>
+
+#include <cstdlib>
+
+namespace {
+
+// How near the pointer must come to a marker line for its tool tip.
+constexpr int markerReach = 3;
+
+} // namespace
 
 PlotWidget::PlotWidget(QWidget* parent)
     : QWidget(parent)
@@ -16,6 +29,7 @@ PlotWidget::PlotWidget(QWidget* parent)
 void PlotWidget::setOverlay(PlotOverlay overlay)
 {
     shownOverlay = std::move(overlay);
+    shownOverlay.markers = markerLines;
     update();
 }
 
@@ -23,6 +37,45 @@ void PlotWidget::setMarks(std::vector<PlotMark> marks)
 {
     shownMarks = std::move(marks);
     update();
+}
+
+void PlotWidget::setMarkers(std::vector<MarkerLine> markers)
+{
+    markerLines = std::move(markers);
+    shownOverlay.markers = markerLines;
+    update();
+}
+
+QString PlotWidget::toolTipTextAt(const QPoint& point) const
+{
+    const AxisMap map = horizontalMap();
+    if (!plotRect().contains(point))
+        return {};
+    QStringList texts;
+    for (const MarkerLine& marker : markerLines)
+        if (const std::optional<int> x = overlayPixelOf(map, marker.value);
+            x && std::abs(*x - point.x()) <= markerReach)
+            texts << marker.toolTip;
+    return texts.join(QLatin1Char('\n'));
+}
+
+bool PlotWidget::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = toolTipTextAt(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            // Texts from the file are shown as they are, never read as markup.
+            QToolTip::showText(help->globalPos(),
+                               Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text,
+                               this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void PlotWidget::widthChanged()

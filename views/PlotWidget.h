@@ -35,10 +35,16 @@ public:
 
     // Mouse, wheel and keys go to the handler; the plot interprets none of them.
     void setInputHandler(PlotInputHandler handler) { onInput = std::move(handler); }
+    const PlotInputHandler& inputHandler() const { return onInput; }
     void setOverlay(PlotOverlay overlay);
     // Points marked on the curve (spectrum markers), drawn over the overlay.
     void setMarks(std::vector<PlotMark> marks);
     const std::vector<PlotMark>& marks() const { return shownMarks; }
+    // Thin lines at values of the horizontal axis (where captures start), drawn
+    // with every overlay until set again.
+    void setMarkers(std::vector<MarkerLine> markers);
+    // The tool tip at a point: the markers' texts within a few pixels of it.
+    virtual QString toolTipTextAt(const QPoint& point) const;
     // Called when the plot becomes wider or narrower than its picture was
     // computed for, so that the owner can compute it again.
     void setWidthChangedHandler(std::function<void()> handler) { onWidthChanged = std::move(handler); }
@@ -64,6 +70,9 @@ protected:
     const PlotOverlay& overlay() const { return shownOverlay; }
     void widthChanged();
 
+    // Tool tips come from toolTipTextAt, never read as markup.
+    bool event(QEvent* event) override;
+
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -75,6 +84,7 @@ private:
     PlotInputHandler onInput;
     PlotOverlay shownOverlay;
     std::vector<PlotMark> shownMarks;
+    std::vector<MarkerLine> markerLines;
     std::function<void()> onWidthChanged;
     ValueDescription described;
 };

@@ -12,12 +12,9 @@
 #include "views/SpectrogramImage.h"
 #include "views/ViewComputation.h"
 
-#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QTextDocument>
-#include <QToolTip>
 
 #include <cmath>
 #include <cstdint>
@@ -293,6 +290,11 @@ void SpectrogramView::paintEvent(QPaintEvent*)
         drawAnnotationBoxes(painter, annotations, placedAnnotations(), plot.translated(-dragged));
         painter.restore();
     }
+    if (sketch) {
+        const std::vector<AnnotationBox> drawn{*sketch};
+        drawAnnotationBoxes(painter, drawn,
+                            placeAnnotations(drawn, timeAxisMap(), frequencyAxisMap(), plot), plot);
+    }
     drawPlotOverlay(painter, overlay(), plot, times, &bandShown);
 }
 
@@ -399,6 +401,12 @@ void SpectrogramView::setShowAnnotations(bool show)
     update();
 }
 
+void SpectrogramView::setSketch(std::optional<AnnotationBox> box)
+{
+    sketch = std::move(box);
+    update();
+}
+
 std::vector<PlacedAnnotation> SpectrogramView::placedAnnotations() const
 {
     if (!showAnnotations || image.isNull())
@@ -411,23 +419,13 @@ QString SpectrogramView::annotationToolTipAt(const QPoint& point) const
     return ::annotationToolTipAt(annotations, placedAnnotations(), point);
 }
 
-bool SpectrogramView::event(QEvent* event)
+QString SpectrogramView::toolTipTextAt(const QPoint& point) const
 {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QString text = annotationToolTipAt(help->pos());
-        if (text.isEmpty()) {
-            QToolTip::hideText();
-            event->ignore();
-        } else {
-            // Texts from the file are shown as they are, never read as markup.
-            QToolTip::showText(help->globalPos(),
-                               Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text,
-                               this);
-        }
-        return true;
-    }
-    return PlotWidget::event(event);
+    const QString boxes = annotationToolTipAt(point);
+    const QString markers = PlotWidget::toolTipTextAt(point);
+    if (boxes.isEmpty() || markers.isEmpty())
+        return boxes.isEmpty() ? markers : boxes;
+    return boxes + QLatin1Char('\n') + markers;
 }
 
 void SpectrogramView::resizeEvent(QResizeEvent* event)

@@ -112,13 +112,17 @@ public:
 
     // A recording's annotations, drawn as outlined boxes with their labels while shown.
     void setAnnotations(std::vector<AnnotationBox> boxes);
+    const std::vector<AnnotationBox>& annotationBoxList() const { return annotations; }
     void setShowAnnotations(bool show);
+    // A box being drawn (dashed), shown whether annotations are or not; nothing for none.
+    void setSketch(std::optional<AnnotationBox> box);
     // Where the boxes are drawn at the current size, and the tool tip at a point.
     std::vector<PlacedAnnotation> placedAnnotations() const;
     QString annotationToolTipAt(const QPoint& point) const;
+    // The annotations' texts under the point, then the markers'.
+    QString toolTipTextAt(const QPoint& point) const override;
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -183,4 +187,5 @@ private:
     double shownFrequencyOffset = 0;
     std::vector<AnnotationBox> annotations;
     bool showAnnotations = true;
+    std::optional<AnnotationBox> sketch;
 };

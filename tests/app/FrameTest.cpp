@@ -48,7 +48,7 @@ TEST(Frame, HelpMenuActionsInOrderEachOpeningItsBox)
     MainWindow window;
     auto* menuBar = window.findChild<QMenuBar*>("menuBar");
     ASSERT_NE(menuBar, nullptr);
-    ASSERT_EQ(menuBar->actions().size(), 2);
+    ASSERT_EQ(menuBar->actions().size(), 3);
     QMenu* file = menuBar->actions().front()->menu();
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->title(), "&File");
@@ -56,9 +56,9 @@ TEST(Frame, HelpMenuActionsInOrderEachOpeningItsBox)
     for (QAction* action : file->actions())
         if (!action->isSeparator())
             fileItems << action->text();
-    EXPECT_EQ(fileItems, (QStringList{"&Open...", "Open &Recent", "&Export selection...",
-                                       "Save &picture...", "&Copy picture", "Reset &settings",
-                                       "&Quit"}));
+    EXPECT_EQ(fileItems, (QStringList{"&Open...", "Open &Recent", "&Save annotations",
+                                       "&Export selection...", "Save &picture...", "&Copy picture",
+                                       "Reset &settings", "&Quit"}));
     QMenu* help = menuBar->actions().back()->menu();
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->title(), "&Help");
@@ -84,8 +84,8 @@ TEST(Frame, HelpMenuActionsInOrderEachOpeningItsBox)
               "<li><b>SigMF</b> meta/data couple of files (choose the .sigmf-meta file, the "
               "application expects the same filename with .sigmf-data extension to be in the "
               "same directory).</li><li><b>SigMF archive</b> (.sigmf file holding the "
-              ".sigmf-meta and .sigmf-data files; the first recording of the archive is "
-              "opened).</li><li><b>IQW</b> binary (equivalent to SigMF cf32_le)</li>"
+              ".sigmf-meta and .sigmf-data files; when it holds several, a list asks which "
+              "to open).</li><li><b>IQW</b> binary (equivalent to SigMF cf32_le)</li>"
               "<li><b>Binary</b>: all datatypes defined for SigMF are supported. Syntax is "
               "[r|c][f|i|u][bit_depth]_[le|be], example: ci32_le.</li></ul><p>When \"Auto\" is "
               "selected, the extension is used to infer the file format (not possible with "

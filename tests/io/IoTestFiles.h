@@ -8,6 +8,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,13 @@ inline void appendFloat(Bytes& out, float value)
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof(bits));
     appendLe(out, bits, 4);
+}
+
+// The whole file as text (empty when it cannot be read).
+inline std::string fileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The what() of the exception call throws, or "<no exception>".

@@ -2,6 +2,7 @@
 // it, the 8-bit type names and the refused or malformed metadata.
 
 #include "io/Recording.h"
+#include "io/SigmfFile.h"
 #include "tests/io/IoTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -254,7 +255,7 @@ std::vector<std::string> annotationLines(const Recording& recording)
         };
         lines.push_back(std::to_string(a.sampleStart) + " " + std::to_string(a.sampleCount) + " "
                         + edge(a.lowFrequency) + " " + edge(a.highFrequency) + " " + a.label + "|"
-                        + a.description);
+                        + a.comment);
     }
     return lines;
 }
@@ -294,10 +295,10 @@ TEST(LoadSigmf, AnnotationsKeptOrLeftOut)
     } rows[] = {
         // Edges are made baseband by taking off the centre frequency...
         {"centred", meta("[{\"core:sample_start\": 0, \"core:frequency\": 100000}]", entries),
-         {"1 3 -1000 1500 burst|QPSK", "0 6 - - |all", "4 0 - - |"}},
+         {"1 3 -1000 1500 burst|QPSK", "0 6 - - |all", "4 0 - - |x"}},
         // ... and taken as baseband without one.
         {"baseband", meta("[]", entries),
-         {"1 3 99000 101500 burst|QPSK", "0 6 - - |all", "4 0 - - |"}},
+         {"1 3 99000 101500 burst|QPSK", "0 6 - - |all", "4 0 - - |x"}},
         {"not a list", meta("[]", "{\"core:sample_start\": 0}"), {}},
         {"none", meta("[]", "null"), {}},
     };
@@ -312,6 +313,67 @@ TEST(LoadSigmf, AnnotationsKeptOrLeftOut)
 Bytes textBytes(const std::string& text)
 {
     return Bytes(text.begin(), text.end());
+}
+
+// Captures in the order of their starts, and annotation edges made baseband
+// with the centre of the capture that holds their start.
+TEST(LoadSigmf, CapturesAndTheirCentres)
+{
+    TempDir dir;
+    const std::string entries =
+        "[{\"core:sample_start\": 1, \"core:sample_count\": 1, \"core:freq_lower_edge\": 1000100, "
+        "\"core:freq_upper_edge\": 1000200}, {\"core:sample_start\": 4, \"core:sample_count\": 1, "
+        "\"core:freq_lower_edge\": 2000100, \"core:freq_upper_edge\": 2000200}]";
+    const struct
+    {
+        const char* name;
+        std::string captures;
+        std::vector<std::string> shown; // start frequency datetime
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"retuned at 3", "[{\"core:sample_start\": 0, \"core:frequency\": 1e6, \"core:datetime\": \"T0\"}, "
+                         "{\"core:sample_start\": 3, \"core:frequency\": 2e6, \"core:datetime\": \"T1\"}]",
+         {"0 1000000 T0", "3 2000000 T1"}, {"1 1 100 200 |", "4 1 100 200 |"}},
+        // Listed out of order; one without a usable start is left out.
+        {"out of order", "[{\"core:sample_start\": 3, \"core:frequency\": 2e6}, {\"core:frequency\": 9}, "
+                         "{\"core:sample_start\": 0, \"core:frequency\": 1e6}]",
+         {"0 1000000 ", "3 2000000 "}, {"1 1 100 200 |", "4 1 100 200 |"}},
+        // A capture without a frequency goes on with the one before it.
+        {"second without frequency", "[{\"core:frequency\": 1e6}, {\"core:sample_start\": 3}]",
+         {"0 1000000 ", "3 - "}, {"1 1 100 200 |", "4 1 1000100 1000200 |"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Recording recording;
+        recording.loadSigmf(writePair(dir, "captured",
+                                      "{\"global\": {\"core:sample_rate\": 10, \"core:datatype\": \"ri8\"}, "
+                                      "\"captures\": " + row.captures + ", \"annotations\": " + entries + "}",
+                                      {1, 2, 3, 4, 5, 6}));
+        std::vector<std::string> shown;
+        for (const RecordingCapture& c : recording.info().captures)
+            shown.push_back(std::to_string(c.sampleStart) + " "
+                            + (c.frequency ? std::to_string(static_cast<long long>(*c.frequency)) : "-")
+                            + " " + c.datetime);
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(annotationLines(recording), row.lines);
+    }
+}
+
+TEST(LoadSigmfArchive, EachRecordingCanBeChosen)
+{
+    TempDir dir;
+    const Bytes meta = textBytes(metadata("1000", "\"ri8\""));
+    const std::string path = dir.write(
+        "three.sigmf", tarArchive({{"x/x.sigmf-meta", meta}, {"x/x.sigmf-data", {1}},
+                                   {"y/y.sigmf-meta", meta}, {"y/y.sigmf-data", {2}},
+                                   {"z.sigmf-meta", meta}, {"z.sigmf-data", {3}}}));
+    EXPECT_EQ(sigmfArchiveRecordings(path), (std::vector<std::string>{"x/x", "y/y", "z"}));
+    for (std::size_t k = 0; k < 3; ++k) {
+        Recording recording;
+        recording.take(readSigmfArchive(path, k));
+        EXPECT_EQ(recording.iSamples(), std::vector<double>{double(k + 1)});
+    }
+    EXPECT_EQ(thrownMessage([&] { readSigmfArchive(path, 3); }), "SigMF archive holds 3 recordings, not 4");
 }
 
 TEST(LoadSigmfArchive, RecordingsAndRefusals)
@@ -347,7 +409,7 @@ TEST(LoadSigmfArchive, RecordingsAndRefusals)
         {"one recording", one, "", {1, 3}, {2, 4}, ""},
         {"two recordings",
          tarArchive({recMeta, recData, {"b.sigmf-meta", meta}, {"b.sigmf-data", otherData}}), "",
-         {1, 3}, {2, 4}, "The archive holds 2 recordings; this is the first, \"rec\""},
+         {1, 3}, {2, 4}, "The archive holds 2 recordings; this is \"rec\" (1 of 2)"},
         {"data before metadata", tarArchive({recData, recMeta}), "", {1, 3}, {2, 4}, ""},
         {"long name in a pax header",
          tarArchive({pax(longName + ".sigmf-meta"), {"short", meta},

@@ -72,40 +72,50 @@ TEST_F(PanelFileInfo, ArchivesAndWhatTheFileSaysAboutItself)
     const Samples samples = tone(1000, 1.0, 100.0);
     const Bytes data = cf32Bytes(samples);
     const Bytes meta = textBytes(sigmfMeta(R"([{"core:frequency": 915000000.5}])"));
+    const Bytes metaB = textBytes(sigmfMeta(R"([{"core:frequency": 433000000}, {"core:sample_start": 500}])"));
     const Bytes twoRecordings = tarArchive(
-        {{"a.sigmf-meta", meta}, {"a.sigmf-data", data}, {"b.sigmf-meta", meta}, {"b.sigmf-data", data}});
+        {{"a.sigmf-meta", meta}, {"a.sigmf-data", data}, {"b.sigmf-meta", metaB}, {"b.sigmf-data", data}});
     writeBytes(path("two.sigmf"), std::string(twoRecordings.begin(), twoRecordings.end()));
     writeBytes(path("TWO.SIGMF"), std::string(twoRecordings.begin(), twoRecordings.end()));
     writeBytes(path("upper.SIGMF-META"), sigmfMeta(R"([{"core:frequency": 1e6}])"));
     writeCf32(path("upper.sigmf-data"), samples);
     writeBytes(path("auxi.wav"), wavWithAuxi(samples, 145500000));
     const QString plain = sigmf("plain", 1000, 1.0);
-    const QString note = "The archive holds 2 recordings; this is the first, \"a\"";
+    const QString note = "The archive holds 2 recordings; this is \"a\" (1 of 2)";
+    const QString noteB = "The archive holds 2 recordings; this is \"b\" (2 of 2)";
 
+    // An archive of several recordings asks which one to open (pick; -1 for no question).
     const struct
     {
         QString file;
         FileFormatChoice format;
-        QString centre, start, note;
+        int pick;
+        QString centre, start, captures, note;
     } rows[] = {
-        {"two.sigmf", 0, "915000000.5", "", note},
-        {"TWO.SIGMF", 0, "915000000.5", "", note},
-        {"two.sigmf", 1, "915000000.5", "", note},
-        {"upper.SIGMF-META", 0, "1000000", "", ""},
-        {"auxi.wav", 0, "145500000", "2023-11-30 23:59:58", ""},
-        {"plain.sigmf-meta", 0, "", "", ""},
+        {"two.sigmf", 0, 0, "915000000.5", "", "1 capture", note},
+        {"TWO.SIGMF", 0, 1, "433000000", "", "2 captures", noteB},
+        {"two.sigmf", 1, 1, "433000000", "", "2 captures", noteB},
+        {"upper.SIGMF-META", 0, -1, "1000000", "", "1 capture", ""},
+        {"auxi.wav", 0, -1, "145500000", "2023-11-30 23:59:58", "", ""},
+        {"plain.sigmf-meta", 0, -1, "", "", "", ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file.toStdString());
         setText("startTimeEdit", "");
         setText("stopTimeEdit", "");
+        QStringList offered;
+        panel->setRecordingChooser([&](const QStringList& names) {
+            offered = names;
+            return std::optional<int>(row.pick);
+        });
         const auto boxes = load(path(row.file), row.format);
+        EXPECT_EQ(offered, row.pick < 0 ? QStringList() : QStringList({"a", "b"}));
         EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0].text.toStdString());
         EXPECT_EQ(text("fileNameLabel"), row.file);
         EXPECT_EQ(text("fileLengthLabel"), "1000");
         const std::pair<const char*, QString> labels[] = {
             {"centreFrequencyLabel", row.centre}, {"startTimeLabel", row.start},
-            {"fileNoteLabel", row.note}};
+            {"captureCountLabel", row.captures}, {"fileNoteLabel", row.note}};
         for (const auto& [name, expected] : labels) {
             auto* label = widget<QLabel>(name);
             EXPECT_EQ(label->text(), expected) << name;
@@ -113,6 +123,10 @@ TEST_F(PanelFileInfo, ArchivesAndWhatTheFileSaysAboutItself)
         }
         EXPECT_EQ(widget<QLabel>("centreFrequencyLabelCaption")->isHidden(), row.centre.isEmpty());
     }
+    // A cancelled choice loads nothing.
+    panel->setRecordingChooser([](const QStringList&) { return std::optional<int>(); });
+    EXPECT_TRUE(load(path("two.sigmf")).empty());
+    EXPECT_EQ(text("fileNameLabel"), "plain.sigmf-meta");
     // A refused archive changes none of it.
     writeBytes(path("broken.sigmf"), std::string(twoRecordings.begin(), twoRecordings.begin() + 700));
     ASSERT_EQ(load(path("broken.sigmf")).size(), 1u);

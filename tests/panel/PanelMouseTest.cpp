@@ -49,7 +49,8 @@ protected:
     void SetUp() override
     {
         PanelFixture::SetUp();
-        window->resize(1400, 1000);
+        // Tall enough that the "Time" page, with the annotation table under it, needs no scroll bar.
+        window->resize(1400, 1150);
         window->show();
         widget<QCheckBox>("showAmplitudeViewCheckBox")->setChecked(true);
         const QString meta = path("ramp.sigmf-meta");

@@ -2,6 +2,7 @@
 
 #include "tests/support/MessageBoxCatcher.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
 
@@ -24,13 +25,22 @@ QMessageBox* visibleMessageBox()
 
 std::vector<CapturedMessageBox> captureMessageBoxes(const std::function<void()>& call)
 {
+    return captureMessageBoxes(call, QMessageBox::NoButton);
+}
+
+std::vector<CapturedMessageBox> captureMessageBoxes(const std::function<void()>& call,
+                                                    QMessageBox::StandardButton answer)
+{
     std::vector<CapturedMessageBox> boxes;
     QTimer timer;
     timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&boxes] {
+    QObject::connect(&timer, &QTimer::timeout, [&boxes, answer] {
         if (QMessageBox* box = visibleMessageBox()) {
             boxes.push_back({box->icon(), box->windowTitle(), box->text(), box->parentWidget()});
-            box->done(0);
+            if (QAbstractButton* button = answer == QMessageBox::NoButton ? nullptr : box->button(answer))
+                button->click();
+            else
+                box->done(0);
         }
     });
     ++activeCaptures;

@@ -1,0 +1,123 @@
+// Metadata documents built as ordered JSON, so that what a file had keeps its
+// order.
+
+#include "sigmf/MetadataDocument.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int jsonIndent = 2;
+constexpr const char* sigmfVersion = "1.2.0";
+
+// The start an entry is sorted by: its whole core:sample_start, or after all others.
+uint64_t sortKey(const Json& entry)
+{
+    constexpr uint64_t last = std::numeric_limits<uint64_t>::max();
+    if (!entry.is_object())
+        return last;
+    const auto found = entry.find("core:sample_start");
+    if (found == entry.end())
+        return last;
+    if (found->is_number_unsigned())
+        return found->get<uint64_t>();
+    if (found->is_number_integer())
+        return found->get<int64_t>() >= 0 ? static_cast<uint64_t>(found->get<int64_t>()) : last;
+    if (found->is_number_float()) {
+        const double x = found->get<double>();
+        return x >= 0 && x < 1.8e19 && std::floor(x) == x ? static_cast<uint64_t>(x) : last;
+    }
+    return last;
+}
+
+Json annotationArray(const std::vector<RecordingAnnotation>& annotations,
+                     const std::vector<std::string>& unread)
+{
+    std::vector<Json> entries;
+    entries.reserve(annotations.size() + unread.size());
+    for (const RecordingAnnotation& annotation : annotations) {
+        Json object = annotation.sigmfFields.empty() ? Json::object()
+                                                     : Json::parse(annotation.sigmfFields);
+        if (annotation.sigmfFields.empty()) {
+            object["core:sample_start"] = annotation.sampleStart;
+            object["core:sample_count"] = annotation.sampleCount;
+        }
+        entries.push_back(std::move(object));
+    }
+    for (const std::string& text : unread)
+        entries.push_back(Json::parse(text));
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Json& a, const Json& b) { return sortKey(a) < sortKey(b); });
+    Json array = Json::array();
+    for (Json& entry : entries)
+        array.push_back(std::move(entry));
+    return array;
+}
+
+// SigMF names its 8-bit types without a byte order.
+std::string sigmfDatatype(const std::string& datatype)
+{
+    for (const char* eightBit : {"ci8_le", "cu8_le", "ri8_le", "ru8_le"})
+        if (datatype == eightBit)
+            return datatype.substr(0, 3);
+    return datatype;
+}
+
+Json hertz(double value)
+{
+    if (std::floor(value) == value && std::abs(value) < 0x1p53)
+        return static_cast<int64_t>(value);
+    return value;
+}
+
+} // namespace
+
+std::string metadataWithAnnotations(const std::string& metadata,
+                                    const std::vector<RecordingAnnotation>& annotations,
+                                    const std::vector<std::string>& unread, bool withoutDataset)
+{
+    Json document = Json::parse(metadata);
+    if (!document.is_object())
+        throw std::runtime_error("The SigMF metadata is not a JSON object");
+    if (withoutDataset) {
+        const auto global = document.find("global");
+        if (global != document.end() && global->is_object())
+            global->erase("core:dataset");
+    }
+    document["annotations"] = annotationArray(annotations, unread);
+    return document.dump(jsonIndent) + "\n";
+}
+
+std::string datasetMetadata(const DatasetFacts& facts,
+                            const std::vector<RecordingAnnotation>& annotations)
+{
+    Json global = Json::object();
+    global["core:datatype"] = sigmfDatatype(facts.datatype);
+    global["core:sample_rate"] = facts.sampleRate;
+    global["core:version"] = sigmfVersion;
+    global["core:dataset"] = facts.dataset;
+    if (facts.trailingBytes > 0)
+        global["core:trailing_bytes"] = facts.trailingBytes;
+
+    Json capture = Json::object();
+    capture["core:sample_start"] = 0;
+    if (facts.headerBytes > 0)
+        capture["core:header_bytes"] = facts.headerBytes;
+    if (facts.frequency)
+        capture["core:frequency"] = hertz(*facts.frequency);
+    if (!facts.datetime.empty())
+        capture["core:datetime"] = facts.datetime;
+
+    Json document = Json::object();
+    document["global"] = std::move(global);
+    document["captures"] = Json::array({std::move(capture)});
+    document["annotations"] = annotationArray(annotations, {});
+    return document.dump(jsonIndent) + "\n";
+}

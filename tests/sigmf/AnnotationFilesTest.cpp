@@ -1,0 +1,138 @@
+// Saves that write files: a metadata file rewritten in place (a failed write
+// leaves it whole, a link stays a link), and an archive's recording copied to a
+// new pair or archive while the archive itself stays as it was.
+
+#include "io/Recording.h"
+#include "io/SigmfFile.h"
+#include "sigmf/AnnotationFields.h"
+#include "sigmf/AnnotationFiles.h"
+#include "tests/io/IoTestFiles.h"
+#include "tests/support/FileSizeLimit.h"
+
+#include <gtest/gtest.h>
+
+
+
+namespace {
+
+const std::string pairMetadata =
+    R"({"global": {"core:datatype": "ri8", "core:sample_rate": 10},
+        "captures": [{"core:sample_start": 0}], "annotations": []})";
+
+std::size_t filesIn(const std::string& folder)
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+        ++count;
+    return count;
+}
+
+RecordingAnnotation tag(const RecordingInfo& info)
+{
+    return createdAnnotation({1, 2, std::nullopt, std::nullopt, "tag", "note"}, info, "u");
+}
+
+} // namespace
+
+TEST(AnnotationFiles, RewriteInPlace)
+{
+    enum Setup { plain, fullDisk, linked, removed, notJson };
+    const struct
+    {
+        const char* name;
+        Setup setup;
+        std::string message; // "$" for the folder
+    } rows[] = {
+        {"rewritten", plain, ""},
+        {"full disk", fullDisk, "Cannot write $/rec.sigmf-meta: File too large"},
+        {"through a link", linked, ""},
+        // A file gone since it was opened is written again from what was read.
+        {"gone", removed, ""},
+        {"no longer metadata", notJson, "Cannot rewrite $/rec.sigmf-meta: it is no longer valid SigMF metadata"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string data = dir.write("rec.sigmf-data", {1, 2, 3, 4, 5, 6});
+        std::string meta = dir.writeText("rec.sigmf-meta", pairMetadata);
+        Recording recording;
+        recording.take(readSigmfFile(meta));
+        std::string target = meta;
+        if (row.setup == linked) {
+            std::filesystem::create_directory(dir.path("real"));
+            std::filesystem::rename(meta, dir.path("real/rec.sigmf-meta"));
+            std::filesystem::create_symlink("real/rec.sigmf-meta", meta);
+            target = dir.path("real/rec.sigmf-meta");
+        }
+        if (row.setup == removed)
+            std::filesystem::remove(meta);
+        if (row.setup == notJson)
+            dir.writeText("rec.sigmf-meta", "{ broken");
+        const std::string before = std::filesystem::exists(target) ? fileText(target) : "";
+        const std::size_t files = filesIn(dir.path(""));
+        std::string message;
+        {
+            std::optional<FileSizeLimit> limit;
+            if (row.setup == fullDisk)
+                limit.emplace(8);
+            message = thrownMessage([&] {
+                rewriteMetadataFile(meta, recording.info().sigmf->metadata, {tag(recording.info())}, {});
+            });
+        }
+        if (!row.message.empty()) {
+            std::string expected = row.message;
+            expected.replace(expected.find('$'), 1, dir.path("").substr(0, dir.path("").size() - 1));
+            EXPECT_EQ(message, expected);
+            EXPECT_EQ(fileText(target), before);
+            EXPECT_EQ(filesIn(dir.path("")), files);
+            continue;
+        }
+        EXPECT_EQ(message, "<no exception>");
+        EXPECT_EQ(std::filesystem::is_symlink(meta), row.setup == linked);
+        Recording reopened;
+        reopened.take(readSigmfFile(meta));
+        ASSERT_EQ(reopened.info().annotations.size(), 1u);
+        EXPECT_EQ(reopened.info().annotations[0].comment, "note");
+        EXPECT_EQ(reopened.iSamples(), recording.iSamples());
+        EXPECT_EQ(fileText(data), std::string("\1\2\3\4\5\6"));
+    }
+}
+
+TEST(AnnotationFiles, ArchiveCopiedAsPairOrArchive)
+{
+    TempDir dir;
+    const std::string meta = R"({"global": {"core:datatype": "ri8", "core:sample_rate": 10,
+        "core:dataset": "elsewhere.bin", "x:kept": [1]}, "captures": [{"core:sample_start": 0,
+        "core:header_bytes": 2}], "annotations": [{"core:sample_start": 0}]})";
+    const Bytes data = {9, 9, 1, 2, 3, 4, 5, 6, 7, 8};
+    const Bytes other = {1, 1};
+    const std::string archive = dir.write(
+        "rec.sigmf", tarArchive({{"a/a.sigmf-meta", Bytes(meta.begin(), meta.end())},
+                                 {"a/a.sigmf-data", data},
+                                 {"b/b.sigmf-meta", Bytes(pairMetadata.begin(), pairMetadata.end())},
+                                 {"b/b.sigmf-data", other}}));
+    const std::string archiveBytes = fileText(archive);
+    Recording source;
+    source.take(readSigmfArchive(archive, 0));
+    ASSERT_EQ(source.iSamples(), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8}));
+
+    for (const std::string name : {"copy.sigmf-meta", "copy.sigmf", "COPY2.SIGMF-META"}) {
+        SCOPED_TRACE(name);
+        const std::string destination = dir.path(name);
+        writeSigmfCopy(destination, *source.info().sigmf, {tag(source.info())});
+        Recording copy;
+        copy.take(readSigmfFile(destination));
+        EXPECT_EQ(copy.iSamples(), source.iSamples());
+        ASSERT_EQ(copy.info().annotations.size(), 1u);
+        EXPECT_EQ(copy.info().annotations[0].label, "tag");
+        // The entry without a count is kept as it was; the dataset is the copy's own.
+        EXPECT_EQ(copy.info().sigmf->unreadAnnotations, (std::vector<std::string>{R"({"core:sample_start":0})"}));
+        EXPECT_EQ(copy.info().sigmfGlobal, R"({"core:datatype":"ri8","core:sample_rate":10,"x:kept":[1]})");
+    }
+    EXPECT_EQ(fileText(dir.path("copy.sigmf-data")), std::string(data.begin(), data.end()));
+    EXPECT_EQ(thrownMessage([&] { writeSigmfCopy(archive, *source.info().sigmf, {}); }),
+              "Cannot save to " + archive + ": it is the open recording's own file");
+    EXPECT_EQ(thrownMessage([&] { writeSigmfCopy(dir.path("copy.wav"), *source.info().sigmf, {}); }),
+              "Cannot save to " + dir.path("copy.wav") + ": the name must end in .sigmf-meta or .sigmf");
+    EXPECT_EQ(fileText(archive), archiveBytes);
+}
