@@ -41,6 +41,11 @@ double singlePrecisionMagnitude(double a)
     return std::isfinite(a) ? static_cast<double>(static_cast<float>(a)) : a;
 }
 
+double SpectrogramDecibels::operator()(double a) const
+{
+    return 10.0 * std::log10((a * a * inverseNSquared) / q + epsilon);
+}
+
 uint32_t spectrogramHop(uint32_t N, double overlap)
 {
     const double hop = std::trunc(static_cast<double>(N) * (1.0 - overlap));
@@ -288,16 +293,9 @@ PooledSpectrogram SpectrogramStream::takeResult()
     result.maxValue = std::numeric_limits<double>::lowest();
     if (group.timeColumns() == 0 || segments.done() < group.timeColumns())
         return result;
-    // N^2 is a power of two: dividing by it and multiplying by its reciprocal
-    // round the same exact value.
-    const double inverseNSquared = 1.0 / (double(n) * double(n));
-    const double q = sampleRate / double(n);
+    const SpectrogramDecibels level(n, sampleRate);
     const bool rounded = group.pooling > 1;
-    auto decibels = [&](double a) {
-        if (rounded)
-            a = singlePrecisionMagnitude(a);
-        return 10.0 * std::log10((a * a * inverseNSquared) / q + epsilon);
-    };
+    auto decibels = [&](double a) { return level(rounded ? singlePrecisionMagnitude(a) : a); };
     if (largestMagnitude >= 0.0)
         result.maxValue = decibels(largestMagnitude);
     if (poolers.empty() || poolers[0].sink)

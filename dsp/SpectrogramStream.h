@@ -20,6 +20,21 @@ uint64_t spectrogramColumnCount(uint64_t length, uint32_t N, uint32_t hop);
 // infinity stay. Rises with its argument, so it commutes with pooling by maximum.
 double singlePrecisionMagnitude(double a);
 
+// Levels in dB/Hz of the magnitudes of an N-point transform of samples at fs:
+// 10 log10(|X|^2 / N^2 / (fs / N) + 2^-52).
+struct SpectrogramDecibels
+{
+    SpectrogramDecibels(uint32_t n, double sampleRate)
+        : inverseNSquared(1.0 / (double(n) * double(n))), q(sampleRate / double(n))
+    {
+    }
+    double operator()(double a) const;
+    // N^2 is a power of two: dividing by it and multiplying by its reciprocal
+    // round the same exact value.
+    double inverseNSquared;
+    double q;
+};
+
 // Which time columns a range shows and how they are pooled. Time column c
 // starts at sample origin + c hop; the range shows columns [first, end), and
 // output column x pools those of them in group floor(c / pooling) = x +
