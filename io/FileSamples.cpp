@@ -17,11 +17,18 @@ constexpr std::size_t blockBytes = 64 * 1024;
 } // namespace
 
 FileSamples::FileSamples(InputFile file, uint64_t offset, uint64_t count, uint32_t sampleSize,
-                         ChunkDecoder decode)
-    : file(std::move(file)), offset(offset), count(count), sampleSize(sampleSize), decode(decode)
+                         ChunkDecoder decode, std::string datatype)
+    : file(std::move(file)), offset(offset), count(count), sampleSize(sampleSize), decode(decode),
+      datatype(std::move(datatype))
 {
     if (!decode || sampleSize == 0 || sampleSize > blockBytes)
         throw std::invalid_argument("FileSamples needs a decoder and a sample size");
+}
+
+std::string FileSamples::identity() const
+{
+    return file.identity() + " offset=" + std::to_string(offset) + " samples=" + std::to_string(count)
+           + " sampleBytes=" + std::to_string(sampleSize) + " datatype=" + datatype;
 }
 
 void FileSamples::read(uint64_t first, std::size_t wanted, double* i, double* q) const
@@ -58,5 +65,5 @@ std::shared_ptr<const FileSamples> FileSamples::open(InputFile file, uint64_t of
     if (format)
         *format = parsed;
     return std::make_shared<const FileSamples>(std::move(file), offset, samples,
-                                               static_cast<uint32_t>(parsed.sampleSize), decoder);
+                                               static_cast<uint32_t>(parsed.sampleSize), decoder, datatype);
 }

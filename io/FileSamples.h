@@ -15,12 +15,15 @@ class FileSamples final : public SampleSource
 {
 public:
     // count samples of sampleSize bytes each, stored from byte offset of file and
-    // decoded by decode (which must not be null). The caller has checked that the
+    // decoded by decode (which must not be null), a decoding the file's own
+    // header chooses or one named by `datatype`. The caller has checked that the
     // file held them when it was opened.
     FileSamples(InputFile file, uint64_t offset, uint64_t count, uint32_t sampleSize,
-                ChunkDecoder decode);
+                ChunkDecoder decode, std::string datatype = {});
 
     uint64_t size() const override { return count; }
+    std::string identity() const override;
+    uint64_t storedBytes() const override { return count * sampleSize; }
     // Reads through a buffer of its own per call, so concurrent reads share nothing
     // but the open file. A file shortened since it was opened throws
     // std::runtime_error; a removed or renamed one is still read.
@@ -40,4 +43,5 @@ private:
     uint64_t count;
     uint32_t sampleSize;
     ChunkDecoder decode;
+    std::string datatype;
 };

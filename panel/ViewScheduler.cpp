@@ -4,6 +4,7 @@
 
 #include "io/Recording.h"
 #include "panel/JobRunner.h"
+#include "plotdata/SummarySet.h"
 #include "views/AmplitudeView.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
@@ -11,6 +12,7 @@
 #include "views/ViewComputation.h"
 
 #include <QEvent>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
 
@@ -21,6 +23,23 @@ namespace {
 // How long a view whose width changed waits before it is computed again (a
 // resize by dragging changes the width many times).
 constexpr int refreshDelayMs = 150;
+// Recordings shorter than this are read whole in a moment: nothing is kept of them.
+constexpr uint64_t smallestSummarisedRecording = uint64_t(1) << 22;
+// The summary cache files of all recordings together, in the user's cache folder.
+constexpr uint64_t summaryCacheCap = uint64_t(2) << 30;
+
+// The summaries of a recording about to be loaded, cached in the user's cache
+// folder when it has one.
+std::shared_ptr<SummarySet> summariesOf(const std::shared_ptr<const SampleSource>& samples, double rate)
+{
+    if (!samples || samples->size() < smallestSummarisedRecording)
+        return nullptr;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    std::optional<SummaryFolder> folder;
+    if (!cache.isEmpty())
+        folder = SummaryFolder((cache + "/summaries").toStdString(), summaryCacheCap);
+    return std::make_shared<SummarySet>(samples, rate, std::move(folder));
+}
 
 } // namespace
 
@@ -81,8 +100,15 @@ void ViewScheduler::load(std::shared_ptr<const SampleSource> samples, uint32_t s
                          std::function<void()> commit, std::function<void()> after)
 {
     const uint64_t count = samples ? samples->size() : 0;
-    run(std::move(samples), static_cast<double>(sampleRate), range, removeDc, true,
-        shownComputations(sampleRate, count, range, spectrum), std::move(commit),
+    std::shared_ptr<SummarySet> fresh = summariesOf(samples, static_cast<double>(sampleRate));
+    std::vector<std::unique_ptr<ViewComputation>> computations =
+        shownComputations(sampleRate, count, range, spectrum, fresh);
+    run(std::move(samples), static_cast<double>(sampleRate), range, removeDc, true, std::move(computations),
+        [this, fresh, commit = std::move(commit)] {
+            summaries = fresh;
+            if (commit)
+                commit();
+        },
         std::move(after));
 }
 
@@ -98,8 +124,8 @@ void ViewScheduler::apply(const std::optional<TimeRange>& range,
     // The spectrogram's columns are recomputed for a new range, FFT size or
     // overlap; otherwise the image is rebuilt from the columns already there.
     if (spectrogram && (spectrogram->exponent != appliedExponent || spectrogram->overlap != appliedOverlap))
-        computations.push_back(spectrogramView->computation(fs, n, over.start, over.stop,
-                                                            spectrogram->exponent, spectrogram->overlap));
+        computations.push_back(spectrogramView->computation(fs, n, over.start, over.stop, spectrogram->exponent,
+                                                            spectrogram->overlap, summaries));
     else if (range)
         computations.push_back(spectrogramComputation(fs, n, over));
     // Views the user has hidden are computed when they are shown again.
@@ -155,7 +181,7 @@ void ViewScheduler::setRemoveDc(bool remove)
     // The views follow at once, over the range they show.
     run(recording->samples(), static_cast<double>(recording->sampleRate()), shown, remove, false,
         shownComputations(recording->sampleRate(), recording->sampleCount(), shown,
-                          spectrumView->settings()),
+                          spectrumView->settings(), summaries),
         nullptr, [this] { spectrogramView->rebuildImage(); });
 }
 
@@ -217,16 +243,19 @@ std::unique_ptr<ViewComputation> ViewScheduler::spectrogramComputation(double fs
     return spectrogramView->computation(
         fs, count, range.start, range.stop,
         static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))),
-        spectrogramView->overlap());
+        spectrogramView->overlap(), summaries);
 }
 
 std::vector<std::unique_ptr<ViewComputation>>
 ViewScheduler::shownComputations(uint32_t rate, uint64_t count, TimeRange range,
-                                 const SpectrumSettings& spectrum)
+                                 const SpectrumSettings& spectrum, const std::shared_ptr<SummarySet>& kept)
 {
     const double fs = static_cast<double>(rate);
     std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(spectrogramComputation(fs, count, range));
+    computations.push_back(spectrogramView->computation(
+        fs, count, range.start, range.stop,
+        static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize()))), spectrogramView->overlap(),
+        kept));
     // Views the user has hidden are computed when they are shown again.
     if (!powerView->isHidden())
         computations.push_back(powerView->computation(fs, count, range.start, range.stop, powerView->settings()));

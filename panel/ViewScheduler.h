@@ -26,6 +26,7 @@ class QWidget;
 class Recording;
 class SampleSource;
 class SpectrogramView;
+class SummarySet;
 class SpectrumView;
 class ViewComputation;
 
@@ -102,10 +103,12 @@ private:
              std::function<void()> before, std::function<void()> after);
     // The spectrogram's computation with its current FFT size and overlap.
     std::unique_ptr<ViewComputation> spectrogramComputation(double fs, uint64_t count, TimeRange range);
-    // Every shown view's computation with its current settings (the spectrum's as given).
+    // Every shown view's computation with its current settings (the spectrum's
+    // as given), with the summaries of the recording they read.
     std::vector<std::unique_ptr<ViewComputation>> shownComputations(uint32_t rate, uint64_t count,
                                                                     TimeRange range,
-                                                                    const SpectrumSettings& spectrum);
+                                                                    const SpectrumSettings& spectrum,
+                                                                    const std::shared_ptr<SummarySet>& kept);
     void showSpectrogramSettings(const SpectrogramSettings& settings);
     // A view's plot width changed under results computed for another, or a view
     // shows again after it was left behind: it is computed again (after a short
@@ -131,6 +134,9 @@ private:
     // 0 never matches an exponent (at least 1), so the first Apply recomputes.
     int appliedExponent = 0;
     double appliedOverlap = -1;
+    // What is kept of the recording to compute its ranges quickly (null for a
+    // short one).
+    std::shared_ptr<SummarySet> summaries;
     std::set<QWidget*> staleViews;
     // Hidden views whose pictures are of another range or offset than the rest.
     std::set<QWidget*> outdatedViews;

@@ -20,7 +20,12 @@ void runComputations(const SampleSource& source, const StreamRange& range, const
                      const std::vector<RangeComputation*>& computations, WorkControl& control,
                      bool planned)
 {
-    std::vector<RangeComputation*> pending = computations;
+    std::vector<RangeComputation*> pending;
+    for (RangeComputation* computation : computations)
+        if (!computation->computeFromSummaries(source, offset, control))
+            pending.push_back(computation);
+    if (pending.empty() && planned)
+        control.addDone(range.size());
     for (bool firstPass = true; !pending.empty(); firstPass = false) {
         if (!firstPass || !planned)
             control.addPlanned(range.size());

@@ -20,6 +20,17 @@ public:
     // Called after each pass: false when the computation needs another pass over
     // the same range (a curve whose finite points span less of it than assumed).
     virtual bool finishPass() = 0;
+    // Called before any pass, with the offset the range's samples have taken
+    // out: true when the computation is done without one (put together from
+    // summaries kept for the recording, reading at most a few samples of
+    // `source` itself). It may also ask the coming pass to build summaries.
+    virtual bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control)
+    {
+        (void)source;
+        (void)offset;
+        (void)control;
+        return false;
+    }
 };
 
 // Reads nothing: what a computation that has nothing to make consumes.
@@ -40,8 +51,8 @@ struct StreamRange
 StreamRange streamRangeOf(double fs, uint64_t count, double startTime, double stopTime);
 
 // Runs the computations over [range.first, range.end) of source, with the DC
-// offset removed when asked, in as few passes as they need (one, or two when a
-// curve must be gathered again). Plans range.size() units of progress per pass
+// offset removed when asked, in as few passes as they need (none for those put
+// together from summaries, one, or two when a curve must be gathered again). Plans range.size() units of progress per pass
 // on control (the first pass's units are planned here unless `planned`).
 void runComputations(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
                      const std::vector<RangeComputation*>& computations, WorkControl& control,

@@ -35,6 +35,10 @@ public:
     }
     BlockConsumer& consumer() override { return pass->consumer(); }
     bool finishPass() override { return pass->finishPass(); }
+    bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override
+    {
+        return pass->computeFromSummaries(source, offset, control);
+    }
     void present() override
     {
         if (view)
