@@ -52,7 +52,7 @@ void BM_StreamPass(benchmark::State& state)
         switch (which) {
         case 0: consumer = std::make_unique<SpectrogramStream>(0, samples, 8, 0.8, rate, 2400); break;
         case 1: consumer = std::make_unique<WelchStream>(0, samples, 256, 256, 204); break;
-        case 2: consumer = std::make_unique<PowerCurveStream>(0, samples, rate, PowerCurveSettings{}, 0.0, last, 1200); break;
+        case 2: consumer = std::make_unique<PowerCurveStream>(samples, 0, samples, rate, PowerCurveSettings{}, 0.0, last, 1200); break;
         case 3: consumer = std::make_unique<AmplitudeStream>(0, samples, rate, 0.0, last, 0.0, last, 1200); break;
         default: consumer.reset(); break;
         }
@@ -115,7 +115,7 @@ void BM_PowerCurveCost(benchmark::State& state)
     for (auto _ : state) {
         if (state.range(0) == 0) {
             WorkControl control;
-            PowerCurveStream stream(0, samples, rate, PowerCurveSettings{}, 0.0, last, width);
+            PowerCurveStream stream(samples, 0, samples, rate, PowerCurveSettings{}, 0.0, last, width);
             for (uint64_t k = 0; k < samples; k += streamBlockSamples) {
                 const size_t count = size_t(std::min<uint64_t>(streamBlockSamples, samples - k));
                 stream.consume(k, count, i.data() + k, q.data() + k, control);

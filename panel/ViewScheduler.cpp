@@ -130,9 +130,10 @@ void ViewScheduler::apply(const std::optional<TimeRange>& range,
         computations.push_back(spectrogramComputation(fs, n, over));
     // Views the user has hidden are computed when they are shown again.
     if (range && !powerView->isHidden())
-        computations.push_back(powerView->computation(fs, n, over.start, over.stop, powerView->settings()));
+        computations.push_back(
+            powerView->computation(fs, n, over.start, over.stop, powerView->settings(), summaries));
     if (range && !amplitudeView->isHidden())
-        computations.push_back(amplitudeView->computation(fs, n, over.start, over.stop));
+        computations.push_back(amplitudeView->computation(fs, n, over.start, over.stop, summaries));
     computations.push_back(spectrumView->computation(recording->sampleRate(), n, over.start, over.stop, spectrum));
     run(recording->samples(), fs, over, removeDc, range.has_value(), std::move(computations), nullptr,
         [this, spectrogram, after = std::move(after)] {
@@ -170,7 +171,7 @@ void ViewScheduler::applyPower(const PowerCurveSettings& settings)
     const double fs = static_cast<double>(recording->sampleRate());
     std::vector<std::unique_ptr<ViewComputation>> computations;
     computations.push_back(
-        powerView->computation(fs, recording->sampleCount(), shown.start, shown.stop, settings));
+        powerView->computation(fs, recording->sampleCount(), shown.start, shown.stop, settings, summaries));
     run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr, nullptr);
 }
 
@@ -258,9 +259,10 @@ ViewScheduler::shownComputations(uint32_t rate, uint64_t count, TimeRange range,
         kept));
     // Views the user has hidden are computed when they are shown again.
     if (!powerView->isHidden())
-        computations.push_back(powerView->computation(fs, count, range.start, range.stop, powerView->settings()));
+        computations.push_back(
+            powerView->computation(fs, count, range.start, range.stop, powerView->settings(), kept));
     if (!amplitudeView->isHidden())
-        computations.push_back(amplitudeView->computation(fs, count, range.start, range.stop));
+        computations.push_back(amplitudeView->computation(fs, count, range.start, range.stop, kept));
     computations.push_back(spectrumView->computation(rate, count, range.start, range.stop, spectrum));
     return computations;
 }
@@ -316,9 +318,10 @@ void ViewScheduler::refreshStaleViews()
     if (spectrogram)
         computations.push_back(spectrogramComputation(fs, n, shown));
     if (staleViews.count(powerView))
-        computations.push_back(powerView->computation(fs, n, shown.start, shown.stop, powerView->settings()));
+        computations.push_back(
+            powerView->computation(fs, n, shown.start, shown.stop, powerView->settings(), summaries));
     if (staleViews.count(amplitudeView))
-        computations.push_back(amplitudeView->computation(fs, n, shown.start, shown.stop));
+        computations.push_back(amplitudeView->computation(fs, n, shown.start, shown.stop, summaries));
     staleViews.clear();
     run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr,
         [this, spectrogram] {

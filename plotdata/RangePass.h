@@ -11,6 +11,14 @@
 
 class SampleSource;
 
+// Samples [first, end) of a recording at a rate, the range every view reads for
+// a time range: floor(fs * startTime) ... ceil(fs * stopTime), within the recording.
+struct StreamRange
+{
+    uint64_t first = 0;
+    uint64_t end = 0;
+    uint64_t size() const { return end - first; }
+};
 class RangeComputation
 {
 public:
@@ -31,6 +39,9 @@ public:
         (void)control;
         return false;
     }
+    // The samples its passes over `range` must be fed (the range itself, or
+    // more around it when its values there depend on them).
+    virtual StreamRange readRange(const StreamRange& range) const { return range; }
 };
 
 // Reads nothing: what a computation that has nothing to make consumes.
@@ -40,19 +51,12 @@ public:
     void consume(uint64_t, size_t, const double*, const double*, WorkControl&) override {}
 };
 
-// Samples [first, end) of a recording at a rate, the range every view reads for
-// a time range: floor(fs * startTime) ... ceil(fs * stopTime), within the recording.
-struct StreamRange
-{
-    uint64_t first = 0;
-    uint64_t end = 0;
-    uint64_t size() const { return end - first; }
-};
 StreamRange streamRangeOf(double fs, uint64_t count, double startTime, double stopTime);
 
 // Runs the computations over [range.first, range.end) of source, with the DC
 // offset removed when asked, in as few passes as they need (none for those put
-// together from summaries, one, or two when a curve must be gathered again). Plans range.size() units of progress per pass
+// together from summaries, one, or two when a curve must be gathered again),
+// each pass reading what all of them need and feeding each its own samples. Plans range.size() units of progress per pass
 // on control (the first pass's units are planned here unless `planned`).
 void runComputations(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
                      const std::vector<RangeComputation*>& computations, WorkControl& control,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -25,20 +26,58 @@ bool sameSettings(const SpectrogramSummary& s, uint32_t exponent, double overlap
            && sameOffset(s.offset(), offset);
 }
 
-// Adds a ready summary, dropping the oldest beyond the count, and any older one
-// in memory when the new one is in memory too.
-template <typename Summary>
-void keep(std::vector<std::shared_ptr<const Summary>>& ready, std::shared_ptr<const Summary> added,
-          bool inMemory, const std::vector<bool>& memoryFlags)
+bool sameSettings(const CurveSummary& s, const std::string& what)
 {
+    return s.what() == what;
+}
+
+std::string offsetText(const DcOffset& offset)
+{
+    char text[80];
+    std::snprintf(text, sizeof(text), "dc=%d i=%016llx q=%016llx", offset.remove ? 1 : 0,
+                  static_cast<unsigned long long>(std::bit_cast<uint64_t>(offset.i)),
+                  static_cast<unsigned long long>(std::bit_cast<uint64_t>(offset.q)));
+    return text;
+}
+
+std::string powerText(const PowerCurveSettings& settings, const DcOffset& offset)
+{
+    char text[160];
+    std::snprintf(text, sizeof(text), "power window=%u scale=%016llx,%016llx,%016llx ", settings.window,
+                  static_cast<unsigned long long>(std::bit_cast<uint64_t>(settings.fullScaleValue)),
+                  static_cast<unsigned long long>(std::bit_cast<uint64_t>(settings.fullScaleVoltage)),
+                  static_cast<unsigned long long>(std::bit_cast<uint64_t>(settings.inputImpedance)));
+    return text + offsetText(offset);
+}
+
+std::string amplitudeText(const DcOffset& offset)
+{
+    return "amplitude " + offsetText(offset);
+}
+
+template <typename Summary, typename Matches>
+std::shared_ptr<const Summary> findReady(const SummarySet::Kind<Summary>& kind, const Matches& matches)
+{
+    for (auto it = kind.ready.rbegin(); it != kind.ready.rend(); ++it)
+        if (matches(**it))
+            return *it;
+    return nullptr;
+}
+
+// Adds a ready summary, dropping the oldest beyond the count and any older
+// one in memory when the new one is in memory too.
+template <typename Summary>
+void keep(SummarySet::Kind<Summary>& kind, std::shared_ptr<const Summary> added)
+{
+    const bool inMemory = !added->store()->inFile();
     std::vector<std::shared_ptr<const Summary>> kept;
-    for (size_t k = 0; k < ready.size(); ++k)
-        if (!(inMemory && memoryFlags[k]))
-            kept.push_back(ready[k]);
+    for (auto& ready : kind.ready)
+        if (!(inMemory && !ready->store()->inFile()))
+            kept.push_back(std::move(ready));
     kept.push_back(std::move(added));
     if (kept.size() > keptPerKind)
         kept.erase(kept.begin(), kept.end() - keptPerKind);
-    ready = std::move(kept);
+    kind.ready = std::move(kept);
 }
 
 } // namespace
@@ -83,14 +122,42 @@ std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memoryS
     return std::make_shared<Summary>(std::move(memorySized));
 }
 
+template <typename Summary, typename Matches>
+std::shared_ptr<Summary> SummarySet::build(Kind<Summary>& kind, const Matches& matches, Summary fileSized,
+                                           Summary memorySized)
+{
+    if (findReady(kind, matches))
+        return nullptr;
+    std::erase_if(kind.builds, [](const auto& build) { return build.expired(); });
+    for (const auto& build : kind.builds)
+        if (const auto building = build.lock(); building && matches(*building))
+            return nullptr;
+    bool ready = false;
+    auto summary = prepared(std::move(fileSized), std::move(memorySized), ready);
+    if (!summary)
+        return nullptr;
+    if (ready) {
+        keep<Summary>(kind, summary);
+        return nullptr;
+    }
+    kind.builds.push_back(summary);
+    return summary;
+}
+
+template <typename Summary>
+void SummarySet::finish(Kind<Summary>& kind, const std::shared_ptr<Summary>& built)
+{
+    if (!built || !built->store() || !built->store()->finish())
+        return;
+    const std::lock_guard lock(mutex);
+    keep<Summary>(kind, built);
+}
+
 std::shared_ptr<const SpectrogramSummary> SummarySet::spectrogram(uint32_t exponent, double overlap,
                                                                   const DcOffset& offset) const
 {
     const std::lock_guard lock(mutex);
-    for (auto it = spectrograms.rbegin(); it != spectrograms.rend(); ++it)
-        if (sameSettings(**it, exponent, overlap, offset))
-            return *it;
-    return nullptr;
+    return findReady(spectrograms, [&](const SpectrogramSummary& s) { return sameSettings(s, exponent, overlap, offset); });
 }
 
 std::shared_ptr<SpectrogramSummary> SummarySet::buildSpectrogram(uint32_t exponent, double overlap,
@@ -99,39 +166,61 @@ std::shared_ptr<SpectrogramSummary> SummarySet::buildSpectrogram(uint32_t expone
     const std::lock_guard lock(mutex);
     if (!source)
         return nullptr;
-    for (const auto& ready : spectrograms)
-        if (sameSettings(*ready, exponent, overlap, offset))
-            return nullptr;
-    std::erase_if(spectrogramBuilds, [](const auto& build) { return build.expired(); });
-    for (const auto& build : spectrogramBuilds)
-        if (sameSettings(*build.lock(), exponent, overlap, offset))
-            return nullptr;
     const uint64_t samples = source->size();
     const auto diskBytes = static_cast<uint64_t>(budget.spectrogramShare * double(source->storedBytes()));
-    bool ready = false;
-    auto summary = prepared(SpectrogramSummary(samples, sampleRate, exponent, overlap, offset, diskBytes),
-                            SpectrogramSummary(samples, sampleRate, exponent, overlap, offset, budget.memoryBytes),
-                            ready);
-    if (!summary)
+    return build(
+        spectrograms, [&](const SpectrogramSummary& s) { return sameSettings(s, exponent, overlap, offset); },
+        SpectrogramSummary(samples, sampleRate, exponent, overlap, offset, diskBytes),
+        SpectrogramSummary(samples, sampleRate, exponent, overlap, offset, budget.spectrogramMemory));
+}
+
+std::shared_ptr<const CurveSummary> SummarySet::power(const PowerCurveSettings& settings, const DcOffset& offset) const
+{
+    const std::lock_guard lock(mutex);
+    const std::string what = powerText(settings, offset);
+    return findReady(powers, [&](const CurveSummary& s) { return sameSettings(s, what); });
+}
+
+std::shared_ptr<CurveSummary> SummarySet::buildPower(const PowerCurveSettings& settings, const DcOffset& offset)
+{
+    const std::lock_guard lock(mutex);
+    if (!source)
         return nullptr;
-    if (ready) {
-        std::vector<bool> inMemory;
-        for (const auto& s : spectrograms)
-            inMemory.push_back(!s->store()->inFile());
-        keep<SpectrogramSummary>(spectrograms, summary, false, inMemory);
+    const std::string what = powerText(settings, offset);
+    const auto diskBytes = static_cast<uint64_t>(budget.powerShare * double(source->storedBytes()));
+    return build(powers, [&](const CurveSummary& s) { return sameSettings(s, what); },
+                 CurveSummary(source->size(), 1, what, diskBytes),
+                 CurveSummary(source->size(), 1, what, budget.curveMemory));
+}
+
+std::shared_ptr<const CurveSummary> SummarySet::amplitude(const DcOffset& offset) const
+{
+    const std::lock_guard lock(mutex);
+    const std::string what = amplitudeText(offset);
+    return findReady(amplitudes, [&](const CurveSummary& s) { return sameSettings(s, what); });
+}
+
+std::shared_ptr<CurveSummary> SummarySet::buildAmplitude(const DcOffset& offset)
+{
+    const std::lock_guard lock(mutex);
+    if (!source)
         return nullptr;
-    }
-    spectrogramBuilds.push_back(summary);
-    return summary;
+    const std::string what = amplitudeText(offset);
+    const auto diskBytes = static_cast<uint64_t>(budget.amplitudeShare * double(source->storedBytes()));
+    return build(amplitudes, [&](const CurveSummary& s) { return sameSettings(s, what); },
+                 CurveSummary(source->size(), 2, what, diskBytes),
+                 CurveSummary(source->size(), 2, what, budget.curveMemory));
 }
 
 void SummarySet::finished(const std::shared_ptr<SpectrogramSummary>& built)
 {
-    if (!built || !built->store() || !built->store()->finish())
-        return;
-    const std::lock_guard lock(mutex);
-    std::vector<bool> inMemory;
-    for (const auto& s : spectrograms)
-        inMemory.push_back(!s->store()->inFile());
-    keep<SpectrogramSummary>(spectrograms, built, !built->store()->inFile(), inMemory);
+    finish(spectrograms, built);
+}
+
+void SummarySet::finished(const std::shared_ptr<CurveSummary>& built)
+{
+    if (built && built->what().rfind("power", 0) == 0)
+        finish(powers, built);
+    else
+        finish(amplitudes, built);
 }

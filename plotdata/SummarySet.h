@@ -7,6 +7,8 @@
 // memory. Safe to use from several threads.
 
 #include "dsp/BlockStream.h"
+#include "plotdata/CurveSummary.h"
+#include "plotdata/PowerCurveStream.h"
 #include "plotdata/SpectrogramSummary.h"
 #include "plotdata/SummaryFolder.h"
 
@@ -19,13 +21,15 @@
 
 class SampleSource;
 
-// What summaries may take.
+// What summaries may take: in memory, bytes for a summary of each kind; on
+// disk, fractions of the recording's stored bytes (a twentieth in all).
 struct SummaryBudget
 {
-    // In memory, for each kind of summary kept there.
-    uint64_t memoryBytes = uint64_t(32) << 20;
-    // On disk, a fraction of the recording's stored bytes for each kind.
+    uint64_t spectrogramMemory = uint64_t(32) << 20;
+    uint64_t curveMemory = uint64_t(8) << 20;
     double spectrogramShare = 0.035;
+    double powerShare = 0.005;
+    double amplitudeShare = 0.005;
 };
 
 class SummarySet
@@ -42,9 +46,24 @@ public:
     // ready (a cache file of these settings makes it ready at once), another
     // is being built, or no level fits.
     std::shared_ptr<SpectrogramSummary> buildSpectrogram(uint32_t exponent, double overlap, const DcOffset& offset);
-    // A build whose store has been finished becomes ready (one whose store
+    // The same for the power curve with these settings, and for the I and Q
+    // curves (two curves, I then Q).
+    std::shared_ptr<const CurveSummary> power(const PowerCurveSettings& settings, const DcOffset& offset) const;
+    std::shared_ptr<CurveSummary> buildPower(const PowerCurveSettings& settings, const DcOffset& offset);
+    std::shared_ptr<const CurveSummary> amplitude(const DcOffset& offset) const;
+    std::shared_ptr<CurveSummary> buildAmplitude(const DcOffset& offset);
+    // Finishes a build's store; the summary becomes ready (one whose store
     // failed is dropped).
     void finished(const std::shared_ptr<SpectrogramSummary>& built);
+    void finished(const std::shared_ptr<CurveSummary>& built);
+
+    // Ready summaries of one kind and those being built.
+    template <typename Summary>
+    struct Kind
+    {
+        std::vector<std::shared_ptr<const Summary>> ready;
+        std::vector<std::weak_ptr<Summary>> builds;
+    };
 
 private:
     // The store of a summary of this key and layout: an existing cache file
@@ -52,6 +71,12 @@ private:
     // the layout for memory is another.
     template <typename Summary>
     std::shared_ptr<Summary> prepared(Summary fileSized, Summary memorySized, bool& ready);
+    // A new build of `kind` unless one matching is ready or being built.
+    template <typename Summary, typename Matches>
+    std::shared_ptr<Summary> build(Kind<Summary>& kind, const Matches& matches, Summary fileSized,
+                                   Summary memorySized);
+    template <typename Summary>
+    void finish(Kind<Summary>& kind, const std::shared_ptr<Summary>& built);
 
     std::shared_ptr<const SampleSource> source;
     double sampleRate;
@@ -59,6 +84,7 @@ private:
     SummaryBudget budget;
     std::string identity;
     mutable std::mutex mutex;
-    std::vector<std::shared_ptr<const SpectrogramSummary>> spectrograms;
-    std::vector<std::weak_ptr<SpectrogramSummary>> spectrogramBuilds;
+    Kind<SpectrogramSummary> spectrograms;
+    Kind<CurveSummary> powers;
+    Kind<CurveSummary> amplitudes;
 };

@@ -31,11 +31,12 @@ PowerView::~PowerView() = default;
 
 std::unique_ptr<ViewComputation> PowerView::computation(double fs, uint64_t count,
                                                         double startTime, double stopTime,
-                                                        const PowerCurveSettings& settings)
+                                                        const PowerCurveSettings& settings,
+                                                        std::shared_ptr<SummarySet> summaries)
 {
     const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
     return presentedBy<CurvePass>(
-        this, powerCurvePass(range, fs, settings, std::max(1, plot->plotAreaWidth())),
+        this, powerCurvePass(count, range, fs, settings, std::max(1, plot->plotAreaWidth()), std::move(summaries)),
         [this, startTime, stopTime, settings](CurvePass& done) {
             lastStartTime = startTime;
             lastStopTime = stopTime;

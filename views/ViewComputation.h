@@ -39,6 +39,7 @@ public:
     {
         return pass->computeFromSummaries(source, offset, control);
     }
+    StreamRange readRange(const StreamRange& range) const override { return pass->readRange(range); }
     void present() override
     {
         if (view)

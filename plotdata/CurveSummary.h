@@ -1,0 +1,61 @@
+#pragma once
+// Curves of one value per sample over a whole recording (the power, I and Q)
+// kept as the blocks (CurveBlock: first, last, largest, smallest point) of
+// aligned power-of-two runs of samples, at a ladder of run lengths. A range's
+// curve, reduced per pixel column, is put together from them: each column's
+// samples split into the largest kept runs that fit, and only the few samples
+// at its two ends that fill no finest run computed from samples. The points are
+// those a pass over the range gathers, bit for bit.
+
+#include "plotdata/CurveEnvelope.h"
+#include "plotdata/CurvePass.h"
+#include "plotdata/SummaryStore.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CurveSummary
+{
+public:
+    // `curves` curves of a recording of `samples` samples; `what` says what
+    // they are and the settings they depend on (for a cache file's key). The
+    // finest run as short as budgetBytes allows (none when nothing fits).
+    CurveSummary(uint64_t samples, size_t curves, std::string what, uint64_t budgetBytes);
+
+    bool empty() const { return levels.empty(); }
+    // Run lengths kept, finest first; one section per curve and length.
+    const std::vector<uint64_t>& poolings() const { return levels; }
+    std::vector<SectionLayout> layout() const;
+    std::string key() const;
+    const std::string& what() const { return description; }
+
+    void setStore(std::shared_ptr<SummaryStore> store) { records = std::move(store); }
+    const std::shared_ptr<SummaryStore>& store() const { return records; }
+
+    // Receives every value of curve c over the whole recording, in order, and
+    // fills its levels of the store.
+    std::unique_ptr<CurveValueSink> builder(size_t curve);
+
+    // Whether a range of `rangeSamples` samples on a plot `width` pixels wide
+    // holds enough samples per column to be put together from kept runs.
+    bool reaches(uint64_t rangeSamples, int width) const;
+    // Computes curve values at samples [first, end) into `out`.
+    using Values = std::function<void(uint64_t first, uint64_t end, std::vector<double>& out)>;
+    // Curve c over `range` at fs, reduced for a plot `width` pixels wide over
+    // the frame's x range, as CurveEnvelope gathers it (its ranges widened
+    // symmetrically when asked); the values of the samples at column ends
+    // from `values`. Nothing when the store cannot be read.
+    std::optional<ReducedCurve> curve(size_t c, const StreamRange& range, double fs, int width,
+                                      const CurveFrame& frame, bool symmetric, const Values& values) const;
+
+private:
+    uint64_t samples;
+    size_t curves;
+    std::string description;
+    std::vector<uint64_t> levels;
+    std::shared_ptr<SummaryStore> records;
+};
