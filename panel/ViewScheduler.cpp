@@ -134,7 +134,8 @@ void ViewScheduler::apply(const std::optional<TimeRange>& range,
             powerView->computation(fs, n, over.start, over.stop, powerView->settings(), summaries));
     if (range && !amplitudeView->isHidden())
         computations.push_back(amplitudeView->computation(fs, n, over.start, over.stop, summaries));
-    computations.push_back(spectrumView->computation(recording->sampleRate(), n, over.start, over.stop, spectrum));
+    computations.push_back(
+        spectrumView->computation(recording->sampleRate(), n, over.start, over.stop, spectrum, summaries));
     run(recording->samples(), fs, over, removeDc, range.has_value(), std::move(computations), nullptr,
         [this, spectrogram, after = std::move(after)] {
             if (spectrogram)
@@ -263,7 +264,7 @@ ViewScheduler::shownComputations(uint32_t rate, uint64_t count, TimeRange range,
             powerView->computation(fs, count, range.start, range.stop, powerView->settings(), kept));
     if (!amplitudeView->isHidden())
         computations.push_back(amplitudeView->computation(fs, count, range.start, range.stop, kept));
-    computations.push_back(spectrumView->computation(rate, count, range.start, range.stop, spectrum));
+    computations.push_back(spectrumView->computation(rate, count, range.start, range.stop, spectrum, kept));
     return computations;
 }
 

@@ -4,6 +4,7 @@
 #include "dsp/WelchStream.h"
 #include "plotdata/RangePass.h"
 #include "plotdata/SpectrumCurve.h"
+#include "plotdata/WelchSummary.h"
 
 #include <cstdint>
 #include <memory>
@@ -21,15 +22,23 @@ struct SpectrumSettings
     double stopFrequency = 0;
 };
 
+class SummarySet;
+class WelchSummary;
+
 class SpectrumPass : public RangeComputation
 {
 public:
-    // Samples `range` of a recording at `sampleRate`; FFT sizes other than powers
-    // of two from 2 to 2^24 give an empty curve.
-    SpectrumPass(const StreamRange& range, uint32_t sampleRate, const SpectrumSettings& settings);
+    // Samples `range` of a recording at `sampleRate` (their segments as
+    // welchSegments takes them); FFT sizes other than powers of two from 2 to
+    // 2^24 give an empty curve. Put together from the recording's summaries
+    // when given and they reach, building them over the whole recording.
+    SpectrumPass(const StreamRange& range, uint32_t sampleRate, const SpectrumSettings& settings,
+                 std::shared_ptr<SummarySet> summaries = nullptr);
+    ~SpectrumPass() override;
 
     BlockConsumer& consumer() override;
     bool finishPass() override;
+    bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
     // The curve of the band, once the pass is done (empty when nothing was computed).
     SpectrumCurve curve() const;
 
@@ -37,6 +46,11 @@ private:
     uint32_t rate;
     SpectrumSettings settings;
     std::unique_ptr<WelchStream> stream;
+    WelchSegments segments;
+    uint32_t shared = 0;
+    std::shared_ptr<SummarySet> summaries;
+    std::shared_ptr<WelchSummary> building;
+    std::unique_ptr<BlockConsumer> builder;
     IdleConsumer idle;
     std::vector<double> power;
 };

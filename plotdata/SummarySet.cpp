@@ -26,6 +26,11 @@ bool sameSettings(const SpectrogramSummary& s, uint32_t exponent, double overlap
            && sameOffset(s.offset(), offset);
 }
 
+bool sameSettings(const WelchSummary& s, uint32_t n, uint32_t shared, const DcOffset& offset)
+{
+    return s.size() == n && s.sharedSamples() == shared && sameOffset(s.offset(), offset);
+}
+
 bool sameSettings(const CurveSummary& s, const std::string& what)
 {
     return s.what() == what;
@@ -210,6 +215,28 @@ std::shared_ptr<CurveSummary> SummarySet::buildAmplitude(const DcOffset& offset)
     return build(amplitudes, [&](const CurveSummary& s) { return sameSettings(s, what); },
                  CurveSummary(source->size(), 2, what, diskBytes),
                  CurveSummary(source->size(), 2, what, budget.curveMemory));
+}
+
+std::shared_ptr<const WelchSummary> SummarySet::welch(uint32_t n, uint32_t shared, const DcOffset& offset) const
+{
+    const std::lock_guard lock(mutex);
+    return findReady(welches, [&](const WelchSummary& s) { return sameSettings(s, n, shared, offset); });
+}
+
+std::shared_ptr<WelchSummary> SummarySet::buildWelch(uint32_t n, uint32_t shared, const DcOffset& offset)
+{
+    const std::lock_guard lock(mutex);
+    if (!source)
+        return nullptr;
+    const auto diskBytes = static_cast<uint64_t>(budget.welchShare * double(source->storedBytes()));
+    return build(welches, [&](const WelchSummary& s) { return sameSettings(s, n, shared, offset); },
+                 WelchSummary(source->size(), n, shared, offset, diskBytes),
+                 WelchSummary(source->size(), n, shared, offset, budget.welchMemory));
+}
+
+void SummarySet::finished(const std::shared_ptr<WelchSummary>& built)
+{
+    finish(welches, built);
 }
 
 void SummarySet::finished(const std::shared_ptr<SpectrogramSummary>& built)

@@ -11,6 +11,7 @@
 #include "plotdata/PowerCurveStream.h"
 #include "plotdata/SpectrogramSummary.h"
 #include "plotdata/SummaryFolder.h"
+#include "plotdata/WelchSummary.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,7 +28,9 @@ struct SummaryBudget
 {
     uint64_t spectrogramMemory = uint64_t(32) << 20;
     uint64_t curveMemory = uint64_t(8) << 20;
+    uint64_t welchMemory = uint64_t(4) << 20;
     double spectrogramShare = 0.035;
+    double welchShare = 0.005;
     double powerShare = 0.005;
     double amplitudeShare = 0.005;
 };
@@ -52,10 +55,14 @@ public:
     std::shared_ptr<CurveSummary> buildPower(const PowerCurveSettings& settings, const DcOffset& offset);
     std::shared_ptr<const CurveSummary> amplitude(const DcOffset& offset) const;
     std::shared_ptr<CurveSummary> buildAmplitude(const DcOffset& offset);
+    // The same for the Welch estimate of N-point segments sharing `shared` samples.
+    std::shared_ptr<const WelchSummary> welch(uint32_t N, uint32_t shared, const DcOffset& offset) const;
+    std::shared_ptr<WelchSummary> buildWelch(uint32_t N, uint32_t shared, const DcOffset& offset);
     // Finishes a build's store; the summary becomes ready (one whose store
     // failed is dropped).
     void finished(const std::shared_ptr<SpectrogramSummary>& built);
     void finished(const std::shared_ptr<CurveSummary>& built);
+    void finished(const std::shared_ptr<WelchSummary>& built);
 
     // Ready summaries of one kind and those being built.
     template <typename Summary>
@@ -87,4 +94,5 @@ private:
     Kind<SpectrogramSummary> spectrograms;
     Kind<CurveSummary> powers;
     Kind<CurveSummary> amplitudes;
+    Kind<WelchSummary> welches;
 };

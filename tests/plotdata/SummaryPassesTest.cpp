@@ -7,6 +7,7 @@
 #include "plotdata/AmplitudeStream.h"
 #include "plotdata/PowerCurveStream.h"
 #include "plotdata/SpectrogramPass.h"
+#include "plotdata/SpectrumPass.h"
 #include "plotdata/SummarySet.h"
 #include "tests/plotdata/SummaryTestFiles.h"
 
@@ -54,6 +55,7 @@ struct Passes
     std::unique_ptr<CurvePass> power;
     std::unique_ptr<CurvePass> amplitude;
     std::unique_ptr<SpectrogramPass> spectrogram;
+    std::unique_ptr<SpectrumPass> spectrum;
 };
 
 Passes passesOver(const StreamRange& range, int width, std::shared_ptr<SummarySet> summaries)
@@ -61,14 +63,21 @@ Passes passesOver(const StreamRange& range, int width, std::shared_ptr<SummarySe
     PowerCurveSettings power;
     power.window = 100;
     power.fullScaleVoltage = 2.0;
+    SpectrumSettings spectrum;
+    spectrum.fftSize = 256;
+    spectrum.overlap = 0.5;
+    spectrum.startFrequency = -rate / 2;
+    spectrum.stopFrequency = rate / 2;
     return {powerCurvePass(count, range, rate, power, width, summaries), amplitudePass(range, rate, width, summaries),
-            std::make_unique<SpectrogramPass>(range, rate, 8, 0.8, size_t(2 * width), summaries)};
+            std::make_unique<SpectrogramPass>(range, rate, 8, 0.8, size_t(2 * width), summaries),
+            std::make_unique<SpectrumPass>(range, uint32_t(rate), spectrum, summaries)};
 }
 
 void run(Passes& passes, const SampleSource& source, const StreamRange& range, const DcOffset& offset)
 {
     WorkControl control;
-    runComputations(source, range, offset, {passes.power.get(), passes.amplitude.get(), passes.spectrogram.get()},
+    runComputations(source, range, offset,
+                    {passes.power.get(), passes.amplitude.get(), passes.spectrogram.get(), passes.spectrum.get()},
                     control);
 }
 
@@ -93,6 +102,8 @@ TEST(SummaryPasses, RangesFromSummariesAreThoseOfPasses)
     budget.curveMemory = budget.spectrogramMemory = 0;
     budget.powerShare = budget.amplitudeShare = 0.1;
     budget.spectrogramShare = 0.2;
+    budget.welchShare = 0.1;
+    budget.welchMemory = 0;
     auto summaries = std::make_shared<SummarySet>(source, rate, cache, budget);
     {
         Passes whole = passesOver({0, count}, 500, summaries);
@@ -102,16 +113,17 @@ TEST(SummaryPasses, RangesFromSummariesAreThoseOfPasses)
     {
         uint64_t first, end;
         int width;
-        bool curves, spectrogram; // put together from summaries
+        bool curves, spectrogram, spectrum; // put together from summaries
     };
     const Row rows[] = {
-        {0, count, 500, true, true},
-        {0, count, 1000, true, false},        // columns pooled by 16: finer than kept
-        {123457, 1234567, 300, true, true},   // ends within runs and groups
-        {700000, 1000000, 125, true, true},   // NaN and infinity inside
-        {count - 400000, count, 200, true, true},
-        {500000, 520000, 300, false, false},  // too few samples per column
-        {999, 700000, 1, true, true},
+        {0, count, 500, true, true, true},
+        {0, count, 1000, true, false, true},       // columns pooled by 16: finer than kept
+        {123457, 1234567, 300, true, true, true},  // ends within runs, groups and blocks
+        {700000, 1000000, 125, true, true, true},  // NaN and infinity inside
+        {count - 400000, count, 200, true, true, true},
+        {500000, 520000, 300, false, false, false}, // too few samples per column, segments
+        {999, 700000, 1, true, true, true},
+        {300000, 600000, 2000, false, false, true},
     };
     for (const Row& r : rows) {
         const StreamRange range{r.first, r.end};
@@ -122,11 +134,24 @@ TEST(SummaryPasses, RangesFromSummariesAreThoseOfPasses)
         EXPECT_EQ(kept.power->computeFromSummaries(*source, offset, control), r.curves) << r.first;
         EXPECT_EQ(kept.amplitude->computeFromSummaries(*source, offset, control), r.curves) << r.first;
         EXPECT_EQ(kept.spectrogram->computeFromSummaries(*source, offset, control), r.spectrogram) << r.first;
+        EXPECT_EQ(kept.spectrum->computeFromSummaries(*source, offset, control), r.spectrum) << r.first;
+        if (r.spectrum) {
+            // The sums grouped otherwise: equal but for their rounding.
+            const SpectrumCurve want = fresh.spectrum->curve();
+            const SpectrumCurve got = kept.spectrum->curve();
+            ASSERT_EQ(got.power.size(), 256u);
+            ASSERT_TRUE(sameBits(got.frequency, want.frequency));
+            double worst = 0;
+            for (size_t m = 0; m < 256; ++m)
+                worst = std::max(worst, std::fabs(std::pow(10.0, (got.power[m] - want.power[m]) / 10) - 1));
+            EXPECT_LE(worst, 1e-12) << r.first;
+        }
         // Another offset: nothing kept for it.
         Passes other = passesOver(range, r.width, summaries);
         EXPECT_FALSE(other.power->computeFromSummaries(*source, DcOffset{}, control));
         EXPECT_FALSE(other.amplitude->computeFromSummaries(*source, DcOffset{}, control));
         EXPECT_FALSE(other.spectrogram->computeFromSummaries(*source, DcOffset{}, control));
+        EXPECT_FALSE(other.spectrum->computeFromSummaries(*source, DcOffset{}, control));
         if (!r.curves)
             continue;
         for (size_t c = 0; c < 3; ++c) {
@@ -155,7 +180,7 @@ TEST(SummaryPasses, RangesFromSummariesAreThoseOfPasses)
     // modified, it finds none.
     const uint64_t cached = cache.totalBytes();
     EXPECT_GT(cached, 0u);
-    EXPECT_LE(cached, uint64_t(0.4 * count * 8) + (64 << 10)); // the shares, and the files' headers
+    EXPECT_LE(cached, uint64_t(0.5 * count * 8) + (64 << 10)); // the shares, and the files' headers
     auto again = std::make_shared<SummarySet>(fileSource(path), rate, cache, budget);
     PowerCurveSettings power;
     power.window = 100;
