@@ -154,6 +154,16 @@ void CurveEnvelope::add(const double* y, size_t count)
     auto runEnd = [&](size_t k, size_t end) {
         return columnRunEnd([&](size_t j) { return columnOf(xOf(j)); }, k, end);
     };
+    if (count < minPointsPerPart) {
+        // Too few for threads: the runs one after the other, here.
+        for (size_t k = 0; k < count;) {
+            const size_t stop = runEnd(k, count);
+            mergeBlock(curveBlock(y + k, stop - k), k);
+            k = stop;
+        }
+        added += count;
+        return;
+    }
     const size_t parts = partCount(count, minPointsPerPart);
     std::vector<size_t> bounds(parts + 1, count);
     bounds[0] = 0;

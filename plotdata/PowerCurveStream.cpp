@@ -58,14 +58,16 @@ PowerCurveStream::PowerCurveStream(uint64_t recordingSize, uint64_t first, uint6
 
 void PowerCurveStream::deliver(const double* y, uint64_t count)
 {
-    envelope.add(y, static_cast<size_t>(count));
+    if (gathering)
+        envelope.add(y, static_cast<size_t>(count));
     if (values)
         values->add(y, static_cast<size_t>(count));
 }
 
 void PowerCurveStream::deliverConstant(double y, uint64_t count)
 {
-    envelope.addConstant(y, static_cast<size_t>(count));
+    if (gathering)
+        envelope.addConstant(y, static_cast<size_t>(count));
     if (values) {
         const std::vector<double> same(static_cast<size_t>(std::min<uint64_t>(count, constantChunk)), y);
         for (uint64_t k = 0; k < count; k += constantChunk)
@@ -239,10 +241,23 @@ std::vector<double> powerValues(const SampleSource& source, const DcOffset& offs
         void add(const double* y, size_t count) override { values.insert(values.end(), y, y + count); }
         std::vector<double> values;
     } collect;
+    collect.values.reserve(static_cast<size_t>(end - first));
     PowerCurveStream stream(source.size(), first, end - first, 1.0, settings, 0.0, 1.0, 1);
-    stream.setValueSink(&collect);
+    stream.setValueSink(&collect, true);
     const StreamRange reads = PowerCurveStream::reads(source.size(), settings.window, first, end);
-    streamRange(source, reads.first, reads.end, offset, {&stream}, control);
+    if (reads.size() > streamBlockSamples) {
+        streamRange(source, reads.first, reads.end, offset, {&stream}, control);
+        return std::move(collect.values);
+    }
+    // A few samples: read at once.
+    std::vector<double> i(static_cast<size_t>(reads.size())), q(i.size());
+    control.check();
+    source.read(reads.first, i.size(), i.data(), q.data());
+    for (size_t k = 0; offset.remove && k < i.size(); ++k) {
+        i[k] -= offset.i;
+        q[k] -= offset.q;
+    }
+    stream.consume(reads.first, i.size(), i.data(), q.data(), control);
     return std::move(collect.values);
 }
 

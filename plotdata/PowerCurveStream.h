@@ -37,8 +37,13 @@ public:
     // The samples a stream over [first, end) must be fed, in order: those of
     // the windows it shows, which may reach before first and past end.
     static StreamRange reads(uint64_t recordingSize, uint32_t window, uint64_t first, uint64_t end);
-    // Also hands every value of the range, in order, to sink.
-    void setValueSink(CurveValueSink* sink) { values = sink; }
+    // Also hands every value of the range, in order, to sink; with valuesOnly,
+    // only hands them on (the curve's columns are not gathered).
+    void setValueSink(CurveValueSink* sink, bool valuesOnly = false)
+    {
+        values = sink;
+        gathering = !valuesOnly;
+    }
 
     // Samples of reads(): each block the next one.
     void consume(uint64_t index, size_t count, const double* i, const double* q,
@@ -67,6 +72,7 @@ private:
     PowerScale scale;
     CurveEnvelope envelope;
     CurveValueSink* values = nullptr;
+    bool gathering = true;
     StreamRange read;
     uint64_t consumed = 0;
     // Powers not yet used up, the first of them the recording's power `powerBase`.
