@@ -53,33 +53,38 @@ public:
         if (!summaries || range.size() == 0)
             return false;
         if (auto kept = summaries->amplitude(offset); kept && kept->reaches(range.size(), width)) {
-            // I or Q of the samples at column ends.
-            auto values = [&](size_t c) {
-                return [&, c](uint64_t s, uint64_t e, std::vector<double>& out) {
-                    std::vector<double> i(static_cast<size_t>(e - s)), q(i.size());
-                    source.read(s, i.size(), i.data(), q.data());
-                    control.check();
-                    for (size_t k = 0; offset.remove && k < i.size(); ++k) {
-                        i[k] -= offset.i;
-                        q[k] -= offset.q;
-                    }
-                    out = c == 0 ? std::move(i) : std::move(q);
-                };
+            // I and Q of the samples at column ends, read once for both.
+            auto values = [&](uint64_t s, uint64_t e, std::vector<std::vector<double>>& out) {
+                std::vector<double> i(static_cast<size_t>(e - s)), q(i.size());
+                control.check();
+                source.read(s, i.size(), i.data(), q.data());
+                for (size_t k = 0; offset.remove && k < i.size(); ++k) {
+                    i[k] -= offset.i;
+                    q[k] -= offset.q;
+                }
+                out = {std::move(i), std::move(q)};
             };
-            std::vector<ReducedCurve> curves;
-            for (size_t c = 0; c < 2; ++c) {
-                CurveFrame frame = rangeFrame(range, fs);
-                std::optional<ReducedCurve> curve = kept->curve(c, range, fs, width, frame, true, values(c));
-                if (curve && curve->ranges.finite
-                    && !(curve->ranges.xMin == frame.xMin && curve->ranges.xMax == frame.xMax))
-                    curve = kept->curve(c, range, fs, width, {curve->ranges.xMin, curve->ranges.xMax}, true,
-                                        values(c));
-                if (!curve)
-                    return false;
-                curves.push_back(std::move(*curve));
+            const CurveFrame frame = rangeFrame(range, fs);
+            std::optional<std::vector<ReducedCurve>> both = kept->curves({0, 1}, range, fs, width, frame, true, values);
+            // A curve whose finite points span less is gathered again over their times.
+            for (size_t c = 0; both && c < 2; ++c) {
+                const PlotRanges& ranges = both->at(c).ranges;
+                if (!ranges.finite || (ranges.xMin == frame.xMin && ranges.xMax == frame.xMax))
+                    continue;
+                auto one = [&](uint64_t s, uint64_t e, std::vector<std::vector<double>>& out) {
+                    values(s, e, out);
+                    out = {std::move(out.at(c))};
+                };
+                auto again = kept->curves({c}, range, fs, width, {ranges.xMin, ranges.xMax}, true, one);
+                if (!again)
+                    both.reset();
+                else
+                    both->at(c) = std::move(again->at(0));
             }
-            gathered = std::move(curves);
-            return true;
+            if (both) {
+                gathered = std::move(*both);
+                return true;
+            }
         }
         if (range.first == 0 && range.end == source.size()) {
             building = summaries->buildAmplitude(offset);

@@ -16,6 +16,9 @@ constexpr uint64_t smallestRun = 256;
 constexpr uint64_t runsPerColumn = 4;
 // Fewer blocks than this per thread are not worth a thread.
 constexpr size_t minBlocksPerPart = 64;
+// Samples at column ends are fetched by this many threads at most, whatever
+// the cores: their reads wait on the disk more than they compute.
+constexpr size_t fetchThreads = 8;
 constexpr size_t minFetchesPerPart = 16;
 
 static_assert(sizeof(CurveBlock) == 48, "a record is a block as it lies in memory");
@@ -102,7 +105,7 @@ private:
 } // namespace
 
 CurveSummary::CurveSummary(uint64_t samples, size_t curves, std::string what, uint64_t budgetBytes)
-    : samples(samples), curves(curves), description(std::move(what))
+    : samples(samples), curveCount(curves), description(std::move(what))
 {
     if (curves > 0)
         levels = summaryLevels(samples, sizeof(CurveBlock) * curves, budgetBytes, smallestRun);
@@ -111,7 +114,7 @@ CurveSummary::CurveSummary(uint64_t samples, size_t curves, std::string what, ui
 std::vector<SectionLayout> CurveSummary::layout() const
 {
     std::vector<SectionLayout> sections;
-    for (size_t c = 0; c < curves; ++c)
+    for (size_t c = 0; c < curveCount; ++c)
         for (uint64_t run : levels)
             sections.push_back({static_cast<uint32_t>(sizeof(CurveBlock)), levelRecords(samples, run)});
     return sections;
@@ -125,7 +128,7 @@ std::string CurveSummary::key() const
 
 std::unique_ptr<CurveValueSink> CurveSummary::builder(size_t curve)
 {
-    if (levels.empty() || !records || curve >= curves)
+    if (levels.empty() || !records || curve >= curveCount)
         return nullptr;
     return std::make_unique<LevelBuilder>(*records, curve * levels.size(), levels, samples);
 }
@@ -136,11 +139,16 @@ bool CurveSummary::reaches(uint64_t rangeSamples, int width) const
            && rangeSamples / static_cast<uint64_t>(std::max(width, 1)) >= runsPerColumn * levels.front();
 }
 
-std::optional<ReducedCurve> CurveSummary::curve(size_t c, const StreamRange& range, double fs, int width,
-                                                const CurveFrame& frame, bool symmetric, const Values& values) const
+std::optional<std::vector<ReducedCurve>> CurveSummary::curves(const std::vector<size_t>& which,
+                                                              const StreamRange& range, double fs, int width,
+                                                              const CurveFrame& frame, bool symmetric,
+                                                              const Values& values) const
 {
-    if (levels.empty() || !records || !records->ready() || c >= curves)
+    if (levels.empty() || !records || !records->ready())
         return std::nullopt;
+    for (size_t c : which)
+        if (c >= curveCount)
+            return std::nullopt;
     CurveEnvelope envelope(frame.xMin, frame.xMax, width, range.first, fs);
     const uint64_t finest = levels.front();
     // Each column's samples: computed at its ends, the largest kept aligned
@@ -181,7 +189,7 @@ std::optional<ReducedCurve> CurveSummary::curve(size_t c, const StreamRange& ran
     struct Fetch
     {
         uint64_t first, end;
-        std::vector<double> values;
+        std::vector<std::vector<double>> values;
     };
     std::vector<Fetch> fetches;
     std::vector<size_t> fetchOf(pieces.size(), SIZE_MAX);
@@ -193,44 +201,53 @@ std::optional<ReducedCurve> CurveSummary::curve(size_t c, const StreamRange& ran
         fetches.back().end = pieces[p].end;
         fetchOf[p] = fetches.size() - 1;
     }
-    const size_t parts = partCount(fetches.size(), minFetchesPerPart);
+    const size_t parts = std::clamp<size_t>(fetches.size() / minFetchesPerPart, 1, fetchThreads);
     runParts(parts, [&](size_t t) {
         for (size_t f = fetches.size() * t / parts; f < fetches.size() * (t + 1) / parts; ++f)
             values(fetches[f].first, fetches[f].end, fetches[f].values);
     });
-    for (const Fetch& fetch : fetches)
-        if (fetch.values.size() != fetch.end - fetch.first)
+    for (const Fetch& fetch : fetches) {
+        if (fetch.values.size() != which.size())
             return std::nullopt;
+        for (const std::vector<double>& v : fetch.values)
+            if (v.size() != fetch.end - fetch.first)
+                return std::nullopt;
+    }
 
     // Kept runs: each level's records, read in runs of neighbouring ones.
     std::vector<std::vector<uint64_t>> wanted(levels.size());
     for (const Piece& piece : pieces)
         if (piece.level >= 0)
             wanted[static_cast<size_t>(piece.level)].push_back(piece.first / levels[static_cast<size_t>(piece.level)]);
-    std::vector<std::vector<CurveBlock>> blocks(levels.size());
-    for (size_t level = 0; level < levels.size(); ++level) {
-        const std::vector<uint64_t>& index = wanted[level];
-        blocks[level].resize(index.size());
-        for (size_t r = 0; r < index.size();) {
-            size_t e = r + 1;
-            while (e < index.size() && index[e] == index[e - 1] + 1)
-                ++e;
-            if (!records->read(c * levels.size() + level, index[r], e - r, blocks[level].data() + r))
-                return std::nullopt;
-            r = e;
+    std::vector<ReducedCurve> result;
+    for (size_t j = 0; j < which.size(); ++j) {
+        std::vector<std::vector<CurveBlock>> blocks(levels.size());
+        for (size_t level = 0; level < levels.size(); ++level) {
+            const std::vector<uint64_t>& index = wanted[level];
+            blocks[level].resize(index.size());
+            for (size_t r = 0; r < index.size();) {
+                size_t e = r + 1;
+                while (e < index.size() && index[e] == index[e - 1] + 1)
+                    ++e;
+                if (!records->read(which[j] * levels.size() + level, index[r], e - r, blocks[level].data() + r))
+                    return std::nullopt;
+                r = e;
+            }
         }
-    }
-
-    std::vector<size_t> nextBlock(levels.size(), 0);
-    for (size_t p = 0; p < pieces.size(); ++p) {
-        const Piece& piece = pieces[p];
-        if (piece.level < 0) {
-            const Fetch& fetch = fetches[fetchOf[p]];
-            envelope.add(fetch.values.data() + (piece.first - fetch.first), static_cast<size_t>(piece.end - piece.first));
-        } else {
-            const auto level = static_cast<size_t>(piece.level);
-            envelope.addBlock(blocks[level][nextBlock[level]++], piece.end - piece.first);
+        CurveEnvelope gathered = envelope;
+        std::vector<size_t> nextBlock(levels.size(), 0);
+        for (size_t p = 0; p < pieces.size(); ++p) {
+            const Piece& piece = pieces[p];
+            if (piece.level < 0) {
+                const Fetch& fetch = fetches[fetchOf[p]];
+                gathered.add(fetch.values[j].data() + (piece.first - fetch.first),
+                             static_cast<size_t>(piece.end - piece.first));
+            } else {
+                const auto level = static_cast<size_t>(piece.level);
+                gathered.addBlock(blocks[level][nextBlock[level]++], piece.end - piece.first);
+            }
         }
+        result.push_back(gathered.result(symmetric));
     }
-    return envelope.result(symmetric);
+    return result;
 }

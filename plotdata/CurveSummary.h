@@ -43,18 +43,21 @@ public:
     // Whether a range of `rangeSamples` samples on a plot `width` pixels wide
     // holds enough samples per column to be put together from kept runs.
     bool reaches(uint64_t rangeSamples, int width) const;
-    // Computes curve values at samples [first, end) into `out`.
-    using Values = std::function<void(uint64_t first, uint64_t end, std::vector<double>& out)>;
-    // Curve c over `range` at fs, reduced for a plot `width` pixels wide over
-    // the frame's x range, as CurveEnvelope gathers it (its ranges widened
-    // symmetrically when asked); the values of the samples at column ends
-    // from `values`. Nothing when the store cannot be read.
-    std::optional<ReducedCurve> curve(size_t c, const StreamRange& range, double fs, int width,
-                                      const CurveFrame& frame, bool symmetric, const Values& values) const;
+    // Computes the values of the curves asked for at samples [first, end):
+    // out[j] for the j-th of them.
+    using Values = std::function<void(uint64_t first, uint64_t end, std::vector<std::vector<double>>& out)>;
+    // Curves `which` over `range` at fs, reduced for a plot `width` pixels wide
+    // over the frame's x range, as CurveEnvelope gathers them (their ranges
+    // widened symmetrically when asked); the values of the samples at column
+    // ends from `values` (read, when that is what it does, on several threads
+    // at once, to keep a disk busy). Nothing when the store cannot be read.
+    std::optional<std::vector<ReducedCurve>> curves(const std::vector<size_t>& which, const StreamRange& range,
+                                                    double fs, int width, const CurveFrame& frame, bool symmetric,
+                                                    const Values& values) const;
 
 private:
     uint64_t samples;
-    size_t curves;
+    size_t curveCount;
     std::string description;
     std::vector<uint64_t> levels;
     std::shared_ptr<SummaryStore> records;

@@ -187,17 +187,19 @@ public:
         if (!summaries || range.size() == 0)
             return false;
         if (auto kept = summaries->power(settings, offset); kept && kept->reaches(range.size(), width)) {
-            auto values = [&](uint64_t s, uint64_t e, std::vector<double>& out) {
-                out = powerValues(source, offset, settings, s, e, control);
+            auto values = [&](uint64_t s, uint64_t e, std::vector<std::vector<double>>& out) {
+                out = {powerValues(source, offset, settings, s, e, control)};
             };
-            if (std::optional<ReducedCurve> curve = kept->curve(0, range, fs, width, rangeFrame(range, fs), false, values)) {
-                if (curve->ranges.finite && !(curve->ranges.xMin == rangeFrame(range, fs).xMin
-                                              && curve->ranges.xMax == rangeFrame(range, fs).xMax))
-                    curve = kept->curve(0, range, fs, width, {curve->ranges.xMin, curve->ranges.xMax}, false, values);
-                if (curve) {
-                    gathered = {std::move(*curve)};
-                    return true;
-                }
+            // Gathered again over its finite points' times when they span less.
+            const CurveFrame frame = rangeFrame(range, fs);
+            auto curve = kept->curves({0}, range, fs, width, frame, false, values);
+            if (curve && curve->at(0).ranges.finite
+                && !(curve->at(0).ranges.xMin == frame.xMin && curve->at(0).ranges.xMax == frame.xMax))
+                curve = kept->curves({0}, range, fs, width, {curve->at(0).ranges.xMin, curve->at(0).ranges.xMax},
+                                     false, values);
+            if (curve) {
+                gathered = std::move(*curve);
+                return true;
             }
         }
         if (range.first == 0 && range.end == source.size()) {

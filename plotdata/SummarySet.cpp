@@ -11,8 +11,9 @@
 
 namespace {
 
-// Ready summaries of one kind kept at once (one of them, at most, in memory).
-constexpr size_t keptPerKind = 3;
+// Ready summaries of one kind kept at once: the newest (an older one is found
+// again in its cache file).
+constexpr size_t keptPerKind = 1;
 
 bool sameOffset(const DcOffset& a, const DcOffset& b)
 {
@@ -69,16 +70,11 @@ std::shared_ptr<const Summary> findReady(const SummarySet::Kind<Summary>& kind, 
     return nullptr;
 }
 
-// Adds a ready summary, dropping the oldest beyond the count and any older
-// one in memory when the new one is in memory too.
+// Adds a ready summary, dropping the oldest beyond the count.
 template <typename Summary>
 void keep(SummarySet::Kind<Summary>& kind, std::shared_ptr<const Summary> added)
 {
-    const bool inMemory = !added->store()->inFile();
-    std::vector<std::shared_ptr<const Summary>> kept;
-    for (auto& ready : kind.ready)
-        if (!(inMemory && !ready->store()->inFile()))
-            kept.push_back(std::move(ready));
+    std::vector<std::shared_ptr<const Summary>> kept = std::move(kind.ready);
     kept.push_back(std::move(added));
     if (kept.size() > keptPerKind)
         kept.erase(kept.begin(), kept.end() - keptPerKind);
@@ -98,7 +94,8 @@ SummarySet::SummarySet(std::shared_ptr<const SampleSource> source, double sample
 }
 
 template <typename Summary>
-std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memorySized, bool& ready)
+std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memorySized, uint64_t memoryBytes,
+                                              bool& ready)
 {
     ready = false;
     // A cache file (which also serves the next time the recording is opened)
@@ -111,12 +108,15 @@ std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memoryS
         const std::vector<SectionLayout> layout = fileSized.layout();
         if (auto reader = SummaryFileReader::open(path, key, layout)) {
             folder->touch(path);
-            fileSized.setStore(std::make_shared<SummaryStore>(layout, std::move(reader)));
-            ready = true;
-            return std::make_shared<Summary>(std::move(fileSized));
+            auto store = std::make_shared<SummaryStore>(layout, std::move(reader), memoryBytes);
+            if (store->ready()) {
+                fileSized.setStore(std::move(store));
+                ready = true;
+                return std::make_shared<Summary>(std::move(fileSized));
+            }
         }
         if (folder->makeRoom(summaryFileBytes(key, layout))) {
-            auto store = std::make_shared<SummaryStore>(layout, path, key);
+            auto store = std::make_shared<SummaryStore>(layout, path, key, memoryBytes);
             fileSized.setStore(std::move(store));
             return std::make_shared<Summary>(std::move(fileSized));
         }
@@ -129,7 +129,7 @@ std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memoryS
 
 template <typename Summary, typename Matches>
 std::shared_ptr<Summary> SummarySet::build(Kind<Summary>& kind, const Matches& matches, Summary fileSized,
-                                           Summary memorySized)
+                                           Summary memorySized, uint64_t memoryBytes)
 {
     if (findReady(kind, matches))
         return nullptr;
@@ -138,7 +138,7 @@ std::shared_ptr<Summary> SummarySet::build(Kind<Summary>& kind, const Matches& m
         if (const auto building = build.lock(); building && matches(*building))
             return nullptr;
     bool ready = false;
-    auto summary = prepared(std::move(fileSized), std::move(memorySized), ready);
+    auto summary = prepared(std::move(fileSized), std::move(memorySized), memoryBytes, ready);
     if (!summary)
         return nullptr;
     if (ready) {
@@ -176,7 +176,8 @@ std::shared_ptr<SpectrogramSummary> SummarySet::buildSpectrogram(uint32_t expone
     return build(
         spectrograms, [&](const SpectrogramSummary& s) { return sameSettings(s, exponent, overlap, offset); },
         SpectrogramSummary(samples, sampleRate, exponent, overlap, offset, diskBytes),
-        SpectrogramSummary(samples, sampleRate, exponent, overlap, offset, budget.spectrogramMemory));
+        SpectrogramSummary(samples, sampleRate, exponent, overlap, offset, budget.spectrogramMemory),
+        budget.spectrogramMemory);
 }
 
 std::shared_ptr<const CurveSummary> SummarySet::power(const PowerCurveSettings& settings, const DcOffset& offset) const
@@ -195,7 +196,7 @@ std::shared_ptr<CurveSummary> SummarySet::buildPower(const PowerCurveSettings& s
     const auto diskBytes = static_cast<uint64_t>(budget.powerShare * double(source->storedBytes()));
     return build(powers, [&](const CurveSummary& s) { return sameSettings(s, what); },
                  CurveSummary(source->size(), 1, what, diskBytes),
-                 CurveSummary(source->size(), 1, what, budget.curveMemory));
+                 CurveSummary(source->size(), 1, what, budget.curveMemory), budget.curveMemory);
 }
 
 std::shared_ptr<const CurveSummary> SummarySet::amplitude(const DcOffset& offset) const
@@ -214,7 +215,7 @@ std::shared_ptr<CurveSummary> SummarySet::buildAmplitude(const DcOffset& offset)
     const auto diskBytes = static_cast<uint64_t>(budget.amplitudeShare * double(source->storedBytes()));
     return build(amplitudes, [&](const CurveSummary& s) { return sameSettings(s, what); },
                  CurveSummary(source->size(), 2, what, diskBytes),
-                 CurveSummary(source->size(), 2, what, budget.curveMemory));
+                 CurveSummary(source->size(), 2, what, budget.curveMemory), budget.curveMemory);
 }
 
 std::shared_ptr<const WelchSummary> SummarySet::welch(uint32_t n, uint32_t shared, const DcOffset& offset) const
@@ -231,7 +232,7 @@ std::shared_ptr<WelchSummary> SummarySet::buildWelch(uint32_t n, uint32_t shared
     const auto diskBytes = static_cast<uint64_t>(budget.welchShare * double(source->storedBytes()));
     return build(welches, [&](const WelchSummary& s) { return sameSettings(s, n, shared, offset); },
                  WelchSummary(source->size(), n, shared, offset, diskBytes),
-                 WelchSummary(source->size(), n, shared, offset, budget.welchMemory));
+                 WelchSummary(source->size(), n, shared, offset, budget.welchMemory), budget.welchMemory);
 }
 
 void SummarySet::finished(const std::shared_ptr<WelchSummary>& built)

@@ -22,13 +22,14 @@
 
 class SampleSource;
 
-// What summaries may take: in memory, bytes for a summary of each kind; on
+// What summaries may take: in memory, bytes for the one summary of each kind
+// kept (all of it without a cache file, its coarsest levels with one); on
 // disk, fractions of the recording's stored bytes (a twentieth in all).
 struct SummaryBudget
 {
-    uint64_t spectrogramMemory = uint64_t(32) << 20;
-    uint64_t curveMemory = uint64_t(8) << 20;
-    uint64_t welchMemory = uint64_t(4) << 20;
+    uint64_t spectrogramMemory = uint64_t(48) << 20;
+    uint64_t curveMemory = uint64_t(32) << 20;
+    uint64_t welchMemory = uint64_t(8) << 20;
     double spectrogramShare = 0.035;
     double welchShare = 0.005;
     double powerShare = 0.005;
@@ -77,11 +78,11 @@ private:
     // (then `ready` is set), a new one, or memory when no file can be had or
     // the layout for memory is another.
     template <typename Summary>
-    std::shared_ptr<Summary> prepared(Summary fileSized, Summary memorySized, bool& ready);
+    std::shared_ptr<Summary> prepared(Summary fileSized, Summary memorySized, uint64_t memoryBytes, bool& ready);
     // A new build of `kind` unless one matching is ready or being built.
     template <typename Summary, typename Matches>
     std::shared_ptr<Summary> build(Kind<Summary>& kind, const Matches& matches, Summary fileSized,
-                                   Summary memorySized);
+                                   Summary memorySized, uint64_t memoryBytes);
     template <typename Summary>
     void finish(Kind<Summary>& kind, const std::shared_ptr<Summary>& built);
 

@@ -6,21 +6,43 @@
 
 SummaryStore::SummaryStore(std::vector<SectionLayout> sections) : sections(std::move(sections))
 {
-    for (const SectionLayout& s : this->sections) {
-        memory.emplace_back();
-        memory.back().reserve(static_cast<size_t>(s.bytes()));
-    }
+    chooseMirror(UINT64_MAX);
 }
 
-SummaryStore::SummaryStore(std::vector<SectionLayout> sections, const std::string& path, const std::string& key)
+SummaryStore::SummaryStore(std::vector<SectionLayout> sections, const std::string& path, const std::string& key,
+                           uint64_t mirrorBytes)
     : sections(std::move(sections)), path(path), key(key),
       writer(std::make_unique<SummaryFileWriter>(path, key, this->sections))
 {
+    chooseMirror(mirrorBytes);
 }
 
-SummaryStore::SummaryStore(std::vector<SectionLayout> sections, std::unique_ptr<SummaryFileReader> file)
-    : sections(std::move(sections)), file(std::move(file)), readable(this->file != nullptr)
+SummaryStore::SummaryStore(std::vector<SectionLayout> sections, std::unique_ptr<SummaryFileReader> file,
+                           uint64_t mirrorBytes)
+    : sections(std::move(sections)), file(std::move(file))
 {
+    chooseMirror(mirrorBytes);
+    readable = this->file != nullptr;
+    for (size_t s = 0; readable && s < this->sections.size(); ++s) {
+        if (!mirrored[s])
+            continue;
+        memory[s].resize(static_cast<size_t>(this->sections[s].bytes()));
+        readable = this->file->read(s, 0, this->sections[s].records, memory[s].data());
+    }
+}
+
+void SummaryStore::chooseMirror(uint64_t bytes)
+{
+    memory.resize(sections.size());
+    mirrored.assign(sections.size(), false);
+    uint64_t used = 0;
+    for (size_t s = sections.size(); s-- > 0;) {
+        if (used + sections[s].bytes() > bytes)
+            break;
+        used += sections[s].bytes();
+        mirrored[s] = true;
+        memory[s].reserve(static_cast<size_t>(sections[s].bytes()));
+    }
 }
 
 SummaryStore::~SummaryStore() = default;
@@ -29,11 +51,9 @@ void SummaryStore::append(size_t s, const void* records, uint64_t count)
 {
     if (readable || s >= sections.size())
         return;
-    if (writer) {
+    if (writer)
         writer->append(s, records, count);
-        return;
-    }
-    if (memory.empty())
+    if (!mirrored[s])
         return;
     std::vector<unsigned char>& section = memory[s];
     const size_t bytes = static_cast<size_t>(count * sections[s].recordBytes);
@@ -47,6 +67,9 @@ bool SummaryStore::finish()
 {
     if (readable)
         return true;
+    for (size_t s = 0; s < sections.size(); ++s)
+        if (mirrored[s] && memory[s].size() != sections[s].bytes())
+            return false;
     if (writer) {
         const bool written = writer->finish();
         writer.reset();
@@ -55,21 +78,16 @@ bool SummaryStore::finish()
         readable = file != nullptr;
         return readable;
     }
-    if (memory.empty())
-        return false;
-    for (size_t s = 0; s < sections.size(); ++s)
-        if (memory[s].size() != sections[s].bytes())
-            return false;
-    readable = true;
-    return true;
+    readable = path.empty();
+    return readable;
 }
 
 bool SummaryStore::read(size_t s, uint64_t first, uint64_t count, void* out) const
 {
     if (!readable || s >= sections.size() || first > sections[s].records || count > sections[s].records - first)
         return false;
-    if (file)
-        return file->read(s, first, count, out);
+    if (!mirrored[s])
+        return file && file->read(s, first, count, out);
     const size_t at = static_cast<size_t>(first * sections[s].recordBytes);
     std::memcpy(out, memory[s].data() + at, static_cast<size_t>(count * sections[s].recordBytes));
     return true;

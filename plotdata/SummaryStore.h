@@ -16,10 +16,14 @@ public:
     // In memory.
     explicit SummaryStore(std::vector<SectionLayout> sections);
     // Built into a new file at `path` (the store is unusable when it cannot be
-    // written).
-    SummaryStore(std::vector<SectionLayout> sections, const std::string& path, const std::string& key);
-    // An existing file, already checked by SummaryFileReader::open.
-    SummaryStore(std::vector<SectionLayout> sections, std::unique_ptr<SummaryFileReader> file);
+    // written). The last sections (the coarsest levels) that fit in
+    // mirrorBytes are also kept in memory and read from there.
+    SummaryStore(std::vector<SectionLayout> sections, const std::string& path, const std::string& key,
+                 uint64_t mirrorBytes = 0);
+    // An existing file, already checked by SummaryFileReader::open, mirrored as
+    // above (read whole and checked now; unusable when that fails).
+    SummaryStore(std::vector<SectionLayout> sections, std::unique_ptr<SummaryFileReader> file,
+                 uint64_t mirrorBytes = 0);
     ~SummaryStore();
 
     const std::vector<SectionLayout>& layout() const { return sections; }
@@ -38,8 +42,14 @@ public:
     bool read(size_t s, uint64_t first, uint64_t count, void* out) const;
 
 private:
+    // Marks the sections kept in memory (a suffix within `bytes`).
+    void chooseMirror(uint64_t bytes);
+
     std::vector<SectionLayout> sections;
+    // A section's records in memory (all of them in memory mode, the mirrored
+    // ones with a file); `mirrored` says which.
     std::vector<std::vector<unsigned char>> memory;
+    std::vector<bool> mirrored;
     std::string path;
     std::string key;
     std::unique_ptr<SummaryFileWriter> writer;

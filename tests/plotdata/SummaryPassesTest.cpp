@@ -97,9 +97,10 @@ TEST(SummaryPasses, RangesFromSummariesAreThoseOfPasses)
     const DcOffset offset{0.1, 0.0, true};
     const SummaryFolder cache(folder.file("cache"), uint64_t(1) << 30);
     // Budgets that keep runs of 256 samples and groups of 32 columns on disk,
-    // nothing in memory.
+    // in memory only the spectrogram's coarsest levels (as coarse as 512).
     SummaryBudget budget;
-    budget.curveMemory = budget.spectrogramMemory = 0;
+    budget.curveMemory = 0;
+    budget.spectrogramMemory = 200 << 10;
     budget.powerShare = budget.amplitudeShare = 0.1;
     budget.spectrogramShare = 0.2;
     budget.welchShare = 0.1;
