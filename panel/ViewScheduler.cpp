@@ -4,6 +4,7 @@
 
 #include "io/Recording.h"
 #include "panel/JobRunner.h"
+#include "panel/SummaryBuilds.h"
 #include "plotdata/SummarySet.h"
 #include "views/AmplitudeView.h"
 #include "views/PowerView.h"
@@ -48,7 +49,8 @@ ViewScheduler::ViewScheduler(Recording* recording, SpectrogramView* spectrogramV
                              SpectrumView* spectrumView, QObject* parent)
     : QObject(parent), recording(recording), spectrogramView(spectrogramView),
       powerView(powerView), amplitudeView(amplitudeView), spectrumView(spectrumView),
-      jobs(std::make_unique<JobRunner>(this)), refreshTimer(new QTimer(this))
+      jobs(std::make_unique<JobRunner>(this)), builds(std::make_unique<SummaryBuilds>(this)),
+      refreshTimer(new QTimer(this))
 {
     jobs->setIdleHandler([this] { idle(); });
     refreshTimer->setSingleShot(true);
@@ -93,6 +95,7 @@ void ViewScheduler::stop()
 {
     refreshTimer->stop();
     jobs->stop();
+    builds->stop();
 }
 
 void ViewScheduler::load(std::shared_ptr<const SampleSource> samples, uint32_t sampleRate,
@@ -100,6 +103,7 @@ void ViewScheduler::load(std::shared_ptr<const SampleSource> samples, uint32_t s
                          std::function<void()> commit, std::function<void()> after)
 {
     const uint64_t count = samples ? samples->size() : 0;
+    builds->cancel();
     std::shared_ptr<SummarySet> fresh = summariesOf(samples, static_cast<double>(sampleRate));
     std::vector<std::unique_ptr<ViewComputation>> computations =
         shownComputations(sampleRate, count, range, spectrum, fresh);
@@ -109,7 +113,7 @@ void ViewScheduler::load(std::shared_ptr<const SampleSource> samples, uint32_t s
             if (commit)
                 commit();
         },
-        std::move(after));
+        std::move(after), fresh);
 }
 
 void ViewScheduler::apply(const std::optional<TimeRange>& range,
@@ -143,7 +147,8 @@ void ViewScheduler::apply(const std::optional<TimeRange>& range,
             spectrogramView->rebuildImage();
             if (after)
                 after();
-        });
+        },
+        summaries);
 }
 
 void ViewScheduler::showSpectrogramSettings(const SpectrogramSettings& settings)
@@ -173,7 +178,8 @@ void ViewScheduler::applyPower(const PowerCurveSettings& settings)
     std::vector<std::unique_ptr<ViewComputation>> computations;
     computations.push_back(
         powerView->computation(fs, recording->sampleCount(), shown.start, shown.stop, settings, summaries));
-    run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr, nullptr);
+    run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr, nullptr,
+        summaries);
 }
 
 void ViewScheduler::setRemoveDc(bool remove)
@@ -184,13 +190,14 @@ void ViewScheduler::setRemoveDc(bool remove)
     run(recording->samples(), static_cast<double>(recording->sampleRate()), shown, remove, false,
         shownComputations(recording->sampleRate(), recording->sampleCount(), shown,
                           spectrumView->settings(), summaries),
-        nullptr, [this] { spectrogramView->rebuildImage(); });
+        nullptr, [this] { spectrogramView->rebuildImage(); }, summaries);
 }
 
 void ViewScheduler::run(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range,
                         bool removeDc, bool newRange,
                         std::vector<std::unique_ptr<ViewComputation>> computations,
-                        std::function<void()> before, std::function<void()> after)
+                        std::function<void()> before, std::function<void()> after,
+                        const std::shared_ptr<SummarySet>& kept)
 {
     if (!samples)
         samples = memorySamples({}, {});
@@ -198,11 +205,20 @@ void ViewScheduler::run(std::shared_ptr<const SampleSource> samples, double fs, 
     auto work = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>(std::move(computations));
     auto offset = std::make_shared<DcOffset>();
     const bool load = static_cast<bool>(before);
+    builds->setPaused(true);
     jobs->start(
-        [samples, streamed, removeDc, work, offset](WorkControl& control) {
-            control.addPlanned(streamed.size() * (removeDc ? 2 : 1));
-            if (removeDc)
+        [samples, streamed, removeDc, work, offset, kept](WorkControl& control) {
+            // The whole recording's mean is kept once found.
+            const bool whole = streamed.first == 0 && streamed.end == samples->size();
+            const std::optional<DcOffset> known = kept && whole ? kept->wholeMean() : std::nullopt;
+            control.addPlanned(streamed.size() * (removeDc && !known ? 2 : 1));
+            if (removeDc && known) {
+                *offset = *known;
+            } else if (removeDc) {
                 *offset = rangeMean(*samples, streamed.first, streamed.end, control);
+                if (kept && whole)
+                    kept->setWholeMean(*offset);
+            }
             std::vector<RangeComputation*> pointers;
             for (const auto& computation : *work)
                 pointers.push_back(computation.get());
@@ -328,13 +344,31 @@ void ViewScheduler::refreshStaleViews()
         [this, spectrogram] {
             if (spectrogram)
                 spectrogramView->rebuildImage();
-        });
+        },
+        summaries);
 }
 
 void ViewScheduler::idle()
 {
     if (!staleViews.empty())
         refreshTimer->start();
+    builds->setPaused(false);
+    requestSummaries();
     if (onIdle)
         onIdle();
+}
+
+void ViewScheduler::requestSummaries()
+{
+    if (!recording->isLoaded() || !summaries)
+        return;
+    SummaryNeeds needs;
+    needs.exponent = static_cast<int>(std::log2(static_cast<double>(spectrogramView->fftSize())));
+    needs.overlap = spectrogramView->overlap();
+    needs.spectrum = spectrumView->settings();
+    if (!powerView->isHidden())
+        needs.power = powerView->settings();
+    needs.amplitude = !amplitudeView->isHidden();
+    needs.removeDc = dcOffset.remove;
+    builds->request(summaries, recording->samples(), static_cast<double>(recording->sampleRate()), needs);
 }

@@ -28,6 +28,7 @@ class SampleSource;
 class SpectrogramView;
 class SummarySet;
 class SpectrumView;
+class SummaryBuilds;
 class ViewComputation;
 
 // The spectrogram's settings as an Apply gives them.
@@ -97,10 +98,14 @@ protected:
 private:
     // Computes `computations` over `range` of the samples in the background; then,
     // on the GUI thread, runs `before`, presents them and runs `after`. With
-    // `newRange` the range becomes the one shown.
+    // `newRange` the range becomes the one shown. `kept` are the summaries of
+    // the samples (the whole recording's DC offset is kept there).
     void run(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range, bool removeDc,
              bool newRange, std::vector<std::unique_ptr<ViewComputation>> computations,
-             std::function<void()> before, std::function<void()> after);
+             std::function<void()> before, std::function<void()> after,
+             const std::shared_ptr<SummarySet>& kept);
+    // Builds in the background the summaries the views' settings need and lack.
+    void requestSummaries();
     // The spectrogram's computation with its current FFT size and overlap.
     std::unique_ptr<ViewComputation> spectrogramComputation(double fs, uint64_t count, TimeRange range);
     // Every shown view's computation with its current settings (the spectrum's
@@ -124,6 +129,7 @@ private:
     AmplitudeView* amplitudeView;
     SpectrumView* spectrumView;
     std::unique_ptr<JobRunner> jobs;
+    std::unique_ptr<SummaryBuilds> builds;
     QTimer* refreshTimer;
     std::function<void()> onStarted;
     std::function<void()> onIdle;

@@ -235,6 +235,18 @@ std::shared_ptr<WelchSummary> SummarySet::buildWelch(uint32_t n, uint32_t shared
                  WelchSummary(source->size(), n, shared, offset, budget.welchMemory), budget.welchMemory);
 }
 
+std::optional<DcOffset> SummarySet::wholeMean() const
+{
+    const std::lock_guard lock(mutex);
+    return mean;
+}
+
+void SummarySet::setWholeMean(const DcOffset& offset)
+{
+    const std::lock_guard lock(mutex);
+    mean = offset;
+}
+
 void SummarySet::finished(const std::shared_ptr<WelchSummary>& built)
 {
     finish(welches, built);

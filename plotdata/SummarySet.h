@@ -59,6 +59,10 @@ public:
     // The same for the Welch estimate of N-point segments sharing `shared` samples.
     std::shared_ptr<const WelchSummary> welch(uint32_t N, uint32_t shared, const DcOffset& offset) const;
     std::shared_ptr<WelchSummary> buildWelch(uint32_t N, uint32_t shared, const DcOffset& offset);
+    // The DC offset of the whole recording (rangeMean over all of it) once a
+    // pass has found it: summaries with the offset taken out are kept for it.
+    std::optional<DcOffset> wholeMean() const;
+    void setWholeMean(const DcOffset& mean);
     // Finishes a build's store; the summary becomes ready (one whose store
     // failed is dropped).
     void finished(const std::shared_ptr<SpectrogramSummary>& built);
@@ -96,4 +100,5 @@ private:
     Kind<CurveSummary> powers;
     Kind<CurveSummary> amplitudes;
     Kind<WelchSummary> welches;
+    std::optional<DcOffset> mean;
 };
