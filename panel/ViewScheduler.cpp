@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -24,6 +25,8 @@ namespace {
 // How long a view whose width changed waits before it is computed again (a
 // resize by dragging changes the width many times).
 constexpr int refreshDelayMs = 150;
+// A step whose pictures take longer than this shows sketches from the summaries meanwhile.
+constexpr qint64 sketchDelayMs = 100;
 // Recordings shorter than this are read whole in a moment: nothing is kept of them.
 constexpr uint64_t smallestSummarisedRecording = uint64_t(1) << 22;
 // The summary cache files of all recordings together, in the user's cache folder.
@@ -49,7 +52,8 @@ ViewScheduler::ViewScheduler(Recording* recording, SpectrogramView* spectrogramV
                              SpectrumView* spectrumView, QObject* parent)
     : QObject(parent), recording(recording), spectrogramView(spectrogramView),
       powerView(powerView), amplitudeView(amplitudeView), spectrumView(spectrumView),
-      jobs(std::make_unique<JobRunner>(this)), builds(std::make_unique<SummaryBuilds>(this)),
+      jobs(std::make_unique<JobRunner>(this)), sketchJobs(std::make_unique<JobRunner>(this)),
+      builds(std::make_unique<SummaryBuilds>(this)),
       refreshTimer(new QTimer(this))
 {
     jobs->setIdleHandler([this] { idle(); });
@@ -89,12 +93,15 @@ double ViewScheduler::progress() const
 void ViewScheduler::cancel()
 {
     jobs->cancel();
+    sketchJobs->cancel();
+    restoreAfterSketch();
 }
 
 void ViewScheduler::stop()
 {
     refreshTimer->stop();
     jobs->stop();
+    sketchJobs->stop();
     builds->stop();
 }
 
@@ -105,9 +112,10 @@ void ViewScheduler::load(std::shared_ptr<const SampleSource> samples, uint32_t s
     const uint64_t count = samples ? samples->size() : 0;
     builds->cancel();
     std::shared_ptr<SummarySet> fresh = summariesOf(samples, static_cast<double>(sampleRate));
-    std::vector<std::unique_ptr<ViewComputation>> computations =
-        shownComputations(sampleRate, count, range, spectrum, fresh);
-    run(std::move(samples), static_cast<double>(sampleRate), range, removeDc, true, std::move(computations),
+    auto make = [this, sampleRate, count, range, spectrum, fresh] {
+        return shownComputations(sampleRate, count, range, spectrum, fresh);
+    };
+    run(std::move(samples), static_cast<double>(sampleRate), range, removeDc, true, make, false,
         [this, fresh, commit = std::move(commit)] {
             summaries = fresh;
             if (commit)
@@ -124,23 +132,28 @@ void ViewScheduler::apply(const std::optional<TimeRange>& range,
     const TimeRange over = range ? *range : shown;
     const double fs = static_cast<double>(recording->sampleRate());
     const uint64_t n = recording->sampleCount();
-    std::vector<std::unique_ptr<ViewComputation>> computations;
     // The spectrogram's columns are recomputed for a new range, FFT size or
     // overlap; otherwise the image is rebuilt from the columns already there.
-    if (spectrogram && (spectrogram->exponent != appliedExponent || spectrogram->overlap != appliedOverlap))
-        computations.push_back(spectrogramView->computation(fs, n, over.start, over.stop, spectrogram->exponent,
-                                                            spectrogram->overlap, summaries));
-    else if (range)
-        computations.push_back(spectrogramComputation(fs, n, over));
-    // Views the user has hidden are computed when they are shown again.
-    if (range && !powerView->isHidden())
+    const bool newColumns =
+        spectrogram && (spectrogram->exponent != appliedExponent || spectrogram->overlap != appliedOverlap);
+    auto make = [this, fs, n, over, range, spectrogram, newColumns, spectrum] {
+        Computations computations;
+        if (newColumns)
+            computations.push_back(spectrogramView->computation(fs, n, over.start, over.stop, spectrogram->exponent,
+                                                                spectrogram->overlap, summaries));
+        else if (range)
+            computations.push_back(spectrogramComputation(fs, n, over));
+        // Views the user has hidden are computed when they are shown again.
+        if (range && !powerView->isHidden())
+            computations.push_back(
+                powerView->computation(fs, n, over.start, over.stop, powerView->settings(), summaries));
+        if (range && !amplitudeView->isHidden())
+            computations.push_back(amplitudeView->computation(fs, n, over.start, over.stop, summaries));
         computations.push_back(
-            powerView->computation(fs, n, over.start, over.stop, powerView->settings(), summaries));
-    if (range && !amplitudeView->isHidden())
-        computations.push_back(amplitudeView->computation(fs, n, over.start, over.stop, summaries));
-    computations.push_back(
-        spectrumView->computation(recording->sampleRate(), n, over.start, over.stop, spectrum, summaries));
-    run(recording->samples(), fs, over, removeDc, range.has_value(), std::move(computations), nullptr,
+            spectrumView->computation(recording->sampleRate(), n, over.start, over.stop, spectrum, summaries));
+        return computations;
+    };
+    run(recording->samples(), fs, over, removeDc, range.has_value(), make, true, nullptr,
         [this, spectrogram, after = std::move(after)] {
             if (spectrogram)
                 showSpectrogramSettings(*spectrogram);
@@ -175,11 +188,13 @@ void ViewScheduler::applyPower(const PowerCurveSettings& settings)
         return;
     }
     const double fs = static_cast<double>(recording->sampleRate());
-    std::vector<std::unique_ptr<ViewComputation>> computations;
-    computations.push_back(
-        powerView->computation(fs, recording->sampleCount(), shown.start, shown.stop, settings, summaries));
-    run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr, nullptr,
-        summaries);
+    auto make = [this, fs, settings] {
+        Computations computations;
+        computations.push_back(
+            powerView->computation(fs, recording->sampleCount(), shown.start, shown.stop, settings, summaries));
+        return computations;
+    };
+    run(recording->samples(), fs, shown, dcOffset.remove, false, make, true, nullptr, nullptr, summaries);
 }
 
 void ViewScheduler::setRemoveDc(bool remove)
@@ -187,25 +202,41 @@ void ViewScheduler::setRemoveDc(bool remove)
     if (!recording->isLoaded())
         return;
     // The views follow at once, over the range they show.
-    run(recording->samples(), static_cast<double>(recording->sampleRate()), shown, remove, false,
-        shownComputations(recording->sampleRate(), recording->sampleCount(), shown,
-                          spectrumView->settings(), summaries),
+    auto make = [this] {
+        return shownComputations(recording->sampleRate(), recording->sampleCount(), shown, spectrumView->settings(),
+                                 summaries);
+    };
+    run(recording->samples(), static_cast<double>(recording->sampleRate()), shown, remove, false, make, true,
         nullptr, [this] { spectrogramView->rebuildImage(); }, summaries);
 }
 
 void ViewScheduler::run(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range,
-                        bool removeDc, bool newRange,
-                        std::vector<std::unique_ptr<ViewComputation>> computations,
+                        bool removeDc, bool newRange, const std::function<Computations()>& make, bool sketch,
                         std::function<void()> before, std::function<void()> after,
                         const std::shared_ptr<SummarySet>& kept)
 {
     if (!samples)
         samples = memorySamples({}, {});
     const StreamRange streamed = streamRangeOf(fs, samples->size(), range.start, range.stop);
-    auto work = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>(std::move(computations));
+    auto work = std::make_shared<Computations>(make());
     auto offset = std::make_shared<DcOffset>();
     const bool load = static_cast<bool>(before);
+    const uint64_t number = ++runs;
+    sketchShown = false;
     builds->setPaused(true);
+    if (sketch && kept) {
+        // Twins of the computations, put together coarsely from the summaries
+        // (with the offset they are kept for) if the run takes longer than a moment.
+        const bool whole = streamed.first == 0 && streamed.end == samples->size();
+        const std::optional<DcOffset> mean = kept->wholeMean();
+        if (!removeDc || (whole && mean)) {
+            const DcOffset sketchOffset = removeDc ? *mean : DcOffset{};
+            QTimer::singleShot(sketchDelayMs, this, [this, number, make, sketchOffset] {
+                if (number == runs && jobs->busy())
+                    startSketches(number, make(), sketchOffset);
+            });
+        }
+    }
     jobs->start(
         [samples, streamed, removeDc, work, offset, kept](WorkControl& control) {
             // The whole recording's mean is kept once found.
@@ -248,11 +279,51 @@ void ViewScheduler::run(std::shared_ptr<const SampleSource> samples, double fs, 
             refreshViewsNeedingWidth();
         },
         [this](const QString& message) {
+            restoreAfterSketch();
             if (onFailed)
                 onFailed(message);
         });
+    started.start();
     if (onStarted)
         onStarted();
+}
+
+void ViewScheduler::startSketches(uint64_t number, Computations made, const DcOffset& offset)
+{
+    auto sketches = std::make_shared<Computations>(std::move(made));
+    auto shownOnes = std::make_shared<std::vector<ViewComputation*>>();
+    sketchJobs->start(
+        [sketches, shownOnes, offset](WorkControl&) {
+            for (const auto& sketch : *sketches)
+                if (sketch->sketchFromSummaries(offset))
+                    shownOnes->push_back(sketch.get());
+        },
+        [this, number, sketches, shownOnes] {
+            // Only while the run they belong to goes on.
+            if (number != runs || !jobs->busy() || shownOnes->empty())
+                return;
+            for (ViewComputation* sketch : *shownOnes)
+                sketch->present();
+            spectrogramView->rebuildImage();
+            sketchShown = true;
+        },
+        nullptr);
+}
+
+void ViewScheduler::restoreAfterSketch()
+{
+    // The views show a sketch of what was not computed: the range shown is
+    // computed again (from the summaries, mostly) so that they say what the
+    // fields say.
+    if (!sketchShown || !recording->isLoaded())
+        return;
+    sketchShown = false;
+    auto make = [this] {
+        return shownComputations(recording->sampleRate(), recording->sampleCount(), shown, spectrumView->settings(),
+                                 summaries);
+    };
+    run(recording->samples(), static_cast<double>(recording->sampleRate()), shown, dcOffset.remove, false, make,
+        false, nullptr, [this] { spectrogramView->rebuildImage(); }, summaries);
 }
 
 std::unique_ptr<ViewComputation> ViewScheduler::spectrogramComputation(double fs, uint64_t count,
@@ -330,17 +401,23 @@ void ViewScheduler::refreshStaleViews()
         return;
     const double fs = static_cast<double>(recording->sampleRate());
     const uint64_t n = recording->sampleCount();
-    std::vector<std::unique_ptr<ViewComputation>> computations;
     const bool spectrogram = staleViews.count(spectrogramView) > 0;
-    if (spectrogram)
-        computations.push_back(spectrogramComputation(fs, n, shown));
-    if (staleViews.count(powerView))
-        computations.push_back(
-            powerView->computation(fs, n, shown.start, shown.stop, powerView->settings(), summaries));
-    if (staleViews.count(amplitudeView))
-        computations.push_back(amplitudeView->computation(fs, n, shown.start, shown.stop, summaries));
+    const bool power = staleViews.count(powerView) > 0;
+    const bool amplitude = staleViews.count(amplitudeView) > 0;
     staleViews.clear();
-    run(recording->samples(), fs, shown, dcOffset.remove, false, std::move(computations), nullptr,
+    // A new width keeps the picture it has until the new one is there.
+    auto make = [this, fs, n, spectrogram, power, amplitude] {
+        Computations computations;
+        if (spectrogram)
+            computations.push_back(spectrogramComputation(fs, n, shown));
+        if (power)
+            computations.push_back(
+                powerView->computation(fs, n, shown.start, shown.stop, powerView->settings(), summaries));
+        if (amplitude)
+            computations.push_back(amplitudeView->computation(fs, n, shown.start, shown.stop, summaries));
+        return computations;
+    };
+    run(recording->samples(), fs, shown, dcOffset.remove, false, make, false, nullptr,
         [this, spectrogram] {
             if (spectrogram)
                 spectrogramView->rebuildImage();

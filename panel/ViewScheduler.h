@@ -8,6 +8,7 @@
 #include "plotdata/PowerCurveStream.h"
 #include "plotdata/SpectrumPass.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -96,14 +97,24 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Computes `computations` over `range` of the samples in the background; then,
-    // on the GUI thread, runs `before`, presents them and runs `after`. With
-    // `newRange` the range becomes the one shown. `kept` are the summaries of
-    // the samples (the whole recording's DC offset is kept there).
+    using Computations = std::vector<std::unique_ptr<ViewComputation>>;
+    // Computes the computations `make` gives over `range` of the samples in the
+    // background; then, on the GUI thread, runs `before`, presents them and
+    // runs `after`. With `newRange` the range becomes the one shown. `kept` are
+    // the summaries of the samples (the whole recording's DC offset is kept
+    // there). With `sketch`, views that need a pass show a coarser picture from
+    // the summaries (a second set of computations) if theirs takes longer than
+    // a moment.
     void run(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range, bool removeDc,
-             bool newRange, std::vector<std::unique_ptr<ViewComputation>> computations,
+             bool newRange, const std::function<Computations()>& make, bool sketch,
              std::function<void()> before, std::function<void()> after,
              const std::shared_ptr<SummarySet>& kept);
+    // Puts run `number`'s sketches together on a thread of their own and
+    // presents them while that run goes on.
+    void startSketches(uint64_t number, Computations made, const DcOffset& offset);
+    // After a cancel or a failure, the views showing a sketch show the range
+    // shown again.
+    void restoreAfterSketch();
     // Builds in the background the summaries the views' settings need and lack.
     void requestSummaries();
     // The spectrogram's computation with its current FFT size and overlap.
@@ -129,6 +140,7 @@ private:
     AmplitudeView* amplitudeView;
     SpectrumView* spectrumView;
     std::unique_ptr<JobRunner> jobs;
+    std::unique_ptr<JobRunner> sketchJobs;
     std::unique_ptr<SummaryBuilds> builds;
     QTimer* refreshTimer;
     std::function<void()> onStarted;
@@ -143,6 +155,10 @@ private:
     // What is kept of the recording to compute its ranges quickly (null for a
     // short one).
     std::shared_ptr<SummarySet> summaries;
+    // Runs started, the start of the last, and whether its sketches are shown.
+    uint64_t runs = 0;
+    QElapsedTimer started;
+    bool sketchShown = false;
     std::set<QWidget*> staleViews;
     // Hidden views whose pictures are of another range or offset than the rest.
     std::set<QWidget*> outdatedViews;

@@ -97,6 +97,15 @@ public:
         return false;
     }
 
+    bool sketchFromSummaries(const DcOffset& offset) override
+    {
+        const auto kept = summaries ? summaries->amplitude(offset) : nullptr;
+        auto sketch = kept ? kept->sketch({0, 1}, range, fs, width, rangeFrame(range, fs), true) : std::nullopt;
+        if (sketch)
+            gathered = std::move(*sketch);
+        return sketch.has_value();
+    }
+
     bool finishPass() override
     {
         if (building) {

@@ -20,6 +20,8 @@ constexpr size_t minBlocksPerPart = 64;
 // the cores: their reads wait on the disk more than they compute.
 constexpr size_t fetchThreads = 8;
 constexpr size_t minFetchesPerPart = 16;
+// A sketch of fewer runs than this is not worth showing.
+constexpr uint64_t fewestSketchRuns = 8;
 
 static_assert(sizeof(CurveBlock) == 48, "a record is a block as it lies in memory");
 
@@ -248,6 +250,59 @@ std::optional<std::vector<ReducedCurve>> CurveSummary::curves(const std::vector<
             }
         }
         result.push_back(gathered.result(symmetric));
+    }
+    return result;
+}
+
+std::optional<std::vector<ReducedCurve>> CurveSummary::sketch(const std::vector<size_t>& which,
+                                                              const StreamRange& range, double fs, int width,
+                                                              const CurveFrame& frame, bool symmetric) const
+{
+    if (levels.empty() || !records || !records->ready())
+        return std::nullopt;
+    size_t level = 0;
+    while (level + 1 < levels.size() && range.size() / levels[level] > 2 * static_cast<uint64_t>(std::max(width, 1)))
+        ++level;
+    const uint64_t run = levels[level];
+    const uint64_t first = alignUp(range.first, run) / run;
+    const uint64_t end = range.end / run;
+    if (end < first + fewestSketchRuns)
+        return std::nullopt;
+    std::vector<CurveBlock> blocks(static_cast<size_t>(end - first));
+    std::vector<ReducedCurve> result;
+    for (size_t c : which) {
+        if (c >= curveCount || !records->read(c * levels.size() + level, first, end - first, blocks.data()))
+            return std::nullopt;
+        ReducedCurve curve;
+        curve.width = width;
+        curve.sourcePoints = range.size();
+        PlotRanges plain{0, 10, 0, 10, false};
+        for (size_t b = 0; b < blocks.size(); ++b) {
+            const CurveBlock& block = blocks[b];
+            if (!block.any())
+                continue;
+            const uint64_t at = (first + b) * run;
+            // first, the two extremes in data order, last; each point once.
+            std::pair<uint32_t, double> marks[4] = {{block.firstAt, block.first},
+                                                     {block.topAt, block.top},
+                                                     {block.bottomAt, block.bottom},
+                                                     {block.lastAt, block.last}};
+            if (marks[1].first > marks[2].first)
+                std::swap(marks[1], marks[2]);
+            for (int m = 0; m < 4; ++m) {
+                if (m > 0 && marks[m].first == marks[m - 1].first)
+                    continue;
+                curve.x.push_back(static_cast<double>(at + marks[m].first) / fs);
+                curve.y.push_back(marks[m].second);
+            }
+            plain.yMin = plain.finite ? std::min(plain.yMin, block.bottom) : block.bottom;
+            plain.yMax = plain.finite ? std::max(plain.yMax, block.top) : block.top;
+            plain.finite = true;
+        }
+        plain.xMin = frame.xMin;
+        plain.xMax = frame.xMax;
+        curve.ranges = completePlotRanges(plain, symmetric);
+        result.push_back(std::move(curve));
     }
     return result;
 }

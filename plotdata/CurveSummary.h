@@ -55,6 +55,14 @@ public:
                                                     double fs, int width, const CurveFrame& frame, bool symmetric,
                                                     const Values& values) const;
 
+    // Coarser curves `which` over `range` from the summary alone: the points
+    // of the kept runs inside it (the shortest of which there are at most two
+    // per pixel column), at their times, on the frame's x range. Nothing for
+    // fewer than a few runs, or when the store cannot be read.
+    std::optional<std::vector<ReducedCurve>> sketch(const std::vector<size_t>& which, const StreamRange& range,
+                                                    double fs, int width, const CurveFrame& frame,
+                                                    bool symmetric) const;
+
 private:
     uint64_t samples;
     size_t curveCount;

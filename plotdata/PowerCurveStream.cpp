@@ -212,6 +212,15 @@ public:
         return false;
     }
 
+    bool sketchFromSummaries(const DcOffset& offset) override
+    {
+        const auto kept = summaries ? summaries->power(settings, offset) : nullptr;
+        auto sketch = kept ? kept->sketch({0}, range, fs, width, rangeFrame(range, fs), false) : std::nullopt;
+        if (sketch)
+            gathered = std::move(*sketch);
+        return sketch.has_value();
+    }
+
     bool finishPass() override
     {
         if (building) {

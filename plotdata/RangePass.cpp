@@ -43,10 +43,23 @@ void runComputations(const SampleSource& source, const StreamRange& range, const
                      const std::vector<RangeComputation*>& computations, WorkControl& control,
                      bool planned)
 {
+    runPasses(source, range, offset, computeFromSummaries(source, offset, computations, control), control, planned);
+}
+
+std::vector<RangeComputation*> computeFromSummaries(const SampleSource& source, const DcOffset& offset,
+                                                   const std::vector<RangeComputation*>& computations,
+                                                   WorkControl& control)
+{
     std::vector<RangeComputation*> pending;
     for (RangeComputation* computation : computations)
         if (!computation->computeFromSummaries(source, offset, control))
             pending.push_back(computation);
+    return pending;
+}
+
+void runPasses(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
+               std::vector<RangeComputation*> pending, WorkControl& control, bool planned)
+{
     if (pending.empty() && planned)
         control.addDone(range.size());
     for (bool firstPass = true; !pending.empty(); firstPass = false) {

@@ -42,6 +42,14 @@ public:
     // The samples its passes over `range` must be fed (the range itself, or
     // more around it when its values there depend on them).
     virtual StreamRange readRange(const StreamRange& range) const { return range; }
+    // For a computation that will need a pass (a separate object of the same
+    // kind): a coarser result put together from the summaries alone, reading
+    // no sample, to show at once while the pass runs. True when it made one.
+    virtual bool sketchFromSummaries(const DcOffset& offset)
+    {
+        (void)offset;
+        return false;
+    }
 };
 
 // Reads nothing: what a computation that has nothing to make consumes.
@@ -56,8 +64,16 @@ StreamRange streamRangeOf(double fs, uint64_t count, double startTime, double st
 // Runs the computations over [range.first, range.end) of source, with the DC
 // offset removed when asked, in as few passes as they need (none for those put
 // together from summaries, one, or two when a curve must be gathered again),
-// each pass reading what all of them need and feeding each its own samples. Plans range.size() units of progress per pass
-// on control (the first pass's units are planned here unless `planned`).
+// each pass reading what all of them need and feeding each its own samples.
+// Plans range.size() units of progress per pass on control (the first pass's
+// units are planned here unless `planned`).
 void runComputations(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
                      const std::vector<RangeComputation*>& computations, WorkControl& control,
                      bool planned = false);
+// The two steps of runComputations: those put together from summaries (each
+// asked once), returning the others; then the passes for those.
+std::vector<RangeComputation*> computeFromSummaries(const SampleSource& source, const DcOffset& offset,
+                                                   const std::vector<RangeComputation*>& computations,
+                                                   WorkControl& control);
+void runPasses(const SampleSource& source, const StreamRange& range, const DcOffset& offset,
+               std::vector<RangeComputation*> pending, WorkControl& control, bool planned = false);

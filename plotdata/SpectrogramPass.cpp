@@ -8,7 +8,7 @@
 
 SpectrogramPass::SpectrogramPass(const StreamRange& range, double fs, int exponent, double overlap,
                                  size_t maxColumns, std::shared_ptr<SummarySet> summaries)
-    : exponent(exponent), overlap(overlap), summaries(std::move(summaries))
+    : range(range), exponent(exponent), overlap(overlap), summaries(std::move(summaries))
 {
     if (exponent >= 1 && exponent <= static_cast<int>(maxFftExponent) && range.end > 0)
         stream = std::make_unique<SpectrogramStream>(range.first, range.size(),
@@ -48,6 +48,18 @@ bool SpectrogramPass::computeFromSummaries(const SampleSource& source, const DcO
         }
     }
     return false;
+}
+
+bool SpectrogramPass::sketchFromSummaries(const DcOffset& offset)
+{
+    if (!stream || !summaries)
+        return false;
+    const auto kept = summaries->spectrogram(static_cast<uint32_t>(exponent), overlap, offset);
+    std::optional<PooledSpectrogram> sketch = kept ? kept->sketch(range.first, range.end, stream->grouping().pooling)
+                                                    : std::nullopt;
+    if (sketch)
+        columns = std::move(*sketch);
+    return sketch.has_value();
 }
 
 bool SpectrogramPass::finishPass()

@@ -26,6 +26,7 @@ public:
     BlockConsumer& consumer() override;
     bool finishPass() override;
     bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
+    bool sketchFromSummaries(const DcOffset& offset) override;
     // The columns, once the pass is done (none for a range shorter than one FFT).
     PooledSpectrogram& result() { return columns; }
     // Whether the columns were put together from summaries.
@@ -33,6 +34,7 @@ public:
 
 private:
     std::unique_ptr<SpectrogramStream> stream;
+    StreamRange range;
     int exponent;
     double overlap;
     std::shared_ptr<SummarySet> summaries;

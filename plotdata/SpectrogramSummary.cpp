@@ -18,6 +18,8 @@ namespace {
 constexpr uint64_t smallestPooling = 2;
 // Records read from the store at once while a range is put together.
 constexpr uint64_t batchBytes = uint64_t(8) << 20;
+// A sketch of fewer columns than this is not worth showing.
+constexpr uint64_t fewestSketchColumns = 8;
 
 uint64_t alignUp(uint64_t value, uint64_t to)
 {
@@ -265,5 +267,42 @@ std::optional<PooledSpectrogram> SpectrogramSummary::pooledColumns(const ColumnG
         for (uint32_t k = 0; k < n; ++k)
             out[k] = level(in[k]);
     }
+    return result;
+}
+
+std::optional<PooledSpectrogram> SpectrogramSummary::sketch(uint64_t first, uint64_t end, uint64_t pooling) const
+{
+    if (levels.empty() || !records || !records->ready())
+        return std::nullopt;
+    const uint32_t n = uint32_t(1) << fftExponent;
+    const uint64_t g0 = (first + hop - 1) / hop;
+    const uint64_t g1 = std::min(gridColumns, end >= n ? (end - n) / hop + 1 : 0);
+    size_t level = 0;
+    while (level + 1 < levels.size() && levels[level] < pooling)
+        ++level;
+    const uint64_t group = levels[level];
+    if (g1 <= g0 || (g1 - 1) / group + 1 - g0 / group < fewestSketchColumns)
+        return std::nullopt;
+    const uint64_t x0 = g0 / group;
+    const size_t count = static_cast<size_t>((g1 - 1) / group + 1 - x0);
+    const size_t recordFloats = n + 1;
+    std::vector<float> kept(count * recordFloats);
+    if (!records->read(level, x0, count, kept.data()))
+        return std::nullopt;
+    PooledSpectrogram result;
+    result.sourceColumns = g1 - g0;
+    result.maxValue = std::numeric_limits<double>::lowest();
+    const SpectrogramDecibels decibels(n, sampleRate);
+    result.columns.resize(count, n);
+    float top = -1.0f;
+    for (size_t x = 0; x < count; ++x) {
+        const float* record = kept.data() + x * recordFloats;
+        double* out = result.columns.column(x);
+        for (uint32_t k = 0; k < n; ++k)
+            out[k] = decibels(record[k]);
+        top = std::max(top, record[n]);
+    }
+    if (top >= 0)
+        result.maxValue = decibels(top);
     return result;
 }

@@ -59,6 +59,12 @@ public:
                                                    const SampleSource& source,
                                                    WorkControl& control) const;
 
+    // A coarser picture of samples [first, end) from the summary alone: the
+    // grid's columns inside them in the smallest kept groups of at least
+    // `pooling` columns (whole, also where a group reaches past the ends).
+    // Nothing for fewer than a few groups, or when the store cannot be read.
+    std::optional<PooledSpectrogram> sketch(uint64_t first, uint64_t end, uint64_t pooling) const;
+
 private:
     uint64_t samples;
     double sampleRate;

@@ -64,6 +64,17 @@ bool SpectrumPass::computeFromSummaries(const SampleSource& source, const DcOffs
     return false;
 }
 
+bool SpectrumPass::sketchFromSummaries(const DcOffset& offset)
+{
+    if (!stream || !summaries || !segments.onGrid)
+        return false;
+    const auto kept = summaries->welch(settings.fftSize, shared, offset);
+    std::optional<std::vector<double>> sketch = kept ? kept->sketch(segments) : std::nullopt;
+    if (sketch)
+        power = std::move(*sketch);
+    return sketch.has_value();
+}
+
 bool SpectrumPass::finishPass()
 {
     if (builder) {

@@ -39,6 +39,7 @@ public:
     BlockConsumer& consumer() override;
     bool finishPass() override;
     bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
+    bool sketchFromSummaries(const DcOffset& offset) override;
     // The curve of the band, once the pass is done (empty when nothing was computed).
     SpectrumCurve curve() const;
 

@@ -120,6 +120,32 @@ std::optional<std::vector<double>> WelchSummary::spectrum(const WelchSegments& s
     return sum;
 }
 
+std::optional<std::vector<double>> WelchSummary::sketch(const WelchSegments& segments) const
+{
+    if (levels.empty() || !records || !records->ready() || !segments.onGrid)
+        return std::nullopt;
+    const uint64_t finest = levels.front();
+    const uint64_t lo = alignUp(segments.firstSegment, finest);
+    const uint64_t hi = std::min(segments.endSegment, gridSegments) / finest * finest;
+    if (lo >= hi)
+        return std::nullopt;
+    std::vector<double> sum(n, 0.0);
+    std::vector<double> record(n);
+    for (uint64_t p = lo; p < hi;) {
+        size_t level = levels.size() - 1;
+        while (level > 0 && (p % levels[level] != 0 || p + levels[level] > hi))
+            --level;
+        if (!records->read(level, p / levels[level], 1, record.data()))
+            return std::nullopt;
+        for (uint32_t m = 0; m < n; ++m)
+            sum[m] += record[m];
+        p += levels[level];
+    }
+    for (double& v : sum)
+        v = v / static_cast<double>(hi - lo);
+    return sum;
+}
+
 std::unique_ptr<WelchSummary::Builder> WelchSummary::builder()
 {
     if (levels.empty() || !records)

@@ -67,6 +67,11 @@ public:
     std::optional<std::vector<double>> spectrum(const WelchSegments& segments, const SampleSource& source,
                                                 WorkControl& control) const;
 
+    // A coarser estimate from the summary alone: the kept blocks inside the
+    // segments, without those at the ends. Nothing when none lies inside or
+    // the store cannot be read.
+    std::optional<std::vector<double>> sketch(const WelchSegments& segments) const;
+
     // A pass over the whole recording that fills the store and gives the
     // whole recording's estimate (the sums of its blocks in order).
     class Builder : public BlockConsumer

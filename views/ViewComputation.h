@@ -40,6 +40,7 @@ public:
         return pass->computeFromSummaries(source, offset, control);
     }
     StreamRange readRange(const StreamRange& range) const override { return pass->readRange(range); }
+    bool sketchFromSummaries(const DcOffset& offset) override { return pass->sketchFromSummaries(offset); }
     void present() override
     {
         if (view)
