@@ -25,6 +25,27 @@ bool SummaryNeeds::operator==(const SummaryNeeds& other) const
            && samePower(power, other.power) && amplitude == other.amplitude && removeDc == other.removeDc;
 }
 
+namespace {
+
+// Whether every summary the needs ask for is ready (nothing to build).
+bool allReady(const SummarySet& summaries, const SummaryNeeds& needs)
+{
+    DcOffset offset;
+    if (needs.removeDc) {
+        const std::optional<DcOffset> mean = summaries.wholeMean();
+        if (!mean)
+            return false;
+        offset = *mean;
+    }
+    const uint32_t n = needs.spectrum.fftSize;
+    return summaries.spectrogram(static_cast<uint32_t>(needs.exponent), needs.overlap, offset)
+           && summaries.welch(n, sharedSamples(n, needs.spectrum.overlap), offset)
+           && (!needs.power || summaries.power(*needs.power, offset))
+           && (!needs.amplitude || summaries.amplitude(offset));
+}
+
+} // namespace
+
 SummaryBuilds::SummaryBuilds(QObject* context) : jobs(std::make_unique<JobRunner>(context)) {}
 
 SummaryBuilds::~SummaryBuilds()
@@ -40,6 +61,10 @@ void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
         return;
     requestedFor = summaries;
     requested = needs;
+    if (allReady(*summaries, needs)) {
+        jobs->cancel();
+        return;
+    }
     // Passes over the whole recording that only build: each is put together
     // from its summaries instead when they are there already.
     jobs->start(

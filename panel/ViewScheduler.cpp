@@ -12,6 +12,10 @@
 #include "views/SpectrumView.h"
 #include "views/ViewComputation.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <QEvent>
 #include <QStandardPaths>
 #include <QTimer>
@@ -31,6 +35,20 @@ constexpr qint64 sketchDelayMs = 100;
 constexpr uint64_t smallestSummarisedRecording = uint64_t(1) << 22;
 // The summary cache files of all recordings together, in the user's cache folder.
 constexpr uint64_t summaryCacheCap = uint64_t(2) << 30;
+
+// Buffers of at least this size are mapped from the system and handed back when
+// freed. The work runs on threads of its own, each step on new ones, and glibc
+// would otherwise keep freed large buffers in per-thread arenas, so that memory
+// grew with every thread that ever held one.
+constexpr int largeBufferBytes = 1 << 20;
+
+void handLargeBuffersBack()
+{
+#ifdef __GLIBC__
+    static const bool once = mallopt(M_MMAP_THRESHOLD, largeBufferBytes) != 0;
+    (void)once;
+#endif
+}
 
 // The summaries of a recording about to be loaded, cached in the user's cache
 // folder when it has one.
@@ -56,6 +74,7 @@ ViewScheduler::ViewScheduler(Recording* recording, SpectrogramView* spectrogramV
       builds(std::make_unique<SummaryBuilds>(this)),
       refreshTimer(new QTimer(this))
 {
+    handLargeBuffersBack();
     jobs->setIdleHandler([this] { idle(); });
     refreshTimer->setSingleShot(true);
     refreshTimer->setInterval(refreshDelayMs);

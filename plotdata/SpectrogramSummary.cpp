@@ -227,15 +227,18 @@ std::optional<PooledSpectrogram> SpectrogramSummary::pooledColumns(const ColumnG
     if (lastGroup != firstGroup && (lastGroup < fullBegin || lastGroup >= fullEnd))
         endGroups.push_back(lastGroup);
     for (uint64_t group : endGroups) {
+        // Its kept part in the largest kept groups that fit, one after the other.
         const uint64_t lo = std::max(leftEnd, group * pooling);
         const uint64_t hi = std::min(rightBegin, (group + 1) * pooling);
-        if (lo >= hi)
-            continue;
-        // All of its kept records pooled into the one column.
-        const size_t level = levelFor(lo, hi);
-        const uint64_t block = levels[level];
-        if (!poolRecords(level, lo / block, hi / block, (hi - lo) / block, static_cast<size_t>(group - firstGroup)))
-            return std::nullopt;
+        for (uint64_t p = lo; p < hi;) {
+            size_t level = levels.size() - 1;
+            while (level > 0 && (levels[level] > pooling || p % levels[level] != 0 || p + levels[level] > hi))
+                --level;
+            const uint64_t block = levels[level];
+            if (!poolRecords(level, p / block, p / block + 1, 1, static_cast<size_t>(group - firstGroup)))
+                return std::nullopt;
+            p += block;
+        }
     }
     // The ends that fill no kept group, from samples.
     EndColumns ends(columns, firstGroup, n);

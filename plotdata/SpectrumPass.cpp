@@ -20,16 +20,20 @@ bool usableFftSize(uint32_t n)
 
 } // namespace
 
+uint32_t sharedSamples(uint32_t n, double overlap)
+{
+    const double shared = static_cast<double>(n) * overlap;
+    return !(shared > 0) ? 0 : shared >= n ? n : static_cast<uint32_t>(shared);
+}
+
 SpectrumPass::SpectrumPass(const StreamRange& range, uint32_t sampleRate,
                            const SpectrumSettings& settings, std::shared_ptr<SummarySet> summaries)
     : rate(sampleRate), settings(settings), summaries(std::move(summaries))
 {
     if (range.size() == 0 || !usableFftSize(settings.fftSize))
         return;
-    // Overlap count in samples, kept within 0 ... N whatever the fraction.
     const uint32_t n = settings.fftSize;
-    const double overlap = static_cast<double>(n) * settings.overlap;
-    shared = !(overlap > 0) ? 0 : overlap >= n ? n : static_cast<uint32_t>(overlap);
+    shared = sharedSamples(n, settings.overlap);
     segments = welchSegments(range.first, range.size(), n, shared);
     stream = std::make_unique<WelchStream>(segments.first, segments.size, n, n, shared);
 }

@@ -25,6 +25,9 @@ struct SpectrumSettings
 class SummarySet;
 class WelchSummary;
 
+// Samples neighbouring segments of N share at an overlap fraction, within 0 ... N.
+uint32_t sharedSamples(uint32_t n, double overlap);
+
 class SpectrumPass : public RangeComputation
 {
 public:
