@@ -33,7 +33,6 @@ bool SpectrogramPass::computeFromSummaries(const SampleSource& source, const DcO
     if (auto kept = summaries->spectrogram(e, overlap, offset); kept && kept->serves(grouping, e, overlap, offset)) {
         if (std::optional<PooledSpectrogram> put = kept->pooledColumns(grouping, source, control)) {
             columns = std::move(*put);
-            summarised = true;
             return true;
         }
     }

@@ -29,8 +29,6 @@ public:
     bool sketchFromSummaries(const DcOffset& offset) override;
     // The columns, once the pass is done (none for a range shorter than one FFT).
     PooledSpectrogram& result() { return columns; }
-    // Whether the columns were put together from summaries.
-    bool fromSummaries() const { return summarised; }
 
 private:
     std::unique_ptr<SpectrogramStream> stream;
@@ -42,5 +40,4 @@ private:
     std::unique_ptr<PooledColumnSink> builder;
     IdleConsumer idle;
     PooledSpectrogram columns;
-    bool summarised = false;
 };

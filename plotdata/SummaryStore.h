@@ -34,8 +34,6 @@ public:
     bool finish();
     // Whether reads can be made.
     bool ready() const { return readable; }
-    // Whether the records are (to be) kept in a cache file rather than in memory.
-    bool inFile() const { return !path.empty() || file != nullptr; }
     // Records [first, first + count) of section s into out; false when the
     // store is not ready, they lie outside the section or the file fails its
     // checks. Safe from several threads at once.
