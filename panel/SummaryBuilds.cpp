@@ -57,11 +57,16 @@ void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
                             std::shared_ptr<const SampleSource> samples, double sampleRate,
                             const SummaryNeeds& needs)
 {
-    if (!summaries || !samples || (summaries == requestedFor && requested == needs))
+    if (!summaries || !samples)
+        return;
+    // Asked again for the same needs, a build runs again only when one of
+    // them went missing since (a damaged cache file).
+    const bool ready = allReady(*summaries, needs);
+    if (summaries == requestedFor && requested == needs && (ready || jobs->busy()))
         return;
     requestedFor = summaries;
     requested = needs;
-    if (allReady(*summaries, needs)) {
+    if (ready) {
         jobs->cancel();
         return;
     }

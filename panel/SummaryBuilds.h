@@ -36,8 +36,8 @@ public:
     explicit SummaryBuilds(QObject* context);
     ~SummaryBuilds();
 
-    // Builds what of `needs` the summaries lack (nothing when they are null or
-    // the same needs were asked for last), replacing a build for other needs.
+    // Builds what of `needs` the summaries lack (nothing when they are null),
+    // replacing a build for other needs.
     void request(const std::shared_ptr<SummarySet>& summaries, std::shared_ptr<const SampleSource> samples,
                  double sampleRate, const SummaryNeeds& needs);
     // Holds the build while other work runs, or lets it go on.

@@ -16,7 +16,7 @@ namespace {
 
 constexpr char magic[8] = {'N', 'O', 'R', 'V', 'S', 'U', 'M', '1'};
 constexpr uint32_t formatVersion = 1;
-constexpr uint64_t chunkBytes = uint64_t(1) << 16;
+constexpr uint64_t chunkBytes = uint64_t(1) << 12;
 constexpr uint64_t fixedHeaderBytes = 64;
 constexpr uint64_t sectionEntryBytes = 16;
 constexpr uint64_t alignment = 4096;

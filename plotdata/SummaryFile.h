@@ -1,6 +1,6 @@
 #pragma once
 // A summary cache file: a header naming what it holds (a key text) and the
-// layout of its sections of fixed-size records, a checksum of each 64 KiB chunk
+// layout of its sections of fixed-size records, a checksum of each 4 KiB chunk
 // of each section, then the sections. It is written under a temporary name and
 // renamed once complete; a file of another key or layout, shortened, or with a
 // damaged header is refused, and a chunk whose checksum fails is never handed out.

@@ -61,11 +61,13 @@ std::string amplitudeText(const DcOffset& offset)
     return "amplitude " + offsetText(offset);
 }
 
+// A ready summary that matches; one whose cache file turned out damaged is
+// never handed out (and a build replaces it).
 template <typename Summary, typename Matches>
 std::shared_ptr<const Summary> findReady(const SummarySet::Kind<Summary>& kind, const Matches& matches)
 {
     for (auto it = kind.ready.rbegin(); it != kind.ready.rend(); ++it)
-        if (matches(**it))
+        if (matches(**it) && !(*it)->store()->damaged())
             return *it;
     return nullptr;
 }
@@ -108,7 +110,7 @@ std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memoryS
         const std::vector<SectionLayout> layout = fileSized.layout();
         if (auto reader = SummaryFileReader::open(path, key, layout)) {
             folder->touch(path);
-            auto store = std::make_shared<SummaryStore>(layout, std::move(reader), memoryBytes);
+            auto store = std::make_shared<SummaryStore>(layout, std::move(reader), memoryBytes, path);
             if (store->ready()) {
                 fileSized.setStore(std::move(store));
                 ready = true;

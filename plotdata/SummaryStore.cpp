@@ -2,6 +2,7 @@
 
 #include "plotdata/SummaryStore.h"
 
+#include <cstdio>
 #include <cstring>
 
 SummaryStore::SummaryStore(std::vector<SectionLayout> sections) : sections(std::move(sections))
@@ -18,8 +19,8 @@ SummaryStore::SummaryStore(std::vector<SectionLayout> sections, const std::strin
 }
 
 SummaryStore::SummaryStore(std::vector<SectionLayout> sections, std::unique_ptr<SummaryFileReader> file,
-                           uint64_t mirrorBytes)
-    : sections(std::move(sections)), file(std::move(file))
+                           uint64_t mirrorBytes, std::string path)
+    : sections(std::move(sections)), path(std::move(path)), file(std::move(file))
 {
     chooseMirror(mirrorBytes);
     readable = this->file != nullptr;
@@ -29,6 +30,8 @@ SummaryStore::SummaryStore(std::vector<SectionLayout> sections, std::unique_ptr<
         memory[s].resize(static_cast<size_t>(this->sections[s].bytes()));
         readable = this->file->read(s, 0, this->sections[s].records, memory[s].data());
     }
+    if (this->file && !readable && !this->path.empty())
+        std::remove(this->path.c_str());
 }
 
 void SummaryStore::chooseMirror(uint64_t bytes)
@@ -86,8 +89,13 @@ bool SummaryStore::read(size_t s, uint64_t first, uint64_t count, void* out) con
 {
     if (!readable || s >= sections.size() || first > sections[s].records || count > sections[s].records - first)
         return false;
-    if (!mirrored[s])
-        return file && file->read(s, first, count, out);
+    if (!mirrored[s]) {
+        if (file && file->read(s, first, count, out))
+            return true;
+        if (file && !broken.exchange(true) && !path.empty())
+            std::remove(path.c_str());
+        return false;
+    }
     const size_t at = static_cast<size_t>(first * sections[s].recordBytes);
     std::memcpy(out, memory[s].data() + at, static_cast<size_t>(count * sections[s].recordBytes));
     return true;

@@ -5,6 +5,7 @@
 
 #include "plotdata/SummaryFile.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,10 +21,10 @@ public:
     // mirrorBytes are also kept in memory and read from there.
     SummaryStore(std::vector<SectionLayout> sections, const std::string& path, const std::string& key,
                  uint64_t mirrorBytes = 0);
-    // An existing file, already checked by SummaryFileReader::open, mirrored as
-    // above (read whole and checked now; unusable when that fails).
+    // An existing file at `path`, already checked by SummaryFileReader::open,
+    // mirrored as above (read whole and checked now; unusable when that fails).
     SummaryStore(std::vector<SectionLayout> sections, std::unique_ptr<SummaryFileReader> file,
-                 uint64_t mirrorBytes = 0);
+                 uint64_t mirrorBytes = 0, std::string path = {});
     ~SummaryStore();
 
     const std::vector<SectionLayout>& layout() const { return sections; }
@@ -36,8 +37,10 @@ public:
     bool ready() const { return readable; }
     // Records [first, first + count) of section s into out; false when the
     // store is not ready, they lie outside the section or the file fails its
-    // checks. Safe from several threads at once.
+    // checks. A file failing them is damaged: it is removed, and the store
+    // says so from then on. Safe from several threads at once.
     bool read(size_t s, uint64_t first, uint64_t count, void* out) const;
+    bool damaged() const { return broken.load(); }
 
 private:
     // Marks the sections kept in memory (a suffix within `bytes`).
@@ -53,4 +56,5 @@ private:
     std::unique_ptr<SummaryFileWriter> writer;
     std::unique_ptr<SummaryFileReader> file;
     bool readable = false;
+    mutable std::atomic<bool> broken{false};
 };
