@@ -8,6 +8,7 @@
 //   scripts/bench --benchmark_filter=Scaling
 
 #include "app/MainWindow.h"
+#include "bench/RunProbe.h"
 #include "panel/ControlPanel.h"
 
 #include <QApplication>
@@ -19,37 +20,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t rate = 10000000;
 constexpr size_t patternSamples = size_t(1) << 20;
-
-// RssAnon of this process in bytes, from /proc/self/status.
-uint64_t rssAnon()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "RssAnon:") {
-            uint64_t kib = 0;
-            status >> kib;
-            return kib * 1024;
-        }
-        status.ignore(1 << 12, '\n');
-    }
-    return 0;
-}
 
 // A pattern of noise, a tone and a chirp repeated to the length wanted, written
 // through a small buffer so that making the file takes no memory of its own.
@@ -97,28 +79,10 @@ void BM_ScalingLoadAndPaint(benchmark::State& state)
     double stop = 0;
     uint64_t peak = 0;
     for (auto _ : state) {
-        std::atomic<bool> sampling{true};
-        std::atomic<uint64_t> highest{rssAnon()};
-        std::thread sampler([&] {
-            while (sampling) {
-                const uint64_t now = rssAnon();
-                if (now > highest)
-                    highest = now;
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        });
+        auto probe = std::make_unique<RunProbe>();
         QElapsedTimer clock;
-        QElapsedTimer sinceTick;
-        qint64 longest = 0;
-        QTimer ticker;
-        ticker.setInterval(10);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longest = std::max(longest, sinceTick.restart());
-        });
         bool started = false;
         clock.start();
-        sinceTick.start();
-        ticker.start();
         // The load is started from the event loop, as the Open button starts it.
         QTimer::singleShot(0, [&] {
             panel->loadFile(meta, 0);
@@ -133,11 +97,9 @@ void BM_ScalingLoadAndPaint(benchmark::State& state)
         }
         tabs->setCurrentIndex(0);
         wall = clock.elapsed() / 1000.0;
-        ticker.stop();
-        stall = double(longest);
-        sampling = false;
-        sampler.join();
-        peak = highest;
+        stall = probe->longestStallMs();
+        peak = probe->peakBytes();
+        probe.reset();
 
         // How long stopping takes (the window closing): the same load again,
         // stopped after 300 ms of work, until its threads have ended.

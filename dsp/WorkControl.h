@@ -16,14 +16,30 @@ public:
 class WorkControl
 {
 public:
-    void cancel() { cancelled.store(true, std::memory_order_relaxed); }
+    // Also ends a pause.
+    void cancel()
+    {
+        cancelled.store(true, std::memory_order_relaxed);
+        setPaused(false);
+    }
     bool isCancelled() const { return cancelled.load(std::memory_order_relaxed); }
     // Throws WorkCancelled once cancel() has been called; computations call it
     // between steps short enough to stop well within a fifth of a second.
+    // While the work is paused, it waits there.
     void check() const
     {
+        if (paused.load(std::memory_order_relaxed))
+            for (bool p = true; p; p = paused.load())
+                paused.wait(true);
         if (isCancelled())
             throw WorkCancelled();
+    }
+    // Holds the work at its next check() until resumed (work of lower rank
+    // leaves the cores to other work meanwhile).
+    void setPaused(bool pause)
+    {
+        paused.store(pause);
+        paused.notify_all();
     }
 
     // Progress in units of the computation's own choosing (samples read, say):
@@ -42,6 +58,7 @@ public:
 
 private:
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> paused{false};
     std::atomic<uint64_t> planned{0};
     std::atomic<uint64_t> done{0};
 };

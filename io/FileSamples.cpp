@@ -25,6 +25,12 @@ FileSamples::FileSamples(InputFile file, uint64_t offset, uint64_t count, uint32
         throw std::invalid_argument("FileSamples needs a decoder and a sample size");
 }
 
+std::string FileSamples::identity() const
+{
+    return file.identity() + " offset=" + std::to_string(offset) + " samples=" + std::to_string(count)
+           + " sampleBytes=" + std::to_string(sampleSize) + " datatype=" + datatype;
+}
+
 void FileSamples::read(uint64_t first, std::size_t wanted, double* i, double* q) const
 {
     if (first > count || wanted > count - first)

@@ -16,12 +16,15 @@ class FileSamples final : public SampleSource
 public:
     // count samples of sampleSize bytes each, stored from byte offset of file and
     // decoded by decode (which must not be null), stored in datatype (see
-    // StoredSamples; empty when it has no name). The caller has checked that the
+    // StoredSamples; empty when it has no name; a WAV's own header names it
+    // too, for the summaries' key). The caller has checked that the
     // file held them when it was opened.
     FileSamples(InputFile file, uint64_t offset, uint64_t count, uint32_t sampleSize,
                 ChunkDecoder decode, std::string datatype = {});
 
     uint64_t size() const override { return count; }
+    std::string identity() const override;
+    uint64_t storedBytes() const override { return count * sampleSize; }
     // Reads through a buffer of its own per call, so concurrent reads share nothing
     // but the open file. A file shortened since it was opened throws
     // std::runtime_error; a removed or renamed one is still read.

@@ -44,10 +44,13 @@ InputFile::InputFile(const std::string& path)
         bytes = end > 0 ? static_cast<uint64_t>(end) : 0;
     }
     descriptor = fd;
+    description = path + " device=" + std::to_string(status.st_dev) + " inode=" + std::to_string(status.st_ino)
+                  + " size=" + std::to_string(bytes) + " modified="
+                  + std::to_string(int64_t(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec);
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : descriptor(other.descriptor), bytes(other.bytes)
+    : descriptor(other.descriptor), bytes(other.bytes), description(std::move(other.description))
 {
     other.descriptor = -1;
     other.bytes = 0;

@@ -25,6 +25,9 @@ public:
     // Bytes in the file when it was opened; 0 when that cannot be told (a terminal
     // or another character device).
     uint64_t size() const { return bytes; }
+    // The file as it was opened: its path, device and inode, size and
+    // modification time (nanoseconds), as text.
+    const std::string& identity() const { return description; }
     // Reads up to size bytes at offset into out and returns how many were read:
     // fewer only where the file ends. Throws std::runtime_error("Failed to read
     // file: " + reason) on a read error.
@@ -33,6 +36,7 @@ public:
 private:
     int descriptor = -1;
     uint64_t bytes = 0;
+    std::string description;
 };
 
 // Opens path in file for binary reading; unbuffered, large reads go straight

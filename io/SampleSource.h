@@ -37,6 +37,14 @@ public:
     // was opened). Safe to call from several threads at once.
     virtual void read(uint64_t first, size_t count, double* i, double* q) const = 0;
 
+    // What the samples are, for caches of things computed from them: the same
+    // text for the same decoded samples (a file's path, size, modification time
+    // and layout, the datatype it is read as), empty when the source has none
+    // worth keeping (samples in memory).
+    virtual std::string identity() const { return {}; }
+    // Bytes the samples take where they are stored (in their file); 0 in memory.
+    virtual uint64_t storedBytes() const { return 0; }
+
     // The whole I and Q sequences when the source holds them in memory, else null.
     virtual const std::vector<double>* memoryI() const { return nullptr; }
     virtual const std::vector<double>* memoryQ() const { return nullptr; }

@@ -19,6 +19,7 @@ void JobRunner::start(Work work, Done done, Failed failed)
         current->control->cancel();
     joinEnded();
     auto control = std::make_shared<WorkControl>();
+    control->setPaused(paused);
     const uint64_t id = ++lastId;
     current = std::make_unique<Job>(Job{id, control, std::move(done), std::move(failed)});
     auto ended = std::make_shared<std::atomic<bool>>(false);
@@ -82,6 +83,13 @@ void JobRunner::stop()
         if (t.thread.joinable())
             t.thread.join();
     threads.clear();
+}
+
+void JobRunner::setPaused(bool pause)
+{
+    paused = pause;
+    if (current)
+        current->control->setPaused(pause);
 }
 
 // Threads that have ended are joined (a join of an ending thread is immediate);

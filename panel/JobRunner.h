@@ -37,6 +37,8 @@ public:
     void cancel();
     // Cancels and waits until every thread has ended.
     void stop();
+    // Holds the running job (and the next ones) at their next check, or lets them go on.
+    void setPaused(bool pause);
 
     bool busy() const { return static_cast<bool>(current); }
     // Progress of the running job, 0 ... 1.
@@ -59,6 +61,7 @@ private:
     QObject* context;
     std::unique_ptr<Job> current;
     uint64_t lastId = 0;
+    bool paused = false;
     struct Thread
     {
         std::thread thread;

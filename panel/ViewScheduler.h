@@ -8,6 +8,7 @@
 #include "plotdata/PowerCurveStream.h"
 #include "plotdata/SpectrumPass.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -26,7 +27,9 @@ class QWidget;
 class Recording;
 class SampleSource;
 class SpectrogramView;
+class SummarySet;
 class SpectrumView;
+class SummaryBuilds;
 class ViewComputation;
 
 // The spectrogram's settings as an Apply gives them.
@@ -100,19 +103,35 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Computes `computations` over `range` of the samples in the background; then,
-    // on the GUI thread, runs `before`, presents them and runs `after`. With
-    // `newRange` the range becomes the one shown.
+    using Computations = std::vector<std::unique_ptr<ViewComputation>>;
+    // Computes the computations `make` gives over `range` of the samples in the
+    // background; then, on the GUI thread, runs `before`, presents them and
+    // runs `after`. With `newRange` the range becomes the one shown. `kept` are
+    // the summaries of the samples (the whole recording's DC offset is kept
+    // there). With `sketch`, views that need a pass show a coarser picture from
+    // the summaries (a second set of computations) if theirs takes longer than
+    // a moment.
     void run(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range, bool removeDc,
-             bool newRange, std::vector<std::unique_ptr<ViewComputation>> computations,
-             std::function<void()> before, std::function<void()> after);
+             bool newRange, const std::function<Computations()>& make, bool sketch,
+             std::function<void()> before, std::function<void()> after,
+             const std::shared_ptr<SummarySet>& kept);
+    // Puts run `number`'s sketches together on a thread of their own and
+    // presents them while that run goes on.
+    void startSketches(uint64_t number, Computations made, const DcOffset& offset);
+    // After a cancel or a failure, the views showing a sketch show the range
+    // shown again.
+    void restoreAfterSketch();
+    // Builds in the background the summaries the views' settings need and lack.
+    void requestSummaries();
     // The spectrogram's computation with its current FFT size and overlap.
     std::unique_ptr<ViewComputation> spectrogramComputation(double fs, uint64_t count, TimeRange range);
-    // Every shown view's computation with its current settings (the spectrum's as given).
+    // Every shown view's computation with its current settings (the spectrum's
+    // as given), with the summaries of the recording they read.
     std::vector<std::unique_ptr<ViewComputation>> shownComputations(uint32_t rate, uint64_t count,
                                                                     TimeRange range,
                                                                     const SpectrumSettings& spectrum,
-                                                                    const PowerCurveSettings& power);
+                                                                    const PowerCurveSettings& power,
+                                                                    const std::shared_ptr<SummarySet>& kept);
     void showSpectrogramSettings(const SpectrogramSettings& settings);
     // A view's plot width changed under results computed for another, or a view
     // shows again after it was left behind: it is computed again (after a short
@@ -128,6 +147,8 @@ private:
     AmplitudeView* amplitudeView;
     SpectrumView* spectrumView;
     std::unique_ptr<JobRunner> jobs;
+    std::unique_ptr<JobRunner> sketchJobs;
+    std::unique_ptr<SummaryBuilds> builds;
     QTimer* refreshTimer;
     std::function<void()> onStarted;
     std::function<void()> onIdle;
@@ -138,6 +159,13 @@ private:
     // 0 never matches an exponent (at least 1), so the first Apply recomputes.
     int appliedExponent = 0;
     double appliedOverlap = -1;
+    // What is kept of the recording to compute its ranges quickly (null for a
+    // short one).
+    std::shared_ptr<SummarySet> summaries;
+    // Runs started, the start of the last, and whether its sketches are shown.
+    uint64_t runs = 0;
+    QElapsedTimer started;
+    bool sketchShown = false;
     std::set<QWidget*> staleViews;
     // Hidden views whose pictures are of another range or offset than the rest.
     std::set<QWidget*> outdatedViews;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class SummarySet;
+
 class AmplitudeStream : public CurveStream
 {
 public:
@@ -17,6 +19,13 @@ public:
     // qXMax for Q, on plots `width` pixels wide.
     AmplitudeStream(uint64_t first, uint64_t n, double fs, double iXMin, double iXMax,
                     double qXMin, double qXMax, int width);
+
+    // Also hands every I and Q value, in order, to these sinks.
+    void setValueSinks(CurveValueSink* iSink, CurveValueSink* qSink)
+    {
+        iValues = iSink;
+        qValues = qSink;
+    }
 
     void consume(uint64_t index, size_t count, const double* i, const double* q,
                  WorkControl& control) override;
@@ -38,9 +47,13 @@ private:
     uint64_t n;
     CurveEnvelope iEnvelope;
     CurveEnvelope qEnvelope;
+    CurveValueSink* iValues = nullptr;
+    CurveValueSink* qValues = nullptr;
     uint64_t consumed = 0;
 };
 
 // The I and Q curves of `range` at fs on plots `width` pixels wide, gathered in
-// one pass or two.
-std::unique_ptr<CurvePass> amplitudePass(const StreamRange& range, double fs, int width);
+// one pass or two; put together from the recording's summaries when given and
+// they reach, building them over the whole recording.
+std::unique_ptr<CurvePass> amplitudePass(const StreamRange& range, double fs, int width,
+                                         std::shared_ptr<SummarySet> summaries = nullptr);

@@ -34,15 +34,15 @@ int CurveEnvelope::columnOf(double x) const
     return static_cast<int>(std::clamp(px, -columnLimit, columnLimit));
 }
 
-// Points begin ... end - 1, all in one pixel column.
-void CurveEnvelope::reduceRun(const double* y, size_t begin, size_t end)
+CurveBlock curveBlock(const double* y, size_t count)
 {
-    size_t first = begin;
-    while (first < end && !std::isfinite(y[first]))
+    CurveBlock block;
+    size_t first = 0;
+    while (first < count && !std::isfinite(y[first]))
         ++first;
-    if (first == end)
-        return;
-    size_t last = end - 1;
+    if (first == count)
+        return block;
+    size_t last = count - 1;
     while (!std::isfinite(y[last]))
         --last;
     // Largest and smallest finite value in four running extremes side by side
@@ -63,40 +63,85 @@ void CurveEnvelope::reduceRun(const double* y, size_t begin, size_t end)
         hi[0] = (v > hi[0] && v <= largest) ? v : hi[0];
         lo[0] = (v < lo[0] && v >= -largest) ? v : lo[0];
     }
-    const double highest = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
-    const double lowest = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
+    block.top = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+    block.bottom = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
     size_t top = SIZE_MAX;
     size_t bottom = SIZE_MAX;
     for (k = first; top == SIZE_MAX || bottom == SIZE_MAX; ++k) {
-        if (top == SIZE_MAX && y[k] == highest)
+        if (top == SIZE_MAX && y[k] == block.top)
             top = k;
-        if (bottom == SIZE_MAX && y[k] == lowest)
+        if (bottom == SIZE_MAX && y[k] == block.bottom)
             bottom = k;
     }
+    block.first = y[first];
+    block.last = y[last];
+    block.firstAt = static_cast<uint32_t>(first);
+    block.lastAt = static_cast<uint32_t>(last);
+    block.topAt = static_cast<uint32_t>(top);
+    block.bottomAt = static_cast<uint32_t>(bottom);
+    return block;
+}
 
-    const int c = std::clamp(columnOf(xOf(first)), 0, width);
+CurveBlock joinedBlocks(const CurveBlock& a, uint64_t firstSize, const CurveBlock& b)
+{
+    if (!b.any())
+        return a;
+    const auto shift = static_cast<uint32_t>(firstSize);
+    CurveBlock joined = b;
+    joined.firstAt += shift;
+    joined.lastAt += shift;
+    joined.topAt += shift;
+    joined.bottomAt += shift;
+    if (!a.any())
+        return joined;
+    // The first of equal extremes is the earlier one.
+    joined.first = a.first;
+    joined.firstAt = a.firstAt;
+    if (!(b.top > a.top)) {
+        joined.top = a.top;
+        joined.topAt = a.topAt;
+    }
+    if (!(b.bottom < a.bottom)) {
+        joined.bottom = a.bottom;
+        joined.bottomAt = a.bottomAt;
+    }
+    return joined;
+}
+
+void CurveEnvelope::mergeBlock(const CurveBlock& block, uint64_t offset)
+{
+    if (!block.any())
+        return;
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const int c = std::clamp(columnOf(xOf(offset + block.firstAt)), 0, width);
     Column& column = columns[static_cast<size_t>(c)];
     if (!column.any) {
         column.any = true;
-        column.firstAt = added + first;
-        column.firstX = xOf(first);
-        column.firstY = y[first];
+        column.firstAt = added + offset + block.firstAt;
+        column.firstX = xOf(offset + block.firstAt);
+        column.firstY = block.first;
         column.topY = -inf;
         column.bottomY = inf;
     }
-    if (highest > column.topY) {
-        column.topAt = added + top;
-        column.topX = xOf(top);
-        column.topY = highest;
+    if (block.top > column.topY) {
+        column.topAt = added + offset + block.topAt;
+        column.topX = xOf(offset + block.topAt);
+        column.topY = block.top;
     }
-    if (lowest < column.bottomY) {
-        column.bottomAt = added + bottom;
-        column.bottomX = xOf(bottom);
-        column.bottomY = lowest;
+    if (block.bottom < column.bottomY) {
+        column.bottomAt = added + offset + block.bottomAt;
+        column.bottomX = xOf(offset + block.bottomAt);
+        column.bottomY = block.bottom;
     }
-    column.lastAt = added + last;
-    column.lastX = xOf(last);
-    column.lastY = y[last];
+    column.lastAt = added + offset + block.lastAt;
+    column.lastX = xOf(offset + block.lastAt);
+    column.lastY = block.last;
+}
+
+void CurveEnvelope::addBlock(const CurveBlock& block, uint64_t count)
+{
+    mergeBlock(block, 0);
+    added += count;
 }
 
 void CurveEnvelope::add(const double* y, size_t count)
@@ -110,6 +155,16 @@ void CurveEnvelope::add(const double* y, size_t count)
     auto runEnd = [&](size_t k, size_t end) {
         return columnRunEnd([&](size_t j) { return columnOf(xOf(j)); }, k, end);
     };
+    if (count < minPointsPerPart) {
+        // Too few for threads: the runs one after the other, here.
+        for (size_t k = 0; k < count;) {
+            const size_t stop = runEnd(k, count);
+            mergeBlock(curveBlock(y + k, stop - k), k);
+            k = stop;
+        }
+        added += count;
+        return;
+    }
     const size_t parts = partCount(count, minPointsPerPart);
     std::vector<size_t> bounds(parts + 1, count);
     bounds[0] = 0;
@@ -120,7 +175,7 @@ void CurveEnvelope::add(const double* y, size_t count)
     runParts(parts, [&](size_t t) {
         for (size_t k = bounds[t]; k < bounds[t + 1];) {
             const size_t stop = runEnd(k, bounds[t + 1]);
-            reduceRun(y, k, stop);
+            mergeBlock(curveBlock(y + k, stop - k), k);
             k = stop;
         }
     });

@@ -24,6 +24,31 @@ struct ReducedCurve
     uint64_t sourcePoints = 0;
 };
 
+// The points of a run of consecutive curve points that its raster needs: its
+// first and last finite point and the first of its largest and of its smallest
+// finite value, each with its place counted from the run's first point.
+struct CurveBlock
+{
+    static constexpr uint32_t none = UINT32_MAX;
+    double first = 0, last = 0, top = 0, bottom = 0;
+    // `none` in firstAt: no point of the run is finite (the rest is meaningless).
+    uint32_t firstAt = none, lastAt = 0, topAt = 0, bottomAt = 0;
+    bool any() const { return firstAt != none; }
+};
+// The block of y[0 ... count - 1] (count below 2^32).
+CurveBlock curveBlock(const double* y, size_t count);
+// The block of two runs one after the other, the first of `firstSize` points.
+CurveBlock joinedBlocks(const CurveBlock& a, uint64_t firstSize, const CurveBlock& b);
+
+// Receives a curve's points, in order, as they are made.
+class CurveValueSink
+{
+public:
+    virtual ~CurveValueSink() = default;
+    // The next `count` points' y.
+    virtual void add(const double* y, size_t count) = 0;
+};
+
 class CurveEnvelope
 {
 public:
@@ -39,6 +64,9 @@ public:
     void add(const double* y, size_t count);
     // The next `count` points, all at value y.
     void addConstant(double y, size_t count);
+    // The next `count` points as their block: all of them must lie in one
+    // pixel column. The same as adding the points themselves.
+    void addBlock(const CurveBlock& block, uint64_t count);
 
     // The gathered points in data order and the curve's ranges: over its
     // finite points, completed as the plot completes them (symmetric widening
@@ -56,10 +84,15 @@ private:
         double firstX = 0, firstY = 0, lastX = 0, lastY = 0;
         double topX = 0, topY = 0, bottomX = 0, bottomY = 0;
     };
+public:
+    // The pixel column of x, as the plot maps it (not clamped to the plot).
     int columnOf(double x) const;
     // Time of the point `added + k`.
-    double xOf(size_t k) const { return static_cast<double>(firstSample + step * (added + k)) / rate; }
-    void reduceRun(const double* y, size_t begin, size_t end);
+    double xOf(uint64_t k) const { return static_cast<double>(firstSample + step * (added + k)) / rate; }
+
+private:
+    // Merges the block of points added + offset ... into its column.
+    void mergeBlock(const CurveBlock& block, uint64_t offset);
 
     double xMin;
     double xMax;

@@ -42,7 +42,7 @@ public:
     // The curves, once the passes are done.
     std::vector<ReducedCurve>& curves() { return gathered; }
 
-private:
+protected:
     StreamMaker make;
     std::unique_ptr<CurveStream> stream;
     std::vector<ReducedCurve> gathered;

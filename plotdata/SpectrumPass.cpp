@@ -3,6 +3,10 @@
 #include "plotdata/SpectrumPass.h"
 
 #include "dsp/WelchStatistics.h"
+#include "io/SampleSource.h"
+#include "plotdata/SummarySet.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -17,31 +21,78 @@ bool usableFftSize(uint32_t n)
 
 } // namespace
 
+uint32_t sharedSamples(uint32_t n, double overlap)
+{
+    const double shared = static_cast<double>(n) * overlap;
+    return !(shared > 0) ? 0 : shared >= n ? n : static_cast<uint32_t>(shared);
+}
+
 SpectrumPass::SpectrumPass(const StreamRange& range, uint32_t sampleRate,
-                           const SpectrumSettings& settings)
-    : rate(sampleRate), settings(settings)
+                           const SpectrumSettings& settings, std::shared_ptr<SummarySet> summaries)
+    : rate(sampleRate), settings(settings), summaries(std::move(summaries))
 {
     if (range.size() == 0 || !usableFftSize(settings.fftSize))
         return;
-    // Overlap count in samples, kept within 0 ... N whatever the fraction.
     const uint32_t n = settings.fftSize;
-    const double shared = static_cast<double>(n) * settings.overlap;
-    const uint32_t v = !(shared > 0) ? 0 : shared >= n ? n : static_cast<uint32_t>(shared);
-    stream = std::make_unique<WelchStream>(range.first, range.size(), n, n, v);
+    shared = sharedSamples(n, settings.overlap);
+    segments = welchSegments(range.first, range.size(), n, shared);
+    stream = std::make_unique<WelchStream>(segments.first, segments.size, n, n, shared);
+    // How the segments are cut, whether the sums come from a pass or from summaries.
+    const WelchAccumulator& sums = stream->sums();
+    segmentLength = sums.segmentLength();
+    effectiveSegments = ::effectiveSegments(sums.segmentCount(), sums.segmentLength(), sums.hop());
 }
+
+SpectrumPass::~SpectrumPass() = default;
 
 BlockConsumer& SpectrumPass::consumer()
 {
+    if (builder)
+        return *builder;
     return stream ? static_cast<BlockConsumer&>(*stream) : idle;
+}
+
+bool SpectrumPass::computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control)
+{
+    if (!stream || !summaries || !segments.onGrid)
+        return false;
+    const uint32_t n = settings.fftSize;
+    if (auto kept = summaries->welch(n, shared, offset); kept && kept->serves(segments, n, shared, offset)) {
+        if (std::optional<std::vector<double>> put = kept->spectrum(segments, source, control)) {
+            power = std::move(*put);
+            return true;
+        }
+    }
+    // A pass over the whole recording keeps its sums block by block on the way.
+    const uint64_t hop = std::max<uint32_t>(1, n - std::min(n, shared));
+    if (segments.firstSegment == 0 && segments.first + segments.size + hop > source.size()) {
+        building = summaries->buildWelch(n, shared, offset);
+        if (building)
+            builder = building->builder();
+    }
+    return false;
+}
+
+bool SpectrumPass::sketchFromSummaries(const DcOffset& offset)
+{
+    if (!stream || !summaries || !segments.onGrid)
+        return false;
+    const auto kept = summaries->welch(settings.fftSize, shared, offset);
+    std::optional<std::vector<double>> sketch = kept ? kept->sketch(segments) : std::nullopt;
+    if (sketch)
+        power = std::move(*sketch);
+    return sketch.has_value();
 }
 
 bool SpectrumPass::finishPass()
 {
-    if (stream) {
+    if (builder) {
+        power = static_cast<WelchSummary::Builder&>(*builder).result();
+        builder.reset();
+        summaries->finished(building);
+        building.reset();
+    } else if (stream) {
         power = stream->result();
-        const WelchAccumulator& sums = stream->sums();
-        segmentLength = sums.segmentLength();
-        effectiveSegments = ::effectiveSegments(sums.segmentCount(), sums.segmentLength(), sums.hop());
     }
     return true;
 }

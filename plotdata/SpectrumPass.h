@@ -4,6 +4,7 @@
 #include "dsp/WelchStream.h"
 #include "plotdata/RangePass.h"
 #include "plotdata/SpectrumCurve.h"
+#include "plotdata/WelchSummary.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,15 +33,27 @@ struct WelchResult
     double effectiveSegments = 0;
 };
 
+class SummarySet;
+class WelchSummary;
+
+// Samples neighbouring segments of N share at an overlap fraction, within 0 ... N.
+uint32_t sharedSamples(uint32_t n, double overlap);
+
 class SpectrumPass : public RangeComputation
 {
 public:
-    // Samples `range` of a recording at `sampleRate`; FFT sizes other than powers
-    // of two from 2 to 2^24 give an empty curve.
-    SpectrumPass(const StreamRange& range, uint32_t sampleRate, const SpectrumSettings& settings);
+    // Samples `range` of a recording at `sampleRate` (their segments as
+    // welchSegments takes them); FFT sizes other than powers of two from 2 to
+    // 2^24 give an empty curve. Put together from the recording's summaries
+    // when given and they reach, building them over the whole recording.
+    SpectrumPass(const StreamRange& range, uint32_t sampleRate, const SpectrumSettings& settings,
+                 std::shared_ptr<SummarySet> summaries = nullptr);
+    ~SpectrumPass() override;
 
     BlockConsumer& consumer() override;
     bool finishPass() override;
+    bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
+    bool sketchFromSummaries(const DcOffset& offset) override;
     // The curve of the band, once the pass is done (empty when nothing was computed).
     SpectrumCurve curve() const;
     // The powers behind it (empty when nothing was computed).
@@ -50,6 +63,11 @@ private:
     uint32_t rate;
     SpectrumSettings settings;
     std::unique_ptr<WelchStream> stream;
+    WelchSegments segments;
+    uint32_t shared = 0;
+    std::shared_ptr<SummarySet> summaries;
+    std::shared_ptr<WelchSummary> building;
+    std::unique_ptr<BlockConsumer> builder;
     IdleConsumer idle;
     std::vector<double> power;
     double effectiveSegments = 0;

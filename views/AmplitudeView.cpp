@@ -37,10 +37,12 @@ AmplitudeView::AmplitudeView(Recording* recording, QWidget* parent)
 AmplitudeView::~AmplitudeView() = default;
 
 std::unique_ptr<ViewComputation> AmplitudeView::computation(double fs, uint64_t count,
-                                                            double startTime, double stopTime)
+                                                            double startTime, double stopTime,
+                                                            std::shared_ptr<SummarySet> summaries)
 {
     const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
-    return presentedBy<CurvePass>(this, amplitudePass(range, fs, std::max(1, iPlot->plotAreaWidth())),
+    return presentedBy<CurvePass>(this,
+                                  amplitudePass(range, fs, std::max(1, iPlot->plotAreaWidth()), std::move(summaries)),
                                   [this, startTime, stopTime](CurvePass& done) {
                                       shownStart = startTime;
                                       shownStop = stopTime;

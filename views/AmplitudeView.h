@@ -9,6 +9,7 @@
 
 class CustomPlot;
 class Recording;
+class SummarySet;
 class ViewComputation;
 
 class AmplitudeView : public QWidget
@@ -22,9 +23,10 @@ public:
     // each pixel column shows).
     void setTimeRange(double startTime, double stopTime);
     // The same computation for a recording of `count` samples at fs, for the
-    // plots' current width, to be run on any thread and presented here.
+    // plots' current width, to be run on any thread and presented here; with
+    // the recording's summaries, put together from them where they reach.
     std::unique_ptr<ViewComputation> computation(double fs, uint64_t count, double startTime,
-                                                 double stopTime);
+                                                 double stopTime, std::shared_ptr<SummarySet> summaries = nullptr);
 
     // Remove the range's mean from I and Q in setTimeRange.
     void setRemoveDc(bool remove) { removeDcOffset = remove; }

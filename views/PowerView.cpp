@@ -32,14 +32,15 @@ PowerView::~PowerView() = default;
 
 std::unique_ptr<ViewComputation> PowerView::computation(double fs, uint64_t count,
                                                         double startTime, double stopTime,
-                                                        const PowerCurveSettings& settings)
+                                                        const PowerCurveSettings& settings,
+                                                        std::shared_ptr<SummarySet> summaries)
 {
     const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
     const int width = std::max(1, plot->plotAreaWidth());
     return presentedBy<CurvePass>(
         this,
         settings.band ? bandPowerPass(range, fs, settings, settings.band->first, settings.band->second, width)
-                      : powerCurvePass(range, fs, settings, width),
+                      : powerCurvePass(count, range, fs, settings, width, std::move(summaries)),
         [this, startTime, stopTime, settings](CurvePass& done) {
             lastStartTime = startTime;
             lastStopTime = stopTime;

@@ -12,6 +12,7 @@
 
 class CustomPlot;
 class Recording;
+class SummarySet;
 class ViewComputation;
 
 class PowerView : public QWidget
@@ -46,9 +47,11 @@ public:
     void setSettings(const PowerCurveSettings& settings) { current = settings; }
     // The curve over [startTime, stopTime] of a recording of `count` samples at
     // fs with the given settings, for the plot's current width, to be run on any
-    // thread; presenting it also stores the range and the settings.
+    // thread; presenting it also stores the range and the settings. With the
+    // recording's summaries, put together from them where they reach.
     std::unique_ptr<ViewComputation> computation(double fs, uint64_t count, double startTime,
-                                                 double stopTime, const PowerCurveSettings& settings);
+                                                 double stopTime, const PowerCurveSettings& settings,
+                                                 std::shared_ptr<SummarySet> summaries = nullptr);
     // The last range given.
     double startTime() const { return lastStartTime; }
     double stopTime() const { return lastStopTime; }

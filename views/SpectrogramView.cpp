@@ -83,12 +83,14 @@ void SpectrogramView::recompute()
 
 std::unique_ptr<ViewComputation> SpectrogramView::computation(double fs, uint64_t count,
                                                               double startTime, double stopTime,
-                                                              int exponent, double overlap)
+                                                              int exponent, double overlap,
+                                                              std::shared_ptr<SummarySet> summaries)
 {
     const int width = plotWidth();
     const StreamRange range = streamRangeOf(fs, count, startTime, stopTime);
     const uint32_t n = exponent >= 0 && exponent <= 31 ? uint32_t(1) << exponent : 0;
-    auto pass = std::make_unique<SpectrogramPass>(range, fs, exponent, overlap, columnsFor(width, n));
+    auto pass = std::make_unique<SpectrogramPass>(range, fs, exponent, overlap, columnsFor(width, n),
+                                                  std::move(summaries));
     const bool shorterThanFft = count > 0 && range.size() < n;
     return presentedBy<SpectrogramPass>(
         this, std::move(pass),

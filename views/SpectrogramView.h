@@ -16,6 +16,7 @@
 #include <vector>
 
 class Recording;
+class SummarySet;
 class ViewComputation;
 
 class SpectrogramView : public PlotWidget
@@ -33,9 +34,11 @@ public:
     // The columns over [startTime, stopTime] of a recording of `count` samples
     // at fs, with FFT size 2^exponent and the overlap fraction, for the plot's
     // current width, to be run on any thread; presenting them stores the range,
-    // FFT size and overlap too (the image is rebuilt by rebuildImage).
+    // FFT size and overlap too (the image is rebuilt by rebuildImage). With the
+    // recording's summaries, put together from them where they reach.
     std::unique_ptr<ViewComputation> computation(double fs, uint64_t count, double startTime,
-                                                 double stopTime, int exponent, double overlap);
+                                                 double stopTime, int exponent, double overlap,
+                                                 std::shared_ptr<SummarySet> summaries = nullptr);
     // Remove the range's mean from I and Q in setTimeRange and recompute.
     void setRemoveDc(bool remove) { removeDcOffset = remove; }
     // The time range shown.

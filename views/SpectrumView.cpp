@@ -30,11 +30,12 @@ SpectrumView::~SpectrumView() = default;
 
 std::unique_ptr<ViewComputation> SpectrumView::computation(uint32_t sampleRate, uint64_t count,
                                                            double startTime, double stopTime,
-                                                           const SpectrumSettings& settings)
+                                                           const SpectrumSettings& settings,
+                                                           std::shared_ptr<SummarySet> summaries)
 {
     const StreamRange range = streamRangeOf(static_cast<double>(sampleRate), count, startTime, stopTime);
     return presentedBy<SpectrumPass>(
-        this, std::make_unique<SpectrumPass>(range, sampleRate, settings),
+        this, std::make_unique<SpectrumPass>(range, sampleRate, settings, std::move(summaries)),
         [this, startTime, stopTime, settings](SpectrumPass& done) {
             this->startTime = startTime;
             this->stopTime = stopTime;

@@ -12,6 +12,7 @@
 
 class CustomPlot;
 class Recording;
+class SummarySet;
 class ViewComputation;
 
 class SpectrumView : public QWidget
@@ -36,10 +37,12 @@ public:
     SpectrumSettings settings() const { return current; }
     // The spectrum over [startTime, stopTime] of a recording of `count` samples
     // at a rate of `sampleRate` with the given settings, to be run on any
-    // thread; presenting it also stores the range and the settings.
+    // thread; presenting it also stores the range and the settings. With the
+    // recording's summaries, put together from them where they reach.
     std::unique_ptr<ViewComputation> computation(uint32_t sampleRate, uint64_t count,
                                                  double startTime, double stopTime,
-                                                 const SpectrumSettings& settings);
+                                                 const SpectrumSettings& settings,
+                                                 std::shared_ptr<SummarySet> summaries = nullptr);
     // Remove the range's mean from I and Q in setTimeRange and refresh.
     void setRemoveDc(bool remove) { removeDcOffset = remove; }
     // The plot the spectrum is drawn in (dB/Hz against baseband hertz).

@@ -35,6 +35,12 @@ public:
     }
     BlockConsumer& consumer() override { return pass->consumer(); }
     bool finishPass() override { return pass->finishPass(); }
+    bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override
+    {
+        return pass->computeFromSummaries(source, offset, control);
+    }
+    StreamRange readRange(const StreamRange& range) const override { return pass->readRange(range); }
+    bool sketchFromSummaries(const DcOffset& offset) override { return pass->sketchFromSummaries(offset); }
     void present() override
     {
         if (view)

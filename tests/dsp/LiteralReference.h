@@ -102,10 +102,11 @@ struct SpectrogramResult
 };
 
 // Columns of samples startSample ... stopSample (clamped to the last sample);
-// requires 0 <= startSample <= stopSample.
+// requires 0 <= startSample <= stopSample. With `rounding`, each magnitude is
+// passed through it before the conversion to dB.
 inline SpectrogramResult spectrogram(const std::vector<double>& I, const std::vector<double>& Q, uint32_t sampleRate,
                                      int32_t startSample, uint32_t stopSample, uint32_t N, double overlap,
-                                     double previousMax = 1.0)
+                                     double previousMax = 1.0, double (*rounding)(double) = nullptr)
 {
     SpectrogramResult result;
     result.maxValue = previousMax;
@@ -133,7 +134,7 @@ inline SpectrogramResult spectrogram(const std::vector<double>& I, const std::ve
         const double fs = double(sampleRate);
         for (uint32_t k = 0; k < N; ++k) {
             const uint32_t f = (N / 2 + k) % N;
-            const double a = std::abs(spectrum[f]);
+            const double a = rounding ? rounding(std::abs(spectrum[f])) : std::abs(spectrum[f]);
             const double p = a * a / (double(N) * double(N));
             const double q = fs / N;
             const double value = 10 * std::log10(p / q + 2.220446049250313e-16);

@@ -90,11 +90,11 @@ TEST(StreamedViews, PowerCurveDrawsWhatEveryPointDraws)
         reference.setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);
         reference.resize(plot->size());
         const SampleRange range = sampleRange(r.rate, uint32_t(r.count), r.start, r.stop);
+        // The recording's own curve at the range's samples.
+        const std::vector<double> whole = powerCurve(recording.iSamples().data(), recording.qSamples().data(),
+                                                     r.count, r.window, 1.0, 1.0, 1.0);
         reference.setData(sampleTimes(range, r.rate),
-                          powerCurve(recording.iSamples().data() + range.first,
-                                     recording.qSamples().data() + range.first, range.size(), r.window,
-                                     1.0, 1.0, 1.0),
-                          false);
+                          std::vector<double>(whole.begin() + range.first, whole.begin() + range.end), false);
         EXPECT_EQ(grab(*plot), grab(reference)) << r.count << " " << r.window << " " << r.special;
     }
 }
@@ -145,8 +145,9 @@ TEST(StreamedViews, NewWidthRecomputes)
     EXPECT_EQ(narrow, grab(*fresh.findChild<CustomPlot*>("plot")));
 }
 
-// The power curve fed in blocks of every size gathers the same points as the
-// whole-range curve gathered at once (block edges cut windows and columns).
+// The power curve of a range fed in blocks of every size gathers the same
+// points as the whole recording's curve gathered at once over the range (block
+// edges cut windows and columns; the range's windows reach past its ends).
 TEST(StreamedViews, PowerCurveInAnyBlocksGathersTheWholeCurve)
 {
     constexpr size_t n = 20000;
@@ -158,31 +159,31 @@ TEST(StreamedViews, PowerCurveInAnyBlocksGathersTheWholeCurve)
         i[k] = noise(rng) * (k % 5000 < 100 ? 10.0 : 1.0);
         q[k] = noise(rng);
     }
-    const size_t first = 37;
-    const size_t count = n - first - 11;
-    const double xMin = first / rate;
-    const double xMax = (first + count - 1) / rate;
-    for (const uint32_t window : {1u, 2u, 100u, 1001u, 19000u, 30000u}) {
-        PowerCurveSettings settings;
-        settings.window = window;
-        CurveEnvelope whole(xMin, xMax, 333, first, rate);
-        const std::vector<double> curve =
-            powerCurve(i.data() + first, q.data() + first, count, window, 1.0, 1.0, 1.0);
-        whole.add(curve.data(), curve.size());
-        const ReducedCurve expected = whole.result(false);
-        for (const size_t maxBlock : {size_t(1) << 20, size_t(997), size_t(3)}) {
-            PowerCurveStream stream(first, count, rate, settings, xMin, xMax, 333);
-            std::uniform_int_distribution<size_t> size(1, maxBlock);
-            WorkControl control;
-            for (size_t k = first; k < first + count;) {
-                const size_t length = std::min(size(rng), first + count - k);
-                stream.consume(k, length, i.data() + k, q.data() + k, control);
-                k += length;
+    for (const auto& [first, count] : {std::pair<size_t, size_t>{37, n - 37 - 11}, {0, n}, {5, 60}}) {
+        const double xMin = first / rate;
+        const double xMax = (first + count - 1) / rate;
+        for (const uint32_t window : {1u, 2u, 100u, 1001u, 19000u, 30000u}) {
+            PowerCurveSettings settings;
+            settings.window = window;
+            CurveEnvelope whole(xMin, xMax, 333, first, rate);
+            const std::vector<double> curve = powerCurve(i.data(), q.data(), n, window, 1.0, 1.0, 1.0);
+            whole.add(curve.data() + first, count);
+            const ReducedCurve expected = whole.result(false);
+            const StreamRange reads = PowerCurveStream::reads(n, window, first, first + count);
+            for (const size_t maxBlock : {size_t(1) << 20, size_t(997), size_t(3)}) {
+                PowerCurveStream stream(n, first, count, rate, settings, xMin, xMax, 333);
+                std::uniform_int_distribution<size_t> size(1, maxBlock);
+                WorkControl control;
+                for (size_t k = reads.first; k < reads.end;) {
+                    const size_t length = std::min(size(rng), reads.end - k);
+                    stream.consume(k, length, i.data() + k, q.data() + k, control);
+                    k += length;
+                }
+                const ReducedCurve got = stream.result();
+                EXPECT_EQ(got.x, expected.x) << first << " " << window << " " << maxBlock;
+                EXPECT_EQ(got.y, expected.y) << first << " " << window << " " << maxBlock;
+                EXPECT_EQ(got.sourcePoints, count);
             }
-            const ReducedCurve got = stream.result();
-            EXPECT_EQ(got.x, expected.x) << window << " " << maxBlock;
-            EXPECT_EQ(got.y, expected.y) << window << " " << maxBlock;
-            EXPECT_EQ(got.sourcePoints, count);
         }
     }
 }

@@ -1,0 +1,127 @@
+// Background builds of the summaries the views need.
+
+#include "panel/SummaryBuilds.h"
+
+#include "io/SampleSource.h"
+#include "panel/JobRunner.h"
+#include "plotdata/AmplitudeStream.h"
+#include "plotdata/SpectrogramPass.h"
+#include "plotdata/SummarySet.h"
+
+#include <bit>
+#include <vector>
+
+bool SummaryNeeds::operator==(const SummaryNeeds& other) const
+{
+    auto samePower = [](const std::optional<PowerCurveSettings>& a, const std::optional<PowerCurveSettings>& b) {
+        return a.has_value() == b.has_value()
+               && (!a
+                   || (a->window == b->window && a->fullScaleValue == b->fullScaleValue
+                       && a->fullScaleVoltage == b->fullScaleVoltage && a->inputImpedance == b->inputImpedance));
+    };
+    return exponent == other.exponent && std::bit_cast<uint64_t>(overlap) == std::bit_cast<uint64_t>(other.overlap)
+           && spectrum.fftSize == other.spectrum.fftSize
+           && std::bit_cast<uint64_t>(spectrum.overlap) == std::bit_cast<uint64_t>(other.spectrum.overlap)
+           && samePower(power, other.power) && amplitude == other.amplitude && removeDc == other.removeDc;
+}
+
+namespace {
+
+// Whether every summary the needs ask for is ready (nothing to build).
+bool allReady(const SummarySet& summaries, const SummaryNeeds& needs)
+{
+    DcOffset offset;
+    if (needs.removeDc) {
+        const std::optional<DcOffset> mean = summaries.wholeMean();
+        if (!mean)
+            return false;
+        offset = *mean;
+    }
+    const uint32_t n = needs.spectrum.fftSize;
+    return summaries.spectrogram(static_cast<uint32_t>(needs.exponent), needs.overlap, offset)
+           && summaries.welch(n, sharedSamples(n, needs.spectrum.overlap), offset)
+           && (!needs.power || summaries.power(*needs.power, offset))
+           && (!needs.amplitude || summaries.amplitude(offset));
+}
+
+} // namespace
+
+SummaryBuilds::SummaryBuilds(QObject* context) : jobs(std::make_unique<JobRunner>(context)) {}
+
+SummaryBuilds::~SummaryBuilds()
+{
+    stop();
+}
+
+void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
+                            std::shared_ptr<const SampleSource> samples, double sampleRate,
+                            const SummaryNeeds& needs)
+{
+    if (!summaries || !samples)
+        return;
+    // Asked again for the same needs, a build runs again only when one of
+    // them went missing since (a damaged cache file).
+    const bool ready = allReady(*summaries, needs);
+    if (summaries == requestedFor && requested == needs && (ready || jobs->busy()))
+        return;
+    requestedFor = summaries;
+    requested = needs;
+    if (ready) {
+        jobs->cancel();
+        return;
+    }
+    // Passes over the whole recording that only build: each is put together
+    // from its summaries instead when they are there already.
+    jobs->start(
+        [summaries, samples, sampleRate, needs](WorkControl& control) {
+            const StreamRange whole{0, samples->size()};
+            DcOffset offset;
+            if (needs.removeDc) {
+                if (const std::optional<DcOffset> mean = summaries->wholeMean()) {
+                    offset = *mean;
+                } else {
+                    control.addPlanned(whole.size());
+                    offset = rangeMean(*samples, 0, whole.end, control);
+                    summaries->setWholeMean(offset);
+                }
+            }
+            std::vector<std::unique_ptr<RangeComputation>> passes;
+            passes.push_back(
+                std::make_unique<SpectrogramPass>(whole, sampleRate, needs.exponent, needs.overlap, 1, summaries));
+            passes.push_back(std::make_unique<SpectrumPass>(whole, static_cast<uint32_t>(sampleRate), needs.spectrum,
+                                                            summaries));
+            if (needs.power)
+                passes.push_back(powerCurvePass(whole.size(), whole, sampleRate, *needs.power, 1, summaries));
+            if (needs.amplitude)
+                passes.push_back(amplitudePass(whole, sampleRate, 1, summaries));
+            std::vector<RangeComputation*> pointers;
+            for (const auto& pass : passes)
+                pointers.push_back(pass.get());
+            runComputations(*samples, whole, offset, pointers, control);
+        },
+        nullptr, nullptr);
+}
+
+void SummaryBuilds::setPaused(bool pause)
+{
+    jobs->setPaused(pause);
+}
+
+void SummaryBuilds::cancel()
+{
+    jobs->cancel();
+    requested.reset();
+    requestedFor.reset();
+}
+
+void SummaryBuilds::stop()
+{
+    jobs->stop();
+    requested.reset();
+    requestedFor.reset();
+}
+
+bool SummaryBuilds::busy() const
+{
+    return jobs->busy();
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Keeps a recording's summaries complete for the views' current settings: what
+// is missing (after a change of FFT size, overlap, DC removal or power
+// settings, or a view shown again) is built by a pass over the whole
+// recording in the background, held while the views' own work runs.
+
+#include "plotdata/PowerCurveStream.h"
+#include "plotdata/SpectrumPass.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class JobRunner;
+class QObject;
+class SampleSource;
+class SummarySet;
+
+// The summaries the views need.
+struct SummaryNeeds
+{
+    int exponent = 8;
+    double overlap = 0.8;
+    SpectrumSettings spectrum;
+    // The power's and the I/Q curves' when their views show.
+    std::optional<PowerCurveSettings> power;
+    bool amplitude = false;
+    bool removeDc = false;
+    bool operator==(const SummaryNeeds& other) const;
+};
+
+class SummaryBuilds
+{
+public:
+    // Builds run on threads of their own and end with the object.
+    explicit SummaryBuilds(QObject* context);
+    ~SummaryBuilds();
+
+    // Builds what of `needs` the summaries lack (nothing when they are null),
+    // replacing a build for other needs.
+    void request(const std::shared_ptr<SummarySet>& summaries, std::shared_ptr<const SampleSource> samples,
+                 double sampleRate, const SummaryNeeds& needs);
+    // Holds the build while other work runs, or lets it go on.
+    void setPaused(bool pause);
+    // Stops the build (a new recording); stop() also waits for its threads.
+    void cancel();
+    void stop();
+    bool busy() const;
+
+private:
+    std::unique_ptr<JobRunner> jobs;
+    std::shared_ptr<SummarySet> requestedFor;
+    std::optional<SummaryNeeds> requested;
+};

@@ -1,0 +1,117 @@
+// A step whose pictures need a pass shows a coarser picture from the summaries
+// meanwhile, over the new range; a cancel puts the range shown back.
+
+#include "panel/ViewScheduler.h"
+
+#include "io/Recording.h"
+#include "views/AmplitudeView.h"
+#include "views/PowerView.h"
+#include "views/SpectrogramView.h"
+#include "views/SpectrumView.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+// 2^22 samples of a tone made when read, whose reads wait while it is closed.
+class GatedTone : public SampleSource
+{
+public:
+    uint64_t size() const override { return uint64_t(1) << 22; }
+    void read(uint64_t first, size_t count, double* i, double* q) const override
+    {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [this] { return open; });
+        for (size_t k = 0; k < count; ++k) {
+            i[k] = std::cos(0.3 * double(first + k));
+            q[k] = std::sin(0.3 * double(first + k));
+        }
+    }
+    void setOpen(bool state)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            open = state;
+        }
+        opened.notify_all();
+    }
+
+private:
+    mutable std::mutex mutex;
+    mutable std::condition_variable opened;
+    bool open = true;
+};
+
+// Runs the event loop until `done` or ten seconds have passed (a stuck run).
+template <typename Done>
+bool waitFor(const Done& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+} // namespace
+
+TEST(Sketches, ShownWhileThePassRunsAndTakenBackByACancel)
+{
+    auto source = std::make_shared<GatedTone>();
+    Recording recording;
+    SpectrogramView spectrogram(&recording);
+    PowerView power(&recording);
+    AmplitudeView amplitude(&recording);
+    SpectrumView spectrum(&recording);
+    for (QWidget* view : {static_cast<QWidget*>(&spectrogram), static_cast<QWidget*>(&power),
+                          static_cast<QWidget*>(&amplitude), static_cast<QWidget*>(&spectrum)}) {
+        view->resize(900, 300);
+        view->show();
+    }
+    amplitude.hide();
+    ViewScheduler scheduler(&recording, &spectrogram, &power, &amplitude, &spectrum, nullptr);
+    const double fs = 1e6;
+    const double duration = double(source->size()) / fs;
+    SpectrumSettings settings = spectrum.settings();
+    scheduler.load(source, uint32_t(fs), {0, duration}, false, settings, PowerCurveSettings{},
+                   [&] { recording.assignSource(uint32_t(fs), source); }, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !scheduler.busy(); }));
+    spectrogram.setStartFrequency(-fs / 2);
+    spectrogram.setStopFrequency(fs / 2);
+    spectrogram.rebuildImage();
+    const QImage whole = spectrogram.colourImage();
+    ASSERT_FALSE(whole.isNull());
+
+    // 100,000 samples: columns finer than any kept group, so a pass is needed,
+    // held until the source opens again.
+    source->setOpen(false);
+    scheduler.apply(TimeRange{2.0, 2.1}, std::nullopt, settings, false, nullptr);
+    EXPECT_TRUE(waitFor([&] { return spectrogram.startTime() == 2.0; }));
+    EXPECT_TRUE(scheduler.busy());
+    EXPECT_EQ(scheduler.shownRange().start, 0.0);
+    EXPECT_EQ(spectrogram.stopTime(), 2.1);
+    EXPECT_FALSE(spectrogram.colourImage().isNull());
+    EXPECT_NE(spectrogram.colourImage().size(), whole.size());
+
+    // Cancelled: the views show the range shown again.
+    scheduler.cancel();
+    source->setOpen(true);
+    EXPECT_TRUE(waitFor([&] { return !scheduler.busy(); }));
+    EXPECT_EQ(spectrogram.startTime(), 0.0);
+    EXPECT_EQ(spectrogram.stopTime(), duration);
+    EXPECT_EQ(spectrogram.colourImage(), whole);
+
+    // Let through, the exact picture replaces the sketch.
+    scheduler.apply(TimeRange{2.0, 2.1}, std::nullopt, settings, false, nullptr);
+    EXPECT_TRUE(waitFor([&] { return !scheduler.busy(); }));
+    EXPECT_EQ(scheduler.shownRange().start, 2.0);
+    EXPECT_EQ(spectrogram.startTime(), 2.0);
+    scheduler.stop();
+}
