@@ -72,8 +72,16 @@ ViewScheduler::ViewScheduler(Recording* recording, SpectrogramView* spectrogramV
       powerView(powerView), amplitudeView(amplitudeView), spectrumView(spectrumView),
       jobs(std::make_unique<JobRunner>(this)), sketchJobs(std::make_unique<JobRunner>(this)),
       builds(std::make_unique<SummaryBuilds>(this)),
-      refreshTimer(new QTimer(this))
+      refreshTimer(new QTimer(this)), deferTimer(new QTimer(this))
 {
+    deferTimer->setSingleShot(true);
+    deferTimer->setInterval(0);
+    connect(deferTimer, &QTimer::timeout, this, [this] {
+        const std::function<void()> start = std::move(deferred);
+        deferred = nullptr;
+        if (start)
+            start();
+    });
     handLargeBuffersBack();
     jobs->setIdleHandler([this] { idle(); });
     refreshTimer->setSingleShot(true);
@@ -101,7 +109,7 @@ void ViewScheduler::setHandlers(std::function<void()> started, std::function<voi
 
 bool ViewScheduler::busy() const
 {
-    return jobs->busy() || refreshTimer->isActive();
+    return jobs->busy() || refreshTimer->isActive() || deferTimer->isActive();
 }
 
 bool ViewScheduler::computing() const
@@ -116,6 +124,11 @@ double ViewScheduler::progress() const
 
 void ViewScheduler::cancel()
 {
+    if (deferTimer->isActive()) {
+        deferTimer->stop();
+        deferred = nullptr;
+        idle();
+    }
     jobs->cancel();
     sketchJobs->cancel();
     restoreAfterSketch();
@@ -124,6 +137,8 @@ void ViewScheduler::cancel()
 void ViewScheduler::stop()
 {
     refreshTimer->stop();
+    deferTimer->stop();
+    deferred = nullptr;
     jobs->stop();
     sketchJobs->stop();
     builds->stop();
@@ -238,6 +253,22 @@ void ViewScheduler::run(std::shared_ptr<const SampleSource> samples, double fs, 
                         bool removeDc, bool newRange, const std::function<Computations()>& make, bool sketch,
                         std::function<void()> before, std::function<void()> after,
                         const std::shared_ptr<SummarySet>& kept)
+{
+    deferTimer->stop();
+    deferred = nullptr;
+    if (before && !spectrogramView->window()->isVisible()) {
+        deferred = [=, this] { startRun(samples, fs, range, removeDc, newRange, make, sketch, before, after, kept); };
+        deferTimer->start();
+        return;
+    }
+    startRun(std::move(samples), fs, range, removeDc, newRange, make, sketch, std::move(before), std::move(after),
+             kept);
+}
+
+void ViewScheduler::startRun(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range,
+                             bool removeDc, bool newRange, const std::function<Computations()>& make, bool sketch,
+                             std::function<void()> before, std::function<void()> after,
+                             const std::shared_ptr<SummarySet>& kept)
 {
     if (!samples)
         samples = memorySamples({}, {});

@@ -115,6 +115,13 @@ private:
              bool newRange, const std::function<Computations()>& make, bool sketch,
              std::function<void()> before, std::function<void()> after,
              const std::shared_ptr<SummarySet>& kept);
+    // A load asked for before the window is shown (a recording named on the
+    // command line) starts once the window is laid out, so that it is computed
+    // once, at the widths shown; busy() meanwhile. Any other run drops it.
+    void startRun(std::shared_ptr<const SampleSource> samples, double fs, TimeRange range, bool removeDc,
+                  bool newRange, const std::function<Computations()>& make, bool sketch,
+                  std::function<void()> before, std::function<void()> after,
+                  const std::shared_ptr<SummarySet>& kept);
     // Puts run `number`'s sketches together on a thread of their own and
     // presents them while that run goes on.
     void startSketches(uint64_t number, Computations made, const DcOffset& offset);
@@ -150,6 +157,8 @@ private:
     std::unique_ptr<JobRunner> sketchJobs;
     std::unique_ptr<SummaryBuilds> builds;
     QTimer* refreshTimer;
+    QTimer* deferTimer;
+    std::function<void()> deferred;
     std::function<void()> onStarted;
     std::function<void()> onIdle;
     std::function<void(const QString&)> onFailed;

@@ -5,6 +5,8 @@
 #include "panel/ControlPanel.h"
 #include "tests/panel/RecordingFiles.h"
 #include "tests/support/MessageBoxCatcher.h"
+#include "views/PowerView.h"
+#include "views/SpectrogramView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -153,4 +155,38 @@ TEST(Assembly, DemoRecordingOfTheRunCommandLoads)
     EXPECT_EQ(window->findChild<QLabel*>("centreFrequencyLabel")->text(), "433920000");
     EXPECT_TRUE(window->findChild<QCheckBox*>("absoluteFrequencyCheckBox")->isEnabled());
     EXPECT_TRUE(window->findChild<QCheckBox*>("showAnnotationsCheckBox")->isChecked());
+}
+
+// A recording named on the command line is computed once, at the width the
+// window shows it, with its name in the panel from the start.
+TEST(Assembly, StartUpLoadIsComputedOnce)
+{
+    QTemporaryDir dir;
+    const QString meta = dir.filePath("once.sigmf-meta");
+    recordingfiles::writeSigmf(meta, dir.filePath("once.sigmf-data"), 8000,
+                               recordingfiles::tone(8000, 3.0, 1500.0));
+    MainWindow window(QStringList{"norvale", meta});
+    // Each pass shows the progress bar anew.
+    struct ShowCounter : QObject
+    {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            shows += event->type() == QEvent::Show;
+            return false;
+        }
+        int shows = 0;
+    } passes;
+    window.findChild<QWidget*>("progressBar")->installEventFilter(&passes);
+    EXPECT_EQ(window.findChild<QLabel*>("fileNameLabel")->text(), "once.sigmf-meta");
+    EXPECT_EQ(window.findChild<QLabel*>("statusLabel")->text(), "Processing...");
+    // As main() does: shown before the event loop runs.
+    window.show();
+    waitForLoad(window);
+    auto* panel = window.findChild<ControlPanel*>("controlPanel");
+    QApplication::processEvents();
+    // Computed at the width it is shown at: nothing to compute again.
+    EXPECT_FALSE(window.findChild<SpectrogramView*>("spectrogramView")->needsNewWidth());
+    EXPECT_FALSE(window.findChild<PowerView*>("powerView")->needsNewWidth());
+    EXPECT_FALSE(panel->busy());
+    EXPECT_EQ(passes.shows, 1);
 }
