@@ -10,6 +10,7 @@
 #include "panel/FieldReader.h"
 #include "panel/OpenChoice.h"
 #include "panel/LineEdits.h"
+#include "panel/PanelFields.h"
 #include "panel/PendingEdits.h"
 #include "panel/PlotNavigator.h"
 #include "panel/RangeNavigation.h"
@@ -44,11 +45,6 @@ namespace {
 
 // The spectrogram and spectrum handle FFT sizes up to 2^15.
 constexpr int maxFftExponent = 15;
-// A dynamic range that shows anything: from 1 dB to far more than any recording holds.
-constexpr double minRangeDb = 1;
-constexpr double maxRangeDb = 300;
-// More divisions than this would not show as separate ticks.
-constexpr double maxCursorDivisions = 1000;
 // How often the progress bar follows the running work.
 constexpr int progressIntervalMs = 50;
 
@@ -104,18 +100,6 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     pendingEdits->addGroup({form.averageWindowEdit, form.fullScaleValueEdit, form.fullScaleVoltageEdit,
                             form.inputImpedanceEdit},
                            form.powerApplyButton, [this] { showPowerFields(); });
-    for (QLineEdit* edit : {static_cast<QLineEdit*>(form.startTimeEdit), static_cast<QLineEdit*>(form.stopTimeEdit),
-                            static_cast<QLineEdit*>(form.startFrequencyEdit),
-                            static_cast<QLineEdit*>(form.stopFrequencyEdit), static_cast<QLineEdit*>(form.rangeEdit),
-                            form.referenceLevelEdit, static_cast<QLineEdit*>(form.averageWindowEdit),
-                            static_cast<QLineEdit*>(form.fullScaleValueEdit),
-                            static_cast<QLineEdit*>(form.fullScaleVoltageEdit),
-                            static_cast<QLineEdit*>(form.inputImpedanceEdit)})
-        connect(edit, &QLineEdit::textEdited, this, [this, edit] { pendingEdits->edited(edit); });
-    connect(form.fftExponentSpinBox, &QSpinBox::valueChanged, this,
-            [this] { pendingEdits->edited(form.fftExponentSpinBox); });
-    connect(form.overlapSpinBox, &QDoubleSpinBox::valueChanged, this,
-            [this] { pendingEdits->edited(form.overlapSpinBox); });
 
     progressTimer = new QTimer(this);
     progressTimer->setInterval(progressIntervalMs);
@@ -385,25 +369,13 @@ void ControlPanel::showTimeFields()
 
 void ControlPanel::showSpectrumFields()
 {
-    form.startFrequencyEdit->setText(shown.startFrequency);
-    form.stopFrequencyEdit->setText(shown.stopFrequency);
-    const QSignalBlocker quietExponent(form.fftExponentSpinBox);
-    const QSignalBlocker quietOverlap(form.overlapSpinBox);
-    form.fftExponentSpinBox->setValue(static_cast<int>(std::log2(double(spectrogramView->fftSize()))));
-    form.overlapSpinBox->setValue(spectrogramView->overlap() * 100.0);
-    form.rangeEdit->setText(exactNumber(spectrogramView->range()));
-    form.referenceLevelEdit->setText(appliedSpectrogram.referenceLevel
-                                         ? exactNumber(*appliedSpectrogram.referenceLevel)
-                                         : QString());
+    ::showSpectrumFields(form, shown.startFrequency, shown.stopFrequency, spectrogramView->fftSize(),
+                         spectrogramView->overlap(), spectrogramView->range(), appliedSpectrogram.referenceLevel);
 }
 
 void ControlPanel::showPowerFields()
 {
-    const PowerCurveSettings power = powerView->settings();
-    form.averageWindowEdit->setText(QString::number(power.window));
-    form.fullScaleValueEdit->setText(exactNumber(power.fullScaleValue));
-    form.fullScaleVoltageEdit->setText(exactNumber(power.fullScaleVoltage));
-    form.inputImpedanceEdit->setText(exactNumber(power.inputImpedance));
+    ::showPowerFields(form, powerView->settings());
 }
 
 void ControlPanel::jobStarted()
@@ -448,26 +420,7 @@ void ControlPanel::showDcOffset()
 
 std::optional<TimeRange> ControlPanel::readTimeRange()
 {
-    const FieldReader fields([this](const QString& message) { showInputError(message); });
-    const std::optional<double> start = fields.read(form.startTimeEdit, "start time");
-    if (!start)
-        return std::nullopt;
-    std::optional<double> stop = fields.read(form.stopTimeEdit, "stop time");
-    if (!stop)
-        return std::nullopt;
-    // Stop times beyond the end, or within a relative 1e-5 below it, mean the end.
-    // Before the first load fileDuration is NaN and nothing snaps.
-    if ((fileDuration - *stop) / fileDuration < 1e-5)
-        stop = fileDuration;
-    if (*start >= *stop) {
-        showInputError(std::isnan(fileDuration)
-                           ? QStringLiteral("Start time must be less than the stop time")
-                           : QStringLiteral("Start time must be less than the stop time and the "
-                                            "duration of the recording (%1 s)")
-                                 .arg(exactNumber(fileDuration)));
-        return std::nullopt;
-    }
-    return TimeRange{*start, *stop};
+    return readTimeFields(form, fileDuration, [this](const QString& message) { showInputError(message); });
 }
 
 // Also shows the FFT size of the exponent, loaded or not; nothing to apply
@@ -482,42 +435,8 @@ std::optional<SpectrogramSettings> ControlPanel::readSpectrumSettings()
     form.fftSizeLabel->setText(QString::number(1 << exponent));
     if (!recording->isLoaded())
         return std::nullopt;
-    const FieldReader fields([this](const QString& message) { showInputError(message); });
-    auto inBand = [this](double frequency) {
-        if (frequency < minFrequency || frequency > maxFrequency)
-            throw std::runtime_error(QStringLiteral("must lie between %1 and %2 Hz")
-                                         .arg(exactNumber(minFrequency), exactNumber(maxFrequency))
-                                         .toStdString());
-    };
-    const std::optional<double> start = fields.read(form.startFrequencyEdit, "start frequency", inBand);
-    if (!start)
-        return std::nullopt;
-    const std::optional<double> stop = fields.read(form.stopFrequencyEdit, "stop frequency", inBand);
-    if (!stop)
-        return std::nullopt;
-    const std::optional<double> range = fields.read(form.rangeEdit, "range", [](double db) {
-        if (db < minRangeDb || db > maxRangeDb)
-            throw std::runtime_error("must lie between 1 and 300 dB");
-    });
-    if (!range)
-        return std::nullopt;
-    std::optional<double> reference;
-    const QString level = form.referenceLevelEdit->text().trimmed();
-    if (!level.isEmpty() && level.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0) {
-        bool ok = false;
-        reference = level.toDouble(&ok);
-        if (!ok || !std::isfinite(*reference)) {
-            showInputError("Invalid reference level: input shall be a number of dB/Hz, or empty for Auto");
-            return std::nullopt;
-        }
-    }
-    if (*start >= *stop) {
-        showInputError("Start frequency must be less than the stop frequency");
-        return std::nullopt;
-    }
-    return SpectrogramSettings{exponent, form.overlapSpinBox->value() / 100.0, *range,
-                               *start, *stop, form.mirrorCheckBox->isChecked(),
-                               form.colorMapComboBox->currentIndex(), reference};
+    return readSpectrumFields(form, exponent, minFrequency, maxFrequency,
+                              [this](const QString& message) { showInputError(message); });
 }
 
 void ControlPanel::applyTimeRange()
@@ -679,17 +598,13 @@ void ControlPanel::readCursorDivisions()
     // Return and the loss of focus both end an edit: one message per text.
     if (form.cursorDivisionsEdit->text() == QString::number(divisions))
         return;
-    const FieldReader fields([this](const QString& message) {
+    const std::optional<int> value = readCursorDivisionsField(form, [this](const QString& message) {
         form.cursorDivisionsEdit->setText(QString::number(divisions));
         showInputError(message);
     });
-    const std::optional<double> value = fields.read(form.cursorDivisionsEdit, "cursor divisions", [](double v) {
-        if (v != std::floor(v) || v > maxCursorDivisions)
-            throw std::runtime_error("input shall be a whole number from 1 to 1000");
-    });
     if (!value)
         return;
-    divisions = static_cast<int>(*value);
+    divisions = *value;
     form.cursorDivisionsEdit->setText(QString::number(divisions));
     navigator->refresh();
 }
@@ -703,35 +618,12 @@ void ControlPanel::applyPowerSettings()
 {
     if (!recording->isLoaded())
         return;
-    const FieldReader fields([this](const QString& message) { showInputError(message); });
-    const std::optional<double> fullScaleValue = fields.read(form.fullScaleValueEdit, "full scale value");
-    if (!fullScaleValue)
+    std::optional<PowerCurveSettings> settings =
+        readPowerFields(form, [this](const QString& message) { showInputError(message); });
+    if (!settings)
         return;
-    const std::optional<double> fullScaleVoltage =
-        fields.read(form.fullScaleVoltageEdit, "full scale voltage");
-    if (!fullScaleVoltage)
-        return;
-    const std::optional<double> inputImpedance = fields.read(form.inputImpedanceEdit, "input impedance");
-    if (!inputImpedance)
-        return;
-    // Rounded half away from zero; it must stay a window of at least one sample
-    // that a 32-bit integer holds.
-    const std::optional<double> averageWindow = fields.read(form.averageWindowEdit, "average window", [](double v) {
-        if (std::round(v) < 1)
-            throw std::runtime_error("input shall be >= 0.5");
-        if (std::round(v) > std::numeric_limits<int32_t>::max())
-            throw std::runtime_error("input shall be <= 2147483647");
-    });
-    if (!averageWindow)
-        return;
-    PowerCurveSettings settings;
-    settings.window = static_cast<uint32_t>(static_cast<int32_t>(std::round(*averageWindow)));
-    settings.fullScaleValue = *fullScaleValue;
-    settings.fullScaleVoltage = *fullScaleVoltage;
-    settings.inputImpedance = *inputImpedance;
-    settings.relativeToFullScale = form.powerUnitComboBox->currentIndex() == 1;
     if (form.bandPowerCheckBox->isChecked())
-        settings.band = std::make_pair(shown.low, shown.high);
-    scheduler->applyPower(settings);
+        settings->band = std::make_pair(shown.low, shown.high);
+    scheduler->applyPower(*settings);
     pendingEdits->applied(form.powerApplyButton);
 }

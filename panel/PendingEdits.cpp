@@ -5,9 +5,12 @@
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QWidget>
 
 #include <algorithm>
@@ -35,6 +38,13 @@ void PendingEdits::addGroup(const std::vector<QWidget*>& fields, QPushButton* ap
         field->installEventFilter(this);
         if (qobject_cast<QAbstractSpinBox*>(field))
             field->setFocusPolicy(Qt::StrongFocus);
+        // Typing marks a line edit; any change the user makes marks a spin box.
+        if (auto* edit = qobject_cast<QLineEdit*>(field))
+            connect(edit, &QLineEdit::textEdited, this, [this, field] { edited(field); });
+        else if (auto* box = qobject_cast<QSpinBox*>(field))
+            connect(box, &QSpinBox::valueChanged, this, [this, field] { edited(field); });
+        else if (auto* box = qobject_cast<QDoubleSpinBox*>(field))
+            connect(box, &QDoubleSpinBox::valueChanged, this, [this, field] { edited(field); });
     }
 }
 

@@ -18,6 +18,7 @@ public:
     explicit PendingEdits(QObject* parent);
 
     // Fields applied together by `apply`; `restore` writes back what is shown.
+    // The user's edits of line edits and spin boxes mark them from then on.
     void addGroup(const std::vector<QWidget*>& fields, QPushButton* apply,
                   std::function<void()> restore);
     // A field of a group was edited by the user: it and its Apply button are marked.
