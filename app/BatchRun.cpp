@@ -12,23 +12,40 @@
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <iostream>
 
 namespace {
 
+// Runs the event loop until `done`, asleep between events and checks, so that
+// the cores stay with the work (a loop of processEvents would spin on one).
+void runUntil(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(10);
+    if (!done())
+        loop.exec();
+}
+
 void waitForPanel(ControlPanel* panel)
 {
-    do {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    } while (panel->busy());
+    QApplication::processEvents();
+    runUntil([panel] { return !panel->busy(); });
     QApplication::processEvents();
 }
 
@@ -161,8 +178,7 @@ int runBatch(const CommandLineOptions& o)
             failure = reason;
             done = true;
         });
-        while (!done)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        runUntil([&done] { return done; });
         if (!failure.isEmpty())
             return 1;
     }

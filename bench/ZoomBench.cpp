@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -178,13 +179,20 @@ void waitUntilReady(MainWindow& window, ControlPanel& panel, const QElapsedTimer
         return std::abs(spectrogram->startTime() - start) < 1e-6
                && std::abs(spectrogram->stopTime() - stop) < 1e-6;
     };
-    do {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    // The event loop sleeps between events, as the application's does (a loop of
+    // processEvents would keep one core spinning beside the work).
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
         if (firstPicture < 0 && shown()) {
             spectrogram->repaint();
             firstPicture = double(clock.nsecsElapsed()) / 1e6;
         }
-    } while (panel.busy() || status->text() != "Ready");
+        if (!panel.busy() && status->text() == "Ready")
+            loop.quit();
+    });
+    check.start(2);
+    loop.exec();
     for (const char* name : {"spectrogramView", "powerView", "spectrumView"})
         window.findChild<QWidget*>(name)->repaint();
     if (firstPicture < 0)
