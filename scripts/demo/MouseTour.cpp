@@ -8,18 +8,12 @@
 // (run by scripts/run without a display; any Qt platform will do, offscreen included)
 
 #include "app/MainWindow.h"
-#include "app/Palette.h"
 #include "panel/ControlPanel.h"
+#include "scripts/demo/TourWindow.h"
 #include "views/SpectrogramView.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QMouseEvent>
-
-#include <cmath>
-#include <iostream>
 
 namespace {
 
@@ -32,22 +26,11 @@ constexpr double bandLow = -95000;
 constexpr double bandHigh = -15000;
 constexpr double burstCentre = -60000;
 
-void settle(ControlPanel* panel)
-{
-    QElapsedTimer clock;
-    clock.start();
-    do {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    } while (panel->busy() && clock.elapsed() < 60000);
-    QApplication::processEvents();
-}
-
+// Left-button events; a move carries no button of its own.
 void send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons,
           Qt::KeyboardModifiers keys = {})
 {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, keys);
-    QApplication::sendEvent(widget, &event);
+    sendMouse(widget, type, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, keys);
 }
 
 void dragAcross(QWidget* widget, QPoint from, QPoint to, Qt::KeyboardModifiers keys = {})
@@ -64,31 +47,17 @@ void click(QWidget* widget, QPoint at)
     send(widget, QEvent::MouseButtonRelease, at, Qt::NoButton);
 }
 
-QPoint pointAt(const SpectrogramView* view, double seconds, double hertz)
-{
-    return {static_cast<int>(std::lround(view->timeAxisMap().pixelAt(seconds))),
-            static_cast<int>(std::lround(view->frequencyAxisMap().pixelAt(hertz)))};
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() != 3) {
-        std::cerr << "Usage: norvale-mouse-tour <recording> <picture.png>\n";
+    const std::optional<QStringList> arguments = tourArguments(0, "norvale-mouse-tour <recording> <picture.png>");
+    if (!arguments)
         return 2;
-    }
-    MainWindow window(QStringList{"norvale", arguments.at(1)});
-    window.resize(1400, 900);
-    window.show();
-    // As the application looks.
-    QApplication::setStyle("Fusion");
-    applyDarkPalette();
-    auto* panel = window.findChild<ControlPanel*>("controlPanel");
-    auto* view = window.findChild<SpectrogramView*>("spectrogramView");
-    settle(panel);
+    const std::unique_ptr<MainWindow> window = openTourWindow(arguments->at(1));
+    ControlPanel* panel = window->panel();
+    auto* view = window->findChild<SpectrogramView*>("spectrogramView");
 
     dragAcross(view, pointAt(view, zoomStart, 0), pointAt(view, zoomStop, 0));
     settle(panel);
@@ -96,14 +65,10 @@ int main(int argc, char** argv)
     settle(panel);
     click(view, pointAt(view, burstStart, burstCentre));
     click(view, pointAt(view, burstStop, burstCentre + 5000));
-    if (auto* absolute = window.findChild<QCheckBox*>("absoluteFrequencyCheckBox"))
+    if (auto* absolute = window->findChild<QCheckBox*>("absoluteFrequencyCheckBox"))
         absolute->setChecked(true);
     send(view, QEvent::MouseMove, pointAt(view, 2.65, burstCentre), Qt::NoButton);
     settle(panel);
 
-    if (!window.grab().toImage().save(arguments.at(2))) {
-        std::cerr << "norvale-mouse-tour: cannot write " << arguments.at(2).toStdString() << '\n';
-        return 1;
-    }
-    return 0;
+    return saveTourPicture(*window, arguments->at(2), "norvale-mouse-tour");
 }
