@@ -12,6 +12,7 @@
 #include "export/TimeStamp.h"
 #include "export/WavHeader.h"
 #include "io/CaptureLookup.h"
+#include "io/RecordingOpener.h"
 
 #include <charconv>
 #include <chrono>
@@ -37,20 +38,6 @@ enum class Container { pair, archive, wav };
 [[noreturn]] void fail(const std::string& message)
 {
     throw std::runtime_error(message);
-}
-
-bool endsWith(const std::string& text, const std::string& lowerEnding)
-{
-    if (text.size() < lowerEnding.size())
-        return false;
-    for (std::size_t k = 0; k < lowerEnding.size(); ++k) {
-        char c = text[text.size() - lowerEnding.size() + k];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != lowerEnding[k])
-            return false;
-    }
-    return true;
 }
 
 std::string shortest(double value)
@@ -242,14 +229,14 @@ void exportSelection(const ExportSource& source, const ExportRequest& request, W
     checkRequest(source, request);
     const std::string& path = request.path;
     control.addPlanned(request.end - request.first);
-    if (endsWith(path, metaEnding)) {
+    if (endsWithAnyCase(path, metaEnding)) {
         const std::string dataPath = path.substr(0, path.size() - metaEnding.size()) + dataEnding;
         refuseSourceFiles(source, {path, dataPath});
         writePair(source, request, path, dataPath, control);
-    } else if (endsWith(path, archiveEnding)) {
+    } else if (endsWithAnyCase(path, archiveEnding)) {
         refuseSourceFiles(source, {path});
         writeArchive(source, request, control);
-    } else if (endsWith(path, wavEnding)) {
+    } else if (endsWithAnyCase(path, wavEnding)) {
         refuseSourceFiles(source, {path});
         writeWav(source, request, control);
     } else {

@@ -10,8 +10,6 @@
 #include <cctype>
 #include <stdexcept>
 
-namespace {
-
 bool endsWithAnyCase(const std::string& text, const std::string& ending)
 {
     return text.size() >= ending.size()
@@ -20,8 +18,6 @@ bool endsWithAnyCase(const std::string& text, const std::string& ending)
                          == std::tolower(static_cast<unsigned char>(b));
               });
 }
-
-} // namespace
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "export/TarHeader.h"
 #include "export/TimeStamp.h"
 #include "io/InputFile.h"
+#include "io/RecordingOpener.h"
 
 #include <nlohmann/json.hpp>
 
@@ -29,20 +30,6 @@ const std::string unnamedStem = "recording";
 [[noreturn]] void fail(const std::string& message)
 {
     throw std::runtime_error(message);
-}
-
-bool endsWith(const std::string& text, const std::string& lowerEnding)
-{
-    if (text.size() < lowerEnding.size())
-        return false;
-    for (std::size_t k = 0; k < lowerEnding.size(); ++k) {
-        char c = text[text.size() - lowerEnding.size() + k];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != lowerEnding[k])
-            return false;
-    }
-    return true;
 }
 
 void writeText(OutputFile& file, const std::string& text)
@@ -214,9 +201,9 @@ void writeSigmfCopy(const std::string& destination, const SigmfOrigin& origin,
     } catch (const nlohmann::json::exception&) {
         fail("The recording's metadata cannot be written again");
     }
-    if (endsWith(destination, metaEnding))
+    if (endsWithAnyCase(destination, metaEnding))
         writePairCopy(destination, origin, metadata);
-    else if (endsWith(destination, archiveEnding))
+    else if (endsWithAnyCase(destination, archiveEnding))
         writeArchiveCopy(destination, origin, metadata);
     else
         fail("Cannot save to " + destination + ": the name must end in " + metaEnding + " or "
