@@ -102,22 +102,29 @@ std::optional<std::vector<double>> WelchSummary::spectrum(const WelchSegments& s
             sum[m] += mean[m] * count;
     };
     addFresh(segments.firstSegment, lo);
+    if (!addKeptBlocks(lo, hi, sum))
+        return std::nullopt;
+    addFresh(hi, segments.endSegment);
+    const double count = static_cast<double>(segments.endSegment - segments.firstSegment);
+    for (double& v : sum)
+        v = v / count;
+    return sum;
+}
+
+bool WelchSummary::addKeptBlocks(uint64_t lo, uint64_t hi, std::vector<double>& sum) const
+{
     std::vector<double> record(n);
     for (uint64_t p = lo; p < hi;) {
         size_t level = levels.size() - 1;
         while (level > 0 && (p % levels[level] != 0 || p + levels[level] > hi))
             --level;
         if (!records->read(level, p / levels[level], 1, record.data()))
-            return std::nullopt;
+            return false;
         for (uint32_t m = 0; m < n; ++m)
             sum[m] += record[m];
         p += levels[level];
     }
-    addFresh(hi, segments.endSegment);
-    const double count = static_cast<double>(segments.endSegment - segments.firstSegment);
-    for (double& v : sum)
-        v = v / count;
-    return sum;
+    return true;
 }
 
 std::optional<std::vector<double>> WelchSummary::sketch(const WelchSegments& segments) const
@@ -130,17 +137,8 @@ std::optional<std::vector<double>> WelchSummary::sketch(const WelchSegments& seg
     if (lo >= hi)
         return std::nullopt;
     std::vector<double> sum(n, 0.0);
-    std::vector<double> record(n);
-    for (uint64_t p = lo; p < hi;) {
-        size_t level = levels.size() - 1;
-        while (level > 0 && (p % levels[level] != 0 || p + levels[level] > hi))
-            --level;
-        if (!records->read(level, p / levels[level], 1, record.data()))
-            return std::nullopt;
-        for (uint32_t m = 0; m < n; ++m)
-            sum[m] += record[m];
-        p += levels[level];
-    }
+    if (!addKeptBlocks(lo, hi, sum))
+        return std::nullopt;
     for (double& v : sum)
         v = v / static_cast<double>(hi - lo);
     return sum;

@@ -93,6 +93,11 @@ public:
     std::unique_ptr<Builder> builder();
 
 private:
+    // Adds to `sum` the kept sums of grid segments [lo, hi), both on the finest
+    // block size, the largest kept blocks that fit first; false when a block
+    // cannot be read.
+    bool addKeptBlocks(uint64_t lo, uint64_t hi, std::vector<double>& sum) const;
+
     uint64_t samples;
     uint32_t n;
     uint32_t shared;
