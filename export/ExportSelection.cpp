@@ -142,11 +142,6 @@ std::string metadataText(const ExportSource& source, const ExportRequest& reques
            + "\n";
 }
 
-void writeText(OutputFile& file, const std::string& text)
-{
-    file.write(text.data(), text.size());
-}
-
 void writePair(const ExportSource& source, const ExportRequest& request, const std::string& metaPath,
                const std::string& dataPath, WorkControl& control)
 {
@@ -156,17 +151,11 @@ void writePair(const ExportSource& source, const ExportRequest& request, const s
     ExportData samples(source, request, false);
     Sha512 digest;
     samples.write(data, &digest, control);
-    writeText(meta, metadataText(source, request, samples, digest.hexDigest()));
+    meta.write(metadataText(source, request, samples, digest.hexDigest()));
     data.finish();
     meta.finish();
     control.check();
-    data.commit();
-    try {
-        meta.commit();
-    } catch (...) {
-        data.uncommit();
-        throw;
-    }
+    commitPair(data, meta);
 }
 
 void writeArchive(const ExportSource& source, const ExportRequest& request, WorkControl& control)
@@ -188,7 +177,7 @@ void writeArchive(const ExportSource& source, const ExportRequest& request, Work
     const std::string draft = metadataText(source, request, samples, digestPlaceholder);
     writeBytes(tarFileHeader(stem + "/" + stem + metaEnding, draft.size(), now));
     const uint64_t metaOffset = archive.size();
-    writeText(archive, draft);
+    archive.write(draft);
     writeBytes(std::vector<unsigned char>(tarPadding(draft.size()), 0));
     writeBytes(tarFileHeader(stem + "/" + stem + dataEnding, samples.byteCount(), now));
     Sha512 digest;

@@ -109,3 +109,14 @@ void OutputFile::uncommit()
     if (committed)
         ::unlink(target.c_str());
 }
+
+void commitPair(OutputFile& data, OutputFile& meta)
+{
+    data.commit();
+    try {
+        meta.commit();
+    } catch (...) {
+        data.uncommit();
+        throw;
+    }
+}

@@ -23,6 +23,7 @@ public:
     uint64_t size() const { return written; }
     // Appends size bytes; throws like the constructor (a full disk, say).
     void write(const void* data, std::size_t size);
+    void write(const std::string& text) { write(text.data(), text.size()); }
     // Overwrites size bytes already written from offset on.
     void writeAt(uint64_t offset, const void* data, std::size_t size);
     // Flushes the bytes to the disk and closes the file, so that late write
@@ -42,3 +43,7 @@ private:
     uint64_t written = 0;
     bool committed = false;
 };
+
+// Commits a pair's data file, then its metadata; when the metadata's rename
+// fails the data file is removed again, so that no half pair stays.
+void commitPair(OutputFile& data, OutputFile& meta);

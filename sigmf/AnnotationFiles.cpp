@@ -32,11 +32,6 @@ const std::string unnamedStem = "recording";
     throw std::runtime_error(message);
 }
 
-void writeText(OutputFile& file, const std::string& text)
-{
-    file.write(text.data(), text.size());
-}
-
 // The file's text now, or nothing when there is no file to read.
 std::optional<std::string> currentText(const std::string& path)
 {
@@ -86,16 +81,10 @@ void writePairCopy(const std::string& metaPath, const SigmfOrigin& origin, const
     OutputFile data(dataPath);
     OutputFile meta(metaPath);
     copyBytes(origin.dataPath, origin.dataOffset, origin.dataSize, data);
-    writeText(meta, metadata);
+    meta.write(metadata);
     data.finish();
     meta.finish();
-    data.commit();
-    try {
-        meta.commit();
-    } catch (...) {
-        data.uncommit();
-        throw;
-    }
+    commitPair(data, meta);
 }
 
 void writeArchiveCopy(const std::string& path, const SigmfOrigin& origin, const std::string& metadata)
@@ -114,7 +103,7 @@ void writeArchiveCopy(const std::string& path, const SigmfOrigin& origin, const 
         archive.write(bytes.data(), bytes.size());
     };
     writeBytes(tarFileHeader(stem + "/" + stem + metaEnding, metadata.size(), now));
-    writeText(archive, metadata);
+    archive.write(metadata);
     writeBytes(std::vector<unsigned char>(tarPadding(metadata.size()), 0));
     writeBytes(tarFileHeader(stem + "/" + stem + dataEnding, origin.dataSize, now));
     copyBytes(origin.dataPath, origin.dataOffset, origin.dataSize, archive);
@@ -142,7 +131,7 @@ void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedM
         fail("Cannot rewrite " + metaPath + ": it is no longer valid SigMF metadata");
     }
     OutputFile file(target);
-    writeText(file, text);
+    file.write(text);
     file.finish();
     file.commit();
 }
@@ -187,7 +176,7 @@ void writeDatasetMetadata(const std::string& metaPath, const DatasetFacts& facts
         fail("Cannot save to " + metaPath + ": the file exists already (open it to annotate the "
              "recording through it, or move it away)");
     OutputFile file(metaPath);
-    writeText(file, datasetMetadata(facts, annotations));
+    file.write(datasetMetadata(facts, annotations));
     file.finish();
     file.commit();
 }
