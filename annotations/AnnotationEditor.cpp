@@ -10,14 +10,14 @@
 #include "annotations/AnnotationTextDialog.h"
 #include "annotations/CellEdit.h"
 #include "io/Recording.h"
-#include "panel/ControlPanel.h"
 #include "panel/PlotNavigator.h"
+#include "panel/RangeNavigation.h"
 #include "plotdata/RangePass.h"
 #include "sigmf/Uuid.h"
+#include "session/ViewSession.h"
 #include "views/AnnotationBoxes.h"
 #include "views/SpectrogramView.h"
 
-#include <QCheckBox>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -38,17 +38,17 @@ constexpr double fewestBins = 4;
 
 } // namespace
 
-AnnotationEditor::AnnotationEditor(Recording* recording, ControlPanel* panel,
+AnnotationEditor::AnnotationEditor(Recording* recording, ViewSession* session,
                                    SpectrogramView* spectrogram, AnnotationPane* pane)
-    : context(std::make_unique<QObject>()), recording(recording), panel(panel),
+    : context(std::make_unique<QObject>()), recording(recording), session(session),
       spectrogram(spectrogram), pane(pane), history(new QUndoStack(pane)), model(new AnnotationTableModel(&annotations, pane)),
       saver(recording, pane)
 {
     QTableView* table = pane->annotationTable;
     table->setModel(model);
     model->setFrequencyOffset([this](uint64_t sample) {
-        return this->panel->frequencyOffsetAt(static_cast<double>(sample)
-                                              / std::max(1.0, double(this->recording->sampleRate())));
+        return this->session->frequencyOffsetAt(static_cast<double>(sample)
+                                                / std::max(1.0, double(this->recording->sampleRate())));
     });
     model->setEditHandler([this](int row, int column, const QString& text) {
         const uint64_t id = annotations.entries()[static_cast<std::size_t>(row)].id;
@@ -68,8 +68,13 @@ AnnotationEditor::AnnotationEditor(Recording* recording, ControlPanel* panel,
                      });
     QObject::connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, context.get(),
                      [this] { showBoxes(); });
-    if (auto* absolute = panel->findChild<QCheckBox*>("absoluteFrequencyCheckBox"))
-        QObject::connect(absolute, &QCheckBox::toggled, context.get(), [this] { changed(selectedIds()); });
+    // The edges follow "Show absolute frequency".
+    QObject::connect(session, &ViewSession::settingsApplied, context.get(), [this](const ViewSettings& shown) {
+        if (shown.display.absoluteFrequency == absolute)
+            return;
+        absolute = shown.display.absoluteFrequency;
+        changed(selectedIds());
+    });
     sketch = std::make_unique<AnnotationSketch>(
         spectrogram, [this] { return this->recording->isLoaded(); },
         [this](const AnnotationSketch::Drawn& drawn) {
@@ -112,16 +117,16 @@ void AnnotationEditor::addFromView()
 {
     if (!recording->isLoaded())
         return;
-    const ViewState shown = panel->shownView();
+    const ViewSettings& shown = session->shown();
     const StreamRange range = streamRangeOf(static_cast<double>(recording->sampleRate()),
-                                            recording->sampleCount(), shown.start, shown.stop);
+                                            recording->sampleCount(), shown.range.start, shown.range.stop);
     if (range.size() == 0)
         return;
     AnnotationFields fields;
     fields.sampleStart = range.first;
     fields.sampleCount = range.size();
-    fields.lowFrequency = shown.low;
-    fields.highFrequency = shown.high;
+    fields.lowFrequency = shown.band.low;
+    fields.highFrequency = shown.band.high;
     add(fields, QStringLiteral("Add annotation"));
 }
 
@@ -131,7 +136,7 @@ void AnnotationEditor::addDrawn(double start, double stop, double low, double hi
         return;
     const StreamRange range = streamRangeOf(static_cast<double>(recording->sampleRate()),
                                             recording->sampleCount(), start, stop);
-    const ValueRange limits = panel->bandLimits();
+    const ValueRange limits = session->bandLimits();
     low = std::max(std::floor(low), limits.low);
     high = std::min(std::ceil(high), limits.high);
     if (range.size() == 0 || !(low < high))
@@ -161,8 +166,11 @@ void AnnotationEditor::add(const AnnotationFields& fields, const QString& what)
     const AnnotationList::Entry entry{annotations.newId(),
                                       createdAnnotation(fields, recording->info(), randomUuid())};
     // A new annotation is seen at once.
-    if (auto* showBoxes = panel->findChild<QCheckBox*>("showAnnotationsCheckBox"))
-        showBoxes->setChecked(true);
+    if (!session->requested().display.showAnnotations) {
+        ViewSettings next = session->requested();
+        next.display.showAnnotations = true;
+        session->apply(next);
+    }
     push(what, {}, {entry});
 }
 
@@ -258,7 +266,7 @@ void AnnotationEditor::editCell(uint64_t id, int column, const QString& text)
     CellLimits limits;
     limits.sampleRate = std::max(1.0, static_cast<double>(recording->sampleRate()));
     limits.sampleCount = recording->sampleCount();
-    limits.band = panel->bandLimits();
+    limits.band = session->bandLimits();
     limits.frequencyOffset = model->offsetOfRow(static_cast<int>(*index));
     const std::optional<AnnotationFields> fields =
         editedFields(AnnotationFields::of(entry.annotation), column, text, limits,
@@ -280,24 +288,20 @@ void AnnotationEditor::show(std::size_t index)
     const double first = static_cast<double>(std::min<uint64_t>(a.sampleStart, total));
     const double end = std::min(first + static_cast<double>(a.sampleCount), static_cast<double>(total));
     const double margin = showMargin * (end - first);
-    const uint64_t fewest = std::max<uint64_t>(PlotNavigator::minimumSamples, panel->fftSize());
+    const uint32_t fftSize = session->shown().fftSize();
+    const uint64_t fewest = std::max<uint64_t>(PlotNavigator::minimumSamples, fftSize);
     const SampleSpan span = sampleSpan({std::max(0.0, first - margin), std::min(double(total), end + margin)},
                                        total, fewest);
     // Its band, or the whole band for an annotation without edges.
-    const ValueRange limits = panel->bandLimits();
+    const ValueRange limits = session->bandLimits();
     ValueRange band = limits;
     if (a.lowFrequency && a.highFrequency) {
         const double centre = (*a.lowFrequency + *a.highFrequency) / 2;
         const double half = std::max((*a.highFrequency - *a.lowFrequency) / 2,
-                                     fewestBins * fs / std::max<uint32_t>(panel->fftSize(), 1) / 2);
+                                     fewestBins * fs / std::max<uint32_t>(fftSize, 1) / 2);
         band = wholeHertzBand({centre - half, centre + half}, limits).value_or(limits);
     }
-    ViewState state;
-    state.startTime = startTimeText(span.first, fs);
-    state.stopTime = stopTimeText(span.last, fs);
-    state.startFrequency = QString::number(static_cast<qint64>(band.low));
-    state.stopFrequency = QString::number(static_cast<qint64>(band.high));
-    panel->applyView(state);
+    session->showPlace({timeRangeOf(span, fs, session->duration()), band});
 }
 
 void AnnotationEditor::selectNext()

@@ -24,17 +24,18 @@
 class AnnotationPane;
 class AnnotationSketch;
 class AnnotationTableModel;
-class ControlPanel;
 class QObject;
 class QUndoStack;
 class Recording;
 class SpectrogramView;
+class ViewSession;
 
 class AnnotationEditor
 {
 public:
-    // The pane's widgets are wired here; all four outlive the editor.
-    AnnotationEditor(Recording* recording, ControlPanel* panel, SpectrogramView* spectrogram,
+    // The pane's widgets are wired here; all four outlive the editor. The
+    // session says what is shown and shows an annotation asked for.
+    AnnotationEditor(Recording* recording, ViewSession* session, SpectrogramView* spectrogram,
                      AnnotationPane* pane);
     ~AnnotationEditor();
     AnnotationEditor(const AnnotationEditor&) = delete;
@@ -104,7 +105,9 @@ private:
     // The context of every connection: none outlives the editor.
     std::unique_ptr<QObject> context;
     Recording* recording;
-    ControlPanel* panel;
+    ViewSession* session;
+    // Whether the table shows absolute frequencies (its edges follow the switch).
+    bool absolute = false;
     QPointer<SpectrogramView> spectrogram;
     AnnotationPane* pane;
     AnnotationList annotations;

@@ -2,7 +2,7 @@
 
 #include "annotations/AnnotationTableModel.h"
 
-#include "panel/PanelForm.h"
+#include "session/NumberText.h"
 #include "panel/RangeNavigation.h"
 
 namespace {

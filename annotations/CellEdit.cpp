@@ -4,7 +4,7 @@
 
 #include "annotations/AnnotationTableModel.h"
 #include "panel/LineEdits.h"
-#include "panel/PanelForm.h"
+#include "session/NumberText.h"
 
 #include <algorithm>
 #include <cmath>

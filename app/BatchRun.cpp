@@ -1,58 +1,96 @@
-// Command-line options applied to the window, and the runs without a window.
+// Command-line options applied to a session, and the runs without a window.
 
 #include "app/BatchRun.h"
 
 #include "app/MainWindow.h"
+#include "app/ViewPages.h"
 #include "dsp/BlockStream.h"
 #include "dsp/MeasurementReport.h"
 #include "io/Recording.h"
 #include "panel/ControlPanel.h"
 #include "panel/MeasurementsGroup.h"
+#include "panel/RangeNavigation.h"
+#include "session/NumberText.h"
+#include "session/SettingsTexts.h"
+#include "session/SpectrumModel.h"
+#include "session/ViewSession.h"
+#include "views/AmplitudeView.h"
+#include "views/AnnotationBoxes.h"
+#include "views/CustomPlot.h"
+#include "views/PowerView.h"
+#include "views/SpectrogramView.h"
+#include "views/SpectrumView.h"
+#include "views/ViewSet.h"
 
-#include <QApplication>
-#include <QDoubleSpinBox>
-#include <QElapsedTimer>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLineEdit>
+#include <QMessageBox>
 #include <QSaveFile>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QTimer>
+#include <QVBoxLayout>
 
 #include <nlohmann/json.hpp>
 
-#include <functional>
 #include <iostream>
+#include <memory>
 
 namespace {
 
-// Runs the event loop until `done`, asleep between events and checks, so that
-// the cores stay with the work (a loop of processEvents would spin on one).
-void runUntil(const std::function<bool()>& done)
+// Runs the event loop, asleep, until the session has nothing more to do.
+void waitUntilIdle(ViewSession& session)
 {
+    if (!session.busy())
+        return;
     QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
+    QObject::connect(&session, &ViewSession::busyChanged, &loop, [&loop](bool busy) {
+        if (!busy)
             loop.quit();
     });
-    check.start(10);
-    if (!done())
-        loop.exec();
+    loop.exec();
 }
 
-void waitForPanel(ControlPanel* panel)
+bool hasViewOptions(const CommandLineOptions& o)
 {
-    QApplication::processEvents();
-    runUntil([panel] { return !panel->busy(); });
-    QApplication::processEvents();
+    return o.start || o.stop || o.bandLow || o.fftExponent || o.overlap || o.range;
 }
 
-void setText(MainWindow& window, const char* field, const QString& text)
+// The settings the options give on top of `base` for the recording shown: the
+// time fields' texts, then the spectrum group's, each read as the panel reads
+// its fields; a field no option names keeps what `base` shows.
+std::optional<ViewSettings> settingsFromOptions(const ViewSettings& base, const Recording& recording,
+                                                const CommandLineOptions& o, const Refusal& refuse)
 {
-    if (auto* edit = window.findChild<QLineEdit*>(field))
-        edit->setText(text);
+    ViewSettings next = base;
+    const double fs = static_cast<double>(recording.sampleRate());
+    if (o.start || o.stop) {
+        const QString stopShown = base.range.stop == durationOf(recording)
+                                      ? stopTimeText(recording.sampleCount(), fs)
+                                      : fixedNumber(base.range.stop);
+        const std::optional<TimeRange> range = readTimeTexts(o.start.value_or(fixedNumber(base.range.start)),
+                                                             o.stop.value_or(stopShown), durationOf(recording),
+                                                             refuse);
+        if (!range)
+            return std::nullopt;
+        next.range = *range;
+    }
+    if (o.bandLow || o.fftExponent || o.overlap || o.range) {
+        SpectrumTexts texts;
+        texts.exponent = o.fftExponent.value_or(base.spectrogram.exponent);
+        texts.overlapPercent = o.overlap ? o.overlap->toDouble() : base.spectrogram.overlap * 100.0;
+        texts.startFrequency = o.bandLow.value_or(exactNumber(base.band.low));
+        texts.stopFrequency = o.bandHigh.value_or(exactNumber(base.band.high));
+        texts.range = o.range.value_or(exactNumber(base.spectrogram.range));
+        texts.referenceLevel = base.spectrogram.referenceLevel ? exactNumber(*base.spectrogram.referenceLevel)
+                                                               : QString();
+        texts.mirror = base.spectrogram.mirror;
+        texts.colorMap = base.spectrogram.colorMap;
+        const std::optional<SpectrumValues> values = readSpectrumTexts(texts, wholeBand(recording.sampleRate()), refuse);
+        if (!values)
+            return std::nullopt;
+        next.band = values->band;
+        next.spectrogram = values->spectrogram;
+    }
+    return next;
 }
 
 bool savePicture(const QImage& picture, const QString& path)
@@ -89,52 +127,87 @@ nlohmann::json recordingInfo(const Recording& recording, const QString& path)
     return out;
 }
 
+// The views of the window's two pages, drawn offscreen at the size asked for.
+class PicturePages
+{
+public:
+    PicturePages(Recording* recording, ViewSession& session, SpectrumModel& model, const QSize& size)
+    {
+        auto* spectrogram = new SpectrogramView(recording);
+        spectrogram->setObjectName("spectrogramView");
+        spectrogram->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+        auto* power = new PowerView(recording);
+        power->setObjectName("powerView");
+        auto* amplitude = new AmplitudeView(recording);
+        amplitude->setObjectName("amplitudeView");
+        auto* spectrum = new SpectrumView(recording);
+        spectrum->setObjectName("spectrumView");
+        views = {spectrogram, power, amplitude, spectrum};
+        auto* measurements = new MeasurementsGroup(&model, &session, spectrum->plotWidget());
+        measurements->setObjectName("measurementsGroup");
+        measurements->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        timePage = viewPage(QList<QWidget*>{spectrogram, power, amplitude}, "timePage");
+        frequencyPage = viewPage(QList<QWidget*>{spectrum, measurements}, "frequencyPage");
+        const ViewSettings starting = startingSettings(views);
+        addViews(session, model, views);
+        session.apply(starting);
+        // Each page inside a window of its own, as a page of the window's tabs
+        // (a page that were a window itself would get a window's margins).
+        for (QWidget* page : {timePage, frequencyPage}) {
+            auto holder = std::make_unique<QWidget>();
+            auto* layout = new QVBoxLayout(holder.get());
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(page);
+            // The smallest size the page takes, fixed before the window exists.
+            layout->setSizeConstraint(QLayout::SetNoConstraint);
+            holder->setMinimumSize(layout->minimumSize());
+            holder->resize(size.expandedTo(layout->minimumSize()));
+            holder->show();
+            holders.push_back(std::move(holder));
+        }
+    }
+
+    // The pages as drawn now.
+    QImage picture(QWidget* page) const
+    {
+        // Layouts the last texts asked for are done first.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        return page->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    ViewSet views{};
+    QWidget* timePage = nullptr;
+    QWidget* frequencyPage = nullptr;
+
+private:
+    std::vector<std::unique_ptr<QWidget>> holders;
+};
+
 } // namespace
 
-bool openWithOptions(MainWindow& window, const CommandLineOptions& o)
+void openWithOptions(MainWindow& window, const CommandLineOptions& o)
 {
     ControlPanel* panel = window.panel();
+    ViewSession* session = window.session();
+    if (hasViewOptions(o)) {
+        // Applied once the recording is shown, as the fields would be.
+        auto* once = new QObject(session);
+        QObject::connect(session, &ViewSession::recordingLoaded, once, [session, panel, once, o] {
+            once->deleteLater();
+            QObject::disconnect(session, nullptr, once, nullptr);
+            const std::optional<ViewSettings> next =
+                settingsFromOptions(session->requested(), session->recording(), o, [panel](const QString& text) {
+                    QMessageBox::warning(panel, QStringLiteral("Input Error"), text);
+                });
+            if (next)
+                session->apply(*next);
+        });
+    }
     panel->openWith(o.recording, o.format, o.datatype, o.rate);
-    // Without further options the load goes on while the window shows.
-    if (!o.start && !o.stop && !o.bandLow && !o.fftExponent && !o.overlap && !o.range && !o.batch())
-        return true;
-    waitForPanel(panel);
-    if (!window.recording().isLoaded())
-        return false;
-    if (o.start || o.stop) {
-        if (o.start)
-            setText(window, "startTimeEdit", *o.start);
-        if (o.stop)
-            setText(window, "stopTimeEdit", *o.stop);
-        panel->applyTimeRange();
-        waitForPanel(panel);
-    }
-    if (o.bandLow || o.fftExponent || o.overlap || o.range) {
-        if (o.bandLow) {
-            setText(window, "startFrequencyEdit", *o.bandLow);
-            setText(window, "stopFrequencyEdit", *o.bandHigh);
-        }
-        if (o.fftExponent)
-            window.findChild<QSpinBox*>("fftExponentSpinBox")->setValue(*o.fftExponent);
-        if (o.overlap)
-            window.findChild<QDoubleSpinBox*>("overlapSpinBox")->setValue(o.overlap->toDouble());
-        if (o.range)
-            setText(window, "rangeEdit", *o.range);
-        panel->applySpectrumSettings();
-        waitForPanel(panel);
-    }
-    return true;
 }
 
 int runBatch(const CommandLineOptions& o)
 {
-    MainWindow window(QStringList{"norvale"});
-    ControlPanel* panel = window.panel();
-    bool refused = false;
-    panel->setMessageSink([&refused](QMessageBox::Icon, const QString&, const QString& text) {
-        std::cerr << text.toStdString() << std::endl;
-        refused = true;
-    });
     // Options the fields cannot hold are refused here, in the panel's words.
     if (o.fftExponent && *o.fftExponent < 1) {
         std::cerr << "Invalid FFT size exponent: input shall be >= 1" << std::endl;
@@ -148,23 +221,48 @@ int runBatch(const CommandLineOptions& o)
             return 1;
         }
     }
-    const bool pictures = !o.render.isEmpty() || !o.renderSpectrum.isEmpty();
-    // Measurements are those of the spectrum the window shows.
-    const bool views = pictures || o.measure;
-    panel->setViewsComputed(views);
-    if (views) {
-        // The window laid out once, then sized so that a page has the size asked for.
-        window.show();
-        QApplication::processEvents();
-        window.resize(window.windowSizeForPage(o.size));
-        QApplication::processEvents();
-    }
-    if (!openWithOptions(window, o) || refused)
+    bool refused = false;
+    const Refusal report = [&refused](const QString& text) {
+        std::cerr << text.toStdString() << std::endl;
+        refused = true;
+    };
+    std::shared_ptr<Recording> fresh;
+    try {
+        fresh = readRecording({o.recording, o.format, o.datatype, o.rate, 0});
+    } catch (const std::exception& error) {
+        report(QString::fromUtf8(error.what()));
         return 1;
+    }
+    // The views go after the session, which stops its work first.
+    Recording recording;
+    SpectrumModel model;
+    std::unique_ptr<PicturePages> pages;
+    ViewSession session(&recording);
+    QObject::connect(&session, &ViewSession::failed, &session, report);
+    if (!o.render.isEmpty() || !o.renderSpectrum.isEmpty())
+        pages = std::make_unique<PicturePages>(&recording, session, model, o.size);
+    else if (o.measure)
+        session.addView(&model);
+    session.load(std::move(fresh), o.recording);
+    waitUntilIdle(session);
+    if (!recording.isLoaded() || refused)
+        return 1;
+    if (pages)
+        pages->views.spectrogram->setAnnotations(
+            annotationBoxes(recording.info().annotations, static_cast<double>(recording.sampleRate())));
+    if (hasViewOptions(o)) {
+        const std::optional<ViewSettings> next = settingsFromOptions(session.requested(), recording, o, report);
+        if (!next)
+            return 1;
+        session.apply(*next);
+        waitUntilIdle(session);
+        if (refused)
+            return 1;
+    }
     if (o.info)
-        std::cout << recordingInfo(window.recording(), o.recording).dump(2) << std::endl;
+        std::cout << recordingInfo(recording, o.recording).dump(2) << std::endl;
     if (o.measure) {
-        const std::optional<BandMeasurements>& measured = window.measurements()->measurements();
+        const std::optional<BandMeasurements>& measured = model.measurements();
         if (!measured) {
             std::cerr << "No spectrum to measure" << std::endl;
             return 1;
@@ -172,24 +270,16 @@ int runBatch(const CommandLineOptions& o)
         std::cout << measurementsJson(*measured, 2) << std::endl;
     }
     if (!o.exportPath.isEmpty()) {
-        bool done = false;
         QString failure;
-        panel->exportSelection(o.exportPath, o.bandLow.has_value(), [&](const QString& reason) {
-            failure = reason;
-            done = true;
-        });
-        runUntil([&done] { return done; });
+        session.exportSelection(o.exportPath, o.bandLow.has_value(),
+                                [&failure](const QString& reason) { failure = reason; });
+        waitUntilIdle(session);
         if (!failure.isEmpty())
             return 1;
     }
-    if (!o.render.isEmpty() && !savePicture(window.timePicture(), o.render))
+    if (!o.render.isEmpty() && !savePicture(pages->picture(pages->timePage), o.render))
         return 1;
-    if (!o.renderSpectrum.isEmpty()) {
-        window.findChild<QTabWidget*>("tabWidget")->setCurrentIndex(1);
-        QApplication::processEvents();
-        waitForPanel(panel);
-        if (!savePicture(window.frequencyPicture(), o.renderSpectrum))
-            return 1;
-    }
+    if (!o.renderSpectrum.isEmpty() && !savePicture(pages->picture(pages->frequencyPage), o.renderSpectrum))
+        return 1;
     return refused ? 1 : 0;
 }

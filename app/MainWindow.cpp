@@ -7,13 +7,14 @@
 #include "app/ExportDialog.h"
 #include "annotations/AnnotationEditor.h"
 #include "annotations/AnnotationPane.h"
+#include "app/ViewPages.h"
 #include "app/WindowTexts.h"
 #include "io/RecordingOpener.h"
 #include "panel/ControlPanel.h"
 #include "panel/ElidedLabel.h"
 #include "panel/MeasurementsGroup.h"
+#include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
-#include "views/CaptureMarkers.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
@@ -101,17 +102,19 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     controlPanel->setObjectName("controlPanel");
     annotationPane = new AnnotationPane(this);
     annotationPane->setObjectName("annotationPane");
-    annotationEditor = std::make_unique<AnnotationEditor>(&shownRecording, controlPanel,
-                                                          spectrogramView, annotationPane);
+    annotationEditor = std::make_unique<AnnotationEditor>(&shownRecording, session(), spectrogramView,
+                                                          annotationPane);
     connect(annotationEditor->undoStack(), &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowModified(!clean); });
-    controlPanel->setLoadedHandler([this](const QString& path) { recordingLoaded(path); });
+    connect(session(), &ViewSession::recordingLoaded, this, &MainWindow::recordingLoaded);
     // Unsaved annotations are settled before another recording replaces them.
     controlPanel->setLoadGuard([this] { return annotationEditor->settleUnsavedChanges(); });
     if (AppSettings::enabled())
         controlPanel->applySettings(AppSettings::panel());
 
-    measurementsGroup = buildMeasurements();
+    measurementsGroup = new MeasurementsGroup(controlPanel->spectrum(), session(), spectrumView->plotWidget(), this);
+    measurementsGroup->setObjectName("measurementsGroup");
+    measurementsGroup->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView},
                {spectrumView, measurementsGroup});
     setAcceptDrops(true);
@@ -127,6 +130,11 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     // a failure shows the panel's error box and the window opens empty.
     if (arguments.size() > 1)
         controlPanel->loadFile(arguments.at(1), autoFormat);
+}
+
+ViewSession* MainWindow::session() const
+{
+    return controlPanel->session();
 }
 
 MainWindow::~MainWindow()
@@ -232,11 +240,7 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
     // Each page scrolls when its plots need more height than the window has, so
     // showing or hiding a view never resizes the window.
     auto addPage = [this](const QList<QWidget*>& widgets, const char* name, const char* title) {
-        auto* page = new QWidget;
-        page->setObjectName(name);
-        auto* pageLayout = new QVBoxLayout(page);
-        for (QWidget* widget : widgets)
-            pageLayout->addWidget(widget);
+        QWidget* page = viewPage(widgets, name);
         auto* scroller = new QScrollArea;
         scroller->setObjectName(QString(name) + "Scroller");
         scroller->setWidgetResizable(true);
@@ -349,46 +353,13 @@ void MainWindow::exportSelection()
     controlPanel->exportSelection(dialog.path(), dialog.onlyBand());
 }
 
-MeasurementsGroup* MainWindow::buildMeasurements()
-{
-    MeasurementSources sources;
-    sources.spectrum = [this]() -> const WelchResult& { return spectrumView->shownResult(); };
-    sources.band = [this] {
-        const ViewState shown = controlPanel->shownView();
-        return std::make_pair(shown.low, shown.high);
-    };
-    sources.calibration = [this] {
-        const PowerCurveSettings power = powerView->settings();
-        return PowerCalibration{power.fullScaleValue, power.fullScaleVoltage, power.inputImpedance};
-    };
-    sources.frequencyOffset = [this] { return controlPanel->frequencyOffset(); };
-    auto* group = new MeasurementsGroup(std::move(sources), spectrumView->plotWidget(), this);
-    group->setObjectName("measurementsGroup");
-    group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    spectrumView->setResultHandler([group] { group->remeasure(); });
-    controlPanel->setViewsShownHandler([group] { group->remeasure(); });
-    return group;
-}
-
 void MainWindow::recordingLoaded(const QString& path)
 {
-    measurementsGroup->clearMarkers();
     annotationEditor->recordingLoaded();
-    showCaptureLines();
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*] \u2014 Norvale"));
     AppSettings::addRecent({QFileInfo(path).absoluteFilePath(), controlPanel->formatChoice(),
                             controlPanel->datatypeText(), controlPanel->sampleRateText()});
     fillRecentMenu();
-}
-
-void MainWindow::showCaptureLines()
-{
-    const std::vector<MarkerLine> lines =
-        captureMarkers(shownRecording.info(), static_cast<double>(shownRecording.sampleRate()));
-    for (PlotWidget* plot : std::initializer_list<PlotWidget*>{
-             spectrogramView, powerView->plotWidget(), amplitudeView->iPlotWidget(),
-             amplitudeView->qPlotWidget()})
-        plot->setMarkers(lines);
 }
 
 void MainWindow::fillRecentMenu()

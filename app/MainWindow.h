@@ -28,6 +28,7 @@ class QTabWidget;
 class PowerView;
 class SpectrogramView;
 class SpectrumView;
+class ViewSession;
 
 class MainWindow : public QWidget
 {
@@ -41,6 +42,8 @@ public:
     ~MainWindow() override;
 
     ControlPanel* panel() const { return controlPanel; }
+    // The session behind the panel and the views.
+    ViewSession* session() const;
     // The measurements under the spectrum.
     MeasurementsGroup* measurements() const { return measurementsGroup; }
     AnnotationEditor* annotations() const { return annotationEditor.get(); }
@@ -82,12 +85,9 @@ private:
     void buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
                     const QList<QWidget*>& frequencyWidgets);
     void buildEditMenu(class QMenuBar* menuBar);
-    // Thin lines where the recording's captures start, on every plot against time.
-    void showCaptureLines();
     void fillRecentMenu();
     void recordingLoaded(const QString& path);
-    // The measurements group, fed from the spectrum, the band and the calibration shown.
-    MeasurementsGroup* buildMeasurements();
+
     QWidget* pageOf(int tab) const;
 
     // Destroyed before the widgets, which hold pointers to it but do not use it

@@ -15,6 +15,7 @@
 //   scripts/bench --benchmark_filter=Zoom
 
 #include "app/MainWindow.h"
+#include "session/ViewSession.h"
 #include "bench/RunProbe.h"
 #include "panel/ControlPanel.h"
 #include "panel/RangeNavigation.h"
@@ -142,7 +143,8 @@ void BM_ZoomOnLargeRecording(benchmark::State& state)
         const uint64_t first = where() % (recordingSamples - span);
         QElapsedTimer clock;
         clock.start();
-        panel->applyTimeRangeTexts(startTimeText(first, rate), stopTimeText(first + span, rate));
+        panel->session()->showPlace({{startTimeText(first, rate).toDouble(), stopTimeText(first + span, rate).toDouble()},
+                                     panel->session()->requested().band});
         while (panel->busy()) {
             QApplication::processEvents(QEventLoop::AllEvents, 5);
             progressShown = progressShown || progress->isVisible();
@@ -240,7 +242,7 @@ void BM_ZoomWalk(benchmark::State& state)
             if (std::string(step.name) == "load")
                 QTimer::singleShot(0, [&] { panel->loadFile(meta, 0); });
             else
-                panel->applyTimeRangeTexts(startTimeText(first, rate), stopTimeText(last, rate));
+                panel->session()->showPlace({{start, stop}, panel->session()->requested().band});
             double firstPicture = 0;
             waitUntilReady(window, *panel, clock, start, stop, firstPicture);
             const double ready = double(clock.nsecsElapsed()) / 1e6;

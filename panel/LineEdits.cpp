@@ -2,33 +2,16 @@
 
 #include "panel/LineEdits.h"
 
+#include "session/NumberText.h"
+
 #include <cmath>
 #include <stdexcept>
 
 namespace {
 
-// Locale-independent conversion; text that does not convert reads as 0, for the
-// domain test of a field that refuses 0 anyway.
-double textToNumber(const QString& text)
-{
-    return text.toDouble();
-}
-
-// The same for a field that takes 0: text that is no number is refused, never
-// read as 0 (a number too large for a double reads as an infinity, which the
-// domain test refuses).
-double numberOf(const QString& text)
-{
-    bool ok = false;
-    const double x = text.toDouble(&ok);
-    if (!ok && std::isfinite(x))
-        throw std::runtime_error("input shall be a number");
-    return x;
-}
-
 QString numberToText(double x)
 {
-    return QString::number(x, 'g', 6);
+    return shortNumber(x);
 }
 
 } // namespace
@@ -47,10 +30,7 @@ RealLineEdit::~RealLineEdit() = default;
 
 double RealLineEdit::value() const
 {
-    const double x = numberOf(text());
-    if (!std::isfinite(x))
-        throw std::runtime_error("input shall be a finite number");
-    return x;
+    return realNumber(text());
 }
 
 void RealLineEdit::setValue(double x)
@@ -67,13 +47,9 @@ PositiveLineEdit::PositiveLineEdit(QWidget* parent)
 
 PositiveLineEdit::~PositiveLineEdit() = default;
 
-// The negated comparisons make nan fail the test as well as out-of-domain numbers.
 double PositiveLineEdit::value() const
 {
-    const double x = numberOf(text());
-    if (!(x >= 0) || std::isinf(x))
-        throw std::runtime_error("input shall be >= 0");
-    return x;
+    return positiveNumber(text());
 }
 
 void PositiveLineEdit::setValue(double x)
@@ -97,10 +73,7 @@ StrictPositiveLineEdit::~StrictPositiveLineEdit() = default;
 
 double StrictPositiveLineEdit::value() const
 {
-    const double x = textToNumber(text());
-    if (!(x > 0) || std::isinf(x))
-        throw std::runtime_error("input shall be > 0");
-    return x;
+    return strictlyPositiveNumber(text());
 }
 
 void StrictPositiveLineEdit::setValue(double x)

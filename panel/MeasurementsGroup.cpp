@@ -3,6 +3,8 @@
 #include "panel/MeasurementsGroup.h"
 
 #include "dsp/MeasurementReport.h"
+#include "session/SpectrumModel.h"
+#include "session/ViewSession.h"
 #include "views/AxisTicks.h"
 #include "views/PlotWidget.h"
 
@@ -15,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 
 #include <cmath>
 
@@ -42,9 +45,9 @@ QString hertz(const std::optional<double>& value, double offset, double resoluti
 
 } // namespace
 
-MeasurementsGroup::MeasurementsGroup(MeasurementSources sources, PlotWidget* spectrumPlot,
+MeasurementsGroup::MeasurementsGroup(const SpectrumModel* spectrum, ViewSession* session, PlotWidget* spectrumPlot,
                                      QWidget* parent)
-    : QGroupBox(QStringLiteral("Measurements"), parent), sources(std::move(sources)),
+    : QGroupBox(QStringLiteral("Measurements"), parent), spectrum(spectrum), session(session),
       spectrumPlot(spectrumPlot)
 {
     channelPowerLabel = valueLabel("channelPowerLabel", this);
@@ -100,7 +103,15 @@ MeasurementsGroup::MeasurementsGroup(MeasurementSources sources, PlotWidget* spe
 
     connect(peakButton, &QPushButton::clicked, this, &MeasurementsGroup::peak);
     connect(copyMeasurementsButton, &QPushButton::clicked, this, &MeasurementsGroup::copyMeasurements);
-    connect(occupiedPercentSpinBox, &QDoubleSpinBox::valueChanged, this, &MeasurementsGroup::remeasure);
+    // The share is a setting of what is shown: the model measures with it.
+    connect(occupiedPercentSpinBox, &QDoubleSpinBox::valueChanged, this, [this](double percent) {
+        ViewSettings next = this->session->requested();
+        next.occupiedPercent = percent;
+        this->session->apply(next);
+    });
+    connect(session, &ViewSession::viewsPresented, this, &MeasurementsGroup::remeasure);
+    connect(session, &ViewSession::settingsApplied, this, &MeasurementsGroup::remeasure);
+    connect(session, &ViewSession::recordingLoaded, this, &MeasurementsGroup::clearMarkers);
     // P and Shift+P wherever the Frequency tab is shown; Left and Right on the
     // spectrum or in the group.
     auto* peakKey = new QShortcut(QKeySequence(Qt::Key_P), this, this, &MeasurementsGroup::peak);
@@ -121,26 +132,34 @@ MeasurementsGroup::MeasurementsGroup(MeasurementSources sources, PlotWidget* spe
     spectrumPlot->installEventFilter(this);
 }
 
+const std::optional<BandMeasurements>& MeasurementsGroup::measurements() const
+{
+    return spectrum->measurements();
+}
+
 std::optional<MarkedSpectrum> MeasurementsGroup::shownSpectrum() const
 {
-    const WelchResult& result = sources.spectrum();
+    const WelchResult& result = spectrum->result();
     if (result.power.empty())
         return std::nullopt;
-    const auto [low, high] = sources.band();
+    const ValueRange band = spectrum->band();
     return MarkedSpectrum{{result.power, result.sampleRate, result.segmentLength, result.effectiveSegments},
-                          low, high, sources.calibration()};
+                          band.low, band.high, spectrum->calibration()};
 }
 
 void MeasurementsGroup::remeasure()
 {
-    const std::optional<MarkedSpectrum> shown = shownSpectrum();
-    if (!shown) {
-        measured.reset();
-        shownMarkers.clear();
-    } else {
-        measured = measureBand(shown->spectrum, shown->low, shown->high, shown->calibration,
-                               occupiedPercentSpinBox->value());
-        shownMarkers.reread(*shown);
+    {
+        const QSignalBlocker quiet(occupiedPercentSpinBox);
+        occupiedPercentSpinBox->setValue(session->requested().occupiedPercent);
+    }
+    // The markers are read again from each new spectrum, band or calibration.
+    if (spectrum->revision() != markedRevision) {
+        markedRevision = spectrum->revision();
+        if (const std::optional<MarkedSpectrum> shown = shownSpectrum())
+            shownMarkers.reread(*shown);
+        else
+            shownMarkers.clear();
     }
     showMeasurements();
     showMarkers();
@@ -181,6 +200,7 @@ void MeasurementsGroup::secondAt(double hertz)
 
 void MeasurementsGroup::showMeasurements()
 {
+    const std::optional<BandMeasurements>& measured = spectrum->measurements();
     if (!measured) {
         for (QLabel* label : {channelPowerLabel, noiseDensityLabel, snrLabel, occupiedBandwidthLabel,
                               peakFrequencyLabel, meanFrequencyLabel})
@@ -188,7 +208,7 @@ void MeasurementsGroup::showMeasurements()
         return;
     }
     const BandMeasurements& m = *measured;
-    const double offset = sources.frequencyOffset();
+    const double offset = session->frequencyOffset();
     // Refined frequencies are good to a small part of a bin.
     const double resolution = m.binWidthHz / 100;
     channelPowerLabel->setText(decibels(m.channelPowerDbm, "dBm"));
@@ -206,15 +226,16 @@ void MeasurementsGroup::showMeasurements()
 
 void MeasurementsGroup::showMarkers()
 {
-    const WelchResult& result = sources.spectrum();
+    const WelchResult& result = spectrum->result();
     const double resolution =
         result.power.empty() ? 1.0 : result.sampleRate / static_cast<double>(result.power.size()) / 100;
-    markerLabel->setText(shownMarkers.readout(sources.frequencyOffset(), resolution));
+    markerLabel->setText(shownMarkers.readout(session->frequencyOffset(), resolution));
     spectrumPlot->setMarks(shownMarkers.marks());
 }
 
 void MeasurementsGroup::copyMeasurements()
 {
+    const std::optional<BandMeasurements>& measured = spectrum->measurements();
     if (!measured)
         return;
     QString text = QString::fromStdString(measurementsText(*measured));

@@ -2,50 +2,40 @@
 // The "Measurements" group under the spectrum: channel power, noise density,
 // SNR, occupied bandwidth, peak and mean frequency of the band and time range
 // shown, and the two spectrum markers (Peak and P, Shift+P, Shift+click on the
-// spectrum, Left and Right to the next peak). It reads what it measures through
-// the sources it is given and draws its markers on the spectrum's plot.
+// spectrum, Left and Right to the next peak). It shows what the spectrum model
+// measured, follows the session's settings, and draws its markers on the
+// spectrum's plot.
 
 #include "dsp/SpectrumMeasurements.h"
 #include "panel/SpectrumMarkers.h"
-#include "plotdata/SpectrumPass.h"
 
 #include <QGroupBox>
 
-#include <functional>
+#include <cstdint>
 #include <optional>
-#include <utility>
 
 class PlotWidget;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
-
-// Where the measurements come from, asked each time they are taken.
-struct MeasurementSources
-{
-    // The Welch powers of the spectrum shown (empty before any).
-    std::function<const WelchResult&()> spectrum;
-    // The band shown, baseband hertz.
-    std::function<std::pair<double, double>()> band;
-    // The power view's calibration.
-    std::function<PowerCalibration()> calibration;
-    // Hertz added to baseband frequencies where they are shown.
-    std::function<double()> frequencyOffset;
-};
+class SpectrumModel;
+class ViewSession;
 
 class MeasurementsGroup : public QGroupBox
 {
 public:
-    // Marks its markers on `spectrumPlot`, which must outlive the group.
-    MeasurementsGroup(MeasurementSources sources, PlotWidget* spectrumPlot, QWidget* parent = nullptr);
+    // Shows what `spectrum` (a kind of view of `session`) measures and marks
+    // its markers on `spectrumPlot`; all three outlive the group.
+    MeasurementsGroup(const SpectrumModel* spectrum, ViewSession* session, PlotWidget* spectrumPlot,
+                      QWidget* parent = nullptr);
 
-    // Measures again (a new spectrum, calibration or frequency offset); the
-    // markers are read again where they sit.
+    // Shows the measurements again (a new spectrum, band, calibration or
+    // frequency offset); the markers are read again where they sit.
     void remeasure();
     // A new recording: no markers.
     void clearMarkers();
-    // The last measurements (none before a spectrum was shown).
-    const std::optional<BandMeasurements>& measurements() const { return measured; }
+    // The measurements shown (none before a spectrum was shown).
+    const std::optional<BandMeasurements>& measurements() const;
     const SpectrumMarkers& markers() const { return shownMarkers; }
 
     // The marker actions, as the keys and the Peak button call them.
@@ -74,9 +64,11 @@ private:
     void showMarkers();
     void copyMeasurements();
 
-    MeasurementSources sources;
+    const SpectrumModel* spectrum;
+    ViewSession* session;
     PlotWidget* spectrumPlot;
-    std::optional<BandMeasurements> measured;
+    // The model's revision the markers were last read from.
+    uint64_t markedRevision = 0;
     SpectrumMarkers shownMarkers;
     bool shiftPressConsumed = false;
 };

@@ -1,155 +1,151 @@
-// Reading the panel's groups from their fields, and writing applied values back.
+// Reading the panel's groups into settings, and writing settings back.
 
 #include "panel/PanelFields.h"
 
+#include "io/Recording.h"
 #include "panel/LineEdits.h"
 #include "panel/PanelForm.h"
+#include "panel/PendingEdits.h"
+#include "panel/RangeNavigation.h"
+#include "session/NumberText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
 #include <cmath>
-#include <limits>
-#include <stdexcept>
 
 namespace {
 
-// A dynamic range that shows anything: from 1 dB to far more than any recording holds.
-constexpr double minRangeDb = 1;
-constexpr double maxRangeDb = 300;
-// More divisions than this would not show as separate ticks.
-constexpr double maxCursorDivisions = 1000;
+// The text of a time field: the end of the recording as its last sample, any
+// other time as the shortest plain decimal that reads back as it.
+QString timeText(double seconds, const Recording& recording, bool stop)
+{
+    if (stop && recording.isLoaded() && seconds == durationOf(recording))
+        return stopTimeText(recording.sampleCount(), static_cast<double>(recording.sampleRate()));
+    return fixedNumber(seconds);
+}
+
+// Whole hertz as plain decimals, like every band a load or the mouse gives.
+QString bandText(double hertz)
+{
+    return exactNumber(hertz);
+}
 
 } // namespace
 
-std::optional<TimeRange> readTimeFields(const PanelWidgets& form, double duration,
-                                        const FieldReader::Refusal& refuse)
+PanelFields::PanelFields(const PanelWidgets& form, PendingEdits* pending) : form(form), pending(pending) {}
+
+std::optional<TimeRange> PanelFields::readTime(double duration, const Refusal& refuse) const
 {
-    const FieldReader fields(refuse);
-    const std::optional<double> start = fields.read(form.startTimeEdit, "start time");
-    if (!start)
-        return std::nullopt;
-    std::optional<double> stop = fields.read(form.stopTimeEdit, "stop time");
-    if (!stop)
-        return std::nullopt;
-    if ((duration - *stop) / duration < 1e-5)
-        stop = duration;
-    if (*start >= *stop) {
-        refuse(std::isnan(duration) ? QStringLiteral("Start time must be less than the stop time")
-                                    : QStringLiteral("Start time must be less than the stop time and the "
-                                                     "duration of the recording (%1 s)")
-                                          .arg(exactNumber(duration)));
-        return std::nullopt;
-    }
-    return TimeRange{*start, *stop};
+    return readTimeTexts(form.startTimeEdit->text(), form.stopTimeEdit->text(), duration, refuse);
 }
 
-std::optional<SpectrogramSettings> readSpectrumFields(const PanelWidgets& form, int exponent,
-                                                      double minFrequency, double maxFrequency,
-                                                      const FieldReader::Refusal& refuse)
+std::optional<SpectrumValues> PanelFields::readSpectrum(const ValueRange& limits, const Refusal& refuse) const
 {
-    const FieldReader fields(refuse);
-    auto inBand = [&](double frequency) {
-        if (frequency < minFrequency || frequency > maxFrequency)
-            throw std::runtime_error(QStringLiteral("must lie between %1 and %2 Hz")
-                                         .arg(exactNumber(minFrequency), exactNumber(maxFrequency))
-                                         .toStdString());
+    SpectrumTexts texts;
+    texts.exponent = form.fftExponentSpinBox->value();
+    texts.overlapPercent = form.overlapSpinBox->value();
+    texts.startFrequency = form.startFrequencyEdit->text();
+    texts.stopFrequency = form.stopFrequencyEdit->text();
+    texts.range = form.rangeEdit->text();
+    texts.referenceLevel = form.referenceLevelEdit->text();
+    texts.mirror = form.mirrorCheckBox->isChecked();
+    texts.colorMap = form.colorMapComboBox->currentIndex();
+    return readSpectrumTexts(texts, limits, refuse);
+}
+
+std::optional<PowerCurveSettings> PanelFields::readPower(const Refusal& refuse) const
+{
+    PowerTexts texts;
+    texts.averageWindow = form.averageWindowEdit->text();
+    texts.fullScaleValue = form.fullScaleValueEdit->text();
+    texts.fullScaleVoltage = form.fullScaleVoltageEdit->text();
+    texts.inputImpedance = form.inputImpedanceEdit->text();
+    texts.relativeToFullScale = form.powerUnitComboBox->currentIndex() == 1;
+    return readPowerTexts(texts, refuse);
+}
+
+std::optional<int> PanelFields::readCursorDivisions(const Refusal& refuse) const
+{
+    return readCursorDivisionsText(form.cursorDivisionsEdit->text(), refuse);
+}
+
+void PanelFields::show(const ViewSettings& shown, const ViewSettings& before, const Recording& recording)
+{
+    write(shown, recording, &before);
+}
+
+void PanelFields::showAll(const ViewSettings& shown, const Recording& recording)
+{
+    write(shown, recording, nullptr);
+}
+
+void PanelFields::write(const ViewSettings& s, const Recording& recording, const ViewSettings* before)
+{
+    // A field is written unless it holds an edit of the user's not applied
+    // yet that the new settings leave as it was.
+    auto keeps = [&](QWidget* field, bool same) { return pending->isPending(field) && (!before || same); };
+    auto text = [&](QLineEdit* field, const QString& value, bool same) {
+        if (keeps(field, same))
+            return;
+        field->setText(value);
+        pending->unmark(field);
     };
-    const std::optional<double> start = fields.read(form.startFrequencyEdit, "start frequency", inBand);
-    if (!start)
-        return std::nullopt;
-    const std::optional<double> stop = fields.read(form.stopFrequencyEdit, "stop frequency", inBand);
-    if (!stop)
-        return std::nullopt;
-    const std::optional<double> range = fields.read(form.rangeEdit, "range", [](double db) {
-        if (db < minRangeDb || db > maxRangeDb)
-            throw std::runtime_error("must lie between 1 and 300 dB");
-    });
-    if (!range)
-        return std::nullopt;
-    std::optional<double> reference;
-    const QString level = form.referenceLevelEdit->text().trimmed();
-    if (!level.isEmpty() && level.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0) {
-        bool ok = false;
-        reference = level.toDouble(&ok);
-        if (!ok || !std::isfinite(*reference)) {
-            refuse("Invalid reference level: input shall be a number of dB/Hz, or empty for Auto");
-            return std::nullopt;
-        }
+    const ViewSettings& b = before ? *before : s;
+    // The range and band are the recording's: none before one is loaded.
+    if (recording.isLoaded()) {
+        text(form.startTimeEdit, timeText(s.range.start, recording, false), s.range.start == b.range.start);
+        text(form.stopTimeEdit, timeText(s.range.stop, recording, true), s.range.stop == b.range.stop);
+        text(form.startFrequencyEdit, bandText(s.band.low), s.band.low == b.band.low);
+        text(form.stopFrequencyEdit, bandText(s.band.high), s.band.high == b.band.high);
     }
-    if (*start >= *stop) {
-        refuse("Start frequency must be less than the stop frequency");
-        return std::nullopt;
+    text(form.rangeEdit, exactNumber(s.spectrogram.range), s.spectrogram.range == b.spectrogram.range);
+    text(form.referenceLevelEdit, s.spectrogram.referenceLevel ? exactNumber(*s.spectrogram.referenceLevel) : QString(),
+         s.spectrogram.referenceLevel == b.spectrogram.referenceLevel);
+    if (!keeps(form.fftExponentSpinBox, s.spectrogram.exponent == b.spectrogram.exponent)) {
+        const QSignalBlocker quiet(form.fftExponentSpinBox);
+        form.fftExponentSpinBox->setValue(s.spectrogram.exponent);
+        pending->unmark(form.fftExponentSpinBox);
     }
-    return SpectrogramSettings{exponent, form.overlapSpinBox->value() / 100.0, *range,
-                               *start, *stop, form.mirrorCheckBox->isChecked(),
-                               form.colorMapComboBox->currentIndex(), reference};
-}
-
-std::optional<PowerCurveSettings> readPowerFields(const PanelWidgets& form, const FieldReader::Refusal& refuse)
-{
-    const FieldReader fields(refuse);
-    const std::optional<double> fullScaleValue = fields.read(form.fullScaleValueEdit, "full scale value");
-    if (!fullScaleValue)
-        return std::nullopt;
-    const std::optional<double> fullScaleVoltage = fields.read(form.fullScaleVoltageEdit, "full scale voltage");
-    if (!fullScaleVoltage)
-        return std::nullopt;
-    const std::optional<double> inputImpedance = fields.read(form.inputImpedanceEdit, "input impedance");
-    if (!inputImpedance)
-        return std::nullopt;
-    // Rounded half away from zero; it must stay a window of at least one sample
-    // that a 32-bit integer holds.
-    const std::optional<double> averageWindow = fields.read(form.averageWindowEdit, "average window", [](double v) {
-        if (std::round(v) < 1)
-            throw std::runtime_error("input shall be >= 0.5");
-        if (std::round(v) > std::numeric_limits<int32_t>::max())
-            throw std::runtime_error("input shall be <= 2147483647");
-    });
-    if (!averageWindow)
-        return std::nullopt;
-    PowerCurveSettings settings;
-    settings.window = static_cast<uint32_t>(static_cast<int32_t>(std::round(*averageWindow)));
-    settings.fullScaleValue = *fullScaleValue;
-    settings.fullScaleVoltage = *fullScaleVoltage;
-    settings.inputImpedance = *inputImpedance;
-    settings.relativeToFullScale = form.powerUnitComboBox->currentIndex() == 1;
-    return settings;
-}
-
-std::optional<int> readCursorDivisionsField(const PanelWidgets& form, const FieldReader::Refusal& refuse)
-{
-    const FieldReader fields(refuse);
-    const std::optional<double> value = fields.read(form.cursorDivisionsEdit, "cursor divisions", [](double v) {
-        if (v != std::floor(v) || v > maxCursorDivisions)
-            throw std::runtime_error("input shall be a whole number from 1 to 1000");
-    });
-    if (!value)
-        return std::nullopt;
-    return static_cast<int>(*value);
-}
-
-void showSpectrumFields(const PanelWidgets& form, const QString& startFrequency, const QString& stopFrequency,
-                        uint32_t fftSize, double overlap, double range, std::optional<double> referenceLevel)
-{
-    form.startFrequencyEdit->setText(startFrequency);
-    form.stopFrequencyEdit->setText(stopFrequency);
-    const QSignalBlocker quietExponent(form.fftExponentSpinBox);
-    const QSignalBlocker quietOverlap(form.overlapSpinBox);
-    form.fftExponentSpinBox->setValue(static_cast<int>(std::log2(double(fftSize))));
-    form.overlapSpinBox->setValue(overlap * 100.0);
-    form.rangeEdit->setText(exactNumber(range));
-    form.referenceLevelEdit->setText(referenceLevel ? exactNumber(*referenceLevel) : QString());
-}
-
-void showPowerFields(const PanelWidgets& form, const PowerCurveSettings& power)
-{
-    form.averageWindowEdit->setText(QString::number(power.window));
-    form.fullScaleValueEdit->setText(exactNumber(power.fullScaleValue));
-    form.fullScaleVoltageEdit->setText(exactNumber(power.fullScaleVoltage));
-    form.inputImpedanceEdit->setText(exactNumber(power.inputImpedance));
+    form.fftSizeLabel->setText(QString::number(s.fftSize()));
+    if (!keeps(form.overlapSpinBox, s.spectrogram.overlap == b.spectrogram.overlap)) {
+        const QSignalBlocker quiet(form.overlapSpinBox);
+        form.overlapSpinBox->setValue(s.spectrogram.overlap * 100.0);
+        pending->unmark(form.overlapSpinBox);
+    }
+    const PowerCurveSettings& p = s.power;
+    text(form.averageWindowEdit, QString::number(p.window), p.window == b.power.window);
+    text(form.fullScaleValueEdit, exactNumber(p.fullScaleValue), p.fullScaleValue == b.power.fullScaleValue);
+    text(form.fullScaleVoltageEdit, exactNumber(p.fullScaleVoltage), p.fullScaleVoltage == b.power.fullScaleVoltage);
+    text(form.inputImpedanceEdit, exactNumber(p.inputImpedance), p.inputImpedance == b.power.inputImpedance);
+    // The divisions are read when their edit ends: written only when they change.
+    if (!before || s.display.cursorDivisions != b.display.cursorDivisions)
+        form.cursorDivisionsEdit->setText(QString::number(s.display.cursorDivisions));
+    // Switches take effect at once: they always say what is shown.
+    const std::pair<QCheckBox*, bool> boxes[] = {
+        {form.mirrorCheckBox, s.spectrogram.mirror},
+        {form.bandPowerCheckBox, s.bandPower},
+        {form.showPowerViewCheckBox, s.display.showPower},
+        {form.showAmplitudeViewCheckBox, s.display.showAmplitude},
+        {form.removeDcCheckBox, s.removeDc},
+        {form.showAnnotationsCheckBox, s.display.showAnnotations},
+        {form.absoluteFrequencyCheckBox, s.display.absoluteFrequency},
+    };
+    for (const auto& [box, checked] : boxes) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(checked);
+    }
+    const std::pair<QComboBox*, int> choices[] = {
+        {form.colorMapComboBox, s.spectrogram.colorMap},
+        {form.powerUnitComboBox, p.relativeToFullScale ? 1 : 0},
+    };
+    for (const auto& [box, index] : choices) {
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(index);
+    }
 }

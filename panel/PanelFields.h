@@ -1,32 +1,45 @@
 #pragma once
-// The panel's groups read from their fields and checked as an Apply reads them,
-// and the applied values written back; a refusal is shown once by `refuse`.
+// The panel's fields and the session's settings: each group read from its
+// fields as its Apply reads them (a refusal given once), and the fields written
+// from the settings shown: a field holding an edit not applied yet keeps it
+// unless the settings shown changed that value (a gesture moved the band, say);
+// a field written shows the value in use and is no longer marked.
 
-#include "panel/FieldReader.h"
-#include "panel/ViewScheduler.h"
-#include "plotdata/PowerCurveStream.h"
+#include "session/SettingsTexts.h"
+#include "session/ViewSettings.h"
 
 #include <optional>
 
+class PendingEdits;
+class Recording;
 struct PanelWidgets;
 
-// The start and stop times; stop times beyond the end, or within a relative 1e-5
-// below it, mean the end (before the first load `duration` is NaN and nothing snaps).
-std::optional<TimeRange> readTimeFields(const PanelWidgets& form, double duration,
-                                        const FieldReader::Refusal& refuse);
-// The band within minFrequency ... maxFrequency, the range, the reference level
-// and the display choices, with the FFT exponent given.
-std::optional<SpectrogramSettings> readSpectrumFields(const PanelWidgets& form, int exponent,
-                                                      double minFrequency, double maxFrequency,
-                                                      const FieldReader::Refusal& refuse);
-// The calibration, the window (rounded half away from zero) and the unit; the band
-// is left to the caller.
-std::optional<PowerCurveSettings> readPowerFields(const PanelWidgets& form, const FieldReader::Refusal& refuse);
-// The cursor divisions, a whole number from 1 to 1000.
-std::optional<int> readCursorDivisionsField(const PanelWidgets& form, const FieldReader::Refusal& refuse);
+class PanelFields
+{
+public:
+    PanelFields(const PanelWidgets& form, PendingEdits* pending);
 
-// The Frequency group as applied: band texts, FFT exponent and overlap of
-// `fftSize` and `overlap`, range and reference level.
-void showSpectrumFields(const PanelWidgets& form, const QString& startFrequency, const QString& stopFrequency,
-                        uint32_t fftSize, double overlap, double range, std::optional<double> referenceLevel);
-void showPowerFields(const PanelWidgets& form, const PowerCurveSettings& power);
+    // The start and stop times; stop times beyond the end, or within a relative
+    // 1e-5 below it, mean the end (a NaN duration snaps nothing).
+    std::optional<TimeRange> readTime(double duration, const Refusal& refuse) const;
+    // The FFT exponent, band within `limits`, overlap, range, reference level,
+    // mirror and colour map.
+    std::optional<SpectrumValues> readSpectrum(const ValueRange& limits, const Refusal& refuse) const;
+    // The window, calibration and unit.
+    std::optional<PowerCurveSettings> readPower(const Refusal& refuse) const;
+    std::optional<int> readCursorDivisions(const Refusal& refuse) const;
+
+    // Every field from `shown`, but those with an edit not applied whose value
+    // did not change from `before`. The recording (when loaded) gives the stop
+    // time of its end the text of its last sample.
+    void show(const ViewSettings& shown, const ViewSettings& before, const Recording& recording);
+    // Every field not marked from `shown` (a Cancel or Escape in a group,
+    // once their marks are gone).
+    void showAll(const ViewSettings& shown, const Recording& recording);
+
+private:
+    void write(const ViewSettings& shown, const Recording& recording, const ViewSettings* before);
+
+    const PanelWidgets& form;
+    PendingEdits* pending;
+};

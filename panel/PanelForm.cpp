@@ -5,6 +5,7 @@
 #include "io/Recording.h"
 #include "panel/ElidedLabel.h"
 #include "panel/LineEdits.h"
+#include "session/NumberText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -36,11 +36,6 @@ constexpr int defaultFftExponent = 8;
 
 const char* const readyStyle = "QLabel { color : #1fcf3f; }";
 const char* const processingStyle = "QLabel { color : cyan; }";
-
-QString formatNumber(double x)
-{
-    return QString::number(x, 'g', 6);
-}
 
 // Whole hertz as plain decimals, anything else to 12 significant digits.
 QString frequencyText(double hz)
@@ -210,7 +205,7 @@ void buildSpectrumGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefa
     w.overlapSpinBox->setValue(defaults.overlapPercent);
     w.overlapSpinBox->setRange(0.0, 100.0);
     addRow(grid, 4, "Overlap (%)", w.overlapSpinBox);
-    w.rangeEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.rangeDb)), "rangeEdit");
+    w.rangeEdit = named(new StrictPositiveLineEdit(shortNumber(defaults.rangeDb)), "rangeEdit");
     addRow(grid, 5, "Range (dB)", w.rangeEdit);
     // The colour map and the mirror share a row.
     w.colorMapComboBox = named(new QComboBox, "colorMapComboBox");
@@ -235,13 +230,13 @@ void buildPowerGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefault
     w.averageWindowEdit = named(new StrictPositiveLineEdit(QString::number(defaults.averageWindow)),
                                 "averageWindowEdit");
     addRow(grid, 0, "Average window (samples)", w.averageWindowEdit);
-    w.fullScaleValueEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.fullScaleValue)),
+    w.fullScaleValueEdit = named(new StrictPositiveLineEdit(shortNumber(defaults.fullScaleValue)),
                                  "fullScaleValueEdit");
     addRow(grid, 1, "Full scale value", w.fullScaleValueEdit);
     w.fullScaleVoltageEdit = named(
-        new StrictPositiveLineEdit(formatNumber(defaults.fullScaleVoltage)), "fullScaleVoltageEdit");
+        new StrictPositiveLineEdit(shortNumber(defaults.fullScaleVoltage)), "fullScaleVoltageEdit");
     addRow(grid, 2, "Full scale voltage (V)", w.fullScaleVoltageEdit);
-    w.inputImpedanceEdit = named(new StrictPositiveLineEdit(formatNumber(defaults.inputImpedance)),
+    w.inputImpedanceEdit = named(new StrictPositiveLineEdit(shortNumber(defaults.inputImpedance)),
                                  "inputImpedanceEdit");
     addRow(grid, 3, "Input impedance (ohm)", w.inputImpedanceEdit);
     w.powerUnitComboBox = named(new QComboBox, "powerUnitComboBox");
@@ -331,18 +326,6 @@ void addToolTips(const PanelWidgets& w)
 
 } // namespace
 
-QString exactNumber(double x)
-{
-    constexpr double plainBelow = 1e15;
-    constexpr double plainFrom = 1e-4;
-    const double size = std::fabs(x);
-    const bool plain = size == 0 || (size >= plainFrom && size < plainBelow);
-    char text[400];
-    const auto result = std::to_chars(text, text + sizeof(text), x,
-                                      plain ? std::chars_format::fixed : std::chars_format::general);
-    return QString::fromLatin1(text, static_cast<qsizetype>(result.ptr - text));
-}
-
 PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults)
 {
     auto* panelLayout = new QVBoxLayout(panel);
@@ -403,29 +386,6 @@ void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& o
         return;
     }
     form.dcOffsetLabel->setText(offset->remove ? QString("Removed (I %1, Q %2)")
-                                                     .arg(formatNumber(offset->i), formatNumber(offset->q))
+                                                     .arg(shortNumber(offset->i), shortNumber(offset->q))
                                                : QString("Not removed"));
-}
-
-PanelSettings formSettings(const PanelWidgets& form)
-{
-    PanelSettings settings;
-    settings.fftExponent = form.fftExponentSpinBox->value();
-    settings.overlapPercent = form.overlapSpinBox->value();
-    settings.rangeDb = form.rangeEdit->text().toDouble();
-    settings.showPowerView = form.showPowerViewCheckBox->isChecked();
-    settings.showAmplitudeView = form.showAmplitudeViewCheckBox->isChecked();
-    settings.colorMap = form.colorMapComboBox->currentIndex();
-    return settings;
-}
-
-void setFormSettings(const PanelWidgets& form, const PanelSettings& settings)
-{
-    form.fftExponentSpinBox->setValue(settings.fftExponent);
-    form.fftSizeLabel->setText(QString::number(1 << std::clamp(settings.fftExponent, 1, 15)));
-    form.overlapSpinBox->setValue(settings.overlapPercent);
-    form.rangeEdit->setText(formatNumber(settings.rangeDb));
-    form.showPowerViewCheckBox->setChecked(settings.showPowerView);
-    form.showAmplitudeViewCheckBox->setChecked(settings.showAmplitudeView);
-    form.colorMapComboBox->setCurrentIndex(std::clamp(settings.colorMap, 0, form.colorMapComboBox->count() - 1));
 }

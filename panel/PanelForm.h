@@ -122,11 +122,3 @@ void showFileInformation(const PanelWidgets& form, const QString& fileName,
                          const Recording& recording, double duration);
 // "Removed (I 0.1, Q -0.2)" or "Not removed"; nothing without a recording.
 void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& offset);
-
-// The form's kept settings as its widgets hold them, and the widgets set to them.
-PanelSettings formSettings(const PanelWidgets& form);
-void setFormSettings(const PanelWidgets& form, const PanelSettings& settings);
-
-// The shortest text that reads back as x exactly: plain decimals from 1e-4 up to
-// 1e15, exponent notation beyond.
-QString exactNumber(double x);

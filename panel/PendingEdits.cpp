@@ -28,12 +28,14 @@ void setBold(QPushButton* button, bool bold)
 
 } // namespace
 
-PendingEdits::PendingEdits(QObject* parent) : QObject(parent) {}
-
-void PendingEdits::addGroup(const std::vector<QWidget*>& fields, QPushButton* apply,
-                            std::function<void()> restore)
+PendingEdits::PendingEdits(QObject* parent, std::function<void()> restore)
+    : QObject(parent), restore(std::move(restore))
 {
-    groups.push_back({fields, apply, std::move(restore), {}});
+}
+
+void PendingEdits::addGroup(const std::vector<QWidget*>& fields, QPushButton* apply)
+{
+    groups.push_back({fields, apply, {}});
     for (QWidget* field : fields) {
         field->installEventFilter(this);
         if (qobject_cast<QAbstractSpinBox*>(field))
@@ -68,29 +70,34 @@ void PendingEdits::edited(QWidget* field)
     setBold(group->apply, true);
 }
 
-void PendingEdits::unmark(Group& group)
+void PendingEdits::unmark(QWidget* field)
 {
-    for (QWidget* field : group.marked)
-        field->setStyleSheet(QString());
-    group.marked.clear();
-    setBold(group.apply, false);
+    Group* group = groupOf(field);
+    if (!group)
+        return;
+    const auto at = std::find(group->marked.begin(), group->marked.end(), field);
+    if (at == group->marked.end())
+        return;
+    group->marked.erase(at);
+    field->setStyleSheet(QString());
+    if (group->marked.empty())
+        setBold(group->apply, false);
 }
 
-void PendingEdits::applied(QPushButton* apply)
+void PendingEdits::unmarkGroup(QPushButton* apply)
 {
     for (Group& group : groups)
         if (group.apply == apply)
-            unmark(group);
+            for (QWidget* field : std::vector<QWidget*>(group.marked))
+                unmark(field);
 }
 
 void PendingEdits::restoreAll()
 {
-    for (Group& group : groups) {
-        if (group.marked.empty())
-            continue;
-        group.restore();
-        unmark(group);
-    }
+    for (Group& group : groups)
+        unmarkGroup(group.apply);
+    if (restore)
+        restore();
 }
 
 bool PendingEdits::isPending(const QWidget* field) const
@@ -126,8 +133,9 @@ bool PendingEdits::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     if (key == Qt::Key_Escape) {
-        group->restore();
-        unmark(*group);
+        unmarkGroup(group->apply);
+        if (restore)
+            restore();
         return true;
     }
     return false;

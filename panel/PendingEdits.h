@@ -15,16 +15,19 @@ class QWidget;
 class PendingEdits : public QObject
 {
 public:
-    explicit PendingEdits(QObject* parent);
+    // `restore` writes back what is shown into every field not marked.
+    PendingEdits(QObject* parent, std::function<void()> restore);
 
-    // Fields applied together by `apply`; `restore` writes back what is shown.
-    // The user's edits of line edits and spin boxes mark them from then on.
-    void addGroup(const std::vector<QWidget*>& fields, QPushButton* apply,
-                  std::function<void()> restore);
+    // Fields applied together by `apply`. The user's edits of line edits and
+    // spin boxes mark them from then on.
+    void addGroup(const std::vector<QWidget*>& fields, QPushButton* apply);
     // A field of a group was edited by the user: it and its Apply button are marked.
     void edited(QWidget* field);
-    // The group of `apply` shows what is applied: its marks go.
-    void applied(QPushButton* apply);
+    // A field shows what is applied (or asked for): its mark goes, and its
+    // group's with its last one.
+    void unmark(QWidget* field);
+    // Every field of the group of `apply` unmarked.
+    void unmarkGroup(QPushButton* apply);
     // Every group put back to what is shown (a Cancel).
     void restoreAll();
     bool isPending(const QWidget* field) const;
@@ -37,11 +40,10 @@ private:
     {
         std::vector<QWidget*> fields;
         QPushButton* apply;
-        std::function<void()> restore;
         std::vector<QWidget*> marked;
     };
     Group* groupOf(const QObject* field);
-    void unmark(Group& group);
 
     std::vector<Group> groups;
+    std::function<void()> restore;
 };

@@ -5,7 +5,7 @@
 
 #include "io/Recording.h"
 #include "panel/CaptureReadout.h"
-#include "panel/ViewRequests.h"
+#include "session/ViewSession.h"
 #include "views/PlotWidget.h"
 
 #include <QLabel>
@@ -35,9 +35,8 @@ int alongY(const QRect& area, const QPoint& p)
 
 } // namespace
 
-PlotNavigator::PlotNavigator(ViewRequests* requests, const Recording* recording,
-                             const std::vector<PlotWidget*>& shownPlots)
-    : requests(requests), recording(recording)
+PlotNavigator::PlotNavigator(ViewSession* session, const std::vector<PlotWidget*>& shownPlots)
+    : session(session), recording(&session->recording())
 {
     for (PlotWidget* plot : shownPlots) {
         plots.emplace_back(plot);
@@ -195,7 +194,7 @@ void PlotNavigator::select(const Drag& ended, Qt::KeyboardModifiers modifiers)
 
 void PlotNavigator::pan(const Drag& ended, Qt::KeyboardModifiers modifiers)
 {
-    const ViewState shown = requests->shownView();
+    const ViewSettings& shown = session->shown();
     bool asked = false;
     if (alongFrequency(ended, modifiers)) {
         // The frequency under the grabbed point comes to lie under the pointer.
@@ -203,8 +202,8 @@ void PlotNavigator::pan(const Drag& ended, Qt::KeyboardModifiers modifiers)
         const bool vertical = ended.plot->bandIsVertical();
         const double delta = vertical ? map.valueAt(ended.origin.y()) - map.valueAt(ended.last.y())
                                       : map.valueAt(ended.origin.x()) - map.valueAt(ended.last.x());
-        const ValueRange limits = requests->bandLimits();
-        const ValueRange target = pannedRange({shown.low, shown.high}, delta, limits);
+        const ValueRange limits = session->bandLimits();
+        const ValueRange target = pannedRange(shown.band, delta, limits);
         if (const std::optional<ValueRange> band = wholeHertzBand(target, limits))
             asked = submitBand(*band);
     } else {
@@ -212,7 +211,7 @@ void PlotNavigator::pan(const Drag& ended, Qt::KeyboardModifiers modifiers)
         const double fs = sampleRate();
         const double delta = (map.valueAt(ended.origin.x()) - map.valueAt(ended.last.x())) * fs;
         const uint64_t count = recording->sampleCount();
-        const ValueRange target = pannedRange({shown.start * fs, shown.stop * fs}, delta,
+        const ValueRange target = pannedRange({shown.range.start * fs, shown.range.stop * fs}, delta,
                                               {0.0, static_cast<double>(count)});
         asked = submitTime(sampleSpan(target, count, 1));
     }
@@ -264,7 +263,7 @@ void PlotNavigator::requestTime(double from, double to, uint64_t smallest)
 
 void PlotNavigator::requestBand(double from, double to)
 {
-    const ValueRange limits = requests->bandLimits();
+    const ValueRange limits = session->bandLimits();
     const std::optional<ValueRange> range = selectedRange(from, to, limits, smallestBand());
     if (!range)
         return;
@@ -277,30 +276,28 @@ bool PlotNavigator::submitTime(const SampleSpan& span)
     if (span.last <= span.first)
         return false;
     const double fs = sampleRate();
-    const ViewState shown = requests->shownView();
+    const TimeRange shown = session->shown().range;
     const auto shownFirst = static_cast<uint64_t>(std::max(0.0, std::floor(fs * shown.start)));
     const auto shownLast = static_cast<uint64_t>(std::max(0.0, std::ceil(fs * shown.stop)));
     const bool showing = span.first == shownFirst && span.last == shownLast;
     const bool asked = askedSpan && askedSpan->first == span.first && askedSpan->last == span.last;
-    if (requests->busy() ? asked : showing)
+    if (session->busy() ? asked : showing)
         return false;
     askedSpan = span;
-    requests->applyTimeRangeTexts(startTimeText(span.first, fs), stopTimeText(span.last, fs));
-    // Refused by a check of the Apply (its box has said why): nothing is on its way.
-    return requests->busy();
+    session->showPlace({timeRangeOf(span, fs, session->duration()), session->requested().band});
+    // Nothing on its way when it needed no computing, or was refused.
+    return session->busy();
 }
 
 bool PlotNavigator::submitBand(const ValueRange& band)
 {
-    const ViewState shown = requests->shownView();
-    const bool showing = band.low == shown.low && band.high == shown.high;
+    const bool showing = band == session->shown().band;
     const bool asked = askedBand && *askedBand == band;
-    if (requests->busy() ? asked : showing)
+    if (session->busy() ? asked : showing)
         return false;
     askedBand = band;
-    requests->applyBandTexts(QString::number(static_cast<qint64>(band.low)),
-                             QString::number(static_cast<qint64>(band.high)));
-    return requests->busy();
+    session->showPlace({session->requested().range, band});
+    return session->busy();
 }
 
 bool PlotNavigator::turnWheel(PlotWidget* plot, const PlotInput& input)
@@ -326,7 +323,7 @@ bool PlotNavigator::turnWheel(PlotWidget* plot, const PlotInput& input)
     const double factor = std::exp2(-wheel->accumulated / notch);
     const double anchor = map.valueAt(at);
     if (band) {
-        const ValueRange limits = requests->bandLimits();
+        const ValueRange limits = session->bandLimits();
         const ValueRange zoomed = zoomedRange(current, anchor, factor, limits, smallestBand());
         // Turns past a limit do not pile up.
         wheel->accumulated = -notch * std::log2(zoomed.span() / current.span());
@@ -349,15 +346,15 @@ bool PlotNavigator::pressKey(const PlotInput& input)
 {
     const bool alt = input.modifiers & Qt::AltModifier;
     if (input.key == Qt::Key_Backspace || (alt && input.key == Qt::Key_Left)) {
-        requests->goBack();
+        session->goBack();
         return true;
     }
     if (alt && input.key == Qt::Key_Right) {
-        requests->goForward();
+        session->goForward();
         return true;
     }
     if (input.key == Qt::Key_Home) {
-        requests->showWholeRecording();
+        session->showWholeRecording();
         return true;
     }
     if (input.key == Qt::Key_Escape) {
@@ -391,7 +388,7 @@ double PlotNavigator::smallestBand() const
 
 double PlotNavigator::binWidth() const
 {
-    return sampleRate() / static_cast<double>(std::max<uint32_t>(requests->fftSize(), 1));
+    return sampleRate() / static_cast<double>(std::max<uint32_t>(session->shown().fftSize(), 1));
 }
 
 PlotOverlay PlotNavigator::overlayOf(const PlotWidget* plot) const
@@ -399,7 +396,7 @@ PlotOverlay PlotNavigator::overlayOf(const PlotWidget* plot) const
     PlotOverlay overlay;
     if (!recording->isLoaded())
         return overlay;
-    cursors.addTo(overlay, cursorAxes(plot), sampleRate(), requests->cursorDivisions());
+    cursors.addTo(overlay, cursorAxes(plot), sampleRate(), session->shown().display.cursorDivisions);
     if (drag && drag->pan && drag->moved)
         overlay.panOffset = draggedPixels(plot, panShiftOf(*drag, drag->modifiers));
     else if (panPreview)
@@ -429,11 +426,11 @@ void PlotNavigator::showReadout()
         return;
     QStringList parts;
     if (hover && recording->isLoaded()) {
-        const double offset = requests->frequencyOffset();
+        const double offset = session->frequencyOffset();
         QString text = pointerReadout(*hover->plot, hover->position, offset);
         const AxisMap x = hover->plot->horizontalMap();
         const double pointerOffset =
-            x.valid() ? requests->frequencyOffsetAt(x.valueAt(hover->position.x())) : offset;
+            x.valid() ? session->frequencyOffsetAt(x.valueAt(hover->position.x())) : offset;
         const QString capture = captureReadout(*hover->plot, hover->position, recording->info(),
                                                recording->sampleRate(), offset, pointerOffset);
         if (!capture.isEmpty())
@@ -442,8 +439,8 @@ void PlotNavigator::showReadout()
             parts << text;
     }
     if (recording->isLoaded()) {
-        const QString text = cursors.readout(sampleRate(), requests->cursorDivisions(),
-                                             requests->frequencyOffset(), binWidth());
+        const QString text = cursors.readout(sampleRate(), session->shown().display.cursorDivisions,
+                                             session->frequencyOffset(), binWidth());
         if (!text.isEmpty())
             parts << text;
     }

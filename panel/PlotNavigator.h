@@ -9,6 +9,7 @@
 
 #include "panel/CursorPair.h"
 #include "panel/RangeNavigation.h"
+#include "session/ViewSettings.h"
 #include "views/PlotInput.h"
 #include "views/PlotOverlay.h"
 
@@ -22,15 +23,14 @@
 class PlotWidget;
 class QLabel;
 class Recording;
-class ViewRequests;
+class ViewSession;
 
 class PlotNavigator
 {
 public:
-    // Takes over the plots' input; `requests` and the recording outlive the
-    // navigator, the plots may go first.
-    PlotNavigator(ViewRequests* requests, const Recording* recording,
-                  const std::vector<PlotWidget*>& plots);
+    // Takes over the plots' input and asks `session` (which outlives the
+    // navigator) for what they request; the plots may go first.
+    PlotNavigator(ViewSession* session, const std::vector<PlotWidget*>& plots);
     ~PlotNavigator();
     PlotNavigator(const PlotNavigator&) = delete;
     PlotNavigator& operator=(const PlotNavigator&) = delete;
@@ -101,7 +101,7 @@ private:
     void showOverlays();
     void showReadout();
 
-    ViewRequests* requests;
+    ViewSession* session;
     const Recording* recording;
     // Guarded: whichever of the plots and the navigator goes first, the other
     // is never left calling into it.

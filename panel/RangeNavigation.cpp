@@ -116,3 +116,12 @@ std::optional<ValueRange> wholeHertzBand(const ValueRange& band, const ValueRang
         return std::nullopt;
     return ValueRange{low, high};
 }
+
+TimeRange timeRangeOf(const SampleSpan& span, double fs, double duration)
+{
+    const double start = startTimeText(span.first, fs).toDouble();
+    double stop = stopTimeText(span.last, fs).toDouble();
+    if ((duration - stop) / duration < 1e-5)
+        stop = duration;
+    return {start, stop};
+}

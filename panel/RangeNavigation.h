@@ -3,18 +3,12 @@
 // kept within a recording's limits and above a smallest span, and the field
 // texts that say them to the sample or to the hertz.
 
+#include "session/ViewSettings.h"
+
 #include <QString>
 
 #include <cstdint>
 #include <optional>
-
-struct ValueRange
-{
-    double low = 0;
-    double high = 0;
-    double span() const { return high - low; }
-    bool operator==(const ValueRange& other) const = default;
-};
 
 // The range between two values (in either order) cut to `limits`, widened about
 // its middle to at least minSpan (or to the limits, when narrower). Nothing when
@@ -46,6 +40,11 @@ SampleSpan sampleSpan(const ValueRange& samples, uint64_t count, uint64_t minSam
 // ceil(fs t) = sample, within a thousandth of a sample of sample / fs.
 QString startTimeText(uint64_t sample, double fs);
 QString stopTimeText(uint64_t sample, double fs);
+
+// The time range of samples span.first ... span.last at fs, as the time fields
+// would read their texts: the stop time within a relative 1e-5 of the
+// duration (or beyond it) is the duration.
+TimeRange timeRangeOf(const SampleSpan& span, double fs, double duration);
 
 // A band in whole hertz containing `band` (low rounded down, high up) within the
 // limits; nothing when it is empty there.

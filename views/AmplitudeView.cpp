@@ -5,9 +5,13 @@
 
 #include "io/Recording.h"
 #include "plotdata/AmplitudeStream.h"
+#include "session/SummaryBuilds.h"
+#include "session/ViewComputation.h"
+#include "views/CaptureMarkers.h"
 #include "views/CustomPlot.h"
-#include "views/ViewComputation.h"
 
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -30,8 +34,11 @@ AmplitudeView::AmplitudeView(Recording* recording, QWidget* parent)
     qPlot->setValueDescription({QStringLiteral("Q"), QString(), -1});
     layout->addWidget(qPlot);
     setLayout(layout);
-    // Until an owner computes elsewhere, a new width recomputes here.
-    iPlot->setWidthChangedHandler([this] { setTimeRange(shownStart, shownStop); });
+    // A new width is computed by the session showing the view, or here.
+    iPlot->setWidthChangedHandler([this] {
+        if (!askForNewWidth())
+            setTimeRange(shownStart, shownStop);
+    });
 }
 
 AmplitudeView::~AmplitudeView() = default;
@@ -58,12 +65,63 @@ void AmplitudeView::setTimeRange(double startTime, double stopTime)
                       computation(fs, sampleCountOf(*recording), startTime, stopTime));
 }
 
-void AmplitudeView::setWidthChangedHandler(const std::function<void()>& handler)
-{
-    iPlot->setWidthChangedHandler(handler);
-}
-
 bool AmplitudeView::needsNewWidth() const
 {
     return iPlot->curveNeedsNewWidth() || qPlot->curveNeedsNewWidth();
+}
+
+bool AmplitudeView::active(const ViewSettings& settings) const
+{
+    return settings.display.showAmplitude;
+}
+
+void AmplitudeView::setShown(ViewSettings& settings, bool shown) const
+{
+    settings.display.showAmplitude = shown;
+}
+
+void AmplitudeView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    tellVisibility(!isHidden());
+}
+
+void AmplitudeView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    tellVisibility(!isHidden());
+}
+
+bool AmplitudeView::outdated(const ViewSettings& computed, const ViewSettings& next) const
+{
+    return !(computed.range == next.range) || computed.removeDc != next.removeDc;
+}
+
+std::unique_ptr<ViewComputation> AmplitudeView::computation(const ViewSettings& settings,
+                                                            const RecordingFacts& recording)
+{
+    return computation(recording.sampleRate, recording.sampleCount, settings.range.start, settings.range.stop,
+                       recording.summaries);
+}
+
+void AmplitudeView::present(const Presentation& presentation)
+{
+    removeDcOffset = presentation.settings.removeDc;
+    setVisible(presentation.settings.display.showAmplitude);
+    if (presentation.computed) {
+        const std::vector<MarkerLine> lines =
+            captureMarkers(recording->info(), static_cast<double>(recording->sampleRate()));
+        iPlot->setMarkers(lines);
+        qPlot->setMarkers(lines);
+    }
+}
+
+void AmplitudeView::addSummaryNeeds(const ViewSettings&, SummaryNeeds& needs) const
+{
+    needs.amplitude = true;
+}
+
+bool AmplitudeView::laidOut() const
+{
+    return window()->isVisible();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Raw I and Q values of a time range as two stacked line plots against time.
 
+#include "session/ViewKind.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -12,7 +14,7 @@ class Recording;
 class SummarySet;
 class ViewComputation;
 
-class AmplitudeView : public QWidget
+class AmplitudeView : public QWidget, public ViewKind
 {
 public:
     AmplitudeView(Recording* recording, QWidget* parent = nullptr);
@@ -33,13 +35,27 @@ public:
     // The time range shown last.
     double startTime() const { return shownStart; }
     double stopTime() const { return shownStop; }
-    // Called when the plots change width under curves reduced for another.
     // Whether what is shown was computed for another plot width.
-    bool needsNewWidth() const;
-    void setWidthChangedHandler(const std::function<void()>& handler);
+    bool needsNewWidth() const override;
     // The plots of I and of Q against time in seconds.
     CustomPlot* iPlotWidget() const { return iPlot; }
     CustomPlot* qPlotWidget() const { return qPlot; }
+
+    // As a kind of view of a session: shown while the display says so, its
+    // curves computed for the range and the DC offset.
+    bool active(const ViewSettings& settings) const override;
+    void setShown(ViewSettings& settings, bool shown) const override;
+    bool outdated(const ViewSettings& computed, const ViewSettings& next) const override;
+    std::unique_ptr<ViewComputation> computation(const ViewSettings& settings,
+                                                 const RecordingFacts& recording) override;
+    void present(const Presentation& presentation) override;
+    void addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& needs) const override;
+    bool laidOut() const override;
+
+protected:
+    // Shown or hidden directly (not by the settings), it tells its session.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     Recording* recording;

@@ -4,9 +4,13 @@
 
 #include "io/Recording.h"
 #include "plotdata/BandPowerStream.h"
+#include "session/SummaryBuilds.h"
+#include "session/ViewComputation.h"
+#include "views/CaptureMarkers.h"
 #include "views/CustomPlot.h"
-#include "views/ViewComputation.h"
 
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -24,8 +28,11 @@ PowerView::PowerView(Recording* recording, QWidget* parent)
     plot->setValueDescription({QString(), QStringLiteral("dBm"), 2});
     layout->addWidget(plot);
     setLayout(layout);
-    // Until an owner computes elsewhere, a new width recomputes here.
-    plot->setWidthChangedHandler([this] { refresh(); });
+    // A new width is computed by the session showing the view, or here.
+    plot->setWidthChangedHandler([this] {
+        if (!askForNewWidth())
+            refresh();
+    });
 }
 
 PowerView::~PowerView() = default;
@@ -66,12 +73,61 @@ void PowerView::refresh()
     setTimeRange(lastStartTime, lastStopTime);
 }
 
-void PowerView::setWidthChangedHandler(const std::function<void()>& handler)
-{
-    plot->setWidthChangedHandler(handler);
-}
-
 bool PowerView::needsNewWidth() const
 {
     return plot->curveNeedsNewWidth();
+}
+
+bool PowerView::active(const ViewSettings& settings) const
+{
+    return settings.display.showPower;
+}
+
+void PowerView::setShown(ViewSettings& settings, bool shown) const
+{
+    settings.display.showPower = shown;
+}
+
+void PowerView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    tellVisibility(!isHidden());
+}
+
+void PowerView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    tellVisibility(!isHidden());
+}
+
+bool PowerView::outdated(const ViewSettings& computed, const ViewSettings& next) const
+{
+    return !(computed.range == next.range) || computed.removeDc != next.removeDc
+           || !samePowerCurve(computed.powerCurve(), next.powerCurve());
+}
+
+std::unique_ptr<ViewComputation> PowerView::computation(const ViewSettings& settings,
+                                                        const RecordingFacts& recording)
+{
+    return computation(recording.sampleRate, recording.sampleCount, settings.range.start, settings.range.stop,
+                       settings.powerCurve(), recording.summaries);
+}
+
+void PowerView::present(const Presentation& presentation)
+{
+    const ViewSettings& settings = presentation.settings;
+    removeDcOffset = settings.removeDc;
+    setVisible(settings.display.showPower);
+    if (presentation.computed)
+        plot->setMarkers(captureMarkers(recording->info(), static_cast<double>(recording->sampleRate())));
+}
+
+void PowerView::addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& needs) const
+{
+    needs.power = settings.powerCurve();
+}
+
+bool PowerView::laidOut() const
+{
+    return window()->isVisible();
 }

@@ -3,6 +3,7 @@
 // plotted against time.
 
 #include "plotdata/PowerCurveStream.h"
+#include "session/ViewKind.h"
 
 #include <QWidget>
 
@@ -15,7 +16,7 @@ class Recording;
 class SummarySet;
 class ViewComputation;
 
-class PowerView : public QWidget
+class PowerView : public QWidget, public ViewKind
 {
 public:
     PowerView(Recording* recording, QWidget* parent = nullptr);
@@ -57,12 +58,27 @@ public:
     double stopTime() const { return lastStopTime; }
     // Remove the range's mean from I and Q in setTimeRange and refresh.
     void setRemoveDc(bool remove) { removeDcOffset = remove; }
-    // Called when the plot changes width under a curve reduced for another.
     // Whether what is shown was computed for another plot width.
-    bool needsNewWidth() const;
-    void setWidthChangedHandler(const std::function<void()>& handler);
+    bool needsNewWidth() const override;
     // The plot the curve is drawn in (power in dBm against time in seconds).
     CustomPlot* plotWidget() const { return plot; }
+
+    // As a kind of view of a session: shown while the display says so, its
+    // curve computed for the range, the power settings (and the band, for the
+    // power of the band only) and the DC offset.
+    bool active(const ViewSettings& settings) const override;
+    void setShown(ViewSettings& settings, bool shown) const override;
+    bool outdated(const ViewSettings& computed, const ViewSettings& next) const override;
+    std::unique_ptr<ViewComputation> computation(const ViewSettings& settings,
+                                                 const RecordingFacts& recording) override;
+    void present(const Presentation& presentation) override;
+    void addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& needs) const override;
+    bool laidOut() const override;
+
+protected:
+    // Shown or hidden directly (not by the settings), it tells its session.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     Recording* recording;

@@ -9,8 +9,10 @@
 #include "plotdata/SpectrumCurve.h"
 #include "views/AxisPainting.h"
 #include "views/ColorMap.h"
+#include "session/SummaryBuilds.h"
+#include "session/ViewComputation.h"
+#include "views/CaptureMarkers.h"
 #include "views/SpectrogramImage.h"
-#include "views/ViewComputation.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -56,8 +58,10 @@ SpectrogramView::SpectrogramView(Recording* recording, QWidget* parent)
     lastBin = static_cast<int>(fftPoints - 1);
     setMinimumSize(500, 250);
     setValueDescription({QString(), QStringLiteral("dB/Hz"), 1});
-    // Until an owner computes elsewhere, a new width recomputes here.
+    // A new width is computed by the session showing the view, or here.
     setWidthChangedHandler([this] {
+        if (askForNewWidth())
+            return;
         recompute();
         rebuildImage();
     });
@@ -449,4 +453,51 @@ void SpectrogramView::resizeEvent(QResizeEvent* event)
 bool SpectrogramView::needsNewWidth() const
 {
     return columns.columns.size() < columns.sourceColumns && computedWidth != plotWidth();
+}
+
+bool SpectrogramView::outdated(const ViewSettings& computed, const ViewSettings& next) const
+{
+    return !(computed.range == next.range) || computed.spectrogram.exponent != next.spectrogram.exponent
+           || computed.spectrogram.overlap != next.spectrogram.overlap || computed.removeDc != next.removeDc;
+}
+
+std::unique_ptr<ViewComputation> SpectrogramView::computation(const ViewSettings& settings,
+                                                              const RecordingFacts& recording)
+{
+    return computation(recording.sampleRate, recording.sampleCount, settings.range.start, settings.range.stop,
+                       settings.spectrogram.exponent, settings.spectrogram.overlap, recording.summaries);
+}
+
+void SpectrogramView::present(const Presentation& presentation)
+{
+    const ViewSettings& settings = presentation.settings;
+    const SpectrogramSettings& look = settings.spectrogram;
+    removeDcOffset = settings.removeDc;
+    setShowAnnotations(settings.display.showAnnotations);
+    setFrequencyOffset(presentation.frequencyOffset);
+    if (presentation.computed)
+        setMarkers(captureMarkers(recording->info(), static_cast<double>(recording->sampleRate())));
+    const bool sameLook = presentedSettings && presentedSettings->band == settings.band
+                          && presentedSettings->spectrogram == look;
+    // Before a recording there is no band to map to bins.
+    if ((sameLook && !presentation.computed) || !recording->isLoaded())
+        return;
+    rangeDb = look.range;
+    mirror = look.mirror;
+    colors = static_cast<ColorMapKind>(look.colorMap);
+    referenceLevel = look.referenceLevel;
+    setStartFrequency(settings.band.low);
+    setStopFrequency(settings.band.high);
+    presentedSettings = settings;
+    rebuildImage();
+}
+
+void SpectrogramView::addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& needs) const
+{
+    needs.spectrogram = SummaryNeeds::Spectrogram{settings.spectrogram.exponent, settings.spectrogram.overlap};
+}
+
+bool SpectrogramView::laidOut() const
+{
+    return window()->isVisible();
 }

@@ -4,6 +4,7 @@
 // to the strongest value.
 
 #include "dsp/SpectrogramStream.h"
+#include "session/ViewKind.h"
 #include "views/AnnotationBoxes.h"
 #include "views/ColorMap.h"
 #include "views/PlotWidget.h"
@@ -19,7 +20,7 @@ class Recording;
 class SummarySet;
 class ViewComputation;
 
-class SpectrogramView : public PlotWidget
+class SpectrogramView : public PlotWidget, public ViewKind
 {
 public:
     SpectrogramView(Recording* recording, QWidget* parent = nullptr);
@@ -125,6 +126,16 @@ public:
     // The annotations' texts under the point, then the markers'.
     QString toolTipTextAt(const QPoint& point) const override;
 
+    // As a kind of view of a session: columns computed for the range, FFT size,
+    // overlap and DC offset; band, colour scale, mirror, annotations and axis
+    // offset presented without computing.
+    bool outdated(const ViewSettings& computed, const ViewSettings& next) const override;
+    std::unique_ptr<ViewComputation> computation(const ViewSettings& settings,
+                                                 const RecordingFacts& recording) override;
+    void present(const Presentation& presentation) override;
+    void addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& needs) const override;
+    bool laidOut() const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -188,6 +199,8 @@ private:
     QImage scaledImage;
 
     double shownFrequencyOffset = 0;
+    // What the image was last built with by present().
+    std::optional<ViewSettings> presentedSettings;
     std::vector<AnnotationBox> annotations;
     bool showAnnotations = true;
     std::optional<AnnotationBox> sketch;

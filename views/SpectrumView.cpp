@@ -3,8 +3,9 @@
 #include "views/SpectrumView.h"
 
 #include "io/Recording.h"
+#include "session/SpectrumModel.h"
+#include "session/ViewComputation.h"
 #include "views/CustomPlot.h"
-#include "views/ViewComputation.h"
 
 #include <QVBoxLayout>
 
@@ -43,8 +44,6 @@ std::unique_ptr<ViewComputation> SpectrumView::computation(uint32_t sampleRate, 
             SpectrumCurve curve = done.curve();
             plot->setData(std::move(curve.frequency), std::move(curve.power), false);
             shown = done.result();
-            if (onResult)
-                onResult();
         });
 }
 
@@ -62,3 +61,27 @@ void SpectrumView::refresh()
     setTimeRange(startTime, stopTime);
 }
 
+bool SpectrumView::outdated(const ViewSettings&, const ViewSettings&) const
+{
+    return false;
+}
+
+std::unique_ptr<ViewComputation> SpectrumView::computation(const ViewSettings&, const RecordingFacts&)
+{
+    return nullptr;
+}
+
+void SpectrumView::present(const Presentation& presentation)
+{
+    removeDcOffset = presentation.settings.removeDc;
+    plot->setXOffset(presentation.frequencyOffset);
+    if (!source || source->revision() == drawnRevision)
+        return;
+    drawnRevision = source->revision();
+    const ViewSettings& settings = presentation.settings;
+    startTime = settings.range.start;
+    stopTime = settings.range.stop;
+    current = settings.spectrum();
+    shown = source->result();
+    plot->setData(source->curve().frequency, source->curve().power, false);
+}

@@ -2,20 +2,20 @@
 // Averaged power spectrum of a time range in dB against frequency, cut to a band.
 
 #include "plotdata/SpectrumPass.h"
+#include "session/ViewKind.h"
 
 #include <QWidget>
-
-#include <functional>
 
 #include <cstdint>
 #include <memory>
 
 class CustomPlot;
 class Recording;
+class SpectrumModel;
 class SummarySet;
 class ViewComputation;
 
-class SpectrumView : public QWidget
+class SpectrumView : public QWidget, public ViewKind
 {
 public:
     SpectrumView(Recording* recording, QWidget* parent = nullptr);
@@ -47,14 +47,23 @@ public:
     void setRemoveDc(bool remove) { removeDcOffset = remove; }
     // The plot the spectrum is drawn in (dB/Hz against baseband hertz).
     CustomPlot* plotWidget() const { return plot; }
-    // The Welch powers of the spectrum shown, and who hears of each new one.
+    // The Welch powers of the spectrum shown.
     const WelchResult& shownResult() const { return shown; }
-    void setResultHandler(std::function<void()> handler) { onResult = std::move(handler); }
+
+    // As a kind of view of a session: it draws what `model` (a kind added to
+    // the same session before it) computes, with the axis offset.
+    void showModel(const SpectrumModel* model) { source = model; }
+    bool outdated(const ViewSettings& computed, const ViewSettings& next) const override;
+    std::unique_ptr<ViewComputation> computation(const ViewSettings& settings,
+                                                 const RecordingFacts& recording) override;
+    void present(const Presentation& presentation) override;
 
 private:
     SpectrumSettings current;
     WelchResult shown;
-    std::function<void()> onResult;
+    const SpectrumModel* source = nullptr;
+    // The model's revision drawn last.
+    uint64_t drawnRevision = 0;
     Recording* recording;
     CustomPlot* plot;
     double startTime = 0;

@@ -7,6 +7,7 @@
 // (run by scripts/run without a display; any Qt platform will do, offscreen included)
 
 #include "app/MainWindow.h"
+#include "session/ViewSession.h"
 #include "panel/ControlPanel.h"
 #include "panel/MeasurementsGroup.h"
 #include "scripts/demo/TourWindow.h"
@@ -26,7 +27,8 @@ int main(int argc, char** argv)
     window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(1);
     if (arguments->size() == 4) {
         const QStringList band = arguments->at(3).split(':');
-        panel->applyBandTexts(band.value(0), band.value(1));
+        panel->session()->showPlace(
+            {panel->session()->requested().range, {band.value(0).toDouble(), band.value(1).toDouble()}});
     }
     settle(panel);
     MeasurementsGroup* group = window->measurements();

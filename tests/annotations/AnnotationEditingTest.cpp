@@ -3,6 +3,7 @@
 // recording reopened shows the same boxes.
 
 #include "tests/annotations/AnnotationFixture.h"
+#include "session/ViewSession.h"
 
 #include "views/SpectrogramView.h"
 
@@ -45,7 +46,7 @@ TEST_F(AnnotationEditing, RoundTripThroughThePanel)
     EXPECT_EQ(tableRows(), (QStringList{"2|1|-100|200|burst|first", "6|0.5|||late|"}));
 
     // Add: the time range and band shown.
-    panel->applyView({"4", "4.25", "-300", "150"});
+    panel->session()->showPlace({{4, 4.25}, {-300, 150}});
     waitForPanel(panel);
     EXPECT_TRUE(click("addAnnotationButton").empty());
     ASSERT_EQ(tableRows().size(), 3);

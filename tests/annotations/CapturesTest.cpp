@@ -4,6 +4,7 @@
 // against the capture that holds its start.
 
 #include "tests/annotations/AnnotationFixture.h"
+#include "session/ViewSession.h"
 
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
@@ -70,7 +71,7 @@ TEST_F(Captures, LinesAxisAndReadoutFollowTheCapture)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.seconds);
-        panel->applyView({row.start, row.stop, "-500", "500"});
+        panel->session()->showPlace({{row.start.toDouble(), row.stop.toDouble()}, {-500, 500}});
         waitForPanel(panel);
         const QString readout = readoutAt(row.seconds);
         const auto megahertz = [](const QString& text) { return text.section("f = ", 1, 1).section(' ', 0, 0).toDouble(); };

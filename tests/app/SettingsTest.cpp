@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -55,7 +56,10 @@ TEST(Settings, SurviveANewWindowAndReset)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         first.findChild<QSpinBox*>("fftExponentSpinBox")->setValue(11);
         first.findChild<QDoubleSpinBox*>("overlapSpinBox")->setValue(50);
-        first.findChild<QLineEdit*>("rangeEdit")->setText("60");
+        // Typed and not applied: kept as typed.
+        auto* range = first.findChild<QLineEdit*>("rangeEdit");
+        range->selectAll();
+        QTest::keyClicks(range, "60");
         first.findChild<QComboBox*>("colorMapComboBox")->setCurrentIndex(2);
         first.findChild<QCheckBox*>("showAmplitudeViewCheckBox")->setChecked(true);
         first.findChild<QSplitter*>("splitter")->setSizes({500, 900});

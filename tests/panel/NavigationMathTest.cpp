@@ -2,9 +2,8 @@
 // time texts the fields get, the history of views and the readout's numbers.
 
 #include "panel/RangeNavigation.h"
-#include "panel/ViewHistory.h"
 #include "views/AxisTicks.h"
-#include "views/ViewComputation.h"
+#include "session/ViewComputation.h"
 
 #include <gtest/gtest.h>
 
@@ -110,31 +109,6 @@ TEST(NavigationMath, RangesFromDragsZoomsAndPans)
     EXPECT_EQ(text(wholeHertzBand({-100.5, 200.2}, {-1000, 1000})), text(ValueRange{-101, 201}));
     EXPECT_EQ(text(wholeHertzBand({-2000, 200.2}, {-1000, 1000})), text(ValueRange{-1000, 201}));
     EXPECT_EQ(text(wholeHertzBand({1000.5, 2000}, {-1000, 1000})), "none");
-}
-
-TEST(NavigationMath, HistoryGoesBackAndForwardLikeABrowser)
-{
-    auto state = [](double start) {
-        ViewState s;
-        s.start = start;
-        s.startTime = QString::number(start);
-        return s;
-    };
-    auto at = [](const std::optional<ViewState>& s) { return s ? s->start : -1.0; };
-    ViewHistory history;
-    EXPECT_EQ(at(history.back()), -1);
-    history.reset(state(1));
-    history.visit(state(2));
-    history.visit(state(3));
-    history.visit(state(3)); // the same view again is no new entry
-    EXPECT_EQ(at(history.back()), 2);
-    EXPECT_EQ(at(history.back()), 1);
-    EXPECT_EQ(at(history.back()), -1);
-    EXPECT_EQ(at(history.forward()), 2);
-    history.visit(state(4)); // drops 3
-    EXPECT_EQ(at(history.forward()), -1);
-    EXPECT_EQ(at(history.back()), 2);
-    EXPECT_EQ(at(history.forward()), 4);
 }
 
 TEST(NavigationMath, ReadoutNumbersInTheirUnits)

@@ -3,6 +3,8 @@
 
 #include "tests/panel/PanelFixture.h"
 
+#include "session/ViewSession.h"
+
 #include "io/Recording.h"
 #include "views/AmplitudeView.h"
 #include "views/PowerView.h"
@@ -324,7 +326,7 @@ TEST_F(PanelApply, HiddenPowerApplyKeepsTheShownRange)
     auto* spectrogram = widget<SpectrogramView>("spectrogramView");
     EXPECT_EQ(spectrogram->startTime(), 2.0);
     EXPECT_EQ(spectrogram->stopTime(), 3.0);
-    EXPECT_EQ(panel->shownView().start, 2.0);
+    EXPECT_EQ(panel->session()->shown().range.start, 2.0);
 
     showPower->setChecked(true);
     waitForPanel(panel);

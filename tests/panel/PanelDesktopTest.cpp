@@ -4,6 +4,8 @@
 
 #include "tests/panel/PanelFixture.h"
 
+#include "session/ViewSession.h"
+
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
 
@@ -134,7 +136,7 @@ TEST_F(PanelDesktop, LoadedFieldsAreExact)
     EXPECT_GE(std::ceil(stop * fast), 562500.0 - 1);
     EXPECT_EQ(text("startFrequencyEdit"), "-1024000");
     ASSERT_TRUE(click("timeRangeApplyButton").empty());
-    EXPECT_EQ(panel->shownView().stop, 562500.0 / fast);
+    EXPECT_EQ(panel->session()->shown().range.stop, 562500.0 / fast);
 }
 
 // Edits not applied yet are marked; Escape and Cancel put back what is shown,
@@ -158,7 +160,7 @@ TEST_F(PanelDesktop, UnappliedEditsAreMarkedAndPutBack)
     QTest::keyClicks(stopEdit, "4");
     QTest::keyClick(stopEdit, Qt::Key_Return);
     waitForPanel(panel);
-    EXPECT_EQ(panel->shownView().stop, 4.0);
+    EXPECT_EQ(panel->session()->shown().range.stop, 4.0);
     EXPECT_TRUE(stopEdit->styleSheet().isEmpty());
 }
 

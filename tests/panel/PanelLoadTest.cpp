@@ -2,6 +2,8 @@
 // message with its box, and what a failed load leaves behind.
 
 #include "tests/panel/PanelFixture.h"
+
+#include "session/ViewSession.h"
 #include "views/SpectrogramView.h"
 
 #include <QApplication>
@@ -119,7 +121,7 @@ TEST_F(PanelLoad, EveryLoadShowsTheWholeNewRecordingAndBand)
     EXPECT_EQ(view->stopTime(), 5.0);
     EXPECT_LE(view->frequencyAxisMap().low, -1000.0);
     EXPECT_GE(view->frequencyAxisMap().high, 1000.0 - 2000.0 / 256);
-    EXPECT_EQ(panel->shownView().stop, 5.0);
+    EXPECT_EQ(panel->session()->shown().range.stop, 5.0);
 }
 
 TEST_F(PanelLoad, EveryLoadMessageInACriticalErrorBoxWithoutParent)

@@ -1,43 +1,36 @@
 // Back and forward over the views' time ranges and bands.
 
-#include "panel/ViewHistory.h"
+#include "session/ViewHistory.h"
 
-bool ViewState::sameView(const ViewState& other) const
-{
-    return start == other.start && stop == other.stop && low == other.low && high == other.high;
-}
-
-void ViewHistory::reset(const ViewState& first)
+void ViewHistory::reset(const ViewPlace& first)
 {
     entries.assign(1, first);
     current = 0;
 }
 
-void ViewHistory::visit(const ViewState& state)
+void ViewHistory::visit(const ViewPlace& place)
 {
     if (entries.empty()) {
-        reset(state);
+        reset(place);
         return;
     }
-    if (entries[current].sameView(state)) {
-        entries[current] = state;
+    if (entries[current] == place)
         return;
-    }
     entries.resize(current + 1);
-    entries.push_back(state);
+    entries.push_back(place);
     if (entries.size() > capacity)
         entries.erase(entries.begin());
     current = entries.size() - 1;
 }
 
-std::optional<ViewState> ViewHistory::back()
+std::optional<ViewPlace> ViewHistory::back()
 {
     if (entries.empty() || current == 0)
         return std::nullopt;
     return entries[--current];
 }
 
-std::optional<ViewState> ViewHistory::forward()
+std::optional<ViewPlace> ViewHistory::forward()
 {
     if (current + 1 >= entries.size())
         return std::nullopt;

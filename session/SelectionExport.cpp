@@ -1,10 +1,10 @@
 // The export of the selection as a background job.
 
-#include "panel/SelectionExport.h"
+#include "session/SelectionExport.h"
 
 #include "export/ExportSelection.h"
 #include "io/Recording.h"
-#include "panel/JobRunner.h"
+#include "session/JobRunner.h"
 #include "plotdata/RangePass.h"
 
 SelectionExport::SelectionExport(const Recording* recording, QObject* context)

@@ -1,13 +1,15 @@
 // A step whose pictures need a pass shows a coarser picture from the summaries
 // meanwhile, over the new range; a cancel puts the range shown back.
 
-#include "panel/ViewScheduler.h"
+#include "session/ViewSession.h"
 
 #include "io/Recording.h"
+#include "session/SpectrumModel.h"
 #include "views/AmplitudeView.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
+#include "views/ViewSet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -75,43 +77,44 @@ TEST(Sketches, ShownWhileThePassRunsAndTakenBackByACancel)
         view->resize(900, 300);
         view->show();
     }
-    amplitude.hide();
-    ViewScheduler scheduler(&recording, &spectrogram, &power, &amplitude, &spectrum, nullptr);
+    SpectrumModel model;
+    ViewSession session(&recording);
+    const ViewSet views{&spectrogram, &power, &amplitude, &spectrum};
+    const ViewSettings starting = startingSettings(views);
+    addViews(session, model, views);
+    session.apply(starting);
     const double fs = 1e6;
     const double duration = double(source->size()) / fs;
-    SpectrumSettings settings = spectrum.settings();
-    scheduler.load(source, uint32_t(fs), {0, duration}, false, settings, PowerCurveSettings{},
-                   [&] { recording.assignSource(uint32_t(fs), source); }, nullptr);
-    ASSERT_TRUE(waitFor([&] { return !scheduler.busy(); }));
-    spectrogram.setStartFrequency(-fs / 2);
-    spectrogram.setStopFrequency(fs / 2);
-    spectrogram.rebuildImage();
+    auto fresh = std::make_shared<Recording>();
+    fresh->assignSource(uint32_t(fs), source);
+    session.load(fresh, "tone");
+    ASSERT_TRUE(waitFor([&] { return !session.busy(); }));
     const QImage whole = spectrogram.colourImage();
     ASSERT_FALSE(whole.isNull());
 
     // 100,000 samples: columns finer than any kept group, so a pass is needed,
     // held until the source opens again.
     source->setOpen(false);
-    scheduler.apply(TimeRange{2.0, 2.1}, std::nullopt, settings, false, nullptr);
+    session.showPlace({{2.0, 2.1}, session.shown().band});
     EXPECT_TRUE(waitFor([&] { return spectrogram.startTime() == 2.0; }));
-    EXPECT_TRUE(scheduler.busy());
-    EXPECT_EQ(scheduler.shownRange().start, 0.0);
+    EXPECT_TRUE(session.busy());
+    EXPECT_EQ(session.shown().range.start, 0.0);
     EXPECT_EQ(spectrogram.stopTime(), 2.1);
     EXPECT_FALSE(spectrogram.colourImage().isNull());
     EXPECT_NE(spectrogram.colourImage().size(), whole.size());
 
     // Cancelled: the views show the range shown again.
-    scheduler.cancel();
+    session.cancel();
     source->setOpen(true);
-    EXPECT_TRUE(waitFor([&] { return !scheduler.busy(); }));
+    EXPECT_TRUE(waitFor([&] { return !session.busy(); }));
     EXPECT_EQ(spectrogram.startTime(), 0.0);
     EXPECT_EQ(spectrogram.stopTime(), duration);
     EXPECT_EQ(spectrogram.colourImage(), whole);
 
     // Let through, the exact picture replaces the sketch.
-    scheduler.apply(TimeRange{2.0, 2.1}, std::nullopt, settings, false, nullptr);
-    EXPECT_TRUE(waitFor([&] { return !scheduler.busy(); }));
-    EXPECT_EQ(scheduler.shownRange().start, 2.0);
+    session.showPlace({{2.0, 2.1}, session.shown().band});
+    EXPECT_TRUE(waitFor([&] { return !session.busy(); }));
+    EXPECT_EQ(session.shown().range.start, 2.0);
     EXPECT_EQ(spectrogram.startTime(), 2.0);
-    scheduler.stop();
+    session.stop();
 }

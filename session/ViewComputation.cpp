@@ -1,6 +1,6 @@
 // A view's computation run where it is asked for.
 
-#include "views/ViewComputation.h"
+#include "session/ViewComputation.h"
 
 #include "io/Recording.h"
 

@@ -1,6 +1,6 @@
 // One worker thread per job; results are posted back to the GUI thread.
 
-#include "panel/JobRunner.h"
+#include "session/JobRunner.h"
 
 #include <QMetaObject>
 

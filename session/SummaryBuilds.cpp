@@ -1,9 +1,9 @@
 // Background builds of the summaries the views need.
 
-#include "panel/SummaryBuilds.h"
+#include "session/SummaryBuilds.h"
 
 #include "io/SampleSource.h"
-#include "panel/JobRunner.h"
+#include "session/JobRunner.h"
 #include "plotdata/AmplitudeStream.h"
 #include "plotdata/SpectrogramPass.h"
 #include "plotdata/SummarySet.h"
@@ -19,9 +19,19 @@ bool SummaryNeeds::operator==(const SummaryNeeds& other) const
                    || (a->window == b->window && a->fullScaleValue == b->fullScaleValue
                        && a->fullScaleVoltage == b->fullScaleVoltage && a->inputImpedance == b->inputImpedance));
     };
-    return exponent == other.exponent && std::bit_cast<uint64_t>(overlap) == std::bit_cast<uint64_t>(other.overlap)
-           && spectrum.fftSize == other.spectrum.fftSize
-           && std::bit_cast<uint64_t>(spectrum.overlap) == std::bit_cast<uint64_t>(other.spectrum.overlap)
+    auto sameSpectrogram = [](const std::optional<Spectrogram>& a, const std::optional<Spectrogram>& b) {
+        return a.has_value() == b.has_value()
+               && (!a
+                   || (a->exponent == b->exponent
+                       && std::bit_cast<uint64_t>(a->overlap) == std::bit_cast<uint64_t>(b->overlap)));
+    };
+    auto sameSpectrum = [](const std::optional<SpectrumSettings>& a, const std::optional<SpectrumSettings>& b) {
+        return a.has_value() == b.has_value()
+               && (!a
+                   || (a->fftSize == b->fftSize
+                       && std::bit_cast<uint64_t>(a->overlap) == std::bit_cast<uint64_t>(b->overlap)));
+    };
+    return sameSpectrogram(spectrogram, other.spectrogram) && sameSpectrum(spectrum, other.spectrum)
            && samePower(power, other.power) && amplitude == other.amplitude && removeDc == other.removeDc;
 }
 
@@ -37,9 +47,12 @@ bool allReady(const SummarySet& summaries, const SummaryNeeds& needs)
             return false;
         offset = *mean;
     }
-    const uint32_t n = needs.spectrum.fftSize;
-    return summaries.spectrogram(static_cast<uint32_t>(needs.exponent), needs.overlap, offset)
-           && summaries.welch(n, sharedSamples(n, needs.spectrum.overlap), offset)
+    return (!needs.spectrogram
+            || summaries.spectrogram(static_cast<uint32_t>(needs.spectrogram->exponent), needs.spectrogram->overlap,
+                                     offset))
+           && (!needs.spectrum
+               || summaries.welch(needs.spectrum->fftSize, sharedSamples(needs.spectrum->fftSize, needs.spectrum->overlap),
+                                  offset))
            && (!needs.power || summaries.power(*needs.power, offset))
            && (!needs.amplitude || summaries.amplitude(offset));
 }
@@ -59,6 +72,10 @@ void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
 {
     if (!summaries || !samples)
         return;
+    if (needs.empty()) {
+        cancel();
+        return;
+    }
     // Asked again for the same needs, a build runs again only when one of
     // them went missing since (a damaged cache file).
     const bool ready = allReady(*summaries, needs);
@@ -86,10 +103,12 @@ void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
                 }
             }
             std::vector<std::unique_ptr<RangeComputation>> passes;
-            passes.push_back(
-                std::make_unique<SpectrogramPass>(whole, sampleRate, needs.exponent, needs.overlap, 1, summaries));
-            passes.push_back(std::make_unique<SpectrumPass>(whole, static_cast<uint32_t>(sampleRate), needs.spectrum,
-                                                            summaries));
+            if (needs.spectrogram)
+                passes.push_back(std::make_unique<SpectrogramPass>(whole, sampleRate, needs.spectrogram->exponent,
+                                                                   needs.spectrogram->overlap, 1, summaries));
+            if (needs.spectrum)
+                passes.push_back(std::make_unique<SpectrumPass>(whole, static_cast<uint32_t>(sampleRate),
+                                                                *needs.spectrum, summaries));
             if (needs.power)
                 passes.push_back(powerCurvePass(whole.size(), whole, sampleRate, *needs.power, 1, summaries));
             if (needs.amplitude)

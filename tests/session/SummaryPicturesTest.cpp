@@ -2,14 +2,16 @@
 // kept, reading few samples: the same pictures as views computing the ranges
 // from every sample, at several plot widths.
 
-#include "panel/ViewScheduler.h"
+#include "session/ViewSession.h"
 
 #include "io/Recording.h"
+#include "session/SpectrumModel.h"
 #include "views/AmplitudeView.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
+#include "views/ViewSet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -66,11 +68,11 @@ QImage grab(QWidget* plot)
     return plot->grab().toImage();
 }
 
-void waitUntilIdle(const ViewScheduler& scheduler)
+void waitUntilIdle(const ViewSession& session)
 {
     QElapsedTimer clock;
     clock.start();
-    while (scheduler.busy() && clock.elapsed() < 60000)
+    while (session.busy() && clock.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
@@ -84,16 +86,22 @@ TEST(SummaryPictures, RangesFromSummariesLookAsComputedFromEverySample)
     for (int width : {700, 1213}) {
         Recording recording;
         Views kept(&recording, width);
-        ViewScheduler scheduler(&recording, &kept.spectrogram, &kept.power, &kept.amplitude, &kept.spectrum, nullptr);
-        const SpectrumSettings settings = kept.spectrum.settings();
-        scheduler.load(source, uint32_t(fs), {0, duration}, false, settings, PowerCurveSettings{},
-                       [&] { recording.assignSource(uint32_t(fs), source); }, nullptr);
-        waitUntilIdle(scheduler);
+        SpectrumModel model;
+        ViewSession session(&recording);
+        const ViewSet views{&kept.spectrogram, &kept.power, &kept.amplitude, &kept.spectrum};
+        ViewSettings settings = startingSettings(views);
+        settings.display.showAmplitude = true;
+        addViews(session, model, views);
+        session.apply(settings);
+        auto read = std::make_shared<Recording>();
+        read->assignSource(uint32_t(fs), source);
+        session.load(read, "noise");
+        waitUntilIdle(session);
         Views fresh(&recording, width);
         for (const auto& [start, stop] : {std::pair{0.0, duration}, {1.3, 2.9}, {0.2001, 2.0}, {3.1, duration}}) {
             source->samplesRead = 0;
-            scheduler.apply(TimeRange{start, stop}, std::nullopt, settings, false, nullptr);
-            waitUntilIdle(scheduler);
+            session.showPlace({{start, stop}, session.shown().band});
+            waitUntilIdle(session);
             // Only the samples around column ends are read (several hundred per
             // column here, at most 1,024 of the ~900 to 3,500 a column holds).
             EXPECT_LT(source->samplesRead.load(), uint64_t(width) * 1024) << width << " " << start;
@@ -110,6 +118,6 @@ TEST(SummaryPictures, RangesFromSummariesLookAsComputedFromEverySample)
             EXPECT_EQ(grab(kept.amplitude.iPlotWidget()), grab(fresh.amplitude.iPlotWidget())) << width;
             EXPECT_EQ(grab(kept.amplitude.qPlotWidget()), grab(fresh.amplitude.qPlotWidget())) << width;
         }
-        scheduler.stop();
+        session.stop();
     }
 }

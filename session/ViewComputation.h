@@ -1,13 +1,13 @@
 #pragma once
 // A view's recompute split in two: a range computation, which streams over a
 // range of a recording on any thread, and the presentation of its result, on
-// the GUI thread. The views' own recomputes and the panel's background work run
-// the same computations.
+// the GUI thread. The views' own recomputes and the session's background work
+// run the same computations.
 
 #include "plotdata/RangePass.h"
 
+#include <QObject>
 #include <QPointer>
-#include <QWidget>
 
 #include <cstdint>
 #include <functional>
@@ -29,7 +29,7 @@ template <typename Pass>
 class PresentedPass final : public ViewComputation
 {
 public:
-    PresentedPass(QWidget* view, std::unique_ptr<Pass> pass, std::function<void(Pass&)> show)
+    PresentedPass(QObject* view, std::unique_ptr<Pass> pass, std::function<void(Pass&)> show)
         : view(view), pass(std::move(pass)), show(std::move(show))
     {
     }
@@ -48,13 +48,13 @@ public:
     }
 
 private:
-    QPointer<QWidget> view;
+    QPointer<QObject> view;
     std::unique_ptr<Pass> pass;
     std::function<void(Pass&)> show;
 };
 
 template <typename Pass>
-std::unique_ptr<ViewComputation> presentedBy(QWidget* view, std::unique_ptr<Pass> pass,
+std::unique_ptr<ViewComputation> presentedBy(QObject* view, std::unique_ptr<Pass> pass,
                                              std::function<void(Pass&)> show)
 {
     return std::make_unique<PresentedPass<Pass>>(view, std::move(pass), std::move(show));
@@ -65,8 +65,8 @@ uint64_t sampleCountOf(const Recording& recording);
 
 // What a view's own recompute does: the computations over [startTime, stopTime]
 // of the recording (none loaded reads as an empty one), its DC offset over that
-// range removed when asked, on the calling thread (and the library's own
-// threads), then presented.
+// range removed when asked, on the calling thread (and the pool's workers),
+// then presented.
 void computeAndPresent(const Recording& recording, double startTime, double stopTime,
                        bool removeDc, const std::vector<ViewComputation*>& computations);
 // The same for one computation.

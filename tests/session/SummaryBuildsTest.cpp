@@ -2,7 +2,7 @@
 // missing becomes ready, held while paused, the whole recording's DC offset
 // found once.
 
-#include "panel/SummaryBuilds.h"
+#include "session/SummaryBuilds.h"
 
 #include "io/SampleSource.h"
 #include "plotdata/SummarySet.h"
@@ -44,8 +44,9 @@ TEST(SummaryBuilds, MissingSummariesBecomeReadyUnlessHeld)
     QObject context;
     SummaryBuilds builds(&context);
     SummaryNeeds needs;
-    needs.overlap = 0.5;
-    needs.spectrum.fftSize = 512;
+    needs.spectrogram = SummaryNeeds::Spectrogram{8, 0.5};
+    needs.spectrum = SpectrumSettings{};
+    needs.spectrum->fftSize = 512;
     needs.power = PowerCurveSettings{};
     needs.amplitude = true;
     needs.removeDc = true;
@@ -64,7 +65,7 @@ TEST(SummaryBuilds, MissingSummariesBecomeReadyUnlessHeld)
 
     // Held while other work runs: nothing more is built until it goes on.
     builds.setPaused(true);
-    needs.exponent = 9;
+    needs.spectrogram->exponent = 9;
     needs.removeDc = false;
     builds.request(summaries, samples, 1e6, needs);
     QElapsedTimer held;
@@ -79,7 +80,7 @@ TEST(SummaryBuilds, MissingSummariesBecomeReadyUnlessHeld)
     EXPECT_NE(summaries->amplitude(DcOffset{}), nullptr);
     // Stopped while held, it ends at once.
     builds.setPaused(true);
-    needs.exponent = 10;
+    needs.spectrogram->exponent = 10;
     builds.request(summaries, samples, 1e6, needs);
     builds.stop();
     EXPECT_FALSE(builds.busy());

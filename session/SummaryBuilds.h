@@ -16,17 +16,23 @@ class QObject;
 class SampleSource;
 class SummarySet;
 
-// The summaries the views need.
+// The summaries the views shown need: each kind of view adds its own.
 struct SummaryNeeds
 {
-    int exponent = 8;
-    double overlap = 0.8;
-    SpectrumSettings spectrum;
-    // The power's and the I/Q curves' when their views show.
+    // The spectrogram's FFT exponent and overlap fraction.
+    struct Spectrogram
+    {
+        int exponent = 8;
+        double overlap = 0.8;
+    };
+    std::optional<Spectrogram> spectrogram;
+    // The spectrum's FFT size and overlap.
+    std::optional<SpectrumSettings> spectrum;
     std::optional<PowerCurveSettings> power;
     bool amplitude = false;
     bool removeDc = false;
     bool operator==(const SummaryNeeds& other) const;
+    bool empty() const { return !spectrogram && !spectrum && !power && !amplitude; }
 };
 
 class SummaryBuilds
