@@ -7,6 +7,7 @@
 #include "panel/LineEdits.h"
 #include "panel/PendingEdits.h"
 #include "panel/PlotNavigator.h"
+#include "panel/WorkIndicator.h"
 #include "session/SpectrumModel.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
@@ -24,21 +25,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <exception>
-
-namespace {
-
-// How often the progress bar follows the running work.
-constexpr int progressIntervalMs = 50;
-
-} // namespace
 
 ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramView, PowerView* powerView,
                            AmplitudeView* amplitudeView, SpectrumView* spectrumView, QWidget* parent)
@@ -72,10 +64,7 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     pendingEdits->addGroup({form.averageWindowEdit, form.fullScaleValueEdit, form.fullScaleVoltageEdit,
                             form.inputImpedanceEdit},
                            form.powerApplyButton);
-    progressTimer = new QTimer(this);
-    progressTimer->setInterval(progressIntervalMs);
-    connect(progressTimer, &QTimer::timeout, this,
-            [this] { form.progressBar->setValue(static_cast<int>(viewSession->progress() * 100.0)); });
+    indicator = new WorkIndicator(form, viewSession.get(), this);
     navigator = std::make_unique<PlotNavigator>(
         viewSession.get(), std::vector<PlotWidget*>{spectrogramView, powerView->plotWidget(),
                                                     amplitudeView->iPlotWidget(), amplitudeView->qPlotWidget(),
@@ -257,17 +246,14 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
             setStatusReady();
         return;
     }
-    // The file's name from the start of its load; the previous one comes back
-    // if the load does not finish.
-    if (!previousFileName)
-        previousFileName = form.fileNameLabel->text();
-    form.fileNameLabel->setText(QFileInfo(path).fileName());
+    // The file's name from the start of its load.
+    indicator->loadStarted(QFileInfo(path).fileName());
     viewSession->load(std::move(fresh), path);
 }
 
 void ControlPanel::recordingShown(const QString& path)
 {
-    previousFileName.reset();
+    indicator->loadFinished();
     showFileInformation(form, QFileInfo(path).fileName(), *recording, durationOf(*recording));
     const std::optional<double> centre = recording->info().centreFrequency;
     form.absoluteFrequencyCheckBox->setEnabled(centre && std::isfinite(*centre));
@@ -285,26 +271,8 @@ void ControlPanel::settingsShown(const ViewSettings& shown)
 
 void ControlPanel::busyChanged(bool busy)
 {
-    if (busy) {
-        setStatusProcessing();
-        if (!form.progressBar->isVisible()) {
-            form.progressBar->setValue(0);
-            form.progressBar->setVisible(true);
-            form.cancelButton->setVisible(true);
-        }
-        progressTimer->start();
-        return;
-    }
-    // A load that ended without its recording (cancelled, failed) leaves the old name.
-    if (previousFileName) {
-        form.fileNameLabel->setText(*previousFileName);
-        previousFileName.reset();
-    }
-    progressTimer->stop();
-    form.progressBar->setVisible(false);
-    form.cancelButton->setVisible(false);
-    showStatus(form, false, viewSession->wasCancelled() ? QStringLiteral("Cancelled") : QStringLiteral("Ready"));
-    navigator->viewsChanged();
+    if (!busy)
+        navigator->viewsChanged();
 }
 
 void ControlPanel::change(const std::function<void(ViewSettings&)>& edit)

@@ -25,13 +25,13 @@ class PendingEdits;
 class PlotNavigator;
 class PowerView;
 class QLabel;
-class QTimer;
 class Recording;
 class SpectrogramView;
 class SpectrumModel;
 class SpectrumView;
 class ViewKind;
 class ViewSession;
+class WorkIndicator;
 
 class ControlPanel : public QWidget
 {
@@ -138,8 +138,6 @@ private:
     QString lastFolder;
     std::function<bool()> loadGuard;
     RecordingChooser recordingChooser;
-    // The file name shown before a load started (put back when it does not finish).
-    std::optional<QString> previousFileName;
-    QTimer* progressTimer = nullptr;
+    WorkIndicator* indicator = nullptr;
     std::unique_ptr<PlotNavigator> navigator;
 };

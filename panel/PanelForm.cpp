@@ -84,8 +84,8 @@ void addRow(QGridLayout* grid, int row, const char* caption, QWidget* field)
     grid->addWidget(field, row, 1);
 }
 
-// A row shown only while its field has a text; the caption is found by name.
-void addOptionalRow(QGridLayout* grid, int row, const char* caption, QLabel* field)
+// A row shown only while its field has a text; returns its caption.
+QLabel* addOptionalRow(QGridLayout* grid, int row, const char* caption, QLabel* field)
 {
     auto* captionLabel = new QLabel(caption);
     captionLabel->setObjectName(field->objectName() + "Caption");
@@ -93,6 +93,15 @@ void addOptionalRow(QGridLayout* grid, int row, const char* caption, QLabel* fie
     grid->addWidget(field, row, 1);
     captionLabel->hide();
     field->hide();
+    return captionLabel;
+}
+
+// Shows an optional row's text, or hides the row (caption and field) when it is empty.
+void setOptionalRow(QLabel* caption, QLabel* field, const QString& text)
+{
+    field->setText(text);
+    field->setVisible(!text.isEmpty());
+    caption->setVisible(!text.isEmpty());
 }
 
 QPushButton* addButton(const Group& group, const char* text, const char* name)
@@ -138,7 +147,7 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     w.sampleRateLabel = named(new ElidedLabel, "sampleRateLabel");
     addRow(grid, 3, "Sample rate (sample/s)", w.sampleRateLabel);
     w.centreFrequencyLabel = named(new ElidedLabel, "centreFrequencyLabel");
-    addOptionalRow(grid, 4, "Centre frequency (Hz)", w.centreFrequencyLabel);
+    w.centreFrequencyCaption = addOptionalRow(grid, 4, "Centre frequency (Hz)", w.centreFrequencyLabel);
     // The number of captures beside the centre frequency, in its cell: the group
     // takes no more height and the other rows keep their width.
     w.captureCountLabel = named(new QLabel, "captureCountLabel");
@@ -151,7 +160,7 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     centreCell->addWidget(w.captureCountLabel);
     grid->addLayout(centreCell, 4, 1);
     w.startTimeLabel = named(new ElidedLabel, "startTimeLabel");
-    addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
+    w.startTimeCaption = addOptionalRow(grid, 5, "Start time", w.startTimeLabel);
     w.fileNoteLabel = named(new QLabel, "fileNoteLabel");
     w.fileNoteLabel->setWordWrap(true);
     w.fileNoteLabel->hide();
@@ -344,14 +353,6 @@ PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults)
     return w;
 }
 
-void setOptionalRow(QLabel* field, const QString& text)
-{
-    field->setText(text);
-    field->setVisible(!text.isEmpty());
-    if (auto* caption = field->parentWidget()->findChild<QLabel*>(field->objectName() + "Caption"))
-        caption->setVisible(!text.isEmpty());
-}
-
 void showStatus(const PanelWidgets& form, bool processing, const QString& idleText)
 {
     form.statusLabel->setText(processing ? QStringLiteral("Processing...") : idleText);
@@ -368,9 +369,9 @@ void showFileInformation(const PanelWidgets& form, const QString& fileName,
     form.fileDurationLabel->setText(exactNumber(duration));
     form.sampleRateLabel->setText(QString::number(recording.sampleRate()));
     const RecordingInfo& info = recording.info();
-    setOptionalRow(form.centreFrequencyLabel,
+    setOptionalRow(form.centreFrequencyCaption, form.centreFrequencyLabel,
                    info.centreFrequency ? frequencyText(*info.centreFrequency) : QString());
-    setOptionalRow(form.startTimeLabel, QString::fromStdString(info.startTime));
+    setOptionalRow(form.startTimeCaption, form.startTimeLabel, QString::fromStdString(info.startTime));
     const std::size_t captures = info.captures.size();
     form.captureCountLabel->setText(
         captures == 0 ? QString() : QStringLiteral("%1 capture%2").arg(captures).arg(captures == 1 ? "" : "s"));

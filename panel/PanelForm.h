@@ -49,9 +49,11 @@ struct PanelWidgets
     QLabel* fileLengthLabel;
     QLabel* fileDurationLabel;
     QLabel* sampleRateLabel;
-    // Shown only when the file says something (setOptionalRow).
+    // Shown only when the file says something, with their captions.
     QLabel* centreFrequencyLabel;
+    QLabel* centreFrequencyCaption;
     QLabel* startTimeLabel;
+    QLabel* startTimeCaption;
     // The number of SigMF captures ("2 captures"), beside the centre frequency.
     QLabel* captureCountLabel;
     QLabel* fileNoteLabel;
@@ -110,8 +112,6 @@ struct PanelSettings
 // Builds the groups into `panel` (which gets the form's layout) and returns its widgets.
 PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults);
 
-// Shows an optional row's text, or hides the row (caption and field) when it is empty.
-void setOptionalRow(QLabel* field, const QString& text);
 
 // The status label: "Processing..." in cyan, or "Ready" (or the idle text given,
 // "Cancelled") in green, repainted at once.

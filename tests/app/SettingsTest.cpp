@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
@@ -75,6 +76,9 @@ TEST(Settings, SurviveANewWindowAndReset)
     EXPECT_EQ(second.findChild<QComboBox*>("colorMapComboBox")->currentIndex(), 2);
     EXPECT_TRUE(second.findChild<QCheckBox*>("showAmplitudeViewCheckBox")->isChecked());
     EXPECT_EQ(second.findChild<QSplitter*>("splitter")->sizes().front(), 500);
+    // Restored settings are in use, not edits waiting for an Apply.
+    EXPECT_TRUE(second.findChild<QSpinBox*>("fftExponentSpinBox")->styleSheet().isEmpty());
+    EXPECT_FALSE(second.findChild<QPushButton*>("spectrumApplyButton")->font().bold());
     auto* recent = second.findChild<QMenu*>("recentMenu");
     ASSERT_EQ(recent->actions().size(), 1);
     EXPECT_EQ(recent->actions().front()->text(), "kept.sigmf-meta");
@@ -85,5 +89,7 @@ TEST(Settings, SurviveANewWindowAndReset)
     EXPECT_EQ(second.findChild<QLineEdit*>("rangeEdit")->text(), "40");
     EXPECT_EQ(second.findChild<QComboBox*>("colorMapComboBox")->currentIndex(), 0);
     EXPECT_FALSE(second.findChild<QCheckBox*>("showAmplitudeViewCheckBox")->isChecked());
+    EXPECT_TRUE(second.findChild<QSpinBox*>("fftExponentSpinBox")->styleSheet().isEmpty());
+    EXPECT_FALSE(second.findChild<QPushButton*>("spectrumApplyButton")->font().bold());
     EXPECT_TRUE(recent->actions().isEmpty());
 }
