@@ -3,6 +3,7 @@
 
 #include "app/BatchRun.h"
 #include "app/CommandLine.h"
+#include "app/GuardedApplication.h"
 #include "app/MainWindow.h"
 #include "app/Palette.h"
 
@@ -38,10 +39,11 @@ int main(int argc, char* argv[])
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (line.options.batch() && (!platform || !*platform))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName("Norvale");
     QApplication::setApplicationVersion(NORVALE_VERSION);
     if (line.options.batch()) {
+        GuardedApplication::setShowBoxes(false);
         // Pictures look as the window does.
         QApplication::setStyle("Fusion");
         applyDarkPalette();

@@ -28,6 +28,7 @@ struct PowerCurveSettings
     bool relativeToFullScale = false;
     // Only this band, baseband hertz low < high (BandPowerStream); none: all of it.
     std::optional<std::pair<double, double>> band;
+    bool operator==(const PowerCurveSettings& other) const = default;
 };
 
 class PowerCurveStream : public CurveStream

@@ -78,6 +78,7 @@ struct ViewSettings
     bool removeDc = false;
     // Share of the band's power the occupied bandwidth holds, percent.
     double occupiedPercent = 99;
+    bool operator==(const ViewSettings& other) const = default;
 
     uint32_t fftSize() const;
     // The spectrum's settings: the FFT size and overlap, cut to the band.
