@@ -115,7 +115,8 @@ void AnnotationSaver::write(const std::vector<RecordingAnnotation>& annotations)
         writeSigmfCopy(destination, *info.sigmf, annotations);
         if (endsWithAnyCase(destination, sigmfMetaEnding)) {
             target = destination;
-            targetFallback = metadataWithAnnotations(info.sigmf->metadata, {}, unread, true);
+            targetFallback = metadataWithAnnotations(info.sigmf->metadata, fileName(destination).toStdString(),
+                                                     {}, unread, true);
         }
         return;
     }

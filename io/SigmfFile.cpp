@@ -7,10 +7,9 @@
 #include "io/CaptureLookup.h"
 #include "io/FileSamples.h"
 #include "io/InputFile.h"
+#include "io/MetadataJson.h"
 #include "io/SigmfNames.h"
 #include "io/TarArchive.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -297,11 +296,11 @@ RecordingContents contentsOf(InputFile file, uint64_t offset, uint64_t size, Sig
 }
 
 // The metadata text as JSON; a syntax error names the file and says where, in
-// lines and columns, and what was wrong.
+// lines and columns, and what was wrong, as does nesting too deep.
 Json parseMetadata(const std::string& text, const std::string& name)
 {
     try {
-        return Json::parse(text);
+        return parseMetadataJson(text, name);
     } catch (const nlohmann::json::parse_error& error) {
         const size_t at = std::min<size_t>(error.byte == 0 ? 0 : error.byte - 1, text.size());
         const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + 1;

@@ -123,7 +123,9 @@ void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedM
     const std::optional<std::string> now = currentText(target);
     std::string text;
     try {
-        text = metadataWithAnnotations(now ? *now : loadedMetadata, annotations, unread);
+        text = metadataWithAnnotations(now ? *now : loadedMetadata,
+                                       std::filesystem::path(metaPath).filename().string(),
+                                       annotations, unread);
     } catch (const nlohmann::json::exception&) {
         fail("Cannot rewrite " + metaPath + ": it is no longer valid SigMF metadata");
     }
@@ -183,7 +185,8 @@ void writeSigmfCopy(const std::string& destination, const SigmfOrigin& origin,
 {
     std::string metadata;
     try {
-        metadata = metadataWithAnnotations(origin.metadata, annotations, origin.unreadAnnotations, true);
+        const std::string name = std::filesystem::path(origin.dataPath).filename().string();
+        metadata = metadataWithAnnotations(origin.metadata, name, annotations, origin.unreadAnnotations, true);
     } catch (const nlohmann::json::exception&) {
         fail("The recording's metadata cannot be written again");
     }

@@ -36,7 +36,7 @@ RecordingAnnotation tag(const RecordingInfo& info)
 
 TEST(AnnotationFiles, RewriteInPlace)
 {
-    enum Setup { plain, fullDisk, linked, removed, notJson };
+    enum Setup { plain, fullDisk, linked, removed, notJson, nested512, nestedDeep };
     const struct
     {
         const char* name;
@@ -49,6 +49,8 @@ TEST(AnnotationFiles, RewriteInPlace)
         // A file gone since it was opened is written again from what was read.
         {"gone", removed, ""},
         {"no longer metadata", notJson, "Cannot rewrite $/rec.sigmf-meta: it is no longer valid SigMF metadata"},
+        {"nested 512 levels now", nested512, ""},
+        {"nested too deep now", nestedDeep, "The metadata file \"rec.sigmf-meta\" nests deeper than 512 levels"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -68,6 +70,11 @@ TEST(AnnotationFiles, RewriteInPlace)
             std::filesystem::remove(meta);
         if (row.setup == notJson)
             dir.writeText("rec.sigmf-meta", "{ broken");
+        if (row.setup == nested512)
+            dir.writeText("rec.sigmf-meta", R"({"global": {"core:datatype": "ri8", "core:sample_rate": 10, "x:deep": )"
+                                                + std::string(510, '[') + std::string(510, ']') + "}}");
+        if (row.setup == nestedDeep)
+            dir.writeText("rec.sigmf-meta", "{\"x\": " + std::string(100000, '[') + std::string(100000, ']') + "}");
         const std::string before = std::filesystem::exists(target) ? fileText(target) : "";
         const std::size_t files = filesIn(dir.path(""));
         std::string message;
@@ -81,7 +88,8 @@ TEST(AnnotationFiles, RewriteInPlace)
         }
         if (!row.message.empty()) {
             std::string expected = row.message;
-            expected.replace(expected.find('$'), 1, dir.path("").substr(0, dir.path("").size() - 1));
+            if (const std::size_t at = expected.find('$'); at != std::string::npos)
+                expected.replace(at, 1, dir.path("").substr(0, dir.path("").size() - 1));
             EXPECT_EQ(message, expected);
             EXPECT_EQ(fileText(target), before);
             EXPECT_EQ(filesIn(dir.path("")), files);
