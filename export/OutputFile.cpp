@@ -1,5 +1,5 @@
 // Temporary files created exclusively with the usual permissions, written with
-// plain system calls, renamed into place.
+// plain system calls, renamed into place, and their folder synced.
 
 #include "export/OutputFile.h"
 
@@ -97,11 +97,17 @@ void OutputFile::finish()
         fail(errno);
 }
 
-void OutputFile::commit()
+void OutputFile::rename()
 {
     if (::rename(temporary.c_str(), target.c_str()) != 0)
         fail(errno);
     committed = true;
+}
+
+void OutputFile::commit()
+{
+    rename();
+    syncFolder();
 }
 
 void OutputFile::uncommit()
@@ -110,13 +116,32 @@ void OutputFile::uncommit()
         ::unlink(target.c_str());
 }
 
+void OutputFile::syncFolder() const
+{
+    const std::filesystem::path parent = std::filesystem::path(target).parent_path();
+    const std::filesystem::path folder = parent.empty() ? std::filesystem::path(".") : parent;
+    // A folder this process may write but not read cannot be opened to sync: the
+    // rename stands there as the file system keeps it.
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
+        return;
+    const int synced = ::fsync(handle);
+    const int error = errno;
+    ::close(handle);
+    // Some file systems cannot sync a folder at all (EINVAL).
+    if (synced != 0 && error != EINVAL)
+        fail(error);
+}
+
 void commitPair(OutputFile& data, OutputFile& meta)
 {
+    // Renamed and synced: the data's name reaches the disk before the metadata names it.
     data.commit();
     try {
-        meta.commit();
+        meta.rename();
     } catch (...) {
         data.uncommit();
         throw;
     }
+    meta.syncFolder();
 }

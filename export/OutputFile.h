@@ -1,7 +1,8 @@
 #pragma once
 // A file written under a temporary name in its destination's folder and renamed
 // onto the destination only when complete, so that a failed or cancelled write
-// leaves nothing behind.
+// leaves nothing behind; the folder is synced after each rename, so that a
+// crash cannot take the rename back.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +36,10 @@ public:
     void uncommit();
 
 private:
+    friend void commitPair(OutputFile& data, OutputFile& meta);
     [[noreturn]] void fail(int error) const;
+    void rename();
+    void syncFolder() const;
 
     std::string target;
     std::string temporary;

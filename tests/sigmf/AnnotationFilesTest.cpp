@@ -1,17 +1,22 @@
 // Saves that write files: a metadata file rewritten in place (a failed write
 // leaves it whole, a link stays a link), and an archive's recording copied to a
-// new pair or archive while the archive itself stays as it was.
+// new pair or archive while the archive itself stays as it was; each save's
+// folder synced once the files have their names.
 
 #include "io/Recording.h"
+#include "io/RecordingOpener.h"
 #include "io/SigmfFile.h"
 #include "sigmf/AnnotationFields.h"
 #include "sigmf/AnnotationFiles.h"
 #include "tests/io/IoTestFiles.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/SyncHook.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,6 +35,14 @@ std::size_t filesIn(const std::string& folder)
 RecordingAnnotation tag(const RecordingInfo& info)
 {
     return createdAnnotation({1, 2, std::nullopt, std::nullopt, "tag", "note"}, info, "u");
+}
+
+std::set<std::string> namesIn(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
 }
 
 } // namespace
@@ -143,4 +156,77 @@ TEST(AnnotationFiles, ArchiveCopiedAsPairOrArchive)
     EXPECT_EQ(thrownMessage([&] { writeSigmfCopy(dir.path("copy.wav"), *source.info().sigmf, {}); }),
               "Cannot save to " + dir.path("copy.wav") + ": the name must end in .sigmf-meta or .sigmf");
     EXPECT_EQ(fileText(archive), archiveBytes);
+}
+
+// Each save syncs the folder once its files have their names (a pair's data
+// before its metadata is renamed), so that a crash right after it cannot take
+// the renames back.
+TEST(AnnotationFiles, FolderSyncedAfterEachRename)
+{
+    enum Save { rewrite, besideRecording, pairCopy, archiveCopy };
+    const std::set<std::string> before = {"rec.sigmf-meta", "rec.sigmf-data", "rec.sigmf", "raw.cu8"};
+    const auto with = [&before](std::set<std::string> names) {
+        names.insert(before.begin(), before.end());
+        return names;
+    };
+    const struct
+    {
+        const char* name;
+        Save save;
+        std::vector<std::set<std::string>> syncs; // the folder's names at each of its syncs
+    } rows[] = {
+        {"metadata rewritten", rewrite, {before}},
+        {"metadata beside a recording", besideRecording, {with({"raw.sigmf-meta"})}},
+        {"pair copied", pairCopy,
+         {with({"copy.sigmf-data", "(temporary)"}), with({"copy.sigmf-data", "copy.sigmf-meta"})}},
+        {"archive copied", archiveCopy, {with({"copy.sigmf"})}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        dir.write("rec.sigmf-data", {1, 2, 3, 4});
+        const std::string meta = dir.writeText("rec.sigmf-meta", pairMetadata);
+        const std::string archive = dir.write(
+            "rec.sigmf", tarArchive({{"a/a.sigmf-meta", Bytes(pairMetadata.begin(), pairMetadata.end())},
+                                     {"a/a.sigmf-data", {5, 6}}}));
+        const std::string raw = dir.write("raw.cu8", {1, 2, 3, 4});
+        Recording pair;
+        pair.take(readSigmfFile(meta));
+        Recording archived;
+        archived.take(readSigmfArchive(archive));
+        Recording rawRecording;
+        rawRecording.take(openRecording(raw, FileFormat::Auto, "", 1000));
+        struct stat folder{};
+        ::stat(dir.path("").c_str(), &folder);
+        std::vector<std::set<std::string>> syncs;
+        {
+            const SyncHook hook([&](int descriptor) {
+                struct stat synced{};
+                if (::fstat(descriptor, &synced) != 0 || synced.st_ino != folder.st_ino
+                    || synced.st_dev != folder.st_dev)
+                    return;
+                std::set<std::string> names;
+                for (const std::string& name : namesIn(dir.path("")))
+                    names.insert(name.rfind('.', 0) == 0 ? "(temporary)" : name);
+                syncs.push_back(names);
+            });
+            switch (row.save) {
+            case rewrite:
+                rewriteMetadataFile(meta, pair.info().sigmf->metadata, {tag(pair.info())}, {});
+                break;
+            case besideRecording:
+                writeDatasetMetadata(datasetMetadataPath(raw),
+                                     datasetFactsOf(raw, *rawRecording.samples(), 1000, rawRecording.info()),
+                                     {});
+                break;
+            case pairCopy:
+                writeSigmfCopy(dir.path("copy.sigmf-meta"), *archived.info().sigmf, {});
+                break;
+            case archiveCopy:
+                writeSigmfCopy(dir.path("copy.sigmf"), *archived.info().sigmf, {});
+                break;
+            }
+        }
+        EXPECT_EQ(syncs, row.syncs);
+    }
 }
