@@ -1,5 +1,6 @@
 // Temporary files created exclusively with the usual permissions, written with
-// plain system calls, renamed into place, and their folder synced.
+// plain system calls, renamed into place (renameat2 where a name must not be
+// replaced), and their folder synced.
 
 #include "export/OutputFile.h"
 
@@ -12,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -20,6 +22,8 @@ namespace {
 constexpr int nameAttempts = 100;
 // Permissions of a new file before the umask, as any program creates one.
 constexpr mode_t fileMode = 0666;
+// renameat2's flag, as <linux/fs.h> defines it.
+constexpr unsigned renameNoReplace = 1u << 0;
 
 std::string temporaryName(const std::string& target, std::mt19937_64& random)
 {
@@ -31,6 +35,28 @@ std::string temporaryName(const std::string& target, std::mt19937_64& random)
     name.insert(name.begin(), '.');
     name.append(suffix);
     return (path.parent_path() / name).string();
+}
+
+// renameat2 through its system call: C libraries older than glibc 2.28 have no
+// wrapper for it. 0, or -1 with errno set.
+int renameWithFlags(const std::string& from, const std::string& to, unsigned flags)
+{
+#ifdef SYS_renameat2
+    return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags));
+#else
+    (void)from;
+    (void)to;
+    (void)flags;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+// Whether renameat2 failed for want of the flag (the file system, or an old
+// kernel, does not know it) rather than for the rename itself.
+bool flagUnknown(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 } // namespace
@@ -108,6 +134,26 @@ void OutputFile::commit()
 {
     rename();
     syncFolder();
+}
+
+bool OutputFile::commitNew()
+{
+    if (renameWithFlags(temporary, target, renameNoReplace) != 0) {
+        if (errno == EEXIST)
+            return false;
+        if (!flagUnknown(errno))
+            fail(errno);
+        // A hard link, too, takes a name only where none is, in one step.
+        if (::link(temporary.c_str(), target.c_str()) != 0) {
+            if (errno == EEXIST)
+                return false;
+            fail(errno);
+        }
+        ::unlink(temporary.c_str());
+    }
+    committed = true;
+    syncFolder();
+    return true;
 }
 
 void OutputFile::uncommit()

@@ -32,6 +32,10 @@ public:
     void finish();
     // Renames the finished file onto path, replacing what was there.
     void commit();
+    // Renames the finished file onto path only where no file (or link) has that
+    // name, in one step that no other program can come between: false, and
+    // nothing renamed, when one has. Throws like write for other failures.
+    [[nodiscard]] bool commitNew();
     // Removes the committed file again (when a later file of the same export fails).
     void uncommit();
 

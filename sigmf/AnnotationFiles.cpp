@@ -170,14 +170,13 @@ DatasetFacts datasetFactsOf(const std::string& recordingPath, const SampleSource
 void writeDatasetMetadata(const std::string& metaPath, const DatasetFacts& facts,
                           const std::vector<RecordingAnnotation>& annotations)
 {
-    std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(metaPath, error)))
-        fail("Cannot save to " + metaPath + ": the file exists already (open it to annotate the "
-             "recording through it, or move it away)");
+    // The rename refuses a name that is taken, whenever it was taken.
     OutputFile file(metaPath);
     file.write(datasetMetadata(facts, annotations));
     file.finish();
-    file.commit();
+    if (!file.commitNew())
+        fail("Cannot save to " + metaPath + ": the file exists already (open it to annotate the "
+             "recording through it, or move it away)");
 }
 
 void writeSigmfCopy(const std::string& destination, const SigmfOrigin& origin,

@@ -34,7 +34,8 @@ std::string datasetMetadataPath(const std::string& recordingPath);
 DatasetFacts datasetFactsOf(const std::string& recordingPath, const SampleSource& samples,
                             uint32_t sampleRate, const RecordingInfo& info);
 
-// Writes a new metadata file at metaPath; refuses one that exists already.
+// Writes a new metadata file at metaPath; refuses one that exists already, or
+// that another program made while this one wrote.
 void writeDatasetMetadata(const std::string& metaPath, const DatasetFacts& facts,
                           const std::vector<RecordingAnnotation>& annotations);
 
