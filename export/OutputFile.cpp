@@ -1,6 +1,6 @@
 // Temporary files created exclusively with the usual permissions, written with
 // plain system calls, renamed into place (renameat2 where a name must not be
-// replaced), and their folder synced.
+// replaced, or must get back what it had), and their folder synced.
 
 #include "export/OutputFile.h"
 
@@ -22,11 +22,17 @@ namespace {
 constexpr int nameAttempts = 100;
 // Permissions of a new file before the umask, as any program creates one.
 constexpr mode_t fileMode = 0666;
-// renameat2's flag, as <linux/fs.h> defines it.
+// renameat2's flags, as <linux/fs.h> defines them.
 constexpr unsigned renameNoReplace = 1u << 0;
+constexpr unsigned renameExchange = 1u << 1;
 
-std::string temporaryName(const std::string& target, std::mt19937_64& random)
+// A free-looking name beside target: ".<name>.<16 hex digits>.part".
+std::string temporaryName(const std::string& target)
 {
+    thread_local std::mt19937_64 random = [] {
+        std::random_device seed;
+        return std::mt19937_64((static_cast<uint64_t>(seed()) << 32) ^ seed() ^ uint64_t(::getpid()));
+    }();
     const std::filesystem::path path(target);
     char suffix[32];
     std::snprintf(suffix, sizeof(suffix), ".%016llx.part",
@@ -59,14 +65,18 @@ bool flagUnknown(int error)
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
+bool isFolder(const std::string& path)
+{
+    struct stat status{};
+    return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 } // namespace
 
 OutputFile::OutputFile(std::string path) : target(std::move(path))
 {
-    std::random_device seed;
-    std::mt19937_64 random((static_cast<uint64_t>(seed()) << 32) ^ seed() ^ uint64_t(::getpid()));
     for (int attempt = 0; attempt < nameAttempts; ++attempt) {
-        temporary = temporaryName(target, random);
+        temporary = temporaryName(target);
         descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, fileMode);
         if (descriptor >= 0)
             return;
@@ -156,10 +166,67 @@ bool OutputFile::commitNew()
     return true;
 }
 
-void OutputFile::uncommit()
+void OutputFile::placeKeepingOld()
 {
-    if (committed)
+    if (renameWithFlags(temporary, target, renameNoReplace) == 0) {
+        committed = true;
+        return;
+    }
+    if (errno == EEXIST && renameWithFlags(temporary, target, renameExchange) == 0) {
+        // What had the name now has the temporary one.
+        committed = true;
+        kept = temporary;
+        if (isFolder(kept)) {
+            // A folder is never replaced by a file, as a plain rename refuses it.
+            if (renameWithFlags(temporary, target, renameExchange) == 0) {
+                committed = false;
+                kept.clear();
+            }
+            fail(EISDIR);
+        }
+        return;
+    }
+    if (!flagUnknown(errno))
+        fail(errno);
+
+    // Without renameat2's flags: a second name (a hard link) keeps what is there.
+    for (int attempt = 0; attempt < nameAttempts && kept.empty(); ++attempt) {
+        const std::string name = temporaryName(target);
+        if (::link(target.c_str(), name.c_str()) == 0)
+            kept = name;
+        else if (errno == ENOENT)
+            break; // nothing has the name
+        else if (const int error = errno; error != EEXIST)
+            fail(isFolder(target) ? EISDIR : error);
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        if (!kept.empty())
+            ::unlink(kept.c_str());
+        kept.clear();
+        fail(error);
+    }
+    committed = true;
+}
+
+void OutputFile::dropKept()
+{
+    if (!kept.empty())
+        ::unlink(kept.c_str());
+    kept.clear();
+}
+
+void OutputFile::putBack()
+{
+    // Within a failure already reported: nothing more to say if this fails too.
+    if (kept.empty()) {
         ::unlink(target.c_str());
+        committed = false;
+    } else if (::rename(kept.c_str(), target.c_str()) == 0) {
+        kept.clear();
+        committed = false;
+    }
+    // Else the old file keeps its other name, which nothing removes then.
 }
 
 void OutputFile::syncFolder() const
@@ -181,13 +248,15 @@ void OutputFile::syncFolder() const
 
 void commitPair(OutputFile& data, OutputFile& meta)
 {
-    // Renamed and synced: the data's name reaches the disk before the metadata names it.
-    data.commit();
+    data.placeKeepingOld();
     try {
+        // The data's name reaches the disk before the metadata names it.
+        data.syncFolder();
         meta.rename();
     } catch (...) {
-        data.uncommit();
+        data.putBack();
         throw;
     }
+    data.dropKept();
     meta.syncFolder();
 }

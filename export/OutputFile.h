@@ -36,22 +36,28 @@ public:
     // name, in one step that no other program can come between: false, and
     // nothing renamed, when one has. Throws like write for other failures.
     [[nodiscard]] bool commitNew();
-    // Removes the committed file again (when a later file of the same export fails).
-    void uncommit();
 
 private:
     friend void commitPair(OutputFile& data, OutputFile& meta);
     [[noreturn]] void fail(int error) const;
     void rename();
+    // Renames onto path; what had the name (a file or link) keeps another one,
+    // `kept`, until dropKept or putBack.
+    void placeKeepingOld();
+    void dropKept();
+    // Gives path back what it had before placeKeepingOld: the file kept, or nothing.
+    void putBack();
     void syncFolder() const;
 
     std::string target;
     std::string temporary;
+    std::string kept;
     int descriptor = -1;
     uint64_t written = 0;
     bool committed = false;
 };
 
-// Commits a pair's data file, then its metadata; when the metadata's rename
-// fails the data file is removed again, so that no half pair stays.
+// Commits a pair's data file, then its metadata. When the metadata's rename
+// fails, the data's name gets back what it had: the file there before, as it
+// was, or nothing; so no half pair stays and no file is lost.
 void commitPair(OutputFile& data, OutputFile& meta);
