@@ -22,6 +22,7 @@ namespace {
 constexpr int nameAttempts = 100;
 // Permissions of a new file before the umask, as any program creates one.
 constexpr mode_t fileMode = 0666;
+constexpr mode_t permissionBits = 07777;
 // renameat2's flags, as <linux/fs.h> defines them.
 constexpr unsigned renameNoReplace = 1u << 0;
 constexpr unsigned renameExchange = 1u << 1;
@@ -121,6 +122,25 @@ void OutputFile::writeAt(uint64_t offset, const void* data, std::size_t size)
         offset += static_cast<uint64_t>(done);
         size -= static_cast<std::size_t>(done);
     }
+}
+
+void OutputFile::keepPermissionsOf(const std::string& path)
+{
+    struct stat old{};
+    if (::stat(path.c_str(), &old) != 0) {
+        if (errno == ENOENT)
+            return;
+        fail(errno);
+    }
+    // The owner and group where this process may give them (root may, and an
+    // owner may give a group it is in); the bits after, as a change of owner
+    // clears the set-ID bits.
+    if (::fchown(descriptor, old.st_uid, old.st_gid) != 0
+        && ::fchown(descriptor, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // The file stays this process's; its permission bits are still the old file's.
+    }
+    if (::fchmod(descriptor, old.st_mode & permissionBits) != 0)
+        fail(errno);
 }
 
 void OutputFile::finish()

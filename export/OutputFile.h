@@ -27,6 +27,10 @@ public:
     void write(const std::string& text) { write(text.data(), text.size()); }
     // Overwrites size bytes already written from offset on.
     void writeAt(uint64_t offset, const void* data, std::size_t size);
+    // Gives the file the permission bits of the file at `path` (and its owner
+    // and group, where this process may), for a file rewritten in place; nothing
+    // when there is no file there. Before finish; throws like write.
+    void keepPermissionsOf(const std::string& path);
     // Flushes the bytes to the disk and closes the file, so that late write
     // errors are reported here; throws like write.
     void finish();

@@ -1,5 +1,5 @@
-// Metadata rewritten through OutputFile (temporary name, fsync, rename), and
-// dataset bytes copied block by block.
+// Metadata rewritten through OutputFile (temporary name, fsync, rename, the
+// folder synced), and dataset bytes copied block by block.
 
 #include "sigmf/AnnotationFiles.h"
 
@@ -130,6 +130,7 @@ void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedM
         fail("Cannot rewrite " + metaPath + ": it is no longer valid SigMF metadata");
     }
     OutputFile file(target);
+    file.keepPermissionsOf(target);
     file.write(text);
     file.finish();
     file.commit();

@@ -17,8 +17,9 @@
 // Rewrites the metadata file at metaPath with the annotations and `unread`
 // entries (metadataWithAnnotations): its other members are taken from the file
 // as it is now, or from `loadedMetadata` when it is gone. A symbolic link stays
-// a link to the rewritten file. Throws std::runtime_error ("Cannot write
-// <path>: <reason>", or why the file is no metadata now).
+// a link to the rewritten file, which keeps its permissions. Throws
+// std::runtime_error ("Cannot write <path>: <reason>", or why the file is no
+// metadata now).
 void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedMetadata,
                          const std::vector<RecordingAnnotation>& annotations,
                          const std::vector<std::string>& unread);

@@ -1,7 +1,7 @@
 // Saves that write files: a metadata file rewritten in place (a failed write
-// leaves it whole, a link stays a link), and an archive's recording copied to a
-// new pair or archive while the archive itself stays as it was; each save's
-// folder synced once the files have their names.
+// leaves it whole, a link stays a link, the permissions stay), and an archive's
+// recording copied to a new pair or archive while the archive itself stays as it
+// was; each save's folder synced once the files have their names.
 
 #include "io/Recording.h"
 #include "io/RecordingOpener.h"
@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 
 #include <sys/stat.h>
@@ -35,6 +36,34 @@ std::size_t filesIn(const std::string& folder)
 RecordingAnnotation tag(const RecordingInfo& info)
 {
     return createdAnnotation({1, 2, std::nullopt, std::nullopt, "tag", "note"}, info, "u");
+}
+
+// Sets the process's umask while it lives.
+class Umask
+{
+public:
+    explicit Umask(mode_t mask) : saved(::umask(mask)) {}
+    ~Umask() { ::umask(saved); }
+    Umask(const Umask&) = delete;
+    Umask& operator=(const Umask&) = delete;
+
+private:
+    mode_t saved;
+};
+
+// Permission bits in octal, as chmod takes them.
+std::string octal(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof(text), "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+std::string permissionsOf(const std::string& path)
+{
+    struct stat status{};
+    ::stat(path.c_str(), &status);
+    return octal(status.st_mode);
 }
 
 std::set<std::string> namesIn(const std::string& folder)
@@ -156,6 +185,35 @@ TEST(AnnotationFiles, ArchiveCopiedAsPairOrArchive)
     EXPECT_EQ(thrownMessage([&] { writeSigmfCopy(dir.path("copy.wav"), *source.info().sigmf, {}); }),
               "Cannot save to " + dir.path("copy.wav") + ": the name must end in .sigmf-meta or .sigmf");
     EXPECT_EQ(fileText(archive), archiveBytes);
+}
+
+TEST(AnnotationFiles, RewriteKeepsThePermissions)
+{
+    // Under a umask that would make any new file 0644.
+    const Umask mask(022);
+    for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0664), mode_t(0444), mode_t(0604)}) {
+        for (const bool linked : {false, true}) {
+            SCOPED_TRACE(octal(mode) + (linked ? " through a link" : ""));
+            TempDir dir;
+            dir.write("rec.sigmf-data", {1, 2, 3, 4});
+            const std::string meta = dir.writeText("rec.sigmf-meta", pairMetadata);
+            std::string target = meta;
+            if (linked) {
+                target = dir.path("real.sigmf-meta");
+                std::filesystem::rename(meta, target);
+                std::filesystem::create_symlink("real.sigmf-meta", meta);
+            }
+            ::chmod(target.c_str(), mode);
+            Recording recording;
+            recording.take(readSigmfFile(meta));
+            rewriteMetadataFile(meta, recording.info().sigmf->metadata, {tag(recording.info())}, {});
+            EXPECT_EQ(permissionsOf(target), octal(mode));
+            EXPECT_EQ(std::filesystem::is_symlink(meta), linked);
+            Recording reopened;
+            reopened.take(readSigmfFile(meta));
+            EXPECT_EQ(reopened.info().annotations.size(), 1u);
+        }
+    }
 }
 
 // Each save syncs the folder once its files have their names (a pair's data
