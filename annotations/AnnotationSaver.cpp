@@ -3,6 +3,7 @@
 #include "annotations/AnnotationSaver.h"
 
 #include "io/Recording.h"
+#include "io/SigmfNames.h"
 #include "sigmf/AnnotationFiles.h"
 
 #include <QFileDialog>
@@ -12,8 +13,10 @@
 
 namespace {
 
-const QString pairFilter = QStringLiteral("SigMF pair (*.sigmf-meta)");
-const QString archiveFilter = QStringLiteral("SigMF archive (*.sigmf)");
+const QString metaEnding = QString::fromStdString(sigmfMetaEnding);
+const QString archiveEnding = QString::fromStdString(sigmfArchiveEnding);
+const QString pairFilter = QStringLiteral("SigMF pair (*%1)").arg(metaEnding);
+const QString archiveFilter = QStringLiteral("SigMF archive (*%1)").arg(archiveEnding);
 
 QString fileName(const std::string& path)
 {
@@ -68,9 +71,9 @@ QString AnnotationSaver::askDestination(const QString& suggestion) const
     QString filter = pairFilter;
     QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Save annotated recording"),
                                                 suggestion, pairFilter + ";;" + archiveFilter, &filter);
-    if (!path.isEmpty() && !path.endsWith(QLatin1String(".sigmf-meta"), Qt::CaseInsensitive)
-        && !path.endsWith(QLatin1String(".sigmf"), Qt::CaseInsensitive))
-        path += filter == archiveFilter ? QStringLiteral(".sigmf") : QStringLiteral(".sigmf-meta");
+    if (!path.isEmpty() && !endsWithAnyCase(path.toStdString(), sigmfMetaEnding)
+        && !endsWithAnyCase(path.toStdString(), sigmfArchiveEnding))
+        path += filter == archiveFilter ? archiveEnding : metaEnding;
     return path;
 }
 
@@ -105,14 +108,15 @@ void AnnotationSaver::write(const std::vector<RecordingAnnotation>& annotations)
         // An archive is never rewritten: the annotated recording goes to a new file.
         const QFileInfo archive(QString::fromStdString(source));
         const QString chosen =
-            askDestination(archive.absoluteDir().filePath(archive.completeBaseName() + ".sigmf-meta"));
+            askDestination(archive.absoluteDir().filePath(archive.completeBaseName() + metaEnding));
         if (chosen.isEmpty())
             throw std::runtime_error("");
         const std::string destination = chosen.toStdString();
         writeSigmfCopy(destination, *info.sigmf, annotations);
-        if (chosen.endsWith(QLatin1String(".sigmf-meta"), Qt::CaseInsensitive)) {
+        if (endsWithAnyCase(destination, sigmfMetaEnding)) {
             target = destination;
-            targetFallback = metadataWithAnnotations(info.sigmf->metadata, {}, unread, true);
+            targetFallback = metadataWithAnnotations(info.sigmf->metadata, fileName(destination).toStdString(),
+                                                     {}, unread, true);
         }
         return;
     }

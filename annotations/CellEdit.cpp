@@ -25,7 +25,8 @@ uint64_t samplesIn(double seconds, double fs)
     return count >= 1.8e19 ? UINT64_MAX : static_cast<uint64_t>(std::max(1.0, count));
 }
 
-// Keeps [start, start + count) within the recording: an end beyond it means its end.
+// Keeps [start, start + count) within the recording: an end beyond it means its
+// end. The start lies within it (below total).
 void clipToRecording(AnnotationFields& fields, uint64_t total)
 {
     fields.sampleCount = std::min(fields.sampleCount, total - fields.sampleStart);
@@ -45,8 +46,9 @@ std::optional<AnnotationFields> editedFields(const AnnotationFields& current, in
     case AnnotationTableModel::startColumn: {
         PositiveLineEdit field;
         field.setText(text);
-        const std::optional<double> start = reader.read(&field, "start time", [duration](double t) {
-            if (t >= duration)
+        // An empty recording has no start to take, whatever its duration says.
+        const std::optional<double> start = reader.read(&field, "start time", [&](double t) {
+            if (t >= duration || limits.sampleCount == 0)
                 throw std::runtime_error(QStringLiteral("must be less than the duration of the recording (%1 s)")
                                              .arg(exactNumber(duration))
                                              .toStdString());
@@ -61,7 +63,15 @@ std::optional<AnnotationFields> editedFields(const AnnotationFields& current, in
     case AnnotationTableModel::durationColumn: {
         StrictPositiveLineEdit field;
         field.setText(text);
-        const std::optional<double> length = reader.read(&field, "duration");
+        // One that starts where the recording has no samples (an empty one, or an
+        // entry of the file beyond its end) has no duration to clip: its start moves first.
+        const std::optional<double> length = reader.read(&field, "duration", [&](double) {
+            if (fields.sampleStart >= limits.sampleCount)
+                throw std::runtime_error(
+                    QStringLiteral("the annotation starts at or after the end of the recording (%1 s)")
+                        .arg(exactNumber(duration))
+                        .toStdString());
+        });
         if (!length)
             return std::nullopt;
         fields.sampleCount = samplesIn(*length, fs);

@@ -12,7 +12,7 @@
 #include "export/TimeStamp.h"
 #include "export/WavHeader.h"
 #include "io/CaptureLookup.h"
-#include "io/RecordingOpener.h"
+#include "io/SigmfNames.h"
 
 #include <charconv>
 #include <chrono>
@@ -24,9 +24,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const std::string metaEnding = ".sigmf-meta";
-const std::string dataEnding = ".sigmf-data";
-const std::string archiveEnding = ".sigmf";
 const std::string wavEnding = ".wav";
 constexpr int jsonIndent = 2;
 const std::string unnamedStem = "recording";
@@ -163,7 +160,7 @@ void writeArchive(const ExportSource& source, const ExportRequest& request, Work
     OutputFile archive(request.path);
     ExportData samples(source, request, false);
     std::string stem = std::filesystem::path(request.path).filename().string();
-    stem.resize(stem.size() - archiveEnding.size());
+    stem.resize(stem.size() - sigmfArchiveEnding.size());
     if (stem.empty())
         stem = unnamedStem; // "dir/.sigmf": the members still need a folder and names
     const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
@@ -175,11 +172,11 @@ void writeArchive(const ExportSource& source, const ExportRequest& request, Work
 
     // The metadata goes first, as archivers list it; its digest is filled in last.
     const std::string draft = metadataText(source, request, samples, digestPlaceholder);
-    writeBytes(tarFileHeader(stem + "/" + stem + metaEnding, draft.size(), now));
+    writeBytes(tarFileHeader(stem + "/" + stem + sigmfMetaEnding, draft.size(), now));
     const uint64_t metaOffset = archive.size();
     archive.write(draft);
     writeBytes(std::vector<unsigned char>(tarPadding(draft.size()), 0));
-    writeBytes(tarFileHeader(stem + "/" + stem + dataEnding, samples.byteCount(), now));
+    writeBytes(tarFileHeader(stem + "/" + stem + sigmfDataEnding, samples.byteCount(), now));
     Sha512 digest;
     samples.write(archive, &digest, control);
     writeBytes(std::vector<unsigned char>(tarPadding(samples.byteCount()) + tarEndBytes, 0));
@@ -218,18 +215,18 @@ void exportSelection(const ExportSource& source, const ExportRequest& request, W
     checkRequest(source, request);
     const std::string& path = request.path;
     control.addPlanned(request.end - request.first);
-    if (endsWithAnyCase(path, metaEnding)) {
-        const std::string dataPath = path.substr(0, path.size() - metaEnding.size()) + dataEnding;
+    if (endsWithAnyCase(path, sigmfMetaEnding)) {
+        const std::string dataPath = sigmfDataPath(path);
         refuseSourceFiles(source, {path, dataPath});
         writePair(source, request, path, dataPath, control);
-    } else if (endsWithAnyCase(path, archiveEnding)) {
+    } else if (endsWithAnyCase(path, sigmfArchiveEnding)) {
         refuseSourceFiles(source, {path});
         writeArchive(source, request, control);
     } else if (endsWithAnyCase(path, wavEnding)) {
         refuseSourceFiles(source, {path});
         writeWav(source, request, control);
     } else {
-        fail("Cannot export to " + path + ": the name must end in " + metaEnding + ", "
-             + archiveEnding + " or " + wavEnding);
+        fail("Cannot export to " + path + ": the name must end in " + sigmfMetaEnding + ", "
+             + sigmfArchiveEnding + " or " + wavEnding);
     }
 }

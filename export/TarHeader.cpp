@@ -3,33 +3,27 @@
 
 #include "export/TarHeader.h"
 
-#include "io/TarArchive.h"
+#include "io/TarLayout.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr std::size_t nameBytes = 100;
-constexpr std::size_t modeOffset = 100;
-constexpr std::size_t ownerOffset = 108;
-constexpr std::size_t groupOffset = 116;
-constexpr std::size_t sizeOffset = 124;
-constexpr std::size_t timeOffset = 136;
-constexpr std::size_t checksumOffset = 148;
-constexpr std::size_t typeOffset = 156;
-constexpr std::size_t magicOffset = 257;
-constexpr std::size_t numberDigits = 7;   // mode, owner, group
-constexpr std::size_t longDigits = 11;    // size, time
-constexpr std::size_t checksumDigits = 6;
-constexpr uint64_t maxOctalSize = (uint64_t(1) << (3 * longDigits)) - 1;
+// The checksum's six digits are followed by a NUL and a blank.
+constexpr std::size_t checksumDigits = ustar::checksum.bytes - 2;
+constexpr uint64_t maxOctalSize = (uint64_t(1) << (3 * (ustar::size.bytes - 1))) - 1;
 constexpr uint64_t fileMode = 0644;
 
-void putOctal(unsigned char* field, std::size_t digits, uint64_t value)
+// An octal number filling the field but its last byte, which is NUL.
+void putOctal(unsigned char* block, TarField field, uint64_t value, std::size_t digits = 0)
 {
+    if (digits == 0)
+        digits = field.bytes - 1;
+    unsigned char* out = block + field.offset;
     for (std::size_t k = 0; k < digits; ++k)
-        field[digits - 1 - k] = static_cast<unsigned char>('0' + ((value >> (3 * k)) & 7));
-    field[digits] = '\0';
+        out[digits - 1 - k] = static_cast<unsigned char>('0' + ((value >> (3 * k)) & 7));
+    out[digits] = '\0';
 }
 
 // One ustar header block; name is cut to the field's 100 bytes.
@@ -37,21 +31,22 @@ std::vector<unsigned char> headerBlock(const std::string& name, uint64_t size, i
                                        char type)
 {
     std::vector<unsigned char> block(tarBlockBytes, 0);
-    std::memcpy(block.data(), name.data(), std::min(name.size(), nameBytes));
-    putOctal(block.data() + modeOffset, numberDigits, fileMode);
-    putOctal(block.data() + ownerOffset, numberDigits, 0);
-    putOctal(block.data() + groupOffset, numberDigits, 0);
-    putOctal(block.data() + sizeOffset, longDigits, std::min(size, maxOctalSize));
-    putOctal(block.data() + timeOffset, longDigits,
+    std::memcpy(block.data() + ustar::name.offset, name.data(), std::min(name.size(), ustar::name.bytes));
+    putOctal(block.data(), ustar::mode, fileMode);
+    putOctal(block.data(), ustar::owner, 0);
+    putOctal(block.data(), ustar::group, 0);
+    putOctal(block.data(), ustar::size, std::min(size, maxOctalSize));
+    putOctal(block.data(), ustar::modified,
              static_cast<uint64_t>(std::clamp<int64_t>(modified, 0, int64_t(maxOctalSize))));
-    block[typeOffset] = static_cast<unsigned char>(type);
-    std::memcpy(block.data() + magicOffset, "ustar\0" "00", 8);
+    block[ustar::type.offset] = static_cast<unsigned char>(type);
+    std::memcpy(block.data() + ustar::magic.offset, "ustar\0", ustar::magic.bytes);
+    std::memcpy(block.data() + ustar::version.offset, "00", ustar::version.bytes);
     // The checksum counts its own field as blanks.
-    std::memset(block.data() + checksumOffset, ' ', 8);
+    std::memset(block.data() + ustar::checksum.offset, ' ', ustar::checksum.bytes);
     uint64_t sum = 0;
     for (unsigned char byte : block)
         sum += byte;
-    putOctal(block.data() + checksumOffset, checksumDigits, sum);
+    putOctal(block.data(), ustar::checksum, sum, checksumDigits);
     return block;
 }
 
@@ -71,7 +66,7 @@ std::vector<unsigned char> tarFileHeader(const std::string& name, uint64_t size,
                                          int64_t modifiedSeconds)
 {
     std::string pax;
-    if (name.size() > nameBytes)
+    if (name.size() > ustar::name.bytes)
         pax += paxRecord("path", name);
     if (size > maxOctalSize)
         pax += paxRecord("size", std::to_string(size));

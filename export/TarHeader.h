@@ -2,6 +2,8 @@
 // Header blocks of regular files in a POSIX ustar archive, as the SigMF archive
 // reader (io/TarArchive) reads them.
 
+#include "io/TarLayout.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,4 +20,4 @@ std::vector<unsigned char> tarFileHeader(const std::string& name, uint64_t size,
 std::size_t tarPadding(uint64_t size);
 
 // The two zero blocks that end an archive.
-constexpr std::size_t tarEndBytes = 1024;
+constexpr std::size_t tarEndBytes = 2 * tarBlockBytes;

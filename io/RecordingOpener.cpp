@@ -4,20 +4,10 @@
 
 #include "io/RawFile.h"
 #include "io/SigmfFile.h"
+#include "io/SigmfNames.h"
 #include "io/WavFile.h"
 
-#include <algorithm>
-#include <cctype>
 #include <stdexcept>
-
-bool endsWithAnyCase(const std::string& text, const std::string& ending)
-{
-    return text.size() >= ending.size()
-           && std::equal(ending.rbegin(), ending.rend(), text.rbegin(), [](char a, char b) {
-                  return std::tolower(static_cast<unsigned char>(a))
-                         == std::tolower(static_cast<unsigned char>(b));
-              });
-}
 
 namespace {
 
@@ -28,7 +18,6 @@ struct RawEnding
 };
 constexpr RawEnding rawEndings[] = {
     {".cfile", "cf32_le"}, {".fc32", "cf32_le"}, {".cu8", "cu8_le"}, {".cs8", "ci8_le"}, {".cs16", "ci16_le"}};
-const std::string dataEnding = ".sigmf-data";
 
 } // namespace
 
@@ -42,8 +31,8 @@ std::optional<std::string> impliedDatatype(const std::string& path)
 
 std::optional<FileFormat> formatOfPath(const std::string& path)
 {
-    if (endsWithAnyCase(path, ".sigmf-meta") || endsWithAnyCase(path, ".sigmf")
-        || endsWithAnyCase(path, dataEnding))
+    if (endsWithAnyCase(path, sigmfMetaEnding) || endsWithAnyCase(path, sigmfArchiveEnding)
+        || endsWithAnyCase(path, sigmfDataEnding))
         return FileFormat::Sigmf;
     if (endsWithAnyCase(path, ".wav"))
         return FileFormat::Wav;
@@ -76,10 +65,10 @@ RecordingContents openRecording(const std::string& path, FileFormat format,
 {
     switch (resolvedFormat(path, format)) {
     case FileFormat::Sigmf:
-        if (endsWithAnyCase(path, ".sigmf"))
+        if (endsWithAnyCase(path, sigmfArchiveEnding))
             return readSigmfArchive(path, archiveRecording);
-        if (format == FileFormat::Auto && endsWithAnyCase(path, dataEnding))
-            return readSigmfFile(path.substr(0, path.size() - dataEnding.size()) + ".sigmf-meta");
+        if (format == FileFormat::Auto && endsWithAnyCase(path, sigmfDataEnding))
+            return readSigmfFile(sigmfMetaPath(path));
         return readSigmfFile(path, archiveRecording);
     case FileFormat::Wav:
         return readWavFile(path);

@@ -26,8 +26,6 @@ enum class FileFormat
 // ".wav" WAV, ".iqw" IQW, and the raw captures SDR tools write Binary
 // (impliedDatatype); nothing for others.
 std::optional<FileFormat> formatOfPath(const std::string& path);
-// Whether a file name ends with `ending`, letters in either case.
-bool endsWithAnyCase(const std::string& text, const std::string& ending);
 
 // The datatype the ending of a raw capture names: ".cfile" and ".fc32" cf32_le,
 // ".cu8" cu8_le, ".cs8" ci8_le, ".cs16" ci16_le; nothing for other endings.

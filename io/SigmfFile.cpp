@@ -7,9 +7,9 @@
 #include "io/CaptureLookup.h"
 #include "io/FileSamples.h"
 #include "io/InputFile.h"
+#include "io/MetadataJson.h"
+#include "io/SigmfNames.h"
 #include "io/TarArchive.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -24,30 +24,12 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr uint64_t maxRate = std::numeric_limits<uint32_t>::max();
-const std::string metaSuffix = ".sigmf-meta";
-const std::string dataSuffix = ".sigmf-data";
 // The metadata of an archive is read into memory whole; real ones are kilobytes.
 constexpr uint64_t maxArchivedMetadataBytes = 64 << 20;
 
 [[noreturn]] void fail(const std::string& message)
 {
     throw std::runtime_error(message);
-}
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool endsWithAnyCase(const std::string& text, const std::string& lowerSuffix)
-{
-    if (text.size() < lowerSuffix.size())
-        return false;
-    const std::size_t start = text.size() - lowerSuffix.size();
-    for (std::size_t k = 0; k < lowerSuffix.size(); ++k)
-        if (lowerAscii(text[start + k]) != lowerSuffix[k])
-            return false;
-    return true;
 }
 
 uint32_t sigmfSampleRate(const Json& value)
@@ -313,19 +295,12 @@ RecordingContents contentsOf(InputFile file, uint64_t offset, uint64_t size, Sig
     return contents;
 }
 
-std::string sigmfDataPath(const std::string& metaPath)
-{
-    if (endsWithAnyCase(metaPath, metaSuffix))
-        return metaPath.substr(0, metaPath.size() - metaSuffix.size()) + dataSuffix;
-    return metaPath + dataSuffix;
-}
-
 // The metadata text as JSON; a syntax error names the file and says where, in
-// lines and columns, and what was wrong.
+// lines and columns, and what was wrong, as does nesting too deep.
 Json parseMetadata(const std::string& text, const std::string& name)
 {
     try {
-        return Json::parse(text);
+        return parseMetadataJson(text, name);
     } catch (const nlohmann::json::parse_error& error) {
         const size_t at = std::min<size_t>(error.byte == 0 ? 0 : error.byte - 1, text.size());
         const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + 1;
@@ -400,8 +375,8 @@ std::vector<std::string> sigmfArchiveRecordings(const std::string& path)
         fail("Cannot open file: " + path);
     std::vector<std::string> names;
     forEachTarMember(archive, [&](const TarMember& member) {
-        if (endsWithAnyCase(member.name, metaSuffix))
-            names.push_back(member.name.substr(0, member.name.size() - metaSuffix.size()));
+        if (endsWithAnyCase(member.name, sigmfMetaEnding))
+            names.push_back(member.name.substr(0, member.name.size() - sigmfMetaEnding.size()));
         return true;
     });
     return names;
@@ -416,7 +391,7 @@ RecordingContents readSigmfArchive(const std::string& path, std::size_t recordin
     std::optional<TarMember> metaMember;
     uint64_t recordings = 0;
     forEachTarMember(archive, [&](const TarMember& member) {
-        if (endsWithAnyCase(member.name, metaSuffix)) {
+        if (endsWithAnyCase(member.name, sigmfMetaEnding)) {
             if (recordings == recording)
                 metaMember = member;
             ++recordings;
@@ -424,15 +399,15 @@ RecordingContents readSigmfArchive(const std::string& path, std::size_t recordin
         return true;
     });
     if (recordings == 0)
-        fail("SigMF archive holds no recording: it has no " + metaSuffix + " file");
+        fail("SigMF archive holds no recording: it has no " + sigmfMetaEnding + " file");
     if (!metaMember)
         fail("SigMF archive holds " + std::to_string(recordings) + " recordings, not "
              + std::to_string(recording + 1));
-    const std::string stem = metaMember->name.substr(0, metaMember->name.size() - metaSuffix.size());
-    const std::string dataName = stem + dataSuffix;
+    const std::string stem = metaMember->name.substr(0, metaMember->name.size() - sigmfMetaEnding.size());
+    const std::string dataName = stem + sigmfDataEnding;
     std::optional<TarMember> dataMember;
     forEachTarMember(archive, [&](const TarMember& member) {
-        if (member.name.size() == dataName.size() && endsWithAnyCase(member.name, dataSuffix)
+        if (member.name.size() == dataName.size() && endsWithAnyCase(member.name, sigmfDataEnding)
             && member.name.compare(0, stem.size(), stem) == 0) {
             dataMember = member;
             return false;

@@ -13,16 +13,6 @@
 
 namespace {
 
-constexpr std::size_t nameOffset = 0;
-constexpr std::size_t nameBytes = 100;
-constexpr std::size_t sizeOffset = 124;
-constexpr std::size_t sizeBytes = 12;
-constexpr std::size_t checksumOffset = 148;
-constexpr std::size_t checksumBytes = 8;
-constexpr std::size_t typeOffset = 156;
-constexpr std::size_t magicOffset = 257;
-constexpr std::size_t prefixOffset = 345;
-constexpr std::size_t prefixBytes = 155;
 // Extended headers are read into memory; real ones are a few hundred bytes.
 constexpr uint64_t maxExtendedHeaderBytes = 1 << 20;
 constexpr uint64_t maxMemberSize = std::numeric_limits<int64_t>::max();
@@ -63,21 +53,21 @@ std::optional<uint64_t> octalField(const unsigned char* field, std::size_t size)
 // members. False when it is neither.
 bool sizeField(const unsigned char* block, uint64_t& size)
 {
-    const unsigned char* field = block + sizeOffset;
+    const unsigned char* field = block + ustar::size.offset;
     if ((field[0] & 0x80) == 0) {
         // An all-NUL size field is written by some archivers for empty members.
-        if (std::all_of(field, field + sizeBytes, [](unsigned char c) { return c == 0; })) {
+        if (std::all_of(field, field + ustar::size.bytes, [](unsigned char c) { return c == 0; })) {
             size = 0;
             return true;
         }
-        const std::optional<uint64_t> octal = octalField(field, sizeBytes);
+        const std::optional<uint64_t> octal = octalField(field, ustar::size.bytes);
         size = octal.value_or(0);
         return octal.has_value();
     }
     if (field[0] != 0x80)
         return false; // negative, or above any file size
     uint64_t value = 0;
-    for (std::size_t k = 1; k < sizeBytes; ++k) {
+    for (std::size_t k = 1; k < ustar::size.bytes; ++k) {
         if (value > (maxMemberSize >> 8))
             return false;
         value = (value << 8) | field[k];
@@ -159,13 +149,14 @@ bool isRegularFile(unsigned char type)
 
 bool isTarHeader(const unsigned char* block)
 {
-    const std::optional<uint64_t> stored = octalField(block + checksumOffset, checksumBytes);
+    const std::optional<uint64_t> stored = octalField(block + ustar::checksum.offset, ustar::checksum.bytes);
     if (!stored)
         return false;
     uint64_t unsignedSum = 0;
     int64_t signedSum = 0;
     for (std::size_t k = 0; k < tarBlockBytes; ++k) {
-        const bool inChecksum = k >= checksumOffset && k < checksumOffset + checksumBytes;
+        const bool inChecksum =
+            k >= ustar::checksum.offset && k < ustar::checksum.offset + ustar::checksum.bytes;
         const unsigned char byte = inChecksum ? ' ' : block[k];
         unsignedSum += byte;
         signedSum += static_cast<signed char>(byte);
@@ -197,7 +188,7 @@ void forEachTarMember(const InputFile& file, const std::function<bool(const TarM
         if (!isTarHeader(block))
             damaged(offset, "no valid tar header");
 
-        const unsigned char type = block[typeOffset];
+        const unsigned char type = block[ustar::type.offset];
         // pax and GNU entries describe the entry that follows them.
         const bool extension = type == 'x' || type == 'g' || type == 'L' || type == 'K';
         uint64_t size = 0;
@@ -209,10 +200,10 @@ void forEachTarMember(const InputFile& file, const std::function<bool(const TarM
         }
         const uint64_t dataOffset = offset + tarBlockBytes;
         const uint64_t length = carriesData(type) ? size : 0;
-        std::string name = longName ? *longName : textField(block + nameOffset, nameBytes);
-        if (!longName && std::memcmp(block + magicOffset, "ustar\0", 6) == 0
-            && block[prefixOffset] != '\0')
-            name = textField(block + prefixOffset, prefixBytes) + "/" + name;
+        std::string name = longName ? *longName : textField(block + ustar::name.offset, ustar::name.bytes);
+        if (!longName && std::memcmp(block + ustar::magic.offset, "ustar\0", ustar::magic.bytes) == 0
+            && block[ustar::prefix.offset] != '\0')
+            name = textField(block + ustar::prefix.offset, ustar::prefix.bytes) + "/" + name;
         if (length > fileSize - std::min(fileSize, dataOffset)) {
             const uint64_t present = fileSize - std::min(fileSize, dataOffset);
             fail("SigMF archive is truncated: \"" + name + "\" should hold "

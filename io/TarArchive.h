@@ -3,6 +3,7 @@
 // sizes), read in place: a member's bytes are one contiguous run of the archive.
 
 #include "io/InputFile.h"
+#include "io/TarLayout.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,8 +16,6 @@ struct TarMember
     uint64_t offset = 0;
     uint64_t size = 0;
 };
-
-constexpr std::size_t tarBlockBytes = 512;
 
 // Whether block (tarBlockBytes long) is a tar header: its checksum is right.
 bool isTarHeader(const unsigned char* block);

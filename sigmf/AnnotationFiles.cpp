@@ -1,5 +1,5 @@
-// Metadata rewritten through OutputFile (temporary name, fsync, rename), and
-// dataset bytes copied block by block.
+// Metadata rewritten through OutputFile (temporary name, fsync, rename, the
+// folder synced), and dataset bytes copied block by block.
 
 #include "sigmf/AnnotationFiles.h"
 
@@ -7,7 +7,7 @@
 #include "export/TarHeader.h"
 #include "export/TimeStamp.h"
 #include "io/InputFile.h"
-#include "io/RecordingOpener.h"
+#include "io/SigmfNames.h"
 
 #include <nlohmann/json.hpp>
 
@@ -19,9 +19,6 @@
 
 namespace {
 
-const std::string metaEnding = ".sigmf-meta";
-const std::string dataEnding = ".sigmf-data";
-const std::string archiveEnding = ".sigmf";
 // Metadata files are kilobytes; a larger one is no metadata of ours.
 constexpr uint64_t maxMetadataBytes = 64 << 20;
 constexpr std::size_t copyBlockBytes = 1 << 20;
@@ -74,7 +71,7 @@ void copyBytes(const std::string& path, uint64_t offset, uint64_t size, OutputFi
 
 void writePairCopy(const std::string& metaPath, const SigmfOrigin& origin, const std::string& metadata)
 {
-    const std::string dataPath = metaPath.substr(0, metaPath.size() - metaEnding.size()) + dataEnding;
+    const std::string dataPath = sigmfDataPath(metaPath);
     for (const std::string& target : {metaPath, dataPath})
         if (sameFile(target, origin.dataPath))
             fail("Cannot save to " + target + ": it is the open recording's own file");
@@ -92,7 +89,7 @@ void writeArchiveCopy(const std::string& path, const SigmfOrigin& origin, const 
     if (sameFile(path, origin.dataPath))
         fail("Cannot save to " + path + ": it is the open recording's own file");
     std::string stem = std::filesystem::path(path).filename().string();
-    stem.resize(stem.size() - archiveEnding.size());
+    stem.resize(stem.size() - sigmfArchiveEnding.size());
     if (stem.empty())
         stem = unnamedStem;
     const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
@@ -102,10 +99,10 @@ void writeArchiveCopy(const std::string& path, const SigmfOrigin& origin, const 
     const auto writeBytes = [&archive](const std::vector<unsigned char>& bytes) {
         archive.write(bytes.data(), bytes.size());
     };
-    writeBytes(tarFileHeader(stem + "/" + stem + metaEnding, metadata.size(), now));
+    writeBytes(tarFileHeader(stem + "/" + stem + sigmfMetaEnding, metadata.size(), now));
     archive.write(metadata);
     writeBytes(std::vector<unsigned char>(tarPadding(metadata.size()), 0));
-    writeBytes(tarFileHeader(stem + "/" + stem + dataEnding, origin.dataSize, now));
+    writeBytes(tarFileHeader(stem + "/" + stem + sigmfDataEnding, origin.dataSize, now));
     copyBytes(origin.dataPath, origin.dataOffset, origin.dataSize, archive);
     writeBytes(std::vector<unsigned char>(tarPadding(origin.dataSize) + tarEndBytes, 0));
     archive.finish();
@@ -126,11 +123,14 @@ void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedM
     const std::optional<std::string> now = currentText(target);
     std::string text;
     try {
-        text = metadataWithAnnotations(now ? *now : loadedMetadata, annotations, unread);
+        text = metadataWithAnnotations(now ? *now : loadedMetadata,
+                                       std::filesystem::path(metaPath).filename().string(),
+                                       annotations, unread);
     } catch (const nlohmann::json::exception&) {
         fail("Cannot rewrite " + metaPath + ": it is no longer valid SigMF metadata");
     }
     OutputFile file(target);
+    file.keepPermissionsOf(target);
     file.write(text);
     file.finish();
     file.commit();
@@ -139,7 +139,7 @@ void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedM
 std::string datasetMetadataPath(const std::string& recordingPath)
 {
     std::filesystem::path path(recordingPath);
-    path.replace_extension(metaEnding);
+    path.replace_extension(sigmfMetaEnding);
     return path.string();
 }
 
@@ -171,14 +171,13 @@ DatasetFacts datasetFactsOf(const std::string& recordingPath, const SampleSource
 void writeDatasetMetadata(const std::string& metaPath, const DatasetFacts& facts,
                           const std::vector<RecordingAnnotation>& annotations)
 {
-    std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(metaPath, error)))
-        fail("Cannot save to " + metaPath + ": the file exists already (open it to annotate the "
-             "recording through it, or move it away)");
+    // The rename refuses a name that is taken, whenever it was taken.
     OutputFile file(metaPath);
     file.write(datasetMetadata(facts, annotations));
     file.finish();
-    file.commit();
+    if (!file.commitNew())
+        fail("Cannot save to " + metaPath + ": the file exists already (open it to annotate the "
+             "recording through it, or move it away)");
 }
 
 void writeSigmfCopy(const std::string& destination, const SigmfOrigin& origin,
@@ -186,15 +185,16 @@ void writeSigmfCopy(const std::string& destination, const SigmfOrigin& origin,
 {
     std::string metadata;
     try {
-        metadata = metadataWithAnnotations(origin.metadata, annotations, origin.unreadAnnotations, true);
+        const std::string name = std::filesystem::path(origin.dataPath).filename().string();
+        metadata = metadataWithAnnotations(origin.metadata, name, annotations, origin.unreadAnnotations, true);
     } catch (const nlohmann::json::exception&) {
         fail("The recording's metadata cannot be written again");
     }
-    if (endsWithAnyCase(destination, metaEnding))
+    if (endsWithAnyCase(destination, sigmfMetaEnding))
         writePairCopy(destination, origin, metadata);
-    else if (endsWithAnyCase(destination, archiveEnding))
+    else if (endsWithAnyCase(destination, sigmfArchiveEnding))
         writeArchiveCopy(destination, origin, metadata);
     else
-        fail("Cannot save to " + destination + ": the name must end in " + metaEnding + " or "
-             + archiveEnding);
+        fail("Cannot save to " + destination + ": the name must end in " + sigmfMetaEnding + " or "
+             + sigmfArchiveEnding);
 }

@@ -17,8 +17,9 @@
 // Rewrites the metadata file at metaPath with the annotations and `unread`
 // entries (metadataWithAnnotations): its other members are taken from the file
 // as it is now, or from `loadedMetadata` when it is gone. A symbolic link stays
-// a link to the rewritten file. Throws std::runtime_error ("Cannot write
-// <path>: <reason>", or why the file is no metadata now).
+// a link to the rewritten file, which keeps its permissions. Throws
+// std::runtime_error ("Cannot write <path>: <reason>", or why the file is no
+// metadata now).
 void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedMetadata,
                          const std::vector<RecordingAnnotation>& annotations,
                          const std::vector<std::string>& unread);
@@ -34,7 +35,8 @@ std::string datasetMetadataPath(const std::string& recordingPath);
 DatasetFacts datasetFactsOf(const std::string& recordingPath, const SampleSource& samples,
                             uint32_t sampleRate, const RecordingInfo& info);
 
-// Writes a new metadata file at metaPath; refuses one that exists already.
+// Writes a new metadata file at metaPath; refuses one that exists already, or
+// that another program made while this one wrote.
 void writeDatasetMetadata(const std::string& metaPath, const DatasetFacts& facts,
                           const std::vector<RecordingAnnotation>& annotations);
 

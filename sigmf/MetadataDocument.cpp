@@ -3,7 +3,7 @@
 
 #include "sigmf/MetadataDocument.h"
 
-#include <nlohmann/json.hpp>
+#include "io/MetadataJson.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,14 +37,15 @@ uint64_t sortKey(const Json& entry)
     return last;
 }
 
+// The entries' texts come from the metadata file called name.
 Json annotationArray(const std::vector<RecordingAnnotation>& annotations,
-                     const std::vector<std::string>& unread)
+                     const std::vector<std::string>& unread, const std::string& name)
 {
     std::vector<Json> entries;
     entries.reserve(annotations.size() + unread.size());
     for (const RecordingAnnotation& annotation : annotations) {
         Json object = annotation.sigmfFields.empty() ? Json::object()
-                                                     : Json::parse(annotation.sigmfFields);
+                                                     : parseMetadataJson(annotation.sigmfFields, name);
         if (annotation.sigmfFields.empty()) {
             object["core:sample_start"] = annotation.sampleStart;
             object["core:sample_count"] = annotation.sampleCount;
@@ -52,7 +53,7 @@ Json annotationArray(const std::vector<RecordingAnnotation>& annotations,
         entries.push_back(std::move(object));
     }
     for (const std::string& text : unread)
-        entries.push_back(Json::parse(text));
+        entries.push_back(parseMetadataJson(text, name));
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Json& a, const Json& b) { return sortKey(a) < sortKey(b); });
     Json array = Json::array();
@@ -79,11 +80,11 @@ Json hertz(double value)
 
 } // namespace
 
-std::string metadataWithAnnotations(const std::string& metadata,
+std::string metadataWithAnnotations(const std::string& metadata, const std::string& name,
                                     const std::vector<RecordingAnnotation>& annotations,
                                     const std::vector<std::string>& unread, bool withoutDataset)
 {
-    Json document = Json::parse(metadata);
+    Json document = parseMetadataJson(metadata, name);
     if (!document.is_object())
         throw std::runtime_error("The SigMF metadata is not a JSON object");
     if (withoutDataset) {
@@ -91,7 +92,7 @@ std::string metadataWithAnnotations(const std::string& metadata,
         if (global != document.end() && global->is_object())
             global->erase("core:dataset");
     }
-    document["annotations"] = annotationArray(annotations, unread);
+    document["annotations"] = annotationArray(annotations, unread, name);
     return document.dump(jsonIndent) + "\n";
 }
 
@@ -118,6 +119,6 @@ std::string datasetMetadata(const DatasetFacts& facts,
     Json document = Json::object();
     document["global"] = std::move(global);
     document["captures"] = Json::array({std::move(capture)});
-    document["annotations"] = annotationArray(annotations, {});
+    document["annotations"] = annotationArray(annotations, {}, facts.dataset);
     return document.dump(jsonIndent) + "\n";
 }

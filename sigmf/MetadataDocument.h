@@ -10,14 +10,16 @@
 #include <string>
 #include <vector>
 
-// `metadata` (a SigMF document's text) with "annotations" holding the
-// annotations' objects and the `unread` entries as they were, sorted by
-// core:sample_start (entries without a whole start last, ties in the order
-// given); every other member keeps its value and place. With withoutDataset,
-// the global core:dataset is taken out (a copy whose data file lies beside it).
-// Two-space indented, ending in a newline. Throws std::runtime_error when the
-// text is not a JSON object.
-std::string metadataWithAnnotations(const std::string& metadata,
+// `metadata` (a SigMF document's text, from the file called `name`) with
+// "annotations" holding the annotations' objects and the `unread` entries as
+// they were, sorted by core:sample_start (entries without a whole start last,
+// ties in the order given); every other member keeps its value and place. With
+// withoutDataset, the global core:dataset is taken out (a copy whose data file
+// lies beside it). Two-space indented, ending in a newline. Throws
+// std::runtime_error when the text is not a JSON object or nests deeper than
+// maxMetadataDepth (io/MetadataJson), the JSON library's exception when it is
+// no JSON.
+std::string metadataWithAnnotations(const std::string& metadata, const std::string& name,
                                     const std::vector<RecordingAnnotation>& annotations,
                                     const std::vector<std::string>& unread,
                                     bool withoutDataset = false);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <unistd.h>
 
 namespace {
@@ -33,11 +35,27 @@ private:
 };
 
 
+// The names in a folder and what each holds: a file's bytes, a link's target,
+// nothing for a folder.
+std::map<std::string, Bytes> folderContents(const std::string& folder)
+{
+    std::map<std::string, Bytes> contents;
+    for (const std::string& name : folderNames(folder)) {
+        const std::filesystem::path path = std::filesystem::path(folder) / name;
+        if (std::filesystem::is_symlink(path))
+            append(contents[name], "link to " + std::filesystem::read_symlink(path).string());
+        else if (std::filesystem::is_regular_file(path))
+            contents[name] = fileBytes(path.string());
+    }
+    return contents;
+}
+
 } // namespace
 
 TEST(ExportFailure, NothingLeftBehind)
 {
-    enum Setup { none, cancelFirst, cancelWhileReading, limitFileSize, directoryThere, hardLinkedData };
+    enum Setup { none, cancelFirst, cancelWhileReading, limitFileSize, directoryThere, hardLinkedData,
+                 dataThereMetaDirectory, linkThereMetaDirectory, dataDirectory };
     const std::string ownFile = ": it is a file of the open recording, which the export would replace";
     const struct
     {
@@ -56,6 +74,10 @@ TEST(ExportFailure, NothingLeftBehind)
         {"out.sigmf", limitFileSize, "Cannot write $/out.sigmf: File too large"},
         // The data file is renamed into place first, then taken back.
         {"sub.sigmf-meta", directoryThere, "Cannot write $/sub.sigmf-meta: Is a directory"},
+        // What had the data's name before gets it back as it was.
+        {"sub.sigmf-meta", dataThereMetaDirectory, "Cannot write $/sub.sigmf-meta: Is a directory"},
+        {"sub.sigmf-meta", linkThereMetaDirectory, "Cannot write $/sub.sigmf-meta: Is a directory"},
+        {"sub.sigmf-meta", dataDirectory, "Cannot write $/sub.sigmf-data: Is a directory"},
         {"src.sigmf-meta", none, "Cannot export to $/src.sigmf-meta" + ownFile},
         {"SRC.sigmf-data", none, "Cannot export to $/SRC.sigmf-data: the name must end in .sigmf-meta, .sigmf or .wav"},
         {"other.sigmf-meta", hardLinkedData, "Cannot export to $/other.sigmf-data" + ownFile},
@@ -85,11 +107,18 @@ TEST(ExportFailure, NothingLeftBehind)
             source.samples = std::make_shared<CancellingSource>(
                 memorySamples(std::vector<double>(1500000, 1.0), std::vector<double>(1500000, 2.0)), control);
         }
-        if (row.setup == directoryThere)
+        if (row.setup == directoryThere || row.setup == dataThereMetaDirectory
+            || row.setup == linkThereMetaDirectory)
             std::filesystem::create_directory(dir.path(row.name));
+        if (row.setup == dataThereMetaDirectory)
+            dir.write("sub.sigmf-data", {1, 2, 3});
+        if (row.setup == linkThereMetaDirectory)
+            std::filesystem::create_symlink("elsewhere", dir.path("sub.sigmf-data"));
+        if (row.setup == dataDirectory)
+            std::filesystem::create_directory(dir.path("sub.sigmf-data"));
         if (row.setup == hardLinkedData)
             std::filesystem::create_hard_link(files[1], dir.path("other.sigmf-data"));
-        const std::set<std::string> before = folderNames(dir.path(""));
+        const std::map<std::string, Bytes> before = folderContents(dir.path(""));
 
         const ExportRequest request{dir.path(row.name), row.first, row.end, 0.0, 1.0, row.band};
         std::string message;
@@ -107,7 +136,7 @@ TEST(ExportFailure, NothingLeftBehind)
         if (const std::size_t at = expected.find('$'); at != std::string::npos)
             expected.replace(at, 1, dir.path("").substr(0, dir.path("").size() - 1));
         EXPECT_EQ(message, expected);
-        EXPECT_EQ(folderNames(dir.path("")), before);
+        EXPECT_EQ(folderContents(dir.path("")), before);
         EXPECT_EQ(fileBytes(files[1]), data);
     }
 }

@@ -459,4 +459,70 @@ TEST(LoadSigmfArchive, RecordingsAndRefusals)
     EXPECT_EQ(recording.iSamples(), (std::vector<double>{1, 3}));
 }
 
+// Metadata whose value `x:deep` is `arrays` arrays inside each other, in the
+// global object (so the whole document nests arrays + 2 levels) or in an
+// annotation (arrays + 3); `closed` false leaves them open.
+std::string nestedMetadata(std::size_t arrays, bool inAnnotation = false, bool closed = true)
+{
+    const std::string deep = std::string(arrays, '[') + (closed ? std::string(arrays, ']') : "");
+    if (inAnnotation)
+        return R"({"global": {"core:datatype": "ri8", "core:sample_rate": 1000}, "captures": [],
+                   "annotations": [{"core:sample_start": 0, "core:sample_count": 1, "x:deep": )"
+               + deep + "}]}";
+    return R"({"global": {"core:datatype": "ri8", "core:sample_rate": 1000, "x:deep": )" + deep
+           + R"(}, "captures": [], "annotations": []})";
+}
+
+// Metadata nested deeper than 512 levels is refused while it is read, before
+// any deep value exists to copy or destroy; 512 levels load.
+TEST(LoadSigmf, DeeplyNestedMetadata)
+{
+    TempDir dir;
+    const Bytes data = {1, 2};
+    const std::string tooDeep = "The metadata file \"deep.sigmf-meta\" nests deeper than 512 levels";
+    std::string objects; // 100,000 objects inside each other
+    for (int k = 0; k < 100000; ++k)
+        objects += "{\"a\": ";
+    const struct
+    {
+        const char* name;
+        std::string meta;
+        std::string message; // empty: loads
+    } rows[] = {
+        {"512 levels", nestedMetadata(510), ""},
+        {"512 levels in an annotation", nestedMetadata(509, true), ""},
+        {"513 levels", nestedMetadata(511), tooDeep},
+        {"513 levels in an annotation", nestedMetadata(510, true), tooDeep},
+        {"100,000 levels", nestedMetadata(100000), tooDeep},
+        {"100,000 levels never closed", nestedMetadata(100000, false, false), tooDeep},
+        {"objects 100,000 deep", objects + "1" + std::string(100000, '}'), tooDeep},
+        // A syntax error before the depth is reached is what the file is refused for.
+        {"syntax error first", "{\"global\": x, \"b\": " + std::string(100000, '['),
+         "The metadata file \"deep.sigmf-meta\" is not valid JSON: syntax error while parsing value - "
+         "invalid literal; last read: '\"global\": x' (line 1, column 12)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Recording recording;
+        EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(writePair(dir, "deep", row.meta, data)); }),
+                  row.message.empty() ? "<no exception>" : row.message);
+        EXPECT_EQ(recording.isLoaded(), row.message.empty());
+    }
+    // The annotation 512 levels deep is kept whole, to be written back as it was.
+    Recording recording;
+    recording.loadSigmf(writePair(dir, "deep", nestedMetadata(509, true), data));
+    ASSERT_EQ(recording.info().annotations.size(), 1u);
+    EXPECT_EQ(recording.info().annotations[0].sigmfFields,
+              R"({"core:sample_start":0,"core:sample_count":1,"x:deep":)" + std::string(509, '[')
+                  + std::string(509, ']') + "}");
+
+    // An archive's metadata member is named as its other refusals name it.
+    const std::string deepMeta = nestedMetadata(100000);
+    const std::string archive = dir.write(
+        "deep.sigmf", tarArchive({{"a/a.sigmf-meta", Bytes(deepMeta.begin(), deepMeta.end())},
+                                  {"a/a.sigmf-data", data}}));
+    EXPECT_EQ(thrownMessage([&] { readSigmfArchive(archive); }),
+              "The metadata file \"a/a.sigmf-meta\" nests deeper than 512 levels");
+}
+
 } // namespace

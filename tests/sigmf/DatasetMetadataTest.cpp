@@ -9,6 +9,7 @@
 #include "sigmf/AnnotationFields.h"
 #include "sigmf/AnnotationFiles.h"
 #include "tests/io/IoTestFiles.h"
+#include "tests/support/SyncHook.h"
 
 #include <nlohmann/json.hpp>
 
@@ -164,4 +165,44 @@ TEST(DatasetMetadata, RefusesWhatItCannotDescribe)
     }
     EXPECT_EQ(fileText(dir.path("taken.sigmf-meta")), "mine");
     EXPECT_FALSE(std::filesystem::exists(dir.path("deep.sigmf-meta")));
+}
+
+// A file given the metadata's name while the save writes (after any look for
+// one) is never replaced: the rename itself refuses a name that is taken.
+TEST(DatasetMetadata, NameTakenMeanwhileIsNeverReplaced)
+{
+    enum Taken { byFile, byLink };
+    for (const Taken taken : {byFile, byLink}) {
+        SCOPED_TRACE(taken == byFile ? "a file" : "a dangling link");
+        TempDir dir;
+        const std::string raw = dir.write("rec.cu8", counting(10, 1));
+        const std::string metaPath = datasetMetadataPath(raw);
+        Recording source;
+        source.take(openRecording(raw, FileFormat::Auto, "", 1000));
+        const DatasetFacts facts = datasetFactsOf(raw, *source.samples(), 1000, source.info());
+        std::string message;
+        {
+            // Another program takes the name as the new file is flushed.
+            const SyncHook hook([&](int) {
+                if (std::filesystem::exists(std::filesystem::symlink_status(metaPath)))
+                    return;
+                if (taken == byFile)
+                    dir.writeText("rec.sigmf-meta", "theirs");
+                else
+                    std::filesystem::create_symlink("nowhere", metaPath);
+            });
+            message = thrownMessage([&] { writeDatasetMetadata(metaPath, facts, {}); });
+        }
+        EXPECT_EQ(message, "Cannot save to " + metaPath
+                               + ": the file exists already (open it to annotate the recording "
+                                 "through it, or move it away)");
+        if (taken == byFile)
+            EXPECT_EQ(fileText(metaPath), "theirs");
+        else
+            EXPECT_EQ(std::filesystem::read_symlink(metaPath), "nowhere");
+        std::size_t files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path("")))
+            ++files;
+        EXPECT_EQ(files, 2u);
+    }
 }

@@ -127,7 +127,8 @@ TEST(MetadataRewrite, UntouchedMembersKeepTheirValuesAndOrder)
         list.reset(info.annotations);
         row.edit(list);
         const Json saved = Json::parse(
-            metadataWithAnnotations(info.sigmf->metadata, list.annotations(), info.sigmf->unreadAnnotations));
+            metadataWithAnnotations(info.sigmf->metadata, "rec.sigmf-meta", list.annotations(),
+                                    info.sigmf->unreadAnnotations));
         std::vector<std::string> keys;
         for (const auto& [key, value] : saved.items())
             keys.push_back(key);
@@ -142,11 +143,31 @@ TEST(MetadataRewrite, UntouchedMembersKeepTheirValuesAndOrder)
     }
 }
 
-TEST(MetadataRewrite, RefusesTextThatIsNoObject)
+TEST(MetadataRewrite, RefusesTextThatIsNoObjectOrNestsTooDeep)
 {
-    for (const char* text : {"[]", "42", "\"text\""})
-        EXPECT_EQ(thrownMessage([&] { metadataWithAnnotations(text, {}, {}); }),
-                  "The SigMF metadata is not a JSON object")
-            << text;
-    EXPECT_NE(thrownMessage([] { metadataWithAnnotations("{\"global\": ", {}, {}); }), "<no exception>");
+    const std::string deep = std::string(513, '[') + std::string(513, ']');
+    const std::string tooDeep = "The metadata file \"rec.sigmf-meta\" nests deeper than 512 levels";
+    const struct
+    {
+        std::string text;
+        std::vector<std::string> unread;
+        std::string message; // "*" for the JSON library's own
+    } rows[] = {
+        {"[]", {}, "The SigMF metadata is not a JSON object"},
+        {"42", {}, "The SigMF metadata is not a JSON object"},
+        {"\"text\"", {}, "The SigMF metadata is not a JSON object"},
+        {"{\"global\": ", {}, "*"},
+        {"{\"x\": " + deep + "}", {}, tooDeep},
+        {"{\"x\": " + std::string(100000, '['), {}, tooDeep},
+        {"{}", {"{\"x\": " + deep + "}"}, tooDeep},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text.substr(0, 20));
+        const std::string message =
+            thrownMessage([&] { metadataWithAnnotations(row.text, "rec.sigmf-meta", {}, row.unread); });
+        if (row.message == "*")
+            EXPECT_EQ(message.rfind("[json.exception.parse_error.", 0), 0u) << message;
+        else
+            EXPECT_EQ(message, row.message);
+    }
 }
