@@ -41,12 +41,18 @@ public:
     virtual void viewWidthChanged(ViewKind* kind) = 0;
     // The kind's widget was shown or hidden by other means than the settings.
     virtual void viewVisibilityChanged(ViewKind* kind, bool visible) = 0;
+    // The kind is being destroyed: the host forgets it.
+    virtual void viewGone(ViewKind* kind) = 0;
 };
 
 class ViewKind
 {
 public:
-    virtual ~ViewKind() = default;
+    virtual ~ViewKind()
+    {
+        if (host)
+            host->viewGone(this);
+    }
 
     // Whether it is computed under these settings; a view the user has hidden
     // is computed when it shows again.

@@ -100,6 +100,10 @@ ViewSession::ViewSession(Recording* recording, QObject* parent)
 ViewSession::~ViewSession()
 {
     stop();
+    // Views may outlive the session (their widgets are destroyed later):
+    // they must not call back into it.
+    for (KindState& state : kinds)
+        state.kind->attach(nullptr);
 }
 
 void ViewSession::addView(ViewKind* kind)
@@ -640,6 +644,11 @@ void ViewSession::viewWidthChanged(ViewKind* kind)
     state->newWidth = true;
     refreshTimer->start();
     updateBusy();
+}
+
+void ViewSession::viewGone(ViewKind* kind)
+{
+    removeView(kind);
 }
 
 void ViewSession::viewVisibilityChanged(ViewKind* kind, bool visible)

@@ -128,6 +128,7 @@ private:
 
     void viewWidthChanged(ViewKind* kind) override;
     void viewVisibilityChanged(ViewKind* kind, bool visible) override;
+    void viewGone(ViewKind* kind) override;
     KindState* stateOf(ViewKind* kind);
     bool needsComputing(const KindState& state, const ViewSettings& next) const;
     // Starts a job computing `kinds` for `settings`; with a fresh recording,

@@ -6,6 +6,7 @@
 #include "app/Palette.h"
 #include "tests/soak/SoakWalk.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <iostream>
@@ -27,10 +28,13 @@ int main(int argc, char** argv)
     const bool verbose = qEnvironmentVariableIsSet("NORVALE_SOAK_VERBOSE");
     for (int k = 1; k <= count; ++k) {
         const qsizetype before = walk.log().size();
+        QElapsedTimer clock;
+        clock.start();
         const QString failure = walk.step();
         if (verbose)
             for (qsizetype a = before; a < walk.log().size(); ++a)
-                std::cout << k << ": " << walk.log()[a].toStdString() << std::endl;
+                std::cout << k << ": " << walk.log()[a].toStdString() << " (" << clock.elapsed() << " ms)"
+                          << std::endl;
         if (!failure.isEmpty()) {
             std::cerr << "Action " << k << " of seed " << seed << " left: " << failure.toStdString() << "\n"
                       << "The last actions:\n";

@@ -35,8 +35,10 @@
 
 namespace {
 
-// Longest a step may leave work running before the walk calls it stuck.
-constexpr qint64 stuckMs = 120000;
+// Work still running after this long is cancelled (an overlap of 100 % with a
+// large FFT takes minutes); a cancel must end it within the second limit.
+constexpr qint64 patienceMs = 20000;
+constexpr qint64 stuckMs = 10000;
 
 const char* const lineFields[] = {"startTimeEdit",     "stopTimeEdit",       "startFrequencyEdit",
                                   "stopFrequencyEdit", "rangeEdit",          "referenceLevelEdit",
@@ -107,8 +109,12 @@ QString SoakWalk::step()
         actions << QStringLiteral("cancel after %1 ms").arg(ms);
         window->panel()->cancelWork();
     }
-    if (!settle())
-        return QStringLiteral("work still running after %1 s").arg(stuckMs / 1000);
+    if (!settle(patienceMs)) {
+        actions << QStringLiteral("cancel after %1 s of work").arg(patienceMs / 1000);
+        window->panel()->cancelWork();
+        if (!settle(stuckMs))
+            return QStringLiteral("work still running %1 s after a cancel").arg(stuckMs / 1000);
+    }
     return violations();
 }
 
@@ -321,15 +327,20 @@ void SoakWalk::resizeWindow()
     window->resize(size);
 }
 
-bool SoakWalk::settle()
+bool SoakWalk::settle(qint64 limitMs)
 {
+    // Idle, and still idle once the events its end posted are handled.
     QElapsedTimer clock;
     clock.start();
-    do {
+    while (clock.elapsed() < limitMs) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-    } while (window->panel()->busy() && clock.elapsed() < stuckMs);
-    QApplication::processEvents();
-    return !window->panel()->busy();
+        if (window->panel()->busy())
+            continue;
+        QApplication::processEvents();
+        if (!window->panel()->busy())
+            return true;
+    }
+    return false;
 }
 
 QString SoakWalk::violations() const

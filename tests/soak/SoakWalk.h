@@ -43,7 +43,8 @@ private:
     void annotate();
     void exportSome();
     void resizeWindow();
-    bool settle();
+    // Whether the work ended within the time given.
+    bool settle(qint64 limitMs);
     QString violations() const;
     template <typename T>
     T* find(const char* name) const;
