@@ -78,8 +78,8 @@ struct ViewSession::Job
 };
 
 ViewSession::ViewSession(Recording* recording, QObject* parent)
-    : QObject(parent), shownRecording(recording), jobs(std::make_unique<JobRunner>(this)),
-      sketchJobs(std::make_unique<JobRunner>(this)), builds(std::make_unique<SummaryBuilds>(this)),
+    : QObject(parent), shownRecording(recording), jobs(std::make_unique<JobRunner>(this, WorkLane::foreground)),
+      sketchJobs(std::make_unique<JobRunner>(this, WorkLane::sketch)), builds(std::make_unique<SummaryBuilds>(this)),
       exporter(std::make_unique<SelectionExport>(recording, this)), refreshTimer(new QTimer(this)),
       deferTimer(new QTimer(this))
 {
