@@ -139,7 +139,7 @@ void spectrogramStream(benchmark::State& state)
     const SampleSource& source = *streamSource();
     const size_t threads = state.range(0) == 0 ? std::max(1u, std::thread::hardware_concurrency())
                                                : size_t(state.range(0));
-    ThreadShare share(threads);
+    PartLimit limit(threads);
     for (auto _ : state) {
         WorkControl control;
         SpectrogramStream stream(0, streamSamples, 8, 0.8, 10e6, 2400);

@@ -1,13 +1,11 @@
-// Block-by-block reading of a range, with the next block read ahead.
+// Block-by-block reading of a range, with the next block read ahead on the worker pool.
 
 #include "dsp/BlockStream.h"
 
-#include "dsp/ParallelParts.h"
+#include "dsp/WorkerPool.h"
 #include "io/SampleSource.h"
 
 #include <algorithm>
-#include <exception>
-#include <future>
 
 namespace {
 
@@ -56,6 +54,7 @@ void streamRange(const SampleSource& source, uint64_t first, uint64_t end, const
 {
     if (end <= first)
         return;
+    WorkerPool& pool = WorkerPool::shared();
     Block current;
     Block next;
     control.check();
@@ -64,59 +63,31 @@ void streamRange(const SampleSource& source, uint64_t first, uint64_t end, const
     for (uint64_t index = first; index < end;) {
         const size_t count = current.i.size();
         const uint64_t nextIndex = index + count;
-        std::future<void> ahead;
+        // Dropped unstarted, or waited for, if the consumers throw.
+        WorkerPool::Pending ahead;
         if (nextIndex < end) {
             const size_t nextCount =
                 static_cast<size_t>(std::min<uint64_t>(streamBlockSamples, end - nextIndex));
-            ahead = std::async(std::launch::async, [&source, &next, nextIndex, nextCount] {
+            ahead = pool.submit([&source, &next, nextIndex, nextCount] {
                 readBlock(source, nextIndex, nextCount, next);
             });
         }
-        try {
-            control.check();
-            if (offset.remove) {
-                for (size_t k = 0; k < count; ++k) {
-                    current.i[k] -= offset.i;
-                    current.q[k] -= offset.q;
-                }
+        control.check();
+        if (offset.remove) {
+            for (size_t k = 0; k < count; ++k) {
+                current.i[k] -= offset.i;
+                current.q[k] -= offset.q;
             }
-            // The consumers are independent: they take the block side by side
-            // (each also splits its own work), so that one's serial stretches
-            // leave the cores to the others.
-            const size_t share = std::max<size_t>(1, availableThreads() / std::max<size_t>(1, consumers.size()));
-            std::vector<std::future<void>> others;
-            for (size_t c = 1; c < consumers.size(); ++c)
-                others.push_back(std::async(std::launch::async, [&, c, share] {
-                    const ThreadShare limit(share);
-                    consumers[c]->consume(index, count, current.i.data(), current.q.data(), control);
-                }));
-            std::exception_ptr failure;
-            try {
-                const ThreadShare limit(share);
-                if (!consumers.empty())
-                    consumers[0]->consume(index, count, current.i.data(), current.q.data(), control);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            for (std::future<void>& other : others) {
-                try {
-                    other.get();
-                } catch (...) {
-                    if (!failure)
-                        failure = std::current_exception();
-                }
-            }
-            if (failure)
-                std::rethrow_exception(failure);
-            control.check();
-        } catch (...) {
-            if (ahead.valid())
-                ahead.wait();
-            throw;
         }
+        // The consumers are independent: they take the block side by side as
+        // parts (each also splits its own work), so that one's serial
+        // stretches leave the workers to the others.
+        pool.runParts(consumers.size(), [&](size_t c) {
+            consumers[c]->consume(index, count, current.i.data(), current.q.data(), control);
+        });
+        control.check();
         control.addDone(count);
-        if (ahead.valid())
-            ahead.get();
+        ahead.get(); // read here if no worker has begun it
         std::swap(current, next);
         index = nextIndex;
     }

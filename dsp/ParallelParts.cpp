@@ -1,12 +1,10 @@
-// Contiguous parts of a pass run on separate threads.
+// Contiguous parts of a pass run on the worker pool.
 
 #include "dsp/ParallelParts.h"
 
+#include "dsp/WorkerPool.h"
+
 #include <algorithm>
-#include <exception>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -17,16 +15,16 @@ thread_local size_t threadLimit = 0;
 
 size_t availableThreads()
 {
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    return threadLimit == 0 ? cores : std::min(cores, threadLimit);
+    const size_t workers = std::max<size_t>(1, WorkerPool::shared().size());
+    return threadLimit == 0 ? workers : std::min(workers, threadLimit);
 }
 
-ThreadShare::ThreadShare(size_t threads) : previous(threadLimit)
+PartLimit::PartLimit(size_t threads) : previous(threadLimit)
 {
     threadLimit = std::max<size_t>(1, threads);
 }
 
-ThreadShare::~ThreadShare()
+PartLimit::~PartLimit()
 {
     threadLimit = previous;
 }
@@ -38,26 +36,5 @@ size_t partCount(size_t items, size_t minItemsPerPart)
 
 void runParts(size_t parts, const std::function<void(size_t)>& part)
 {
-    std::vector<std::exception_ptr> errors(parts);
-    auto run = [&](size_t t) {
-        try {
-            part(t);
-        } catch (...) {
-            errors[t] = std::current_exception();
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < parts; ++t) {
-        try {
-            helpers.emplace_back(run, t);
-        } catch (const std::system_error&) {
-            run(t); // no thread to be had: run the part here
-        }
-    }
-    run(0);
-    for (std::thread& helper : helpers)
-        helper.join();
-    for (const std::exception_ptr& error : errors)
-        if (error)
-            std::rethrow_exception(error);
+    WorkerPool::shared().runParts(parts, part);
 }

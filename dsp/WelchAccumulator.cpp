@@ -1,5 +1,5 @@
 // Welch sums, one segment after another or with the segments' transforms
-// shared out over threads.
+// shared out over the worker pool.
 
 #include "dsp/WelchAccumulator.h"
 
@@ -12,8 +12,6 @@
 #include <cmath>
 #include <complex>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -216,17 +214,8 @@ void WelchAccumulator::add(const void* source, SegmentLoader load, uint64_t segm
             addedBlocks.notify_all();
         }
     };
-    std::vector<std::thread> helpers;
-    for (uint64_t t = 1; t < team; ++t) {
-        try {
-            helpers.emplace_back(run, t);
-        } catch (const std::system_error&) {
-            break; // fewer threads share the blocks
-        }
-    }
-    run(0);
-    for (std::thread& helper : helpers)
-        helper.join();
+    // Parts no worker takes run after the caller's own, and find every block claimed.
+    runParts(static_cast<size_t>(team), [&](size_t t) { run(t); });
     if (control)
         control->check();
     added += segments;

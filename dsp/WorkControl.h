@@ -2,6 +2,8 @@
 // Cancellation and progress of a long computation, shared between the thread
 // that runs it and the one that watches it.
 
+#include "dsp/WorkScope.h"
+
 #include <atomic>
 #include <cstdint>
 #include <exception>
@@ -25,10 +27,11 @@ public:
     bool isCancelled() const { return cancelled.load(std::memory_order_relaxed); }
     // Throws WorkCancelled once cancel() has been called; computations call it
     // between steps short enough to stop well within a fifth of a second.
-    // While the work is paused, it waits there.
+    // While the work is paused, it waits there, except on the worker pool's
+    // threads: a part running there ends its share, and the job's own thread waits.
     void check() const
     {
-        if (paused.load(std::memory_order_relaxed))
+        if (paused.load(std::memory_order_relaxed) && !onPoolWorker())
             for (bool p = true; p; p = paused.load())
                 paused.wait(true);
         if (isCancelled())

@@ -4,6 +4,7 @@
 #include "export/ExportData.h"
 
 #include "dsp/BlockStream.h"
+#include "dsp/WorkerPool.h"
 #include "export/OutputFile.h"
 #include "export/Sha512.h"
 #include "io/InputFile.h"
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <future>
 #include <stdexcept>
 #include <vector>
 
@@ -63,22 +63,16 @@ struct Sink
     OutputFile& file;
     Sha512* digest;
 
-    // The digest is worked out on another core while the bytes are written: it
+    // The digest is worked out by a pool worker while the bytes are written: it
     // takes longer than the write, and the two together are the copy's cost.
     void put(const unsigned char* bytes, std::size_t size)
     {
-        std::future<void> hashing;
+        // Dropped unstarted, or waited for, if the write throws.
+        WorkerPool::Pending hashing;
         if (digest)
-            hashing = std::async(std::launch::async, [this, bytes, size] { digest->update(bytes, size); });
-        try {
-            file.write(bytes, size);
-        } catch (...) {
-            if (hashing.valid())
-                hashing.wait();
-            throw;
-        }
-        if (hashing.valid())
-            hashing.get();
+            hashing = WorkerPool::shared().submit([this, bytes, size] { digest->update(bytes, size); });
+        file.write(bytes, size);
+        hashing.get(); // worked out here if no worker has begun it
     }
 };
 
@@ -214,20 +208,15 @@ void ExportData::write(OutputFile& file, Sha512* digest, WorkControl& control)
         std::size_t count = readBlock(request.first, current);
         for (uint64_t at = request.first; at < request.end;) {
             const uint64_t nextAt = at + count;
-            std::future<std::size_t> ahead;
+            std::size_t nextCount = 0;
+            WorkerPool::Pending ahead;
             if (nextAt < request.end)
-                ahead = std::async(std::launch::async, [&, nextAt] { return readBlock(nextAt, next); });
-            try {
-                control.check();
-                sink.put(current.data(), count * sampleBytes);
-            } catch (...) {
-                if (ahead.valid())
-                    ahead.wait();
-                throw;
-            }
+                ahead = WorkerPool::shared().submit([&, nextAt] { nextCount = readBlock(nextAt, next); });
+            control.check();
+            sink.put(current.data(), count * sampleBytes);
             control.addDone(count);
-            if (ahead.valid())
-                count = ahead.get();
+            ahead.get(); // read here if no worker has begun it
+            count = nextCount;
             std::swap(current, next);
             at = nextAt;
         }

@@ -1,4 +1,5 @@
-// One worker thread per job; results are posted back to the GUI thread.
+// One thread per runner, kept for the runner's life, running its jobs one after
+// another; results are posted back to the GUI thread.
 
 #include "session/JobRunner.h"
 
@@ -6,7 +7,7 @@
 
 #include <exception>
 
-JobRunner::JobRunner(QObject* context) : context(context) {}
+JobRunner::JobRunner(QObject* context, WorkLane lane) : context(context), lane(lane) {}
 
 JobRunner::~JobRunner()
 {
@@ -17,38 +18,57 @@ void JobRunner::start(Work work, Done done, Failed failed)
 {
     if (current)
         current->control->cancel();
-    joinEnded();
     auto control = std::make_shared<WorkControl>();
     control->setPaused(paused);
     const uint64_t id = ++lastId;
     current = std::make_unique<Job>(Job{id, control, std::move(done), std::move(failed)});
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    QObject* target = context;
-    std::thread thread([this, target, id, control, ended, work = std::move(work)] {
-        bool ok = false;
-        bool cancelled = false;
-        QString message;
-        try {
-            work(*control);
-            ok = true;
-        } catch (const WorkCancelled&) {
-            cancelled = true;
-        } catch (const std::exception& error) {
-            message = QString::fromStdString(error.what());
-        } catch (...) {
-            message = "Unexpected error";
+    {
+        // A job still waiting behind a cancelled one is replaced unstarted.
+        const std::lock_guard lock(mutex);
+        next = std::make_unique<Next>(Next{id, control, std::move(work)});
+    }
+    wake.notify_one();
+    if (!driver.joinable())
+        driver = std::thread([this] { drive(); });
+}
+
+void JobRunner::drive()
+{
+    std::unique_lock lock(mutex);
+    for (;;) {
+        wake.wait(lock, [this] { return quitting || next; });
+        if (quitting)
+            return;
+        std::unique_ptr<Next> job = std::move(next);
+        lock.unlock();
+        // One cancelled before it began is not run at all.
+        if (!job->control->isCancelled()) {
+            bool ok = false;
+            bool cancelled = false;
+            QString message;
+            try {
+                const WorkScope scope(lane, job->control.get());
+                job->work(*job->control);
+                ok = true;
+            } catch (const WorkCancelled&) {
+                cancelled = true;
+            } catch (const std::exception& error) {
+                message = QString::fromStdString(error.what());
+            } catch (...) {
+                message = "Unexpected error";
+            }
+            if (!cancelled && !job->control->isCancelled())
+                QMetaObject::invokeMethod(
+                    context, [this, id = job->id, ok, message] { finished(id, ok, message); },
+                    Qt::QueuedConnection);
         }
-        if (!cancelled && !control->isCancelled())
-            QMetaObject::invokeMethod(
-                target, [this, id, ok, message] { finished(id, ok, message); }, Qt::QueuedConnection);
-        ended->store(true);
-    });
-    threads.push_back(Thread{std::move(thread), ended});
+        job.reset(); // the work's captures go before the next job is taken
+        lock.lock();
+    }
 }
 
 void JobRunner::finished(uint64_t id, bool ok, const QString& message)
 {
-    joinEnded();
     if (!current || current->id != id)
         return;
     const std::unique_ptr<Job> job = std::move(current);
@@ -68,7 +88,6 @@ void JobRunner::cancel()
         return;
     current->control->cancel();
     current.reset();
-    joinEnded();
     if (onIdle)
         onIdle();
 }
@@ -79,10 +98,15 @@ void JobRunner::stop()
         current->control->cancel();
         current.reset();
     }
-    for (Thread& t : threads)
-        if (t.thread.joinable())
-            t.thread.join();
-    threads.clear();
+    {
+        const std::lock_guard lock(mutex);
+        next.reset();
+        quitting = true;
+    }
+    wake.notify_one();
+    if (driver.joinable())
+        driver.join();
+    quitting = false;
 }
 
 void JobRunner::setPaused(bool pause)
@@ -90,18 +114,4 @@ void JobRunner::setPaused(bool pause)
     paused = pause;
     if (current)
         current->control->setPaused(pause);
-}
-
-// Threads that have ended are joined (a join of an ending thread is immediate);
-// those still stopping after a cancel are left to end on their own.
-void JobRunner::joinEnded()
-{
-    for (auto it = threads.begin(); it != threads.end();) {
-        if (it->ended->load()) {
-            it->thread.join();
-            it = threads.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }

@@ -4,23 +4,26 @@
 // handed back, on the GUI thread.
 
 #include "dsp/WorkControl.h"
+#include "dsp/WorkScope.h"
 
 #include <QObject>
 #include <QString>
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
-#include <vector>
 
 class JobRunner
 {
 public:
     // Results are delivered through `context`'s event queue (a GUI-thread object
-    // that outlives the runner's use).
-    explicit JobRunner(QObject* context);
-    // Cancels all work and waits for its threads.
+    // that outlives the runner's use). The jobs' work, and the parts they hand
+    // to the worker pool, run in `lane`.
+    explicit JobRunner(QObject* context, WorkLane lane = WorkLane::foreground);
+    // Cancels all work and waits for it to end.
     ~JobRunner();
     JobRunner(const JobRunner&) = delete;
     JobRunner& operator=(const JobRunner&) = delete;
@@ -28,14 +31,15 @@ public:
     using Work = std::function<void(WorkControl&)>;
     using Done = std::function<void()>;
     using Failed = std::function<void(const QString& message)>;
-    // Cancels the running job, if any, and runs `work` on a thread of its own.
-    // When it returns, `done` runs on the GUI thread; when it throws a standard
-    // exception other than WorkCancelled, `failed` runs there with its message.
-    // Neither runs for a job that was cancelled or replaced.
+    // Cancels the running job, if any, and runs `work` on the runner's thread
+    // as soon as that job has stopped (never beside it). When it returns,
+    // `done` runs on the GUI thread; when it throws a standard exception other
+    // than WorkCancelled, `failed` runs there with its message. Neither runs for
+    // a job that was cancelled or replaced.
     void start(Work work, Done done, Failed failed);
     // Cancels the running job: its result is dropped and the runner is idle at once.
     void cancel();
-    // Cancels and waits until every thread has ended.
+    // Cancels and waits until the runner's thread has ended.
     void stop();
     // Holds the running job (and the next ones) at their next check, or lets them go on.
     void setPaused(bool pause);
@@ -55,18 +59,27 @@ private:
         Done done;
         Failed failed;
     };
+    // What the runner's thread runs next.
+    struct Next
+    {
+        uint64_t id;
+        std::shared_ptr<WorkControl> control;
+        Work work;
+    };
+    void drive();
     void finished(uint64_t id, bool ok, const QString& message);
-    void joinEnded();
 
     QObject* context;
+    WorkLane lane;
     std::unique_ptr<Job> current;
     uint64_t lastId = 0;
     bool paused = false;
-    struct Thread
-    {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
-    std::vector<Thread> threads;
     std::function<void()> onIdle;
+
+    // Shared with the runner's thread, which runs one job after another.
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::unique_ptr<Next> next;
+    bool quitting = false;
+    std::thread driver;
 };

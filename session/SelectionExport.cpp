@@ -8,7 +8,7 @@
 #include "plotdata/RangePass.h"
 
 SelectionExport::SelectionExport(const Recording* recording, QObject* context)
-    : recording(recording), jobs(std::make_unique<JobRunner>(context))
+    : recording(recording), jobs(std::make_unique<JobRunner>(context, WorkLane::foreground))
 {
     jobs->setIdleHandler([this] {
         // A cancel ends the job without a result: say so.

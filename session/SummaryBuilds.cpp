@@ -59,7 +59,10 @@ bool allReady(const SummarySet& summaries, const SummaryNeeds& needs)
 
 } // namespace
 
-SummaryBuilds::SummaryBuilds(QObject* context) : jobs(std::make_unique<JobRunner>(context)) {}
+SummaryBuilds::SummaryBuilds(QObject* context)
+    : jobs(std::make_unique<JobRunner>(context, WorkLane::background))
+{
+}
 
 SummaryBuilds::~SummaryBuilds()
 {

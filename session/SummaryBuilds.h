@@ -38,7 +38,7 @@ struct SummaryNeeds
 class SummaryBuilds
 {
 public:
-    // Builds run on threads of their own and end with the object.
+    // Builds run in the worker pool's background lane and end with the object.
     explicit SummaryBuilds(QObject* context);
     ~SummaryBuilds();
 
