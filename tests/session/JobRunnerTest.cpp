@@ -3,6 +3,7 @@
 // the jobs' work in the runner's lane.
 
 #include "session/JobRunner.h"
+#include "tests/support/EventWait.h"
 
 #include "dsp/WorkerPool.h"
 
@@ -15,21 +16,6 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
-
-namespace {
-
-// Runs the event loop until `done` or ten seconds have passed (a stuck job).
-template <typename Done>
-bool waitFor(const Done& done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-} // namespace
 
 // A cancelled job slow to stop: the runner is idle at once, the job started
 // next waits until it has ended, a job replaced before it began never runs,

@@ -2,6 +2,7 @@
 // meanwhile, over the new range; a cancel puts the range shown back.
 
 #include "session/ViewSession.h"
+#include "tests/support/EventWait.h"
 
 #include "io/Recording.h"
 #include "session/SpectrumModel.h"
@@ -51,16 +52,6 @@ private:
     bool open = true;
 };
 
-// Runs the event loop until `done` or ten seconds have passed (a stuck run).
-template <typename Done>
-bool waitFor(const Done& done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 } // namespace
 

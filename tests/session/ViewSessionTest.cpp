@@ -4,6 +4,7 @@
 // of places goes back and forward as a browser does.
 
 #include "session/ViewSession.h"
+#include "tests/support/EventWait.h"
 
 #include "io/Recording.h"
 
@@ -62,10 +63,7 @@ public:
 
 void waitUntilIdle(const ViewSession& session)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (session.busy() && clock.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    waitFor([&session] { return !session.busy(); });
 }
 
 std::shared_ptr<Recording> tenSeconds()
