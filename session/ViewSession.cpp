@@ -568,6 +568,9 @@ void ViewSession::restore()
 {
     if (!isLoaded())
         return;
+    // What the abandoned settings presented at once (a view shown, a band)
+    // goes back to the settings shown.
+    presentAll(shownSettings, {});
     std::vector<ViewKind*> stale;
     for (const KindState& state : kinds)
         if (state.kind->active(shownSettings) && needsComputing(state, shownSettings))

@@ -43,6 +43,7 @@ public:
     {
         ++presentations;
         lastColourMap = presentation.settings.spectrogram.colorMap;
+        presentedShown = presentation.settings.display.showPower;
     }
 
     struct Pass : public RangeComputation
@@ -58,6 +59,7 @@ public:
     int computed = 0;
     int presentations = 0;
     int lastColourMap = -1;
+    bool presentedShown = false;
     double shownStart = -1;
 };
 
@@ -167,6 +169,21 @@ TEST(ViewSession, CancelAndFailureKeepWhatIsShown)
     EXPECT_EQ(f.session.shown().range, (TimeRange{0, 10}));
     EXPECT_EQ(f.session.requested().range, (TimeRange{0, 10}));
     EXPECT_EQ(f.always.shownStart, 0);
+
+    // A view shown while the job that computes it is cancelled is hidden again.
+    next = f.session.requested();
+    next.display.showPower = false;
+    f.session.apply(next);
+    waitUntilIdle(f.session);
+    next.range = {3, 4};
+    next.display.showPower = true;
+    f.session.apply(next);
+    EXPECT_TRUE(f.switchable.presentedShown);
+    f.session.cancel();
+    waitUntilIdle(f.session);
+    EXPECT_FALSE(f.session.shown().display.showPower);
+    EXPECT_FALSE(f.switchable.presentedShown);
+    next.display.showPower = false;
 
     // A presentation that throws is reported; the session goes on.
     f.always.failOnPresent = true;
