@@ -2,6 +2,8 @@
 
 #include "app/AppSettings.h"
 
+#include "session/NativePath.h"
+
 #include <QCoreApplication>
 #include <QSettings>
 
@@ -68,7 +70,8 @@ QList<RecentRecording> AppSettings::recent()
     const int size = settings.beginReadArray("files/recent");
     for (int k = 0; k < size && k < mostRecent; ++k) {
         settings.setArrayIndex(k);
-        RecentRecording entry{settings.value("path").toString(), settings.value("format").toInt(),
+        // The path's bytes (text from older settings reads the same).
+        RecentRecording entry{pathText(settings.value("path").toByteArray().toStdString()), settings.value("format").toInt(),
                               settings.value("datatype").toString(), settings.value("rate").toString()};
         if (!entry.path.isEmpty())
             list.append(entry);
@@ -90,7 +93,7 @@ void AppSettings::addRecent(const RecentRecording& recording)
     settings.beginWriteArray("files/recent", static_cast<int>(list.size()));
     for (int k = 0; k < list.size(); ++k) {
         settings.setArrayIndex(k);
-        settings.setValue("path", list[k].path);
+        settings.setValue("path", QByteArray::fromStdString(nativePath(list[k].path)));
         settings.setValue("format", list[k].format);
         settings.setValue("datatype", list[k].datatype);
         settings.setValue("rate", list[k].rate);

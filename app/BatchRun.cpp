@@ -6,10 +6,13 @@
 #include "app/ViewPages.h"
 #include "dsp/BlockStream.h"
 #include "dsp/MeasurementReport.h"
+#include "export/OutputFile.h"
+#include "export/TimeStamp.h"
 #include "io/Recording.h"
 #include "panel/ControlPanel.h"
 #include "panel/MeasurementsGroup.h"
 #include "panel/RangeNavigation.h"
+#include "session/NativePath.h"
 #include "session/NumberText.h"
 #include "session/SettingsTexts.h"
 #include "session/SpectrumModel.h"
@@ -24,9 +27,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QVBoxLayout>
 
 #include <nlohmann/json.hpp>
@@ -93,18 +95,44 @@ std::optional<ViewSettings> settingsFromOptions(const ViewSettings& base, const 
     return next;
 }
 
+// The picture as PNG, encoded in memory and written under a temporary name, so a
+// failure to write names the file and the system's reason.
 bool savePicture(const QImage& picture, const QString& path)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") && file.commit())
-        return true;
-    std::cerr << "Cannot write " << path.toStdString() << ": " << file.errorString().toStdString()
-              << std::endl;
-    return false;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG")) {
+        std::cerr << "Cannot write " << nativePath(path) << ": the picture cannot be encoded as PNG"
+                  << std::endl;
+        return false;
+    }
+    try {
+        OutputFile file(nativePath(path));
+        file.write(png.constData(), static_cast<std::size_t>(png.size()));
+        file.finish();
+        file.commit();
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << std::endl;
+        return false;
+    }
+    return true;
+}
+
+// The SigMF name of a stored datatype: 8-bit values have no byte order, and
+// 24-bit WAV samples have no name (null).
+nlohmann::json sigmfDatatype(const std::string& datatype)
+{
+    if (datatype.empty() || datatype == "ci24_le")
+        return nullptr;
+    if (datatype.size() == 6 && datatype[2] == '8' && datatype[3] == '_')
+        return datatype.substr(0, 3);
+    return datatype;
 }
 
 // What --info prints: the file's name and datatype, its samples and rate, what
-// the file says about it, and the mean of I and Q over the whole recording.
+// the file says about it (the start time in ISO 8601 UTC), and the mean of I and
+// Q over the whole recording.
 nlohmann::json recordingInfo(const Recording& recording, const QString& path)
 {
     const std::shared_ptr<const SampleSource> samples = recording.samples();
@@ -113,17 +141,26 @@ nlohmann::json recordingInfo(const Recording& recording, const QString& path)
     const DcOffset mean = rangeMean(*samples, 0, samples->size(), control);
     const RecordingInfo& info = recording.info();
     nlohmann::json out;
-    out["name"] = QFileInfo(path).fileName().toStdString();
-    out["datatype"] = stored ? nlohmann::json(stored->datatype) : nlohmann::json(nullptr);
+    out["name"] = shownFileName(path).toStdString();
+    out["datatype"] = stored ? sigmfDatatype(stored->datatype) : nlohmann::json(nullptr);
+    if (stored)
+        out["bitsPerValue"] = stored->sampleSize * (stored->datatype.front() == 'c' ? 4 : 8);
+    else
+        out["bitsPerValue"] = nullptr;
     out["samples"] = recording.sampleCount();
     out["sampleRate"] = recording.sampleRate();
     out["duration"] = static_cast<double>(recording.sampleCount()) / recording.sampleRate();
     out["centreFrequency"] =
         info.centreFrequency ? nlohmann::json(*info.centreFrequency) : nlohmann::json(nullptr);
-    out["startTime"] = info.startTime.empty() ? nlohmann::json(nullptr) : nlohmann::json(info.startTime);
+    const std::optional<TimeStamp> start = TimeStamp::parse(info.startTime);
+    out["startTime"] = start ? nlohmann::json(start->isoText()) : nlohmann::json(nullptr);
+    // A time the file gives that is no time is shown as it is written.
+    if (!start && !info.startTime.empty())
+        out["startTimeText"] = info.startTime;
     out["dcOffset"] = {{"i", mean.i}, {"q", mean.q}};
     out["captures"] = info.captures.size();
     out["annotations"] = info.annotations.size();
+    out["note"] = info.note.empty() ? nlohmann::json(nullptr) : nlohmann::json(info.note);
     return out;
 }
 
@@ -223,14 +260,15 @@ int runBatch(const CommandLineOptions& o)
     }
     bool refused = false;
     const Refusal report = [&refused](const QString& text) {
-        std::cerr << text.toStdString() << std::endl;
+        // A file's name as the system spells it, whatever its bytes.
+        std::cerr << nativePath(text) << std::endl;
         refused = true;
     };
     std::shared_ptr<Recording> fresh;
     try {
         fresh = readRecording({o.recording, o.format, o.datatype, o.rate, 0});
     } catch (const std::exception& error) {
-        report(QString::fromUtf8(error.what()));
+        report(pathText(error.what()));
         return 1;
     }
     // The views go after the session, which stops its work first.
@@ -259,16 +297,20 @@ int runBatch(const CommandLineOptions& o)
         if (refused)
             return 1;
     }
+    // --info and --measure together print one object holding the members of both.
+    nlohmann::json printed = nlohmann::json::object();
     if (o.info)
-        std::cout << recordingInfo(recording, o.recording).dump(2) << std::endl;
+        printed = recordingInfo(recording, o.recording);
     if (o.measure) {
         const std::optional<BandMeasurements>& measured = model.measurements();
         if (!measured) {
             std::cerr << "No spectrum to measure" << std::endl;
             return 1;
         }
-        std::cout << measurementsJson(*measured, 2) << std::endl;
+        printed.update(nlohmann::json::parse(measurementsJson(*measured)));
     }
+    if (o.info || o.measure)
+        std::cout << printed.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
     if (!o.exportPath.isEmpty()) {
         QString failure;
         session.exportSelection(o.exportPath, o.bandLow.has_value(),

@@ -2,11 +2,76 @@
 
 #include "app/CommandLine.h"
 
+#include "io/RecordingOpener.h"
+#include "session/NativePath.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
 
 namespace {
+
+// What a picture may be: large enough for the pages' layouts (so a picture is
+// exactly the size asked for), small enough to be drawn without exhausting memory.
+constexpr int smallestPictureWidth = 640;
+constexpr int smallestPictureHeight = 480;
+constexpr qint64 mostPicturePixels = 40000000;
+
+// 40000000 as "40,000,000".
+QString grouped(qint64 value)
+{
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, ',');
+    return digits;
+}
+
+// What is wrong with a picture size, or nothing.
+QString sizeFault(const QString& text, const QSize& size)
+{
+    if (size.width() < smallestPictureWidth || size.height() < smallestPictureHeight)
+        return QStringLiteral("--size %1 is too small: the smallest picture is %2x%3")
+            .arg(text)
+            .arg(smallestPictureWidth)
+            .arg(smallestPictureHeight);
+    if (qint64(size.width()) * size.height() > mostPicturePixels)
+        return QStringLiteral("--size %1 is too large: a picture holds at most %2 pixels (8000x5000, say)")
+            .arg(text, grouped(mostPicturePixels));
+    return {};
+}
+
+// The options the recording's format takes no value from, or nothing: a WAV file or
+// SigMF recording gives its own rate and datatype, an IQW file is cf32_le, and a
+// raw capture named by its ending is read in the datatype the ending says.
+QString optionsFault(const CommandLineOptions& o, bool rateGiven, bool datatypeGiven)
+{
+    if (o.recording.isEmpty() || o.format < 0)
+        return {};
+    const std::string path = nativePath(o.recording);
+    const auto format = static_cast<FileFormat>(o.format);
+    std::optional<FileFormat> read = format == FileFormat::Auto ? formatOfPath(path) : std::optional(format);
+    if (!read)
+        return {};
+    const QString name = shownPath(o.recording);
+    if (*read == FileFormat::Wav || *read == FileFormat::Sigmf) {
+        const QString kind = *read == FileFormat::Wav ? QStringLiteral("a WAV file") : QStringLiteral("a SigMF recording");
+        if (rateGiven)
+            return QStringLiteral("--rate does not apply to %1: \"%2\" gives its own sample rate").arg(kind, name);
+        if (datatypeGiven)
+            return QStringLiteral("--datatype does not apply to %1: \"%2\" gives its own datatype").arg(kind, name);
+        return {};
+    }
+    if (!datatypeGiven)
+        return {};
+    if (*read == FileFormat::Iqw)
+        return QStringLiteral("--datatype does not apply to an IQW file: its samples are cf32_le");
+    if (format == FileFormat::Auto)
+        if (const std::optional<std::string> implied = impliedDatatype(path))
+            return QStringLiteral("--datatype does not apply to \"%1\": its ending says %2; give --format "
+                                  "binary to read it in another datatype")
+                .arg(name, QString::fromStdString(*implied));
+    return {};
+}
 
 struct Parser
 {
@@ -24,7 +89,8 @@ struct Parser
     QCommandLineOption render{"render", "Write the Time tab's picture as PNG and exit.", "FILE.png"};
     QCommandLineOption renderSpectrum{"render-spectrum", "Write the Frequency tab's picture as PNG "
                                                          "and exit.", "FILE.png"};
-    QCommandLineOption size{"size", "Size of the pictures, pixels (default 1400x900).", "WxH"};
+    QCommandLineOption size{"size", "Size of the pictures, pixels (default 1400x900; from 640x480 to "
+                                    "40,000,000 pixels).", "WxH"};
     QCommandLineOption exportPath{"export", "Write the selection to a new recording (.sigmf-meta, "
                                             ".sigmf or .wav; with --band only that band) and exit.",
                                   "FILE"};
@@ -124,11 +190,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return badUsage("--fft-exponent needs a whole number", p);
     }
     if (parser.isSet(p.size)) {
-        const QRegularExpressionMatch match =
-            QRegularExpression("^(\\d{2,5})x(\\d{2,5})$").match(parser.value(p.size));
+        const QString text = parser.value(p.size);
+        const QRegularExpressionMatch match = QRegularExpression("^(\\d{1,9})x(\\d{1,9})$").match(text);
         if (!match.hasMatch())
             return badUsage("--size needs WxH in pixels, for example 1400x900", p);
         o.size = QSize(match.captured(1).toInt(), match.captured(2).toInt());
+        if (const QString fault = sizeFault(text, o.size); !fault.isEmpty())
+            return badUsage(fault, p);
     }
     o.render = parser.value(p.render);
     o.renderSpectrum = parser.value(p.renderSpectrum);
@@ -137,13 +205,16 @@ CommandLine parseCommandLine(const QStringList& arguments)
     o.measure = parser.isSet(p.measure);
     if (o.batch() && o.recording.isEmpty())
         return badUsage("A recording is needed", p);
+    if (const QString fault = optionsFault(o, parser.isSet(p.rate), parser.isSet(p.datatype)); !fault.isEmpty())
+        return badUsage(fault, p);
     return result;
 }
 
 QStringList argumentsOf(int argc, char** argv)
 {
     QStringList arguments;
+    // File names are bytes: every argument is kept whole (see NativePath.h).
     for (int k = 0; k < argc; ++k)
-        arguments << QString::fromLocal8Bit(argv[k]);
+        arguments << pathText(argv[k]);
     return arguments;
 }

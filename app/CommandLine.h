@@ -60,4 +60,6 @@ struct CommandLine
 // the line can be read before that exists: help, the version, bad usage and
 // runs without a window then need no display.
 CommandLine parseCommandLine(const QStringList& arguments);
+// The arguments as text that keeps every byte (pathText): nativePath gives a
+// file name back as the system spells it.
 QStringList argumentsOf(int argc, char** argv);

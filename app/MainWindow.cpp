@@ -12,6 +12,7 @@
 #include "io/RecordingOpener.h"
 #include "panel/ControlPanel.h"
 #include "panel/ElidedLabel.h"
+#include "session/NativePath.h"
 #include "panel/MeasurementsGroup.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
@@ -58,9 +59,10 @@ QString droppedFile(const QMimeData* data)
 {
     if (!data || !data->hasUrls())
         return {};
+    // The URL's percent-encoded bytes are the file's name as the system spells it.
     for (const QUrl& url : data->urls())
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            return url.toLocalFile();
+            return pathText(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
     return {};
 }
 
@@ -345,7 +347,7 @@ void MainWindow::exportSelection()
     }
     ExportDialog dialog(QFileInfo(shownRecording.info().files.empty()
                                       ? QString()
-                                      : QString::fromStdString(shownRecording.info().files.front()))
+                                      : shownPath(pathText(shownRecording.info().files.front())))
                             .absolutePath(),
                         this);
     if (dialog.exec() != QDialog::Accepted || dialog.path().isEmpty())
@@ -356,8 +358,8 @@ void MainWindow::exportSelection()
 void MainWindow::recordingLoaded(const QString& path)
 {
     annotationEditor->recordingLoaded();
-    setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*] \u2014 Norvale"));
-    AppSettings::addRecent({QFileInfo(path).absoluteFilePath(), controlPanel->formatChoice(),
+    setWindowTitle(shownFileName(path) + QStringLiteral("[*] \u2014 Norvale"));
+    AppSettings::addRecent({absolutePathText(path), controlPanel->formatChoice(),
                             controlPanel->datatypeText(), controlPanel->sampleRateText()});
     fillRecentMenu();
 }
@@ -367,8 +369,8 @@ void MainWindow::fillRecentMenu()
     recentMenu->clear();
     const QList<RecentRecording> recent = AppSettings::recent();
     for (const RecentRecording& entry : recent) {
-        QAction* action = recentMenu->addAction(QFileInfo(entry.path).fileName());
-        action->setToolTip(entry.path);
+        QAction* action = recentMenu->addAction(shownFileName(entry.path));
+        action->setToolTip(shownPath(entry.path));
         connect(action, &QAction::triggered, this, [this, entry] {
             controlPanel->openWith(entry.path, entry.format, entry.datatype, entry.rate);
         });

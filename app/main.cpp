@@ -10,12 +10,37 @@
 #include <QApplication>
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 // Exit status of a command line that cannot be understood.
 constexpr int badUsageStatus = 2;
+
+// Without XDG_RUNTIME_DIR, Qt warns on every start and then uses a folder of its
+// own in the temporary folder: that folder is given to it, made as Qt makes it
+// (private to the user), so a normal run prints nothing it need not.
+void provideRuntimeFolder()
+{
+    if (const char* set = std::getenv("XDG_RUNTIME_DIR"); set && *set)
+        return;
+    const passwd* user = ::getpwuid(::geteuid());
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (!user || error)
+        return;
+    const std::string folder = (temporary / (std::string("runtime-") + user->pw_name)).string();
+    ::mkdir(folder.c_str(), 0700);
+    struct stat status = {};
+    if (::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid()
+        && (status.st_mode & 0777) == 0700)
+        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+}
 
 } // namespace
 
@@ -35,6 +60,7 @@ int main(int argc, char* argv[])
     case CommandLine::Outcome::Run:
         break;
     }
+    provideRuntimeFolder();
     // A run without a window needs no display.
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (line.options.batch() && (!platform || !*platform))

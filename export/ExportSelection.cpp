@@ -134,8 +134,9 @@ std::string metadataText(const ExportSource& source, const ExportRequest& reques
     facts.frequency = exportFrequency(source, request, data);
     if (const std::optional<TimeStamp> start = exportStart(source, request))
         facts.datetime = start->isoText();
+    // A source named by bytes that are not UTF-8 is described with U+FFFD for them.
     return exportMetadata(source.info, facts, exportedAnnotations(source.info.annotations, window))
-               .dump(jsonIndent)
+               .dump(jsonIndent, ' ', false, nlohmann::json::error_handler_t::replace)
            + "\n";
 }
 

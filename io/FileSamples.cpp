@@ -2,6 +2,7 @@
 
 #include "io/FileSamples.h"
 
+#include "io/FileError.h"
 #include "io/MemoryCheck.h"
 
 #include <algorithm>
@@ -63,8 +64,25 @@ std::shared_ptr<const FileSamples> FileSamples::open(InputFile file, uint64_t of
                                                      uint64_t size, const std::string& datatype,
                                                      SampleFormat* format, std::string* note)
 {
-    if (note && size > 0) {
-        const uint64_t sampleSize = static_cast<uint64_t>(parseSampleFormat(datatype).sampleSize);
+    const std::string name = quotedPath(file.path());
+    if (size == 0)
+        throw FileError(name + " is empty");
+    if (const std::string fault = datatypeFault(datatype); !fault.empty())
+        throw FileError("Cannot read " + name + " as \""
+                        + (datatype.size() > 24 ? datatype.substr(0, 21) + "..." : datatype) + "\": " + fault);
+    const uint64_t sampleSize = static_cast<uint64_t>(parseSampleFormat(datatype).sampleSize);
+    if (size < sampleSize)
+        throw FileError(name + " holds " + std::to_string(size) + (size == 1 ? " byte" : " bytes")
+                        + ", less than one " + datatype + " sample (" + std::to_string(sampleSize)
+                        + " bytes)");
+    if (!note && size % sampleSize != 0)
+        throw FileError(name + " holds " + std::to_string(size) + " bytes, not a whole number of "
+                        + datatype + " samples (" + std::to_string(sampleSize) + " bytes each)");
+    if (size / sampleSize > maxSampleCount)
+        throw FileError(name + " holds " + std::to_string(size / sampleSize)
+                        + " samples, more than the " + std::to_string(maxSampleCount)
+                        + " one recording may hold");
+    if (note) {
         const uint64_t stray = size % sampleSize;
         if (stray != 0 && size > sampleSize) {
             size -= stray;

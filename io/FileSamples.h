@@ -32,12 +32,13 @@ public:
     // The file, offset, sample size and datatype; nothing when the datatype is unnamed.
     std::optional<StoredSamples> stored() const override;
 
-    // The headerless samples in bytes [offset, offset + size) of file, in datatype:
-    // the checks of readBinarySamples in its order (checkSampleBytes, then the
-    // working memory, then "Unsupported datatype"), without decoding anything.
-    // format, when given, receives the parsed datatype. With `note` given, bytes
-    // after the last whole sample (of at least one) are left out instead of
-    // refusing the file, and the note says how many.
+    // The headerless samples in bytes [offset, offset + size) of file, in datatype,
+    // without decoding anything. Refusals name the file (FileError): it is empty,
+    // the datatype cannot be read (datatypeFault), less than one sample, not whole
+    // samples, too many samples; then the working memory. format, when given,
+    // receives the parsed datatype. With `note` given, bytes after the last whole
+    // sample (of at least one) are left out instead of refusing the file, and the
+    // note says how many.
     static std::shared_ptr<const FileSamples> open(InputFile file, uint64_t offset, uint64_t size,
                                                    const std::string& datatype,
                                                    SampleFormat* format = nullptr,

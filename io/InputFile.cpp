@@ -2,6 +2,8 @@
 
 #include "io/InputFile.h"
 
+#include "io/FileError.h"
+
 #include <cerrno>
 #include <filesystem>
 #include <limits>
@@ -14,22 +16,52 @@
 
 namespace {
 
-bool isRefusedType(mode_t mode)
+// Why a file of this type is not read as a recording, or nothing for one that is.
+const char* refusedType(mode_t mode)
 {
-    return S_ISDIR(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
+    if (S_ISDIR(mode))
+        return "it is a folder";
+    if (S_ISFIFO(mode))
+        return "it is a named pipe (FIFO), not a file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a file";
+    return nullptr;
+}
+
+// What the system said when path could not be opened, in words a user can act on:
+// a link whose target is gone says so rather than "No such file or directory".
+std::string openFailure(const std::string& path, int error)
+{
+    if (error == ENOENT) {
+        struct stat link = {};
+        if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            std::error_code ignored;
+            const std::string target = std::filesystem::read_symlink(path, ignored).string();
+            return "it is a link to " + quotedPath(target) + ", which does not exist";
+        }
+    }
+    return std::error_code(error, std::generic_category()).message();
 }
 
 } // namespace
 
-InputFile::InputFile(const std::string& path)
+InputFile::InputFile(const std::string& path) : name(path)
 {
     // Non-blocking so that opening a FIFO returns at once; the type is then
     // checked on the open file itself, so no rename can slip in between.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        problem = openFailure(path, errno);
         return;
+    }
     struct stat status = {};
-    if (::fstat(fd, &status) != 0 || isRefusedType(status.st_mode)) {
+    if (::fstat(fd, &status) != 0) {
+        problem = std::error_code(errno, std::generic_category()).message();
+        ::close(fd);
+        return;
+    }
+    if (const char* refused = refusedType(status.st_mode)) {
+        problem = refused;
         ::close(fd);
         return;
     }
@@ -50,10 +82,17 @@ InputFile::InputFile(const std::string& path)
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : descriptor(other.descriptor), bytes(other.bytes), description(std::move(other.description))
+    : descriptor(other.descriptor), bytes(other.bytes), name(std::move(other.name)),
+      problem(std::move(other.problem)), description(std::move(other.description))
 {
     other.descriptor = -1;
     other.bytes = 0;
+}
+
+void InputFile::requireOpen() const
+{
+    if (!isOpen())
+        throw FileError("Cannot open " + quotedPath(name) + ": " + problem);
 }
 
 InputFile::~InputFile()
@@ -75,7 +114,7 @@ std::size_t InputFile::readAt(uint64_t offset, void* out, std::size_t size) cons
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            throw std::runtime_error("Failed to read file: "
+            throw FileError("Cannot read " + quotedPath(name) + ": "
                                      + std::error_code(errno, std::generic_category()).message());
         }
         if (got == 0)
@@ -96,4 +135,9 @@ bool openInputFile(std::ifstream& file, const std::string& path, bool unbuffered
         file.rdbuf()->pubsetbuf(nullptr, 0);
     file.open(path, std::ios::binary);
     return file.is_open();
+}
+
+std::string quotedPath(const std::string& path)
+{
+    return "\"" + path + "\"";
 }

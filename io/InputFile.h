@@ -22,6 +22,13 @@ public:
     ~InputFile();
 
     bool isOpen() const { return descriptor >= 0; }
+    // The path as given.
+    const std::string& path() const { return name; }
+    // Why the file is not open, in the user's words ("it is a folder",
+    // "Permission denied", ...); empty when it is.
+    const std::string& whyNotOpen() const { return problem; }
+    // Throws FileError("Cannot open \"<path>\": <whyNotOpen()>") unless open.
+    void requireOpen() const;
     // Bytes in the file when it was opened; 0 when that cannot be told (a terminal
     // or another character device).
     uint64_t size() const { return bytes; }
@@ -29,13 +36,15 @@ public:
     // modification time (nanoseconds), as text.
     const std::string& identity() const { return description; }
     // Reads up to size bytes at offset into out and returns how many were read:
-    // fewer only where the file ends. Throws std::runtime_error("Failed to read
-    // file: " + reason) on a read error.
+    // fewer only where the file ends. Throws FileError("Cannot read
+    // \"<path>\": <reason>") on a read error.
     std::size_t readAt(uint64_t offset, void* out, std::size_t size) const;
 
 private:
     int descriptor = -1;
     uint64_t bytes = 0;
+    std::string name;
+    std::string problem;
     std::string description;
 };
 
@@ -43,3 +52,6 @@ private:
 // into the caller's buffer (small reads then cost a system call each). Directories, FIFOs and sockets are not
 // opened (a FIFO would block until a writer appears). Returns whether it is open.
 bool openInputFile(std::ifstream& file, const std::string& path, bool unbuffered);
+
+// A file's path as messages name it: in double quotes, its bytes as they are.
+std::string quotedPath(const std::string& path);

@@ -3,6 +3,8 @@
 
 #include "io/MetadataJson.h"
 
+#include "io/FileError.h"
+
 #include <stdexcept>
 
 namespace {
@@ -28,7 +30,7 @@ Json parseMetadataJson(const std::string& text, const std::string& name)
     try {
         return Json::parse(text, bound);
     } catch (const TooDeep&) {
-        throw std::runtime_error("The metadata file \"" + name + "\" nests deeper than "
+        throw FileError("The metadata file \"" + name + "\" nests deeper than "
                                  + std::to_string(maxMetadataDepth) + " levels");
     }
 }

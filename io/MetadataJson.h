@@ -11,7 +11,7 @@
 // document itself is the first level.
 constexpr int maxMetadataDepth = 512;
 
-// text as JSON, keys in the file's order. Throws std::runtime_error("The
+// text as JSON, keys in the file's order. Throws FileError (a std::runtime_error) ("The
 // metadata file \"<name>\" nests deeper than 512 levels") as soon as the parser
 // opens the 513th level, and the JSON library's parse_error for a syntax
 // error met before that.

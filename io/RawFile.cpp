@@ -32,8 +32,7 @@ RecordingContents readRawFile(const std::string& path, const std::string& dataty
         throw std::runtime_error("Invalid sample rate: " + shortestText(sampleRate)
                                  + " (must be 1 to 4294967295 samples per second)");
     InputFile file(path);
-    if (!file.isOpen())
-        throw std::runtime_error("Cannot open file: " + path);
+    file.requireOpen();
     const uint64_t size = file.size();
     SampleFormat format;
     RecordingContents contents;

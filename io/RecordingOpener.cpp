@@ -2,11 +2,16 @@
 
 #include "io/RecordingOpener.h"
 
+#include "io/FileError.h"
+#include "io/InputFile.h"
 #include "io/RawFile.h"
 #include "io/SigmfFile.h"
 #include "io/SigmfNames.h"
 #include "io/WavFile.h"
 
+#include <nlohmann/json.hpp>
+
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -49,7 +54,13 @@ FileFormat resolvedFormat(const std::string& path, FileFormat format)
         return format;
     if (const std::optional<FileFormat> found = formatOfPath(path))
         return *found;
-    throw std::runtime_error("Unsupported file format");
+    throw FileError(unknownFormat(path));
+}
+
+std::string unknownFormat(const std::string& path)
+{
+    return "Cannot tell the format of " + quotedPath(path)
+           + " from its name: give --format or choose a \"File format\"";
 }
 
 bool needsSampleRate(const std::string& path, FileFormat format)
@@ -59,11 +70,20 @@ bool needsSampleRate(const std::string& path, FileFormat format)
     return found == FileFormat::Binary || found == FileFormat::Iqw;
 }
 
-RecordingContents openRecording(const std::string& path, FileFormat format,
-                                const std::string& datatype, double sampleRate,
-                                std::size_t archiveRecording)
+namespace {
+
+RecordingContents readerOf(const std::string& path, FileFormat format, const std::string& datatype,
+                           double sampleRate, std::size_t archiveRecording)
 {
-    switch (resolvedFormat(path, format)) {
+    FileFormat resolved = FileFormat::Auto;
+    try {
+        resolved = resolvedFormat(path, format);
+    } catch (const FileError&) {
+        // What is no file at all (a folder, nothing) is told first.
+        InputFile(path).requireOpen();
+        throw;
+    }
+    switch (resolved) {
     case FileFormat::Sigmf:
         if (endsWithAnyCase(path, sigmfArchiveEnding))
             return readSigmfArchive(path, archiveRecording);
@@ -81,5 +101,27 @@ RecordingContents openRecording(const std::string& path, FileFormat format,
     case FileFormat::Auto:
         break;
     }
-    throw std::runtime_error("Unsupported file format");
+    throw FileError(unknownFormat(path));
+}
+
+} // namespace
+
+RecordingContents openRecording(const std::string& path, FileFormat format,
+                                const std::string& datatype, double sampleRate,
+                                std::size_t archiveRecording)
+{
+    // Every refusal names the file: the readers' own sentences that do not are
+    // named here, and no library's words reach the user.
+    const std::string opening = "Cannot open " + quotedPath(path) + ": ";
+    try {
+        return readerOf(path, format, datatype, sampleRate, archiveRecording);
+    } catch (const FileError&) {
+        throw;
+    } catch (const nlohmann::json::exception&) {
+        throw FileError(opening + "its metadata holds a member of a type SigMF does not allow");
+    } catch (const std::bad_alloc&) {
+        throw FileError(opening + "there is not enough memory to read it");
+    } catch (const std::exception& error) {
+        throw FileError(opening + error.what());
+    }
 }

@@ -32,8 +32,12 @@ std::optional<FileFormat> formatOfPath(const std::string& path);
 std::optional<std::string> impliedDatatype(const std::string& path);
 
 // The format a path is read in: `format` itself, or for Auto the one its ending
-// names. Throws std::runtime_error("Unsupported file format") when Auto finds none.
+// names. Throws FileError(unknownFormat(path)) when Auto finds none.
 FileFormat resolvedFormat(const std::string& path, FileFormat format);
+
+// "Cannot tell the format of "<path>" from its name: ..." for a path whose ending
+// names no format.
+std::string unknownFormat(const std::string& path);
 
 // Whether a path in `format` needs a sample rate (and for Binary a datatype) from
 // the caller.
@@ -43,8 +47,8 @@ bool needsSampleRate(const std::string& path, FileFormat format);
 // (one that holds an archive is read as one; for a ".sigmf-data" file the one
 // beside it), WAV, or headerless samples of `datatype` (cf32_le for IQW, the
 // ending's for an "Auto" raw capture) at `sampleRate`. Of a SigMF archive holding
-// several recordings, number archiveRecording (from 0) is read. Throws
-// std::runtime_error (or the JSON library's exception) with the user-facing reason.
+// several recordings, number archiveRecording (from 0) is read. Throws FileError
+// with the user-facing reason, which names the file ("Cannot open "<path>": ...").
 RecordingContents openRecording(const std::string& path, FileFormat format,
                                 const std::string& datatype, double sampleRate,
                                 std::size_t archiveRecording = 0);

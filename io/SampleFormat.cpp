@@ -132,6 +132,37 @@ SampleFormat parseSampleFormat(const std::string& datatype)
     return format;
 }
 
+std::string datatypeFault(const std::string& datatype)
+{
+    const std::string form = "it is not a datatype such as \"ci16_le\"";
+    SampleFormat format;
+    try {
+        format = parseSampleFormat(datatype);
+    } catch (const std::runtime_error&) {
+        const std::size_t underscore = datatype.find('_');
+        const bool depthRead = datatype.size() > 4 && (datatype[0] == 'c' || datatype[0] == 'r')
+                               && underscore != std::string::npos && underscore > 2;
+        if (!depthRead)
+            return form;
+        int bits = 0;
+        try {
+            bits = std::stoi(datatype.substr(2, underscore - 2));
+        } catch (const std::exception&) {
+            return form;
+        }
+        if (bits != 8 && bits != 16 && bits != 32 && bits != 64)
+            return "values of " + std::to_string(bits) + " bits are not supported (only 8, 16, 32 or 64)";
+        return "its byte order must be \"le\" or \"be\"";
+    } catch (const std::exception&) {
+        return form;
+    }
+    if (chunkDecoderFor(format))
+        return {};
+    if (format.kind == 'f')
+        return "floats of " + std::to_string(format.bitDepth) + " bits are not supported (only 32 or 64)";
+    return std::string("\"") + format.kind + "\" is not a kind of value (f float, i signed or u unsigned integer)";
+}
+
 double decodeValue(const unsigned char* bytes, char kind, int bitDepth, bool littleEndian)
 {
     switch (kind) {
@@ -230,8 +261,7 @@ int32_t readBinarySamples(const std::string& path, const std::string& datatype,
                           std::vector<double>& iSamples, std::vector<double>& qSamples)
 {
     const InputFile file(path);
-    if (!file.isOpen())
-        throw std::runtime_error("Cannot open file: " + path);
+    file.requireOpen();
     const SampleFormat format = checkSampleBytes(file.size(), datatype);
     const auto sampleSize = static_cast<uint64_t>(format.sampleSize);
     const uint64_t count = file.size() / sampleSize;

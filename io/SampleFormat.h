@@ -23,6 +23,11 @@ struct SampleFormat
 // std::invalid_argument / std::out_of_range through.
 SampleFormat parseSampleFormat(const std::string& datatype);
 
+// Why samples of datatype cannot be read, in the user's words ("values of 33 bits
+// are not supported (only 8, 16, 32 or 64)"), or empty when they can: the rules of
+// parseSampleFormat and chunkDecoderFor, never the conversion's own "stoi".
+std::string datatypeFault(const std::string& datatype);
+
 // Decodes one stored value starting at bytes into the number it holds (no scaling).
 // Throws "Unsupported datatype" for a kind other than f/i/u or a float that is not
 // 32 or 64 bits wide.

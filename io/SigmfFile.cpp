@@ -5,6 +5,7 @@
 #include "io/SigmfFile.h"
 
 #include "io/CaptureLookup.h"
+#include "io/FileError.h"
 #include "io/FileSamples.h"
 #include "io/InputFile.h"
 #include "io/MetadataJson.h"
@@ -190,6 +191,33 @@ std::optional<RecordingCapture> captureOf(const Json& entry, std::size_t index)
     return capture;
 }
 
+// The JSON type of value in words: "a string", "an array", ...
+std::string typeWords(const Json& value)
+{
+    if (value.is_string())
+        return "a string";
+    if (value.is_array())
+        return "an array";
+    if (value.is_object())
+        return "an object";
+    if (value.is_boolean())
+        return "a boolean";
+    if (value.is_null())
+        return "null";
+    return "a number";
+}
+
+// Refuses a member of the wrong type: where it is, what it holds and what it must be.
+[[noreturn]] void wrongType(const std::string& name, const std::string& where, const Json& value,
+                            const std::string& wanted)
+{
+    std::string shown = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    if (shown.size() > 40)
+        shown = shown.substr(0, 37) + "...";
+    throw FileError("The metadata file \"" + name + "\" gives " + where + " as " + typeWords(value)
+                    + " (" + shown + "), where SigMF has " + wanted);
+}
+
 struct SigmfMetadata
 {
     uint32_t rate = 0;
@@ -200,19 +228,26 @@ struct SigmfMetadata
     RecordingInfo info;
 };
 
-SigmfMetadata interpret(Json& meta)
+SigmfMetadata interpret(Json& meta, const std::string& name)
 {
     SigmfMetadata result;
-    // operator[] on a non-const document: a missing member reads as null, a
-    // non-object raises the library's type error.
+    if (!meta.is_object())
+        wrongType(name, "the whole document", meta, "an object");
+    // operator[] on a non-const document: a missing member reads as null.
     Json& global = meta["global"];
+    if (!global.is_null() && !global.is_object())
+        wrongType(name, "\"global\"", global, "an object");
     const Json& rateValue = global["core:sample_rate"];
     if (rateValue.is_null())
         fail("Sample rate was not found in SigMF metadata file");
+    if (!rateValue.is_number() && !rateValue.is_boolean())
+        wrongType(name, "\"core:sample_rate\"", rateValue, "a number of samples per second");
     result.rate = sigmfSampleRate(rateValue);
     const Json& datatypeValue = global["core:datatype"];
     if (datatypeValue.is_null())
         fail("Data type was not found in SigMF metadata file");
+    if (!datatypeValue.is_string())
+        wrongType(name, "\"core:datatype\"", datatypeValue, "a text such as \"cf32_le\"");
     result.datatype = withByteOrder(datatypeValue.get<std::string>());
     result.info.sigmfGlobal = global.dump();
 
@@ -225,8 +260,11 @@ SigmfMetadata interpret(Json& meta)
             fail("SigMF recordings with " + std::to_string(*count)
                  + " channels are not supported: Norvale reads one channel of I/Q");
     }
-    if (const Json* dataset = member(global, "core:dataset"))
+    if (const Json* dataset = member(global, "core:dataset")) {
+        if (!dataset->is_string())
+            wrongType(name, "\"core:dataset\"", *dataset, "a file name");
         result.dataset = dataset->get<std::string>();
+    }
 
     // A non-conforming dataset: header bytes before the samples (given with the
     // first capture, or globally) and trailing bytes after them.
@@ -276,7 +314,9 @@ SigmfMetadata interpret(Json& meta)
 RecordingContents contentsOf(InputFile file, uint64_t offset, uint64_t size, SigmfMetadata& metadata)
 {
     if (size == 0)
-        fail("File is empty or invalid");
+        throw FileError(metadata.info.sigmf && metadata.info.sigmf->archive
+                            ? "The dataset of " + quotedPath(file.path()) + " is empty"
+                            : quotedPath(file.path()) + " is empty");
     const uint64_t header = metadata.headerBytes;
     const uint64_t trailing = metadata.trailingBytes;
     if (header >= size || trailing >= size - header)
@@ -301,6 +341,12 @@ Json parseMetadata(const std::string& text, const std::string& name)
 {
     try {
         return parseMetadataJson(text, name);
+    } catch (const nlohmann::json::out_of_range& error) {
+        // The one the parser raises: a number beyond a double's range.
+        std::string words = error.what();
+        const size_t quote = words.find('\'');
+        words = quote == std::string::npos ? std::string() : " (" + words.substr(quote) + ")";
+        throw FileError("The metadata file \"" + name + "\" is not valid JSON: a number is too large" + words);
     } catch (const nlohmann::json::parse_error& error) {
         const size_t at = std::min<size_t>(error.byte == 0 ? 0 : error.byte - 1, text.size());
         const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + 1;
@@ -315,8 +361,8 @@ Json parseMetadata(const std::string& text, const std::string& name)
         const size_t colon = words.find(": ");
         if (colon != std::string::npos)
             words = words.substr(colon + 2);
-        fail("The metadata file \"" + name + "\" is not valid JSON: " + words + " (line "
-             + std::to_string(line) + ", column " + std::to_string(column) + ")");
+        throw FileError("The metadata file \"" + name + "\" is not valid JSON: " + words + " (line "
+                        + std::to_string(line) + ", column " + std::to_string(column) + ")");
     }
 }
 
@@ -324,8 +370,7 @@ Json parseMetadata(const std::string& text, const std::string& name)
 std::string metadataText(const std::string& path)
 {
     InputFile file(path);
-    if (!file.isOpen())
-        fail("Cannot open file: " + path);
+    file.requireOpen();
     if (file.size() > maxArchivedMetadataBytes)
         fail("SigMF metadata file \"" + path + "\" is too large: " + std::to_string(file.size())
              + " bytes");
@@ -349,15 +394,15 @@ RecordingContents readSigmfFile(const std::string& metaPath, std::size_t archive
     if (holdsTarArchive(metaPath))
         return readSigmfArchive(metaPath, archiveRecording);
     const std::string text = metadataText(metaPath);
-    Json meta = parseMetadata(text, std::filesystem::path(metaPath).filename().string());
-    SigmfMetadata metadata = interpret(meta);
+    const std::string name = std::filesystem::path(metaPath).filename().string();
+    Json meta = parseMetadata(text, name);
+    SigmfMetadata metadata = interpret(meta, name);
 
     std::string dataPath = sigmfDataPath(metaPath);
     if (!metadata.dataset.empty())
         dataPath = (std::filesystem::path(metaPath).parent_path() / metadata.dataset).string();
     InputFile data(dataPath);
-    if (!data.isOpen())
-        fail("Cannot open file: " + dataPath);
+    data.requireOpen();
     const uint64_t size = data.size();
     SigmfOrigin& origin = *metadata.info.sigmf;
     origin.metadata = text;
@@ -371,8 +416,7 @@ RecordingContents readSigmfFile(const std::string& metaPath, std::size_t archive
 std::vector<std::string> sigmfArchiveRecordings(const std::string& path)
 {
     InputFile archive(path);
-    if (!archive.isOpen())
-        fail("Cannot open file: " + path);
+    archive.requireOpen();
     std::vector<std::string> names;
     forEachTarMember(archive, [&](const TarMember& member) {
         if (endsWithAnyCase(member.name, sigmfMetaEnding))
@@ -385,8 +429,7 @@ std::vector<std::string> sigmfArchiveRecordings(const std::string& path)
 RecordingContents readSigmfArchive(const std::string& path, std::size_t recording)
 {
     InputFile archive(path);
-    if (!archive.isOpen())
-        fail("Cannot open file: " + path);
+    archive.requireOpen();
 
     std::optional<TarMember> metaMember;
     uint64_t recordings = 0;
@@ -425,7 +468,7 @@ RecordingContents readSigmfArchive(const std::string& path, std::size_t recordin
     if (archive.readAt(metaMember->offset, text.data(), text.size()) != text.size())
         fail("SigMF archive is truncated: \"" + metaMember->name + "\" is shorter than its header says");
     Json meta = parseMetadata(text, metaMember->name);
-    SigmfMetadata metadata = interpret(meta);
+    SigmfMetadata metadata = interpret(meta, metaMember->name);
     // The archive's own dataset is the recording's; a core:dataset names no file here.
     if (recordings > 1) {
         const std::string name = std::filesystem::path(stem).filename().string();

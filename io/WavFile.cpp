@@ -3,6 +3,7 @@
 
 #include "io/WavFile.h"
 
+#include "io/FileError.h"
 #include "io/FileSamples.h"
 #include "io/MemoryCheck.h"
 #include "io/SampleFormat.h"
@@ -40,6 +41,38 @@ constexpr int chunksAfterData = 16;
 [[noreturn]] void fail(const std::string& message)
 {
     throw std::runtime_error(message);
+}
+
+// A refusal that names the file: "<"path"> <what>".
+[[noreturn]] void refuse(const InputFile& file, const std::string& what)
+{
+    throw FileError(quotedPath(file.path()) + " " + what);
+}
+
+// A chunk's four-character id as text, in quotes.
+std::string chunkName(const char* id)
+{
+    std::string name(6, '"');
+    std::memcpy(name.data() + 1, id, 4);
+    return name;
+}
+
+// What the first bytes of a file that is no WAV file are: its leading printable
+// characters ("ID3"), or the bytes in hexadecimal when there are none.
+std::string leadingBytes(const unsigned char* bytes, std::size_t size)
+{
+    std::string text;
+    for (std::size_t k = 0; k < size && k < 4 && bytes[k] >= 0x20 && bytes[k] < 0x7F; ++k)
+        text += static_cast<char>(bytes[k]);
+    if (!text.empty())
+        return "\"" + text + "\"";
+    std::string hex = "the bytes";
+    for (std::size_t k = 0; k < size && k < 4; ++k) {
+        char digits[4];
+        std::snprintf(digits, sizeof(digits), " %02X", static_cast<unsigned>(bytes[k]));
+        hex += digits;
+    }
+    return hex;
 }
 
 uint16_t littleU16(const unsigned char* p)
@@ -123,11 +156,12 @@ ChunkSize chunkSize(const WavLayout& layout, const char* id, uint32_t size32)
 void readFormat(const InputFile& file, uint64_t body, uint64_t size, WavLayout& layout)
 {
     if (size < 16)
-        fail("Not a valid WAV file");
+        refuse(file, "is damaged: its \"fmt \" chunk holds " + std::to_string(size)
+                         + " bytes, fewer than the 16 of its fields");
     unsigned char fmt[fmtBytesRead] = {};
     const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(size, sizeof(fmt)));
     if (!readFully(file, body, fmt, wanted))
-        fail("Failed to read binary data");
+        refuse(file, "is damaged: it ends inside its \"fmt \" chunk");
     layout.haveFormat = true;
     layout.audioFormat = littleU16(fmt);
     layout.channels = littleU16(fmt + 2);
@@ -146,7 +180,7 @@ void readDs64(const InputFile& file, uint64_t body, uint64_t size, WavLayout& la
 {
     unsigned char fixed[ds64FixedBytes];
     if (size < sizeof(fixed) || !readFully(file, body, fixed, sizeof(fixed)))
-        fail("Not a valid WAV file");
+        refuse(file, "is damaged: its \"ds64\" chunk is too short");
     layout.haveDs64 = true;
     layout.ds64DataSize = littleU64(fixed + 8);
     const uint64_t entries = std::min<uint64_t>(
@@ -224,7 +258,8 @@ WavLayout walkChunks(const InputFile& file, bool sixtyFour)
         if (!haveHeader) {
             if (optional)
                 break;
-            fail("Not a valid WAV file");
+            refuse(file, std::string("is damaged: it ends before its ")
+                             + (layout.haveFormat ? "\"data\"" : "\"fmt \"") + " chunk");
         }
         const char* id = reinterpret_cast<const char*>(header);
         const uint64_t body = offset + sizeof(header);
@@ -249,7 +284,8 @@ WavLayout walkChunks(const InputFile& file, bool sixtyFour)
             // Nothing can follow a chunk that runs to, or past, the end of the file.
             if (layout.haveFormat && layout.haveData)
                 break;
-            fail("Not a valid WAV file");
+            refuse(file, "is damaged: its " + chunkName(id) + " chunk at byte " + std::to_string(offset)
+                             + " runs past the end of the file");
         }
         offset = body + size.bytes + (size.bytes & 1u);
     }
@@ -332,20 +368,28 @@ std::string groupedNumber(uint64_t value)
 RecordingContents readWavFile(const std::string& path)
 {
     InputFile file(path);
-    if (!file.isOpen())
-        fail("Failed to open file");
+    file.requireOpen();
 
     // Every WAV file holds at least the 44 bytes of the canonical header.
     unsigned char header[headerBytes];
-    if (!readFully(file, 0, header, sizeof(header)))
-        fail("Failed to read binary data");
+    const std::size_t got = file.readAt(0, header, sizeof(header));
+    if (got == 0)
+        refuse(file, "is empty");
+    if (got < sizeof(header) && std::memcmp(header, "RIFF", std::min<std::size_t>(got, 4)) != 0)
+        refuse(file, "is not a WAV file (it starts with " + leadingBytes(header, got) + ")");
+    if (got < sizeof(header))
+        refuse(file, "is too short to be a WAV file: it holds " + std::to_string(got)
+                         + (got == 1 ? " byte" : " bytes") + ", a WAV header takes 44");
     const bool wave = std::memcmp(header + 8, "WAVE", 4) == 0;
     if (wave && std::memcmp(header, "RIFX", 4) == 0)
         fail("WAV file is big-endian (RIFX), which is not supported: the file must be "
              "little-endian (RIFF, RF64 or BW64)");
     const bool sixtyFour = std::memcmp(header, "RF64", 4) == 0 || std::memcmp(header, "BW64", 4) == 0;
-    if (!wave || !(sixtyFour || std::memcmp(header, "RIFF", 4) == 0))
-        fail("Not a valid WAV file");
+    if (!(sixtyFour || std::memcmp(header, "RIFF", 4) == 0))
+        refuse(file, "is not a WAV file (it starts with " + leadingBytes(header, sizeof(header)) + ")");
+    if (!wave)
+        refuse(file, "is not a WAV file (it is a RIFF file of type "
+                         + leadingBytes(header + 8, 4) + ")");
 
     const WavLayout layout = walkChunks(file, sixtyFour);
     std::string what;
@@ -369,7 +413,9 @@ RecordingContents readWavFile(const std::string& path)
         dataSize = available;
     } else if (dataSize > available) {
         if (available < frameBytes)
-            fail("Failed to read binary data");
+            refuse(file, "ends before its first sample: its \"data\" chunk declares "
+                             + groupedNumber(dataSize) + " bytes, the file holds "
+                             + groupedNumber(available) + " of them");
         const uint64_t missing = dataSize - available;
         note = "The file ends " + groupedNumber(missing) + (missing == 1 ? " byte" : " bytes")
                + " before its declared end: " + groupedNumber(available / frameBytes)

@@ -2,6 +2,8 @@
 
 #include "panel/ArchiveChoice.h"
 
+#include "session/NativePath.h"
+
 #include "io/RecordingOpener.h"
 #include "io/SigmfFile.h"
 
@@ -16,12 +18,12 @@ std::optional<std::size_t> archiveRecordingChoice(const QString& path, int forma
 {
     const bool sigmf = format == static_cast<int>(FileFormat::Sigmf)
                        || (format == static_cast<int>(FileFormat::Auto)
-                           && formatOfPath(path.toStdString()) == FileFormat::Sigmf);
+                           && formatOfPath(nativePath(path)) == FileFormat::Sigmf);
     if (!sigmf || !path.endsWith(QLatin1String(".sigmf"), Qt::CaseInsensitive))
         return 0;
     QStringList names;
     try {
-        for (const std::string& name : sigmfArchiveRecordings(path.toStdString()))
+        for (const std::string& name : sigmfArchiveRecordings(nativePath(path)))
             names << QString::fromStdString(name);
     } catch (const std::exception&) {
         return 0;

@@ -8,6 +8,7 @@
 #include "panel/PendingEdits.h"
 #include "panel/PlotNavigator.h"
 #include "panel/WorkIndicator.h"
+#include "session/NativePath.h"
 #include "session/SpectrumModel.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
@@ -133,7 +134,7 @@ void ControlPanel::openFile()
         checkRecordingRequest(form.formatComboBox->currentIndex(), form.binaryFormatEdit->text(),
                               form.sampleRateEdit->text());
     } catch (const std::exception& error) {
-        showError(QString::fromStdString(error.what()));
+        showError(pathText(error.what()));
         return;
     }
     const QString path = QFileDialog::getOpenFileName(
@@ -241,20 +242,20 @@ void ControlPanel::loadFile(const QString& path, FileFormatChoice format)
     try {
         fresh = readRecording(request);
     } catch (const std::exception& error) {
-        showError(QString::fromStdString(error.what()));
+        showError(pathText(error.what()));
         if (!viewSession->busy())
             setStatusReady();
         return;
     }
     // The file's name from the start of its load.
-    indicator->loadStarted(QFileInfo(path).fileName());
+    indicator->loadStarted(shownFileName(path));
     viewSession->load(std::move(fresh), path);
 }
 
 void ControlPanel::recordingShown(const QString& path)
 {
     indicator->loadFinished();
-    showFileInformation(form, QFileInfo(path).fileName(), *recording, durationOf(*recording));
+    showFileInformation(form, shownFileName(path), *recording, durationOf(*recording));
     const std::optional<double> centre = recording->info().centreFrequency;
     form.absoluteFrequencyCheckBox->setEnabled(centre && std::isfinite(*centre));
     navigator->reset();
@@ -385,8 +386,10 @@ void ControlPanel::showInputError(const QString& text)
         QMessageBox::warning(this, QStringLiteral("Input Error"), text);
 }
 
-void ControlPanel::showError(const QString& text)
+void ControlPanel::showError(const QString& message)
 {
+    // A file name's bytes that are not text show as U+FFFD.
+    const QString text = shownPath(message);
     if (messageSink)
         messageSink(QMessageBox::Critical, QStringLiteral("Error"), text);
     else

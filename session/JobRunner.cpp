@@ -3,6 +3,8 @@
 
 #include "session/JobRunner.h"
 
+#include "session/NativePath.h"
+
 #include <QMetaObject>
 
 #include <exception>
@@ -53,7 +55,7 @@ void JobRunner::drive()
             } catch (const WorkCancelled&) {
                 cancelled = true;
             } catch (const std::exception& error) {
-                message = QString::fromStdString(error.what());
+                message = pathText(error.what());
             } catch (...) {
                 message = "Unexpected error";
             }

@@ -2,9 +2,12 @@
 
 #include "session/RecordingRequest.h"
 
+#include "io/FileError.h"
+#include "io/InputFile.h"
 #include "io/Recording.h"
 #include "io/RecordingOpener.h"
 #include "io/SampleFormat.h"
+#include "session/NativePath.h"
 #include "session/NumberText.h"
 
 #include <stdexcept>
@@ -16,9 +19,12 @@ namespace {
 // become 0 and one of 2^32 or more would lose its high bits.
 constexpr double minSampleRate = 1.0;
 constexpr double sampleRateLimit = 4294967296.0;
+constexpr const char* rateNeeded = "A raw file needs its sample rate: give --rate or fill \"Sample rate\"";
 
 double sampleRateOf(const QString& text)
 {
+    if (text.trimmed().isEmpty())
+        throw std::runtime_error(rateNeeded);
     try {
         const double value = strictlyPositiveNumber(text);
         if (value < minSampleRate)
@@ -38,7 +44,7 @@ std::optional<QString> impliedDatatype(const RecordingRequest& request)
     if (request.format < 0 || request.format > static_cast<int>(FileFormat::Iqw))
         return std::nullopt;
     const auto format = static_cast<FileFormat>(request.format);
-    const std::string file = request.path.toStdString();
+    const std::string file = nativePath(request.path);
     if (!needsSampleRate(file, format))
         return std::nullopt;
     if (resolvedFormat(file, format) == FileFormat::Iqw)
@@ -49,10 +55,10 @@ std::optional<QString> impliedDatatype(const RecordingRequest& request)
 
 std::shared_ptr<Recording> readRecording(const RecordingRequest& request)
 {
+    const std::string file = nativePath(request.path);
     if (request.format < 0 || request.format > static_cast<int>(FileFormat::Iqw))
-        throw std::runtime_error("Unsupported file format");
+        throw FileError(unknownFormat(file));
     const auto format = static_cast<FileFormat>(request.format);
-    const std::string file = request.path.toStdString();
     std::string datatype;
     double rate = 0;
     if (needsSampleRate(file, format)) {
@@ -65,7 +71,7 @@ std::shared_ptr<Recording> readRecording(const RecordingRequest& request)
         throw std::runtime_error("Invalid sample rate: the file gives 0 samples per second");
     // The stop time field takes the duration: a recording without samples has none.
     if (read->sampleCount() == 0)
-        throw std::runtime_error("input shall be > 0");
+        throw FileError(quotedPath(file) + " holds no samples");
     return read;
 }
 
@@ -75,9 +81,9 @@ void checkRecordingRequest(FileFormatChoice choice, const QString& datatype, con
     if (format != FileFormat::Binary && format != FileFormat::Iqw)
         return;
     if (format == FileFormat::Binary) {
-        const SampleFormat parsed = parseSampleFormat(datatype.toStdString());
-        if (!chunkDecoderFor(parsed))
-            throw std::runtime_error("Unsupported datatype");
+        const std::string fault = datatypeFault(datatype.toStdString());
+        if (!fault.empty())
+            throw std::runtime_error("The datatype \"" + datatype.toStdString() + "\" cannot be read: " + fault);
     }
     sampleRateOf(rate);
 }

@@ -31,9 +31,10 @@ struct RecordingRequest
 std::optional<QString> impliedDatatype(const RecordingRequest& request);
 
 // The file read into a recording of its own (nothing shown changes), with the
-// implied datatype where there is one. Throws std::runtime_error with the
-// message of the "Error" box: "Unsupported file format", "Invalid sample rate:
-// input shall be > 0", a reader's own message.
+// implied datatype where there is one; the path's bytes are nativePath's.
+// Throws std::runtime_error with the message of the "Error" box, which names the
+// file where there is one: a reader's (see openRecording), "A raw file needs its
+// sample rate: ...", "Invalid sample rate: ...", ""<path>" holds no samples".
 std::shared_ptr<Recording> readRecording(const RecordingRequest& request);
 
 // The checks a raw or IQW file's datatype and rate get before the file is

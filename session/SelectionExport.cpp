@@ -5,6 +5,7 @@
 #include "export/ExportSelection.h"
 #include "io/Recording.h"
 #include "session/JobRunner.h"
+#include "session/NativePath.h"
 #include "plotdata/RangePass.h"
 
 SelectionExport::SelectionExport(const Recording* recording, QObject* context)
@@ -34,7 +35,7 @@ void SelectionExport::start(const QString& path, const Selection& selection,
     source.info = recording->info();
     source.files = recording->info().files;
     ExportRequest request;
-    request.path = path.toStdString();
+    request.path = nativePath(path);
     const StreamRange range = streamRangeOf(static_cast<double>(source.sampleRate),
                                             source.samples ? source.samples->size() : 0,
                                             selection.start, selection.stop);

@@ -7,6 +7,7 @@
 #include "io/Recording.h"
 #include "plotdata/SummarySet.h"
 #include "session/JobRunner.h"
+#include "session/NativePath.h"
 #include "session/SelectionExport.h"
 #include "session/SummaryBuilds.h"
 
@@ -68,7 +69,7 @@ QString messageOf(const std::exception_ptr& error)
     try {
         std::rethrow_exception(error);
     } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
+        return pathText(e.what());
     } catch (...) {
         return QStringLiteral("Unexpected error");
     }

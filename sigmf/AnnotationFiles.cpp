@@ -56,8 +56,7 @@ bool sameFile(const std::string& a, const std::string& b)
 void copyBytes(const std::string& path, uint64_t offset, uint64_t size, OutputFile& out)
 {
     InputFile in(path);
-    if (!in.isOpen())
-        fail("Cannot open file: " + path);
+    in.requireOpen();
     std::vector<unsigned char> block(copyBlockBytes);
     while (size > 0) {
         const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(size, block.size()));

@@ -136,7 +136,8 @@ TEST(Assembly, UnreadableRecordingShowsTheErrorFirstThenAnEmptyWindow)
         const auto refused = captureMessageBoxes(
             [&] { MainWindow other(QStringList{"norvale", argument}); });
         ASSERT_EQ(refused.size(), 1u) << argument;
-        EXPECT_EQ(refused[0].text, "Unsupported file format") << argument;
+        EXPECT_EQ(refused[0].text, QString("Cannot open \"%1\": No such file or directory").arg(argument))
+            << argument;
     }
 }
 

@@ -151,10 +151,12 @@ TEST(Startup, RunsWithoutAWindow)
     struct Refusal
     {
         QStringList arguments;
-        const char* message;
+        QByteArray message;
     } refusals[] = {
-        {{"--info", dir.filePath("missing.wav")}, "Failed to open file"},
-        {{"--info", "--format", "binary", "--datatype", "ci16_le", raw}, "Invalid sample rate: input shall be > 0"},
+        {{"--info", dir.filePath("missing.wav")}, "Cannot open \"" + dir.filePath("missing.wav").toUtf8()
+                                                   + "\": No such file or directory"},
+        {{"--info", "--format", "binary", "--datatype", "ci16_le", "--rate", "", raw},
+         "A raw file needs its sample rate: give --rate or fill \"Sample rate\""},
         {{"--render", time, "--start", "3", meta}, "Start time must be less than the stop time"},
         {{"--render", time, "--band", "-9000:0", meta}, "Invalid start frequency: must lie between -4000 and 4000 Hz"},
         {{"--render", time, "--fft-exponent", "16", meta}, "Invalid FFT size exponent: input shall be <= 15"},

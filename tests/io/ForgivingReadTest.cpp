@@ -1,6 +1,7 @@
 // Files as SDR software leaves them: a stray partial sample at the end, a data
 // file named instead of its metadata, raw captures named by their ending.
 
+#include "io/InputFile.h"
 #include "io/RecordingOpener.h"
 #include "tests/io/IoTestFiles.h"
 
@@ -46,8 +47,9 @@ TEST(ForgivingRead, DamagedAndConventionallyNamedFiles)
         {"capture.cs16", 8, "3 bytes after the last whole sample are ignored"},
         {"capture.CU8", 5, ""},
         {"capture.cfile", 2, ""},
-        {"one.cs16", 0, "File size is not a multiple of sample size"},
-        {"missing.sigmf-data", 0, "Cannot open file: " + dir.path("missing.sigmf-meta")},
+        {"one.cs16", 0, quotedPath(dir.path("one.cs16")) + " holds 3 bytes, less than one ci16_le sample (4 bytes)"},
+        {"missing.sigmf-data", 0,
+         "Cannot open " + quotedPath(dir.path("missing.sigmf-meta")) + ": No such file or directory"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);

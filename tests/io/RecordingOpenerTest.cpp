@@ -13,7 +13,7 @@ TEST(RecordingOpener, EndingsAndFormatsChooseTheReader)
     {
         const char* path;
         FileFormat format;
-        std::optional<FileFormat> resolved; // nothing: "Unsupported file format"
+        std::optional<FileFormat> resolved; // nothing: the format cannot be told
         bool needsRate;
     } rows[] = {
         {"a.sigmf-meta", FileFormat::Auto, FileFormat::Sigmf, false},
@@ -42,7 +42,9 @@ TEST(RecordingOpener, EndingsAndFormatsChooseTheReader)
                 resolvedFormat(row.path, row.format);
                 ADD_FAILURE() << "resolved";
             } catch (const std::runtime_error& error) {
-                EXPECT_STREQ(error.what(), "Unsupported file format");
+                EXPECT_EQ(std::string(error.what()), "Cannot tell the format of \"" + std::string(row.path)
+                                                         + "\" from its name: give --format or choose a "
+                                                           "\"File format\"");
             }
         }
     }

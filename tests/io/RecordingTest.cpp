@@ -12,6 +12,7 @@
 #include <limits>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -174,7 +175,9 @@ TEST(Assign, ReplacesTheRecordingOrRefusesMismatchedSequences)
     EXPECT_EQ(recording.qSamples(), (std::vector<double>{3.0, 4.0}));
 }
 
-TEST(LoadFromNonFiles, DirectoriesAndFifosAreRefusedWithoutBlocking)
+// What is not a file, or cannot be opened, is refused at once with the file's
+// name and the reason, the system's where it gives one; nothing waits on a FIFO.
+TEST(LoadFromNonFiles, RefusedWithTheNameAndTheReasonWithoutBlocking)
 {
     TempDir dir;
     const std::string fifo = dir.path("pipe");
@@ -183,16 +186,38 @@ TEST(LoadFromNonFiles, DirectoriesAndFifosAreRefusedWithoutBlocking)
     ASSERT_EQ(::mkfifo(fifoPair.c_str(), 0600), 0);
     const std::string meta =
         dir.writeText("pair.sigmf-meta", "{\"global\": {\"core:sample_rate\": 5, \"core:datatype\": \"ru8\"}}");
-    for (const std::string& path : {fifo, dir.path("")}) {
-        SCOPED_TRACE(path);
+    const std::string dangling = dir.path("dangling.wav");
+    ASSERT_EQ(::symlink("gone.wav", dangling.c_str()), 0);
+    const std::string loop = dir.path("loop.wav");
+    ASSERT_EQ(::symlink("loop.wav", loop.c_str()), 0);
+    const std::string locked = dir.writeText("locked.wav", "RIFF");
+    ::chmod(locked.c_str(), 0);
+    const struct
+    {
+        std::string path;
+        std::string reason;
+    } rows[] = {
+        {fifo, "it is a named pipe (FIFO), not a file"},
+        {dir.path(""), "it is a folder"},
+        {dangling, "it is a link to \"gone.wav\", which does not exist"},
+        {loop, "Too many levels of symbolic links"},
+        {dir.path("missing.wav"), "No such file or directory"},
+        // The superuser reads any file.
+        {locked, ::geteuid() == 0 ? "" : "Permission denied"},
+    };
+    for (const auto& row : rows) {
+        if (row.reason.empty())
+            continue;
+        SCOPED_TRACE(row.path);
+        const std::string message = "Cannot open \"" + row.path + "\": " + row.reason;
         Recording recording;
-        EXPECT_EQ(thrownMessage([&] { recording.loadWav(path); }), "Failed to open file");
-        EXPECT_EQ(thrownMessage([&] { recording.loadBinary(path, "cf32_le", 8.0); }),
-                  "Cannot open file: " + path);
-        EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(path); }), "Cannot open file: " + path);
+        EXPECT_EQ(thrownMessage([&] { recording.loadWav(row.path); }), message);
+        EXPECT_EQ(thrownMessage([&] { recording.loadBinary(row.path, "cf32_le", 8.0); }), message);
+        EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(row.path); }), message);
     }
     Recording recording;
-    EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(meta); }), "Cannot open file: " + fifoPair);
+    EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(meta); }),
+              "Cannot open \"" + fifoPair + "\": it is a named pipe (FIFO), not a file");
 }
 
 TEST(Swap, ExchangesWholeRecordingsWithoutCopying)
@@ -220,7 +245,8 @@ TEST(LoadBinary, RecordingsLargerThanMemoryLoadUpToTheLimit)
     setMeminfoPath(dir.writeText("meminfo", "MemAvailable: 1048576 kB\n"));
     const std::pair<uint64_t, std::string> rows[] = {
         {8000000000ULL, "<no exception>"},
-        {8000000008ULL, "File too large or invalid datatype specified"},
+        {8000000008ULL, "\"" + dir.path("huge.rf64") + "\" holds 1000000001 samples, more than the "
+                        "1000000000 one recording may hold"},
     };
     for (const auto& [bytes, message] : rows) {
         const std::string path = dir.write("huge.rf64", {});

@@ -315,9 +315,9 @@ TEST(ReadBinarySamples, FileChecksComeBeforeDatatypeChecks)
         std::string datatype;
         std::string message;
     } rows[] = {
-        {missing, "bogus", "Cannot open file: " + missing},
-        {missing, "cf32_le", "Cannot open file: " + missing},
-        {dir.path(""), "cf32_le", "Cannot open file: " + dir.path("")},
+        {missing, "bogus", "Cannot open \"" + missing + "\": No such file or directory"},
+        {missing, "cf32_le", "Cannot open \"" + missing + "\": No such file or directory"},
+        {dir.path(""), "cf32_le", "Cannot open \"" + dir.path("") + "\": it is a folder"},
         {empty, "bogus", "File is empty or invalid"},
         {empty, "ci8_le", "File is empty or invalid"},
         {four, "ci8", "Invalid datatype string"},

@@ -98,7 +98,7 @@ TEST(LoadSigmf, DataFileBesideTheMetadata)
     EXPECT_EQ(thrownMessage([&] {
                   recording.loadSigmf(dir.writeText("lonely.sigmf-meta", meta));
               }),
-              "Cannot open file: " + dir.path("lonely.sigmf-data"));
+              "Cannot open \"" + dir.path("lonely.sigmf-data") + "\": No such file or directory");
 }
 
 TEST(LoadSigmf, RefusedMetadata)
@@ -107,6 +107,8 @@ TEST(LoadSigmf, RefusedMetadata)
     const Bytes data = {1, 2, 3, 4};
     const std::string rateRefused = "Invalid sample rate in SigMF metadata file: ";
     const std::string range = " (must be 1 to 4294967295 samples per second)";
+    const std::string named = "The metadata file \"bad.sigmf-meta\" ";
+    const std::string readAs = "Cannot read \"" + dir.path("bad.sigmf-data") + "\" as \"";
     const struct
     {
         std::string meta;
@@ -124,21 +126,22 @@ TEST(LoadSigmf, RefusedMetadata)
         {metadata("5e9", "\"ru8_le\""), rateRefused + "5000000000.0" + range},
         {metadata("4294967296", "\"ru8_le\""), rateRefused + "4294967296" + range},
         {metadata("1e400", "\"ru8_le\""),
-         "[json.exception.out_of_range.406] number overflow parsing '1e400'"},
+         "The metadata file \"bad.sigmf-meta\" is not valid JSON: a number is too large ('1e400')"},
         {metadata("false", "\"ru8_le\""), rateRefused + "false" + range},
         // The rate is checked before the datatype is looked up.
         {metadata("0", ""), rateRefused + "0" + range},
         {metadata("\"fast\"", "\"ru8_le\""),
-         "[json.exception.type_error.302] type must be number, but is string"},
+         named + "gives \"core:sample_rate\" as a string (\"fast\"), where SigMF has a number of samples per second"},
         {metadata("[48000]", "\"ru8_le\""),
-         "[json.exception.type_error.302] type must be number, but is array"},
-        {metadata("1000", "8"), "[json.exception.type_error.302] type must be string, but is number"},
-        {metadata("1000", "\"ci16\""), "Invalid datatype string"},
-        {metadata("1000", "\"cf32\""), "Invalid datatype string"},
-        {metadata("1000", "\"ci8_LE\""), "Invalid endianness: LE"},
-        {metadata("1000", "\"ci32_le\""), "File size is not a multiple of sample size"},
-        {"[1, 2]", "<type error>"},
-        {"{\"global\": 5}", "<type error>"},
+         named + "gives \"core:sample_rate\" as an array ([48000]), where SigMF has a number of samples per second"},
+        {metadata("1000", "8"), named + "gives \"core:datatype\" as a number (8), where SigMF has a text such as \"cf32_le\""},
+        {metadata("1000", "\"ci16\""), readAs + "ci16\": it is not a datatype such as \"ci16_le\""},
+        {metadata("1000", "\"cf32\""), readAs + "cf32\": it is not a datatype such as \"ci16_le\""},
+        {metadata("1000", "\"ci8_LE\""), readAs + "ci8_LE\": its byte order must be \"le\" or \"be\""},
+        {metadata("1000", "\"cf33_le\""), readAs + "cf33_le\": values of 33 bits are not supported (only 8, 16, 32 or 64)"},
+        {metadata("1000", "\"ci32_le\""), "\"" + dir.path("bad.sigmf-data") + "\" holds 4 bytes, less than one ci32_le sample (8 bytes)"},
+        {"[1, 2]", named + "gives the whole document as an array ([1,2]), where SigMF has an object"},
+        {"{\"global\": 5}", named + "gives \"global\" as a number (5), where SigMF has an object"},
         {"{\"global\": {", "<parse error>"},
         {"", "<parse error>"},
         {"{} {}", "<parse error>"},
@@ -155,15 +158,13 @@ TEST(LoadSigmf, RefusedMetadata)
                 << message;
             EXPECT_NE(message.find(" (line "), std::string::npos) << message;
         }
-        else if (row.message == "<type error>")
-            EXPECT_EQ(message.rfind("[json.exception.type_error.", 0), 0u) << message;
         else
             EXPECT_EQ(message, row.message);
         EXPECT_FALSE(recording.isLoaded());
     }
     Recording recording;
     EXPECT_EQ(thrownMessage([&] { recording.loadSigmf(dir.path("missing.sigmf-meta")); }),
-              "Cannot open file: " + dir.path("missing.sigmf-meta"));
+              "Cannot open \"" + dir.path("missing.sigmf-meta") + "\": No such file or directory");
     // Where a syntax error lies, in lines and columns.
     EXPECT_EQ(thrownMessage([&] {
                   recording.loadSigmf(writePair(dir, "lines", "{\"global\": {\n  \"a\": 1,\n  x}}", data));
@@ -224,7 +225,7 @@ TEST(LoadSigmf, MetadataDetails)
          "Invalid core:header_bytes in SigMF metadata file: \"two\" (must be a whole number of "
          "bytes)", {}, {}, ""},
         {"dataset missing", metadataWith(", \"core:dataset\": \"gone.cfile\""),
-         "Cannot open file: " + dir.path("gone.cfile"), {}, {}, ""},
+         "Cannot open \"" + dir.path("gone.cfile") + "\": No such file or directory", {}, {}, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

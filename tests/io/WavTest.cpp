@@ -222,6 +222,9 @@ TEST(LoadWav, RefusedFiles)
     const std::string channelMessage = "WAV file must have 2 channels (I and Q), this one has ";
     Bytes rifx = wavFile({}, frames);
     rifx[3] = 'X';
+    Bytes mp3 = {'I', 'D', '3', 4, 0, 0, 0, 0, 0x21, 0x76};
+    mp3.resize(200, 0x55);
+    const std::string named = "\"" + dir.path("refused.wav") + "\" ";
     const struct
     {
         const char* name;
@@ -240,15 +243,22 @@ TEST(LoadWav, RefusedFiles)
         {"RIFX", rifx, "WAV file is big-endian (RIFX), which is not supported: the file must be "
                        "little-endian (RIFF, RF64 or BW64)"},
         {"rate 0", wavFile(rateZero, frames), "Invalid sample rate in WAV file: 0"},
-        {"huge chunk before data", wavFile(hugeChunkBeforeData, frames), "Not a valid WAV file"},
-        {"huge chunk before fmt", wavFile(hugeChunkBeforeFmt, frames), "Not a valid WAV file"},
-        {"43 bytes", Bytes(canonical.begin(), canonical.begin() + 43), "Failed to read binary data"},
-        {"empty", {}, "Failed to read binary data"},
-        {"not RIFF", notRiff, "Not a valid WAV file"},
-        {"not WAVE", notWave, "Not a valid WAV file"},
-        {"no data chunk", noData, "Not a valid WAV file"},
-        {"fmt shorter than 16", fmtTooShort, "Not a valid WAV file"},
-        {"header only", Bytes(canonical.begin(), canonical.begin() + 44), "Failed to read binary data"},
+        {"huge chunk before data", wavFile(hugeChunkBeforeData, frames),
+         named + "is damaged: its \"LIST\" chunk at byte 36 runs past the end of the file"},
+        {"huge chunk before fmt", wavFile(hugeChunkBeforeFmt, frames),
+         named + "is damaged: its \"LIST\" chunk at byte 12 runs past the end of the file"},
+        {"43 bytes", Bytes(canonical.begin(), canonical.begin() + 43),
+         named + "is too short to be a WAV file: it holds 43 bytes, a WAV header takes 44"},
+        {"empty", {}, named + "is empty"},
+        {"not RIFF", notRiff, named + "is not a WAV file (it starts with \"XIFF\")"},
+        {"MP3", mp3, named + "is not a WAV file (it starts with \"ID3\")"},
+        {"binary", Bytes(64, 0), named + "is not a WAV file (it starts with the bytes 00 00 00 00)"},
+        {"not WAVE", notWave, named + "is not a WAV file (it is a RIFF file of type \"WAVX\")"},
+        {"no data chunk", noData, named + "is damaged: it ends before its \"data\" chunk"},
+        {"fmt shorter than 16", fmtTooShort,
+         named + "is damaged: its \"fmt \" chunk holds 14 bytes, fewer than the 16 of its fields"},
+        {"header only", Bytes(canonical.begin(), canonical.begin() + 44),
+         named + "ends before its first sample: its \"data\" chunk declares 80 bytes, the file holds 0 of them"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -258,8 +268,7 @@ TEST(LoadWav, RefusedFiles)
     }
     Recording recording;
     EXPECT_EQ(thrownMessage([&] { recording.loadWav(dir.path("missing.wav")); }),
-              "Failed to open file");
-    EXPECT_EQ(thrownMessage([&] { recording.loadWav(dir.path("")); }), "Failed to open file");
+              "Cannot open \"" + dir.path("missing.wav") + "\": No such file or directory");
 }
 
 // SYSTEMTIME 2024-05-01 (a Wednesday) 12:34:56.789, a stop time, then the centre

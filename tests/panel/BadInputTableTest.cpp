@@ -69,85 +69,96 @@ struct BadFile
     std::string bytes;     // the file (for SigMF: the metadata)
     std::string dataBytes; // SigMF data file; "<dir>" makes it a directory
     const char* datatype;  // Binary only
-    QString message;       // expected text, or a prefix when it ends with "*"
+    QString message;       // expected text ("<file>" the file loaded, "<data>" a pair's data), or a prefix when it ends with "*"
 };
 
 std::vector<BadFile> badFiles()
 {
     const std::string goodMetaStart = R"({"global": {"core:sample_rate": 1000, "core:datatype": )";
     return {
-        {"empty.wav", Kind::Wav, "", "", "", "Failed to read binary data"},
-        {"one-byte.wav", Kind::Wav, "R", "", "", "Failed to read binary data"},
+        {"empty.wav", Kind::Wav, "", "", "", "\"<file>\" is empty"},
+        {"one-byte.wav", Kind::Wav, "R", "", "",
+         "\"<file>\" is too short to be a WAV file: it holds 1 byte, a WAV header takes 44"},
         // Cut short before its first whole sample (one cut later loads what it holds).
         {"data-past-end.wav", Kind::Wav,
          riff(fmtChunk(3, 2, 1000, 32) + "data" + u32(1000000) + eightFrames.substr(0, 6)), "", "",
-         "Failed to read binary data"},
+         "\"<file>\" ends before its first sample: its \"data\" chunk declares 1,000,000 bytes, the file "
+         "holds 6 of them"},
         {"chunk-past-end.wav", Kind::Wav,
          riff("LIST" + u32(0x7FFFFFF0) + "abcd" + fmtChunk(3, 2, 1000, 32) + "data" + u32(64)
               + eightFrames),
-         "", "", "Not a valid WAV file"},
+         "", "", "\"<file>\" is damaged: its \"LIST\" chunk at byte 12 runs past the end of the file"},
         {"chunk-wraps-offset.wav", Kind::Wav,
          riff(fmtChunk(3, 2, 1000, 32) + "junk" + u32(0xFFFFFFF8) + "data" + u32(64) + eightFrames),
-         "", "", "Not a valid WAV file"},
+         "", "", "\"<file>\" is damaged: its \"junk\" chunk at byte 36 runs past the end of the file"},
         {"fmt-claims-gigabytes.wav", Kind::Wav,
          riff("fmt " + u32(0xFFFFFFF0) + fmtChunk(3, 2, 1000, 32).substr(8) + "data" + u32(64)
               + eightFrames),
-         "", "", "Not a valid WAV file"},
+         "", "", "\"<file>\" is damaged: its \"fmt \" chunk at byte 12 runs past the end of the file"},
         {"zero-channels.wav", Kind::Wav,
          riff(fmtChunk(3, 0, 1000, 32) + "data" + u32(64) + eightFrames), "", "",
-         "WAV file must have 2 channels (I and Q), this one has 0"},
+         "Cannot open \"<file>\": WAV file must have 2 channels (I and Q), this one has 0"},
         {"zero-rate.wav", Kind::Wav, riff(fmtChunk(3, 2, 0, 32) + "data" + u32(64) + eightFrames),
-         "", "", "Invalid sample rate in WAV file: 0"},
+         "", "", "Cannot open \"<file>\": Invalid sample rate in WAV file: 0"},
         {"pcm12.wav", Kind::Wav, riff(fmtChunk(1, 2, 1000, 12) + "data" + u32(64) + eightFrames),
-         "", "", "WAV file must be 8-bit unsigned, 16-, 24- or 32-bit integer PCM, or 32- or "
+         "", "", "Cannot open \"<file>\": WAV file must be 8-bit unsigned, 16-, 24- or 32-bit integer PCM, or 32- or "
                  "64-bit float format, this one is 12-bit integer PCM"},
         {"big-endian.wav", Kind::Wav,
          "RIFX" + riff(fmtChunk(3, 2, 1000, 32) + "data" + u32(64) + eightFrames).substr(4), "", "",
-         "WAV file is big-endian (RIFX)*"},
+         "Cannot open \"<file>\": WAV file is big-endian (RIFX)*"},
         {"empty-data.wav", Kind::Wav, riff(fmtChunk(3, 2, 1000, 32) + "data" + u32(0)), "", "",
-         "input shall be > 0"},
+         "\"<file>\" holds no samples"},
 
         {"empty", Kind::SigmfMeta, "", eightFrames, "",
          "The metadata file \"bad-empty.sigmf-meta\" is not valid JSON: *"},
         {"one-byte", Kind::SigmfMeta, "{", eightFrames, "",
          "The metadata file \"bad-one-byte.sigmf-meta\" is not valid JSON: *"},
-        {"array", Kind::SigmfMeta, "[1, 2, 3]", eightFrames, "", "[json.exception.type_error.305]*"},
+        {"array", Kind::SigmfMeta, "[1, 2, 3]", eightFrames, "",
+         "The metadata file \"bad-array.sigmf-meta\" gives the whole document as an array ([1,2,3]), "
+         "where SigMF has an object"},
         {"string", Kind::SigmfMeta, "\"global\"", eightFrames, "",
-         "[json.exception.type_error.305]*"},
+         "The metadata file \"bad-string.sigmf-meta\" gives the whole document as a string "
+         "(\"global\"), where SigMF has an object"},
         {"global-number", Kind::SigmfMeta, R"({"global": 5})", eightFrames, "",
-         "[json.exception.type_error.305]*"},
+         "The metadata file \"bad-global-number.sigmf-meta\" gives \"global\" as a number (5), where "
+         "SigMF has an object"},
         {"long-datatype", Kind::SigmfMeta,
-         goodMetaStart + "\"cf" + std::string(298, '3') + "_le\"}}", eightFrames, "", "stoi"},
+         goodMetaStart + "\"cf" + std::string(298, '3') + "_le\"}}", eightFrames, "",
+         "Cannot read \"<data>\" as \"cf3333333333333333333...\": it is not a datatype such as \"ci16_le\""},
         {"long-datatype-letters", Kind::SigmfMeta,
          goodMetaStart + "\"" + std::string(300, 'c') + "\"}}", eightFrames, "",
-         "Invalid datatype format - missing underscore"},
+         "Cannot read \"<data>\" as \"ccccccccccccccccccccc...\": it is not a datatype such as \"ci16_le\""},
+        {"datatype-33-bits", Kind::SigmfMeta, goodMetaStart + "\"cf33_le\"}}", eightFrames, "",
+         "Cannot read \"<data>\" as \"cf33_le\": values of 33 bits are not supported (only 8, 16, 32 "
+         "or 64)"},
         {"rate-string", Kind::SigmfMeta,
          R"({"global": {"core:sample_rate": "1000", "core:datatype": "cf32_le"}})", eightFrames, "",
-         "[json.exception.type_error.302] type must be number, but is string"},
+         "The metadata file \"bad-rate-string.sigmf-meta\" gives \"core:sample_rate\" as a string "
+         "(\"1000\"), where SigMF has a number of samples per second"},
         {"rate-zero", Kind::SigmfMeta,
          R"({"global": {"core:sample_rate": 0, "core:datatype": "cf32_le"}})", eightFrames, "",
-         "Invalid sample rate in SigMF metadata file: 0*"},
+         "Cannot open \"<file>\": Invalid sample rate in SigMF metadata file: 0*"},
         {"data-is-directory", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\"}}", "<dir>", "",
-         "Cannot open file: *"},
+         "Cannot open \"<data>\": it is a folder"},
         {"two-channels", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\", \"core:num_channels\": 2}}",
-         eightFrames, "", "SigMF recordings with 2 channels are not supported: Norvale reads one "
-                          "channel of I/Q"},
-        {"data-empty", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\"}}", "", "",
-         "File is empty or invalid"},
+         eightFrames, "", "Cannot open \"<file>\": SigMF recordings with 2 channels are not supported: "
+                          "Norvale reads one channel of I/Q"},
+        {"data-empty", Kind::SigmfMeta, goodMetaStart + "\"cf32_le\"}}", "", "", "\"<data>\" is empty"},
         // Less than one whole sample (a partial sample after whole ones is left out).
         {"data-not-multiple", Kind::SigmfMeta, goodMetaStart + "\"ci16_le\"}}", "123", "",
-         "File size is not a multiple of sample size"},
+         "\"<data>\" holds 3 bytes, less than one ci16_le sample (4 bytes)"},
 
-        {"empty.bin", Kind::Binary, "", "", "ci16_le", "File is empty or invalid"},
+        {"empty.bin", Kind::Binary, "", "", "ci16_le", "\"<file>\" is empty"},
         {"one-byte.bin", Kind::Binary, "x", "", "ci16_le",
-         "File size is not a multiple of sample size"},
+         "\"<file>\" holds 1 byte, less than one ci16_le sample (4 bytes)"},
         {"three-bytes.bin", Kind::Binary, "123", "", "ci16_le",
-         "File size is not a multiple of sample size"},
-        {"float16.bin", Kind::Binary, "1234", "", "cf16_le", "Unsupported datatype"},
-        {"empty.iqw", Kind::Iqw, "", "", "", "File is empty or invalid"},
-        {"one-byte.iqw", Kind::Iqw, "x", "", "", "File size is not a multiple of sample size"},
+         "\"<file>\" holds 3 bytes, less than one ci16_le sample (4 bytes)"},
+        {"float16.bin", Kind::Binary, "1234", "", "cf16_le",
+         "Cannot read \"<file>\" as \"cf16_le\": floats of 16 bits are not supported (only 32 or 64)"},
+        {"empty.iqw", Kind::Iqw, "", "", "", "\"<file>\" is empty"},
+        {"one-byte.iqw", Kind::Iqw, "x", "", "", "\"<file>\" holds 1 byte, less than one cf32_le sample (8 bytes)"},
         {"seven-bytes.iqw", Kind::Iqw, "1234567", "", "",
-         "File size is not a multiple of sample size"},
+         "\"<file>\" holds 7 bytes, less than one cf32_le sample (8 bytes)"},
     };
 }
 
@@ -256,14 +267,18 @@ TEST_F(BadInputTable, EveryBadFileIsRefusedAndLosesNothing)
     for (const BadFile& row : rows) {
         SCOPED_TRACE(row.name);
         const Screen before = screen();
-        const auto boxes = loadRow(row.kind, writeBad(row), row.datatype);
+        const QString file = writeBad(row);
+        const QString expected = QString(row.message)
+                                     .replace("<file>", file)
+                                     .replace("<data>", QString(file).replace(".sigmf-meta", ".sigmf-data"));
+        const auto boxes = loadRow(row.kind, file, row.datatype);
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
         EXPECT_EQ(boxes[0].title, "Error");
         EXPECT_EQ(boxes[0].parent, nullptr);
-        EXPECT_TRUE(matches(boxes[0].text, row.message))
+        EXPECT_TRUE(matches(boxes[0].text, expected))
             << "shown: " << boxes[0].text.toStdString()
-            << "\nexpected: " << row.message.toStdString();
+            << "\nexpected: " << expected.toStdString();
         EXPECT_TRUE(statusIsReady());
 
         const Screen after = screen();

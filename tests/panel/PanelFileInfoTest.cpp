@@ -170,7 +170,10 @@ TEST_F(PanelFileInfo, DroppedFileOpensWithTheAutoRules)
 
     const auto refused = drop({QUrl::fromLocalFile(path("dropped.bin"))});
     EXPECT_TRUE(refused.first);
-    expectBox(refused.second, QMessageBox::Critical, "Error", "Unsupported file format", nullptr);
+    expectBox(refused.second, QMessageBox::Critical, "Error",
+              "Cannot tell the format of \"" + path("dropped.bin")
+                  + "\" from its name: give --format or choose a \"File format\"",
+              nullptr);
     EXPECT_EQ(text("fileNameLabel"), "dropped.wav");
     EXPECT_TRUE(statusIsReady());
 }

@@ -17,7 +17,13 @@ using PanelLoad = PanelFixture;
 
 namespace {
 
-const QString unsupported = "Unsupported file format";
+// The refusal of a file whose name says no format.
+QString unsupported(const QString& file)
+{
+    return "Cannot tell the format of \"" + file + "\" from its name: give --format or choose a \"File format\"";
+}
+
+const QString rateNeeded = "A raw file needs its sample rate: give --rate or fill \"Sample rate\"";
 
 } // namespace
 
@@ -61,7 +67,7 @@ TEST_F(PanelLoad, ReaderChosenByFormatOrEnding)
             EXPECT_EQ(text("fileLengthLabel"), "1000");
             EXPECT_EQ(text("sampleRateLabel"), "1000");
         } else {
-            expectBox(boxes, QMessageBox::Critical, "Error", unsupported, nullptr);
+            expectBox(boxes, QMessageBox::Critical, "Error", unsupported(path(row.file)), nullptr);
             EXPECT_EQ(text("fileNameLabel"), "none");
         }
         EXPECT_TRUE(statusIsReady());
@@ -72,8 +78,7 @@ TEST_F(PanelLoad, IqwFillsTheDatatypeFieldEvenWhenTheRateIsMissing)
 {
     writeCf32(path("x.iqw"), tone(1000, 0.5, 10.0));
     setText("binaryFormatEdit", "ri16_be");
-    expectBox(load(path("x.iqw")), QMessageBox::Critical, "Error",
-              "Invalid sample rate: input shall be > 0", nullptr);
+    expectBox(load(path("x.iqw")), QMessageBox::Critical, "Error", rateNeeded, nullptr);
     EXPECT_EQ(text("binaryFormatEdit"), "cf32_le");
     EXPECT_TRUE(statusIsReady());
 }
@@ -142,8 +147,8 @@ TEST_F(PanelLoad, EveryLoadMessageInACriticalErrorBoxWithoutParent)
         QString expected; // empty: any reader message
     };
     const Case cases[] = {
-        {path("raw.bin"), 0, "1000", "cf32_le", "", unsupported},
-        {path("raw.bin"), 3, "", "cf32_le", "", "Invalid sample rate: input shall be > 0"},
+        {path("raw.bin"), 0, "1000", "cf32_le", "", unsupported(path("raw.bin"))},
+        {path("raw.bin"), 3, "", "cf32_le", "", rateNeeded},
         {path("raw.bin"), 3, "-5", "cf32_le", "", "Invalid sample rate: input shall be > 0"},
         {path("raw.bin"), 3, "nan", "cf32_le", "", "Invalid sample rate: input shall be > 0"},
         {path("raw.bin"), 3, "0.5", "cf32_le", "", "Invalid sample rate: input shall be >= 1"},
@@ -269,7 +274,8 @@ TEST_F(PanelLoad, StatusReadsProcessingUntilTheErrorBoxIsClosed)
         }
     });
     peek.start();
-    expectBox(load(path("x.bin")), QMessageBox::Critical, "Error", unsupported, nullptr);
+    expectBox(load(path("x.bin")), QMessageBox::Critical, "Error",
+              "Cannot open \"" + path("x.bin") + "\": No such file or directory", nullptr);
     EXPECT_EQ(statusWhileBoxOpen, "Processing...");
     EXPECT_TRUE(statusIsReady());
 }
