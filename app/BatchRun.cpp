@@ -199,6 +199,7 @@ public:
             layout->setSizeConstraint(QLayout::SetNoConstraint);
             holder->setMinimumSize(layout->minimumSize());
             holder->resize(size.expandedTo(layout->minimumSize()));
+            smallest = smallest.expandedTo(layout->minimumSize());
             holder->show();
             holders.push_back(std::move(holder));
         }
@@ -213,6 +214,8 @@ public:
     }
 
     ViewSet views{};
+    // The smallest size both pages' layouts take.
+    QSize smallest{0, 0};
     QWidget* timePage = nullptr;
     QWidget* frequencyPage = nullptr;
 
@@ -318,6 +321,14 @@ int runBatch(const CommandLineOptions& o)
         waitUntilIdle(session);
         if (!failure.isEmpty())
             return 1;
+    }
+    // The command line refuses sizes below what the layouts take; a picture is never
+    // silently larger than asked.
+    if (pages && o.size.expandedTo(pages->smallest) != o.size) {
+        std::cerr << "--size " << o.size.width() << "x" << o.size.height()
+                  << " is too small for these pages: the smallest is " << pages->smallest.width() << "x"
+                  << pages->smallest.height() << std::endl;
+        return 1;
     }
     if (!o.render.isEmpty() && !savePicture(pages->picture(pages->timePage), o.render))
         return 1;

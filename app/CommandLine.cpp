@@ -13,8 +13,8 @@ namespace {
 
 // What a picture may be: large enough for the pages' layouts (so a picture is
 // exactly the size asked for), small enough to be drawn without exhausting memory.
-constexpr int smallestPictureWidth = 640;
-constexpr int smallestPictureHeight = 480;
+constexpr int smallestPictureWidth = 800;
+constexpr int smallestPictureHeight = 600;
 constexpr qint64 mostPicturePixels = 40000000;
 
 // 40000000 as "40,000,000".
@@ -89,7 +89,7 @@ struct Parser
     QCommandLineOption render{"render", "Write the Time tab's picture as PNG and exit.", "FILE.png"};
     QCommandLineOption renderSpectrum{"render-spectrum", "Write the Frequency tab's picture as PNG "
                                                          "and exit.", "FILE.png"};
-    QCommandLineOption size{"size", "Size of the pictures, pixels (default 1400x900; from 640x480 to "
+    QCommandLineOption size{"size", "Size of the pictures, pixels (default 1400x900; from 800x600 to "
                                     "40,000,000 pixels).", "WxH"};
     QCommandLineOption exportPath{"export", "Write the selection to a new recording (.sigmf-meta, "
                                             ".sigmf or .wav; with --band only that band) and exit.",

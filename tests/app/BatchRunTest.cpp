@@ -5,6 +5,7 @@
 #include "tests/panel/RecordingFiles.h"
 
 #include <QJsonDocument>
+#include <QImage>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,7 +44,8 @@ std::string fileText(const std::string& path)
 
 // Runs the program with arguments passed as the bytes they are (QProcess would
 // re-encode them), without a display, for at most `seconds`.
-RawRun runBytes(const std::vector<std::string>& arguments, const std::string& folder, int seconds = 60)
+RawRun runBytes(const std::vector<std::string>& arguments, const std::string& folder, int seconds = 60,
+               rlim_t largestFile = RLIM_INFINITY)
 {
     const std::string out = folder + "/run.out";
     const std::string err = folder + "/run.err";
@@ -51,6 +54,13 @@ RawRun runBytes(const std::vector<std::string>& arguments, const std::string& fo
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         ::unsetenv("QT_QPA_PLATFORM");
+        ::unsetenv("XDG_RUNTIME_DIR");
+        if (largestFile != RLIM_INFINITY) {
+            // Writes beyond the limit fail as on a full disk (EFBIG), without the signal.
+            const rlimit limit{largestFile, largestFile};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_IGN);
+        }
         ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         std::vector<char*> argv{const_cast<char*>(NORVALE_EXECUTABLE)};
@@ -131,7 +141,7 @@ TEST(BatchRun, FileNamesAreBytes)
     // What is written takes the name given, byte for byte.
     const std::string exported = folder + "/cut\xe9.sigmf-meta";
     const std::string picture = folder + "/pic\xe9.png";
-    run = runBytes({"--export", exported, "--render", picture, "--size", "640x480", meta}, folder);
+    run = runBytes({"--export", exported, "--render", picture, "--size", "800x600", meta}, folder);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(std::filesystem::exists(exported));
     EXPECT_TRUE(std::filesystem::exists(folder + "/cut\xe9.sigmf-data"));
@@ -142,6 +152,8 @@ TEST(BatchRun, FileNamesAreBytes)
     run = runBytes({"--info", gone}, folder);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Cannot open " + quoted(gone) + ": No such file or directory\n");
+    // QTemporaryDir cannot name these files to remove them.
+    std::filesystem::remove_all(folder);
 }
 
 // What a batch of many files needs: which file, and what is wrong with it.
@@ -209,4 +221,103 @@ TEST(BatchRun, RefusalsNameTheFileAndTheReason)
             EXPECT_EQ(run.err, row.message + "\n");
         }
     }
+    ::chmod(locked.c_str(), 0600);
+}
+
+// What the command line promises: pictures of the size asked for or a refusal
+// before anything is drawn, one JSON object, SigMF names and UTC times, write
+// failures with the system's reason, no option silently ignored, nothing on
+// standard error when all went well.
+TEST(BatchRun, CommandLineContracts)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    const auto path = [&](const char* name) { return folder + "/" + name; };
+    recordingfiles::writeCf32(dir.filePath("rec.sigmf-data"), recordingfiles::tone(8000, 1.0, 1000.0));
+    recordingfiles::writeBytes(dir.filePath("rec.sigmf-meta"),
+                               R"({"global": {"core:datatype": "cf32_le", "core:sample_rate": 8000}, )"
+                               R"("captures": [{"core:sample_start": 0, "core:datetime": "2024-05-01 14:00:00.25+02:00"}]})");
+    const std::string meta = path("rec.sigmf-meta");
+    recordingfiles::writeWav(dir.filePath("cut.wav"), 8000, recordingfiles::tone(8000, 0.5, 1000.0));
+    std::filesystem::resize_file(path("cut.wav"), 44 + 8 * 3000 + 5);
+    recordingfiles::writeBytes(dir.filePath("x.cs8"), std::string(200, '\1'));
+    recordingfiles::writeCf32(dir.filePath("x.iqw"), recordingfiles::tone(8000, 0.1, 1000.0));
+
+    struct Usage
+    {
+        std::vector<std::string> arguments;
+        std::string message;
+    } refused[] = {
+        {{"--size", "300x200", "--render", path("a.png"), meta}, "--size 300x200 is too small: the smallest picture is 800x600"},
+        {{"--size", "2x2", "--render", path("a.png"), meta}, "--size 2x2 is too small: the smallest picture is 800x600"},
+        {{"--size", "40000x40000", "--render", path("a.png"), meta},
+         "--size 40000x40000 is too large: a picture holds at most 40,000,000 pixels (8000x5000, say)"},
+        {{"--info", "--rate", "8000", path("cut.wav")},
+         "--rate does not apply to a WAV file: \"" + path("cut.wav") + "\" gives its own sample rate"},
+        {{"--info", "--datatype", "ci16_le", meta},
+         "--datatype does not apply to a SigMF recording: \"" + meta + "\" gives its own datatype"},
+        {{"--info", "--rate", "8000", "--datatype", "ci16_le", path("x.iqw")},
+         "--datatype does not apply to an IQW file: its samples are cf32_le"},
+    };
+    for (const Usage& row : refused) {
+        SCOPED_TRACE(row.message);
+        const RawRun run = runBytes(row.arguments, folder, 30);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.rfind("norvale: " + row.message + "\n", 0), 0u) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(path("a.png")));
+    }
+
+    // Exactly the size asked for, the smallest one included.
+    for (const char* size : {"800x600", "1001x777"}) {
+        const RawRun run = runBytes({"--size", size, "--render", path("t.png"), "--render-spectrum", path("s.png"), meta},
+                                    folder);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const QString expected(size);
+        for (const char* picture : {"t.png", "s.png"}) {
+            const QImage image(QString::fromStdString(path(picture)));
+            EXPECT_EQ(QString("%1x%2").arg(image.width()).arg(image.height()), expected) << picture;
+        }
+    }
+
+    RawRun run = runBytes({"--info", "--measure", meta}, folder);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    QJsonParseError error;
+    const QJsonObject both = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error).object();
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out;
+    EXPECT_EQ(both["samples"].toInt(), 8000);
+    EXPECT_TRUE(both.contains("channelPowerDbm"));
+    EXPECT_EQ(both["startTime"].toString(), "2024-05-01T12:00:00.250000Z");
+    EXPECT_TRUE(both["note"].isNull());
+
+    const struct
+    {
+        const char* file;
+        std::vector<std::string> options;
+        QJsonValue datatype;
+        const char* note; // the start of the note; empty: none
+    } infos[] = {
+        {"cut.wav", {}, "cf32_le", "The file ends 7,995 bytes before its declared end: 3,000 samples loaded"},
+        {"x.cs8", {"--rate", "1000"}, "ci8", ""},
+    };
+    for (const auto& row : infos) {
+        SCOPED_TRACE(row.file);
+        std::vector<std::string> arguments = row.options;
+        arguments.insert(arguments.begin(), "--info");
+        arguments.push_back(path(row.file));
+        run = runBytes(arguments, folder);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+        EXPECT_EQ(info["datatype"], row.datatype);
+        EXPECT_EQ(info["note"].toString(), row.note);
+    }
+
+    // A write that fails says which file and the system's reason; nothing is left behind.
+    run = runBytes({"--render", path("big.png"), meta}, folder, 60, 4096);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Cannot write " + path("big.png") + ": File too large\n");
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename().string().find("big"), std::string::npos) << entry.path();
 }
