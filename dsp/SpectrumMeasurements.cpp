@@ -3,12 +3,14 @@
 
 #include "dsp/SpectrumMeasurements.h"
 
+#include "dsp/BandRule.h"
 #include "dsp/WelchStatistics.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -17,8 +19,6 @@ constexpr double milliwatt = 1e-3;
 constexpr double hundredPercent = 100.0;
 // The Hann main lobe's half-width in units of fs / L.
 constexpr uint64_t lobeHalfWidthInSegmentBins = 2;
-// A band edge computed onto a bin centre may round either way: the bin stays in.
-constexpr double edgeToleranceBins = 1e-9;
 // A marker refined off its peak bin lies within half a bin of it.
 constexpr double ownBinReach = 0.5;
 
@@ -58,7 +58,8 @@ std::optional<Centred> centred(const MeasuredSpectrum& spectrum)
     return c;
 }
 
-// Centred bins first ... first + count - 1: those whose centres lie in [lowHz, highHz].
+// Centred bins first ... first + count - 1: those the views show for the band
+// [lowHz, highHz] (dsp/BandRule.h), kept within the spectrum.
 struct BinRange
 {
     size_t first = 0;
@@ -68,13 +69,13 @@ struct BinRange
 
 BinRange bandBins(const Centred& c, double lowHz, double highHz)
 {
-    const double n = double(c.size());
-    const double low = std::ceil(lowHz / c.fs * n + double(c.half) - edgeToleranceBins);
-    const double high = std::floor(highHz / c.fs * n + double(c.half) + edgeToleranceBins);
+    const auto N = uint32_t(std::min<size_t>(c.size(), UINT32_MAX));
+    const double low = bandStartPosition(c.fs, N, lowHz);
+    const double high = bandStopPosition(c.fs, N, highHz);
     if (!(low <= high)) // also NaN
         return {};
     const double first = std::max(low, 0.0);
-    const double last = std::min(high, n - 1.0);
+    const double last = std::min(high, double(c.size()) - 1.0);
     if (first > last)
         return {};
     return {size_t(first), size_t(last - first) + 1};
@@ -105,6 +106,48 @@ std::optional<size_t> highestBin(const Centred& c, BinRange band)
     return j;
 }
 
+// S(x) = sin(x L / 2) / sin(x / 2), the Dirichlet kernel's magnitude part (L at 0).
+double dirichlet(double x, double L)
+{
+    const double den = std::sin(0.5 * x);
+    return den == 0.0 ? L : std::sin(0.5 * x * L) / den;
+}
+
+// |W(d)|^2 for the L-point symmetric Hann window (hannWindow) zero-filled to N
+// points, at d bins from a tone: W(w) = sum w[n] e^{-jwn} with w[n] = 1/2 - 1/2
+// cos(theta n), theta = 2 pi / (L - 1), is e^{-jw(L-1)/2} (S(w)/2 + S(w - theta)/4 +
+// S(w + theta)/4) at w = 2 pi d / N, a closed form of the window's own transform.
+double hannResponse(double d, double N, double L)
+{
+    const double w = 2.0 * std::numbers::pi * d / N;
+    const double theta = 2.0 * std::numbers::pi / (L - 1.0);
+    const double value = 0.5 * dirichlet(w, L) + 0.25 * dirichlet(w - theta, L) + 0.25 * dirichlet(w + theta, L);
+    return value * value;
+}
+
+// The offset delta in [-1/2, 1/2] of a lone tone from bin j whose neighbours hold a
+// and c: the power at bin j + m of a tone delta bins above j is |W(m - delta)|^2
+// times its own, so c / a = |W(1 - delta)|^2 / |W(-1 - delta)|^2, which rises with
+// delta across the main lobe and is solved by bisection: right by construction,
+// to the rounding of the powers, at any offset and segment length.
+double hannOffset(double a, double c, double N, double L)
+{
+    const auto excess = [&](double delta) {
+        return std::log(hannResponse(1.0 - delta, N, L)) - std::log(hannResponse(-1.0 - delta, N, L))
+               - std::log(c / a);
+    };
+    double low = -0.5, high = 0.5;
+    if (excess(low) >= 0.0)
+        return low;
+    if (excess(high) <= 0.0)
+        return high;
+    for (int step = 0; step < 64 && high - low > 1e-15; ++step) {
+        const double middle = 0.5 * (low + high);
+        (excess(middle) < 0.0 ? low : high) = middle;
+    }
+    return 0.5 * (low + high);
+}
+
 SpectrumMarker marker(const Centred& c, size_t j, const PowerCalibration& calibration)
 {
     const size_t n = c.size();
@@ -113,7 +156,14 @@ SpectrumMarker marker(const Centred& c, size_t j, const PowerCalibration& calibr
     const double cNext = c.p[(j + 1) % n];
     double offset = 0.0;
     double level = decibels(b);
-    if (a > 0.0 && cNext > 0.0 && b >= a && b >= cNext) {
+    const double N = double(n);
+    const double L = double(c.segmentLength);
+    if (a > 0.0 && cNext > 0.0 && b >= a && b >= cNext && c.segmentLength >= 3 && c.segmentLength <= n) {
+        offset = hannOffset(a, cNext, N, L);
+        // The level at the vertex: the bin's power less the window's loss there.
+        level = decibels(b * hannResponse(0.0, N, L) / hannResponse(-offset, N, L));
+    } else if (a > 0.0 && cNext > 0.0 && b >= a && b >= cNext) {
+        // No Hann segment to invert: the parabola through the three in dB.
         const double A = decibels(a);
         const double C = decibels(cNext);
         const double curvature = A - 2.0 * level + C;

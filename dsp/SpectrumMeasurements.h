@@ -36,12 +36,15 @@ struct PowerCalibration
 // the next peak, when segmentLength is 0 or above N; for the noise density and the
 // SNR, when effectiveSegments is below 1 or not finite.
 
-// A peak: the highest bin, refined by the parabola through it and its two
-// neighbours in dB (the vertex, within half a bin of the bin; the bin itself when a
-// neighbour is zero or higher, as at a band edge cutting a slope). Neighbours are
-// taken circularly, so -fs/2 and fs/2 - fs/N are neighbours. A lone tone (L = N)
-// reads within 0.02 bin of its frequency, its power within 0.003 dB, and the density
-// at the vertex within 0.35 dB of the level of a tone on a bin centre.
+// A peak: the highest bin, refined between bins by the Hann window's own response:
+// the offset delta (within half a bin) whose |W(1 - delta)|^2 / |W(-1 - delta)|^2
+// is the ratio of the bin's two neighbours, W the transform of the L-point window
+// zero-filled to N, and the density at the vertex the bin's less the window's loss
+// |W(-delta)|^2 / |W(0)|^2 (the bin itself when a neighbour is zero or higher, as at
+// a band edge cutting a slope; the parabola through the three in dB for L < 3).
+// Neighbours are taken circularly, so -fs/2 and fs/2 - fs/N are neighbours. A lone
+// tone reads within 1e-9 bin of its frequency at any offset and L, its density at the
+// vertex within 1e-9 dB of a tone's on a bin centre, its power within 0.003 dB.
 struct SpectrumMarker
 {
     double frequencyHz;           // the vertex, baseband, wrapped into [-fs/2, fs/2)
@@ -54,13 +57,13 @@ struct SpectrumMarker
 // watts, whatever its offset from the bin centres. 0 (no power) for L = 0 or L > N.
 uint32_t mainLobeHalfWidth(uint32_t N, uint32_t L);
 
-// The highest bin whose centre lies within [lowHz, highHz] (baseband Hz; the
-// lowest of equal ones), refined. Absent also when that bin's power is 0.
+// The highest bin of the band [lowHz, highHz] (baseband Hz; the bins the views
+// show, dsp/BandRule.h; the lowest of equal ones), refined. Absent also when that bin's power is 0.
 std::optional<SpectrumMarker> spectrumPeak(const MeasuredSpectrum& spectrum, double lowHz,
                                            double highHz, const PowerCalibration& calibration);
 
 // A peak that stands out, the nearest one beyond fromHz in either direction: a bin
-// whose centre lies in [lowHz, highHz] and more than half a bin beyond fromHz (so a
+// of the band [lowHz, highHz] more than half a bin beyond fromHz (so a
 // marker refined off its own peak bin never finds that peak again), which
 //   - is the highest within mainLobeHalfWidth bins either side (ties: the lowest),
 //     so a ripple on the slope of a lobe never counts, and
@@ -77,9 +80,10 @@ std::optional<SpectrumMarker> nextPeak(const MeasuredSpectrum& spectrum, double 
                                        const PowerCalibration& calibration,
                                        double excursionDb = defaultPeakExcursionDb);
 
-// Measurements of the bins whose centres lie within [lowHz, highHz], each bin
-// standing for fs / N Hz around its centre (the band measured is thus
-// binCount x binWidthHz wide).
+// Measurements of the bins the views show for [lowHz, highHz] (dsp/BandRule.h:
+// from the bin at or below lowHz to the one at or above highHz), each bin standing
+// for fs / N Hz around its centre (the band measured is thus binCount x binWidthHz
+// wide).
 struct BandMeasurements
 {
     double bandLowHz;  // as asked

@@ -2,6 +2,8 @@
 // The spectrum view's curve: linear powers in FFT order turned into dB in
 // centred order and cut to a frequency band.
 
+#include "dsp/BandRule.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -9,17 +11,8 @@
 // j < N/2: the most negative frequency first, DC at N/2. Empty for fewer than two values.
 std::vector<double> centredDb(const std::vector<double>& power);
 
-// The band rule shared by the spectrum and the spectrogram, for a centred N-point
-// spectrum at fs samples per second whose bin b stands for (b - N/2) * fs / N: a
-// band's first bin is the one at or below its start, floor(start / fs * N + N/2),
-// and its last the one at or above its stop, ceil(stop / fs * N + N/2), so that
-// the bins shown span the band. Here before they are kept within 0 ... N - 1 (NaN
-// for a NaN edge or no rate).
-double bandStartPosition(double fs, uint32_t N, double hertz);
-double bandStopPosition(double fs, uint32_t N, double hertz);
-
 // Bins firstBin ... firstBin + count - 1 of a centred N-point spectrum covering
-// startFrequency ... stopFrequency (Hz) by the band rule above, kept within
+// startFrequency ... stopFrequency (Hz) by the band rule (dsp/BandRule.h), kept within
 // 0 ... N - 1; count is 0 when nothing of the band is left (or without a sample rate).
 struct SpectrumBand
 {

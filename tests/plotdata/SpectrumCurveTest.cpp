@@ -1,5 +1,6 @@
 // Centring, dB conversion and band cut of the spectrum curve.
 
+#include "dsp/SpectrumMeasurements.h"
 #include "plotdata/SpectrumCurve.h"
 
 #include <gtest/gtest.h>
@@ -75,4 +76,43 @@ TEST(SpectrumCurve, ZerosAndNaN)
     EXPECT_TRUE(std::isnan(nan.power[0]) && std::isnan(nan.power[1]));
     EXPECT_TRUE(spectrumCurve({}, 1000, -500, 500).power.empty());
     EXPECT_TRUE(spectrumCurve({1.0}, 1000, -500, 500).power.empty());
+}
+
+// The measurements take the bins the views show, whatever the edges: as many, and
+// the same ones (a bin is measured exactly when the curve draws it).
+TEST(SpectrumCurve, MeasurementsTakeTheBinsTheViewsShow)
+{
+    struct Row
+    {
+        uint32_t fs, N;
+        double start, stop;
+    } rows[] = {
+        {1000000, 256, -100000, 100000}, {1000000, 256, -99000, 101000}, {250000, 16, -31250, 62500},
+        {250000, 16, 50000, 75000},      {1000000, 256, 1000, 1000},     {1000000, 256, -900000, 900000},
+        {48000, 1024, -24000, 23999},    {1000000, 256, 600000, 900000}, {1000, 11, -120, 333},
+    };
+    const PowerCalibration calibration{1.0, 1.0, 1.0};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.start) + " " + std::to_string(row.stop));
+        const SpectrumBand shown = spectrumBand(row.fs, row.N, row.start, row.stop);
+        const double width = double(row.fs) / row.N;
+        std::vector<double> power(row.N, 1.0);
+        const MeasuredSpectrum flat{power, double(row.fs), row.N, 1.0};
+        EXPECT_EQ(measureBand(flat, row.start, row.stop, calibration).binCount, shown.count);
+        // A bin standing out at each end of the shown band is the band's peak; one
+        // just beyond either end is not.
+        for (int at : {int(shown.firstBin) - 1, int(shown.firstBin), int(shown.firstBin + shown.count) - 1,
+                       int(shown.firstBin + shown.count)}) {
+            if (shown.count == 0 || at < 0 || at >= int(row.N))
+                continue;
+            std::vector<double> spiked(row.N, 1.0);
+            spiked[(uint32_t(at) + row.N - row.N / 2) % row.N] = 1e6; // centred bin at, in FFT order
+            const MeasuredSpectrum spectrum{spiked, double(row.fs), row.N, 1.0};
+            const double binHz = (at - int(row.N / 2)) * width;
+            const bool inside = at >= int(shown.firstBin) && at < int(shown.firstBin + shown.count);
+            const std::optional<SpectrumMarker> peak = spectrumPeak(spectrum, row.start, row.stop, calibration);
+            ASSERT_TRUE(peak);
+            EXPECT_EQ(std::abs(peak->frequencyHz - binHz) < 0.5 * width, inside) << "bin " << at;
+        }
+    }
 }
