@@ -37,10 +37,12 @@ enum class Container { pair, archive, wav };
     throw std::runtime_error(message);
 }
 
+// The shortest text that reads back as value, as a plain decimal ("100000", never
+// "1e+05"), so that the numbers of one description look alike.
 std::string shortest(double value)
 {
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof(text), value);
+    char text[512];
+    const auto result = std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed);
     return std::string(text, result.ptr);
 }
 

@@ -100,6 +100,10 @@ TEST(ExportBand, TwoTonesOneKept)
     const nlohmann::json written = nlohmann::json::parse(fileBytes(dir.path("band.sigmf-meta")));
     EXPECT_EQ(written["global"]["core:datatype"], "cf32_le");
     EXPECT_EQ(written["global"]["core:sample_rate"], 62500);
+    // Plain decimals, never "1e+05".
+    const std::string description = written["global"]["core:description"];
+    EXPECT_NE(description.find("0.001 s to 0.181 s, band 100000 Hz to 150000 Hz"), std::string::npos) << description;
+    EXPECT_EQ(description.find("e+"), std::string::npos) << description;
     const nlohmann::json& annotations = written["annotations"];
     ASSERT_EQ(annotations.size(), 1u);
     EXPECT_EQ(annotations[0]["core:label"], "clipped");
