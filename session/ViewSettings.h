@@ -10,6 +10,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 class Recording;
@@ -30,6 +32,8 @@ struct TimeRange
     double start = 0;
     double stop = 0;
     bool operator==(const TimeRange& other) const = default;
+    // What chooses the unit of every time axis showing the range (seconds).
+    double unitMagnitude() const { return std::max(std::fabs(start), std::fabs(stop)); }
 };
 
 // FFT sizes the frequency views take: 2^1 ... 2^15 (the FFT itself goes further).

@@ -107,6 +107,8 @@ std::unique_ptr<ViewComputation> AmplitudeView::computation(const ViewSettings& 
 void AmplitudeView::present(const Presentation& presentation)
 {
     removeDcOffset = presentation.settings.removeDc;
+    iPlot->setTimeUnitMagnitude(presentation.settings.range.unitMagnitude());
+    qPlot->setTimeUnitMagnitude(presentation.settings.range.unitMagnitude());
     setVisible(presentation.settings.display.showAmplitude);
     if (presentation.computed) {
         const std::vector<MarkerLine> lines =

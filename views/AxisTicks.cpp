@@ -264,14 +264,15 @@ private:
 } // namespace
 
 AxisScale axisTicks(double low, double high, int length, int offset, AxisOrientation orientation,
-                    AxisQuantity quantity, const LabelMetrics& metrics)
+                    AxisQuantity quantity, const LabelMetrics& metrics, double unitMagnitude)
 {
     AxisScale scale;
     if (!std::isfinite(low) || !std::isfinite(high) || low > high || length <= 0) {
         scale.unit = unitName(quantity, 0);
         return scale;
     }
-    const LabelFormat format = labelFormat(quantity, std::max(std::fabs(low), std::fabs(high)));
+    const LabelFormat format = labelFormat(
+        quantity, std::isfinite(unitMagnitude) ? std::fabs(unitMagnitude) : std::max(std::fabs(low), std::fabs(high)));
     scale.unit = format.unit;
     // Also a span below the smallest double, which halving leaves zero.
     if (!(0.5 * high - 0.5 * low > 0)) {

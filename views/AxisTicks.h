@@ -75,8 +75,11 @@ struct AxisScale
 // absolute frequencies are shown), so that their ticks fall on round displayed values.
 // A zero extent gives one tick at mid-length; a non-finite or inverted range or a
 // non-positive length gives none.
+// unitMagnitude, when finite, chooses the unit instead of low and high (the time
+// range of a page, so that all its time plots read in one unit).
 AxisScale axisTicks(double low, double high, int length, int offset, AxisOrientation orientation,
-                    AxisQuantity quantity, const LabelMetrics& metrics);
+                    AxisQuantity quantity, const LabelMetrics& metrics,
+                    double unitMagnitude = std::numeric_limits<double>::quiet_NaN());
 
 // Title of an axis of that quantity whose labels are in `unit`: "Time (ms)",
 // "Frequency (kHz)"; `numberTitle` for Number.

@@ -167,8 +167,8 @@ int scaleBottom(int top, double rangeDb)
     return truncToInt(bottom);
 }
 
-QString colorBarBottomLabel(int top, int bottom)
+QString colorBarLabel(double matrixValue, double correctionDb)
 {
-    const double difference = static_cast<double>(static_cast<int64_t>(bottom) - top);
-    return QString::number(difference, 'f', 0) + " dB/Hz";
+    const double density = matrixValue + (std::isfinite(correctionDb) ? correctionDb : 0.0);
+    return QString::number(density, 'f', 1) + QStringLiteral(" dB/Hz");
 }

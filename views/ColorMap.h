@@ -31,5 +31,8 @@ void colorizeRange(const double* values, size_t n, double low, double high, QRgb
 // (NaN gives top - 40, the default range).
 int scaleBottom(int top, double rangeDb);
 
-// The colour bar's bottom label: bottom - top in whole dB, "-40 dB/Hz".
-QString colorBarBottomLabel(int top, int bottom);
+// A colour bar label: the matrix value (dB, as held: the density less the window's
+// correction) plus correctionDb, in absolute dB/Hz with one decimal, as the readout
+// gives the density of a cell ("-63.2 dB/Hz"); the correction is left out when it
+// is not finite.
+QString colorBarLabel(double matrixValue, double correctionDb);

@@ -164,7 +164,8 @@ void CustomPlot::paintEvent(QPaintEvent*)
     const AxisScale xScale = axisTicks(hasFiniteData ? x.low + shownXOffset : nan,
                                        x.high + shownXOffset, w, marginLeft,
                                        AxisOrientation::Horizontal, xQuantity,
-                                       bottomLabelMetrics(painter));
+                                       bottomLabelMetrics(painter),
+                                       xQuantity == AxisQuantity::Time ? timeUnitMagnitude() : nan);
     drawLeftTicks(painter, yScale.ticks, marginLeft);
     drawBottomTicks(painter, xScale.ticks, H - marginBottom);
 

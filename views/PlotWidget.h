@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -66,6 +67,12 @@ public:
     void setValueDescription(ValueDescription description) { described = std::move(description); }
     const ValueDescription& valueDescription() const { return described; }
 
+    // The magnitude (seconds) that chooses the time axis's unit: the time range
+    // shown, the same for every time plot of a page, so that stacked plots whose
+    // data end a little apart still read in one unit. NaN: the plot's own extent.
+    void setTimeUnitMagnitude(double seconds) { timeMagnitude = seconds; }
+    double timeUnitMagnitude() const { return timeMagnitude; }
+
 protected:
     const PlotOverlay& overlay() const { return shownOverlay; }
     void widthChanged();
@@ -87,4 +94,5 @@ private:
     std::vector<MarkerLine> markerLines;
     std::function<void()> onWidthChanged;
     ValueDescription described;
+    double timeMagnitude = std::numeric_limits<double>::quiet_NaN();
 };

@@ -117,6 +117,7 @@ void PowerView::present(const Presentation& presentation)
 {
     const ViewSettings& settings = presentation.settings;
     removeDcOffset = settings.removeDc;
+    plot->setTimeUnitMagnitude(settings.range.unitMagnitude());
     setVisible(settings.display.showPower);
     if (presentation.computed)
         plot->setMarkers(captureMarkers(recording->info(), static_cast<double>(recording->sampleRate())));

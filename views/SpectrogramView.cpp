@@ -266,7 +266,7 @@ void SpectrogramView::paintEvent(QPaintEvent*)
                   leftLabelMetrics(painter, marginLeft));
     const AxisScale timeScale =
         axisTicks(times.low, times.high, plot.width(), marginLeft, AxisOrientation::Horizontal,
-                  AxisQuantity::Time, bottomLabelMetrics(painter));
+                  AxisQuantity::Time, bottomLabelMetrics(painter), timeUnitMagnitude());
     drawLeftTicks(painter, frequencyScale.ticks, marginLeft);
     drawBottomTicks(painter, timeScale.ticks, H - marginBottom);
     drawVerticalTitle(painter, H, marginTop, marginBottom,
@@ -318,18 +318,18 @@ double SpectrogramView::bandMaximum(int first, int last) const
 
 SpectrogramView::Scale SpectrogramView::colourScale() const
 {
+    // The matrix holds densities less the window's correction; the labels give
+    // them back in absolute dB/Hz, as the readout does.
+    const double correction = densityCorrectionDb(fftPoints);
     if (referenceLevel) {
-        // A typed level is a density; the matrix holds it less the window's correction.
-        const double correction = densityCorrectionDb(fftPoints);
         const double top = *referenceLevel - (std::isfinite(correction) ? correction : 0.0);
         const double range = std::isfinite(rangeDb) ? rangeDb : 40.0;
-        return {top - range, top, QString::number(*referenceLevel, 'f', 1) + " dB/Hz",
-                QString::number(*referenceLevel - range, 'f', 1) + " dB/Hz"};
+        return {top - range, top, colorBarLabel(top, correction), colorBarLabel(top - range, correction)};
     }
     const int top = truncToInt(shownMaximum);
     const int bottom = scaleBottom(top, rangeDb);
-    return {static_cast<double>(bottom), static_cast<double>(top), QStringLiteral("0 dB/Hz"),
-            colorBarBottomLabel(top, bottom)};
+    return {static_cast<double>(bottom), static_cast<double>(top), colorBarLabel(top, correction),
+            colorBarLabel(bottom, correction)};
 }
 
 int SpectrogramView::plotWidth() const
@@ -473,6 +473,7 @@ void SpectrogramView::present(const Presentation& presentation)
     const ViewSettings& settings = presentation.settings;
     const SpectrogramSettings& look = settings.spectrogram;
     removeDcOffset = settings.removeDc;
+    setTimeUnitMagnitude(settings.range.unitMagnitude());
     setShowAnnotations(settings.display.showAnnotations);
     setFrequencyOffset(presentation.frequencyOffset);
     if (presentation.computed)

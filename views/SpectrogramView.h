@@ -76,7 +76,7 @@ public:
     ColorMapKind colorMap() const { return colors; }
     // Top of the colour scale as a power spectral density in dB/Hz (what the
     // readout gives), or nothing for "Auto": the strongest value of the band
-    // shown, the scale then labelled relative to it ("0 dB/Hz" at the top).
+    // shown. Either way the bar is labelled in absolute dB/Hz, as the readout reads.
     // Takes effect at the next rebuildImage.
     void setReferenceLevel(std::optional<double> dbPerHz) { referenceLevel = dbPerHz; }
 

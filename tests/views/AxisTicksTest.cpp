@@ -160,3 +160,27 @@ TEST(AxisTicks, AwkwardRangesGiveDistinctReadableLabels)
         }
     }
 }
+
+// Stacked time plots whose data end a little apart (a spectrogram's last column
+// before the range's end, a power curve at it) read in the unit of the range they
+// show, not each in its own.
+TEST(AxisTicks, OneUnitForEveryTimePlotOfARange)
+{
+    struct Row
+    {
+        double low, high, range;
+        const char* unit;
+    } rows[] = {
+        {0.0, 0.9987, 1.0, "s"}, {0.0, 1.0, 1.0, "s"}, {0.5, 0.9987, 1.0, "s"},
+        {0.0, 0.00099, 0.001, "ms"}, {0.0, 0.0009, 0.00099, "\u00b5s"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.high);
+        const AxisScale scale = axisTicks(row.low, row.high, 800, 0, across, AxisQuantity::Time, fixedPitch, row.range);
+        EXPECT_EQ(scale.unit, row.unit);
+        for (const AxisTick& tick : scale.ticks)
+            EXPECT_NEAR(tick.label.toDouble() * unitFactors[scale.unit], tick.value, 1e-12);
+    }
+    // Without the range each plot chose its own: the difference this removes.
+    EXPECT_EQ(axisTicks(0.0, 0.9987, 800, 0, across, AxisQuantity::Time, fixedPitch).unit, "ms");
+}

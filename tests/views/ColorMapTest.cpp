@@ -99,25 +99,31 @@ TEST(ColorMap, SameAsTheLiteralMapEverywhere)
 
 TEST(ColorMap, ScaleBottomAndBarLabel)
 {
+    // The labels are densities in absolute dB/Hz, as the readout gives a cell: the
+    // matrix value plus the window's correction (4.26 dB at N = 256), never relative.
+    const double correction = 4.2597;
     struct Row
     {
         int top;
         double range;
         int bottom;
-        const char* label;
+        const char* topLabel;
+        const char* bottomLabel;
     } rows[] = {
-        {-23, 40, -63, "-40 dB/Hz"},
-        {-23, 40.5, -63, "-40 dB/Hz"}, // trunc(-63.5) = -63
-        {1, 40, -39, "-40 dB/Hz"},
-        {-156, 100, -256, "-100 dB/Hz"},
-        {0, 1e300, std::numeric_limits<int>::min(), "-2147483648 dB/Hz"},
-        {10, notANumber, -30, "-40 dB/Hz"},
+        {-23, 40, -63, "-18.7 dB/Hz", "-58.7 dB/Hz"},
+        {-23, 40.5, -63, "-18.7 dB/Hz", "-58.7 dB/Hz"}, // trunc(-63.5) = -63
+        {1, 40, -39, "5.3 dB/Hz", "-34.7 dB/Hz"},
+        {-156, 100, -256, "-151.7 dB/Hz", "-251.7 dB/Hz"},
+        {0, 1e300, std::numeric_limits<int>::min(), "4.3 dB/Hz", "-2147483643.7 dB/Hz"},
+        {10, notANumber, -30, "14.3 dB/Hz", "-25.7 dB/Hz"},
     };
     for (const Row& r : rows) {
         const int bottom = scaleBottom(r.top, r.range);
         EXPECT_EQ(bottom, r.bottom) << r.top << " " << r.range;
-        EXPECT_EQ(colorBarBottomLabel(r.top, bottom).toStdString(), r.label);
+        EXPECT_EQ(colorBarLabel(r.top, correction).toStdString(), r.topLabel);
+        EXPECT_EQ(colorBarLabel(bottom, correction).toStdString(), r.bottomLabel);
     }
+    EXPECT_EQ(colorBarLabel(-20, notANumber).toStdString(), "-20.0 dB/Hz");
 }
 
 TEST(SpectrogramBand, EdgesToBins)
