@@ -6,6 +6,7 @@
 #include "app/GuardedApplication.h"
 #include "app/MainWindow.h"
 #include "app/Palette.h"
+#include "session/NativePath.h"
 
 #include <QApplication>
 
@@ -55,7 +56,7 @@ int main(int argc, char* argv[])
         std::cout << "norvale " << NORVALE_VERSION << std::endl;
         return 0;
     case CommandLine::Outcome::BadUsage:
-        std::cerr << line.text.toStdString();
+        std::cerr << nativePath(line.text);
         return badUsageStatus;
     case CommandLine::Outcome::Run:
         break;

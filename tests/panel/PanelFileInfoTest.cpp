@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <filesystem>
+
 using namespace recordingfiles;
 using PanelFileInfo = PanelFixture;
 
@@ -176,4 +178,12 @@ TEST_F(PanelFileInfo, DroppedFileOpensWithTheAutoRules)
               nullptr);
     EXPECT_EQ(text("fileNameLabel"), "dropped.wav");
     EXPECT_TRUE(statusIsReady());
+
+    // A name that is not UTF-8 comes percent-encoded and opens as the system spells it.
+    const std::string latin = dir.path().toStdString() + "/latin\xe9.wav";
+    std::filesystem::copy_file(path("dropped.wav").toStdString(), latin);
+    const auto dropped = drop({QUrl::fromEncoded(QUrl::fromLocalFile(dir.path()).toEncoded() + "/latin%E9.wav")});
+    EXPECT_TRUE(dropped.second.empty()) << (dropped.second.empty() ? "" : dropped.second[0].text.toStdString());
+    EXPECT_EQ(text("fileNameLabel"), QString::fromUtf8("latin\xef\xbf\xbd.wav"));
+    std::filesystem::remove(latin);
 }
