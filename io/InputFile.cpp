@@ -115,7 +115,7 @@ std::size_t InputFile::readAt(uint64_t offset, void* out, std::size_t size) cons
             if (errno == EINTR)
                 continue;
             throw FileError("Cannot read " + quotedPath(name) + ": "
-                                     + std::error_code(errno, std::generic_category()).message());
+                            + std::error_code(errno, std::generic_category()).message());
         }
         if (got == 0)
             break;
