@@ -201,7 +201,8 @@ void ExportData::write(OutputFile& file, Sha512* digest, WorkControl& control)
             const auto count = static_cast<std::size_t>(std::min<uint64_t>(streamBlockSamples, request.end - at));
             const std::size_t bytes = count * sampleBytes;
             if (stored->file->readAt(stored->offset + at * sampleBytes, buffer.data(), bytes) != bytes)
-                throw std::runtime_error("Failed to read file: it is shorter than when it was opened");
+                throw std::runtime_error("Cannot read \"" + stored->file->path()
+                                         + "\": it is shorter than when it was opened");
             return count;
         };
         control.check();

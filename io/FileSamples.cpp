@@ -45,9 +45,9 @@ void FileSamples::read(uint64_t first, std::size_t wanted, double* i, double* q)
         const std::size_t samples = std::min(perBlock, wanted - done);
         const std::size_t bytes = samples * sampleSize;
         if (file.readAt(offset + (first + done) * sampleSize, buffer.get(), bytes) != bytes)
-            throw std::runtime_error(
-                "Failed to read file: it is shorter than when it was opened ("
-                + std::to_string(count) + " samples expected)");
+            throw FileError("Cannot read " + quotedPath(file.path())
+                            + ": it is shorter than when it was opened (" + std::to_string(count)
+                            + " samples expected)");
         decode(buffer.get(), samples, i + done, q + done);
         done += samples;
     }

@@ -26,8 +26,8 @@ public:
     std::string identity() const override;
     uint64_t storedBytes() const override { return count * sampleSize; }
     // Reads through a buffer of its own per call, so concurrent reads share nothing
-    // but the open file. A file shortened since it was opened throws
-    // std::runtime_error; a removed or renamed one is still read.
+    // but the open file. A file shortened since it was opened throws FileError
+    // ("Cannot read "<path>": it is shorter ..."); a removed or renamed one is still read.
     void read(uint64_t first, std::size_t count, double* i, double* q) const override;
     // The file, offset, sample size and datatype; nothing when the datatype is unnamed.
     std::optional<StoredSamples> stored() const override;

@@ -1,6 +1,7 @@
 // Samples read from the file on demand against the whole-file reader, and what
 // happens to a source whose file is shortened or removed after the load.
 
+#include "io/InputFile.h"
 #include "io/Recording.h"
 #include "io/SampleFormat.h"
 #include "tests/io/IoTestFiles.h"
@@ -162,8 +163,8 @@ TEST(FileSamples, FileChangedAfterLoading)
     const Bytes bytes = randomBytes(200000 * 8, 11);
     std::vector<double> i, q;
     readBinarySamples(dir.write("reference", bytes), "cf32_le", i, q);
-    const std::string shortened =
-        "Failed to read file: it is shorter than when it was opened (200000 samples expected)";
+    const std::string shortened = "Cannot read " + quotedPath(dir.path("changing.cf32"))
+                                  + ": it is shorter than when it was opened (200000 samples expected)";
     const struct
     {
         const char* name;

@@ -421,7 +421,8 @@ TEST_F(BadInputTable, FileChangedAfterTheLoad)
     ASSERT_TRUE(QFile::resize(path("moved.sigmf-data"), 8 * 1000));
     const auto boxes = click("timeRangeApplyButton");
     expectBox(boxes, QMessageBox::Critical, "Error",
-              "Failed to read file: it is shorter than when it was opened (16000 samples expected)",
+              "Cannot read \"" + path("changing.sigmf-data")
+                  + "\": it is shorter than when it was opened (16000 samples expected)",
               nullptr);
     EXPECT_TRUE(statusIsReady());
     after = screen();
