@@ -93,6 +93,8 @@ void Sha512::compress(const unsigned char* block)
 
 void Sha512::update(const void* data, std::size_t size)
 {
+    if (size == 0)
+        return;
     const auto* bytes = static_cast<const unsigned char*>(data);
     totalBytes += size;
     if (pendingBytes > 0) {
