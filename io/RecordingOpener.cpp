@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <exception>
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 
@@ -23,6 +25,48 @@ struct RawEnding
 };
 constexpr RawEnding rawEndings[] = {
     {".cfile", "cf32_le"}, {".fc32", "cf32_le"}, {".cu8", "cu8_le"}, {".cs8", "ci8_le"}, {".cs16", "ci16_le"}};
+
+std::string fileNameOf(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+// A WAV file's own header against what its metadata says: both must read the
+// same bytes as the same samples at the same rate.
+void checkSameSamples(const RecordingContents& described, const RecordingContents& own)
+{
+    const std::optional<StoredSamples> a = described.samples->stored();
+    const std::optional<StoredSamples> b = own.samples->stored();
+    if (!a || !b || a->offset != b->offset || a->datatype != b->datatype
+        || described.samples->size() != own.samples->size() || described.sampleRate != own.sampleRate)
+        throw std::runtime_error("it describes other samples than the file's header gives");
+}
+
+// The recording at path read through the SigMF metadata beside it that describes
+// it (its annotations, captures, centre frequency and start time), or read by
+// `own` when there is none; metadata that cannot be used is named in the note.
+template <typename Own>
+RecordingContents throughMetadata(const std::string& path, bool wav, Own own)
+{
+    std::string reason;
+    try {
+        if (const std::optional<std::string> metaPath = describingMetadata(path)) {
+            RecordingContents described = readSigmfFile(*metaPath);
+            if (wav)
+                checkSameSamples(described, own());
+            described.info.note = "Read through " + fileNameOf(*metaPath)
+                                  + ", which describes this file; saves rewrite it"
+                                  + (described.info.note.empty() ? "" : "\n" + described.info.note);
+            return described;
+        }
+    } catch (const std::exception& error) {
+        reason = error.what();
+    }
+    RecordingContents contents = own();
+    if (!reason.empty())
+        addNote(contents.info, fileNameOf(describingMetaPath(path)) + " beside it was not read: " + reason);
+    return contents;
+}
 
 } // namespace
 
@@ -91,13 +135,14 @@ RecordingContents readerOf(const std::string& path, FileFormat format, const std
             return readSigmfFile(sigmfMetaPath(path));
         return readSigmfFile(path, archiveRecording);
     case FileFormat::Wav:
-        return readWavFile(path);
+        return throughMetadata(path, true, [&] { return readWavFile(path); });
     case FileFormat::Binary:
-        return readRawFile(path,
-                           format == FileFormat::Auto ? impliedDatatype(path).value_or(datatype) : datatype,
-                           sampleRate);
+        return throughMetadata(path, false, [&] {
+            return readRawFile(path, format == FileFormat::Auto ? impliedDatatype(path).value_or(datatype) : datatype,
+                               sampleRate);
+        });
     case FileFormat::Iqw:
-        return readRawFile(path, "cf32_le", sampleRate);
+        return throughMetadata(path, false, [&] { return readRawFile(path, "cf32_le", sampleRate); });
     case FileFormat::Auto:
         break;
     }

@@ -46,7 +46,10 @@ bool needsSampleRate(const std::string& path, FileFormat format);
 // Reads the recording at path in `format`: a ".sigmf" archive, or a metadata file
 // (one that holds an archive is read as one; for a ".sigmf-data" file the one
 // beside it), WAV, or headerless samples of `datatype` (cf32_le for IQW, the
-// ending's for an "Auto" raw capture) at `sampleRate`. Of a SigMF archive holding
+// ending's for an "Auto" raw capture) at `sampleRate`. A WAV, IQW or raw file
+// that SigMF metadata beside it describes (describingMetadata) is read through
+// that metadata instead, its note saying so; metadata that cannot be used is
+// named in the note and the file read on its own. Of a SigMF archive holding
 // several recordings, number archiveRecording (from 0) is read. Throws FileError
 // with the user-facing reason, which names the file ("Cannot open "<path>": ...").
 RecordingContents openRecording(const std::string& path, FileFormat format,

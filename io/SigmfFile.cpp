@@ -413,6 +413,24 @@ RecordingContents readSigmfFile(const std::string& metaPath, std::size_t archive
     return contents;
 }
 
+std::optional<std::string> describingMetadata(const std::string& path)
+{
+    const std::string metaPath = describingMetaPath(path);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(metaPath, error) || holdsTarArchive(metaPath))
+        return std::nullopt;
+    const Json meta = parseMetadata(metadataText(metaPath), std::filesystem::path(metaPath).filename().string());
+    const Json* global = member(meta, "global");
+    const Json* dataset = global ? member(*global, "core:dataset") : nullptr;
+    if (!dataset || !dataset->is_string())
+        return std::nullopt;
+    const std::filesystem::path named =
+        std::filesystem::path(metaPath).parent_path() / dataset->get<std::string>();
+    if (!std::filesystem::equivalent(named, path, error))
+        return std::nullopt;
+    return metaPath;
+}
+
 std::vector<std::string> sigmfArchiveRecordings(const std::string& path)
 {
     InputFile archive(path);

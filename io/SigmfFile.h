@@ -5,6 +5,7 @@
 #include "io/RecordingContents.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,11 @@
 // archiveRecording). Throws std::runtime_error (or the JSON library's
 // exception) with the user-facing reason.
 RecordingContents readSigmfFile(const std::string& metaPath, std::size_t archiveRecording = 0);
+
+// The metadata file beside the WAV, IQW or raw file at path (describingMetaPath)
+// when it names that very file as its core:dataset; nothing when there is none or
+// it names another. Throws std::runtime_error when it is there but cannot be read.
+std::optional<std::string> describingMetadata(const std::string& path);
 
 // The recordings of the SigMF archive at path, in the archive's order: each
 // metadata member's name without ".sigmf-meta" ("rec/rec"). Throws

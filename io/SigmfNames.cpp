@@ -4,6 +4,7 @@
 #include "io/SigmfNames.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -37,4 +38,11 @@ std::string sigmfDataPath(const std::string& metaPath)
 std::string sigmfMetaPath(const std::string& dataPath)
 {
     return withEnding(dataPath, sigmfDataEnding, sigmfMetaEnding);
+}
+
+std::string describingMetaPath(const std::string& recordingPath)
+{
+    std::filesystem::path path(recordingPath);
+    path.replace_extension(sigmfMetaEnding);
+    return path.string();
 }

@@ -17,6 +17,10 @@ bool endsWithAnyCase(const std::string& text, const std::string& ending);
 // has none.
 std::string sigmfDataPath(const std::string& metaPath);
 
+// The metadata file that may describe a WAV, IQW or raw recording in place: its
+// name with the ending replaced by ".sigmf-meta" ("rec.wav" gives "rec.sigmf-meta").
+std::string describingMetaPath(const std::string& recordingPath);
+
 // The metadata file of the pair whose data is at dataPath: its ".sigmf-data" (in
 // any letter case) replaced by ".sigmf-meta", or ".sigmf-meta" appended.
 std::string sigmfMetaPath(const std::string& dataPath);

@@ -7,6 +7,7 @@
 #include "io/Recording.h"
 #include "io/RecordingOpener.h"
 #include "io/SampleFormat.h"
+#include "io/SigmfFile.h"
 #include "session/NativePath.h"
 #include "session/NumberText.h"
 
@@ -26,7 +27,9 @@ double sampleRateOf(const QString& text)
     if (text.trimmed().isEmpty())
         throw std::runtime_error(rateNeeded);
     try {
-        const double value = strictlyPositiveNumber(text);
+        const double value = anyNumber(text);
+        if (!(value > 0))
+            throw std::runtime_error("input shall be > 0");
         if (value < minSampleRate)
             throw std::runtime_error("input shall be >= 1");
         if (value >= sampleRateLimit)
@@ -37,6 +40,26 @@ double sampleRateOf(const QString& text)
     }
 }
 
+// Whether SigMF metadata beside the file describes it, giving its datatype and rate.
+bool describedBeside(const std::string& file, FileFormat format)
+{
+    try {
+        return resolvedFormat(file, format) != FileFormat::Sigmf && describingMetadata(file).has_value();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::optional<QString> datatypeImplied(const std::string& file, FileFormat format)
+{
+    if (!needsSampleRate(file, format))
+        return std::nullopt;
+    if (resolvedFormat(file, format) == FileFormat::Iqw)
+        return QStringLiteral("cf32_le");
+    const std::optional<std::string> implied = format == FileFormat::Auto ? ::impliedDatatype(file) : std::nullopt;
+    return implied ? std::optional<QString>(QString::fromStdString(*implied)) : std::nullopt;
+}
+
 } // namespace
 
 std::optional<QString> impliedDatatype(const RecordingRequest& request)
@@ -45,12 +68,10 @@ std::optional<QString> impliedDatatype(const RecordingRequest& request)
         return std::nullopt;
     const auto format = static_cast<FileFormat>(request.format);
     const std::string file = nativePath(request.path);
-    if (!needsSampleRate(file, format))
+    // Metadata that describes the file names its datatype.
+    if (describedBeside(file, format))
         return std::nullopt;
-    if (resolvedFormat(file, format) == FileFormat::Iqw)
-        return QStringLiteral("cf32_le");
-    const std::optional<std::string> implied = format == FileFormat::Auto ? ::impliedDatatype(file) : std::nullopt;
-    return implied ? std::optional<QString>(QString::fromStdString(*implied)) : std::nullopt;
+    return datatypeImplied(file, format);
 }
 
 std::shared_ptr<Recording> readRecording(const RecordingRequest& request)
@@ -62,8 +83,14 @@ std::shared_ptr<Recording> readRecording(const RecordingRequest& request)
     std::string datatype;
     double rate = 0;
     if (needsSampleRate(file, format)) {
-        datatype = impliedDatatype(request).value_or(request.datatype).toStdString();
-        rate = sampleRateOf(request.rate);
+        datatype = datatypeImplied(file, format).value_or(request.datatype).toStdString();
+        // Metadata that describes the file gives its rate: the field may be empty.
+        try {
+            rate = sampleRateOf(request.rate);
+        } catch (const std::exception&) {
+            if (!describedBeside(file, format))
+                throw;
+        }
     }
     auto read = std::make_shared<Recording>();
     read->take(openRecording(file, format, datatype, rate, request.archiveMember));

@@ -137,9 +137,7 @@ void rewriteMetadataFile(const std::string& metaPath, const std::string& loadedM
 
 std::string datasetMetadataPath(const std::string& recordingPath)
 {
-    std::filesystem::path path(recordingPath);
-    path.replace_extension(sigmfMetaEnding);
-    return path.string();
+    return describingMetaPath(recordingPath);
 }
 
 DatasetFacts datasetFactsOf(const std::string& recordingPath, const SampleSource& samples,
