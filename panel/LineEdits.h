@@ -21,8 +21,9 @@ public:
     void setValue(double x);
 };
 
-// Finite numbers >= 0; rejections say "input shall be >= 0", or "input shall be a
-// number" for text that is none.
+// Finite numbers >= 0; rejections say "input shall be >= 0", "input shall be a
+// finite number >= 0" for infinities, or "input shall be a number" for text that
+// is none.
 class PositiveLineEdit : public RealLineEdit
 {
 public:
@@ -33,8 +34,9 @@ public:
     void setValue(double x);
 };
 
-// Finite numbers > 0; rejections say "input shall be > 0" (text that is no number
-// reads as 0 and is refused so).
+// Finite numbers > 0; rejections say "input shall be > 0", "input shall be a
+// finite number > 0" for infinities, or "input shall be a number" for text that
+// is none.
 class StrictPositiveLineEdit : public RealLineEdit
 {
 public:

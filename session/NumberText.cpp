@@ -15,13 +15,13 @@ QString shortest(double x, std::chars_format format)
     return QString::fromLatin1(text, static_cast<qsizetype>(result.ptr - text));
 }
 
-// Text that is no number is refused, never read as 0 (a number too large for a
-// double reads as an infinity, which the domain tests refuse).
+// Text that is no number (or nan) is refused, never read as 0; a number too
+// large for a double reads as an infinity, which each domain refuses with its range.
 double numberOf(const QString& text)
 {
     bool ok = false;
     const double x = text.toDouble(&ok);
-    if (!ok && std::isfinite(x))
+    if ((!ok && std::isfinite(x)) || std::isnan(x))
         throw std::runtime_error("input shall be a number");
     return x;
 }
@@ -49,6 +49,11 @@ QString shortNumber(double x)
     return QString::number(x, 'g', 6);
 }
 
+double anyNumber(const QString& text)
+{
+    return numberOf(text);
+}
+
 double realNumber(const QString& text)
 {
     const double x = numberOf(text);
@@ -57,19 +62,22 @@ double realNumber(const QString& text)
     return x;
 }
 
-// The negated comparisons make nan fail the tests as well as out-of-domain numbers.
 double positiveNumber(const QString& text)
 {
     const double x = numberOf(text);
-    if (!(x >= 0) || std::isinf(x))
+    if (x < 0)
         throw std::runtime_error("input shall be >= 0");
+    if (std::isinf(x))
+        throw std::runtime_error("input shall be a finite number >= 0");
     return x;
 }
 
 double strictlyPositiveNumber(const QString& text)
 {
-    const double x = text.toDouble();
-    if (!(x > 0) || std::isinf(x))
+    const double x = numberOf(text);
+    if (x <= 0)
         throw std::runtime_error("input shall be > 0");
+    if (std::isinf(x))
+        throw std::runtime_error("input shall be a finite number > 0");
     return x;
 }

@@ -15,12 +15,16 @@ QString fixedNumber(double x);
 // Six significant digits, as fields that hold a setting show it.
 QString shortNumber(double x);
 
-// Any finite number; text that is no number (empty, letters, "2,5") is refused
-// with "input shall be a number", nan and infinities with "input shall be a
-// finite number".
+// Any number, infinities included (text too large for a double reads as one,
+// for a domain to refuse with its range); text that is no number (empty,
+// letters, "2,5", nan) is refused with "input shall be a number".
+double anyNumber(const QString& text);
+// Any finite number: "input shall be a number", or for infinities "input shall
+// be a finite number".
 double realNumber(const QString& text);
-// Finite numbers >= 0: "input shall be >= 0", or "input shall be a number".
+// Finite numbers >= 0: "input shall be >= 0", "input shall be a finite number
+// >= 0", or "input shall be a number".
 double positiveNumber(const QString& text);
-// Finite numbers > 0: "input shall be > 0" (text that is no number reads as 0
-// and is refused so).
+// Finite numbers > 0: "input shall be > 0", "input shall be a finite number > 0",
+// or "input shall be a number".
 double strictlyPositiveNumber(const QString& text);

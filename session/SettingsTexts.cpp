@@ -39,15 +39,32 @@ std::optional<double> read(const QString& text, double (*parse)(const QString&),
     return read(text, parse, what, refuse, [](double) {});
 }
 
+// Fields with an upper bound read any number, so that one too large is refused
+// with their range rather than as not finite.
+void requirePositive(double v)
+{
+    if (!(v > 0))
+        throw std::runtime_error("input shall be > 0");
+}
+
 } // namespace
 
 std::optional<TimeRange> readTimeTexts(const QString& startText, const QString& stopText, double duration,
                                        const Refusal& refuse)
 {
-    const std::optional<double> start = read(startText, positiveNumber, "start time", refuse);
+    // A start too large is refused below, with the duration it must stay under.
+    const std::optional<double> start = read(startText, anyNumber, "start time", refuse, [](double t) {
+        if (t < 0)
+            throw std::runtime_error("input shall be >= 0");
+    });
     if (!start)
         return std::nullopt;
-    std::optional<double> stop = read(stopText, strictlyPositiveNumber, "stop time", refuse);
+    // A stop too large lies beyond the end, which means the end.
+    std::optional<double> stop = read(stopText, anyNumber, "stop time", refuse, [duration](double t) {
+        requirePositive(t);
+        if (std::isinf(t) && std::isnan(duration))
+            throw std::runtime_error("input shall be a finite number > 0");
+    });
     if (!stop)
         return std::nullopt;
     if ((duration - *stop) / duration < 1e-5)
@@ -82,18 +99,19 @@ std::optional<SpectrumValues> readSpectrumTexts(const SpectrumTexts& texts, cons
     if (!exponent)
         return std::nullopt;
     auto inBand = [&](double frequency) {
-        if (frequency < limits.low || frequency > limits.high)
+        if (!std::isfinite(frequency) || frequency < limits.low || frequency > limits.high)
             throw std::runtime_error(QStringLiteral("must lie between %1 and %2 Hz")
                                          .arg(exactNumber(limits.low), exactNumber(limits.high))
                                          .toStdString());
     };
-    const std::optional<double> start = read(texts.startFrequency, realNumber, "start frequency", refuse, inBand);
+    const std::optional<double> start = read(texts.startFrequency, anyNumber, "start frequency", refuse, inBand);
     if (!start)
         return std::nullopt;
-    const std::optional<double> stop = read(texts.stopFrequency, realNumber, "stop frequency", refuse, inBand);
+    const std::optional<double> stop = read(texts.stopFrequency, anyNumber, "stop frequency", refuse, inBand);
     if (!stop)
         return std::nullopt;
-    const std::optional<double> range = read(texts.range, strictlyPositiveNumber, "range", refuse, [](double db) {
+    const std::optional<double> range = read(texts.range, anyNumber, "range", refuse, [](double db) {
+        requirePositive(db);
         if (db < minRangeDb || db > maxRangeDb)
             throw std::runtime_error("must lie between 1 and 300 dB");
     });
@@ -137,7 +155,8 @@ std::optional<PowerCurveSettings> readPowerTexts(const PowerTexts& texts, const 
     // Rounded half away from zero; it must stay a window of at least one sample
     // that a 32-bit integer holds.
     const std::optional<double> averageWindow =
-        read(texts.averageWindow, strictlyPositiveNumber, "average window", refuse, [](double v) {
+        read(texts.averageWindow, anyNumber, "average window", refuse, [](double v) {
+            requirePositive(v);
             if (std::round(v) < 1)
                 throw std::runtime_error("input shall be >= 0.5");
             if (std::round(v) > std::numeric_limits<int32_t>::max())
@@ -157,7 +176,8 @@ std::optional<PowerCurveSettings> readPowerTexts(const PowerTexts& texts, const 
 std::optional<int> readCursorDivisionsText(const QString& text, const Refusal& refuse)
 {
     const std::optional<double> value =
-        read(text, strictlyPositiveNumber, "cursor divisions", refuse, [](double v) {
+        read(text, anyNumber, "cursor divisions", refuse, [](double v) {
+            requirePositive(v);
             if (v != std::floor(v) || v > maxCursorDivisions)
                 throw std::runtime_error("input shall be a whole number from 1 to 1000");
         });

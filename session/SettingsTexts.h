@@ -12,8 +12,10 @@
 
 using Refusal = std::function<void(const QString& message)>;
 
-// Start and stop time; stop times beyond the end, or within a relative 1e-5
-// below it, mean the end (a NaN duration, before any recording, snaps nothing).
+// Start and stop time; stop times beyond the end (one too large for a double
+// too), or within a relative 1e-5 below it, mean the end (a NaN duration, before
+// any recording, snaps nothing). In every field, text that is no number says
+// "input shall be a number" and a number too large the field's range.
 std::optional<TimeRange> readTimeTexts(const QString& start, const QString& stop, double duration,
                                        const Refusal& refuse);
 

@@ -150,7 +150,7 @@ TEST_F(PanelLoad, EveryLoadMessageInACriticalErrorBoxWithoutParent)
         {path("raw.bin"), 0, "1000", "cf32_le", "", unsupported(path("raw.bin"))},
         {path("raw.bin"), 3, "", "cf32_le", "", rateNeeded},
         {path("raw.bin"), 3, "-5", "cf32_le", "", "Invalid sample rate: input shall be > 0"},
-        {path("raw.bin"), 3, "nan", "cf32_le", "", "Invalid sample rate: input shall be > 0"},
+        {path("raw.bin"), 3, "nan", "cf32_le", "", "Invalid sample rate: input shall be a number"},
         {path("raw.bin"), 3, "0.5", "cf32_le", "", "Invalid sample rate: input shall be >= 1"},
         {path("raw.bin"), 3, "4294967296", "cf32_le", "",
          "Invalid sample rate: input shall be < 4294967296"},

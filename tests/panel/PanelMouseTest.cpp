@@ -396,7 +396,7 @@ TEST_F(PanelMouse, ReadoutAndCursors)
         {"-3", "input shall be > 0"},
         {"2.5", "input shall be a whole number from 1 to 1000"},
         {"1001", "input shall be a whole number from 1 to 1000"},
-        {"inf", "input shall be > 0"},
+        {"inf", "input shall be a whole number from 1 to 1000"},
     };
     for (const auto& [typed, reason] : refused) {
         divisions->setText(typed);
