@@ -4,6 +4,7 @@
 
 #include "annotations/AnnotationTableModel.h"
 #include "panel/LineEdits.h"
+#include "plotdata/PlotMath.h"
 #include "session/NumberText.h"
 
 #include <algorithm>
@@ -55,7 +56,7 @@ std::optional<AnnotationFields> editedFields(const AnnotationFields& current, in
         });
         if (!start)
             return std::nullopt;
-        fields.sampleStart = std::min<uint64_t>(static_cast<uint64_t>(std::floor(*start * fs)),
+        fields.sampleStart = std::min<uint64_t>(static_cast<uint64_t>(sampleAtOrAfter(fs, *start)),
                                                 limits.sampleCount - 1);
         clipToRecording(fields, limits.sampleCount);
         return fields;

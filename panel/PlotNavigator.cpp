@@ -5,6 +5,7 @@
 
 #include "io/Recording.h"
 #include "panel/CaptureReadout.h"
+#include "plotdata/PlotMath.h"
 #include "session/ViewSession.h"
 #include "views/PlotWidget.h"
 
@@ -277,8 +278,8 @@ bool PlotNavigator::submitTime(const SampleSpan& span)
         return false;
     const double fs = sampleRate();
     const TimeRange shown = session->shown().range;
-    const auto shownFirst = static_cast<uint64_t>(std::max(0.0, std::floor(fs * shown.start)));
-    const auto shownLast = static_cast<uint64_t>(std::max(0.0, std::ceil(fs * shown.stop)));
+    const auto shownFirst = static_cast<uint64_t>(std::max(0.0, sampleAtOrAfter(fs, shown.start)));
+    const auto shownLast = static_cast<uint64_t>(std::max(0.0, sampleAtOrBefore(fs, shown.stop)));
     const bool showing = span.first == shownFirst && span.last == shownLast;
     const bool asked = askedSpan && askedSpan->first == span.first && askedSpan->last == span.last;
     if (session->busy() ? asked : showing)

@@ -2,6 +2,8 @@
 
 #include "panel/RangeNavigation.h"
 
+#include "plotdata/PlotMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,7 +35,7 @@ QString timeText(uint64_t sample, double fs, double bias, Lands lands)
         for (double candidate : {exact, target}) {
             const QString text = QString::number(candidate, 'f', decimals);
             const double v = text.toDouble();
-            if (lands(fs * v) && std::fabs(v - exact) * fs <= 1e-3)
+            if (lands(v) && std::fabs(v - exact) * fs <= 1e-3)
                 return text;
         }
     }
@@ -97,13 +99,13 @@ SampleSpan sampleSpan(const ValueRange& samples, uint64_t count, uint64_t minSam
 QString startTimeText(uint64_t sample, double fs)
 {
     const double k = static_cast<double>(sample);
-    return timeText(sample, fs, 1e-4, [k](double x) { return std::floor(x) == k; });
+    return timeText(sample, fs, 1e-4, [k, fs](double t) { return sampleAtOrAfter(fs, t) == k; });
 }
 
 QString stopTimeText(uint64_t sample, double fs)
 {
     const double k = static_cast<double>(sample);
-    return timeText(sample, fs, -1e-4, [k](double x) { return std::ceil(x) == k; });
+    return timeText(sample, fs, -1e-4, [k, fs](double t) { return sampleAtOrBefore(fs, t) == k; });
 }
 
 std::optional<ValueRange> wholeHertzBand(const ValueRange& band, const ValueRange& limits)

@@ -36,8 +36,9 @@ struct SampleSpan
 SampleSpan sampleSpan(const ValueRange& samples, uint64_t count, uint64_t minSamples);
 
 // The shortest fixed-point text of a time, in seconds, that a time field reads as
-// sample `sample` at fs: a start time t with floor(fs t) = sample, a stop time with
-// ceil(fs t) = sample, within a thousandth of a sample of sample / fs.
+// sample `sample` at fs: a start time t that sampleAtOrAfter maps to sample, a stop
+// time that sampleAtOrBefore maps to it, within a thousandth of a sample of
+// sample / fs (at 10 MS/s sample 3776979 is "0.3776979").
 QString startTimeText(uint64_t sample, double fs);
 QString stopTimeText(uint64_t sample, double fs);
 

@@ -119,6 +119,22 @@ PlotRanges completePlotRanges(PlotRanges r, bool symmetric)
     return r;
 }
 
+double sampleAtOrAfter(double fs, double t)
+{
+    double k = std::floor(fs * t);
+    if (std::isfinite(k) && (k + 1) / fs <= t)
+        k += 1;
+    return k;
+}
+
+double sampleAtOrBefore(double fs, double t)
+{
+    double k = std::ceil(fs * t);
+    if (std::isfinite(k) && (k - 1) / fs >= t)
+        k -= 1;
+    return k;
+}
+
 SampleRange sampleRange(double fs, uint32_t count, double startTime, double stopTime)
 {
     // Clamped in double before any conversion: a NaN, negative or too large
@@ -130,8 +146,8 @@ SampleRange sampleRange(double fs, uint32_t count, double startTime, double stop
             return count;
         return static_cast<uint32_t>(index);
     };
-    const uint32_t first = clampIndex(std::floor(fs * startTime));
-    const uint32_t end = clampIndex(std::ceil(fs * stopTime) + 1.0);
+    const uint32_t first = clampIndex(sampleAtOrAfter(fs, startTime));
+    const uint32_t end = clampIndex(sampleAtOrBefore(fs, stopTime) + 1.0);
     return {first, std::max(first, end)};
 }
 

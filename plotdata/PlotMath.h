@@ -32,9 +32,17 @@ PlotRanges plotRanges(const std::vector<double>& x, const std::vector<double>& y
 // smallest and largest finite coordinates.
 PlotRanges completePlotRanges(PlotRanges plain, bool symmetric);
 
+// The sample at or after time t (floor(fs t)) and the one at or before it
+// (ceil(fs t)), as whole doubles (not clamped; NaN for NaN). Where fs t rounds
+// across a whole number, the sample k whose time k / fs (as a double) t equals
+// is taken: the shortest text of a sample's time reads back as that sample.
+double sampleAtOrAfter(double fs, double t);
+double sampleAtOrBefore(double fs, double t);
+
 // Samples [first, end) of a time range at fs samples per second: first =
-// floor(fs * startTime), end = ceil(fs * stopTime) + 1, both clamped to
-// 0 ... count, so that nothing past the recording is ever addressed; end >= first.
+// sampleAtOrAfter(fs, startTime), end = sampleAtOrBefore(fs, stopTime) + 1, both
+// clamped to 0 ... count, so that nothing past the recording is ever addressed;
+// end >= first.
 struct SampleRange
 {
     uint32_t first;
