@@ -62,12 +62,20 @@ AnnotationEditor::AnnotationEditor(Recording* recording, ViewSession* session,
     QObject::connect(pane->saveAnnotationsButton, &QPushButton::clicked, context.get(), [this] { save(); });
     QObject::connect(history, &QUndoStack::cleanChanged, context.get(), [this] { showStatus(); });
     QObject::connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, context.get(),
-                     [this](const QModelIndex& current) {
-                         if (!restoring && current.isValid())
+                     [this, table](const QModelIndex& current) {
+                         // Only a row the user chose: the focus arriving by Tab makes a
+                         // current cell without selecting it.
+                         if (!restoring && current.isValid() && table->selectionModel()->isRowSelected(current.row()))
                              show(static_cast<std::size_t>(current.row()));
                      });
+    // A click that selects the current cell's row, which the focus made current.
     QObject::connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, context.get(),
-                     [this] { showBoxes(); });
+                     [this, table](const QItemSelection& selected) {
+                         showBoxes();
+                         const QModelIndex current = table->currentIndex();
+                         if (!restoring && current.isValid() && selected.contains(current))
+                             show(static_cast<std::size_t>(current.row()));
+                     });
     // The edges follow "Show absolute frequency".
     QObject::connect(session, &ViewSession::settingsApplied, context.get(), [this](const ViewSettings& shown) {
         if (shown.display.absoluteFrequency == absolute)

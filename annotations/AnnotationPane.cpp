@@ -28,6 +28,8 @@ AnnotationPane::AnnotationPane(QWidget* parent) : QWidget(parent)
     annotationTable = named(new QTableView, "annotationTable");
     annotationTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     annotationTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab enters and leaves the table like any widget; the arrows walk its rows.
+    annotationTable->setTabKeyNavigation(false);
     // Letters are the window's keys (A, N, P): F2 or a double click edits a cell.
     annotationTable->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                      | QAbstractItemView::SelectedClicked);

@@ -103,6 +103,11 @@ void AppSettings::addRecent(const RecentRecording& recording)
 
 void AppSettings::reset()
 {
-    if (enabled())
-        QSettings().clear();
+    if (!enabled())
+        return;
+    // The recordings opened lately are the user's history, not a setting: they stay.
+    const QList<RecentRecording> kept = recent();
+    QSettings().clear();
+    for (auto entry = kept.rbegin(); entry != kept.rend(); ++entry)
+        addRecent(*entry);
 }

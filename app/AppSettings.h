@@ -33,6 +33,6 @@ public:
     // Newest first, at most mostRecent, each path once.
     static QList<RecentRecording> recent();
     static void addRecent(const RecentRecording& recording);
-    // Forgets everything kept.
+    // Forgets every setting kept; the recent recordings stay.
     static void reset();
 };

@@ -37,6 +37,7 @@
 #include <QMimeData>
 #include <QSaveFile>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -204,11 +205,18 @@ void MainWindow::buildEditMenu(QMenuBar* menuBar)
     QMenu* editMenu = menuBar->addMenu("&Edit");
     editMenu->setObjectName("editMenu");
     AnnotationEditor* editor = annotationEditor.get();
-    connect(menuAction(editMenu, "&Undo", this, QKeySequence(Qt::CTRL | Qt::Key_Z)), &QAction::triggered,
-            this, [editor] { editor->undo(); });
+    QAction* undo = menuAction(editMenu, "&Undo", this, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo->setObjectName("undoAction");
+    connect(undo, &QAction::triggered, this, [editor] { editor->undo(); });
     QAction* redo = menuAction(editMenu, "&Redo", this);
+    redo->setObjectName("redoAction");
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     connect(redo, &QAction::triggered, this, [editor] { editor->redo(); });
+    // Each entry names the change it takes back or makes again ("Undo Add annotation").
+    connect(editor->undoStack(), &QUndoStack::undoTextChanged, undo,
+            [undo](const QString& what) { undo->setText(what.isEmpty() ? "&Undo" : "&Undo " + what); });
+    connect(editor->undoStack(), &QUndoStack::redoTextChanged, redo,
+            [redo](const QString& what) { redo->setText(what.isEmpty() ? "&Redo" : "&Redo " + what); });
     editMenu->addSeparator();
     connect(menuAction(editMenu, "&Add annotation", this, QKeySequence(Qt::Key_A)), &QAction::triggered,
             this, [editor] { editor->addFromView(); });
@@ -236,6 +244,10 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
     scrollArea->setWidgetResizable(true);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scrollArea->setWidget(panel);
+    // The column never narrower than the panel's rows need beside its scroll bar:
+    // a narrow window squeezes the plots, never cuts the panel.
+    scrollArea->setMinimumWidth(panel->minimumSizeHint().width() + scrollArea->verticalScrollBar()->sizeHint().width()
+                                + 2 * scrollArea->frameWidth());
 
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName("tabWidget");
@@ -326,9 +338,24 @@ QSize MainWindow::windowSizeForPage(const QSize& page) const
 
 void MainWindow::savePicture()
 {
-    const QString path = QFileDialog::getSaveFileName(this, "Save picture", QString(), "PNG (*.png)");
-    if (path.isEmpty())
+    // Named after the recording and the tab, beside the recording.
+    const QString tab = tabWidget->currentIndex() == 0 ? QStringLiteral("time") : QStringLiteral("frequency");
+    const QFileInfo source(shownRecording.info().files.empty()
+                               ? QString()
+                               : shownPath(pathText(shownRecording.info().files.front())));
+    const QString suggestion = shownRecording.isLoaded() && source.exists()
+                                   ? source.absoluteDir().filePath(source.completeBaseName() + "-" + tab + ".png")
+                                   : tab + ".png";
+    QFileDialog chooser(this, "Save picture", QString(), "PNG (*.png)");
+    chooser.setObjectName("pictureFileDialog");
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setDefaultSuffix("png");
+    chooser.selectFile(suggestion);
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return;
+    QString path = chooser.selectedFiles().front();
+    if (!path.endsWith(".png", Qt::CaseInsensitive))
+        path += ".png";
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !picture().save(&file, "PNG") || !file.commit())
         QMessageBox::critical(nullptr, "Error", "Cannot write " + path + ": " + file.errorString());
@@ -345,14 +372,23 @@ void MainWindow::exportSelection()
         QMessageBox::critical(nullptr, "Error", "No recording is open");
         return;
     }
-    ExportDialog dialog(QFileInfo(shownRecording.info().files.empty()
-                                      ? QString()
-                                      : shownPath(pathText(shownRecording.info().files.front())))
-                            .absolutePath(),
-                        this);
-    if (dialog.exec() != QDialog::Accepted || dialog.path().isEmpty())
+    const QFileInfo source(shownRecording.info().files.empty()
+                               ? QString()
+                               : shownPath(pathText(shownRecording.info().files.front())));
+    // What was typed last stays, even through a failed export; first a name beside the recording.
+    const QString suggestion =
+        !lastExportPath.isEmpty() || shownRecording.info().files.empty()
+            ? lastExportPath
+            : source.absoluteDir().filePath(source.completeBaseName() + QStringLiteral("-selection.sigmf-meta"));
+    ExportDialog dialog(source.absolutePath(), suggestion, lastExportBand, this);
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    controlPanel->exportSelection(dialog.path(), dialog.onlyBand());
+    lastExportPath = dialog.path();
+    lastExportBand = dialog.onlyBand();
+    controlPanel->exportSelection(dialog.path(), dialog.onlyBand(), [this, path = dialog.path()](const QString& failure) {
+        if (failure.isEmpty())
+            QMessageBox::information(this, "Export selection", "The selection was written to " + path);
+    });
 }
 
 void MainWindow::recordingLoaded(const QString& path)

@@ -103,6 +103,9 @@ private:
     QTabWidget* tabWidget = nullptr;
     QMenu* recentMenu = nullptr;
     QAction* previousAnnotationAction = nullptr;
+    // The export dialog's last name and band choice.
+    QString lastExportPath;
+    bool lastExportBand = false;
     // Under the tabs: what lies under the pointer, and what the cursors measure.
     QLabel* readoutLabel = nullptr;
     // Under the readout: the annotation table and its buttons.

@@ -4,6 +4,7 @@
 #include "panel/ControlPanel.h"
 
 #include "io/Recording.h"
+#include "panel/FieldShortcuts.h"
 #include "panel/LineEdits.h"
 #include "panel/PendingEdits.h"
 #include "panel/PlotNavigator.h"
@@ -71,6 +72,7 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
                                                     amplitudeView->iPlotWidget(), amplitudeView->qPlotWidget(),
                                                     spectrumView->plotWidget()});
     connectForm();
+    new FieldShortcuts(this);
     viewSession->apply(initial);
 }
 
@@ -110,6 +112,8 @@ void ControlPanel::connectForm()
     connect(form.powerUnitComboBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { change([index](ViewSettings& s) { s.power.relativeToFullScale = index == 1; }); });
     connect(form.cursorDivisionsEdit, &QLineEdit::editingFinished, this, &ControlPanel::readCursorDivisions);
+    connect(form.fftExponentSpinBox, &QSpinBox::valueChanged, this, [this] { showHop(form); });
+    connect(form.overlapSpinBox, &QDoubleSpinBox::valueChanged, this, [this] { showHop(form); });
 
     connect(viewSession.get(), &ViewSession::recordingLoaded, this, &ControlPanel::recordingShown);
     connect(viewSession.get(), &ViewSession::settingsApplied, this, &ControlPanel::settingsShown);
@@ -264,6 +268,7 @@ void ControlPanel::recordingShown(const QString& path)
 void ControlPanel::settingsShown(const ViewSettings& shown)
 {
     fields->show(shown, written, *recording);
+    showHop(form);
     written = shown;
     showDcOffsetText(form, recording->isLoaded() ? std::optional<DcOffset>(viewSession->removedOffset())
                                                  : std::nullopt);

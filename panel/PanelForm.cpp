@@ -2,10 +2,13 @@
 
 #include "panel/PanelForm.h"
 
+#include "dsp/SpectrogramStream.h"
+
 #include "io/Recording.h"
 #include "panel/ElidedLabel.h"
 #include "panel/LineEdits.h"
 #include "session/NumberText.h"
+#include "session/ViewSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,7 +29,6 @@
 
 namespace {
 
-constexpr int panelWidth = 320;
 constexpr int panelMargin = 2;
 // Compact enough that every group shows in a window 900 pixels high.
 constexpr int groupSpacing = 4;
@@ -137,7 +139,6 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     const Group group = addGroup(panelLayout, "File informations");
     QGridLayout* grid = group.grid;
     w.fileNameLabel = named(new ElidedLabel("No file loaded"), "fileNameLabel");
-    group.layout->insertWidget(0, w.fileNameLabel);
     w.statusLabel = named(new QLabel, "statusLabel");
     addRow(grid, 0, "State", w.statusLabel);
     w.fileLengthLabel = named(new ElidedLabel, "fileLengthLabel");
@@ -167,18 +168,31 @@ void buildFileInformationGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     group.layout->addWidget(w.fileNoteLabel);
     w.dcOffsetLabel = named(new ElidedLabel, "dcOffsetLabel");
     addRow(grid, 6, "DC offset", w.dcOffsetLabel);
+    // The captions keep their width and the values take the rest, whichever rows are
+    // shown (the values' labels ask for no width of their own).
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        if (QLayoutItem* caption = grid->itemAtPosition(row, 0); caption && caption->widget())
+            caption->widget()->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+        if (QLayoutItem* value = grid->itemAtPosition(row, 1); value && value->widget())
+            value->widget()->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    }
+    w.centreFrequencyLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
-    // Shown while work runs: how far it is, and a way to stop it.
-    auto* progressRow = new QHBoxLayout;
-    progressRow->setContentsMargins(0, 0, 0, 0);
+    // Shown while work runs, beside the file's name: how far it is, and a way to
+    // stop it. The row is as high as the button throughout, so that nothing below
+    // moves when they come and go.
+    auto* nameRow = new QHBoxLayout;
+    nameRow->setContentsMargins(0, 0, 0, 0);
+    nameRow->addWidget(w.fileNameLabel, 1);
     w.progressBar = named(new QProgressBar, "progressBar");
     w.progressBar->setRange(0, 100);
     w.progressBar->setTextVisible(true);
     w.progressBar->setFormat("%p%");
-    progressRow->addWidget(w.progressBar);
+    nameRow->addWidget(w.progressBar, 1);
     w.cancelButton = named(new QPushButton("Cancel"), "cancelButton");
-    progressRow->addWidget(w.cancelButton);
-    group.layout->addLayout(progressRow);
+    nameRow->addWidget(w.cancelButton);
+    w.fileNameLabel->setMinimumHeight(w.cancelButton->sizeHint().height());
+    group.layout->insertLayout(0, nameRow);
     w.progressBar->setVisible(false);
     w.cancelButton->setVisible(false);
 }
@@ -214,6 +228,8 @@ void buildSpectrumGroup(QBoxLayout* panelLayout, PanelWidgets& w, const FormDefa
     w.overlapSpinBox->setValue(defaults.overlapPercent);
     w.overlapSpinBox->setRange(0.0, 100.0);
     addRow(grid, 4, "Overlap (%)", w.overlapSpinBox);
+    w.hopLabel = named(new QLabel, "hopLabel");
+    grid->addWidget(w.hopLabel, 4, 2);
     w.rangeEdit = named(new StrictPositiveLineEdit(shortNumber(defaults.rangeDb)), "rangeEdit");
     addRow(grid, 5, "Range (dB)", w.rangeEdit);
     // The colour map and the mirror share a row.
@@ -348,8 +364,8 @@ PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults)
     buildSpectrumGroup(panelLayout, w, defaults);
     buildPowerGroup(panelLayout, w, defaults);
     buildDisplayGroup(panelLayout, w);
-    panel->setMinimumWidth(panelWidth);
     addToolTips(w);
+    showHop(w);
     return w;
 }
 
@@ -378,6 +394,31 @@ void showFileInformation(const PanelWidgets& form, const QString& fileName,
     form.captureCountLabel->setVisible(captures > 0);
     form.fileNoteLabel->setText(QString::fromStdString(info.note));
     form.fileNoteLabel->setVisible(!info.note.empty());
+}
+
+void showHop(const PanelWidgets& form)
+{
+    // Past this many FFTs per segment of no overlap, whole-recording views take long.
+    constexpr uint32_t slowFactor = 64;
+    const int exponent = form.fftExponentSpinBox->value();
+    if (exponent < fewestFftExponent || exponent > mostFftExponent) {
+        form.hopLabel->clear();
+        form.hopLabel->setToolTip(QString());
+        return;
+    }
+    const uint32_t n = uint32_t(1) << exponent;
+    const uint32_t hop = spectrogramHop(n, form.overlapSpinBox->value() / 100.0);
+    const bool slow = n / hop >= slowFactor;
+    form.hopLabel->setText(slow ? QStringLiteral("hop %1, slow").arg(hop) : QStringLiteral("hop %1").arg(hop));
+    form.hopLabel->setStyleSheet(slow ? QStringLiteral("QLabel { color : #ff9f1f; }") : QString());
+    form.hopLabel->setToolTip(
+        slow ? QStringLiteral("Each FFT segment starts %1 sample%2 after the previous one: views of a long range "
+                              "compute %3 times the FFTs of no overlap and take long. A lower overlap is "
+                              "faster.")
+                   .arg(hop)
+                   .arg(hop == 1 ? "" : "s")
+                   .arg(n / hop)
+             : QStringLiteral("Samples from the start of one FFT segment to the next"));
 }
 
 void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& offset)

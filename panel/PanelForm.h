@@ -67,6 +67,8 @@ struct PanelWidgets
     // Spectrogram and Spectrum
     QSpinBox* fftExponentSpinBox;
     QLabel* fftSizeLabel;
+    // Beside the overlap: the hop it makes, and whether views of long ranges will be slow.
+    QLabel* hopLabel;
     RealLineEdit* startFrequencyEdit;
     RealLineEdit* stopFrequencyEdit;
     QDoubleSpinBox* overlapSpinBox;
@@ -121,4 +123,8 @@ void showStatus(const PanelWidgets& form, bool processing, const QString& idleTe
 void showFileInformation(const PanelWidgets& form, const QString& fileName,
                          const Recording& recording, double duration);
 // "Removed (I 0.1, Q -0.2)" or "Not removed"; nothing without a recording.
+// The hop the exponent and overlap fields make ("hop 51"), marked slow where the
+// views compute 64 or more times the FFTs of no overlap.
+void showHop(const PanelWidgets& form);
+
 void showDcOffsetText(const PanelWidgets& form, const std::optional<DcOffset>& offset);
