@@ -91,14 +91,6 @@ QString cursorReadout(const std::optional<CursorPosition>& a,
                     + quantityText(rate, AxisQuantity::Frequency, sixDigits(rate));
         }
         parts << text;
-        if (divisions > 1 && dt != 0) {
-            const double period = std::fabs(dt) / divisions;
-            parts << QStringLiteral("1/%1 of \u0394t: %2, %3")
-                         .arg(divisions)
-                         .arg(quantityText(period, AxisQuantity::Time, sixDigits(period)),
-                              quantityText(1.0 / period, AxisQuantity::Frequency,
-                                           sixDigits(1.0 / period)));
-        }
     }
     if (a && b && a->frequency && b->frequency)
         parts << QStringLiteral("\u0394f = ")
@@ -107,6 +99,16 @@ QString cursorReadout(const std::optional<CursorPosition>& a,
                      + QStringLiteral(", centre = ")
                      + quantityText((*a->frequency + *b->frequency) / 2 + frequencyOffset,
                                     AxisQuantity::Frequency, frequencyResolution);
+    // One division's period and rate on a line of their own: the cursors' line
+    // already fills the width.
+    if (a && b && a->sample && b->sample && divisions > 1 && b->sample != a->sample) {
+        const double period = std::fabs(static_cast<double>(*b->sample) - static_cast<double>(*a->sample)) / fs / divisions;
+        return parts.join(separator)
+               + QStringLiteral("\n1/%1 of \u0394t: %2, %3")
+                     .arg(divisions)
+                     .arg(quantityText(period, AxisQuantity::Time, sixDigits(period)),
+                          quantityText(1.0 / period, AxisQuantity::Frequency, sixDigits(1.0 / period)));
+    }
     return parts.join(separator);
 }
 

@@ -340,8 +340,12 @@ QString quantityText(double value, AxisQuantity quantity, double resolution, dou
     } else {
         const double inUnit = scaledValue(value, -format.unitExponent);
         const double stepInUnit = scaledValue(step, -format.unitExponent);
-        const int decimals =
-            stepInUnit > 0 ? std::clamp(-decimalExponent(stepInUnit), 0, mostDecimals) : 0;
+        // A step a rounding below a power of ten (a span divided by the pixels that
+        // show it) needs that power's decimals, not one more.
+        constexpr double roundingAllowance = 1 + 1e-12;
+        const int decimals = stepInUnit > 0
+                                 ? std::clamp(-decimalExponent(stepInUnit * roundingAllowance), 0, mostDecimals)
+                                 : 0;
         text = QString::number(inUnit, 'f', decimals);
         // "-0.0" reads as a sign the value does not have.
         if (text.startsWith(QLatin1Char('-')) && text.toDouble() == 0)

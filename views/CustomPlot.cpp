@@ -17,7 +17,10 @@
 namespace {
 
 constexpr int minimumPlotWidth = 300;
-constexpr int minimumPlotHeight = 180;
+// The height a curve plot asks for, and the least it gives up to before its page
+// scrolls: with all of a page's plots shown, they shrink, the spectrogram first kept.
+constexpr int preferredPlotHeight = 180;
+constexpr int minimumPlotHeight = 130;
 
 } // namespace
 
@@ -27,6 +30,11 @@ CustomPlot::CustomPlot(const QString& xLabel, const QString& yLabel, QWidget* pa
 {
     setMinimumWidth(minimumPlotWidth);
     setMinimumHeight(minimumPlotHeight);
+}
+
+QSize CustomPlot::sizeHint() const
+{
+    return {minimumPlotWidth, preferredPlotHeight};
 }
 
 void CustomPlot::setAxisQuantities(AxisQuantity x, AxisQuantity y)

@@ -70,6 +70,7 @@ public:
     double xOffset() const { return shownXOffset; }
 
     // As a plot: the plot area, the x axis (a band axis when it shows frequency).
+    QSize sizeHint() const override;
     QRect plotRect() const override { return plotArea(); }
     AxisQuantity horizontalQuantity() const override { return xQuantity; }
     AxisMap horizontalMap() const override { return xAxisMap(); }

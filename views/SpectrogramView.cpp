@@ -27,6 +27,9 @@
 
 namespace {
 
+constexpr int leastWidth = 500;
+constexpr int leastHeight = 250;
+constexpr int preferredHeight = 450;
 constexpr int marginLeft = 110;
 constexpr int marginTop = 20;
 constexpr int marginRight = 80;
@@ -52,11 +55,18 @@ size_t columnsFor(int plotWidth, uint32_t n)
 
 } // namespace
 
+QSize SpectrogramView::sizeHint() const
+{
+    // Beyond its minimum it takes a page's spare height; while the plots below it
+    // squeeze, it keeps a share of the height it asks for.
+    return {leastWidth, preferredHeight};
+}
+
 SpectrogramView::SpectrogramView(Recording* recording, QWidget* parent)
     : PlotWidget(parent), recording(recording)
 {
     lastBin = static_cast<int>(fftPoints - 1);
-    setMinimumSize(500, 250);
+    setMinimumSize(leastWidth, leastHeight);
     setValueDescription({QString(), QStringLiteral("dB/Hz"), 1});
     // A new width is computed by the session showing the view, or here.
     setWidthChangedHandler([this] {

@@ -94,6 +94,7 @@ public:
     // frequency in baseband hertz along y as the image shows it (from the band's
     // bottom upwards, or downwards when mirrored; the labels stay put).
     QRect plotRect() const override;
+    QSize sizeHint() const override;
     AxisMap timeAxisMap() const;
     AxisMap frequencyAxisMap() const;
     // The power spectral density in dB/Hz under a widget pixel: the largest of the

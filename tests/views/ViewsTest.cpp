@@ -12,6 +12,7 @@
 #include "dsp/Spectrogram.h"
 #include "io/Recording.h"
 
+#include <QLayout>
 #include <QPainter>
 #include <QPixmap>
 
@@ -66,6 +67,8 @@ TEST(AmplitudeViewWidget, DrawsBothCurvesAndSurvivesBadRanges)
     assignTone(recording, 1000, 1000, 50);
     AmplitudeView view(&recording);
     view.resize(500, 500);
+    // The plots take the view's height between them.
+    view.layout()->activate();
     view.setTimeRange(0, 1);
     auto* iPlot = view.findChild<CustomPlot*>("iPlot");
     auto* qPlot = view.findChild<CustomPlot*>("qPlot");
