@@ -52,6 +52,7 @@ constexpr FileFormatChoice autoFormat = static_cast<FileFormatChoice>(FileFormat
 // starts at the widths they will be shown at.
 const QSize defaultSize(1400, 900);
 constexpr int panelColumnWidth = 340;
+constexpr int readoutLines = 3;
 // Height of the annotation table under the plots, until its splitter is dragged.
 constexpr int annotationPaneHeight = 130;
 
@@ -269,11 +270,11 @@ void MainWindow::buildFrame(QWidget* panel, const QList<QWidget*>& timeWidgets,
         previousAnnotationAction->setShortcut(tab == 1 ? QKeySequence() : QKeySequence(Qt::Key_P));
     });
 
-    // The readout keeps the height of its two lines (pointer, cursors) so that the
-    // plots above do not move as it changes; lines too long are cut.
+    // The readout keeps the height of its three lines (pointer, cursors, what they
+    // measure) so that the plots above do not move as it changes; lines too long are cut.
     readoutLabel = new ElidedLabel(QString(), this);
     readoutLabel->setObjectName("readoutLabel");
-    readoutLabel->setFixedHeight(2 * readoutLabel->fontMetrics().lineSpacing() + 4);
+    readoutLabel->setFixedHeight(readoutLines * readoutLabel->fontMetrics().lineSpacing() + 4);
     readoutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     readoutLabel->setIndent(6);
     readoutLabel->setTextFormat(Qt::PlainText);

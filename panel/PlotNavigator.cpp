@@ -19,8 +19,6 @@ namespace {
 
 // Pixels a press must travel to be a drag rather than a click.
 constexpr int dragThreshold = 4;
-// Pixels the readout takes beyond its lines.
-constexpr int readoutPadding = 4;
 // Angle delta of one wheel notch, and the most notches a burst of turns counts.
 constexpr double notch = 120.0;
 constexpr double mostNotches = 64.0;
@@ -448,10 +446,4 @@ void PlotNavigator::showReadout()
             parts << text;
     }
     readoutLabel->setText(parts.join(QLatin1Char('\n')));
-    // A line more for the divisions while there are several: the height follows the
-    // setting, not the cursors, so that placing B moves no plot.
-    const int lines = session->shown().display.cursorDivisions > 1 ? 3 : 2;
-    const int height = lines * readoutLabel->fontMetrics().lineSpacing() + readoutPadding;
-    if (readoutLabel->height() != height)
-        readoutLabel->setFixedHeight(height);
 }

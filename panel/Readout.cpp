@@ -76,11 +76,13 @@ QString cursorReadout(const std::optional<CursorPosition>& a,
             const double t = static_cast<double>(*(*cursor)->sample) / fs;
             timeUnit = std::isfinite(timeUnit) ? std::max(timeUnit, t) : t;
         }
-    QStringList parts;
+    QStringList cursors;
     if (a)
-        parts << cursorText(QStringLiteral("A"), *a, fs, frequencyOffset, frequencyResolution, timeUnit);
+        cursors << cursorText(QStringLiteral("A"), *a, fs, frequencyOffset, frequencyResolution, timeUnit);
     if (b)
-        parts << cursorText(QStringLiteral("B"), *b, fs, frequencyOffset, frequencyResolution, timeUnit);
+        cursors << cursorText(QStringLiteral("B"), *b, fs, frequencyOffset, frequencyResolution, timeUnit);
+    // What the two measure, on a line of its own: the cursors' line fills the width.
+    QStringList between;
     if (a && b && a->sample && b->sample) {
         const double dt = (static_cast<double>(*b->sample) - static_cast<double>(*a->sample)) / fs;
         QString text =
@@ -90,26 +92,25 @@ QString cursorReadout(const std::optional<CursorPosition>& a,
             text += QStringLiteral(", 1/\u0394t = ")
                     + quantityText(rate, AxisQuantity::Frequency, sixDigits(rate));
         }
-        parts << text;
+        between << text;
     }
     if (a && b && a->frequency && b->frequency)
-        parts << QStringLiteral("\u0394f = ")
-                     + quantityText(*b->frequency - *a->frequency, AxisQuantity::Frequency,
-                                    frequencyResolution)
-                     + QStringLiteral(", centre = ")
-                     + quantityText((*a->frequency + *b->frequency) / 2 + frequencyOffset,
-                                    AxisQuantity::Frequency, frequencyResolution);
-    // One division's period and rate on a line of their own: the cursors' line
-    // already fills the width.
-    if (a && b && a->sample && b->sample && divisions > 1 && b->sample != a->sample) {
-        const double period = std::fabs(static_cast<double>(*b->sample) - static_cast<double>(*a->sample)) / fs / divisions;
-        return parts.join(separator)
-               + QStringLiteral("\n1/%1 of \u0394t: %2, %3")
-                     .arg(divisions)
-                     .arg(quantityText(period, AxisQuantity::Time, sixDigits(period)),
-                          quantityText(1.0 / period, AxisQuantity::Frequency, sixDigits(1.0 / period)));
+        between << QStringLiteral("\u0394f = ")
+                       + quantityText(*b->frequency - *a->frequency, AxisQuantity::Frequency,
+                                      frequencyResolution)
+                       + QStringLiteral(", centre = ")
+                       + quantityText((*a->frequency + *b->frequency) / 2 + frequencyOffset,
+                                      AxisQuantity::Frequency, frequencyResolution);
+    if (a && b && a->sample && b->sample && divisions > 1 && *b->sample != *a->sample) {
+        const double period =
+            std::fabs(static_cast<double>(*b->sample) - static_cast<double>(*a->sample)) / fs / divisions;
+        between << QStringLiteral("1/%1 of \u0394t: %2, %3")
+                       .arg(divisions)
+                       .arg(quantityText(period, AxisQuantity::Time, sixDigits(period)),
+                            quantityText(1.0 / period, AxisQuantity::Frequency, sixDigits(1.0 / period)));
     }
-    return parts.join(separator);
+    const QString text = cursors.join(separator);
+    return between.isEmpty() ? text : text + QLatin1Char('\n') + between.join(separator);
 }
 
 QString pointerReadout(const PlotWidget& plot, const QPoint& point, double frequencyOffset)

@@ -31,10 +31,10 @@ struct CursorPosition
 
 // What the cursors say, for a recording at fs: each one's time (both in the
 // unit of the larger), sample and frequency (shown shifted by frequencyOffset, to
-// frequencyResolution), then, with both placed, Δt = tB - tA and 1/|Δt| when both
-// have a time, Δf = fB - fA and the centre (fA + fB) / 2 when both have a
-// frequency, and on a line of its own the period and rate of one of `divisions`
-// equal parts of Δt when there are more than one. Empty without cursors.
+// frequencyResolution), then, with both placed, on a second line Δt = tB - tA and
+// 1/|Δt| when both have a time, Δf = fB - fA and the centre (fA + fB) / 2 when
+// both have a frequency, and the period and rate of one of `divisions` equal
+// parts of Δt when there are more than one. Empty without cursors.
 QString cursorReadout(const std::optional<CursorPosition>& a,
                       const std::optional<CursorPosition>& b, double fs, int divisions,
                       double frequencyOffset, double frequencyResolution);

@@ -385,7 +385,8 @@ TEST_F(PanelMouse, ReadoutAndCursors)
     QString cursors = readout();
     EXPECT_TRUE(cursors.startsWith("A: t = 2.500 s (sample 2500), f = ")) << cursors.toStdString();
     EXPECT_TRUE(cursors.contains("   B: t = 3.000 s (sample 3000), f = ")) << cursors.toStdString();
-    EXPECT_TRUE(cursors.contains("   \u0394t = 500 ms, 1/\u0394t = 2.00000 Hz   \u0394f = "))
+    // What they measure on a line of its own.
+    EXPECT_TRUE(cursors.contains("\n\u0394t = 500 ms, 1/\u0394t = 2.00000 Hz   \u0394f = "))
         << cursors.toStdString();
     EXPECT_NEAR(cursors.section("\u0394f = ", 1).section(' ', 0, 0).toDouble(), fB - fA, 1.0);
 
@@ -410,8 +411,8 @@ TEST_F(PanelMouse, ReadoutAndCursors)
     // Five divisions of 100 ms, and B dragged 60 ms further.
     setText("cursorDivisionsEdit", "5");
     QTest::keyClick(divisions, Qt::Key_Return);
-    // Their period and rate on a third line: the cursors' line keeps Δf and the centre.
-    EXPECT_TRUE(readout().endsWith(cursors + "\n1/5 of \u0394t: 100.000 ms, 10.0000 Hz")) << readout().toStdString();
+    // Their period and rate after the centre, and every line whole.
+    EXPECT_TRUE(readout().endsWith(cursors + "   1/5 of \u0394t: 100.000 ms, 10.0000 Hz")) << readout().toStdString();
     auto* readoutLabel = widget<QLabel>("readoutLabel");
     EXPECT_EQ(readoutLabel->height(), 3 * readoutLabel->fontMetrics().lineSpacing() + 4);
     for (const QString& line : readout().split('\n'))
@@ -422,7 +423,7 @@ TEST_F(PanelMouse, ReadoutAndCursors)
     EXPECT_TRUE(readout().contains("B: t = 3.060 s (sample 3060)")) << readout().toStdString();
     EXPECT_TRUE(readout().contains("\u0394t = 560 ms, 1/\u0394t = 1.78571 Hz   \u0394f = "))
         << readout().toStdString();
-    EXPECT_TRUE(readout().endsWith("\n1/5 of \u0394t: 112.000 ms, 8.92857 Hz"))
+    EXPECT_TRUE(readout().endsWith("   1/5 of \u0394t: 112.000 ms, 8.92857 Hz"))
         << readout().toStdString();
 
     QTest::keyClick(spectrogram(), Qt::Key_Escape);
