@@ -84,7 +84,7 @@ void CustomPlot::setDataSharingX(std::shared_ptr<const std::vector<double>> x, s
         xMin = ranges.xMin;
         xMax = ranges.xMax;
         yMin = ranges.yMin;
-        yMax = ranges.yMax;
+        yMax = ranges.yMax + headroom * (ranges.yMax - ranges.yMin);
     }
     imageStale = true;
     update();

@@ -26,6 +26,9 @@ public:
     void setAxisQuantities(AxisQuantity x, AxisQuantity y);
     // The title of a Number y axis.
     void setYTitle(const QString& title);
+    // Room above the highest point, as a share of the y range (0 unless set), for
+    // the marks drawn there: applies from the next setData.
+    void setHeadroom(double share) { headroom = share; }
 
     // Replaces the curve. Throws std::invalid_argument "X and Y vectors must have
     // the same length" before changing anything when the sizes differ. With
@@ -114,4 +117,6 @@ private:
     // Nothing has been set, or the last curve had no points: nothing is painted.
     bool noCurve = true;
     double shownXOffset = 0;
+    // Share of the y range added above the highest point.
+    double headroom = 0;
 };

@@ -13,6 +13,13 @@
 #include <cmath>
 #include <memory>
 
+namespace {
+
+// Room above the highest point for a marker's triangle and name at the usual plot heights.
+constexpr double spectrumHeadroom = 0.08;
+
+} // namespace
+
 SpectrumView::SpectrumView(Recording* recording, QWidget* parent)
     : QWidget(parent), recording(recording)
 {
@@ -23,6 +30,8 @@ SpectrumView::SpectrumView(Recording* recording, QWidget* parent)
     plot->setObjectName("plot");
     plot->setAxisQuantities(AxisQuantity::Frequency, AxisQuantity::Number);
     plot->setValueDescription({QString(), QStringLiteral("dB/Hz"), 1});
+    // The strongest peak, where marker 1 goes, clear of the plot's top edge.
+    plot->setHeadroom(spectrumHeadroom);
     layout->addWidget(plot);
     setLayout(layout);
 }

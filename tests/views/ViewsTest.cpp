@@ -139,31 +139,30 @@ TEST(SpectrumViewWidget, ToneLandsAtItsFrequency)
     view.setTimeRange(0, 0.02);
     auto* plot = view.findChild<CustomPlot*>("plot");
     ASSERT_TRUE(plot);
-    const QImage shot = grab(*plot);
-    // The peak reaches the top row of the plot area (row 15) only near +200 kHz:
-    // x runs from -500000 to 500000 - fs/256 over 610 pixels.
+    // The highest white pixel of the plot area: the peak's row and column.
+    const auto peakOf = [](const QImage& shot, int width) {
+        for (int row = 15; row < shot.height() - 50; ++row)
+            for (int col = 111; col < 110 + width; ++col)
+                if (shot.pixel(col, row) == qRgb(255, 255, 255))
+                    return QPoint(col - 110, row);
+        return QPoint(-1, -1);
+    };
+    // The peak lies near +200 kHz (x runs from -500000 to 500000 - fs/256 over
+    // 610 pixels), 8 % of the range below the top row (15) of the plot area,
+    // which leaves its marker room.
     const int w = 800 - 190;
     const double xMax = 500000 - fs / 256.0;
     const int expectedColumn = static_cast<int>(w * ((200000 + 500000) / (xMax + 500000)));
-    int top = -1;
-    for (int col = 111; col < 110 + w; ++col)
-        if (shot.pixel(col, 15) == qRgb(255, 255, 255)) {
-            top = col - 110;
-            break;
-        }
-    EXPECT_NEAR(top, expectedColumn, 3);
+    const int headroomRows = (400 - 15 - 50) * 8 / 108;
+    const QPoint peak = peakOf(grab(*plot), w);
+    EXPECT_NEAR(peak.x(), expectedColumn, 3);
+    EXPECT_NEAR(peak.y(), 15 + headroomRows, 2);
 
     // A negative tone lands left of the middle: the curve is not folded.
     assignTone(recording, fs, 20000, -200000);
     view.refresh();
-    const QImage negative = grab(*plot);
-    int negativeTop = -1;
-    for (int col = 111; col < 110 + w; ++col)
-        if (negative.pixel(col, 15) == qRgb(255, 255, 255)) {
-            negativeTop = col - 110;
-            break;
-        }
-    EXPECT_NEAR(negativeTop, static_cast<int>(w * (300000 / (xMax + 500000))), 3);
+    const QPoint negativePeak = peakOf(grab(*plot), w);
+    EXPECT_NEAR(negativePeak.x(), static_cast<int>(w * (300000 / (xMax + 500000))), 3);
 }
 
 TEST(SpectrumViewWidget, DegenerateSettingsAndRanges)
