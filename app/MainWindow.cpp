@@ -206,18 +206,20 @@ void MainWindow::buildEditMenu(QMenuBar* menuBar)
     QMenu* editMenu = menuBar->addMenu("&Edit");
     editMenu->setObjectName("editMenu");
     AnnotationEditor* editor = annotationEditor.get();
-    QAction* undo = menuAction(editMenu, "&Undo", this, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo->setObjectName("undoAction");
-    connect(undo, &QAction::triggered, this, [editor] { editor->undo(); });
-    QAction* redo = menuAction(editMenu, "&Redo", this);
-    redo->setObjectName("redoAction");
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(redo, &QAction::triggered, this, [editor] { editor->redo(); });
+    undoAction = menuAction(editMenu, "&Undo", this, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undoAction->setObjectName("undoAction");
+    connect(undoAction, &QAction::triggered, this, [editor] { editor->undo(); });
+    redoAction = menuAction(editMenu, "&Redo", this);
+    redoAction->setObjectName("redoAction");
+    redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(redoAction, &QAction::triggered, this, [editor] { editor->redo(); });
     // Each entry names the change it takes back or makes again ("Undo Add annotation").
-    connect(editor->undoStack(), &QUndoStack::undoTextChanged, undo,
-            [undo](const QString& what) { undo->setText(what.isEmpty() ? "&Undo" : "&Undo " + what); });
-    connect(editor->undoStack(), &QUndoStack::redoTextChanged, redo,
-            [redo](const QString& what) { redo->setText(what.isEmpty() ? "&Redo" : "&Redo " + what); });
+    connect(editor->undoStack(), &QUndoStack::undoTextChanged, undoAction, [this](const QString& what) {
+        undoAction->setText(what.isEmpty() ? "&Undo" : "&Undo " + what);
+    });
+    connect(editor->undoStack(), &QUndoStack::redoTextChanged, redoAction, [this](const QString& what) {
+        redoAction->setText(what.isEmpty() ? "&Redo" : "&Redo " + what);
+    });
     editMenu->addSeparator();
     connect(menuAction(editMenu, "&Add annotation", this, QKeySequence(Qt::Key_A)), &QAction::triggered,
             this, [editor] { editor->addFromView(); });

@@ -103,6 +103,9 @@ private:
     QTabWidget* tabWidget = nullptr;
     QMenu* recentMenu = nullptr;
     QAction* previousAnnotationAction = nullptr;
+    // Edit menu: each names the change it undoes or redoes.
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
     // The export dialog's last name and band choice.
     QString lastExportPath;
     bool lastExportBand = false;
