@@ -80,7 +80,7 @@ TEST_F(DescribedRecording, OpensThroughTheMetadataBesideIt)
             EXPECT_EQ(info["annotations"], 2);
             EXPECT_EQ(info["captures"], 2);
             EXPECT_EQ(info["centreFrequency"], 433920000.0);
-            EXPECT_EQ(info["startTime"], "2024-05-01T12:00:00Z");
+            EXPECT_EQ(info["startTime"], "2024-05-01T12:00:00.000000Z");
             EXPECT_EQ(info["note"], "Read through rec.sigmf-meta, which describes this file; saves rewrite it");
         }
     }
