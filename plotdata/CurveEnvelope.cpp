@@ -190,15 +190,21 @@ void CurveEnvelope::addConstant(double y, size_t count)
         add(values.data(), std::min(chunk, count - k));
 }
 
-ReducedCurve CurveEnvelope::result(bool symmetric) const
+ReducedCurve CurveEnvelope::result(bool symmetric, bool breakAtGaps) const
 {
     ReducedCurve curve;
     curve.width = width;
     curve.sourcePoints = added;
     PlotRanges plain{0, 10, 0, 10, false};
+    uint64_t lastAt = 0;
     for (const Column& column : columns) {
         if (!column.any)
             continue;
+        if (breakAtGaps && plain.finite && column.firstAt > lastAt + 1) {
+            curve.x.push_back(column.firstX);
+            curve.y.push_back(std::numeric_limits<double>::quiet_NaN());
+        }
+        lastAt = column.lastAt;
         if (!plain.finite) {
             plain = PlotRanges{column.firstX, column.lastX, column.bottomY, column.topY, true};
         } else {

@@ -70,8 +70,10 @@ public:
 
     // The gathered points in data order and the curve's ranges: over its
     // finite points, completed as the plot completes them (symmetric widening
-    // when asked, zero extents opened up).
-    ReducedCurve result(bool symmetric) const;
+    // when asked, zero extents opened up). With breakAtGaps, where points left
+    // out lie between two columns' points a point of NaN y (at the next
+    // column's first x) says that the curve breaks there.
+    ReducedCurve result(bool symmetric, bool breakAtGaps = false) const;
     // Whether the x range of the finite points is the range the columns were
     // found with; if not, the curve must be gathered again with that range.
     bool frameHolds(const PlotRanges& ranges) const;

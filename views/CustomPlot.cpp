@@ -132,8 +132,35 @@ void CustomPlot::renderCurve()
         image.fill(backgroundColor);
         return;
     }
-    image = renderCurveImage(xData->data(), yData.data(), yData.size(),
-                             CurveFrame{xMin, xMax, yMin, yMax, w, h}, backgroundColor, curveColor);
+    const CurveFrame frame{xMin, xMax, yMin, yMax, w, h};
+    if (!breaksAtNaN) {
+        image = renderCurveImage(xData->data(), yData.data(), yData.size(), frame, backgroundColor, curveColor);
+        return;
+    }
+    // Each piece between NaN points on its own; a piece of one pixel as a dot.
+    image = QImage(w, h, QImage::Format_RGB32);
+    image.fill(backgroundColor);
+    for (size_t k = 0; k < yData.size();) {
+        size_t end = k;
+        while (end < yData.size() && !std::isnan(yData[end]))
+            ++end;
+        const std::vector<QPoint> points = reducedCurvePoints(xData->data() + k, yData.data() + k, end - k, frame);
+        if (points.size() == 1) {
+            QPainter painter(&image);
+            painter.setPen(QPen(QColor(curveColor)));
+            painter.drawPoint(points.front());
+        } else {
+            drawCurveSegments(image, points, curveColor);
+        }
+        k = end + 1;
+    }
+}
+
+void CustomPlot::setBreaksAtNaN(bool breaks)
+{
+    breaksAtNaN = breaks;
+    imageStale = true;
+    update();
 }
 
 void CustomPlot::paintEvent(QPaintEvent*)

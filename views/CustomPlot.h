@@ -48,6 +48,9 @@ public:
     // same points and `onWidthChanged` (when set) is called once, so that the
     // owner can reduce the curve again (the width-changed handler).
     void setCurve(ReducedCurve curve);
+    // Whether a point of NaN y breaks the curve (a gap) instead of being left
+    // out; off until set.
+    void setBreaksAtNaN(bool breaks);
     // The points held (every point of a curve given by setData, the reduced
     // points of one given by setCurve) and the data window they are drawn in.
     const std::vector<double>& xValues() const { return *xData; }
@@ -119,4 +122,5 @@ private:
     double shownXOffset = 0;
     // Share of the y range added above the highest point.
     double headroom = 0;
+    bool breaksAtNaN = false;
 };

@@ -1,0 +1,72 @@
+#pragma once
+// The trace view's curve over a range: the band's amplitude, frequency or
+// phase (BandTrace) reduced per pixel column, on the time axis the other time
+// plots share. With a squelch, a first pass finds the band's noise floor (the
+// median power of its outputs in the range) and a second draws the trace
+// broken wherever the band is quieter than the floor plus the squelch.
+
+#include "dsp/BandTrace.h"
+#include "plotdata/CurveEnvelope.h"
+#include "plotdata/RangePass.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class TraceSummaries;
+
+// What the trace shows of a band.
+struct TraceSettings
+{
+    TraceKind kind = TraceKind::Frequency;
+    // The band, baseband hertz.
+    double low = 0;
+    double high = 0;
+    // Sample value of full scale (amplitude in dBFS).
+    double fullScale = 1;
+    // Decibels above the noise floor below which frequency and phase are not
+    // drawn; nothing for no squelch.
+    std::optional<double> squelchDb;
+    bool operator==(const TraceSettings& other) const = default;
+};
+
+class TracePass : public RangeComputation
+{
+public:
+    // `range` of a recording of recordingSamples samples at fs, on a plot
+    // `width` pixels wide; with summaries of the band kept in `summaries`, put
+    // together from them where they reach (and building them over a pass of
+    // the whole recording).
+    TracePass(const StreamRange& range, double fs, uint64_t recordingSamples, const TraceSettings& settings,
+              int width, std::shared_ptr<TraceSummaries> summaries = nullptr);
+    ~TracePass() override;
+
+    BlockConsumer& consumer() override;
+    bool finishPass() override;
+    StreamRange readRange(const StreamRange& range) const override;
+    bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
+
+    // Once done: the curve (NaN points where it breaks), the outputs' rate,
+    // and the noise floor in dBFS the squelch was measured from.
+    ReducedCurve& curve() { return result; }
+    double outputRate() const { return trace->outputRate(); }
+    uint32_t decimation() const { return trace->decimation(); }
+    std::optional<double> noiseFloor() const { return floor; }
+
+private:
+    class Feed;
+    TraceRequest requestFor(std::optional<double> squelchBelowDb) const;
+    void startPass(bool measuring);
+    void setCurve(ReducedCurve curve);
+
+    StreamRange range;
+    double fs;
+    uint64_t samples;
+    TraceSettings settings;
+    int width;
+    std::shared_ptr<TraceSummaries> summaries;
+    std::unique_ptr<BandTrace> trace;
+    std::unique_ptr<Feed> feed;
+    std::optional<double> floor;
+    ReducedCurve result;
+};

@@ -1,0 +1,101 @@
+// The trace's curve put together from what is kept of a band is the curve a
+// pass over the range's samples gathers, point for point, for every range and
+// both ways of keeping (every output, or blocks of runs); a squelch breaks it.
+
+#include "io/SampleSource.h"
+#include "plotdata/TracePass.h"
+#include "plotdata/TraceSummaries.h"
+#include "tests/signals/SignalGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr double rate = 1e6;
+
+bool sameCurve(const ReducedCurve& a, const ReducedCurve& b)
+{
+    auto same = [](const std::vector<double>& u, const std::vector<double>& v) {
+        return u.size() == v.size() && std::memcmp(u.data(), v.data(), u.size() * sizeof(double)) == 0;
+    };
+    return same(a.x, b.x) && same(a.y, b.y) && a.ranges.xMin == b.ranges.xMin && a.ranges.xMax == b.ranges.xMax
+           && a.ranges.yMin == b.ranges.yMin && a.ranges.yMax == b.ranges.yMax && a.sourcePoints == b.sourcePoints;
+}
+
+ReducedCurve passCurve(const SampleSource& source, const StreamRange& range, const TraceSettings& settings,
+                       int width, std::shared_ptr<TraceSummaries> kept, bool expectKept)
+{
+    TracePass pass(range, rate, source.size(), settings, width, kept);
+    WorkControl control;
+    EXPECT_EQ(computeFromSummaries(source, DcOffset{}, {&pass}, control).empty(), expectKept);
+    if (!expectKept)
+        runPasses(source, range, DcOffset{}, {&pass}, control);
+    return pass.curve();
+}
+
+} // namespace
+
+TEST(TraceSummary, CurvesFromKeptBandEqualCurvesFromSamples)
+{
+    const std::size_t n = std::size_t(1) << 22;
+    signals::Iq x = signals::fmTone(n, rate, 100e3, 1000, 20e3, 0.5);
+    x.add(signals::noise(n, 1e-4, 17));
+    const auto source = memorySamples(x.i, x.q);
+    struct
+    {
+        TraceKind kind;
+        double low, high;
+        uint64_t budget;
+    } rows[] = {
+        {TraceKind::Frequency, 50e3, 150e3, uint64_t(32) << 20},  // every output kept
+        {TraceKind::Amplitude, -100e3, 300e3, uint64_t(1) << 20}, // blocks of runs
+    };
+    const int width = 300;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.high);
+        TraceSettings settings;
+        settings.kind = row.kind;
+        settings.low = row.low;
+        settings.high = row.high;
+        auto kept = std::make_shared<TraceSummaries>(row.budget);
+        const ReducedCurve whole = passCurve(*source, {0, n}, settings, width, kept, false);
+        ASSERT_GT(whole.x.size(), 100u);
+        // Built on the way: the whole range again, and parts of it, from what is kept.
+        for (auto [first, end] : {std::pair<uint64_t, uint64_t>{0, n}, {12345, n - 999}, {n / 3, n / 2 + 7}}) {
+            const ReducedCurve fromKept = passCurve(*source, {first, end}, settings, width, kept, true);
+            const ReducedCurve fromSamples = passCurve(*source, {first, end}, settings, width, nullptr, false);
+            EXPECT_TRUE(sameCurve(fromKept, fromSamples)) << first;
+        }
+    }
+}
+
+TEST(TraceSummary, SquelchBreaksTheCurveBetweenBursts)
+{
+    const std::size_t burst = 20000, gap = 60000;
+    signals::Iq x = signals::noise(gap * 3 + burst * 2, 1e-8, 3);
+    x.add(signals::fmTone(burst, rate, 10e3, 500, 5e3, 0.5), gap);
+    x.add(signals::fmTone(burst, rate, 10e3, 500, 5e3, 0.5), 2 * gap + burst);
+    const auto source = memorySamples(x.i, x.q);
+    TraceSettings settings;
+    settings.low = 0;
+    settings.high = 20e3;
+    settings.squelchDb = 10;
+    TracePass pass({0, x.size()}, rate, x.size(), settings, 400);
+    WorkControl control;
+    runComputations(*source, {0, x.size()}, DcOffset{}, {&pass}, control);
+    ASSERT_TRUE(pass.noiseFloor());
+    const ReducedCurve& curve = pass.curve();
+    // Two pieces, each one burst: one break between them, none before or after.
+    std::size_t breaks = 0;
+    for (std::size_t k = 0; k < curve.y.size(); ++k)
+        breaks += std::isnan(curve.y[k]);
+    EXPECT_EQ(breaks, 1u);
+    ASSERT_FALSE(curve.x.empty());
+    EXPECT_NEAR(curve.x.front(), gap / rate, 1e-3); // the filter reaches 0.8 ms
+    EXPECT_NEAR(curve.x.back(), (2 * gap + 2 * burst) / rate, 1e-3);
+    EXPECT_EQ(curve.ranges.xMin, 0.0);
+    EXPECT_EQ(curve.ranges.xMax, (x.size() - 1) / rate);
+}
