@@ -61,7 +61,7 @@ void BandTrace::consume(uint64_t index, std::size_t count, const double* i, cons
         if (m >= keptFirst && m < keptEnd)
             buffer.emplace_back(static_cast<float>(y.real()), static_cast<float>(y.imag()));
     }
-    emit(false, values, powers);
+    giveValues(false, values, powers);
 }
 
 void BandTrace::finish(std::vector<double>& values, std::vector<double>* powers)
@@ -77,11 +77,11 @@ void BandTrace::finish(std::vector<double>& values, std::vector<double>* powers)
                 buffer.emplace_back(static_cast<float>(y.real()), static_cast<float>(y.imag()));
         }
     }
-    emit(true, values, powers);
+    giveValues(true, values, powers);
     finished = true;
 }
 
-void BandTrace::emit(bool atEnd, std::vector<double>& values, std::vector<double>* powers)
+void BandTrace::giveValues(bool atEnd, std::vector<double>& values, std::vector<double>* powers)
 {
     const uint64_t known = bufferFirst + buffer.size();
     const double fs2 = request.fullScale * request.fullScale;

@@ -80,7 +80,7 @@ public:
 
 private:
     // Values of the kept outputs whose neighbours are all known; all of them at the end.
-    void emit(bool atEnd, std::vector<double>& values, std::vector<double>* powers);
+    void giveValues(bool atEnd, std::vector<double>& values, std::vector<double>* powers);
     double powerDb(std::complex<double> y) const;
 
     TraceRequest request;

@@ -126,6 +126,9 @@ void PanelFields::write(const ViewSettings& s, const Recording& recording, const
     // The divisions are read when their edit ends: written only when they change.
     if (!before || s.display.cursorDivisions != b.display.cursorDivisions)
         form.cursorDivisionsEdit->setText(QString::number(s.display.cursorDivisions));
+    // The squelch is read when its edit ends, as the divisions.
+    if (!before || s.display.squelchDb != b.display.squelchDb)
+        form.squelchEdit->setText(s.display.squelchDb ? exactNumber(*s.display.squelchDb) : QString());
     // Switches take effect at once: they always say what is shown.
     const std::pair<QCheckBox*, bool> boxes[] = {
         {form.mirrorCheckBox, s.spectrogram.mirror},
@@ -135,6 +138,7 @@ void PanelFields::write(const ViewSettings& s, const Recording& recording, const
         {form.removeDcCheckBox, s.removeDc},
         {form.showAnnotationsCheckBox, s.display.showAnnotations},
         {form.absoluteFrequencyCheckBox, s.display.absoluteFrequency},
+        {form.showTraceViewCheckBox, s.display.showTrace},
     };
     for (const auto& [box, checked] : boxes) {
         const QSignalBlocker quiet(box);
@@ -143,6 +147,7 @@ void PanelFields::write(const ViewSettings& s, const Recording& recording, const
     const std::pair<QComboBox*, int> choices[] = {
         {form.colorMapComboBox, s.spectrogram.colorMap},
         {form.powerUnitComboBox, p.relativeToFullScale ? 1 : 0},
+        {form.traceKindComboBox, s.display.traceKind},
     };
     for (const auto& [box, index] : choices) {
         const QSignalBlocker quiet(box);

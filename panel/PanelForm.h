@@ -95,6 +95,12 @@ struct PanelWidgets
     QCheckBox* showAnnotationsCheckBox;
     QCheckBox* absoluteFrequencyCheckBox;
     StrictPositiveLineEdit* cursorDivisionsEdit;
+    // The trace view: shown, what it traces, its squelch (empty: off), and
+    // Play / Stop of the band shown.
+    QCheckBox* showTraceViewCheckBox;
+    QComboBox* traceKindComboBox;
+    QLineEdit* squelchEdit;
+    QPushButton* playButton;
 };
 
 // What the form keeps from one start to the next.

@@ -20,7 +20,7 @@ ensure_packages() {
 }
 
 # liquid-dsp is the export benchmark's yardstick only; nothing else links it.
-BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev nlohmann-json3-dev
+BUILD_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-multimedia-dev nlohmann-json3-dev
                 libgtest-dev libbenchmark-dev libfftw3-dev libliquid-dev fonts-dejavu-core)
 # The aarch64 cross build of io and dsp and its test run under emulation
 # (GoogleTest built from the sources in googletest), and the clang build.

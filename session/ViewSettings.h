@@ -65,6 +65,12 @@ struct DisplaySettings
     bool absoluteFrequency = false;
     // Equal parts of the span between the two cursors.
     int cursorDivisions = 1;
+    // The trace view of the band shown: shown, what it traces (0 amplitude in
+    // dBFS, 1 frequency in hertz, 2 phase in degrees) and its squelch in dB
+    // above the band's noise floor (nothing: off).
+    bool showTrace = false;
+    int traceKind = 1;
+    std::optional<double> squelchDb;
     bool operator==(const DisplaySettings& other) const = default;
 };
 

@@ -28,8 +28,22 @@ PlotWidget::PlotWidget(QWidget* parent)
 
 void PlotWidget::setOverlay(PlotOverlay overlay)
 {
-    shownOverlay = std::move(overlay);
+    givenOverlay = std::move(overlay);
+    composeOverlay();
+}
+
+void PlotWidget::setPlayLine(std::optional<double> value)
+{
+    playLine = value;
+    composeOverlay();
+}
+
+void PlotWidget::composeOverlay()
+{
+    shownOverlay = givenOverlay;
     shownOverlay.markers = markerLines;
+    if (playLine)
+        shownOverlay.xLines.push_back({*playLine, QString(), QColor(Qt::green)});
     update();
 }
 
@@ -42,8 +56,7 @@ void PlotWidget::setMarks(std::vector<PlotMark> marks)
 void PlotWidget::setMarkers(std::vector<MarkerLine> markers)
 {
     markerLines = std::move(markers);
-    shownOverlay.markers = markerLines;
-    update();
+    composeOverlay();
 }
 
 QString PlotWidget::toolTipTextAt(const QPoint& point) const

@@ -44,6 +44,9 @@ public:
     // Thin lines at values of the horizontal axis (where captures start), drawn
     // with every overlay until set again.
     void setMarkers(std::vector<MarkerLine> markers);
+    // A line at a value of the horizontal axis where the band is being
+    // played, drawn with every overlay; nothing removes it.
+    void setPlayLine(std::optional<double> value);
     // The tool tip at a point: the markers' texts within a few pixels of it.
     virtual QString toolTipTextAt(const QPoint& point) const;
     // Called when the plot becomes wider or narrower than its picture was
@@ -89,7 +92,11 @@ protected:
 
 private:
     PlotInputHandler onInput;
+    // The overlay as given, and as drawn (with the markers and the play line).
+    void composeOverlay();
+    PlotOverlay givenOverlay;
     PlotOverlay shownOverlay;
+    std::optional<double> playLine;
     std::vector<PlotMark> shownMarks;
     std::vector<MarkerLine> markerLines;
     std::function<void()> onWidthChanged;

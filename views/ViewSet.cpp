@@ -8,6 +8,7 @@
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
+#include "views/TraceView.h"
 
 #include <cmath>
 
@@ -18,6 +19,8 @@ void addViews(ViewSession& session, SpectrumModel& model, const ViewSet& views)
     session.addView(views.spectrogram);
     session.addView(views.power);
     session.addView(views.amplitude);
+    if (views.trace)
+        session.addView(views.trace);
     session.addView(views.spectrum);
     views.spectrum->showModel(&model);
 }

@@ -10,6 +10,7 @@ class PowerView;
 class SpectrogramView;
 class SpectrumModel;
 class SpectrumView;
+class TraceView;
 class ViewSession;
 
 struct ViewSet
@@ -18,6 +19,8 @@ struct ViewSet
     PowerView* power;
     AmplitudeView* amplitude;
     SpectrumView* spectrum;
+    // The band's trace, where there is one.
+    TraceView* trace = nullptr;
 };
 
 // Adds the model and the views to the session.
