@@ -3,6 +3,7 @@
 #include "app/BatchRun.h"
 
 #include "app/MainWindow.h"
+#include "app/TraceRun.h"
 #include "app/ViewPages.h"
 #include "dsp/BlockStream.h"
 #include "dsp/MeasurementReport.h"
@@ -330,6 +331,9 @@ int runBatch(const CommandLineOptions& o)
                   << pages->smallest.height() << std::endl;
         return 1;
     }
+    if ((!o.traceOut.isEmpty() || !o.audioOut.isEmpty())
+        && writeTraceOutputs(recording, o.recording, session.shown(), session.removedOffset(), o) != 0)
+        return 1;
     if (!o.render.isEmpty() && !savePicture(pages->picture(pages->timePage), o.render))
         return 1;
     if (!o.renderSpectrum.isEmpty() && !savePicture(pages->picture(pages->frequencyPage), o.renderSpectrum))

@@ -8,6 +8,8 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include <cmath>
+
 
 namespace {
 
@@ -97,6 +99,15 @@ struct Parser
     QCommandLineOption info{"info", "Print what the file says about the recording as JSON and exit."};
     QCommandLineOption measure{"measure", "Print the band measurements of the selection as JSON "
                                           "and exit."};
+    QCommandLineOption trace{"trace", "What --trace-out writes of the band: amplitude (am, dBFS), "
+                                      "frequency (fm, Hz from the band's centre) or phase (pm, degrees); "
+                                      "what --audio-out demodulates (am, or fm).", "am|fm|pm"};
+    QCommandLineOption traceOut{"trace-out", "Write the band's trace over the selection as CSV "
+                                             "(time_s,value) and exit.", "FILE.csv"};
+    QCommandLineOption squelch{"squelch", "Leave frequency and phase out where the band is quieter "
+                                          "than its noise floor plus DB.", "DB"};
+    QCommandLineOption audioOut{"audio-out", "Write the band's audio over the selection (mono 16-bit "
+                                             "PCM at 48 kHz) and exit.", "FILE.wav"};
 
     Parser()
     {
@@ -106,7 +117,8 @@ struct Parser
         parser.addVersionOption();
         for (const QCommandLineOption* option :
              {&format, &datatype, &rate, &start, &stop, &band, &fftExponent, &overlap, &range,
-              &render, &renderSpectrum, &size, &exportPath, &info, &measure})
+              &render, &renderSpectrum, &size, &exportPath, &info, &measure, &trace, &traceOut, &squelch,
+              &audioOut})
             parser.addOption(*option);
         parser.addPositionalArgument("recording", "The recording to open.", "[recording]");
         // Qt's own options, which the application object takes out of the line.
@@ -203,6 +215,24 @@ CommandLine parseCommandLine(const QStringList& arguments)
     o.exportPath = parser.value(p.exportPath);
     o.info = parser.isSet(p.info);
     o.measure = parser.isSet(p.measure);
+    o.trace = parser.value(p.trace).toLower();
+    o.traceOut = parser.value(p.traceOut);
+    o.audioOut = parser.value(p.audioOut);
+    if (parser.isSet(p.trace) && !QStringList{"am", "fm", "pm"}.contains(o.trace))
+        return badUsage("--trace needs am, fm or pm", p);
+    if (parser.isSet(p.traceOut) && !parser.isSet(p.trace))
+        return badUsage("--trace-out needs --trace am|fm|pm", p);
+    if (parser.isSet(p.trace) && !parser.isSet(p.traceOut) && !parser.isSet(p.audioOut))
+        return badUsage("--trace needs --trace-out or --audio-out", p);
+    if (parser.isSet(p.squelch)) {
+        bool ok = false;
+        const double db = parser.value(p.squelch).toDouble(&ok);
+        if (!ok || !std::isfinite(db))
+            return badUsage("--squelch needs a number of decibels", p);
+        if (o.traceOut.isEmpty())
+            return badUsage("--squelch needs --trace-out", p);
+        o.squelch = db;
+    }
     if (o.batch() && o.recording.isEmpty())
         return badUsage("A recording is needed", p);
     if (const QString fault = optionsFault(o, parser.isSet(p.rate), parser.isSet(p.datatype)); !fault.isEmpty())

@@ -31,12 +31,17 @@ struct CommandLineOptions
     QString exportPath;
     bool info = false;
     bool measure = false;
+    // --trace am|fm|pm (empty when not given), --trace-out, --squelch, --audio-out.
+    QString trace;
+    QString traceOut;
+    std::optional<double> squelch;
+    QString audioOut;
 
     // Whether the run writes its result and exits instead of opening the window.
     bool batch() const
     {
         return !render.isEmpty() || !renderSpectrum.isEmpty() || !exportPath.isEmpty() || info
-               || measure;
+               || measure || !traceOut.isEmpty() || !audioOut.isEmpty();
     }
 };
 

@@ -16,6 +16,7 @@
 #include "panel/MeasurementsGroup.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
+#include "views/TraceView.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
@@ -95,6 +96,8 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     powerView->setObjectName("powerView");
     amplitudeView = new AmplitudeView(&shownRecording, this);
     amplitudeView->setObjectName("amplitudeView");
+    traceView = new TraceView(&shownRecording, this);
+    traceView->setObjectName("traceView");
     spectrumView = new SpectrumView(&shownRecording, this);
     spectrumView->setObjectName("spectrumView");
     // Both frequency displays start from the same FFT size and overlap.
@@ -102,7 +105,7 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     spectrumView->setOverlap(spectrogramView->overlap());
 
     controlPanel = new ControlPanel(&shownRecording, spectrogramView, powerView, amplitudeView,
-                                    spectrumView, this);
+                                    spectrumView, this, traceView);
     controlPanel->setObjectName("controlPanel");
     annotationPane = new AnnotationPane(this);
     annotationPane->setObjectName("annotationPane");
@@ -119,7 +122,7 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     measurementsGroup = new MeasurementsGroup(controlPanel->spectrum(), session(), spectrumView->plotWidget(), this);
     measurementsGroup->setObjectName("measurementsGroup");
     measurementsGroup->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    buildFrame(controlPanel, {spectrogramView, powerView, amplitudeView},
+    buildFrame(controlPanel, {spectrogramView, traceView, powerView, amplitudeView},
                {spectrumView, measurementsGroup});
     setAcceptDrops(true);
     if (!AppSettings::windowGeometry().isEmpty())

@@ -13,6 +13,7 @@
 #include <memory>
 
 class AmplitudeView;
+class TraceView;
 class MeasurementsGroup;
 class AnnotationEditor;
 class AnnotationPane;
@@ -96,6 +97,7 @@ private:
     ControlPanel* controlPanel = nullptr;
     SpectrogramView* spectrogramView = nullptr;
     AmplitudeView* amplitudeView = nullptr;
+    TraceView* traceView = nullptr;
     PowerView* powerView = nullptr;
     SpectrumView* spectrumView = nullptr;
     MeasurementsGroup* measurementsGroup = nullptr;

@@ -118,10 +118,19 @@ void BandTrace::giveValues(bool atEnd, std::vector<double>& values, std::vector<
         case TraceKind::Amplitude:
             value = powerDb(y);
             break;
-        case TraceKind::Frequency:
-            if (m > 0)
-                value = std::arg(y * std::conj(at(m - 1))) * toHertz + correction;
+        case TraceKind::Frequency: {
+            // The mean of the turns from the output before and to the one
+            // after: centred on the output's own time, each turn below half a cycle.
+            // The recording's first and last outputs have one of them only.
+            const bool after = m + 1 < known;
+            const double back = m > 0 ? std::arg(y * std::conj(at(m - 1))) : 0.0;
+            const double ahead = after ? std::arg(at(m + 1) * std::conj(y)) : 0.0;
+            if (m > 0 && after)
+                value = (back + ahead) / 2.0 * toHertz + correction;
+            else if (m > 0 || after)
+                value = (back + ahead) * toHertz + correction;
             break;
+        }
         case TraceKind::Phase: {
             const double angle = std::arg(y);
             if (anyAngle) {

@@ -3,12 +3,14 @@
 // an export of it is (BandExtractor: mixed to 0 Hz, filtered, decimated by D,
 // rounded to single precision), on the recording's grid of every D-th sample,
 // then turned into its amplitude in dBFS, its instantaneous frequency in hertz
-// or its unwrapped phase in degrees. Where a squelch is set, frequency and
-// phase are left out (NaN) wherever the band's power, averaged over a few
-// outputs, lies below a threshold. Streaming: the values are the same whatever
-// blocks the samples arrive in, and output m of the grid (input sample m D)
-// has the same value for every range holding it (the phase, unwrapped from the
-// range's first output, up to whole turns).
+// (the mean of the phase turns from the output before and to the one after,
+// so that it stands at the output's own time) or its unwrapped phase in
+// degrees. Where a squelch is set, frequency and phase are left out (NaN)
+// wherever the band's power, averaged over a few outputs, lies below a
+// threshold. Streaming: the values are the same whatever blocks the samples
+// arrive in, and output m of the grid (input sample m D) has the same value for
+// every range holding it (the phase, unwrapped from the range's first output,
+// up to whole turns).
 
 #include "dsp/BandExtractor.h"
 

@@ -4,12 +4,14 @@
 #include "panel/ControlPanel.h"
 
 #include "io/Recording.h"
+#include "panel/BandListening.h"
 #include "panel/FieldShortcuts.h"
 #include "panel/LineEdits.h"
 #include "panel/PendingEdits.h"
 #include "panel/PlotNavigator.h"
 #include "panel/WorkIndicator.h"
 #include "session/NativePath.h"
+#include "session/NumberText.h"
 #include "session/SpectrumModel.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
@@ -17,6 +19,7 @@
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
+#include "views/TraceView.h"
 #include "views/ViewSet.h"
 
 #include <QCheckBox>
@@ -35,7 +38,8 @@
 #include <exception>
 
 ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramView, PowerView* powerView,
-                           AmplitudeView* amplitudeView, SpectrumView* spectrumView, QWidget* parent)
+                           AmplitudeView* amplitudeView, SpectrumView* spectrumView, QWidget* parent,
+                           TraceView* traceView)
     : QWidget(parent), recording(recording),
       spectrumModel(std::make_unique<SpectrumModel>()),
       viewSession(std::make_unique<ViewSession>(recording))
@@ -51,7 +55,7 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     setStatusReady();
 
     // What the session starts with: the views' own settings, the amplitude view hidden.
-    const ViewSet views{spectrogramView, powerView, amplitudeView, spectrumView};
+    const ViewSet views{spectrogramView, powerView, amplitudeView, spectrumView, traceView};
     powerKind = powerView;
     const ViewSettings initial = startingSettings(views);
     addViews(*viewSession, *spectrumModel, views);
@@ -67,10 +71,22 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
                             form.inputImpedanceEdit},
                            form.powerApplyButton);
     indicator = new WorkIndicator(form, viewSession.get(), this);
-    navigator = std::make_unique<PlotNavigator>(
-        viewSession.get(), std::vector<PlotWidget*>{spectrogramView, powerView->plotWidget(),
-                                                    amplitudeView->iPlotWidget(), amplitudeView->qPlotWidget(),
-                                                    spectrumView->plotWidget()});
+    std::vector<PlotWidget*> timePlots{spectrogramView, powerView->plotWidget(), amplitudeView->iPlotWidget(),
+                                       amplitudeView->qPlotWidget()};
+    if (traceView)
+        timePlots.push_back(traceView->plotWidget());
+    std::vector<PlotWidget*> plots = timePlots;
+    plots.push_back(spectrumView->plotWidget());
+    navigator = std::make_unique<PlotNavigator>(viewSession.get(), plots);
+    listening = new BandListening(viewSession.get(), form.playButton, timePlots,
+                                  [this](const QString& title, const QString& text) { showNote(title, text); }, this);
+    navigator->setKeyHook([this](int key) {
+        if (key == Qt::Key_Space) {
+            listening->toggle();
+            return true;
+        }
+        return key == Qt::Key_Escape && listening->stop();
+    });
     connectForm();
     new FieldShortcuts(this);
     viewSession->apply(initial);
@@ -101,6 +117,7 @@ void ControlPanel::connectForm()
         {form.showAmplitudeViewCheckBox, &DisplaySettings::showAmplitude},
         {form.showAnnotationsCheckBox, &DisplaySettings::showAnnotations},
         {form.absoluteFrequencyCheckBox, &DisplaySettings::absoluteFrequency},
+        {form.showTraceViewCheckBox, &DisplaySettings::showTrace},
     };
     for (const auto& [box, flag] : switches)
         connect(box, &QCheckBox::toggled, this,
@@ -112,6 +129,9 @@ void ControlPanel::connectForm()
     connect(form.powerUnitComboBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { change([index](ViewSettings& s) { s.power.relativeToFullScale = index == 1; }); });
     connect(form.cursorDivisionsEdit, &QLineEdit::editingFinished, this, &ControlPanel::readCursorDivisions);
+    connect(form.traceKindComboBox, &QComboBox::currentIndexChanged, this,
+            [this](int index) { change([index](ViewSettings& s) { s.display.traceKind = index; }); });
+    connect(form.squelchEdit, &QLineEdit::editingFinished, this, &ControlPanel::readSquelch);
     connect(form.fftExponentSpinBox, &QSpinBox::valueChanged, this, [this] { showHop(form); });
     connect(form.overlapSpinBox, &QDoubleSpinBox::valueChanged, this, [this] { showHop(form); });
 
@@ -381,6 +401,33 @@ void ControlPanel::readCursorDivisions()
 void ControlPanel::setReadoutLabel(QLabel* label)
 {
     navigator->setReadoutLabel(label);
+}
+
+void ControlPanel::readSquelch()
+{
+    const std::optional<double> squelch = viewSession->requested().display.squelchDb;
+    const QString text = form.squelchEdit->text().trimmed();
+    std::optional<double> value;
+    if (!text.isEmpty()) {
+        bool ok = false;
+        const double number = text.toDouble(&ok);
+        if (!ok || !std::isfinite(number)) {
+            form.squelchEdit->setText(squelch ? exactNumber(*squelch) : QString());
+            showInputError(QStringLiteral("Invalid squelch: input shall be a number of decibels, or empty for none"));
+            return;
+        }
+        value = number;
+    }
+    if (value != squelch)
+        change([value](ViewSettings& s) { s.display.squelchDb = value; });
+}
+
+void ControlPanel::showNote(const QString& title, const QString& text)
+{
+    if (messageSink)
+        messageSink(QMessageBox::Information, title, text);
+    else
+        QMessageBox::information(this, title, text);
 }
 
 void ControlPanel::showInputError(const QString& text)

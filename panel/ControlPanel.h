@@ -21,6 +21,7 @@
 #include <optional>
 
 class AmplitudeView;
+class BandListening;
 class PendingEdits;
 class PlotNavigator;
 class PowerView;
@@ -29,6 +30,7 @@ class Recording;
 class SpectrogramView;
 class SpectrumModel;
 class SpectrumView;
+class TraceView;
 class ViewKind;
 class ViewSession;
 class WorkIndicator;
@@ -39,8 +41,10 @@ public:
     // The views must exist: the panel takes its defaults from them, shows them
     // through its session (the amplitude view hidden at first), and draws the
     // spectrum its session computes.
+    // The trace view, when given, shows the band's trace and Play plays it.
     ControlPanel(Recording* recording, SpectrogramView* spectrogramView, PowerView* powerView,
-                 AmplitudeView* amplitudeView, SpectrumView* spectrumView, QWidget* parent = nullptr);
+                 AmplitudeView* amplitudeView, SpectrumView* spectrumView, QWidget* parent = nullptr,
+                 TraceView* traceView = nullptr);
     ~ControlPanel() override;
 
     // The session the panel drives, and the spectrum it computes.
@@ -121,6 +125,8 @@ private:
     void settingsShown(const ViewSettings& shown);
     void busyChanged(bool busy);
     void readCursorDivisions();
+    void readSquelch();
+    void showNote(const QString& title, const QString& text);
     void showInputError(const QString& text);
     void showError(const QString& text);
 
@@ -140,4 +146,5 @@ private:
     RecordingChooser recordingChooser;
     WorkIndicator* indicator = nullptr;
     std::unique_ptr<PlotNavigator> navigator;
+    BandListening* listening = nullptr;
 };

@@ -345,6 +345,8 @@ bool PlotNavigator::turnWheel(PlotWidget* plot, const PlotInput& input)
 
 bool PlotNavigator::pressKey(const PlotInput& input)
 {
+    if (keyHook && keyHook(input.key))
+        return true;
     const bool alt = input.modifiers & Qt::AltModifier;
     if (input.key == Qt::Key_Backspace || (alt && input.key == Qt::Key_Left)) {
         session->goBack();

@@ -17,6 +17,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -47,6 +48,9 @@ public:
     void refresh();
     // The views show new pictures, or the work asked for ended without any.
     void viewsChanged();
+    // Asked first with every key pressed on a plot: true when it took the key
+    // (Space plays, Escape stops playing).
+    void setKeyHook(std::function<bool(int key)> hook) { keyHook = std::move(hook); }
 
 private:
     struct Drag
@@ -127,4 +131,5 @@ private:
     // turns does not ask again for what is already on its way.
     std::optional<SampleSpan> askedSpan;
     std::optional<ValueRange> askedBand;
+    std::function<bool(int key)> keyHook;
 };

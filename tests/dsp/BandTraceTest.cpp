@@ -16,7 +16,7 @@ namespace {
 constexpr double rate = 240000;
 constexpr std::size_t symbolSamples = 400;
 
-TraceRequest requestFor(TraceKind kind, const signals::Iq& x, double low, double high)
+TraceRequest requestFor(TraceKind kind, const testsignals::Iq& x, double low, double high)
 {
     TraceRequest r;
     r.kind = kind;
@@ -35,9 +35,9 @@ std::size_t outputAt(const BandTrace& trace, std::size_t at)
     return static_cast<std::size_t>(std::llround(static_cast<double>(at) / trace.decimation()));
 }
 
-signals::Iq withFloor(signals::Iq x, uint32_t seed)
+testsignals::Iq withFloor(testsignals::Iq x, uint32_t seed)
 {
-    x.add(signals::noise(x.size(), 1e-12, seed));
+    x.add(testsignals::noise(x.size(), 1e-12, seed));
     return x;
 }
 
@@ -45,14 +45,14 @@ signals::Iq withFloor(signals::Iq x, uint32_t seed)
 
 TEST(BandTrace, FskFrequencyAtSymbolCentres)
 {
-    const std::vector<int> bits = signals::randomBits(40, 11);
+    const std::vector<int> bits = testsignals::randomBits(40, 11);
     struct
     {
         double deviation, centre, low, high;
     } rows[] = {{5000, 20000, 10000, 30000}, {2000, -40000, -46000, -34000}, {12000, 0, -20000, 20000}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.centre);
-        const signals::Iq x = withFloor(signals::fsk2(bits, rate, symbolSamples, row.deviation, row.centre, 0.5), 3);
+        const testsignals::Iq x = withFloor(testsignals::fsk2(bits, rate, symbolSamples, row.deviation, row.centre, 0.5), 3);
         const TraceRequest request = requestFor(TraceKind::Frequency, x, row.low, row.high);
         const BandTrace trace(request);
         const std::vector<double> f = traceOf(request, x.i, x.q);
@@ -79,7 +79,7 @@ TEST(BandTrace, SteppedToneLevelsInDbfs)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tone);
         const std::size_t step = 3000;
-        const signals::Iq x = signals::steppedTone(levels, step, rate, row.tone, row.fullScale);
+        const testsignals::Iq x = testsignals::steppedTone(levels, step, rate, row.tone, row.fullScale);
         TraceRequest request = requestFor(TraceKind::Amplitude, x, row.low, row.high);
         request.fullScale = row.fullScale;
         const BandTrace trace(request);
@@ -94,10 +94,10 @@ TEST(BandTrace, SteppedToneLevelsInDbfs)
 
 TEST(BandTrace, BpskPhaseJumpsHalfATurn)
 {
-    const std::vector<int> bits = signals::randomBits(60, 5);
+    const std::vector<int> bits = testsignals::randomBits(60, 5);
     for (const double centre : {20000.0, -7000.0}) {
         SCOPED_TRACE(centre);
-        const signals::Iq x = withFloor(signals::bpsk(bits, rate, symbolSamples, centre, 0.3, 0.7), 9);
+        const testsignals::Iq x = withFloor(testsignals::bpsk(bits, rate, symbolSamples, centre, 0.3, 0.7), 9);
         const TraceRequest request = requestFor(TraceKind::Phase, x, centre - 8000, centre + 8000);
         const BandTrace trace(request);
         const std::vector<double> p = traceOf(request, x.i, x.q);
@@ -117,7 +117,7 @@ TEST(BandTrace, BpskPhaseJumpsHalfATurn)
 
 TEST(BandTrace, SameValuesForAnyBlocksAndRange)
 {
-    const signals::Iq x = signals::fsk2(signals::randomBits(30, 2), rate, 300, 4000, 12000, 0.4);
+    const testsignals::Iq x = testsignals::fsk2(testsignals::randomBits(30, 2), rate, 300, 4000, 12000, 0.4);
     for (TraceKind kind : {TraceKind::Amplitude, TraceKind::Frequency, TraceKind::Phase}) {
         SCOPED_TRACE(static_cast<int>(kind));
         TraceRequest request = requestFor(kind, x, 5000, 19000);
@@ -153,7 +153,7 @@ TEST(BandTrace, SameValuesForAnyBlocksAndRange)
 
 TEST(BandTrace, AmplitudeOfTheSamplesABandExportWrites)
 {
-    const signals::Iq x = withFloor(signals::amTone(20000, rate, 30000, 300, 0.5, 0.25), 4);
+    const testsignals::Iq x = withFloor(testsignals::amTone(20000, rate, 30000, 300, 0.5, 0.25), 4);
     const TraceRequest request = requestFor(TraceKind::Amplitude, x, 20000, 40000);
     const std::vector<double> a = traceOf(request, x.i, x.q);
     BandExtractor exported(rate, 20000, 40000);
@@ -171,9 +171,9 @@ TEST(BandTrace, SquelchOpensOnBurstsOnly)
 {
     // Three bursts of 2FSK at -10 dBFS in noise at -60 dBFS.
     const std::size_t gap = 12000, burst = 4000;
-    signals::Iq x = signals::noise(3 * (gap + burst) + gap, 1e-6, 21);
+    testsignals::Iq x = testsignals::noise(3 * (gap + burst) + gap, 1e-6, 21);
     for (std::size_t b = 0; b < 3; ++b)
-        x.add(signals::fsk2(signals::randomBits(10, 30 + b), rate, 400, 3000, 20000, std::sqrt(0.1)),
+        x.add(testsignals::fsk2(testsignals::randomBits(10, 30 + b), rate, 400, 3000, 20000, std::sqrt(0.1)),
               gap + b * (gap + burst));
     TraceRequest request = requestFor(TraceKind::Amplitude, x, 12000, 28000);
     std::vector<double> values, powers;

@@ -46,10 +46,10 @@ TEST(TraceAudio, ToneAtItsModulatingFrequency)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.modulation);
         const auto n = static_cast<std::size_t>(row.rate);
-        signals::Iq x = row.kind == TraceKind::Amplitude
-                            ? signals::amTone(n, row.rate, row.centre, row.modulation, 0.5, 0.3)
-                            : signals::fmTone(n, row.rate, row.centre, row.modulation, 3000, 0.3);
-        x.add(signals::noise(n, 1e-6, 8));
+        testsignals::Iq x = row.kind == TraceKind::Amplitude
+                            ? testsignals::amTone(n, row.rate, row.centre, row.modulation, 0.5, 0.3)
+                            : testsignals::fmTone(n, row.rate, row.centre, row.modulation, 3000, 0.3);
+        x.add(testsignals::noise(n, 1e-6, 8));
         const auto source = memorySamples(x.i, x.q);
         AudioRequest request;
         request.kind = row.kind;

@@ -41,8 +41,8 @@ ReducedCurve passCurve(const SampleSource& source, const StreamRange& range, con
 TEST(TraceSummary, CurvesFromKeptBandEqualCurvesFromSamples)
 {
     const std::size_t n = std::size_t(1) << 22;
-    signals::Iq x = signals::fmTone(n, rate, 100e3, 1000, 20e3, 0.5);
-    x.add(signals::noise(n, 1e-4, 17));
+    testsignals::Iq x = testsignals::fmTone(n, rate, 100e3, 1000, 20e3, 0.5);
+    x.add(testsignals::noise(n, 1e-4, 17));
     const auto source = memorySamples(x.i, x.q);
     struct
     {
@@ -75,9 +75,9 @@ TEST(TraceSummary, CurvesFromKeptBandEqualCurvesFromSamples)
 TEST(TraceSummary, SquelchBreaksTheCurveBetweenBursts)
 {
     const std::size_t burst = 20000, gap = 60000;
-    signals::Iq x = signals::noise(gap * 3 + burst * 2, 1e-8, 3);
-    x.add(signals::fmTone(burst, rate, 10e3, 500, 5e3, 0.5), gap);
-    x.add(signals::fmTone(burst, rate, 10e3, 500, 5e3, 0.5), 2 * gap + burst);
+    testsignals::Iq x = testsignals::noise(gap * 3 + burst * 2, 1e-8, 3);
+    x.add(testsignals::fmTone(burst, rate, 10e3, 500, 5e3, 0.5), gap);
+    x.add(testsignals::fmTone(burst, rate, 10e3, 500, 5e3, 0.5), 2 * gap + burst);
     const auto source = memorySamples(x.i, x.q);
     TraceSettings settings;
     settings.low = 0;

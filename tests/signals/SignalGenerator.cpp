@@ -6,7 +6,7 @@
 #include <numbers>
 #include <random>
 
-namespace signals {
+namespace testsignals {
 
 namespace {
 
@@ -139,4 +139,4 @@ Iq silence(std::size_t count)
     return out;
 }
 
-} // namespace signals
+} // namespace testsignals

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace signals {
+namespace testsignals {
 
 struct Iq
 {
@@ -49,4 +49,4 @@ Iq noise(std::size_t count, double power, uint32_t seed);
 // count zeros.
 Iq silence(std::size_t count);
 
-} // namespace signals
+} // namespace testsignals

@@ -1,0 +1,86 @@
+// The band's audio computed from the settings shown and handed to the player.
+
+#include "panel/BandListening.h"
+
+#include "dsp/TraceAudio.h"
+#include "dsp/WorkControl.h"
+#include "io/Recording.h"
+#include "panel/BandPlayer.h"
+#include "plotdata/RangePass.h"
+#include "session/ViewSession.h"
+#include "views/PlotWidget.h"
+#include "views/TraceView.h"
+
+#include <QPushButton>
+
+#include <exception>
+
+BandListening::BandListening(ViewSession* session, QPushButton* button, std::vector<PlotWidget*> timePlots,
+                             Note note, QObject* parent)
+    : QObject(parent), session(session), button(button), note(std::move(note)), player(new BandPlayer(this))
+{
+    for (PlotWidget* plot : timePlots)
+        plots.emplace_back(plot);
+    player->setPositionHandler([this](std::optional<double> seconds) { showPosition(seconds); });
+    connect(button, &QPushButton::clicked, this, &BandListening::toggle);
+}
+
+BandListening::~BandListening()
+{
+    player->setPositionHandler(nullptr);
+}
+
+bool BandListening::playing() const
+{
+    return player->playing();
+}
+
+bool BandListening::stop()
+{
+    if (!player->playing())
+        return false;
+    player->stop();
+    return true;
+}
+
+void BandListening::toggle()
+{
+    if (stop() || !session->isLoaded())
+        return;
+    if (!BandPlayer::deviceAvailable()) {
+        note(QStringLiteral("Play"), BandPlayer::noDeviceNote());
+        return;
+    }
+    const ViewSettings& shown = session->shown();
+    const Recording& recording = session->recording();
+    const double fs = static_cast<double>(recording.sampleRate());
+    const StreamRange range = streamRangeOf(fs, recording.sampleCount(), shown.range.start, shown.range.stop);
+    AudioRequest request;
+    request.kind = TraceView::kindOf(shown.display.traceKind);
+    request.sampleRate = fs;
+    request.low = shown.band.low;
+    request.high = shown.band.high;
+    request.first = range.first;
+    request.end = range.end;
+    request.longest = longestAudio;
+    const DcOffset offset = session->removedOffset();
+    std::vector<int16_t> audio;
+    try {
+        WorkControl control;
+        audio = bandAudio(*recording.samples(), request, offset.i, offset.q, offset.remove, control);
+    } catch (const std::exception& error) {
+        note(QStringLiteral("Play"), QString::fromUtf8(error.what()));
+        return;
+    }
+    if (!player->play(std::move(audio), static_cast<double>(range.first) / fs))
+        note(QStringLiteral("Play"), BandPlayer::noDeviceNote());
+}
+
+void BandListening::showPosition(std::optional<double> seconds)
+{
+    for (const QPointer<PlotWidget>& plot : plots)
+        if (plot)
+            plot->setPlayLine(seconds);
+    if (button)
+        button->setText(seconds ? QStringLiteral("Stop") : QStringLiteral("Play"));
+}

@@ -1,0 +1,44 @@
+#pragma once
+// Play and Stop of the band shown: its audio (FM, or AM for the amplitude
+// trace) from the start of the range shown, played by a BandPlayer while a line
+// moves across the time plots; without an audio output, a note and nothing else.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class BandPlayer;
+class PlotWidget;
+class QPushButton;
+class ViewSession;
+
+class BandListening : public QObject
+{
+public:
+    // Audio longer than this (seconds) is cut.
+    static constexpr double longestAudio = 60;
+
+    using Note = std::function<void(const QString& title, const QString& text)>;
+    // The button reads "Play", or "Stop" while playing; the plots show the line.
+    BandListening(ViewSession* session, QPushButton* button, std::vector<PlotWidget*> timePlots, Note note,
+                  QObject* parent = nullptr);
+    ~BandListening() override;
+
+    // Plays the band shown, or stops it when it plays (the button, Space).
+    void toggle();
+    // Stops playing; false when nothing played (Escape).
+    bool stop();
+    bool playing() const;
+
+private:
+    void showPosition(std::optional<double> seconds);
+
+    ViewSession* session;
+    QPointer<QPushButton> button;
+    std::vector<QPointer<PlotWidget>> plots;
+    Note note;
+    BandPlayer* player;
+};
