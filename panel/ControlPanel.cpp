@@ -52,6 +52,11 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     defaults.fullScaleVoltage = powerView->fullScaleVoltage();
     defaults.inputImpedance = powerView->inputImpedance();
     form = buildPanelForm(this, defaults);
+    if (traceView) {
+        form.traceKindComboBox = traceView->kindChoice();
+        form.squelchEdit = traceView->squelchField();
+        form.playButton = traceView->playControl();
+    }
     setStatusReady();
 
     // What the session starts with: the views' own settings, the amplitude view hidden.
@@ -78,15 +83,18 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     std::vector<PlotWidget*> plots = timePlots;
     plots.push_back(spectrumView->plotWidget());
     navigator = std::make_unique<PlotNavigator>(viewSession.get(), plots);
-    listening = new BandListening(viewSession.get(), form.playButton, timePlots,
-                                  [this](const QString& title, const QString& text) { showNote(title, text); }, this);
-    navigator->setKeyHook([this](int key) {
-        if (key == Qt::Key_Space) {
-            listening->toggle();
-            return true;
-        }
-        return key == Qt::Key_Escape && listening->stop();
-    });
+    if (form.playButton) {
+        listening = new BandListening(viewSession.get(), form.playButton, timePlots,
+                                      [this](const QString& title, const QString& text) { showNote(title, text); },
+                                      this);
+        navigator->setKeyHook([this](int key) {
+            if (key == Qt::Key_Space) {
+                listening->toggle();
+                return true;
+            }
+            return key == Qt::Key_Escape && listening->stop();
+        });
+    }
     connectForm();
     new FieldShortcuts(this);
     viewSession->apply(initial);
@@ -129,9 +137,11 @@ void ControlPanel::connectForm()
     connect(form.powerUnitComboBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { change([index](ViewSettings& s) { s.power.relativeToFullScale = index == 1; }); });
     connect(form.cursorDivisionsEdit, &QLineEdit::editingFinished, this, &ControlPanel::readCursorDivisions);
-    connect(form.traceKindComboBox, &QComboBox::currentIndexChanged, this,
-            [this](int index) { change([index](ViewSettings& s) { s.display.traceKind = index; }); });
-    connect(form.squelchEdit, &QLineEdit::editingFinished, this, &ControlPanel::readSquelch);
+    if (form.traceKindComboBox) {
+        connect(form.traceKindComboBox, &QComboBox::currentIndexChanged, this,
+                [this](int index) { change([index](ViewSettings& s) { s.display.traceKind = index; }); });
+        connect(form.squelchEdit, &QLineEdit::editingFinished, this, &ControlPanel::readSquelch);
+    }
     connect(form.fftExponentSpinBox, &QSpinBox::valueChanged, this, [this] { showHop(form); });
     connect(form.overlapSpinBox, &QDoubleSpinBox::valueChanged, this, [this] { showHop(form); });
 

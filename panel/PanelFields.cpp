@@ -127,7 +127,7 @@ void PanelFields::write(const ViewSettings& s, const Recording& recording, const
     if (!before || s.display.cursorDivisions != b.display.cursorDivisions)
         form.cursorDivisionsEdit->setText(QString::number(s.display.cursorDivisions));
     // The squelch is read when its edit ends, as the divisions.
-    if (!before || s.display.squelchDb != b.display.squelchDb)
+    if (form.squelchEdit && (!before || s.display.squelchDb != b.display.squelchDb))
         form.squelchEdit->setText(s.display.squelchDb ? exactNumber(*s.display.squelchDb) : QString());
     // Switches take effect at once: they always say what is shown.
     const std::pair<QCheckBox*, bool> boxes[] = {
@@ -150,6 +150,8 @@ void PanelFields::write(const ViewSettings& s, const Recording& recording, const
         {form.traceKindComboBox, s.display.traceKind},
     };
     for (const auto& [box, index] : choices) {
+        if (!box)
+            continue;
         const QSignalBlocker quiet(box);
         box->setCurrentIndex(index);
     }

@@ -286,7 +286,9 @@ void buildDisplayGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     panelLayout->addWidget(group);
     w.showPowerViewCheckBox = named(new QCheckBox("Show power view"), "showPowerViewCheckBox");
     w.showPowerViewCheckBox->setChecked(true);
-    grid->setContentsMargins(groupMargin, groupMargin, groupMargin, groupMargin);
+    // Four rows: a little less margin above and below than the other groups,
+    // so that the panel still fits a window 900 pixels high.
+    grid->setContentsMargins(groupMargin, groupMargin / 2, groupMargin, groupMargin / 2);
     grid->setVerticalSpacing(rowSpacing);
     grid->addWidget(w.showPowerViewCheckBox, 0, 0);
     w.showAmplitudeViewCheckBox =
@@ -317,19 +319,6 @@ void buildDisplayGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     grid->addLayout(divisionsRow, 2, 1);
     w.showTraceViewCheckBox = named(new QCheckBox("Show trace view"), "showTraceViewCheckBox");
     grid->addWidget(w.showTraceViewCheckBox, 3, 0);
-    w.traceKindComboBox = named(new QComboBox, "traceKindComboBox");
-    w.traceKindComboBox->addItems({"Amplitude (dBFS)", "Frequency (Hz)", "Phase (°)"});
-    w.traceKindComboBox->setCurrentIndex(1);
-    grid->addWidget(w.traceKindComboBox, 3, 1);
-    auto* squelchRow = new QHBoxLayout;
-    squelchRow->addWidget(new QLabel("Squelch (dB)"));
-    w.squelchEdit = named(new QLineEdit, "squelchEdit");
-    w.squelchEdit->setMaximumWidth(w.squelchEdit->fontMetrics().horizontalAdvance("000000") + 12);
-    squelchRow->addWidget(w.squelchEdit);
-    squelchRow->addStretch();
-    grid->addLayout(squelchRow, 4, 0);
-    w.playButton = named(new QPushButton("Play"), "playButton");
-    grid->addWidget(w.playButton, 4, 1);
 }
 
 // What each field holds, in what unit, and what it does.
@@ -361,12 +350,6 @@ void addToolTips(const PanelWidgets& w)
         {w.showAmplitudeViewCheckBox, "Show the raw I and Q values against time"},
         {w.showTraceViewCheckBox, "Show what the band shown carries against time: its amplitude, "
                                   "frequency or phase"},
-        {w.traceKindComboBox, "What the trace view draws of the band shown (and how Play "
-                              "demodulates it: amplitude as AM, frequency and phase as FM)"},
-        {w.squelchEdit, "Decibels above the band's noise floor (its median power over the range) "
-                        "below which frequency and phase are not drawn; empty for none"},
-        {w.playButton, "Play the band shown from the start of the range (Space on a plot); "
-                       "Stop ends it (Escape)"},
     };
     for (const auto& [widget, tip] : tips)
         widget->setToolTip(tip);

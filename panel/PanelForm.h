@@ -95,8 +95,8 @@ struct PanelWidgets
     QCheckBox* showAnnotationsCheckBox;
     QCheckBox* absoluteFrequencyCheckBox;
     StrictPositiveLineEdit* cursorDivisionsEdit;
-    // The trace view: shown, what it traces, its squelch (empty: off), and
-    // Play / Stop of the band shown.
+    // The trace view shown; what it traces, its squelch (empty: off) and
+    // Play / Stop of the band shown lie on the view (null without one).
     QCheckBox* showTraceViewCheckBox;
     QComboBox* traceKindComboBox;
     QLineEdit* squelchEdit;

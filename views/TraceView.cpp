@@ -10,7 +10,12 @@
 #include "views/CaptureMarkers.h"
 #include "views/CustomPlot.h"
 
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHideEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -37,6 +42,29 @@ TraceView::TraceView(Recording* recording, QWidget* parent) : QWidget(parent), r
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    auto* controls = new QHBoxLayout;
+    controls->setContentsMargins(4, 2, 4, 2);
+    traceKindComboBox = new QComboBox(this);
+    traceKindComboBox->setObjectName("traceKindComboBox");
+    traceKindComboBox->addItems({"Amplitude (dBFS)", "Frequency (Hz)", "Phase (°)"});
+    traceKindComboBox->setCurrentIndex(1);
+    traceKindComboBox->setToolTip("What the trace draws of the band shown (and how Play demodulates it: "
+                                  "amplitude as AM, frequency and phase as FM)");
+    controls->addWidget(traceKindComboBox);
+    controls->addStretch();
+    controls->addWidget(new QLabel("Squelch (dB)", this));
+    squelchEdit = new QLineEdit(this);
+    squelchEdit->setObjectName("squelchEdit");
+    squelchEdit->setMaximumWidth(squelchEdit->fontMetrics().horizontalAdvance("000000") + 12);
+    squelchEdit->setToolTip("Decibels above the band's noise floor (its median power over the range) "
+                            "below which frequency and phase are not drawn; empty for none");
+    controls->addWidget(squelchEdit);
+    playButton = new QPushButton("Play", this);
+    playButton->setObjectName("playButton");
+    playButton->setToolTip("Play the band shown from the start of the range (Space on a plot); "
+                           "Stop ends it (Escape)");
+    controls->addWidget(playButton);
+    layout->addLayout(controls);
     plot = new CustomPlot("Time (s)", title(TraceKind::Frequency), this);
     plot->setObjectName("tracePlot");
     plot->setAxisQuantities(AxisQuantity::Time, AxisQuantity::Number);

@@ -15,6 +15,9 @@
 #include <optional>
 
 class CustomPlot;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
 class Recording;
 class SummarySet;
 class TraceSummaries;
@@ -27,6 +30,12 @@ public:
 
     // The plot the trace is drawn in.
     CustomPlot* plotWidget() const { return plot; }
+    // Above it: what it traces, "Squelch (dB)" (decibels above the band's
+    // noise floor, empty for none) and Play / Stop of the band shown; read
+    // and wired by the panel.
+    QComboBox* kindChoice() const { return traceKindComboBox; }
+    QLineEdit* squelchField() const { return squelchEdit; }
+    QPushButton* playControl() const { return playButton; }
     // The trace's kind from the display's choice.
     static TraceKind kindOf(int choice);
     // The y axis's title for a kind: "Amplitude (dBFS)", "Frequency (Hz)", "Phase (°)".
@@ -58,6 +67,9 @@ private:
 
     Recording* recording;
     CustomPlot* plot;
+    QComboBox* traceKindComboBox;
+    QLineEdit* squelchEdit;
+    QPushButton* playButton;
     // What is kept of the bands of the recording its summaries belong to.
     std::shared_ptr<TraceSummaries> kept;
     const SummarySet* keptFor = nullptr;

@@ -60,12 +60,13 @@ TEST(Assembly, PanelInTheLeftColumnAndViewsInTheirPages)
     auto* spectrogram = window.findChild<QWidget*>("spectrogramView");
     auto* power = window.findChild<QWidget*>("powerView");
     auto* amplitude = window.findChild<QWidget*>("amplitudeView");
+    auto* trace = window.findChild<QWidget*>("traceView");
     auto* spectrum = window.findChild<QWidget*>("spectrumView");
-    ASSERT_TRUE(panel && spectrogram && power && amplitude && spectrum);
+    ASSERT_TRUE(panel && spectrogram && power && amplitude && trace && spectrum);
 
     EXPECT_EQ(window.findChild<QScrollArea*>("scrollArea")->widget(), panel);
     auto* tabs = window.findChild<QTabWidget*>("tabWidget");
-    EXPECT_EQ(pageWidgets(tabs, 0), (QList<QWidget*>{spectrogram, power, amplitude}));
+    EXPECT_EQ(pageWidgets(tabs, 0), (QList<QWidget*>{spectrogram, trace, power, amplitude}));
     // The measurements sit under the spectrum.
     EXPECT_EQ(pageWidgets(tabs, 1), (QList<QWidget*>{spectrum, window.findChild<QWidget*>("measurementsGroup")}));
     EXPECT_EQ(spectrogram->sizePolicy().verticalPolicy(), QSizePolicy::Expanding);
