@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -63,7 +64,6 @@ TEST(TraceAudio, ToneAtItsModulatingFrequency)
         EXPECT_NEAR(static_cast<double>(audio.size()), audioRate, audioRate * 0.001);
         const double found = toneFrequency(audio);
         EXPECT_NEAR(found, row.modulation, row.modulation * 0.01);
-        RecordProperty("relativeError" + std::to_string(int(row.modulation)),
-                       std::to_string(std::abs(found / row.modulation - 1)));
+        std::printf("tone at %g Hz: found %.3f Hz\n", row.modulation, found);
     }
 }

@@ -197,8 +197,8 @@ void SoakWalk::toggleSwitch()
 {
     const char* boxes[] = {"showPowerViewCheckBox", "showAmplitudeViewCheckBox", "removeDcCheckBox",
                            "showAnnotationsCheckBox", "absoluteFrequencyCheckBox", "mirrorCheckBox",
-                           "bandPowerCheckBox"};
-    const int which = pick(std::size(boxes) + 3);
+                           "bandPowerCheckBox", "showTraceViewCheckBox"};
+    const int which = pick(std::size(boxes) + 4);
     if (which < static_cast<int>(std::size(boxes))) {
         auto* box = find<QCheckBox>(boxes[which]);
         actions << QStringLiteral("toggle %1").arg(boxes[which]);
@@ -211,6 +211,10 @@ void SoakWalk::toggleSwitch()
         const int index = pick(2);
         actions << QStringLiteral("unit %1").arg(index);
         find<QComboBox>("powerUnitComboBox")->setCurrentIndex(index);
+    } else if (which == static_cast<int>(std::size(boxes)) + 2) {
+        const int index = pick(3);
+        actions << QStringLiteral("trace kind %1").arg(index);
+        find<QComboBox>("traceKindComboBox")->setCurrentIndex(index);
     } else {
         const int tab = pick(2);
         actions << QStringLiteral("tab %1").arg(tab);
@@ -391,6 +395,7 @@ QString SoakWalk::violations() const
         {"absoluteFrequencyCheckBox", shown.display.absoluteFrequency},
         {"mirrorCheckBox", shown.spectrogram.mirror},
         {"bandPowerCheckBox", shown.bandPower},
+        {"showTraceViewCheckBox", shown.display.showTrace},
     };
     for (const auto& [name, on] : boxes)
         if (find<QCheckBox>(name)->isChecked() != on)
