@@ -16,8 +16,9 @@
 #include <exception>
 
 BandListening::BandListening(ViewSession* session, QPushButton* button, std::vector<PlotWidget*> timePlots,
-                             Note note, QObject* parent)
-    : QObject(parent), session(session), button(button), note(std::move(note)), player(new BandPlayer(this))
+                             Note note, Marked cursorA, QObject* parent)
+    : QObject(parent), session(session), button(button), note(std::move(note)), cursorA(std::move(cursorA)),
+      player(new BandPlayer(this))
 {
     for (PlotWidget* plot : timePlots)
         plots.emplace_back(plot);
@@ -62,6 +63,9 @@ void BandListening::toggle()
     request.high = shown.band.high;
     request.first = range.first;
     request.end = range.end;
+    if (const std::optional<uint64_t> marked = cursorA ? cursorA() : std::nullopt;
+        marked && *marked >= range.first && *marked < range.end)
+        request.first = *marked;
     request.longest = longestAudio;
     const DcOffset offset = session->removedOffset();
     std::vector<int16_t> audio;
@@ -72,7 +76,7 @@ void BandListening::toggle()
         note(QStringLiteral("Play"), QString::fromUtf8(error.what()));
         return;
     }
-    if (!player->play(std::move(audio), static_cast<double>(range.first) / fs))
+    if (!player->play(std::move(audio), static_cast<double>(request.first) / fs))
         note(QStringLiteral("Play"), BandPlayer::noDeviceNote());
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 // Play and Stop of the band shown: its audio (FM, or AM for the amplitude
-// trace) from the start of the range shown, played by a BandPlayer while a line
-// moves across the time plots; without an audio output, a note and nothing else.
+// trace) from the start of the range shown (or cursor A), played by a
+// BandPlayer while a line moves across the time plots; without an audio
+// output, a note and nothing else.
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class BandPlayer;
@@ -22,9 +25,12 @@ public:
     static constexpr double longestAudio = 60;
 
     using Note = std::function<void(const QString& title, const QString& text)>;
-    // The button reads "Play", or "Stop" while playing; the plots show the line.
+    using Marked = std::function<std::optional<uint64_t>()>;
+    // The button reads "Play", or "Stop" while playing; the plots show the
+    // line. Playing starts at the sample `cursorA` gives when it lies in the
+    // range shown, else at the range's start.
     BandListening(ViewSession* session, QPushButton* button, std::vector<PlotWidget*> timePlots, Note note,
-                  QObject* parent = nullptr);
+                  Marked cursorA, QObject* parent = nullptr);
     ~BandListening() override;
 
     // Plays the band shown, or stops it when it plays (the button, Space).
@@ -40,5 +46,6 @@ private:
     QPointer<QPushButton> button;
     std::vector<QPointer<PlotWidget>> plots;
     Note note;
+    Marked cursorA;
     BandPlayer* player;
 };

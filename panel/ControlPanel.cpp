@@ -86,7 +86,7 @@ ControlPanel::ControlPanel(Recording* recording, SpectrogramView* spectrogramVie
     if (form.playButton) {
         listening = new BandListening(viewSession.get(), form.playButton, timePlots,
                                       [this](const QString& title, const QString& text) { showNote(title, text); },
-                                      this);
+                                      [this] { return navigator->cursorASample(); }, this);
         navigator->setKeyHook([this](int key) {
             if (key == Qt::Key_Space) {
                 listening->toggle();

@@ -58,6 +58,8 @@ public:
     // The readout's line about them (empty without cursors).
     QString readout(double fs, int divisions, double frequencyOffset,
                     double frequencyResolution) const;
+    // The sample cursor A sits at, when it is placed on a time axis.
+    std::optional<uint64_t> sampleOfA() const { return a ? a->sample : std::nullopt; }
 
 private:
     CursorPosition at(const CursorAxes& axes, const QPoint& position, double fs,

@@ -51,6 +51,8 @@ public:
     // Asked first with every key pressed on a plot: true when it took the key
     // (Space plays, Escape stops playing).
     void setKeyHook(std::function<bool(int key)> hook) { keyHook = std::move(hook); }
+    // The sample cursor A marks, when it marks one.
+    std::optional<uint64_t> cursorASample() const { return cursors.sampleOfA(); }
 
 private:
     struct Drag
