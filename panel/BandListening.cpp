@@ -13,6 +13,7 @@
 
 #include <QPushButton>
 
+#include <algorithm>
 #include <exception>
 
 BandListening::BandListening(ViewSession* session, QPushButton* button, std::vector<PlotWidget*> timePlots,
@@ -24,6 +25,8 @@ BandListening::BandListening(ViewSession* session, QPushButton* button, std::vec
         plots.emplace_back(plot);
     player->setPositionHandler([this](std::optional<double> seconds) { showPosition(seconds); });
     connect(button, &QPushButton::clicked, this, &BandListening::toggle);
+    // Another recording ends what played of the last.
+    connect(session, &ViewSession::recordingLoaded, this, [this] { stop(); });
 }
 
 BandListening::~BandListening()
@@ -66,7 +69,7 @@ void BandListening::toggle()
     if (const std::optional<uint64_t> marked = cursorA ? cursorA() : std::nullopt;
         marked && *marked >= range.first && *marked < range.end)
         request.first = *marked;
-    request.longest = longestAudio;
+    request.longest = std::min(longestAudio, static_cast<double>(mostSamples) / fs);
     const DcOffset offset = session->removedOffset();
     std::vector<int16_t> audio;
     try {

@@ -21,8 +21,10 @@ class ViewSession;
 class BandListening : public QObject
 {
 public:
-    // Audio longer than this (seconds) is cut.
+    // Audio longer than this (seconds), or of more samples than this, is cut:
+    // it is computed on the GUI thread before it plays.
     static constexpr double longestAudio = 60;
+    static constexpr uint64_t mostSamples = uint64_t(1) << 24;
 
     using Note = std::function<void(const QString& title, const QString& text)>;
     using Marked = std::function<std::optional<uint64_t>()>;
