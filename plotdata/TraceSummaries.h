@@ -28,8 +28,9 @@ public:
         std::shared_ptr<CurveSummary> runs;
     };
 
-    // Bytes each kept band may take; bands kept at once.
-    explicit TraceSummaries(uint64_t budgetBytes = uint64_t(32) << 20, std::size_t bands = 2);
+    // Bytes each kept band may take; bands kept at once (together, by
+    // default, the budget of one curve's summary).
+    explicit TraceSummaries(uint64_t budgetBytes = uint64_t(16) << 20, std::size_t bands = 2);
 
     // The trace kept under `key`, when one is ready.
     std::shared_ptr<const Kept> find(const std::string& key) const;

@@ -120,9 +120,9 @@ std::unique_ptr<ViewComputation> TraceView::computation(const ViewSettings& sett
                                                         const RecordingFacts& facts)
 {
     // What is kept belongs to one recording: its summaries say which.
-    if (keptFor != facts.summaries.get() || !kept) {
+    if (keptFor.lock() != facts.summaries || !kept) {
         kept = std::make_shared<TraceSummaries>();
-        keptFor = facts.summaries.get();
+        keptFor = facts.summaries;
     }
     const StreamRange range = streamRangeOf(facts.sampleRate, facts.sampleCount, settings.range.start,
                                             settings.range.stop);

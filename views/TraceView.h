@@ -72,7 +72,7 @@ private:
     QPushButton* playButton;
     // What is kept of the bands of the recording its summaries belong to.
     std::shared_ptr<TraceSummaries> kept;
-    const SummarySet* keptFor = nullptr;
+    std::weak_ptr<SummarySet> keptFor;
     ReducedCurve computed;
     TraceKind computedKind = TraceKind::Frequency;
     double shownShift = 0;
