@@ -9,6 +9,8 @@
 #include "plotdata/TraceSummaries.h"
 
 #include <algorithm>
+#include <exception>
+#include <limits>
 #include <cstdio>
 #include <string>
 
@@ -19,10 +21,37 @@ namespace {
 constexpr uint64_t fewestSummarized = uint64_t(1) << 22;
 constexpr uint64_t buildingShare = 4;
 constexpr std::size_t readBlock = std::size_t(1) << 16;
+// A sketch computes this many outputs per pixel column, reading at most this many samples.
+constexpr uint64_t sketchOutputs = 8;
+constexpr uint64_t sketchSamples = uint64_t(1) << 22;
 
 uint64_t ceilDiv(uint64_t a, uint64_t b)
 {
     return a / b + (a % b != 0 ? 1 : 0);
+}
+
+// The values of outputs [s, e) of `request`'s band, computed from their samples.
+std::vector<double> outputValues(TraceRequest request, uint64_t s, uint64_t e, uint32_t D, const SampleSource& source,
+                                 const DcOffset& offset, WorkControl* control)
+{
+    request.first = s * D;
+    request.end = (e - 1) * D + 1;
+    BandTrace part(request);
+    std::vector<double> values, i(readBlock), q(readBlock);
+    for (uint64_t at = part.readFirst(); at < part.readEnd();) {
+        if (control)
+            control->check();
+        const auto count = static_cast<size_t>(std::min<uint64_t>(readBlock, part.readEnd() - at));
+        source.read(at, count, i.data(), q.data());
+        for (size_t k = 0; offset.remove && k < count; ++k) {
+            i[k] -= offset.i;
+            q[k] -= offset.q;
+        }
+        part.consume(at, count, i.data(), q.data(), values);
+        at += count;
+    }
+    part.finish(values);
+    return values;
 }
 
 } // namespace
@@ -180,24 +209,7 @@ bool TracePass::computeFromSummaries(const SampleSource& source, const DcOffset&
             const uint64_t D = trace->decimation();
             // The outputs [s, e) that fill no kept run, computed from their samples.
             auto values = [&](uint64_t s, uint64_t e, std::vector<std::vector<double>>& out) {
-                TraceRequest request = requestFor(std::nullopt);
-                request.first = s * D;
-                request.end = (e - 1) * D + 1;
-                BandTrace part(request);
-                std::vector<double> trace, i(readBlock), q(readBlock);
-                for (uint64_t at = part.readFirst(); at < part.readEnd();) {
-                    control.check();
-                    const auto count = static_cast<size_t>(std::min<uint64_t>(readBlock, part.readEnd() - at));
-                    source.read(at, count, i.data(), q.data());
-                    for (size_t k = 0; offset.remove && k < count; ++k) {
-                        i[k] -= offset.i;
-                        q[k] -= offset.q;
-                    }
-                    part.consume(at, count, i.data(), q.data(), trace);
-                    at += count;
-                }
-                part.finish(trace);
-                out = {std::move(trace)};
+                out = {outputValues(requestFor(std::nullopt), s, e, static_cast<uint32_t>(D), source, offset, &control)};
             };
             auto curves = kept->runs->curves({0}, {first, end}, trace->outputRate(), width, frame, false, values);
             if (curves) {
@@ -223,4 +235,37 @@ bool TracePass::computeFromSummaries(const SampleSource& source, const DcOffset&
     feed->shownFirst = first;
     feed->shownEnd = end;
     return false;
+}
+
+bool TracePass::sketchFromSummaries(const DcOffset& offset)
+{
+    if (!sketchSource || settings.kind == TraceKind::Phase || settings.squelchDb || trace->outputCount() == 0)
+        return false;
+    const uint64_t D = trace->decimation();
+    const uint64_t first = trace->firstOutput();
+    const uint64_t count = trace->outputCount();
+    const uint64_t perColumn = sketchOutputs * D + (trace->readEnd() - trace->readFirst() - (count - 1) * D);
+    if (count <= sketchOutputs * static_cast<uint64_t>(width) || perColumn * static_cast<uint64_t>(width) > sketchSamples)
+        return false;
+    const CurveFrame frame = rangeFrame(range, fs);
+    CurveEnvelope envelope(frame.xMin, frame.xMax, width, first, trace->outputRate());
+    uint64_t added = first;
+    try {
+        for (uint64_t c = 0; c < static_cast<uint64_t>(width); ++c) {
+            const uint64_t middle = first + (count * (2 * c + 1)) / (2 * static_cast<uint64_t>(width));
+            const uint64_t s = std::max(added, middle - std::min(middle, sketchOutputs / 2));
+            const uint64_t e = std::min(first + count, s + sketchOutputs);
+            if (e <= s)
+                continue;
+            envelope.addConstant(std::numeric_limits<double>::quiet_NaN(), static_cast<size_t>(s - added));
+            const std::vector<double> values =
+                outputValues(requestFor(std::nullopt), s, e, static_cast<uint32_t>(D), *sketchSource, offset, nullptr);
+            envelope.add(values.data(), std::min<size_t>(values.size(), static_cast<size_t>(e - s)));
+            added = e;
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    setCurve(envelope.result(false));
+    return true;
 }

@@ -45,6 +45,11 @@ public:
     bool finishPass() override;
     StreamRange readRange(const StreamRange& range) const override;
     bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
+    // A coarse curve while the pass runs: the amplitude or frequency of a few
+    // outputs at the middle of each pixel column, read from `sketchSource`
+    // when that takes few samples (none for the phase or a squelch).
+    bool sketchFromSummaries(const DcOffset& offset) override;
+    void setSketchSource(std::shared_ptr<const SampleSource> source) { sketchSource = std::move(source); }
 
     // Once done: the curve (NaN points where it breaks), the outputs' rate,
     // and the noise floor in dBFS the squelch was measured from.
@@ -65,6 +70,7 @@ private:
     TraceSettings settings;
     int width;
     std::shared_ptr<TraceSummaries> summaries;
+    std::shared_ptr<const SampleSource> sketchSource;
     std::unique_ptr<BandTrace> trace;
     std::unique_ptr<Feed> feed;
     std::optional<double> floor;

@@ -9,17 +9,20 @@
 #include <cstdint>
 #include <memory>
 
+class SampleSource;
 class SummarySet;
 struct SummaryNeeds;
 class ViewKind;
 
-// What a computation is made for: the recording's rate and length and the
-// summaries kept of it (null for a short one).
+// What a computation is made for: the recording's rate and length, the
+// summaries kept of it (null for a short one) and its samples (for a sketch
+// that reads a few).
 struct RecordingFacts
 {
     double sampleRate = 0;
     uint64_t sampleCount = 0;
     std::shared_ptr<SummarySet> summaries;
+    std::shared_ptr<const SampleSource> samples;
 };
 
 // The settings as a kind presents them: with the hertz the frequency axes add

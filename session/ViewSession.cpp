@@ -377,7 +377,7 @@ void ViewSession::runJob()
         return;
     Job& j = *job;
     const uint64_t number = j.number;
-    const RecordingFacts facts{j.sampleRate, j.samples->size(), j.summaries};
+    const RecordingFacts facts{j.sampleRate, j.samples->size(), j.summaries, j.samples};
     j.computations = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>();
     try {
         for (ViewKind* kind : j.kinds)
@@ -432,7 +432,7 @@ void ViewSession::startSketches(uint64_t number)
 {
     if (!job || job->number != number || !jobs->busy() || !job->summaries)
         return;
-    const RecordingFacts facts{job->sampleRate, job->samples->size(), job->summaries};
+    const RecordingFacts facts{job->sampleRate, job->samples->size(), job->summaries, job->samples};
     DcOffset offset;
     if (job->settings.removeDc)
         offset = job->summaries->wholeMean().value_or(DcOffset{});

@@ -129,6 +129,7 @@ std::unique_ptr<ViewComputation> TraceView::computation(const ViewSettings& sett
     const TraceSettings trace = traceSettingsOf(settings);
     auto pass = std::make_unique<TracePass>(range, facts.sampleRate, facts.sampleCount, trace,
                                             std::max(1, plot->plotAreaWidth()), facts.summaries ? kept : nullptr);
+    pass->setSketchSource(facts.samples);
     return presentedBy<TracePass>(this, std::move(pass), [this, trace](TracePass& done) {
         computed = std::move(done.curve());
         computedKind = trace.kind;

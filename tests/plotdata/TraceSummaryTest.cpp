@@ -99,3 +99,35 @@ TEST(TraceSummary, SquelchBreaksTheCurveBetweenBursts)
     EXPECT_EQ(curve.ranges.xMin, 0.0);
     EXPECT_EQ(curve.ranges.xMax, (x.size() - 1) / rate);
 }
+
+TEST(TraceSummary, SketchReadsAFewOutputsPerColumn)
+{
+    const std::size_t n = std::size_t(1) << 22;
+    const testsignals::Iq x = testsignals::fmTone(n, rate, 100e3, 1000, 20e3, 0.5);
+    const auto source = memorySamples(x.i, x.q);
+    TraceSettings settings;
+    settings.low = 50e3;
+    settings.high = 150e3;
+    const int width = 400;
+    TracePass whole({0, n}, rate, n, settings, width);
+    WorkControl control;
+    runComputations(*source, {0, n}, DcOffset{}, {&whole}, control);
+    TracePass sketched({0, n}, rate, n, settings, width);
+    EXPECT_FALSE(sketched.sketchFromSummaries(DcOffset{})); // nothing to read from
+    sketched.setSketchSource(source);
+    ASSERT_TRUE(sketched.sketchFromSummaries(DcOffset{}));
+    const ReducedCurve& coarse = sketched.curve();
+    // A few points in every column, each one of the pass's values, within its range.
+    EXPECT_GE(coarse.x.size(), std::size_t(width));
+    EXPECT_EQ(coarse.ranges.xMin, whole.curve().ranges.xMin);
+    EXPECT_EQ(coarse.ranges.xMax, whole.curve().ranges.xMax);
+    EXPECT_GE(coarse.ranges.yMin, whole.curve().ranges.yMin);
+    EXPECT_LE(coarse.ranges.yMax, whole.curve().ranges.yMax);
+    EXPECT_LT(coarse.ranges.yMax - coarse.ranges.yMin, 41e3);
+    EXPECT_GT(coarse.ranges.yMax - coarse.ranges.yMin, 30e3);
+    // The phase and a squelch are never sketched.
+    settings.kind = TraceKind::Phase;
+    TracePass phase({0, n}, rate, n, settings, width);
+    phase.setSketchSource(source);
+    EXPECT_FALSE(phase.sketchFromSummaries(DcOffset{}));
+}
