@@ -286,10 +286,10 @@ void buildDisplayGroup(QBoxLayout* panelLayout, PanelWidgets& w)
     panelLayout->addWidget(group);
     w.showPowerViewCheckBox = named(new QCheckBox("Show power view"), "showPowerViewCheckBox");
     w.showPowerViewCheckBox->setChecked(true);
-    // Four rows: a little less margin above and below than the other groups,
-    // so that the panel still fits a window 900 pixels high.
-    grid->setContentsMargins(groupMargin, groupMargin / 2, groupMargin, groupMargin / 2);
-    grid->setVerticalSpacing(rowSpacing);
+    // Four rows: no margin above and below them and no space between them, so
+    // that the panel still fits a window 900 pixels high.
+    grid->setContentsMargins(groupMargin, 0, groupMargin, 0);
+    grid->setVerticalSpacing(0);
     grid->addWidget(w.showPowerViewCheckBox, 0, 0);
     w.showAmplitudeViewCheckBox =
         named(new QCheckBox("Show amplitude view"), "showAmplitudeViewCheckBox");
