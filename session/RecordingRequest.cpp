@@ -12,17 +12,11 @@
 
 namespace {
 
-// A recording stores whole samples per second in 32 bits: a rate below 1 would
-// become 0 and one of 2^32 or more would lose its high bits.
-constexpr double minSampleRate = 1.0;
-constexpr double sampleRateLimit = 4294967296.0;
-
+// Rates are kept exactly: any above 0 and below 2^32 samples per second.
 double sampleRateOf(const QString& text)
 {
     try {
         const double value = strictlyPositiveNumber(text);
-        if (value < minSampleRate)
-            throw std::runtime_error("input shall be >= 1");
         if (value >= sampleRateLimit)
             throw std::runtime_error("input shall be < 4294967296");
         return value;
