@@ -36,6 +36,12 @@ constexpr double showMargin = 0.1;
 // A band shown is at least this many FFT bins wide, as a zoom leaves it.
 constexpr double fewestBins = 4;
 
+// The recording's rate, exactly (below 1 too), or 1 before anything is loaded.
+double rateOf(const Recording& recording)
+{
+    return recording.sampleRate() > 0 ? recording.sampleRate() : 1.0;
+}
+
 } // namespace
 
 AnnotationEditor::AnnotationEditor(Recording* recording, ViewSession* session,
@@ -48,7 +54,7 @@ AnnotationEditor::AnnotationEditor(Recording* recording, ViewSession* session,
     table->setModel(model);
     model->setFrequencyOffset([this](uint64_t sample) {
         return this->session->frequencyOffsetAt(static_cast<double>(sample)
-                                                / std::max(1.0, double(this->recording->sampleRate())));
+                                                / rateOf(*this->recording));
     });
     model->setEditHandler([this](int row, int column, const QString& text) {
         const uint64_t id = annotations.entries()[static_cast<std::size_t>(row)].id;
@@ -117,7 +123,7 @@ void AnnotationEditor::recordingLoaded()
     history->clear();
     annotations.reset(recording->info().annotations);
     saver.recordingLoaded();
-    model->setSampleRate(std::max(1.0, static_cast<double>(recording->sampleRate())));
+    model->setSampleRate(rateOf(*recording));
     changed({});
 }
 
@@ -272,7 +278,7 @@ void AnnotationEditor::editCell(uint64_t id, int column, const QString& text)
         return;
     const AnnotationList::Entry entry = annotations.entries()[*index];
     CellLimits limits;
-    limits.sampleRate = std::max(1.0, static_cast<double>(recording->sampleRate()));
+    limits.sampleRate = rateOf(*recording);
     limits.sampleCount = recording->sampleCount();
     limits.band = session->bandLimits();
     limits.frequencyOffset = model->offsetOfRow(static_cast<int>(*index));
@@ -376,7 +382,7 @@ void AnnotationEditor::showBoxes()
     if (!spectrogram)
         return;
     std::vector<AnnotationBox> boxes =
-        annotationBoxes(recording->info().annotations, std::max(1.0, double(recording->sampleRate())));
+        annotationBoxes(recording->info().annotations, rateOf(*recording));
     for (const QModelIndex& index : pane->annotationTable->selectionModel()->selectedRows())
         if (static_cast<std::size_t>(index.row()) < boxes.size())
             boxes[static_cast<std::size_t>(index.row())].selected = true;

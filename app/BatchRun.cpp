@@ -34,6 +34,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <iostream>
 #include <memory>
 
@@ -64,7 +65,7 @@ std::optional<ViewSettings> settingsFromOptions(const ViewSettings& base, const 
                                                 const CommandLineOptions& o, const Refusal& refuse)
 {
     ViewSettings next = base;
-    const double fs = static_cast<double>(recording.sampleRate());
+    const double fs = recording.sampleRate();
     if (o.start || o.stop) {
         const QString stopShown = base.range.stop == durationOf(recording)
                                       ? stopTimeText(recording.sampleCount(), fs)
@@ -149,8 +150,10 @@ nlohmann::json recordingInfo(const Recording& recording, const QString& path)
     else
         out["bitsPerValue"] = nullptr;
     out["samples"] = recording.sampleCount();
-    out["sampleRate"] = recording.sampleRate();
-    out["duration"] = static_cast<double>(recording.sampleCount()) / recording.sampleRate();
+    // Exactly, written as an integer when it is whole.
+    const double rate = recording.sampleRate();
+    out["sampleRate"] = std::floor(rate) == rate ? nlohmann::json(static_cast<uint64_t>(rate)) : nlohmann::json(rate);
+    out["duration"] = static_cast<double>(recording.sampleCount()) / rate;
     out["centreFrequency"] =
         info.centreFrequency ? nlohmann::json(*info.centreFrequency) : nlohmann::json(nullptr);
     const std::optional<TimeStamp> start = TimeStamp::parse(info.startTime);
@@ -291,7 +294,7 @@ int runBatch(const CommandLineOptions& o)
         return 1;
     if (pages)
         pages->views.spectrogram->setAnnotations(
-            annotationBoxes(recording.info().annotations, static_cast<double>(recording.sampleRate())));
+            annotationBoxes(recording.info().annotations, recording.sampleRate()));
     if (hasViewOptions(o)) {
         const std::optional<ViewSettings> next = settingsFromOptions(session.requested(), recording, o, report);
         if (!next)

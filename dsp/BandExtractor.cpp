@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
 
@@ -67,16 +68,43 @@ BandExtractor::BandExtractor(double sampleRate, double low, double high, bool wh
         fine[k] = std::polar(1.0, -2.0 * std::numbers::pi * static_cast<double>(k) / phaseSteps);
 }
 
+void BandExtractor::startRange(uint64_t first, uint64_t count)
+{
+    started = false;
+    declared = true;
+    rangeFirst = first;
+    rangeCount = count;
+}
+
 void BandExtractor::process(uint64_t index, std::size_t count, const double* i, const double* q,
                             std::vector<std::complex<double>>& out)
 {
     if (started && index != nextIndex)
         throw std::invalid_argument("BandExtractor needs the range's samples without gaps");
     if (!started) {
+        if (!declared) {
+            rangeFirst = index;
+            rangeCount = std::numeric_limits<uint64_t>::max();
+        }
+        // Samples beyond the filter's reach before the range are not needed.
+        const uint64_t earliest = rangeFirst - std::min<uint64_t>(rangeFirst, half);
+        if (index < earliest) {
+            const auto skip = static_cast<std::size_t>(std::min<uint64_t>(count, earliest - index));
+            index += skip;
+            count -= skip;
+            i += skip;
+            q += skip;
+            if (count == 0)
+                return;
+        }
+        if (index > rangeFirst)
+            throw std::invalid_argument("BandExtractor needs the range's samples without gaps");
         started = true;
+        // Zeros stand for the samples before the first one given.
+        const uint64_t given = rangeFirst - index;
         bufferStart = -static_cast<int64_t>(half);
-        re.assign(half, 0.0);
-        im.assign(half, 0.0);
+        re.assign(half - given, 0.0);
+        im.assign(half - given, 0.0);
     }
     const uint64_t phaseMask = (uint64_t(1) << phaseBits) - 1;
     const uint64_t fineMask = (uint64_t(1) << fineBits) - 1;
@@ -92,9 +120,11 @@ void BandExtractor::process(uint64_t index, std::size_t count, const double* i, 
         re[at + k] = a * turn.real() - b * turn.imag();
         im[at + k] = a * turn.imag() + b * turn.real();
     }
-    inputs += count;
     nextIndex = index + count;
-    computeReady(inputs, outputCount(inputs), out);
+    // Samples received from the range's first on (those after its end included).
+    const uint64_t received = nextIndex > rangeFirst ? nextIndex - rangeFirst : 0;
+    inputs = std::min(received, rangeCount);
+    computeReady(received, outputCount(inputs), out);
 }
 
 void BandExtractor::flush(std::vector<std::complex<double>>& out)
@@ -113,6 +143,7 @@ void BandExtractor::flush(std::vector<std::complex<double>>& out)
     }
     // Ready for another range.
     started = false;
+    declared = false;
     inputs = 0;
     nextOutput = 0;
     re.clear();

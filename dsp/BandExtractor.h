@@ -39,17 +39,27 @@ public:
     const std::vector<double>& taps() const { return filter; }
     // Output samples for a range of inputs count long: ceil(inputs / D).
     uint64_t outputCount(uint64_t inputs) const { return (inputs + factor - 1) / factor; }
+    // Samples either side of an output that its filter takes in.
+    uint64_t reach() const { return half; }
 
-    // The next count samples of the range, index being the recording's index of
-    // the first: the first call starts the range, later ones follow without gaps.
-    // Appends the outputs now complete to out, in the input's units (gain 1 in
-    // the band). Output m is the filtered band at input sample first + m * D; the
-    // range is taken as zero before its start.
+    // Starts a range of count samples from the recording's sample first whose
+    // surroundings are given too: process() then takes samples from up to
+    // reach() before first (earlier ones are skipped) and after the range's end,
+    // which the filter uses but which make no outputs of their own. Without this
+    // call the first process() starts a range that lasts until flush(), and the
+    // samples around it are taken as zero.
+    void startRange(uint64_t first, uint64_t count);
+
+    // The next count samples, index being the recording's index of the first:
+    // the first call starts the range (unless startRange did), later ones
+    // follow without gaps. Appends the outputs now complete to out, in the
+    // input's units (gain 1 in the band). Output m is the filtered band at input
+    // sample first + m * D.
     void process(uint64_t index, std::size_t count, const double* i, const double* q,
                  std::vector<std::complex<double>>& out);
-    // Appends the outputs still owed once the range has ended, taking it as zero
-    // beyond its end; afterwards outputCount(inputs) outputs have been given, and
-    // the next process() starts a new range.
+    // Appends the outputs still owed once the range has ended, taking the
+    // recording as zero beyond the samples given; afterwards outputCount(inputs)
+    // outputs have been given, and the next process() starts a new range.
     void flush(std::vector<std::complex<double>>& out);
 
 private:
@@ -75,6 +85,9 @@ private:
     std::vector<std::complex<double>> fine;
 
     bool started = false;
+    bool declared = false;    // startRange() gave the range
+    uint64_t rangeFirst = 0;  // the recording's index of the range's first sample
+    uint64_t rangeCount = 0;  // its length
     uint64_t nextIndex = 0;   // the recording's index of the next sample
     uint64_t inputs = 0;      // samples of the range received
     uint64_t nextOutput = 0;  // index m of the next output

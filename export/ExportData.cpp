@@ -40,7 +40,8 @@ std::string sigmfName(const std::string& datatype)
     return format.bitDepth == 8 ? datatype.substr(0, datatype.find('_')) : datatype;
 }
 
-// The WAV format nearest to format that holds all of its values.
+// The WAV format nearest to format that holds all of its values at the same
+// full scale (see conversionFor).
 SampleEncoding wavEncodingFor(const SampleFormat& format)
 {
     switch (format.kind) {
@@ -67,6 +68,9 @@ struct Sink
     // takes longer than the write, and the two together are the copy's cost.
     void put(const unsigned char* bytes, std::size_t size)
     {
+        // A block that completes no output (a band's first, while its filter fills).
+        if (size == 0)
+            return;
         // Dropped unstarted, or waited for, if the write throws.
         WorkerPool::Pending hashing;
         if (digest)
@@ -76,13 +80,29 @@ struct Sink
     }
 };
 
+// The offsets of a conversion, which the pass subtracts as it reads.
+DcOffset offsetsOf(const SampleConversion& conversion)
+{
+    return {conversion.offsetI, conversion.offsetQ, conversion.offsetI != 0.0 || conversion.offsetQ != 0.0};
+}
+
 class Encoder final : public BlockConsumer
 {
 public:
-    Encoder(SampleEncoding encoding, Sink& sink) : encoding(encoding), sink(sink) {}
+    Encoder(SampleEncoding encoding, double gain, Sink& sink) : encoding(encoding), gain(gain), sink(sink) {}
 
     void consume(uint64_t, size_t count, const double* i, const double* q, WorkControl&) override
     {
+        if (gain != 1.0) {
+            iValues.resize(count);
+            qValues.resize(count);
+            for (size_t k = 0; k < count; ++k) {
+                iValues[k] = i[k] * gain;
+                qValues[k] = q[k] * gain;
+            }
+            i = iValues.data();
+            q = qValues.data();
+        }
         buffer.resize(count * encoding.sampleBytes());
         encodeSamples(encoding, i, q, count, buffer.data());
         sink.put(buffer.data(), buffer.size());
@@ -90,14 +110,17 @@ public:
 
 private:
     SampleEncoding encoding;
+    double gain;
     Sink& sink;
+    std::vector<double> iValues;
+    std::vector<double> qValues;
     std::vector<unsigned char> buffer;
 };
 
 class BandWriter final : public BlockConsumer
 {
 public:
-    BandWriter(BandExtractor& extractor, Sink& sink) : extractor(extractor), sink(sink) {}
+    BandWriter(BandExtractor& extractor, double gain, Sink& sink) : extractor(extractor), gain(gain), sink(sink) {}
 
     void consume(uint64_t index, size_t count, const double* i, const double* q, WorkControl&) override
     {
@@ -117,8 +140,8 @@ private:
         iValues.resize(outputs.size());
         qValues.resize(outputs.size());
         for (std::size_t k = 0; k < outputs.size(); ++k) {
-            iValues[k] = outputs[k].real();
-            qValues[k] = outputs[k].imag();
+            iValues[k] = outputs[k].real() * gain;
+            qValues[k] = outputs[k].imag() * gain;
         }
         buffer.resize(outputs.size() * bandEncoding.sampleBytes());
         encodeSamples(bandEncoding, iValues.data(), qValues.data(), outputs.size(), buffer.data());
@@ -127,6 +150,7 @@ private:
     }
 
     BandExtractor& extractor;
+    double gain;
     Sink& sink;
     std::vector<std::complex<double>> outputs;
     std::vector<double> iValues;
@@ -169,6 +193,8 @@ ExportData::ExportData(const ExportSource& source, const ExportRequest& request,
         sampleBytes = encoding.sampleBytes();
         sigmfDatatype = encoding.sigmfDatatype();
     }
+    if (way != Way::copy)
+        conversion = conversionFor(stored ? stored->datatype : std::string(), encoding);
     wav = {encoding.kind == 'f', static_cast<uint16_t>(encoding.bits)};
 }
 
@@ -222,11 +248,18 @@ void ExportData::write(OutputFile& file, Sha512* digest, WorkControl& control)
             at = nextAt;
         }
     } else if (way == Way::encode) {
-        Encoder encoder(encoding, sink);
-        streamRange(*source.samples, request.first, request.end, DcOffset{}, {&encoder}, control);
+        Encoder encoder(encoding, conversion.gain, sink);
+        streamRange(*source.samples, request.first, request.end, offsetsOf(conversion), {&encoder}, control);
     } else {
-        BandWriter writer(*extractor, sink);
-        streamRange(*source.samples, request.first, request.end, DcOffset{}, {&writer}, control);
+        // The filter reads the samples around the range too, as far as it reaches,
+        // so that the first and last outputs are as exact as the others.
+        const uint64_t reach = extractor->reach();
+        const uint64_t from = request.first - std::min<uint64_t>(request.first, reach);
+        const uint64_t to = std::min<uint64_t>(source.samples->size(), request.end + reach);
+        control.addPlanned((request.first - from) + (to - request.end));
+        extractor->startRange(request.first, request.end - request.first);
+        BandWriter writer(*extractor, conversion.gain, sink);
+        streamRange(*source.samples, from, to, offsetsOf(conversion), {&writer}, control);
         writer.finish();
     }
     if (file.size() - before != byteCount())

@@ -41,7 +41,8 @@ public:
 
     // Appends byteCount() bytes to file, and to digest when given. Counts
     // request.end - request.first units of progress on control (planned by the
-    // caller) and checks it between blocks.
+    // caller), and for a band the samples around the range its filter reads
+    // (planned here), and checks it between blocks.
     void write(OutputFile& file, Sha512* digest, WorkControl& control);
 
 private:
@@ -52,6 +53,8 @@ private:
     Way way = Way::copy;
     std::optional<StoredSamples> stored;
     SampleEncoding encoding;
+    // From the source's values to the encoding's (full scale kept).
+    SampleConversion conversion;
     std::string sigmfDatatype;
     WavFormat wav;
     uint32_t sampleBytes = 0;

@@ -3,6 +3,8 @@
 
 #include "export/ExportMetadata.h"
 
+#include "io/CaptureLookup.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -12,6 +14,9 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr const char* sigmfVersion = "1.2.0";
+// Our namespace, as core:extensions declares it.
+constexpr const char* ownNamespace = "norvale";
+constexpr const char* ownNamespaceVersion = "1.0.0";
 
 // Global fields of the source that no longer describe the export: its dataset
 // file, layout, size and checksum, and those the export sets itself.
@@ -29,18 +34,31 @@ Json number(double value)
 }
 
 // The frequency edge to write: the source's own number when nothing moved it.
-Json edge(double baseband, double clipped, const Json* original, const AnnotationWindow& window)
+// centre is that of the source's capture holding the annotation.
+Json edge(double baseband, double clipped, const Json* original, std::optional<double> centre,
+          const AnnotationWindow& window)
 {
-    const bool untouched = clipped == baseband && (window.sourceCentre || window.shift == 0.0);
+    const bool untouched = clipped == baseband && (centre || window.shift == 0.0);
     if (untouched && original && original->is_number())
         return *original;
-    return window.sourceCentre ? *window.sourceCentre + clipped : clipped - window.shift;
+    return centre ? *centre + clipped : clipped - window.shift;
+}
+
+// core:extensions with our namespace declared (once).
+Json withOwnNamespace(Json extensions)
+{
+    if (!extensions.is_array())
+        extensions = Json::array();
+    for (const Json& entry : extensions)
+        if (entry.is_object() && entry.value("name", Json()) == ownNamespace)
+            return extensions;
+    extensions.push_back({{"name", ownNamespace}, {"version", ownNamespaceVersion}, {"optional", true}});
+    return extensions;
 }
 
 } // namespace
 
-Json exportedAnnotations(const std::vector<RecordingAnnotation>& annotations,
-                         const AnnotationWindow& window)
+Json exportedAnnotations(const RecordingInfo& source, const AnnotationWindow& window)
 {
     struct Placed
     {
@@ -49,7 +67,7 @@ Json exportedAnnotations(const std::vector<RecordingAnnotation>& annotations,
     };
     std::vector<Placed> placed;
     const uint64_t d = window.decimation;
-    for (const RecordingAnnotation& annotation : annotations) {
+    for (const RecordingAnnotation& annotation : source.annotations) {
         const uint64_t start = annotation.sampleStart;
         const uint64_t stop = annotation.sampleCount > std::numeric_limits<uint64_t>::max() - start
                                   ? std::numeric_limits<uint64_t>::max()
@@ -86,8 +104,9 @@ Json exportedAnnotations(const std::vector<RecordingAnnotation>& annotations,
                 const auto found = object.find(key);
                 return found == object.end() ? nullptr : &*found;
             };
-            const Json lower = edge(*annotation.lowFrequency, low, originalOf("core:freq_lower_edge"), window);
-            const Json upper = edge(*annotation.highFrequency, high, originalOf("core:freq_upper_edge"), window);
+            const std::optional<double> centre = centreFrequencyAt(source, annotation.sampleStart);
+            const Json lower = edge(*annotation.lowFrequency, low, originalOf("core:freq_lower_edge"), centre, window);
+            const Json upper = edge(*annotation.highFrequency, high, originalOf("core:freq_upper_edge"), centre, window);
             object["core:freq_lower_edge"] = lower;
             object["core:freq_upper_edge"] = upper;
         }
@@ -117,16 +136,27 @@ Json exportMetadata(const RecordingInfo& source, const ExportFacts& facts, Json 
             global[key] = std::move(value);
     }
 
-    Json capture = Json::object();
-    capture["core:sample_start"] = 0;
-    if (facts.frequency)
-        capture["core:frequency"] = *facts.frequency;
-    if (!facts.datetime.empty())
-        capture["core:datetime"] = facts.datetime;
+    if (facts.frequencyShift) {
+        const auto earlier = global.find(frequencyShiftKey);
+        const double before = earlier != global.end() && earlier->is_number() ? earlier->get<double>() : 0.0;
+        global[frequencyShiftKey] = before + *facts.frequencyShift;
+        global["core:extensions"] = withOwnNamespace(global.value("core:extensions", Json()));
+    }
+
+    Json captures = Json::array();
+    for (const ExportCapture& entry : facts.captures) {
+        Json capture = Json::object();
+        capture["core:sample_start"] = entry.sampleStart;
+        if (entry.frequency)
+            capture["core:frequency"] = *entry.frequency;
+        if (!entry.datetime.empty())
+            capture["core:datetime"] = entry.datetime;
+        captures.push_back(std::move(capture));
+    }
 
     Json document = Json::object();
     document["global"] = std::move(global);
-    document["captures"] = Json::array({std::move(capture)});
+    document["captures"] = std::move(captures);
     document["annotations"] = std::move(annotations);
     return document;
 }

@@ -48,7 +48,7 @@ std::string shortest(double value)
 
 void checkRequest(const ExportSource& source, const ExportRequest& request)
 {
-    if (!source.samples || source.sampleRate == 0)
+    if (!source.samples || !(source.sampleRate > 0))
         fail("There is no recording to export");
     if (!(request.first < request.end && request.end <= source.samples->size()))
         fail("The time range to export is empty or beyond the end of the recording");
@@ -75,7 +75,7 @@ void refuseSourceFiles(const ExportSource& source, const std::vector<std::string
         }
 }
 
-std::string description(const ExportSource& source, const ExportRequest& request)
+std::string description(const ExportSource& source, const ExportRequest& request, const ExportData& data)
 {
     const std::string name =
         source.files.empty() ? "a recording" : std::filesystem::path(source.files.front()).filename().string();
@@ -83,35 +83,63 @@ std::string description(const ExportSource& source, const ExportRequest& request
                        + shortest(request.stopSeconds) + " s";
     if (request.band)
         text += ", band " + shortest(request.band->low) + " Hz to " + shortest(request.band->high)
-                + " Hz";
+                + " Hz, its centre " + shortest(data.shift()) + " Hz moved to 0 Hz";
     return text;
 }
 
-// The start of the capture holding the range's first sample (a recording retuned
-// or restarted mid-file has several), moved to that sample.
-std::optional<TimeStamp> exportStart(const ExportSource& source, const ExportRequest& request)
+// The start of the capture holding source sample `at`, moved to that sample (a
+// recording retuned or restarted mid-file has several); for the range's first
+// sample, lacking that, the recording's start moved to it.
+std::optional<TimeStamp> startAt(const ExportSource& source, uint64_t at, bool first)
 {
     const std::vector<RecordingCapture>& captures = source.info.captures;
-    const std::optional<std::size_t> index = captureIndexAt(source.info, request.first);
+    const std::optional<std::size_t> index = captureIndexAt(source.info, at);
     if (index && !captures[*index].datetime.empty()) {
         const std::optional<TimeStamp> start = TimeStamp::parse(captures[*index].datetime);
-        const uint64_t from = std::min(captures[*index].sampleStart, request.first);
-        return start ? std::optional(start->plusSamples(request.first - from, source.sampleRate)) : std::nullopt;
+        const uint64_t from = std::min(captures[*index].sampleStart, at);
+        return start ? std::optional(start->plusSamples(at - from, source.sampleRate)) : std::nullopt;
     }
-    const std::optional<TimeStamp> start = TimeStamp::parse(source.info.startTime);
+    const std::optional<TimeStamp> start = first ? TimeStamp::parse(source.info.startTime) : std::nullopt;
     if (!start)
         return std::nullopt;
-    return start->plusSamples(request.first, source.sampleRate);
+    return start->plusSamples(at, source.sampleRate);
 }
 
-// The centre frequency of the capture holding the range's first sample.
-std::optional<double> exportFrequency(const ExportSource& source, const ExportRequest& request,
-                                      const ExportData& data)
+// The export's capture at its sample m: the centre of the source's capture
+// holding that sample (plus the band's shift), and its start moved to the sample.
+ExportCapture exportCaptureAt(const ExportSource& source, const ExportRequest& request,
+                              const ExportData& data, uint64_t m)
 {
-    const std::optional<double> centre = centreFrequencyAt(source.info, request.first);
-    if (!centre)
-        return std::nullopt;
-    return *centre + data.shift();
+    const uint64_t at = request.first + m * data.decimation();
+    ExportCapture capture;
+    capture.sampleStart = m;
+    if (const std::optional<double> centre = centreFrequencyAt(source.info, at))
+        capture.frequency = *centre + data.shift();
+    if (const std::optional<TimeStamp> start = startAt(source, at, m == 0))
+        capture.datetime = start->isoText();
+    return capture;
+}
+
+// The export's captures: one at its first sample, then one wherever a capture of
+// the source begins within the range, at the first export sample it holds (of
+// captures that begin between the same two export samples, the last).
+std::vector<ExportCapture> exportCaptures(const ExportSource& source, const ExportRequest& request,
+                                          const ExportData& data)
+{
+    const uint64_t d = data.decimation();
+    std::vector<ExportCapture> captures = {exportCaptureAt(source, request, data, 0)};
+    for (const RecordingCapture& capture : source.info.captures) {
+        if (capture.sampleStart <= request.first || capture.sampleStart >= request.end)
+            continue;
+        const uint64_t m = (capture.sampleStart - request.first + d - 1) / d;
+        if (m >= data.sampleCount())
+            continue;
+        if (captures.back().sampleStart == m)
+            captures.back() = exportCaptureAt(source, request, data, m);
+        else
+            captures.push_back(exportCaptureAt(source, request, data, m));
+    }
+    return captures;
 }
 
 std::string metadataText(const ExportSource& source, const ExportRequest& request,
@@ -125,19 +153,18 @@ std::string metadataText(const ExportSource& source, const ExportRequest& reques
         window.bandLow = request.band->low;
         window.bandHigh = request.band->high;
     }
-    window.sourceCentre = centreFrequencyAt(source.info, request.first);
     window.shift = data.shift();
 
     ExportFacts facts;
     facts.datatype = data.datatype();
     facts.sampleRate = data.sampleRate();
-    facts.description = description(source, request);
+    facts.description = description(source, request, data);
     facts.sha512 = digest;
-    facts.frequency = exportFrequency(source, request, data);
-    if (const std::optional<TimeStamp> start = exportStart(source, request))
-        facts.datetime = start->isoText();
+    facts.captures = exportCaptures(source, request, data);
+    if (request.band)
+        facts.frequencyShift = data.shift();
     // A source named by bytes that are not UTF-8 is described with U+FFFD for them.
-    return exportMetadata(source.info, facts, exportedAnnotations(source.info.annotations, window))
+    return exportMetadata(source.info, facts, exportedAnnotations(source.info, window))
                .dump(jsonIndent, ' ', false, nlohmann::json::error_handler_t::replace)
            + "\n";
 }
@@ -194,16 +221,21 @@ void writeArchive(const ExportSource& source, const ExportRequest& request, Work
 
 void writeWav(const ExportSource& source, const ExportRequest& request, WorkControl& control)
 {
-    OutputFile file(request.path);
     ExportData samples(source, request, true);
+    const double rate = samples.sampleRate();
+    if (std::floor(rate) != rate)
+        fail("Cannot export to " + request.path + ": a WAV file holds whole sample rates only, and this "
+             "export's is " + shortest(rate) + " samples per second (" + sigmfMetaEnding + " and "
+             + sigmfArchiveEnding + " keep it)");
+    OutputFile file(request.path);
+    // The chunk has room for the first capture only.
     WavAuxi auxi;
-    auxi.start = exportStart(source, request);
+    auxi.start = startAt(source, request.first, true);
     if (auxi.start)
         auxi.stop = auxi.start->plusSamples(request.end - request.first, source.sampleRate);
-    auxi.centreFrequency = exportFrequency(source, request, samples);
-    const auto rate = static_cast<uint32_t>(samples.sampleRate());
+    auxi.centreFrequency = exportCaptureAt(source, request, samples, 0).frequency;
     const std::vector<unsigned char> header =
-        wavHeader(samples.wavFormat(), rate, samples.sampleCount(), auxi);
+        wavHeader(samples.wavFormat(), static_cast<uint32_t>(rate), samples.sampleCount(), auxi);
     file.write(header.data(), header.size());
     samples.write(file, nullptr, control);
     file.finish();

@@ -16,7 +16,7 @@
 struct ExportSource
 {
     std::shared_ptr<const SampleSource> samples;
-    uint32_t sampleRate = 0; // samples per second
+    double sampleRate = 0; // samples per second, exactly
     RecordingInfo info;
     // Every file the recording reads (a pair's metadata and data), the one the
     // user opened first: the export never writes over them.
@@ -52,15 +52,20 @@ struct ExportRequest
 // are written under temporary names beside the destination and renamed when
 // complete (a pair's data file first); nothing is left behind when it fails or
 // is cancelled. Throws std::runtime_error with the user-facing reason (a bad
-// range or band, an unknown ending, a file of the source as the destination,
-// "Cannot write <path>: <reason>", a read error of the source) or WorkCancelled.
+// range or band, an unknown ending, a file of the source as the destination, a
+// rate that is not whole for WAV, "Cannot write <path>: <reason>", a read error
+// of the source) or WorkCancelled.
 //
 // Whole band: the stored bytes of the range are copied unchanged where the
-// format holds them (a WAV source's samples keep their SigMF datatype; 24-bit
-// PCM, which SigMF cannot name, becomes ci32_le of the same values; a source
-// held in memory is written as cf64_le, its doubles exactly). Into a WAV file,
-// formats it has no field for (big-endian, real, 8-bit signed, 16-bit and wider
-// unsigned, 64-bit integers) are converted to the nearest WAV format that holds
-// the same values. A DC offset removed from the views never changes the export.
+// format holds them (a WAV source's samples keep their SigMF datatype; a source
+// held in memory is written as cf64_le, its doubles exactly). Where they are
+// converted, full scale stays full scale (see SampleConversion), so the power
+// calibration holds: 24-bit PCM, which SigMF cannot name, becomes ci32_le
+// shifted left by 8 bits; into a WAV file, formats it has no field for
+// (big-endian, real, 8-bit signed, 16-bit and wider unsigned, 64-bit integers)
+// become the nearest WAV format that holds their values. A band is written in
+// cf32_le (or 32-bit float WAV) with full scale at 1. A DC offset removed from
+// the views never changes the export. Every capture of the source that holds
+// samples of the export is kept, at the export's sample index.
 void exportSelection(const ExportSource& source, const ExportRequest& request,
                      WorkControl& control);

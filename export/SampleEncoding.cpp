@@ -3,6 +3,8 @@
 
 #include "export/SampleEncoding.h"
 
+#include "io/SampleFormat.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -82,4 +84,18 @@ void encodeSamples(SampleEncoding encoding, const double* i, const double* q, st
         encodeIntegers<32, true>(i, q, count, out);
     else
         throw std::invalid_argument("No encoder for c" + std::string(1, kind) + std::to_string(bits));
+}
+
+SampleConversion conversionFor(const std::string& datatype, SampleEncoding to)
+{
+    const double from = datatype.empty() ? 1.0 : fullScaleOf(datatype);
+    const double target = to.kind == 'f' ? 1.0 : std::ldexp(1.0, to.bits - 1);
+    SampleConversion conversion;
+    conversion.gain = target / from;
+    // "[r|c][f|i|u]<bits>_<order>"
+    if (datatype.size() > 1 && datatype[1] == 'u' && to.kind != 'u') {
+        conversion.offsetI = from; // mid-scale, 2^(bits - 1)
+        conversion.offsetQ = datatype[0] == 'c' ? from : 0.0;
+    }
+    return conversion;
 }

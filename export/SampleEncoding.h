@@ -21,3 +21,23 @@ struct SampleEncoding
 // range (NaN as 0); floats are rounded to the nearest float of their width.
 void encodeSamples(SampleEncoding encoding, const double* i, const double* q, std::size_t count,
                    unsigned char* out);
+
+// How values read from a source become the values an encoding writes, so that
+// full scale stays full scale (fullScaleOf: 2^(bits - 1) for integers, 1 for
+// floats): written = (read - offset) * gain, I and Q each with its own offset.
+struct SampleConversion
+{
+    // Mid-scale of offset-binary (unsigned) values going into a signed or float
+    // encoding, which become two's complement about 0; 0 otherwise, and for the
+    // Q of real samples, which is 0 to begin with.
+    double offsetI = 0.0;
+    double offsetQ = 0.0;
+    // The encoding's full scale over the source's: a power of 2, so exact.
+    double gain = 1.0;
+
+    bool identity() const { return offsetI == 0.0 && offsetQ == 0.0 && gain == 1.0; }
+};
+
+// The conversion of samples stored as datatype ("ci24_le" for 24-bit PCM; empty
+// for samples held in memory, whose full scale is 1) into `to`.
+SampleConversion conversionFor(const std::string& datatype, SampleEncoding to);

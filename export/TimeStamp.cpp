@@ -3,6 +3,8 @@
 
 #include "export/TimeStamp.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -140,12 +142,21 @@ std::optional<TimeStamp> TimeStamp::parse(const std::string& text)
     return stamp;
 }
 
-TimeStamp TimeStamp::plusSamples(uint64_t samples, uint32_t rate) const
+TimeStamp TimeStamp::plusSamples(uint64_t samples, double rate) const
 {
-    const uint64_t whole = samples / rate;
-    // remainder * 10^9 stays below 2^32 * 10^9 < 2^64.
-    const uint64_t remainder = samples % rate;
-    const uint64_t nanos = (remainder * nanosPerSecond + rate / 2) / rate;
+    uint64_t whole = 0;
+    uint64_t nanos = 0;
+    if (std::floor(rate) == rate && rate < 0x1p32) {
+        // Whole rates exactly: remainder * 10^9 stays below 2^32 * 10^9 < 2^64.
+        const auto r = static_cast<uint64_t>(rate);
+        whole = samples / r;
+        nanos = (samples % r * nanosPerSecond + r / 2) / r;
+    } else {
+        const long double seconds = static_cast<long double>(samples) / rate;
+        const long double wholeSeconds = std::floor(std::min(seconds, 0x1p62L));
+        whole = static_cast<uint64_t>(wholeSeconds);
+        nanos = static_cast<uint64_t>(std::llround((seconds - wholeSeconds) * nanosPerSecond));
+    }
     TimeStamp result;
     const uint64_t totalNanos = nanoseconds + nanos;
     result.seconds = seconds + static_cast<int64_t>(whole) + static_cast<int64_t>(totalNanos / nanosPerSecond);

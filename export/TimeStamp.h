@@ -18,9 +18,9 @@ struct TimeStamp
     // Nothing when the text is not such a time or a field is out of range.
     static std::optional<TimeStamp> parse(const std::string& text);
 
-    // This instant plus samples at rate samples per second (rate >= 1), rounded
-    // to the nearest nanosecond.
-    TimeStamp plusSamples(uint64_t samples, uint32_t rate) const;
+    // This instant plus samples at rate samples per second (rate > 0, fractions
+    // kept), rounded to the nearest nanosecond (exactly for whole rates).
+    TimeStamp plusSamples(uint64_t samples, double rate) const;
 
     // "2024-05-01T12:00:00.250000Z": microseconds, or nanoseconds when the
     // instant falls between two microseconds.

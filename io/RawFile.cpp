@@ -7,12 +7,9 @@
 #include "io/SampleFormat.h"
 
 #include <charconv>
-#include <limits>
 #include <stdexcept>
 
 namespace {
-
-constexpr uint64_t maxRate = std::numeric_limits<uint32_t>::max();
 
 std::string shortestText(double value)
 {
@@ -26,17 +23,15 @@ std::string shortestText(double value)
 RecordingContents readRawFile(const std::string& path, const std::string& datatype,
                               double sampleRate)
 {
-    // Whole samples per second: truncated toward zero, and a rate that comes to
-    // 0 or does not fit 32 bits is refused rather than stored wrapped.
-    if (!(sampleRate >= 1.0 && sampleRate < static_cast<double>(maxRate) + 1.0))
-        throw std::runtime_error("Invalid sample rate: " + shortestText(sampleRate)
-                                 + " (must be 1 to 4294967295 samples per second)");
+    if (!validSampleRate(sampleRate))
+        throw std::runtime_error("Invalid sample rate: " + shortestText(sampleRate) + " ("
+                                 + sampleRateRange + ")");
     InputFile file(path);
     file.requireOpen();
     const uint64_t size = file.size();
     SampleFormat format;
     RecordingContents contents;
-    contents.sampleRate = static_cast<uint32_t>(sampleRate);
+    contents.sampleRate = sampleRate;
     std::string note;
     contents.samples = FileSamples::open(std::move(file), 0, size, datatype, &format, &note);
     contents.info.unsignedSamples = format.kind == 'u';

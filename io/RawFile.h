@@ -7,7 +7,7 @@
 #include <string>
 
 // Samples of `datatype` ("cf32_le", "ri16_be", ...) filling the file at path, left
-// in the file. The rate is truncated to whole samples per second and must come to
-// 1 ... 2^32 - 1. Throws std::runtime_error with the user-facing reason.
+// in the file. The rate is kept exactly and must be validSampleRate. Throws
+// std::runtime_error with the user-facing reason.
 RecordingContents readRawFile(const std::string& path, const std::string& datatype,
                               double sampleRate);

@@ -15,7 +15,7 @@
 Recording::Recording() = default;
 Recording::~Recording() = default;
 
-void Recording::assign(uint32_t sampleRate, std::vector<double> i, std::vector<double> q)
+void Recording::assign(double sampleRate, std::vector<double> i, std::vector<double> q)
 {
     if (i.size() != q.size())
         throw std::invalid_argument("I and Q sequences must have the same length");
@@ -24,7 +24,7 @@ void Recording::assign(uint32_t sampleRate, std::vector<double> i, std::vector<d
     commit(sampleRate, i, q);
 }
 
-void Recording::assignSource(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples,
+void Recording::assignSource(double sampleRate, std::shared_ptr<const SampleSource> samples,
                              RecordingInfo info)
 {
     if (!samples)
@@ -51,12 +51,12 @@ void Recording::swap(Recording& other) noexcept
     qWhole.swap(other.qWhole);
 }
 
-void Recording::commit(uint32_t sampleRate, std::vector<double>& i, std::vector<double>& q)
+void Recording::commit(double sampleRate, std::vector<double>& i, std::vector<double>& q)
 {
     commit(sampleRate, memorySamples(std::move(i), std::move(q)), RecordingInfo{});
 }
 
-void Recording::commit(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples,
+void Recording::commit(double sampleRate, std::shared_ptr<const SampleSource> samples,
                              RecordingInfo info)
 {
     std::lock_guard<std::mutex> lock(wholeMutex);

@@ -23,8 +23,9 @@ public:
     Recording& operator=(Recording&&) = delete;
 
     bool isLoaded() const { return loaded; }
-    // Samples per second; meaningful once isLoaded() is true.
-    uint32_t sampleRate() const { return rate; }
+    // Samples per second, exactly as the file gives it (not always whole);
+    // meaningful once isLoaded() is true.
+    double sampleRate() const { return rate; }
     // Number of samples in each of iSamples() and qSamples().
     uint32_t sampleCount() const { return count; }
     // The samples, decoded on demand; null before the first load. Work that
@@ -53,17 +54,17 @@ public:
     // The first recording of a SigMF archive (".sigmf", a tar of metadata and
     // data files), its samples read in place.
     void loadSigmfArchive(const std::string& path);
-    // Headerless samples in a SigMF datatype ("cf32_le", "ri16_be", ...); the rate
-    // is truncated to whole samples per second and must come to 1 ... 2^32 - 1.
+    // Headerless samples in a SigMF datatype ("cf32_le", "ri16_be", ...) at a rate
+    // taken exactly, above 0 and below 2^32 samples per second.
     void loadBinary(const std::string& path, const std::string& datatype, double sampleRate);
 
     // Replaces the whole recording at once and marks it loaded. Throws
     // std::invalid_argument when i and q differ in length or hold more than
     // 2^32 - 1 samples, leaving the recording unchanged.
-    void assign(uint32_t sampleRate, std::vector<double> i, std::vector<double> q);
+    void assign(double sampleRate, std::vector<double> i, std::vector<double> q);
 
     // The same with the samples given as a source (and what the file says about them).
-    void assignSource(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples,
+    void assignSource(double sampleRate, std::shared_ptr<const SampleSource> samples,
                       RecordingInfo info = {});
     // What a reader made of a file becomes the recording (as assignSource).
     void take(RecordingContents contents);
@@ -78,12 +79,12 @@ public:
 private:
     // Makes a fully read recording the current one; a failed load never gets here,
     // so it leaves the previous recording as it was.
-    void commit(uint32_t sampleRate, std::vector<double>& i, std::vector<double>& q);
-    void commit(uint32_t sampleRate, std::shared_ptr<const SampleSource> samples, RecordingInfo info);
+    void commit(double sampleRate, std::vector<double>& i, std::vector<double>& q);
+    void commit(double sampleRate, std::shared_ptr<const SampleSource> samples, RecordingInfo info);
     void decodeWhole() const;
 
     bool loaded = false;
-    uint32_t rate = 0;
+    double rate = 0;
     uint32_t count = 0;
     std::shared_ptr<const SampleSource> source;
     RecordingInfo details;

@@ -61,9 +61,10 @@ struct RecordingInfo
     // The values are offset binary (unsigned integers around mid-scale), so a
     // DC offset is expected and removed by default.
     bool unsignedSamples = false;
-    // Centre frequency of the (first) capture in Hz, when the file gives one.
+    // Centre frequency of the first capture (the one at sample 0) in Hz, when the
+    // file gives one.
     std::optional<double> centreFrequency;
-    // Start of the capture as the file gives it (for example "2024-05-01 12:00:00"),
+    // Start of that capture as the file gives it (for example "2024-05-01 12:00:00"),
     // empty when unknown.
     std::string startTime;
     // A remark for the user about how the file was read, empty when none.
@@ -71,7 +72,8 @@ struct RecordingInfo
     // In the order the file lists them; entries the reader could not make
     // sense of are left out.
     std::vector<RecordingAnnotation> annotations;
-    // SigMF captures in the order of their starts (empty for other formats).
+    // SigMF captures in the order of their starts, whatever the file's order
+    // (empty for other formats).
     std::vector<RecordingCapture> captures;
     // The files the recording is read from, the one opened first (a pair's
     // metadata, then its dataset).
@@ -83,6 +85,16 @@ struct RecordingInfo
     std::optional<SigmfOrigin> sigmf;
 };
 
+// Sample rates a recording takes: finite, above 0 and below 2^32 samples per
+// second, fractions kept.
+constexpr double sampleRateLimit = 4294967296.0;
+inline bool validSampleRate(double rate)
+{
+    return rate > 0.0 && rate < sampleRateLimit;
+}
+// The words of a refusal of any other rate.
+constexpr const char* sampleRateRange = "must be above 0 and below 4294967296 samples per second";
+
 // Adds a remark to the note, on a line of its own (nothing for an empty remark).
 inline void addNote(RecordingInfo& info, const std::string& remark)
 {
@@ -92,8 +104,9 @@ inline void addNote(RecordingInfo& info, const std::string& remark)
 
 struct RecordingContents
 {
-    // Samples per second.
-    uint32_t sampleRate = 0;
+    // Samples per second, exactly as the file gives it (a band export's may have
+    // a fraction).
+    double sampleRate = 0;
     std::shared_ptr<const SampleSource> samples;
     RecordingInfo info;
 };

@@ -24,7 +24,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr uint64_t maxRate = std::numeric_limits<uint32_t>::max();
 // The metadata of an archive is read into memory whole; real ones are kilobytes.
 constexpr uint64_t maxArchivedMetadataBytes = 64 << 20;
 
@@ -33,34 +32,21 @@ constexpr uint64_t maxArchivedMetadataBytes = 64 << 20;
     throw std::runtime_error(message);
 }
 
-uint32_t sigmfSampleRate(const Json& value)
+// The rate exactly as the file gives it (a band export's may have a fraction).
+double sigmfSampleRate(const Json& value)
 {
-    bool valid = false;
-    uint64_t rate = 0;
-    if (value.is_number_float()) {
-        // Fractions are cut toward zero, as the JSON library converts to integers.
-        const double number = value.get<double>();
-        valid = number >= 1.0 && number < static_cast<double>(maxRate) + 1.0;
-        if (valid)
-            rate = static_cast<uint64_t>(number);
-    } else if (value.is_number_unsigned()) {
-        rate = value.get<uint64_t>();
-        valid = rate >= 1 && rate <= maxRate;
-    } else if (value.is_number_integer()) {
-        const int64_t number = value.get<int64_t>();
-        valid = number >= 1 && static_cast<uint64_t>(number) <= maxRate;
-        rate = valid ? static_cast<uint64_t>(number) : 0;
+    double rate = 0;
+    if (value.is_number()) {
+        rate = value.get<double>();
     } else if (value.is_boolean()) {
         rate = value.get<bool>() ? 1 : 0;
-        valid = rate == 1;
     } else {
         // Strings, arrays and objects: the library's own "type must be number" error.
-        rate = static_cast<uint64_t>(value.get<int32_t>());
+        rate = static_cast<double>(value.get<int32_t>());
     }
-    if (!valid)
-        fail("Invalid sample rate in SigMF metadata file: " + value.dump()
-             + " (must be 1 to 4294967295 samples per second)");
-    return static_cast<uint32_t>(rate);
+    if (!validSampleRate(rate))
+        fail("Invalid sample rate in SigMF metadata file: " + value.dump() + " (" + sampleRateRange + ")");
+    return rate;
 }
 
 // SigMF writes its 8-bit types without a byte order, which 8-bit values do not have.
@@ -220,7 +206,7 @@ std::string typeWords(const Json& value)
 
 struct SigmfMetadata
 {
-    uint32_t rate = 0;
+    double rate = 0;
     std::string datatype;
     std::string dataset; // core:dataset, empty when not given
     uint64_t headerBytes = 0;
@@ -266,34 +252,40 @@ SigmfMetadata interpret(Json& meta, const std::string& name)
         result.dataset = dataset->get<std::string>();
     }
 
+    // The captures in the order of their starts, whatever the file's order: the
+    // one at sample 0 gives the recording's centre and start time.
+    struct Listed
+    {
+        RecordingCapture capture;
+        const Json* entry;
+    };
+    std::vector<Listed> listed;
+    const Json* captures = member(meta, "captures");
+    if (captures && captures->is_array())
+        for (std::size_t k = 0; k < captures->size(); ++k)
+            if (std::optional<RecordingCapture> capture = captureOf((*captures)[k], k))
+                listed.push_back({std::move(*capture), &(*captures)[k]});
+    std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+        return a.capture.sampleStart < b.capture.sampleStart;
+    });
+    for (const Listed& entry : listed)
+        result.info.captures.push_back(entry.capture);
+    if (!listed.empty()) {
+        result.info.centreFrequency = listed.front().capture.frequency;
+        result.info.startTime = listed.front().capture.datetime;
+    }
+
     // A non-conforming dataset: header bytes before the samples (given with the
     // first capture, or globally) and trailing bytes after them.
-    const Json* captures = member(meta, "captures");
-    const Json* first =
-        captures && captures->is_array() && !captures->empty() ? &(*captures)[0] : nullptr;
+    const Json* first = listed.empty() ? nullptr : listed.front().entry;
     result.trailingBytes = byteCount(global, "core:trailing_bytes");
     result.headerBytes = byteCount(global, "core:header_bytes");
     if (first && member(*first, "core:header_bytes"))
         result.headerBytes = byteCount(*first, "core:header_bytes");
     if (captures && captures->is_array())
-        for (std::size_t k = 1; k < captures->size(); ++k)
-            if (byteCount((*captures)[k], "core:header_bytes") != 0)
+        for (const Json& entry : *captures)
+            if (&entry != first && byteCount(entry, "core:header_bytes") != 0)
                 fail("SigMF datasets with header bytes between captures are not supported");
-
-    if (first) {
-        const RecordingCapture capture = captureOf(*first, 0).value_or(RecordingCapture{});
-        result.info.centreFrequency = capture.frequency;
-        result.info.startTime = capture.datetime;
-    }
-    if (captures && captures->is_array()) {
-        for (std::size_t k = 0; k < captures->size(); ++k)
-            if (std::optional<RecordingCapture> capture = captureOf((*captures)[k], k))
-                result.info.captures.push_back(std::move(*capture));
-        std::stable_sort(result.info.captures.begin(), result.info.captures.end(),
-                         [](const RecordingCapture& a, const RecordingCapture& b) {
-                             return a.sampleStart < b.sampleStart;
-                         });
-    }
 
     // Annotations only inform: one the reader cannot use is left out, never a
     // reason to refuse the file (a save writes it back as it was).
@@ -399,8 +391,14 @@ RecordingContents readSigmfFile(const std::string& metaPath, std::size_t archive
     SigmfMetadata metadata = interpret(meta, name);
 
     std::string dataPath = sigmfDataPath(metaPath);
-    if (!metadata.dataset.empty())
-        dataPath = (std::filesystem::path(metaPath).parent_path() / metadata.dataset).string();
+    if (!metadata.dataset.empty()) {
+        // Only a file beside the metadata: a path could reach anywhere on the disk.
+        const std::filesystem::path named(metadata.dataset);
+        if (named != named.filename() || metadata.dataset == "." || metadata.dataset == "..")
+            fail("Cannot read the dataset of " + metaPath + ": its core:dataset \"" + metadata.dataset
+                 + "\" is not the name of a file in the metadata's own folder");
+        dataPath = (std::filesystem::path(metaPath).parent_path() / named).string();
+    }
     InputFile data(dataPath);
     data.requireOpen();
     const uint64_t size = data.size();

@@ -27,19 +27,19 @@ std::optional<uint64_t> sampleAt(double seconds, double fs, uint64_t count)
 std::optional<double> captureCentreAt(const Recording& recording, double seconds)
 {
     const std::optional<uint64_t> sample =
-        sampleAt(seconds, static_cast<double>(recording.sampleRate()), recording.sampleCount());
+        sampleAt(seconds, recording.sampleRate(), recording.sampleCount());
     return sample ? centreFrequencyAt(recording.info(), *sample) : recording.info().centreFrequency;
 }
 
 QString captureReadout(const PlotWidget& plot, const QPoint& point, const RecordingInfo& info,
-                       uint32_t sampleRate, double axisOffset, double pointerOffset)
+                       double sampleRate, double axisOffset, double pointerOffset)
 {
     const AxisMap x = plot.horizontalMap();
     if (info.captures.size() < 2 || plot.horizontalQuantity() != AxisQuantity::Time
         || !plot.plotRect().contains(point) || !x.valid())
         return {};
     const std::optional<uint64_t> sample =
-        sampleAt(x.valueAt(point.x()), static_cast<double>(sampleRate), UINT64_MAX);
+        sampleAt(x.valueAt(point.x()), sampleRate, UINT64_MAX);
     const std::optional<std::size_t> index = sample ? captureIndexAt(info, *sample) : std::nullopt;
     if (!index)
         return {};

@@ -24,4 +24,4 @@ std::optional<double> captureCentreAt(const Recording& recording, double seconds
 // the view's first capture. Empty for recordings of fewer than two captures,
 // plots against frequency and points outside the plot.
 QString captureReadout(const PlotWidget& plot, const QPoint& point, const RecordingInfo& info,
-                       uint32_t sampleRate, double axisOffset, double pointerOffset);
+                       double sampleRate, double axisOffset, double pointerOffset);

@@ -389,7 +389,7 @@ void showFileInformation(const PanelWidgets& form, const QString& fileName,
     form.fileNameLabel->setToolTip(fileName);
     form.fileLengthLabel->setText(QString::number(recording.sampleCount()));
     form.fileDurationLabel->setText(exactNumber(duration));
-    form.sampleRateLabel->setText(QString::number(recording.sampleRate()));
+    form.sampleRateLabel->setText(exactNumber(recording.sampleRate()));
     const RecordingInfo& info = recording.info();
     setOptionalRow(form.centreFrequencyCaption, form.centreFrequencyLabel,
                    info.centreFrequency ? frequencyText(*info.centreFrequency) : QString());

@@ -22,12 +22,12 @@ std::vector<double> centredDb(const std::vector<double>& power)
     return r;
 }
 
-SpectrumBand spectrumBand(uint32_t sampleRate, uint32_t N, double startFrequency,
+SpectrumBand spectrumBand(double sampleRate, uint32_t N, double startFrequency,
                           double stopFrequency)
 {
-    if (N < 2 || sampleRate == 0)
+    if (N < 2 || !(sampleRate > 0))
         return {0, 0};
-    const double fs = static_cast<double>(sampleRate);
+    const double fs = sampleRate;
     const double top = static_cast<double>(N - 1);
     const double first = bandStartPosition(fs, N, startFrequency);
     const double last = bandStopPosition(fs, N, stopFrequency);
@@ -38,20 +38,19 @@ SpectrumBand spectrumBand(uint32_t sampleRate, uint32_t N, double startFrequency
     return {kS, kE - kS + 1};
 }
 
-SpectrumCurve spectrumCurve(const std::vector<double>& power, uint32_t sampleRate,
+SpectrumCurve spectrumCurve(const std::vector<double>& power, double sampleRate,
                             double startFrequency, double stopFrequency)
 {
     SpectrumCurve curve;
     // Power spectral density per hertz: the bins' powers over the sample rate.
     std::vector<double> density(power);
-    const double rate = static_cast<double>(sampleRate);
     if (sampleRate > 0)
         for (double& p : density)
-            p /= rate;
+            p /= sampleRate;
     const std::vector<double> r = centredDb(density);
     const uint32_t N = static_cast<uint32_t>(r.size());
     const SpectrumBand band = spectrumBand(sampleRate, N, startFrequency, stopFrequency);
-    const double fs = static_cast<double>(sampleRate);
+    const double fs = sampleRate;
     const double h = static_cast<double>(N / 2);
     const double size = static_cast<double>(N);
     curve.frequency.resize(band.count);

@@ -19,7 +19,7 @@ struct SpectrumBand
     uint32_t firstBin;
     uint32_t count;
 };
-SpectrumBand spectrumBand(uint32_t sampleRate, uint32_t N, double startFrequency,
+SpectrumBand spectrumBand(double sampleRate, uint32_t N, double startFrequency,
                           double stopFrequency);
 
 // The points of the band: frequency[l] = ((firstBin + l) - N/2) / N * fs in Hz and
@@ -31,7 +31,7 @@ struct SpectrumCurve
     std::vector<double> frequency;
     std::vector<double> power;
 };
-SpectrumCurve spectrumCurve(const std::vector<double>& power, uint32_t sampleRate,
+SpectrumCurve spectrumCurve(const std::vector<double>& power, double sampleRate,
                             double startFrequency, double stopFrequency);
 
 // What turns a spectrogram cell, 10*log10(|X|^2 / (N * fs)) of the FFT X of an

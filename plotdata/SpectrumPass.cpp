@@ -27,7 +27,7 @@ uint32_t sharedSamples(uint32_t n, double overlap)
     return !(shared > 0) ? 0 : shared >= n ? n : static_cast<uint32_t>(shared);
 }
 
-SpectrumPass::SpectrumPass(const StreamRange& range, uint32_t sampleRate,
+SpectrumPass::SpectrumPass(const StreamRange& range, double sampleRate,
                            const SpectrumSettings& settings, std::shared_ptr<SummarySet> summaries)
     : rate(sampleRate), settings(settings), summaries(std::move(summaries))
 {
@@ -101,7 +101,7 @@ WelchResult SpectrumPass::result() const
 {
     if (!stream)
         return {};
-    return {power, static_cast<double>(rate), segmentLength, effectiveSegments};
+    return {power, rate, segmentLength, effectiveSegments};
 }
 
 SpectrumCurve SpectrumPass::curve() const

@@ -46,7 +46,7 @@ public:
     // welchSegments takes them); FFT sizes other than powers of two from 2 to
     // 2^24 give an empty curve. Put together from the recording's summaries
     // when given and they reach, building them over the whole recording.
-    SpectrumPass(const StreamRange& range, uint32_t sampleRate, const SpectrumSettings& settings,
+    SpectrumPass(const StreamRange& range, double sampleRate, const SpectrumSettings& settings,
                  std::shared_ptr<SummarySet> summaries = nullptr);
     ~SpectrumPass() override;
 
@@ -60,7 +60,7 @@ public:
     WelchResult result() const;
 
 private:
-    uint32_t rate;
+    double rate;
     SpectrumSettings settings;
     std::unique_ptr<WelchStream> stream;
     WelchSegments segments;

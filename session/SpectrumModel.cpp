@@ -17,7 +17,7 @@ std::unique_ptr<ViewComputation> SpectrumModel::computation(const ViewSettings& 
 {
     const StreamRange range =
         streamRangeOf(recording.sampleRate, recording.sampleCount, settings.range.start, settings.range.stop);
-    auto pass = std::make_unique<SpectrumPass>(range, static_cast<uint32_t>(recording.sampleRate),
+    auto pass = std::make_unique<SpectrumPass>(range, recording.sampleRate,
                                                settings.spectrum(), recording.summaries);
     return presentedBy<SpectrumPass>(this, std::move(pass), [this](SpectrumPass& done) {
         welch = done.result();
@@ -43,7 +43,7 @@ void SpectrumModel::present(const Presentation& presentation)
         bandCurve = {};
         measured.reset();
     } else {
-        bandCurve = spectrumCurve(welch.power, static_cast<uint32_t>(welch.sampleRate), shownBand.low,
+        bandCurve = spectrumCurve(welch.power, welch.sampleRate, shownBand.low,
                                   shownBand.high);
         measured = measureBand({welch.power, welch.sampleRate, welch.segmentLength, welch.effectiveSegments},
                                shownBand.low, shownBand.high, calibration, shownPercent);

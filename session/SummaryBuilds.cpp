@@ -110,7 +110,7 @@ void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
                 passes.push_back(std::make_unique<SpectrogramPass>(whole, sampleRate, needs.spectrogram->exponent,
                                                                    needs.spectrogram->overlap, 1, summaries));
             if (needs.spectrum)
-                passes.push_back(std::make_unique<SpectrumPass>(whole, static_cast<uint32_t>(sampleRate),
+                passes.push_back(std::make_unique<SpectrumPass>(whole, sampleRate,
                                                                 *needs.spectrum, summaries));
             if (needs.power)
                 passes.push_back(powerCurvePass(whole.size(), whole, sampleRate, *needs.power, 1, summaries));

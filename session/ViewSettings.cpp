@@ -35,17 +35,15 @@ bool samePowerCurve(const PowerCurveSettings& a, const PowerCurveSettings& b)
            && a.band == b.band;
 }
 
-ValueRange wholeBand(uint32_t sampleRate)
+ValueRange wholeBand(double sampleRate)
 {
-    const double half = static_cast<double>(sampleRate / 2);
+    const double half = std::floor(sampleRate) == sampleRate ? std::floor(sampleRate / 2) : sampleRate / 2;
     return {-half, half};
 }
 
 double durationOf(const Recording& recording)
 {
-    return recording.sampleRate() == 0
-               ? 0.0
-               : static_cast<double>(recording.sampleCount()) / static_cast<double>(recording.sampleRate());
+    return recording.sampleRate() == 0 ? 0.0 : static_cast<double>(recording.sampleCount()) / recording.sampleRate();
 }
 
 ViewSettings settingsForRecording(const ViewSettings& kept, const Recording& recording)

@@ -99,8 +99,9 @@ struct ViewSettings
 
 bool samePowerCurve(const PowerCurveSettings& a, const PowerCurveSettings& b);
 
-// The whole band of a recording at fs: -(fs / 2) ... fs / 2 in whole hertz.
-ValueRange wholeBand(uint32_t sampleRate);
+// The whole band of a recording at fs: -(fs / 2) ... fs / 2, in whole hertz for
+// a whole rate (an odd one's half rounded down), exactly for one with a fraction.
+ValueRange wholeBand(double sampleRate);
 // The duration of a recording in seconds: count / rate.
 double durationOf(const Recording& recording);
 

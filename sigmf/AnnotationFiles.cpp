@@ -141,7 +141,7 @@ std::string datasetMetadataPath(const std::string& recordingPath)
 }
 
 DatasetFacts datasetFactsOf(const std::string& recordingPath, const SampleSource& samples,
-                            uint32_t sampleRate, const RecordingInfo& info)
+                            double sampleRate, const RecordingInfo& info)
 {
     const std::optional<StoredSamples> stored = samples.stored();
     if (!stored || !stored->file)

@@ -33,7 +33,7 @@ std::string datasetMetadataPath(const std::string& recordingPath);
 // start time. Throws std::runtime_error for samples that such metadata cannot
 // describe (held in memory, or 24-bit WAV samples, which SigMF cannot name).
 DatasetFacts datasetFactsOf(const std::string& recordingPath, const SampleSource& samples,
-                            uint32_t sampleRate, const RecordingInfo& info);
+                            double sampleRate, const RecordingInfo& info);
 
 // Writes a new metadata file at metaPath; refuses one that exists already, or
 // that another program made while this one wrote.

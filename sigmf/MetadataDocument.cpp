@@ -71,6 +71,7 @@ std::string sigmfDatatype(const std::string& datatype)
     return datatype;
 }
 
+// value, as an integer when it is whole (hertz and sample rates read better so).
 Json hertz(double value)
 {
     if (std::floor(value) == value && std::abs(value) < 0x1p53)
@@ -101,7 +102,7 @@ std::string datasetMetadata(const DatasetFacts& facts,
 {
     Json global = Json::object();
     global["core:datatype"] = sigmfDatatype(facts.datatype);
-    global["core:sample_rate"] = facts.sampleRate;
+    global["core:sample_rate"] = hertz(facts.sampleRate);
     global["core:version"] = sigmfVersion;
     global["core:dataset"] = facts.dataset;
     if (facts.trailingBytes > 0)

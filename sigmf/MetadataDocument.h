@@ -29,7 +29,7 @@ struct DatasetFacts
 {
     std::string dataset;       // the file's name, in the metadata's folder
     std::string datatype;      // SigMF datatype with its byte order, "cu8_le", "ci16_le" ...
-    uint32_t sampleRate = 0;
+    double sampleRate = 0;  // samples per second, exactly
     uint64_t headerBytes = 0;  // before the first sample
     uint64_t trailingBytes = 0; // after the last whole sample
     std::optional<double> frequency;

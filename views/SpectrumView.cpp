@@ -38,12 +38,12 @@ SpectrumView::SpectrumView(Recording* recording, QWidget* parent)
 
 SpectrumView::~SpectrumView() = default;
 
-std::unique_ptr<ViewComputation> SpectrumView::computation(uint32_t sampleRate, uint64_t count,
+std::unique_ptr<ViewComputation> SpectrumView::computation(double sampleRate, uint64_t count,
                                                            double startTime, double stopTime,
                                                            const SpectrumSettings& settings,
                                                            std::shared_ptr<SummarySet> summaries)
 {
-    const StreamRange range = streamRangeOf(static_cast<double>(sampleRate), count, startTime, stopTime);
+    const StreamRange range = streamRangeOf(sampleRate, count, startTime, stopTime);
     return presentedBy<SpectrumPass>(
         this, std::make_unique<SpectrumPass>(range, sampleRate, settings, std::move(summaries)),
         [this, startTime, stopTime, settings](SpectrumPass& done) {

@@ -39,7 +39,7 @@ public:
     // at a rate of `sampleRate` with the given settings, to be run on any
     // thread; presenting it also stores the range and the settings. With the
     // recording's summaries, put together from them where they reach.
-    std::unique_ptr<ViewComputation> computation(uint32_t sampleRate, uint64_t count,
+    std::unique_ptr<ViewComputation> computation(double sampleRate, uint64_t count,
                                                  double startTime, double stopTime,
                                                  const SpectrumSettings& settings,
                                                  std::shared_ptr<SummarySet> summaries = nullptr);

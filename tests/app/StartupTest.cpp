@@ -174,3 +174,55 @@ TEST(Startup, RunsWithoutAWindow)
         EXPECT_FALSE(QFile::exists(time));
     }
 }
+
+// What an export writes reads back as it was: a 24-bit WAV's tone at the same
+// dBm in its SigMF export, a band's rate with its fraction, and a raw file's
+// rate given with one.
+TEST(Startup, ExportsKeepRateAndCalibration)
+{
+    QTemporaryDir dir;
+    // 24-bit stereo PCM at 8000 samples per second: a tone at half full scale.
+    const recordingfiles::Samples tone = recordingfiles::tone(8000, 2.0, 1000.0);
+    std::string data;
+    for (std::size_t k = 0; k < tone.i.size(); ++k)
+        for (double value : {tone.i[k], tone.q[k]}) {
+            const auto pcm = static_cast<uint32_t>(static_cast<int32_t>(std::lround(value * 8388608.0)));
+            data.append({char(pcm & 0xff), char((pcm >> 8) & 0xff), char((pcm >> 16) & 0xff)});
+        }
+    std::string wav = "RIFF";
+    recordingfiles::appendU32(wav, uint32_t(36 + data.size()));
+    wav += "WAVEfmt ";
+    for (uint32_t field : {16u, 1u | (2u << 16), 8000u, 8000u * 6, 6u | (24u << 16)})
+        recordingfiles::appendU32(wav, field);
+    wav += "data";
+    recordingfiles::appendU32(wav, uint32_t(data.size()));
+    const QString source = dir.filePath("pcm24.wav");
+    recordingfiles::writeBytes(source, wav + data);
+
+    const auto channelPower = [](const QString& path) {
+        const ProcessRun run = runNorvale({"--measure", "--band", "500:1500", path}, 30000);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return QJsonDocument::fromJson(run.out).object()["channelPowerDbm"].toDouble();
+    };
+    const QString exported = dir.filePath("pcm24.sigmf-meta");
+    ASSERT_EQ(runNorvale({"--export", exported, source}, 30000).exitCode, 0);
+    EXPECT_NEAR(channelPower(exported), channelPower(source), 0.01);
+
+    // A band of 1 Hz: the rate divided by 6400, 1.25 samples per second.
+    const QString band = dir.filePath("band.sigmf-meta");
+    ASSERT_EQ(runNorvale({"--export", band, "--band", "999.5:1000.5", source}, 30000).exitCode, 0);
+    ProcessRun run = runNorvale({"--info", band}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QJsonObject info = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(info["sampleRate"].toDouble(), 1.25);
+    EXPECT_EQ(info["samples"].toInt(), 3);
+    EXPECT_EQ(info["duration"].toDouble(), 2.4);
+
+    const QString raw = dir.filePath("raw.cs16");
+    recordingfiles::writeBytes(raw, std::string(4 * 1000, '\1'));
+    run = runNorvale({"--info", "--rate", "2400000.5", raw}, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    info = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(info["sampleRate"].toDouble(), 2400000.5);
+    EXPECT_EQ(info["duration"].toDouble(), 1000 / 2400000.5);
+}

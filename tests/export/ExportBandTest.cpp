@@ -130,20 +130,24 @@ TEST(ExportBand, AnnotationsMovedClippedAndDropped)
     const struct
     {
         AnnotationWindow window;
+        std::optional<double> centre; // the source's
         std::vector<Expected> expected;
     } rows[] = {
-        {{120, 400, 1, {}, {}, 1e9, 0},
+        {{120, 400, 1, {}, {}, 0}, 1e9,
          {{"a", 0, 30}, {"c", 10, 1}, {"d", 80, 20, 1e9 - 10e3, 1e9 + 10e3},
           {"e", 90, 20, 1e9 + 30e3, 1e9 + 40e3}, {"f", 270, 10}}},
-        {{120, 400, 4, 0.0, 20e3, 1e9, 10e3},
+        {{120, 400, 4, 0.0, 20e3, 10e3}, 1e9,
          {{"a", 0, 8}, {"c", 2, 1}, {"d", 20, 5, 1e9, 1e9 + 10e3}, {"f", 67, 3}}},
         // No centre frequency: edges in the export's baseband, the band's centre at 0 Hz.
-        {{120, 400, 1, 0.0, 20e3, {}, 10e3}, {{"a", 0, 30}, {"c", 10, 1}, {"d", 80, 20, -10e3, 0.0}, {"f", 270, 10}}},
-        {{0, 5, 1, {}, {}, {}, 0}, {{"b", 0, 5}}},
+        {{120, 400, 1, 0.0, 20e3, 10e3}, {}, {{"a", 0, 30}, {"c", 10, 1}, {"d", 80, 20, -10e3, 0.0}, {"f", 270, 10}}},
+        {{0, 5, 1, {}, {}, 0}, {}, {{"b", 0, 5}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.window.decimation);
-        const nlohmann::ordered_json got = exportedAnnotations(source, row.window);
+        RecordingInfo info;
+        info.annotations = source;
+        info.centreFrequency = row.centre;
+        const nlohmann::ordered_json got = exportedAnnotations(info, row.window);
         ASSERT_EQ(got.size(), row.expected.size());
         for (std::size_t k = 0; k < got.size(); ++k) {
             const Expected& e = row.expected[k];
@@ -155,4 +159,86 @@ TEST(ExportBand, AnnotationsMovedClippedAndDropped)
             EXPECT_EQ(got[k].value("core:freq_upper_edge", -1.0), e.high.value_or(-1.0)) << e.label;
         }
     }
+}
+
+// A band of an inner range is filtered with the samples around it: its samples,
+// the first and last included, are those of the whole recording's export cut
+// afterwards. At both ends of the recording the filter still sees zeros.
+TEST(ExportBand, InnerRangeAsExactAsTheWhole)
+{
+    constexpr double rate = 1e6;
+    constexpr std::size_t count = 100000;
+    std::vector<double> i(count), q(count);
+    uint32_t noise = 12345;
+    for (std::size_t k = 0; k < count; ++k) {
+        noise = noise * 1664525u + 1013904223u;
+        const std::complex<double> x = 0.5 * std::polar(1.0, 2 * std::numbers::pi * 120e3 / rate * double(k))
+                                       + double(noise >> 8) / double(1u << 24) - 0.5;
+        i[k] = x.real();
+        q[k] = x.imag();
+    }
+    Recording source;
+    source.assign(rate, i, q);
+    TempDir dir;
+    const ExportBand band{100e3, 150e3};
+    const BandExtractor extractor(rate, band.low, band.high);
+    const uint64_t d = extractor.decimation();
+    const auto exported = [&](uint64_t first, uint64_t end) {
+        ExportRequest request{dir.path("band.sigmf-meta"), first, end, 0, 0, band};
+        WorkControl control;
+        exportSelection(exportSourceOf(source, {}), request, control);
+        EXPECT_EQ(control.fraction(), 1.0);
+        Recording recording;
+        recording.loadSigmf(request.path);
+        return std::pair{recording.iSamples(), recording.qSamples()};
+    };
+    const auto whole = exported(0, count);
+    // Ranges a filter's length from either end, nearer, and reaching the recording's end.
+    for (const uint64_t first : {d * 1000, d * 3, uint64_t(0)}) {
+        for (const uint64_t end : {count - d * 1000 - 5, count - 2, count}) {
+            SCOPED_TRACE(std::to_string(first) + " to " + std::to_string(end));
+            const auto inner = exported(first, end);
+            ASSERT_EQ(inner.first.size(), (end - first + d - 1) / d);
+            for (std::size_t m = 0; m < inner.first.size(); ++m) {
+                ASSERT_EQ(inner.first[m], whole.first[first / d + m]) << m;
+                ASSERT_EQ(inner.second[m], whole.second[first / d + m]) << m;
+            }
+        }
+    }
+}
+
+// Rates that are not whole stay exact: a band's, read back from the export and
+// moving its start time; WAV, which holds whole rates only, refuses them.
+TEST(ExportBand, RatesWithFractionsKept)
+{
+    TempDir dir;
+    const std::string meta = dir.writeText("src.sigmf-meta", R"({"global": {"core:datatype": "ci8",
+        "core:sample_rate": 1000000}, "captures": [{"core:sample_start": 0, "core:datetime": "2024-05-01T12:00:00Z"}]})");
+    const std::vector<std::string> files = {meta, dir.write("src.sigmf-data", Bytes(400000, 1))};
+    Recording source;
+    source.loadSigmf(meta);
+    // The narrowest band: the rate divided by 2^16.
+    ExportRequest request{dir.path("narrow.sigmf-meta"), 0, 200000, 0, 0.2, ExportBand{123399, 123401}};
+    WorkControl control;
+    exportSelection(exportSourceOf(source, files), request, control);
+    Recording narrow;
+    narrow.loadSigmf(request.path);
+    EXPECT_EQ(narrow.sampleRate(), 15.2587890625);
+    EXPECT_EQ(narrow.sampleCount(), 4u);
+
+    // Its own export starts 3 samples later: 3 / 15.2587890625 s = 0.196608 s.
+    ExportRequest cut{dir.path("cut.sigmf-meta"), 3, 4, 0, 0, {}};
+    exportSelection(exportSourceOf(narrow, {request.path, dir.path("narrow.sigmf-data")}), cut, control);
+    Recording again;
+    again.loadSigmf(cut.path);
+    EXPECT_EQ(again.sampleRate(), 15.2587890625);
+    EXPECT_EQ(again.info().startTime, "2024-05-01T12:00:00.196608Z");
+
+    cut.path = dir.path("cut.wav");
+    EXPECT_EQ(thrownMessage([&] {
+                  exportSelection(exportSourceOf(narrow, {request.path, dir.path("narrow.sigmf-data")}), cut, control);
+              }),
+              "Cannot export to " + cut.path + ": a WAV file holds whole sample rates only, and this export's is "
+              "15.2587890625 samples per second (.sigmf-meta and .sigmf keep it)");
+    EXPECT_FALSE(std::filesystem::exists(cut.path));
 }

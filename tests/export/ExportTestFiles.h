@@ -31,6 +31,8 @@ inline Bytes storedValues(char kind, int bits, bool littleEndian, bool complex,
                 raw = word;
             } else if (kind == 'f') {
                 std::memcpy(&raw, &value, 8);
+            } else if (kind == 'u') {
+                raw = static_cast<uint64_t>(value);
             } else {
                 raw = static_cast<uint64_t>(static_cast<int64_t>(value));
             }
@@ -46,6 +48,7 @@ inline Bytes wavSource(bool isFloat, int bits, uint32_t rate, const Bytes& data,
                        const Bytes& startSystemTime, uint32_t frequency)
 {
     Bytes out;
+    out.reserve(80 + data.size());
     append(out, "RIFF");
     appendLe(out, 4 + 24 + 44 + 8 + data.size(), 4);
     append(out, "WAVEfmt ");

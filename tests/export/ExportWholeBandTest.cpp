@@ -1,7 +1,7 @@
 // Whole-band exports of every datatype family from raw, SigMF, WAV and memory
 // sources into a SigMF pair, a SigMF archive and WAV: stored bytes copied where
-// the format holds them, the same values otherwise, metadata that still holds,
-// and every file re-opened by the readers.
+// the format holds them, the values at the same full scale otherwise, metadata
+// that still holds, and every file re-opened by the readers.
 
 #include "export/ExportSelection.h"
 #include "export/Sha512.h"
@@ -82,8 +82,10 @@ TEST(ExportWholeBand, EveryDatatypeIntoEveryContainer)
         std::string wavOut;   // the WAV export's datatype as the reader names it
         bool wavCopied;
         std::size_t count = 5000;
+        // Converted values keep full scale: written = (read - offset) * gain.
+        double wavGain = 1, wavOffset = 0, sigmfGain = 1;
     } rows[] = {
-        {sigmf, "ci8", 'i', 8, true, true, "ci8", true, "ci16_le", false},
+        {sigmf, "ci8", 'i', 8, true, true, "ci8", true, "ci16_le", false, 5000, 256},
         {sigmf, "cu8", 'u', 8, true, true, "cu8", true, "cu8_le", true},
         {sigmf, "ci16_le", 'i', 16, true, true, "ci16_le", true, "ci16_le", true},
         {sigmf, "ci16_be", 'i', 16, false, true, "ci16_be", true, "ci16_le", false},
@@ -91,12 +93,12 @@ TEST(ExportWholeBand, EveryDatatypeIntoEveryContainer)
         {sigmf, "cf32_le", 'f', 32, true, true, "cf32_le", true, "cf32_le", true},
         {sigmf, "cf64_le", 'f', 64, true, true, "cf64_le", true, "cf64_le", true},
         {sigmf, "ri16_le", 'i', 16, true, false, "ri16_le", true, "ci16_le", false},
-        {raw, "cu16_be", 'u', 16, false, true, "cu16_be", true, "ci32_le", false},
+        {raw, "cu16_be", 'u', 16, false, true, "cu16_be", true, "ci32_le", false, 5000, 65536, 32768},
         // More than one block of reading and writing.
-        {raw, "ci8_le", 'i', 8, true, true, "ci8", true, "ci16_le", false, 1200000},
+        {raw, "ci8_le", 'i', 8, true, true, "ci8", true, "ci16_le", false, 1200000, 256},
         {wav, "cu8_le", 'u', 8, true, true, "cu8", true, "cu8_le", true},
         {wav, "ci16_le", 'i', 16, true, true, "ci16_le", true, "ci16_le", true},
-        {wav, "ci24_le", 'i', 24, true, true, "ci32_le", false, "ci24_le", true},
+        {wav, "ci24_le", 'i', 24, true, true, "ci32_le", false, "ci24_le", true, 5000, 1, 0, 256},
         {wav, "ci32_le", 'i', 32, true, true, "ci32_le", true, "ci32_le", true},
         {wav, "cf32_le", 'f', 32, true, true, "cf32_le", true, "cf32_le", true},
         {wav, "cf64_le", 'f', 64, true, true, "cf64_le", true, "cf64_le", true},
@@ -146,9 +148,11 @@ TEST(ExportWholeBand, EveryDatatypeIntoEveryContainer)
             loadByEnding(exported, request.path);
             ASSERT_EQ(exported.sampleCount(), end - first);
             EXPECT_EQ(exported.sampleRate(), rate);
+            const double gain = toWav ? row.wavGain : row.sigmfGain;
+            const double offset = toWav ? row.wavOffset : 0.0;
             for (uint64_t k = first; k < end; ++k) {
-                ASSERT_EQ(exported.iSamples()[k - first], source.iSamples()[k]) << k;
-                ASSERT_EQ(exported.qSamples()[k - first], source.qSamples()[k]) << k;
+                ASSERT_EQ(exported.iSamples()[k - first], (source.iSamples()[k] - offset) * gain) << k;
+                ASSERT_EQ(exported.qSamples()[k - first], (source.qSamples()[k] - offset) * gain) << k;
             }
             const std::optional<StoredSamples> written = exported.samples()->stored();
             ASSERT_TRUE(written);

@@ -42,12 +42,16 @@ TEST(LoadSigmf, RateDatatypeAndSamples)
         std::string rate;
         std::string datatype;
         Bytes data;
-        uint32_t expectedRate;
+        double expectedRate;
         std::vector<double> i, q;
     } rows[] = {
         {"1e6", "\"cf32_le\"", singles, 1000000, {1.0, 0.5}, {-1.0, 2.0}},
         {"2500000", "\"ri16_be\"", {0x01, 0x02, 0xFF, 0xFE}, 2500000, {258, -2}, {0, 0}},
-        {"1000.9", "\"ci8_le\"", bytes, 1000, {-1, 1}, {-128, 127}},
+        // Rates are kept exactly, fractions too (a band export's may have one).
+        {"1000.9", "\"ci8_le\"", bytes, 1000.9, {-1, 1}, {-128, 127}},
+        {"15.2587890625", "\"ci8_le\"", bytes, 15.2587890625, {-1, 1}, {-128, 127}},
+        {"66666.67", "\"ci8_le\"", bytes, 66666.67, {-1, 1}, {-128, 127}},
+        {"0.5", "\"ci8_le\"", bytes, 0.5, {-1, 1}, {-128, 127}},
         {"4294967295", "\"ru8_le\"", {7}, 4294967295u, {7}, {0}},
         {"3e9", "\"ru8_le\"", {7}, 3000000000u, {7}, {0}},
         {"true", "\"ru8_le\"", {7}, 1, {7}, {0}},
@@ -106,7 +110,7 @@ TEST(LoadSigmf, RefusedMetadata)
     TempDir dir;
     const Bytes data = {1, 2, 3, 4};
     const std::string rateRefused = "Invalid sample rate in SigMF metadata file: ";
-    const std::string range = " (must be 1 to 4294967295 samples per second)";
+    const std::string range = " (must be above 0 and below 4294967296 samples per second)";
     const std::string named = "The metadata file \"bad.sigmf-meta\" ";
     const std::string readAs = "Cannot read \"" + dir.path("bad.sigmf-data") + "\" as \"";
     const struct
@@ -120,7 +124,6 @@ TEST(LoadSigmf, RefusedMetadata)
         {"{\"core:sample_rate\": 1000}", "Sample rate was not found in SigMF metadata file"},
         {metadata("1000", ""), "Data type was not found in SigMF metadata file"},
         {metadata("0", "\"ru8_le\""), rateRefused + "0" + range},
-        {metadata("0.5", "\"ru8_le\""), rateRefused + "0.5" + range},
         {metadata("-1", "\"ru8_le\""), rateRefused + "-1" + range},
         {metadata("-48000.0", "\"ru8_le\""), rateRefused + "-48000.0" + range},
         {metadata("5e9", "\"ru8_le\""), rateRefused + "5000000000.0" + range},
@@ -189,6 +192,10 @@ TEST(LoadSigmf, MetadataDetails)
     const std::string ncd = ", \"core:dataset\": \"capture.cfile\", \"core:trailing_bytes\": 1";
     const std::string channels = "SigMF recordings with 2 channels are not supported: Norvale "
                                  "reads one channel of I/Q";
+    const auto outside = [&dir](const std::string& dataset) {
+        return "Cannot read the dataset of " + dir.path("details.sigmf-meta") + ": its core:dataset \""
+               + dataset + "\" is not the name of a file in the metadata's own folder";
+    };
     const struct
     {
         const char* name;
@@ -226,6 +233,20 @@ TEST(LoadSigmf, MetadataDetails)
          "bytes)", {}, {}, ""},
         {"dataset missing", metadataWith(", \"core:dataset\": \"gone.cfile\""),
          "Cannot open \"" + dir.path("gone.cfile") + "\": No such file or directory", {}, {}, ""},
+        // The capture at sample 0 gives the centre, the start and the header, wherever it is listed.
+        {"captures out of order",
+         metadataWith(ncd, "[{\"core:sample_start\": 2, \"core:frequency\": 5e9, \"core:datetime\": "
+                           "\"2024-05-01T13:00:00Z\"}, {\"core:sample_start\": 0, \"core:frequency\": 2.4e9, "
+                           "\"core:datetime\": \"2024-05-01T12:00:00Z\", \"core:header_bytes\": 2}]"),
+         "", {1, 2, 3}, 2.4e9, "2024-05-01T12:00:00Z"},
+        // A dataset is read beside its metadata only, the file there or not.
+        {"dataset elsewhere", metadataWith(", \"core:dataset\": \"" + dir.path("capture.cfile") + "\""),
+         outside(dir.path("capture.cfile")), {}, {}, ""},
+        {"dataset in the folder above", metadataWith(", \"core:dataset\": \"../capture.cfile\""),
+         outside("../capture.cfile"), {}, {}, ""},
+        {"dataset in a folder", metadataWith(", \"core:dataset\": \"sub/capture.cfile\""),
+         outside("sub/capture.cfile"), {}, {}, ""},
+        {"dataset a folder", metadataWith(", \"core:dataset\": \"..\""), outside(".."), {}, {}, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
