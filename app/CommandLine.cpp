@@ -81,7 +81,10 @@ struct Parser
     QCommandLineOption format{"format", "How the recording is read: auto (by its ending), sigmf, "
                                         "wav, binary or iqw.", "auto|sigmf|wav|binary|iqw", "auto"};
     QCommandLineOption datatype{"datatype", "SigMF datatype of a raw file, e.g. ci16_le.", "TYPE"};
-    QCommandLineOption rate{"rate", "Sample rate of a raw or IQW file, samples per second.", "HZ"};
+    QCommandLineOption rate{"rate",
+                            "Sample rate of a raw or IQW file, samples per second (decimals allowed, "
+                            "e.g. 2400000.5).",
+                            "HZ"};
     QCommandLineOption start{"start", "Start of the time range, seconds.", "S"};
     QCommandLineOption stop{"stop", "End of the time range, seconds.", "S"};
     QCommandLineOption band{"band", "Band shown (and exported), baseband hertz.", "LO:HI"};
