@@ -3,6 +3,7 @@
 #include "panel/FieldShortcuts.h"
 
 #include <QAbstractSpinBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QWidget>
@@ -25,20 +26,22 @@ bool windowKey(const QKeyEvent& key)
 
 } // namespace
 
-FieldShortcuts::FieldShortcuts(QWidget* fields) : QObject(fields)
+FieldShortcuts::FieldShortcuts(QWidget* fields) : QObject(fields), panel(fields)
 {
-    for (QLineEdit* field : fields->findChildren<QLineEdit*>())
-        field->installEventFilter(this);
-    for (QAbstractSpinBox* box : fields->findChildren<QAbstractSpinBox*>())
-        box->installEventFilter(this);
+    // Watched at the application, so that fields added later are covered too.
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 bool FieldShortcuts::eventFilter(QObject* watched, QEvent* event)
 {
     // A shortcut override left unaccepted lets the window's shortcut have the key.
     if (event->type() == QEvent::ShortcutOverride && windowKey(*static_cast<QKeyEvent*>(event))) {
-        event->ignore();
-        return true;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const bool field = qobject_cast<QLineEdit*>(watched) || qobject_cast<QAbstractSpinBox*>(watched);
+        if (widget && field && panel->isAncestorOf(widget)) {
+            event->ignore();
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

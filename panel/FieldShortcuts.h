@@ -14,4 +14,7 @@ public:
     explicit FieldShortcuts(QWidget* fields);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* panel;
 };
