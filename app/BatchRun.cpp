@@ -2,7 +2,7 @@
 
 #include "app/BatchRun.h"
 
-#include "app/MainWindow.h"
+#include "app/OptionSettings.h"
 #include "app/TraceRun.h"
 #include "app/ViewPages.h"
 #include "dsp/BlockStream.h"
@@ -10,10 +10,9 @@
 #include "export/OutputFile.h"
 #include "export/TimeStamp.h"
 #include "io/Recording.h"
-#include "panel/ControlPanel.h"
 #include "panel/MeasurementsGroup.h"
-#include "panel/RangeNavigation.h"
 #include "session/NativePath.h"
+#include "session/RecordingRequest.h"
 #include "session/NumberText.h"
 #include "session/SettingsTexts.h"
 #include "session/SpectrumModel.h"
@@ -28,7 +27,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QBuffer>
 #include <QVBoxLayout>
 
@@ -51,50 +49,6 @@ void waitUntilIdle(ViewSession& session)
             loop.quit();
     });
     loop.exec();
-}
-
-bool hasViewOptions(const CommandLineOptions& o)
-{
-    return o.start || o.stop || o.bandLow || o.fftExponent || o.overlap || o.range;
-}
-
-// The settings the options give on top of `base` for the recording shown: the
-// time fields' texts, then the spectrum group's, each read as the panel reads
-// its fields; a field no option names keeps what `base` shows.
-std::optional<ViewSettings> settingsFromOptions(const ViewSettings& base, const Recording& recording,
-                                                const CommandLineOptions& o, const Refusal& refuse)
-{
-    ViewSettings next = base;
-    const double fs = recording.sampleRate();
-    if (o.start || o.stop) {
-        const QString stopShown = base.range.stop == durationOf(recording)
-                                      ? stopTimeText(recording.sampleCount(), fs)
-                                      : fixedNumber(base.range.stop);
-        const std::optional<TimeRange> range = readTimeTexts(o.start.value_or(fixedNumber(base.range.start)),
-                                                             o.stop.value_or(stopShown), durationOf(recording),
-                                                             refuse);
-        if (!range)
-            return std::nullopt;
-        next.range = *range;
-    }
-    if (o.bandLow || o.fftExponent || o.overlap || o.range) {
-        SpectrumTexts texts;
-        texts.exponent = o.fftExponent.value_or(base.spectrogram.exponent);
-        texts.overlapPercent = o.overlap ? o.overlap->toDouble() : base.spectrogram.overlap * 100.0;
-        texts.startFrequency = o.bandLow.value_or(exactNumber(base.band.low));
-        texts.stopFrequency = o.bandHigh.value_or(exactNumber(base.band.high));
-        texts.range = o.range.value_or(exactNumber(base.spectrogram.range));
-        texts.referenceLevel = base.spectrogram.referenceLevel ? exactNumber(*base.spectrogram.referenceLevel)
-                                                               : QString();
-        texts.mirror = base.spectrogram.mirror;
-        texts.colorMap = base.spectrogram.colorMap;
-        const std::optional<SpectrumValues> values = readSpectrumTexts(texts, wholeBand(recording.sampleRate()), refuse);
-        if (!values)
-            return std::nullopt;
-        next.band = values->band;
-        next.spectrogram = values->spectrogram;
-    }
-    return next;
 }
 
 // The picture as PNG, encoded in memory and written under a temporary name, so a
@@ -228,27 +182,6 @@ private:
 };
 
 } // namespace
-
-void openWithOptions(MainWindow& window, const CommandLineOptions& o)
-{
-    ControlPanel* panel = window.panel();
-    ViewSession* session = window.session();
-    if (hasViewOptions(o)) {
-        // Applied once the recording is shown, as the fields would be.
-        auto* once = new QObject(session);
-        QObject::connect(session, &ViewSession::recordingLoaded, once, [session, panel, once, o] {
-            once->deleteLater();
-            QObject::disconnect(session, nullptr, once, nullptr);
-            const std::optional<ViewSettings> next =
-                settingsFromOptions(session->requested(), session->recording(), o, [panel](const QString& text) {
-                    QMessageBox::warning(panel, QStringLiteral("Input Error"), text);
-                });
-            if (next)
-                session->apply(*next);
-        });
-    }
-    panel->openWith(o.recording, o.format, o.datatype, o.rate);
-}
 
 int runBatch(const CommandLineOptions& o)
 {

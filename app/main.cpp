@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "app/GuardedApplication.h"
 #include "app/MainWindow.h"
+#include "app/WindowStart.h"
 #include "app/Palette.h"
 #include "session/NativePath.h"
 
