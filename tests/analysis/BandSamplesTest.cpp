@@ -43,10 +43,13 @@ TEST(BandSamples, AreTheExtractorsOutputsForTheRange)
         extractor.flush(want);
         ASSERT_EQ(band.y.size(), want.size()) << c.first;
         ASSERT_EQ(band.decimation, extractor.decimation());
-        for (std::size_t k = 0; k < want.size(); ++k)
-            ASSERT_EQ(band.y[k], std::complex<double>(static_cast<float>(want[k].real()),
-                                                      static_cast<float>(want[k].imag())))
-                << c.first << " " << k;
+        for (std::size_t k = 0; k < want.size(); ++k) {
+            // Through memory: GCC 12 at -O2 and above drops the rounding of a
+            // double to float and back in this loop.
+            const volatile float re = static_cast<float>(want[k].real());
+            const volatile float im = static_cast<float>(want[k].imag());
+            ASSERT_EQ(band.y[k], std::complex<double>(re, im)) << c.first << " " << k;
+        }
     }
 }
 
