@@ -46,8 +46,9 @@ public:
     StreamRange readRange(const StreamRange& range) const override;
     bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
     // A coarse curve while the pass runs: the amplitude or frequency of a few
-    // outputs at the middle of each pixel column, read from `sketchSource`
-    // when that takes few samples (none for the phase or a squelch).
+    // outputs at the middle of each pixel column (of every few columns where
+    // a narrow band's filter reaches far), read from `sketchSource` when that
+    // takes few samples (none for the phase or a squelch).
     bool sketchFromSummaries(const DcOffset& offset) override;
     void setSketchSource(std::shared_ptr<const SampleSource> source) { sketchSource = std::move(source); }
 
