@@ -187,17 +187,26 @@ void TracePass::setCurve(ReducedCurve curve)
     }
 }
 
-bool TracePass::computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control)
+bool TracePass::keepable(const TraceSettings& settings, uint64_t samples)
 {
-    // The phase is unwrapped from the range's start, and a squelch measures
-    // the range: neither is kept.
-    if (!summaries || settings.kind == TraceKind::Phase || settings.squelchDb || samples < fewestSummarized)
-        return false;
+    return settings.kind != TraceKind::Phase && !settings.squelchDb && samples >= fewestSummarized;
+}
+
+std::string TracePass::keptKey(const TraceSettings& settings, double fs, uint64_t samples, const DcOffset& offset)
+{
     char key[256];
     std::snprintf(key, sizeof key, "trace %d %.17g %.17g %.17g fs %.17g n %llu dc %d %.17g %.17g",
                   static_cast<int>(settings.kind), settings.low, settings.high,
                   settings.kind == TraceKind::Amplitude ? settings.fullScale : 0.0, fs,
                   static_cast<unsigned long long>(samples), offset.remove ? 1 : 0, offset.i, offset.q);
+    return key;
+}
+
+bool TracePass::computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control)
+{
+    if (!summaries || !keepable(settings, samples))
+        return false;
+    const std::string key = keptKey(settings, fs, samples, offset);
     const uint64_t first = trace->firstOutput();
     const uint64_t end = first + trace->outputCount();
     if (const auto kept = summaries->find(key)) {

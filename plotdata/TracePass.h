@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 class TraceSummaries;
 
@@ -40,6 +41,13 @@ public:
     TracePass(const StreamRange& range, double fs, uint64_t recordingSamples, const TraceSettings& settings,
               int width, std::shared_ptr<TraceSummaries> summaries = nullptr);
     ~TracePass() override;
+
+    // Whether a band's trace of these settings is kept for a recording of
+    // `samples` samples (the phase, unwrapped from a range's start, and a
+    // squelch, measured on a range, are not; nor are short recordings'), and
+    // the key it is kept under.
+    static bool keepable(const TraceSettings& settings, uint64_t samples);
+    static std::string keptKey(const TraceSettings& settings, double fs, uint64_t samples, const DcOffset& offset);
 
     BlockConsumer& consumer() override;
     bool finishPass() override;
