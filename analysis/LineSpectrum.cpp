@@ -132,10 +132,14 @@ void LineSpectrum::useLocalMedian(std::size_t blockBins)
     const std::size_t size = power.size();
     blockBins = std::clamp<std::size_t>(blockBins, 4, size);
     const std::size_t blocks = size / blockBins;
-    std::vector<double> medians(blocks);
-    for (std::size_t b = 0; b < blocks; ++b)
-        medians[b] = medianOf(std::vector<double>(power.begin() + static_cast<std::ptrdiff_t>(b * blockBins),
-                                                  power.begin() + static_cast<std::ptrdiff_t>((b + 1) * blockBins)));
+    std::vector<double> medians(blocks), block(blockBins);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        std::copy(power.begin() + static_cast<std::ptrdiff_t>(b * blockBins),
+                  power.begin() + static_cast<std::ptrdiff_t>((b + 1) * blockBins), block.begin());
+        const auto middle = block.begin() + static_cast<std::ptrdiff_t>(blockBins / 2);
+        std::nth_element(block.begin(), middle, block.end());
+        medians[b] = *middle;
+    }
     const double half = static_cast<double>(blockBins) / 2;
     for (std::size_t k = 0; k < size; ++k) {
         const double at = (static_cast<double>(k) - half) / static_cast<double>(blockBins);

@@ -21,6 +21,36 @@ constexpr std::size_t trimWindow = 32;
 // Samples either side the half-sample interpolation reads.
 constexpr std::size_t interpolationReach = 16;
 
+// e^{-i omega k} for k = first, first + step, ...: a rotation multiplied on,
+// recomputed exactly every so often so that rounding cannot build up.
+class Rotation
+{
+public:
+    Rotation(double omega, std::size_t first, std::size_t step) : omega(omega), step(step), at(first)
+    {
+        turn = std::polar(1.0, -omega * static_cast<double>(step));
+        value = std::polar(1.0, -omega * static_cast<double>(first));
+    }
+    std::complex<double> next()
+    {
+        const std::complex<double> current = value;
+        at += step;
+        if (++count % resync == 0)
+            value = std::polar(1.0, -omega * static_cast<double>(at));
+        else
+            value *= turn;
+        return current;
+    }
+
+private:
+    static constexpr std::size_t resync = 1024;
+    double omega;
+    std::size_t step;
+    std::size_t at;
+    std::size_t count = 0;
+    std::complex<double> turn, value;
+};
+
 uint32_t welchExponent(std::size_t n)
 {
     uint32_t e = 6;
@@ -147,13 +177,14 @@ IsolatedSignal OccupiedBand::isolate(const std::complex<double>* y, std::size_t 
     out.halfWidth = pass;
     const double omega = 2 * pi * centroid / rate;
     const double floorPerSample = floorDensity * rate;
-    if (2 * pass >= 0.8 * rate) {
+    if (4 * pass > rate) {
         // Nothing to take off: mixed to the centre, and with a sample put
         // between every two, so that products of the signal with itself (twice
         // as wide) do not fold over.
         std::vector<std::complex<double>> mixed(n);
+        Rotation rotation(omega, 0, 1);
         for (std::size_t k = 0; k < n; ++k)
-            mixed[k] = y[k] * std::polar(1.0, -omega * static_cast<double>(k));
+            mixed[k] = y[k] * rotation.next();
         std::vector<double> taps(2 * interpolationReach);
         for (std::size_t j = 0; j < taps.size(); ++j) {
             const double x = static_cast<double>(j) - static_cast<double>(interpolationReach) + 0.5;
@@ -210,17 +241,26 @@ IsolatedSignal OccupiedBand::isolate(const std::complex<double>* y, std::size_t 
             first = 0;
             last = n - 1;
         }
+        Rotation rotation(omega, first, decimation);
         for (std::size_t c = first; c <= last && c < n; c += decimation) {
-            double re = 0, im = 0;
-            // Taps k take y[c + half - k].
+            // Taps k take y[c + half - k]; four partial sums keep the adds apart.
             const std::size_t kFrom = c + h >= n ? c + h - (n - 1) : 0;
             const std::size_t kTo = std::min(count - 1, c + h);
-            for (std::size_t k = kFrom; k <= kTo; ++k) {
+            double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
+            std::size_t k = kFrom;
+            for (; k + 3 <= kTo; k += 4)
+                for (std::size_t u = 0; u < 4; ++u) {
+                    const std::complex<double> v = y[c + h - k - u];
+                    re[u] += tapRe[k + u] * v.real() - tapIm[k + u] * v.imag();
+                    im[u] += tapRe[k + u] * v.imag() + tapIm[k + u] * v.real();
+                }
+            for (; k <= kTo; ++k) {
                 const std::complex<double> v = y[c + h - k];
-                re += tapRe[k] * v.real() - tapIm[k] * v.imag();
-                im += tapRe[k] * v.imag() + tapIm[k] * v.real();
+                re[0] += tapRe[k] * v.real() - tapIm[k] * v.imag();
+                im[0] += tapRe[k] * v.imag() + tapIm[k] * v.real();
             }
-            out.z.emplace_back(std::complex<double>(re, im) * std::polar(1.0, -omega * static_cast<double>(c)));
+            const std::complex<double> acc((re[0] + re[1]) + (re[2] + re[3]), (im[0] + im[1]) + (im[2] + im[3]));
+            out.z.emplace_back(acc * rotation.next());
         }
         out.rate = rate / static_cast<double>(decimation);
         out.noisePower = floorPerSample * gain2;

@@ -93,6 +93,9 @@ SignalEstimate estimateSignal(const std::vector<std::complex<double>>& band, dou
     SignalEstimate out;
     if (band.size() < minimumSamples || !(rate > 0))
         return out;
+    for (const auto& v : band)
+        if (!std::isfinite(v.real()) || !std::isfinite(v.imag()))
+            return out;
     const OccupiedBand occupied(band.data(), band.size(), rate);
     if (!occupied.found()) {
         out.modulation = Modulation::Noise;

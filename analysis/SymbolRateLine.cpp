@@ -17,9 +17,13 @@ constexpr std::size_t harmonicSpan = 3;
 // Taking a harmonic for the rate is worse than missing a weak signal: the
 // lines below the strongest must stand out further.
 constexpr double harmonicFalseAlarm = 1e-4;
+// A line this far below the strongest is no fundamental of it: the sampling
+// of pulses that are not quite band-limited leaves faint lines at fractions
+// of the rate.
+constexpr double harmonicDrop = 15;
 // Samples the frequency is smoothed over for the tone-distance features: the
 // line is strongest near a third of a symbol.
-constexpr std::size_t smoothings[] = {2, 3, 5, 8, 12};
+constexpr std::size_t smoothings[] = {2, 3, 5, 8};
 
 void removeMean(std::vector<double>& x)
 {
@@ -147,7 +151,7 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
                 if (line && (!sub || line->heightDb > sub->heightDb))
                     sub = line;
             }
-            if (sub && sub->heightDb >= harmonicThreshold) {
+            if (sub && sub->heightDb >= harmonicThreshold && sub->heightDb >= best->heightDb - harmonicDrop) {
                 best = sub;
                 lowered = true;
                 break;
