@@ -108,20 +108,25 @@ int levelCount(const std::vector<double>& values)
     return two > 0 && four < 0.15 * two ? 4 : 2;
 }
 
-std::vector<double> perSymbol(const std::vector<double>& trace, double samplesPerSymbol, bool centres)
+std::vector<double> perSymbol(const std::vector<double>& trace, double samplesPerSymbol, bool centres,
+                              const std::vector<double>* alongside, std::vector<double>* alongsideMeans)
 {
+    const auto prefixOf = [](const std::vector<double>& x) {
+        std::vector<double> prefix(x.size() + 1, 0.0);
+        for (std::size_t k = 0; k < x.size(); ++k)
+            prefix[k + 1] = prefix[k] + x[k];
+        return prefix;
+    };
     std::vector<double> prefix;
-    if (!centres) {
-        prefix.assign(trace.size() + 1, 0.0);
-        for (std::size_t k = 0; k < trace.size(); ++k)
-            prefix[k + 1] = prefix[k] + trace[k];
-    }
+    if (!centres)
+        prefix = prefixOf(trace);
     const double length = static_cast<double>(trace.size());
     const auto count = static_cast<std::size_t>(std::floor((length - 1) / samplesPerSymbol)) - 1;
     const std::size_t used = std::min(count, maxSymbols);
     const std::size_t skip = (count - used) / 2;
     std::vector<double> best;
     double bestSpread = -1;
+    double bestStart = 0;
     for (int p = 0; p < phases; ++p) {
         const double start = (static_cast<double>(skip) + static_cast<double>(p) / phases) * samplesPerSymbol;
         std::vector<double> values(used);
@@ -137,7 +142,17 @@ std::vector<double> perSymbol(const std::vector<double>& trace, double samplesPe
         const double spread = square - mean * mean / static_cast<double>(std::max<std::size_t>(used, 1));
         if (spread > bestSpread) {
             bestSpread = spread;
+            bestStart = start;
             best = std::move(values);
+        }
+    }
+    if (alongside && alongsideMeans) {
+        const std::vector<double> other = prefixOf(*alongside);
+        alongsideMeans->resize(used);
+        for (std::size_t k = 0; k < used; ++k) {
+            const double at = bestStart + static_cast<double>(k) * samplesPerSymbol;
+            (*alongsideMeans)[k] =
+                (interpolate(other, at + samplesPerSymbol) - interpolate(other, at)) / samplesPerSymbol;
         }
     }
     return best;
@@ -150,34 +165,57 @@ std::optional<FskTones> estimateFskTones(const std::vector<std::complex<double>>
     if (z.size() < 2 || static_cast<double>(z.size()) < 24 * samplesPerSymbol)
         return std::nullopt;
     // Instantaneous frequency in hertz, between samples k - 1 and k.
-    std::vector<double> frequency(z.size() - 1);
-    for (std::size_t k = 1; k < z.size(); ++k)
+    std::vector<double> frequency(z.size() - 1), power(z.size() - 1);
+    for (std::size_t k = 1; k < z.size(); ++k) {
         frequency[k - 1] = std::arg(z[k] * std::conj(z[k - 1])) * rate / (2 * pi);
-    const std::vector<double> means = perSymbol(frequency, samplesPerSymbol, false);
+        power[k - 1] = std::norm(z[k]);
+    }
+    std::vector<double> powers;
+    const std::vector<double> allMeans = perSymbol(frequency, samplesPerSymbol, false, &power, &powers);
+    if (allMeans.size() < 2 * spill + 16)
+        return std::nullopt;
+    // Squelched: symbols whose power is under half the median are no part of
+    // the signal (before or after the burst, or between bursts).
+    std::vector<double> sortedPowers = powers;
+    std::nth_element(sortedPowers.begin(), sortedPowers.begin() + static_cast<std::ptrdiff_t>(powers.size() / 2),
+                     sortedPowers.end());
+    const double squelch = sortedPowers[powers.size() / 2] / 2;
+    std::vector<char> on(powers.size());
+    std::vector<double> means;
+    for (std::size_t k = 0; k < powers.size(); ++k) {
+        on[k] = powers[k] >= squelch;
+        if (on[k])
+            means.push_back(allMeans[k]);
+    }
     if (means.size() < 2 * spill + 16)
         return std::nullopt;
 
     FskTones out;
     out.levels = levelCount(means);
     const std::vector<double> centres = clusterCentres(means, out.levels);
-    std::vector<double> symbol(means.size());
-    for (std::size_t k = 0; k < means.size(); ++k) {
+    std::vector<double> symbol(allMeans.size());
+    for (std::size_t k = 0; k < allMeans.size(); ++k) {
         std::size_t nearest = 0;
         for (std::size_t c = 1; c < centres.size(); ++c)
-            if (std::abs(means[k] - centres[c]) < std::abs(means[k] - centres[nearest]))
+            if (std::abs(allMeans[k] - centres[c]) < std::abs(allMeans[k] - centres[nearest]))
                 nearest = c;
         symbol[k] = 2.0 * static_cast<double>(nearest) - (out.levels - 1);
     }
     // means[k] = centre + sum over m of w_m symbol[k - m], m = -spill ... spill.
     std::array<std::array<double, unknowns>, unknowns> normal{};
     std::array<double, unknowns> right{};
-    for (std::size_t k = spill; k + spill < means.size(); ++k) {
+    for (std::size_t k = spill; k + spill < allMeans.size(); ++k) {
+        bool whole = true;
+        for (std::size_t j = k - spill; j <= k + spill; ++j)
+            whole = whole && on[j];
+        if (!whole)
+            continue;
         std::array<double, unknowns> row{};
         row[0] = 1;
         for (int m = -spill; m <= spill; ++m)
             row[static_cast<std::size_t>(m + spill + 1)] = symbol[static_cast<std::size_t>(static_cast<long long>(k) - m)];
         for (int r = 0; r < unknowns; ++r) {
-            right[static_cast<std::size_t>(r)] += row[static_cast<std::size_t>(r)] * means[k];
+            right[static_cast<std::size_t>(r)] += row[static_cast<std::size_t>(r)] * allMeans[k];
             for (int c = 0; c < unknowns; ++c)
                 normal[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] +=
                     row[static_cast<std::size_t>(r)] * row[static_cast<std::size_t>(c)];

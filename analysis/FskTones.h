@@ -31,7 +31,10 @@ std::vector<double> clusterCentres(std::vector<double> values, int k);
 std::optional<FskTones> estimateFskTones(const std::vector<std::complex<double>>& z, double rate,
                                          double symbolRate);
 
-// Values of `trace` (one per sample, at `rate`) averaged over each symbol
-// period, windows started where their spread is widest (tried at 16 phases),
-// or taken at the symbol centres when `centres` (interpolated).
-std::vector<double> perSymbol(const std::vector<double>& trace, double samplesPerSymbol, bool centres);
+// Values of `trace` (one per sample) averaged over each symbol period,
+// windows started where their spread is widest (tried at 16 phases), or taken
+// at the symbol centres when `centres` (interpolated). With `alongside`, the
+// same windows' means of that trace go to alongsideMeans.
+std::vector<double> perSymbol(const std::vector<double>& trace, double samplesPerSymbol, bool centres,
+                              const std::vector<double>* alongside = nullptr,
+                              std::vector<double>* alongsideMeans = nullptr);

@@ -34,6 +34,9 @@ constexpr double nearlyConstantEnvelope = 0.3;
 constexpr double onOffSpread = 0.8;
 // Share of the power a carrier must hold to be a carrier alone.
 constexpr double carrierShare = 0.5;
+// A carrier holding this share is one alone, whatever lines its noise shows
+// (a keyed signal's carrier holds at most about half).
+constexpr double bareCarrierShare = 0.8;
 
 std::vector<std::complex<double>> middle(const std::vector<std::complex<double>>& z, std::size_t most)
 {
@@ -115,14 +118,20 @@ SignalEstimate estimateSignal(const std::vector<std::complex<double>>& band, dou
     const double highest = std::min(0.49 * fz, 2 * isolated.halfWidth);
     const double reach = std::max(2 * occupied.binHz(), 0.05 * isolated.halfWidth);
 
+    // A carrier alone: the line holds nearly all the power.
+    double carrierPart = 0;
+    const auto bare = carrierLine(zc, fz, 1, reach, &carrierPart);
+    if (bare && carrierPart >= bareCarrierShare) {
+        out.modulation = Modulation::Cw;
+        out.frequencyOffsetHz = centre + bare->hz;
+        return out;
+    }
     const double envelope = envelopeVariance(z, isolated.noisePower);
     const auto line = findSymbolRateLine(z, fz, lowest, highest, falseAlarm, envelope < nearlyConstantEnvelope);
     if (!line) {
-        double share = 0;
-        const auto carrier = carrierLine(zc, fz, 1, reach, &share);
-        if (carrier && share >= carrierShare) {
+        if (bare && carrierPart >= carrierShare) {
             out.modulation = Modulation::Cw;
-            out.frequencyOffsetHz = centre + carrier->hz;
+            out.frequencyOffsetHz = centre + bare->hz;
         }
         return out;
     }
