@@ -127,30 +127,39 @@ void LineSpectrum::useMedianOver(double lowHz, double highHz)
     background.assign(power.size(), level > 0 ? level : 1e-300);
 }
 
-void LineSpectrum::useLocalMedian(std::size_t blockBins)
+void LineSpectrum::useLocalMedian(std::size_t blockBins, double lowHz, double highHz)
 {
     const std::size_t size = power.size();
     blockBins = std::clamp<std::size_t>(blockBins, 4, size);
     const std::size_t blocks = size / blockBins;
-    std::vector<double> medians(blocks), block(blockBins);
-    for (std::size_t b = 0; b < blocks; ++b) {
-        std::copy(power.begin() + static_cast<std::ptrdiff_t>(b * blockBins),
-                  power.begin() + static_cast<std::ptrdiff_t>((b + 1) * blockBins), block.begin());
-        const auto middle = block.begin() + static_cast<std::ptrdiff_t>(blockBins / 2);
+    // Blocks over the bins asked for and one either side.
+    const auto blockOf = [&](double hz) {
+        return static_cast<long long>(std::floor(hz / binHz() / static_cast<double>(blockBins)));
+    };
+    const long long firstBlock = blockOf(lowHz) - 1;
+    const long long lastBlock = blockOf(highHz) + 1;
+    const auto n = static_cast<long long>(blocks);
+    const auto wrap = [n](long long b) { return static_cast<std::size_t>(((b % n) + n) % n); };
+    std::vector<double> medians(blocks, 0.0), block(blockBins);
+    for (long long b = firstBlock; b <= lastBlock && b - firstBlock < n; ++b) {
+        const std::size_t at = wrap(b) * blockBins;
+        for (std::size_t k = 0; k < block.size(); ++k)
+            block[k] = power[at + k];
+        const auto middle = block.begin() + static_cast<std::ptrdiff_t>(block.size() / 2);
         std::nth_element(block.begin(), middle, block.end());
-        medians[b] = *middle;
+        medians[wrap(b)] = *middle;
     }
     const double half = static_cast<double>(blockBins) / 2;
-    for (std::size_t k = 0; k < size; ++k) {
-        const double at = (static_cast<double>(k) - half) / static_cast<double>(blockBins);
+    background.assign(size, 1.0);
+    const auto firstBin = static_cast<long long>(std::ceil(lowHz / binHz()));
+    const auto lastBin = static_cast<long long>(std::floor(highHz / binHz()));
+    for (long long bin = firstBin; bin <= lastBin && bin - firstBin < static_cast<long long>(size); ++bin) {
+        const double at = (static_cast<double>(bin) - half) / static_cast<double>(blockBins);
         const double floorAt = std::floor(at);
         const auto b0 = static_cast<long long>(floorAt);
         const double t = at - floorAt;
-        const auto wrap = [&](long long b) {
-            const auto n = static_cast<long long>(blocks);
-            return medians[static_cast<std::size_t>(((b % n) + n) % n)];
-        };
-        background[k] = std::max(1e-300, (1 - t) * wrap(b0) + t * wrap(b0 + 1));
+        background[binOf(static_cast<double>(bin) * binHz())] =
+            std::max(1e-300, (1 - t) * medians[wrap(b0)] + t * medians[wrap(b0 + 1)]);
     }
 }
 

@@ -30,9 +30,10 @@ public:
 
     // Background: the median of the bins in [lowHz, highHz] for every bin.
     void useMedianOver(double lowHz, double highHz);
-    // Background: medians of blocks of `blockBins` bins, joined linearly
-    // between the blocks' centres, so a slowly varying spectrum is its own level.
-    void useLocalMedian(std::size_t blockBins);
+    // Background over [lowHz, highHz] (1 elsewhere): medians of blocks of
+    // `blockBins` bins, joined linearly between the blocks' centres, so that a
+    // slowly varying spectrum is its own level.
+    void useLocalMedian(std::size_t blockBins, double lowHz, double highHz);
 
     // The powers over the background, bin by bin.
     std::vector<double> normalised() const;

@@ -20,36 +20,8 @@ constexpr double passMargin = 1.2;
 constexpr std::size_t trimWindow = 32;
 // Samples either side the half-sample interpolation reads.
 constexpr std::size_t interpolationReach = 16;
-
-// e^{-i omega k} for k = first, first + step, ...: a rotation multiplied on,
-// recomputed exactly every so often so that rounding cannot build up.
-class Rotation
-{
-public:
-    Rotation(double omega, std::size_t first, std::size_t step) : omega(omega), step(step), at(first)
-    {
-        turn = std::polar(1.0, -omega * static_cast<double>(step));
-        value = std::polar(1.0, -omega * static_cast<double>(first));
-    }
-    std::complex<double> next()
-    {
-        const std::complex<double> current = value;
-        at += step;
-        if (++count % resync == 0)
-            value = std::polar(1.0, -omega * static_cast<double>(at));
-        else
-            value *= turn;
-        return current;
-    }
-
-private:
-    static constexpr std::size_t resync = 1024;
-    double omega;
-    std::size_t step;
-    std::size_t at;
-    std::size_t count = 0;
-    std::complex<double> turn, value;
-};
+// Outputs the span of the signal is looked for in (spread evenly over the range).
+constexpr std::size_t coarseSamples = std::size_t(1) << 16;
 
 uint32_t welchExponent(std::size_t n)
 {
@@ -169,7 +141,39 @@ OccupiedBand::OccupiedBand(const std::complex<double>* y, std::size_t n, double 
     }
 }
 
-IsolatedSignal OccupiedBand::isolate(const std::complex<double>* y, std::size_t n) const
+namespace {
+
+// Where the power, averaged over a few samples, stands above `noise` times a
+// margin: [begin, end) of `powers` (samples `step` apart), or the whole.
+std::pair<std::size_t, std::size_t> signalSpan(const std::vector<double>& powers, double noise, std::size_t step)
+{
+    const std::size_t m = powers.size();
+    const std::size_t window = std::min(m, std::max<std::size_t>(8, trimWindow / step));
+    const double on = noise * (1 + 4 / std::sqrt(static_cast<double>(window * step)));
+    std::vector<double> prefix(m + 1, 0.0);
+    for (std::size_t k = 0; k < m; ++k)
+        prefix[k + 1] = prefix[k] + powers[k];
+    std::size_t begin = m, end = 0;
+    for (std::size_t k = 0; k + window <= m; ++k)
+        if ((prefix[k + window] - prefix[k]) / static_cast<double>(window) > on) {
+            begin = std::min(begin, k);
+            end = std::max(end, k + window);
+        }
+    if (begin >= end)
+        return {0, m};
+    return {begin, end};
+}
+
+// [first, first + length) of the span [begin, end): its middle, `most` long at most.
+std::pair<std::size_t, std::size_t> middleOf(std::size_t begin, std::size_t end, std::size_t most)
+{
+    const std::size_t length = std::min(end - begin, most);
+    return {begin + (end - begin - length) / 2, length};
+}
+
+} // namespace
+
+IsolatedSignal OccupiedBand::isolate(const std::complex<double>* y, std::size_t n, std::size_t most) const
 {
     IsolatedSignal out;
     out.centre = centroid;
@@ -177,113 +181,130 @@ IsolatedSignal OccupiedBand::isolate(const std::complex<double>* y, std::size_t 
     out.halfWidth = pass;
     const double omega = 2 * pi * centroid / rate;
     const double floorPerSample = floorDensity * rate;
+    if (n < 64)
+        return out;
     if (4 * pass > rate) {
         // Nothing to take off: mixed to the centre, and with a sample put
         // between every two, so that products of the signal with itself (twice
-        // as wide) do not fold over.
-        std::vector<std::complex<double>> mixed(n);
-        Rotation rotation(omega, 0, 1);
-        for (std::size_t k = 0; k < n; ++k)
-            mixed[k] = y[k] * rotation.next();
+        // as wide) do not fold over. The span is found on the samples' power.
+        const std::size_t step = std::max<std::size_t>(1, n / coarseSamples);
+        std::vector<double> powers;
+        for (std::size_t k = 0; k < n; k += step)
+            powers.push_back(std::norm(y[k]));
+        const auto [b, e] = signalSpan(powers, floorPerSample, step);
+        const auto [first, length] = middleOf(b * step, std::min(n, e * step), most / 2);
+        if (length < 32)
+            return out;
+        const std::size_t from = first >= interpolationReach ? first - interpolationReach : 0;
+        const std::size_t to = std::min(n, first + length + interpolationReach);
+        std::vector<std::complex<double>> mixed(to - from);
+        for (std::size_t k = from; k < to; ++k)
+            mixed[k - from] = y[k] * std::polar(1.0, -omega * static_cast<double>(k));
         std::vector<double> taps(2 * interpolationReach);
         for (std::size_t j = 0; j < taps.size(); ++j) {
             const double x = static_cast<double>(j) - static_cast<double>(interpolationReach) + 0.5;
             const double w = 0.5 + 0.5 * std::cos(pi * x / static_cast<double>(interpolationReach));
             taps[j] = std::sin(pi * x) / (pi * x) * w;
         }
-        out.z.resize(2 * n);
-        for (std::size_t k = 0; k < n; ++k) {
-            out.z[2 * k] = mixed[k];
+        out.z.resize(2 * length - 1);
+        for (std::size_t k = first; k < first + length; ++k) {
+            out.z[2 * (k - first)] = mixed[k - from];
+            if (k + 1 == first + length)
+                break;
             std::complex<double> between = 0;
-            // Between k and k + 1: taps j take mixed[k + 1 + reach - 1 - j].
+            // Between k and k + 1: tap j takes sample k + reach - j.
             for (std::size_t j = 0; j < taps.size(); ++j) {
                 const auto at = static_cast<long long>(k + interpolationReach) - static_cast<long long>(j);
-                if (at >= 0 && at < static_cast<long long>(n))
-                    between += taps[j] * mixed[static_cast<std::size_t>(at)];
+                if (at >= static_cast<long long>(from) && at < static_cast<long long>(to))
+                    between += taps[j] * mixed[static_cast<std::size_t>(at) - from];
             }
-            out.z[2 * k + 1] = between;
+            out.z[2 * (k - first) + 1] = between;
         }
-        out.z.pop_back();
         out.rate = 2 * rate;
         out.noisePower = floorPerSample;
         out.halfWidth = rate / 2;
-    } else {
-        const auto decimation = static_cast<std::size_t>(std::max(1.0, std::floor(rate / (4 * pass))));
-        // Hann-windowed sinc, passband to `pass`, stopband from 2 pass.
-        const auto half = static_cast<long long>(std::ceil(2 * rate / pass));
-        const double cutoff = 1.5 * pass / rate;
-        std::vector<double> taps;
-        double sum = 0;
-        for (long long j = -half; j <= half; ++j) {
-            const double x = static_cast<double>(j);
-            const double sinc = j == 0 ? 2 * cutoff : std::sin(2 * pi * cutoff * x) / (pi * x);
-            const double w = 0.5 + 0.5 * std::cos(pi * x / static_cast<double>(half + 1));
-            taps.push_back(sinc * w);
-            sum += sinc * w;
-        }
-        double gain2 = 0;
-        for (double& t : taps) {
-            t /= sum;
-            gain2 += t * t;
-        }
-        // Mixing folded into the taps: z[m] = e^{-i w c} sum_j h_j e^{i w j} y[c - j].
-        const std::size_t count = taps.size();
-        std::vector<double> tapRe(count), tapIm(count);
-        for (std::size_t k = 0; k < count; ++k) {
-            const double j = static_cast<double>(static_cast<long long>(k) - half);
-            tapRe[k] = taps[k] * std::cos(omega * j);
-            tapIm[k] = taps[k] * std::sin(omega * j);
-        }
-        const auto h = static_cast<std::size_t>(half);
-        // Outputs whose window lies in the range, unless too few do.
-        std::size_t first = h, last = n > h ? n - 1 - h : 0;
-        if (n <= 2 * h || (last - first) / decimation < 64) {
-            first = 0;
-            last = n - 1;
-        }
-        Rotation rotation(omega, first, decimation);
-        for (std::size_t c = first; c <= last && c < n; c += decimation) {
-            // Taps k take y[c + half - k]; four partial sums keep the adds apart.
-            const std::size_t kFrom = c + h >= n ? c + h - (n - 1) : 0;
-            const std::size_t kTo = std::min(count - 1, c + h);
-            double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
-            std::size_t k = kFrom;
-            for (; k + 3 <= kTo; k += 4)
-                for (std::size_t u = 0; u < 4; ++u) {
-                    const std::complex<double> v = y[c + h - k - u];
-                    re[u] += tapRe[k + u] * v.real() - tapIm[k + u] * v.imag();
-                    im[u] += tapRe[k + u] * v.imag() + tapIm[k + u] * v.real();
-                }
-            for (; k <= kTo; ++k) {
-                const std::complex<double> v = y[c + h - k];
-                re[0] += tapRe[k] * v.real() - tapIm[k] * v.imag();
-                im[0] += tapRe[k] * v.imag() + tapIm[k] * v.real();
-            }
-            const std::complex<double> acc((re[0] + re[1]) + (re[2] + re[3]), (im[0] + im[1]) + (im[2] + im[3]));
-            out.z.emplace_back(acc * rotation.next());
-        }
-        out.rate = rate / static_cast<double>(decimation);
-        out.noisePower = floorPerSample * gain2;
-    }
-    if (out.z.size() < 64) {
-        out.z.clear();
         return out;
     }
-    // Trimmed to where the power, averaged, stands above the noise.
-    const std::size_t m = out.z.size();
-    const double on = out.noisePower * (1 + 4 / std::sqrt(static_cast<double>(trimWindow)));
-    std::vector<double> prefix(m + 1, 0.0);
-    for (std::size_t k = 0; k < m; ++k)
-        prefix[k + 1] = prefix[k] + std::norm(out.z[k]);
-    std::size_t begin = m, end = 0;
-    for (std::size_t k = 0; k + trimWindow <= m; ++k)
-        if ((prefix[k + trimWindow] - prefix[k]) / trimWindow > on) {
-            begin = std::min(begin, k);
-            end = std::max(end, k + trimWindow);
-        }
-    if (begin < end && end - begin >= 64) {
-        out.z.erase(out.z.begin() + static_cast<std::ptrdiff_t>(end), out.z.end());
-        out.z.erase(out.z.begin(), out.z.begin() + static_cast<std::ptrdiff_t>(begin));
+    const auto decimation = static_cast<std::size_t>(std::max(1.0, std::floor(rate / (4 * pass))));
+    // Hann-windowed sinc, passband to `pass`, stopband from 2 pass.
+    const auto half = static_cast<long long>(std::ceil(2 * rate / pass));
+    const double cutoff = 1.5 * pass / rate;
+    std::vector<double> taps;
+    double sum = 0;
+    for (long long j = -half; j <= half; ++j) {
+        const double x = static_cast<double>(j);
+        const double sinc = j == 0 ? 2 * cutoff : std::sin(2 * pi * cutoff * x) / (pi * x);
+        const double w = 0.5 + 0.5 * std::cos(pi * x / static_cast<double>(half + 1));
+        taps.push_back(sinc * w);
+        sum += sinc * w;
     }
+    double gain2 = 0;
+    for (double& t : taps) {
+        t /= sum;
+        gain2 += t * t;
+    }
+    // Mixing folded into the taps: z[m] = e^{-i w c} sum_j h_j e^{i w j} y[c - j].
+    const std::size_t count = taps.size();
+    std::vector<double> tapRe(count), tapIm(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const double j = static_cast<double>(static_cast<long long>(k) - half);
+        tapRe[k] = taps[k] * std::cos(omega * j);
+        tapIm[k] = taps[k] * std::sin(omega * j);
+    }
+    const auto h = static_cast<std::size_t>(half);
+    // Outputs whose window lies in the range, unless too few do.
+    std::size_t first = h, last = n > h ? n - 1 - h : 0;
+    if (n <= 2 * h || (last - first) / decimation < 64) {
+        first = 0;
+        last = n - 1;
+    }
+    const std::size_t outputs = (last - first) / decimation + 1;
+    // Output m, at input first + m D.
+    const auto outputAt = [&](std::size_t m) {
+        const std::size_t c = first + m * decimation;
+        // Taps k take y[c + half - k]; four partial sums keep the adds apart.
+        const std::size_t kFrom = c + h >= n ? c + h - (n - 1) : 0;
+        const std::size_t kTo = std::min(count - 1, c + h);
+        double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
+        std::size_t k = kFrom;
+        for (; k + 3 <= kTo; k += 4)
+            for (std::size_t u = 0; u < 4; ++u) {
+                const std::complex<double> v = y[c + h - k - u];
+                re[u] += tapRe[k + u] * v.real() - tapIm[k + u] * v.imag();
+                im[u] += tapRe[k + u] * v.imag() + tapIm[k + u] * v.real();
+            }
+        for (; k <= kTo; ++k) {
+            const std::complex<double> v = y[c + h - k];
+            re[0] += tapRe[k] * v.real() - tapIm[k] * v.imag();
+            im[0] += tapRe[k] * v.imag() + tapIm[k] * v.real();
+        }
+        const std::complex<double> acc((re[0] + re[1]) + (re[2] + re[3]), (im[0] + im[1]) + (im[2] + im[3]));
+        return acc * std::polar(1.0, -omega * static_cast<double>(c));
+    };
+    out.rate = rate / static_cast<double>(decimation);
+    out.noisePower = floorPerSample * gain2;
+    // The span where the signal is on, from every step-th output; then the
+    // outputs of its middle.
+    const std::size_t step = std::max<std::size_t>(1, outputs / coarseSamples);
+    std::vector<double> powers;
+    std::vector<std::complex<double>> all;
+    for (std::size_t m = 0; m < outputs; m += step) {
+        const std::complex<double> v = outputAt(m);
+        powers.push_back(std::norm(v));
+        if (step == 1)
+            all.push_back(v);
+    }
+    const auto [b, e] = signalSpan(powers, out.noisePower, step);
+    const auto [from, length] = middleOf(b * step, std::min(outputs, e * step), most);
+    if (length < 64)
+        return out;
+    if (step == 1) {
+        out.z.assign(all.begin() + static_cast<std::ptrdiff_t>(from),
+                     all.begin() + static_cast<std::ptrdiff_t>(from + length));
+        return out;
+    }
+    out.z.resize(length);
+    for (std::size_t m = 0; m < length; ++m)
+        out.z[m] = outputAt(from + m);
     return out;
 }

@@ -2,7 +2,8 @@
 // Where in a band its signal lies: a Welch power spectrum, the noise floor
 // (its lowest plateau) and the bins that stand above it; then the signal alone
 // (OccupiedBand::isolate): mixed to its centre, low-pass filtered to its width
-// and decimated, trimmed to the span where it is on.
+// and decimated, trimmed to the span where it is on (the middle of it when
+// longer than needed).
 
 #include <complex>
 #include <cstddef>
@@ -37,9 +38,10 @@ public:
     // Noise power per hertz.
     double noiseDensity() const { return floorDensity; }
 
-    // The signal alone, from the same n values of y; nothing when the range
-    // holds fewer than a few dozen samples of it.
-    IsolatedSignal isolate(const std::complex<double>* y, std::size_t n) const;
+    // The signal alone, from the same n values of y: at most `most` samples
+    // of z, from the middle of the span where the signal is on; nothing when
+    // the range holds fewer than a few dozen samples of it.
+    IsolatedSignal isolate(const std::complex<double>* y, std::size_t n, std::size_t most) const;
 
 private:
     double rate;

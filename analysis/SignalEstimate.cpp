@@ -58,9 +58,9 @@ std::optional<LineSpectrum::Line> carrierLine(const std::vector<std::complex<dou
             v *= z[k];
         raised[k] = v;
     }
-    LineSpectrum spectrum(raised.data(), raised.size(), rate);
-    spectrum.useLocalMedian(64);
     reach = std::min(reach, 0.45 * rate);
+    LineSpectrum spectrum(raised.data(), raised.size(), rate);
+    spectrum.useLocalMedian(64, -reach, reach);
     const auto line = spectrum.strongest(-reach, reach);
     const double threshold = lineThresholdDb(2 * reach / spectrum.binHz(), falseAlarm) + 3;
     if (!line || line->heightDb < threshold)
@@ -104,7 +104,7 @@ SignalEstimate estimateSignal(const std::vector<std::complex<double>>& band, dou
         out.modulation = Modulation::Noise;
         return out;
     }
-    const IsolatedSignal isolated = occupied.isolate(band.data(), band.size());
+    const IsolatedSignal isolated = occupied.isolate(band.data(), band.size(), featureSamples);
     if (isolated.z.empty())
         return out;
     const double fz = isolated.rate;

@@ -70,6 +70,15 @@ std::vector<double> toneDistance(const std::vector<double>& frequency, int level
     return distance;
 }
 
+// The bin of the padded spectra of n samples.
+double spectraBin(std::size_t n, double rate)
+{
+    std::size_t size = 2;
+    while (size < 2 * n)
+        size *= 2;
+    return rate / static_cast<double>(size);
+}
+
 } // namespace
 
 std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<double>>& z, double rate,
@@ -111,8 +120,10 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
         if (f + 1 < features.size())
             spectra.push_back(std::move(sb));
     }
+    // Backgrounds from the search's lowest third of a harmonic up.
+    const double lowBackground = lowHz / 3 - medianBlock * spectraBin(n, rate);
     for (LineSpectrum& s : spectra)
-        s.useLocalMedian(medianBlock);
+        s.useLocalMedian(medianBlock, lowBackground, highHz);
     // The features' spectra added, each over its own background: lines the
     // features share add up, their noise less so.
     std::vector<double> sum(spectra.front().size(), 0.0);
@@ -122,7 +133,7 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
             sum[k] += ratio[k];
     }
     spectra.push_back(LineSpectrum::ofPowers(std::move(sum), rate));
-    spectra.back().useLocalMedian(medianBlock);
+    spectra.back().useLocalMedian(medianBlock, lowBackground, highHz);
     const LineSpectrum& a = spectra.front();
 
     const double bins = (highHz - lowHz) / a.binHz() * static_cast<double>(spectra.size());

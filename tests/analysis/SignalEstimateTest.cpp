@@ -189,7 +189,7 @@ TEST(LineSpectrum, RefinesALineBetweenBins)
             x[k] = 0.3 * std::polar(1.0, 2 * pi * cycles * static_cast<double>(k) / static_cast<double>(n)) +
                    std::complex<double>(w.i[k], w.q[k]);
         LineSpectrum spectrum(x.data(), n, rate);
-        spectrum.useLocalMedian(64);
+        spectrum.useLocalMedian(64, -rate / 2, rate / 2);
         const auto line = spectrum.strongest(-rate / 2, rate / 2);
         ASSERT_TRUE(line);
         const double unpaddedBin = rate / static_cast<double>(n);
