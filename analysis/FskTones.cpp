@@ -104,8 +104,12 @@ std::vector<double> clusterCentres(std::vector<double> values, int k)
 int levelCount(const std::vector<double>& values)
 {
     const double two = within(values, clusterCentres(values, 2));
-    const double four = within(values, clusterCentres(values, 4));
-    return two > 0 && four < 0.15 * two ? 4 : 2;
+    const std::vector<double> c = clusterCentres(values, 4);
+    const double four = within(values, c);
+    // Four levels are evenly spaced; two, each spread by the neighbours'
+    // spill-over, split into four with a wide middle gap.
+    const bool even = c[2] - c[1] < 2 * std::max(c[1] - c[0], c[3] - c[2]);
+    return two > 0 && four < 0.15 * two && even ? 4 : 2;
 }
 
 std::vector<double> perSymbol(const std::vector<double>& trace, double samplesPerSymbol, bool centres,

@@ -22,7 +22,7 @@ struct FskTones
 };
 
 // The symbol levels a set of values falls into: 2 or 4 (by how much of their
-// spread four clusters take up over two).
+// spread four clusters take up over two, and whether the four are evenly spaced).
 int levelCount(const std::vector<double>& values);
 // Cluster centres of one-dimensional values (k-means, ascending).
 std::vector<double> clusterCentres(std::vector<double> values, int k);

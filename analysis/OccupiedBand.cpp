@@ -144,7 +144,8 @@ OccupiedBand::OccupiedBand(const std::complex<double>* y, std::size_t n, double 
 namespace {
 
 // Where the power, averaged over a few samples, stands above `noise` times a
-// margin: [begin, end) of `powers` (samples `step` apart), or the whole.
+// margin: [begin, end) of `powers` (samples `step` apart), or the whole. Runs
+// above it shorter than two windows are the noise's own peaks.
 std::pair<std::size_t, std::size_t> signalSpan(const std::vector<double>& powers, double noise, std::size_t step)
 {
     const std::size_t m = powers.size();
@@ -154,11 +155,21 @@ std::pair<std::size_t, std::size_t> signalSpan(const std::vector<double>& powers
     for (std::size_t k = 0; k < m; ++k)
         prefix[k + 1] = prefix[k] + powers[k];
     std::size_t begin = m, end = 0;
-    for (std::size_t k = 0; k + window <= m; ++k)
-        if ((prefix[k + window] - prefix[k]) / static_cast<double>(window) > on) {
-            begin = std::min(begin, k);
-            end = std::max(end, k + window);
+    std::size_t runStart = 0, runLength = 0;
+    for (std::size_t k = 0; k + window <= m + 1; ++k) {
+        const bool above =
+            k + window <= m && (prefix[k + window] - prefix[k]) / static_cast<double>(window) > on;
+        if (above) {
+            if (runLength++ == 0)
+                runStart = k;
+            continue;
         }
+        if (runLength >= 2 * window || (runLength > 0 && runLength + window >= m)) {
+            begin = std::min(begin, runStart);
+            end = std::max(end, runStart + runLength - 1 + window);
+        }
+        runLength = 0;
+    }
     if (begin >= end)
         return {0, m};
     return {begin, end};

@@ -16,7 +16,7 @@ constexpr std::size_t medianBlock = 64;
 constexpr std::size_t harmonicSpan = 3;
 // Taking a harmonic for the rate is worse than missing a weak signal: the
 // lines below the strongest must stand out further.
-constexpr double harmonicFalseAlarm = 1e-4;
+constexpr double harmonicFalseAlarm = 1e-6;
 // A line this far below the strongest is no fundamental of it: the sampling
 // of pulses that are not quite band-limited leaves faint lines at fractions
 // of the rate.

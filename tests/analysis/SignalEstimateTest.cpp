@@ -220,14 +220,17 @@ TEST(OccupiedBand, FindsWhereTheSignalIs)
 
 TEST(FskTones, ClustersAndLevels)
 {
-    std::vector<double> two, four;
+    std::vector<double> two, four, spilled;
     for (int k = 0; k < 400; ++k) {
         const double jitter = 0.01 * std::sin(k * 1.7);
         two.push_back((k % 2 ? 1.0 : -1.0) + jitter);
         four.push_back(((k % 4) * 2 - 3) + jitter);
+        // Two levels, each spread by a neighbour's spill-over into two.
+        spilled.push_back((k % 2 ? 1.0 : -1.0) + ((k / 2) % 2 ? 0.1 : -0.1) + jitter);
     }
     EXPECT_EQ(levelCount(two), 2);
     EXPECT_EQ(levelCount(four), 4);
+    EXPECT_EQ(levelCount(spilled), 2);
     const std::vector<double> centres = clusterCentres(four, 4);
     ASSERT_EQ(centres.size(), 4u);
     for (int c = 0; c < 4; ++c)
