@@ -14,6 +14,7 @@
 #include "panel/ElidedLabel.h"
 #include "session/NativePath.h"
 #include "panel/MeasurementsGroup.h"
+#include "panel/SignalGroup.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
 #include "views/TraceView.h"
@@ -42,6 +43,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
+#include <QShortcut>
 #include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -122,8 +124,15 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     measurementsGroup = new MeasurementsGroup(controlPanel->spectrum(), session(), spectrumView->plotWidget(), this);
     measurementsGroup->setObjectName("measurementsGroup");
     measurementsGroup->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    signalGroup = new SignalGroup(session(), this);
+    signalGroup->setObjectName("signalGroup");
+    signalGroup->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // E on the spectrum's plot, where no field takes the letter.
+    auto* estimateKey = new QShortcut(QKeySequence(Qt::Key_E), spectrumView->plotWidget());
+    estimateKey->setContext(Qt::WidgetShortcut);
+    connect(estimateKey, &QShortcut::activated, signalGroup, &SignalGroup::estimate);
     buildFrame(controlPanel, {spectrogramView, traceView, powerView, amplitudeView},
-               {spectrumView, measurementsGroup});
+               {spectrumView, measurementsGroup, signalGroup});
     setAcceptDrops(true);
     if (!AppSettings::windowGeometry().isEmpty())
         restoreGeometry(AppSettings::windowGeometry());
