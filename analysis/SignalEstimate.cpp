@@ -18,8 +18,8 @@ namespace {
 constexpr std::size_t minimumSamples = 256;
 // Samples of the isolated signal the features and carrier lines read at most
 // (the middle of a longer signal): beyond them a line is as sharp as needed.
-constexpr std::size_t featureSamples = std::size_t(1) << 16;
-constexpr std::size_t carrierSamples = std::size_t(1) << 15;
+constexpr std::size_t featureSamples = std::size_t(1) << 15;
+constexpr std::size_t carrierSamples = std::size_t(1) << 14;
 // Symbols the range must hold for a rate to count.
 constexpr double minimumSymbols = 20;
 // Probability that noise alone gives a line.
