@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 
+#include "app/AnnotationEstimate.h"
 #include "app/AppSettings.h"
 #include "app/ExportDialog.h"
 #include "annotations/AnnotationEditor.h"
@@ -131,6 +132,16 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     auto* estimateKey = new QShortcut(QKeySequence(Qt::Key_E), spectrumView->plotWidget());
     estimateKey->setContext(Qt::WidgetShortcut);
     connect(estimateKey, &QShortcut::activated, signalGroup, &SignalGroup::estimate);
+    auto* annotationEstimate = new AnnotationEstimate(annotationPane->annotationTable, annotationEditor->tableModel(), session(), signalGroup,
+                           [this](const QString& text) {
+                               return QMessageBox::question(this, QStringLiteral("Estimate"),
+                                                            QStringLiteral("Write the estimate into the "
+                                                                           "annotation's comment?\n\n")
+                                                                + text)
+                                      == QMessageBox::Yes;
+                           },
+                           this);
+    annotationEstimate->setObjectName("annotationEstimate");
     buildFrame(controlPanel, {spectrogramView, traceView, powerView, amplitudeView},
                {spectrumView, measurementsGroup, signalGroup});
     setAcceptDrops(true);

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -121,16 +122,25 @@ void SignalGroup::estimate()
         [this, result] {
             setRunning(false);
             show(*result);
+            if (auto handler = std::exchange(finished, nullptr))
+                handler(*result);
         },
         [this](const QString& message) {
             setRunning(false);
+            finished = nullptr;
             show(SignalEstimate{});
             modulationLabel->setText(QStringLiteral("No estimate: ") + message);
         });
 }
 
+void SignalGroup::setFinishedHandler(std::function<void(const SignalEstimate&)> handler)
+{
+    finished = std::move(handler);
+}
+
 void SignalGroup::cancel()
 {
+    finished = nullptr;
     runner->cancel();
     setRunning(false);
 }
@@ -175,6 +185,16 @@ QString SignalGroup::modulationText(const SignalEstimate& e)
 QString SignalGroup::frequencyOffsetText(const SignalEstimate& e)
 {
     return e.frequencyOffsetHz ? hertz(*e.frequencyOffsetHz) + QStringLiteral(" from the band's centre") : none;
+}
+
+QString SignalGroup::summary(const SignalEstimate& e)
+{
+    QString text = modulationText(e) + QStringLiteral(", symbol rate ") + symbolRateText(e);
+    if (e.frequencyOffsetHz)
+        text += QStringLiteral(", offset ") + hertz(*e.frequencyOffsetHz);
+    if (e.fskDeviationHz)
+        text += QStringLiteral(", deviation ") + hertz(*e.fskDeviationHz);
+    return text;
 }
 
 QString SignalGroup::deviationText(const SignalEstimate& e)

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class JobRunner;
@@ -28,12 +29,16 @@ public:
     void estimate();
     void cancel();
     bool busy() const;
+    // Called once with the next estimate that finishes (not for one cancelled).
+    void setFinishedHandler(std::function<void(const SignalEstimate&)> handler);
 
     // The labels' texts for an estimate (none: "—").
     static QString symbolRateText(const SignalEstimate& estimate);
     static QString modulationText(const SignalEstimate& estimate);
     static QString frequencyOffsetText(const SignalEstimate& estimate);
     static QString deviationText(const SignalEstimate& estimate);
+    // All of it on one line, as an annotation's comment holds it.
+    static QString summary(const SignalEstimate& estimate);
 
     QPushButton* estimateButton;
     QPushButton* cancelEstimateButton;
@@ -50,4 +55,5 @@ private:
     ViewSession* session;
     std::unique_ptr<JobRunner> runner;
     QTimer* progressTimer;
+    std::function<void(const SignalEstimate&)> finished;
 };

@@ -5,6 +5,8 @@
 #include "tests/panel/PanelFixture.h"
 
 #include "analysis/SignalEstimate.h"
+#include "annotations/AnnotationTableModel.h"
+#include "app/AnnotationEstimate.h"
 #include "panel/SignalGroup.h"
 #include "tests/signals/ModulatedSignal.h"
 #include "views/CustomPlot.h"
@@ -13,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTest>
 
@@ -101,6 +104,39 @@ TEST_F(SignalGroupTest, CancelLeavesTheLastEstimate)
     EXPECT_EQ(text("modulationLabel"), "—");
 }
 
+// An annotation's row estimated: asked first, then written into its comment,
+// after what it held; No leaves the comment alone.
+TEST_F(SignalGroupTest, AnnotationRowEstimateWritesItsComment)
+{
+    widget<QPushButton>("addAnnotationButton")->click();
+    QApplication::processEvents();
+    auto* table = widget<QTableView>("annotationTable");
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    const QModelIndex comment = table->model()->index(0, AnnotationTableModel::commentColumn);
+    table->model()->setData(comment, "burst", Qt::EditRole);
+    auto* estimate = window->findChild<AnnotationEstimate*>("annotationEstimate");
+    ASSERT_NE(estimate, nullptr);
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        const auto boxes = captureMessageBoxes(
+            [&] {
+                estimate->estimateRow(0);
+                waitForEstimate();
+                QTest::qWait(50);
+            },
+            answer);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].title, "Estimate");
+        EXPECT_TRUE(boxes[0].text.startsWith("Write the estimate into the annotation's comment?\n\n2FSK, symbol "
+                                             "rate 25000."))
+            << boxes[0].text.toStdString();
+        const QString written = table->model()->data(comment, Qt::EditRole).toString();
+        if (answer == QMessageBox::No)
+            EXPECT_EQ(written, "burst");
+        else
+            EXPECT_TRUE(written.startsWith("burst; 2FSK, symbol rate 25000.")) << written.toStdString();
+    }
+}
+
 TEST(SignalGroupTexts, SayWhatTheEstimateHolds)
 {
     SignalEstimate none;
@@ -121,4 +157,6 @@ TEST(SignalGroupTexts, SayWhatTheEstimateHolds)
     EXPECT_EQ(SignalGroup::modulationText(fsk), "4FSK");
     EXPECT_EQ(SignalGroup::frequencyOffsetText(fsk), "-12.50 Hz from the band's centre");
     EXPECT_EQ(SignalGroup::deviationText(fsk), "-1812.5, -612.5, 587.5, 1787.5 Hz; deviation 600.0 Hz");
+    EXPECT_EQ(SignalGroup::summary(fsk), "4FSK, symbol rate 4800.2 Bd (confidence 21.0 dB), 10.00 samples per "
+                                         "symbol, offset -12.50 Hz, deviation 600.0 Hz");
 }
