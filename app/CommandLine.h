@@ -36,12 +36,14 @@ struct CommandLineOptions
     QString traceOut;
     std::optional<double> squelch;
     QString audioOut;
+    // --estimate: what the band's signal is, as JSON.
+    bool estimate = false;
 
     // Whether the run writes its result and exits instead of opening the window.
     bool batch() const
     {
         return !render.isEmpty() || !renderSpectrum.isEmpty() || !exportPath.isEmpty() || info
-               || measure || !traceOut.isEmpty() || !audioOut.isEmpty();
+               || measure || !traceOut.isEmpty() || !audioOut.isEmpty() || estimate;
     }
 };
 
