@@ -97,29 +97,65 @@ SummarySet::SummarySet(std::shared_ptr<const SampleSource> source, double sample
 }
 
 template <typename Summary>
+std::string SummarySet::fileKey(const Summary& fileSized) const
+{
+    // The rate exactly: a fraction's every digit counts.
+    char rate[32];
+    std::snprintf(rate, sizeof(rate), "%016llx", static_cast<unsigned long long>(std::bit_cast<uint64_t>(sampleRate)));
+    return identity + " rate=" + rate + " " + fileSized.key();
+}
+
+template <typename Summary>
+std::shared_ptr<SummaryStore> SummarySet::cachedStore(const Summary& fileSized, uint64_t memoryBytes) const
+{
+    if (!folder || fileSized.empty())
+        return nullptr;
+    const std::string key = fileKey(fileSized);
+    const std::string path = folder->pathFor(key);
+    const std::vector<SectionLayout> layout = fileSized.layout();
+    auto reader = SummaryFileReader::open(path, key, layout);
+    if (!reader)
+        return nullptr;
+    folder->touch(path);
+    auto store = std::make_shared<SummaryStore>(layout, std::move(reader), memoryBytes, path);
+    return store->ready() ? store : nullptr;
+}
+
+template <typename Summary, typename Matches>
+std::shared_ptr<const Summary> SummarySet::readyOrCached(Kind<Summary>& kind, const Matches& matches,
+                                                         Summary fileSized, uint64_t memoryBytes) const
+{
+    if (auto found = findReady(kind, matches))
+        return found;
+    // Kept from an earlier opening of the same recording, unless being built now.
+    for (const auto& build : kind.builds)
+        if (const auto building = build.lock(); building && matches(*building))
+            return nullptr;
+    auto store = cachedStore(fileSized, memoryBytes);
+    if (!store)
+        return nullptr;
+    fileSized.setStore(std::move(store));
+    auto summary = std::make_shared<const Summary>(std::move(fileSized));
+    keep<Summary>(kind, summary);
+    return summary;
+}
+
+template <typename Summary>
 std::shared_ptr<Summary> SummarySet::prepared(Summary fileSized, Summary memorySized, uint64_t memoryBytes,
                                               bool& ready)
 {
     ready = false;
-    // A cache file (which also serves the next time the recording is opened)
-    // unless memory holds finer levels.
-    const bool fileAsFine = !fileSized.empty()
-                            && (memorySized.empty() || fileSized.poolings().front() <= memorySized.poolings().front());
-    if (folder && fileAsFine) {
-        // The rate exactly: a fraction's every digit counts.
-        char rate[32];
-        std::snprintf(rate, sizeof(rate), "%016llx", static_cast<unsigned long long>(std::bit_cast<uint64_t>(sampleRate)));
-        const std::string key = identity + " rate=" + rate + " " + fileSized.key();
+    // A cache file whenever the folder has room, so that the next time the
+    // recording is opened finds every level built now, even where memory
+    // could have held finer ones.
+    if (folder && !fileSized.empty()) {
+        const std::string key = fileKey(fileSized);
         const std::string path = folder->pathFor(key);
         const std::vector<SectionLayout> layout = fileSized.layout();
-        if (auto reader = SummaryFileReader::open(path, key, layout)) {
-            folder->touch(path);
-            auto store = std::make_shared<SummaryStore>(layout, std::move(reader), memoryBytes, path);
-            if (store->ready()) {
-                fileSized.setStore(std::move(store));
-                ready = true;
-                return std::make_shared<Summary>(std::move(fileSized));
-            }
+        if (auto store = cachedStore(fileSized, memoryBytes)) {
+            fileSized.setStore(std::move(store));
+            ready = true;
+            return std::make_shared<Summary>(std::move(fileSized));
         }
         if (folder->makeRoom(summaryFileBytes(key, layout))) {
             auto store = std::make_shared<SummaryStore>(layout, path, key, memoryBytes);
@@ -168,7 +204,13 @@ std::shared_ptr<const SpectrogramSummary> SummarySet::spectrogram(uint32_t expon
                                                                   const DcOffset& offset) const
 {
     const std::lock_guard lock(mutex);
-    return findReady(spectrograms, [&](const SpectrogramSummary& s) { return sameSettings(s, exponent, overlap, offset); });
+    auto matches = [&](const SpectrogramSummary& s) { return sameSettings(s, exponent, overlap, offset); };
+    if (!source)
+        return findReady(spectrograms, matches);
+    const auto diskBytes = static_cast<uint64_t>(budget.spectrogramShare * double(source->storedBytes()));
+    return readyOrCached(spectrograms, matches,
+                         SpectrogramSummary(source->size(), sampleRate, exponent, overlap, offset, diskBytes),
+                         budget.spectrogramMemory);
 }
 
 std::shared_ptr<SpectrogramSummary> SummarySet::buildSpectrogram(uint32_t exponent, double overlap,
@@ -190,7 +232,11 @@ std::shared_ptr<const CurveSummary> SummarySet::power(const PowerCurveSettings& 
 {
     const std::lock_guard lock(mutex);
     const std::string what = powerText(settings, offset);
-    return findReady(powers, [&](const CurveSummary& s) { return sameSettings(s, what); });
+    auto matches = [&](const CurveSummary& s) { return sameSettings(s, what); };
+    if (!source)
+        return findReady(powers, matches);
+    const auto diskBytes = static_cast<uint64_t>(budget.powerShare * double(source->storedBytes()));
+    return readyOrCached(powers, matches, CurveSummary(source->size(), 1, what, diskBytes), budget.curveMemory);
 }
 
 std::shared_ptr<CurveSummary> SummarySet::buildPower(const PowerCurveSettings& settings, const DcOffset& offset)
@@ -209,7 +255,11 @@ std::shared_ptr<const CurveSummary> SummarySet::amplitude(const DcOffset& offset
 {
     const std::lock_guard lock(mutex);
     const std::string what = amplitudeText(offset);
-    return findReady(amplitudes, [&](const CurveSummary& s) { return sameSettings(s, what); });
+    auto matches = [&](const CurveSummary& s) { return sameSettings(s, what); };
+    if (!source)
+        return findReady(amplitudes, matches);
+    const auto diskBytes = static_cast<uint64_t>(budget.amplitudeShare * double(source->storedBytes()));
+    return readyOrCached(amplitudes, matches, CurveSummary(source->size(), 2, what, diskBytes), budget.curveMemory);
 }
 
 std::shared_ptr<CurveSummary> SummarySet::buildAmplitude(const DcOffset& offset)
@@ -227,7 +277,12 @@ std::shared_ptr<CurveSummary> SummarySet::buildAmplitude(const DcOffset& offset)
 std::shared_ptr<const WelchSummary> SummarySet::welch(uint32_t n, uint32_t shared, const DcOffset& offset) const
 {
     const std::lock_guard lock(mutex);
-    return findReady(welches, [&](const WelchSummary& s) { return sameSettings(s, n, shared, offset); });
+    auto matches = [&](const WelchSummary& s) { return sameSettings(s, n, shared, offset); };
+    if (!source)
+        return findReady(welches, matches);
+    const auto diskBytes = static_cast<uint64_t>(budget.welchShare * double(source->storedBytes()));
+    return readyOrCached(welches, matches, WelchSummary(source->size(), n, shared, offset, diskBytes),
+                         budget.welchMemory);
 }
 
 std::shared_ptr<WelchSummary> SummarySet::buildWelch(uint32_t n, uint32_t shared, const DcOffset& offset)
