@@ -3,9 +3,11 @@
 // a pass over the whole recording, then handed to the passes over its ranges.
 // Each is kept in a cache file when the recording lies in a file and the
 // folder has room (at most a twentieth of the recording's bytes for all kinds
-// together), its coarsest levels mirrored in memory; otherwise in memory. A
-// recording opened again finds them there (a lookup opens the cache file), as
-// long as it is unchanged (its identity holds its size and modification time).
+// together), unless a fixed budget in memory holds finer levels; then in
+// memory, and once complete its levels that fit the folder's share are written
+// to the cache file too. A recording opened again finds them there (a lookup
+// opens the cache file), as long as it is unchanged (its identity holds its
+// size and modification time).
 // Safe to use from several threads.
 
 #include "dsp/BlockStream.h"
@@ -102,6 +104,16 @@ private:
                                    Summary memorySized, uint64_t memoryBytes);
     template <typename Summary>
     void finish(Kind<Summary>& kind, const std::shared_ptr<Summary>& built);
+    // A summary built in memory whose coarser levels (the store's sections
+    // listed, of this layout) go to the cache file of `key` once it is complete.
+    struct Spill
+    {
+        std::weak_ptr<const SummaryStore> store;
+        std::string key;
+        std::vector<size_t> sections;
+        std::vector<SectionLayout> layout;
+    };
+    void writeSpill(const SummaryStore& store, const Spill& spill) const;
 
     std::shared_ptr<const SampleSource> source;
     double sampleRate;
@@ -114,5 +126,6 @@ private:
     mutable Kind<CurveSummary> powers;
     mutable Kind<CurveSummary> amplitudes;
     mutable Kind<WelchSummary> welches;
+    std::vector<Spill> spills;
     std::optional<DcOffset> mean;
 };
