@@ -382,9 +382,12 @@ void ViewSession::runJob()
     const uint64_t number = j.number;
     const RecordingFacts facts{j.sampleRate, j.samples->size(), j.summaries, j.samples};
     j.computations = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>();
-    // A recording long enough to keep summaries of shows a preview before its
-    // first pass, unless its summaries are kept from an earlier opening.
-    const bool preview = j.fresh && j.summaries && !j.restore;
+    // A recording long enough to keep summaries of, opened into an empty
+    // window, shows a preview before its first pass, unless its summaries are
+    // kept from an earlier opening. (With a recording shown, the views without
+    // a preview would show its curves under the new one's spectrogram: that
+    // one stays until the exact pass ends, as before.)
+    const bool preview = j.fresh && j.summaries && !j.restore && !shownRecording->isLoaded();
     if (preview)
         j.previews = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>();
     try {
