@@ -49,7 +49,7 @@ public:
     // toward zero (saturated to the int range); 1 before any.
     int maxPower() const;
     // Whether what is shown was computed for another plot width.
-    bool needsNewWidth() const;
+    bool needsNewWidth() const override;
 
     // FFT size in points.
     uint32_t fftSize() const { return fftPoints; }
