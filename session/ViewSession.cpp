@@ -20,7 +20,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <exception>
 #include <limits>
 
@@ -63,6 +66,33 @@ std::shared_ptr<SummarySet> summariesOf(const std::shared_ptr<const SampleSource
         folder = SummaryFolder((cache + "/summaries").toStdString(), summaryCacheCap);
     return std::make_shared<SummarySet>(samples, rate, std::move(folder));
 }
+
+// How long a load's pass waits for its previews to be presented.
+constexpr auto previewWait = std::chrono::milliseconds(300);
+
+// One thread waits, within a limit, until another signals.
+class Handshake
+{
+public:
+    void signal()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            done = true;
+        }
+        condition.notify_all();
+    }
+    void wait(std::chrono::milliseconds limit)
+    {
+        std::unique_lock lock(mutex);
+        condition.wait_for(lock, limit, [this] { return done; });
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable condition;
+    bool done = false;
+};
 
 QString messageOf(const std::exception_ptr& error)
 {
@@ -443,10 +473,19 @@ void ViewSession::runJob()
                 for (size_t k = 0; k < previews->size(); ++k)
                     if ((*previews)[k] && std::find(pending.begin(), pending.end(), pointers[k]) != pending.end())
                         any = ((*made)[k] = (*previews)[k]->previewFromSamples(*samples, *offset, control)) || any;
-                if (any)
+                if (any) {
+                    // The pass waits (a moment at most) while the GUI thread
+                    // presents the previews, so that it does not slow them down.
+                    auto presented = std::make_shared<Handshake>();
                     QMetaObject::invokeMethod(
-                        this, [this, number, previews, made] { showPreview(number, *previews, *made); },
+                        this,
+                        [this, number, previews, made, presented] {
+                            showPreview(number, *previews, *made);
+                            presented->signal();
+                        },
                         Qt::QueuedConnection);
+                    presented->wait(previewWait);
+                }
             }
             runPasses(*samples, streamed, *offset, pending, control, true);
         },
