@@ -14,6 +14,8 @@ namespace {
 // Ready summaries of one kind kept at once: the newest (an older one is found
 // again in its cache file).
 constexpr size_t keptPerKind = 1;
+// The recording's mean in its cache file: I and Q (bits of doubles) and whether it is removed.
+const SectionLayout meanLayout{24, 1};
 // Records read at once from a summary in memory while its cache file is written.
 constexpr uint64_t spillReadBytes = uint64_t(4) << 20;
 
@@ -401,6 +403,16 @@ std::shared_ptr<WelchSummary> SummarySet::buildWelch(uint32_t n, uint32_t shared
 std::optional<DcOffset> SummarySet::wholeMean() const
 {
     const std::lock_guard lock(mutex);
+    if (mean || !folder)
+        return mean;
+    // Found by a pass when the recording was opened before.
+    const std::string key = identity + " mean";
+    const std::string path = folder->pathFor(key);
+    uint64_t record[3] = {};
+    if (auto reader = SummaryFileReader::open(path, key, {meanLayout}); reader && reader->read(0, 0, 1, record)) {
+        folder->touch(path);
+        mean = DcOffset{std::bit_cast<double>(record[0]), std::bit_cast<double>(record[1]), record[2] != 0};
+    }
     return mean;
 }
 
@@ -408,6 +420,14 @@ void SummarySet::setWholeMean(const DcOffset& offset)
 {
     const std::lock_guard lock(mutex);
     mean = offset;
+    const std::string key = identity + " mean";
+    if (!folder || !folder->makeRoom(summaryFileBytes(key, {meanLayout})))
+        return;
+    const uint64_t record[3] = {std::bit_cast<uint64_t>(offset.i), std::bit_cast<uint64_t>(offset.q),
+                                offset.remove ? 1u : 0u};
+    SummaryFileWriter writer(folder->pathFor(key), key, {meanLayout});
+    writer.append(0, record, 1);
+    writer.finish();
 }
 
 void SummarySet::finished(const std::shared_ptr<WelchSummary>& built)

@@ -65,7 +65,8 @@ public:
     std::shared_ptr<const WelchSummary> welch(uint32_t N, uint32_t shared, const DcOffset& offset) const;
     std::shared_ptr<WelchSummary> buildWelch(uint32_t N, uint32_t shared, const DcOffset& offset);
     // The DC offset of the whole recording (rangeMean over all of it) once a
-    // pass has found it: summaries with the offset taken out are kept for it.
+    // pass has found it (now, or when the recording was opened before: it is
+    // kept in the cache folder): summaries with the offset taken out are kept for it.
     std::optional<DcOffset> wholeMean() const;
     void setWholeMean(const DcOffset& mean);
     // Finishes a build's store; the summary becomes ready (one whose store
@@ -127,5 +128,5 @@ private:
     mutable Kind<CurveSummary> amplitudes;
     mutable Kind<WelchSummary> welches;
     std::vector<Spill> spills;
-    std::optional<DcOffset> mean;
+    mutable std::optional<DcOffset> mean;
 };
