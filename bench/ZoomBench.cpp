@@ -9,9 +9,11 @@
 // temporary folder, skipped when it has no room) in a 1600 x 1000 window, each
 // step typed into the time fields and applied as a user would: the first load,
 // the middle tenth, the middle hundredth, the whole, the middle tenth again, a
-// pan by half a tenth, the whole again. Per step: the time to the first picture
-// of the new range and to "Ready" with every view painted, the peak RssAnon and
-// the GUI thread's longest stall; the summary cache goes to a temporary folder.
+// pan by half a tenth, the whole again, and the same recording opened again
+// (its summaries from the cache files). Per step: the time to the first picture
+// of the new range (the preview, on a load) and to "Ready" with every view
+// painted, the peak RssAnon and the GUI thread's longest stall; the summary
+// cache goes to a temporary folder.
 //   scripts/bench --benchmark_filter=Zoom
 
 #include "app/MainWindow.h"
@@ -221,7 +223,7 @@ void BM_ZoomWalk(benchmark::State& state)
     };
     const Step steps[] = {{"load", 0, 1},      {"tenth", 0.45, 0.55}, {"hundredth", 0.495, 0.505},
                           {"whole", 0, 1},     {"tenth_again", 0.45, 0.55},
-                          {"pan", 0.5, 0.6},   {"whole_again", 0, 1}};
+                          {"pan", 0.5, 0.6},   {"whole_again", 0, 1}, {"reopen", 0, 1}};
     for (auto _ : state) {
         MainWindow window(QStringList{"norvale"});
         window.resize(1600, 1000);
@@ -239,7 +241,7 @@ void BM_ZoomWalk(benchmark::State& state)
             probe.restart();
             QElapsedTimer clock;
             clock.start();
-            if (std::string(step.name) == "load")
+            if (std::string(step.name) == "load" || std::string(step.name) == "reopen")
                 QTimer::singleShot(0, [&] { panel->loadFile(meta, 0); });
             else
                 panel->session()->showPlace({{start, stop}, panel->session()->requested().band});

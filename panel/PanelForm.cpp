@@ -375,9 +375,9 @@ PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults)
     return w;
 }
 
-void showStatus(const PanelWidgets& form, bool processing, const QString& idleText)
+void showStatus(const PanelWidgets& form, bool processing, const QString& idleText, const QString& busyText)
 {
-    form.statusLabel->setText(processing ? QStringLiteral("Processing...") : idleText);
+    form.statusLabel->setText(processing ? busyText : idleText);
     form.statusLabel->setStyleSheet(processing ? processingStyle : readyStyle);
     form.statusLabel->repaint();
 }

@@ -123,7 +123,8 @@ PanelWidgets buildPanelForm(QWidget* panel, const FormDefaults& defaults);
 
 // The status label: "Processing..." in cyan, or "Ready" (or the idle text given,
 // "Cancelled") in green, repainted at once.
-void showStatus(const PanelWidgets& form, bool processing, const QString& idleText = QStringLiteral("Ready"));
+void showStatus(const PanelWidgets& form, bool processing, const QString& idleText = QStringLiteral("Ready"),
+                const QString& busyText = QStringLiteral("Processing..."));
 // The loaded recording's name, length, duration, rate, and what its file says
 // (centre frequency, start time, captures, a note) in "File informations".
 void showFileInformation(const PanelWidgets& form, const QString& fileName,

@@ -24,6 +24,15 @@ WorkIndicator::WorkIndicator(const PanelWidgets& form, ViewSession* session, QOb
     connect(progressTimer, &QTimer::timeout, this,
             [this] { this->form.progressBar->setValue(static_cast<int>(this->session->progress() * 100.0)); });
     connect(session, &ViewSession::busyChanged, this, &WorkIndicator::busyChanged);
+    connect(session, &ViewSession::previewChanged, this, [this] {
+        if (this->session->busy())
+            showStatus(this->form, true, QString(), busyText());
+    });
+}
+
+QString WorkIndicator::busyText() const
+{
+    return session->showsPreview() ? QStringLiteral("Preview…") : QStringLiteral("Processing...");
 }
 
 void WorkIndicator::loadStarted(const QString& fileName)
@@ -41,7 +50,7 @@ void WorkIndicator::loadFinished()
 void WorkIndicator::busyChanged(bool busy)
 {
     if (busy) {
-        showStatus(form, true);
+        showStatus(form, true, QString(), busyText());
         if (!form.progressBar->isVisible()) {
             form.progressBar->setValue(0);
             form.progressBar->setVisible(true);

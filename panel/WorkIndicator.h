@@ -24,6 +24,8 @@ public:
 
 private:
     void busyChanged(bool busy);
+    // "Preview…" while a preview is shown, else "Processing...".
+    QString busyText() const;
 
     const PanelWidgets& form;
     ViewSession* session;

@@ -50,6 +50,17 @@ public:
         (void)offset;
         return false;
     }
+    // For a computation that will need a long pass (a separate object of the
+    // same kind): a preview of its result from a sparse subset of the range's
+    // samples spread evenly over it and read in file order, with `offset` taken
+    // out, to show within a moment while the exact pass runs. True when it made one.
+    virtual bool previewFromSamples(const SampleSource& source, const DcOffset& offset, WorkControl& control)
+    {
+        (void)source;
+        (void)offset;
+        (void)control;
+        return false;
+    }
 };
 
 // Reads nothing: what a computation that has nothing to make consumes.

@@ -27,12 +27,16 @@ public:
     bool finishPass() override;
     bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
     bool sketchFromSummaries(const DcOffset& offset) override;
+    // One time column per output column (the middle one of its group), when
+    // the range pools several into each.
+    bool previewFromSamples(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
     // The columns, once the pass is done (none for a range shorter than one FFT).
     PooledSpectrogram& result() { return columns; }
 
 private:
     std::unique_ptr<SpectrogramStream> stream;
     StreamRange range;
+    double fs;
     int exponent;
     double overlap;
     std::shared_ptr<SummarySet> summaries;

@@ -3,8 +3,12 @@
 // a pass over the whole recording, then handed to the passes over its ranges.
 // Each is kept in a cache file when the recording lies in a file and the
 // folder has room (at most a twentieth of the recording's bytes for all kinds
-// together), unless a fixed budget in memory holds finer levels; otherwise in
-// memory. Safe to use from several threads.
+// together), unless a fixed budget in memory holds finer levels; then in
+// memory, and once complete its levels that fit the folder's share are written
+// to the cache file too. A recording opened again finds them there (a lookup
+// opens the cache file), as long as it is unchanged (its identity holds its
+// size and modification time).
+// Safe to use from several threads.
 
 #include "dsp/BlockStream.h"
 #include "plotdata/CurveSummary.h"
@@ -43,7 +47,8 @@ public:
     SummarySet(std::shared_ptr<const SampleSource> source, double sampleRate, std::optional<SummaryFolder> folder,
                SummaryBudget budget = {});
 
-    // The summary of the spectrogram with these settings when one is ready.
+    // The summary of the spectrogram with these settings when one is ready, or
+    // its cache file from an earlier opening of the recording holds it.
     std::shared_ptr<const SpectrogramSummary> spectrogram(uint32_t exponent, double overlap,
                                                           const DcOffset& offset) const;
     // One to build now by the pass over the whole recording: null when one is
@@ -60,7 +65,8 @@ public:
     std::shared_ptr<const WelchSummary> welch(uint32_t N, uint32_t shared, const DcOffset& offset) const;
     std::shared_ptr<WelchSummary> buildWelch(uint32_t N, uint32_t shared, const DcOffset& offset);
     // The DC offset of the whole recording (rangeMean over all of it) once a
-    // pass has found it: summaries with the offset taken out are kept for it.
+    // pass has found it (now, or when the recording was opened before: it is
+    // kept in the cache folder): summaries with the offset taken out are kept for it.
     std::optional<DcOffset> wholeMean() const;
     void setWholeMean(const DcOffset& mean);
     // Finishes a build's store; the summary becomes ready (one whose store
@@ -78,6 +84,16 @@ public:
     };
 
 private:
+    // The key of a summary's cache file: the recording, its rate and the summary's settings.
+    template <typename Summary>
+    std::string fileKey(const Summary& fileSized) const;
+    // The store of a complete, checked cache file of this summary; null when there is none.
+    template <typename Summary>
+    std::shared_ptr<SummaryStore> cachedStore(const Summary& fileSized, uint64_t memoryBytes) const;
+    // A ready summary that matches, or one found in its cache file (kept ready from then on).
+    template <typename Summary, typename Matches>
+    std::shared_ptr<const Summary> readyOrCached(Kind<Summary>& kind, const Matches& matches, Summary fileSized,
+                                                 uint64_t memoryBytes) const;
     // The store of a summary of this key and layout: an existing cache file
     // (then `ready` is set), a new one, or memory when no file can be had or
     // the layout for memory is another.
@@ -89,6 +105,16 @@ private:
                                    Summary memorySized, uint64_t memoryBytes);
     template <typename Summary>
     void finish(Kind<Summary>& kind, const std::shared_ptr<Summary>& built);
+    // A summary built in memory whose coarser levels (the store's sections
+    // listed, of this layout) go to the cache file of `key` once it is complete.
+    struct Spill
+    {
+        std::weak_ptr<const SummaryStore> store;
+        std::string key;
+        std::vector<size_t> sections;
+        std::vector<SectionLayout> layout;
+    };
+    void writeSpill(const SummaryStore& store, const Spill& spill) const;
 
     std::shared_ptr<const SampleSource> source;
     double sampleRate;
@@ -96,9 +122,11 @@ private:
     SummaryBudget budget;
     std::string identity;
     mutable std::mutex mutex;
-    Kind<SpectrogramSummary> spectrograms;
-    Kind<CurveSummary> powers;
-    Kind<CurveSummary> amplitudes;
-    Kind<WelchSummary> welches;
-    std::optional<DcOffset> mean;
+    // Mutable: a lookup keeps what it finds in a cache file.
+    mutable Kind<SpectrogramSummary> spectrograms;
+    mutable Kind<CurveSummary> powers;
+    mutable Kind<CurveSummary> amplitudes;
+    mutable Kind<WelchSummary> welches;
+    std::vector<Spill> spills;
+    mutable std::optional<DcOffset> mean;
 };

@@ -41,6 +41,10 @@ public:
     }
     StreamRange readRange(const StreamRange& range) const override { return pass->readRange(range); }
     bool sketchFromSummaries(const DcOffset& offset) override { return pass->sketchFromSummaries(offset); }
+    bool previewFromSamples(const SampleSource& source, const DcOffset& offset, WorkControl& control) override
+    {
+        return pass->previewFromSamples(source, offset, control);
+    }
     void present() override
     {
         if (view)

@@ -27,12 +27,14 @@ struct RecordingFacts
 
 // The settings as a kind presents them: with the hertz the frequency axes add
 // (a centre frequency, or 0), and whether the kind's own computation for them
-// has just been presented.
+// (or a preview of it) has just been presented.
 struct Presentation
 {
     const ViewSettings& settings;
     double frequencyOffset = 0;
     bool computed = false;
+    // Whether that computation is a preview, the exact one still running.
+    bool preview = false;
 };
 
 // What a kind may ask of the session that runs it.

@@ -20,7 +20,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <exception>
 #include <limits>
 
@@ -64,6 +67,33 @@ std::shared_ptr<SummarySet> summariesOf(const std::shared_ptr<const SampleSource
     return std::make_shared<SummarySet>(samples, rate, std::move(folder));
 }
 
+// How long a load's pass waits for its previews to be presented.
+constexpr auto previewWait = std::chrono::milliseconds(300);
+
+// One thread waits, within a limit, until another signals.
+class Handshake
+{
+public:
+    void signal()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            done = true;
+        }
+        condition.notify_all();
+    }
+    void wait(std::chrono::milliseconds limit)
+    {
+        std::unique_lock lock(mutex);
+        condition.wait_for(lock, limit, [this] { return done; });
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable condition;
+    bool done = false;
+};
+
 QString messageOf(const std::exception_ptr& error)
 {
     try {
@@ -87,6 +117,9 @@ struct ViewSession::Job
     // Kinds with a computation, and their computations in the same order.
     std::vector<ViewKind*> computing;
     std::shared_ptr<std::vector<std::unique_ptr<ViewComputation>>> computations;
+    // For a load, twins of the computations that make a preview first (null
+    // where a kind makes none).
+    std::shared_ptr<std::vector<std::unique_ptr<ViewComputation>>> previews;
     std::shared_ptr<DcOffset> offset = std::make_shared<DcOffset>();
     // A load: the recording read on the side, its path and summaries.
     std::shared_ptr<Recording> fresh;
@@ -379,11 +412,21 @@ void ViewSession::runJob()
     const uint64_t number = j.number;
     const RecordingFacts facts{j.sampleRate, j.samples->size(), j.summaries, j.samples};
     j.computations = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>();
+    // A recording long enough to keep summaries of, opened into an empty
+    // window, shows a preview before its first pass, unless its summaries are
+    // kept from an earlier opening. (With a recording shown, the views without
+    // a preview would show its curves under the new one's spectrogram: that
+    // one stays until the exact pass ends, as before.)
+    const bool preview = j.fresh && j.summaries && !j.restore && !shownRecording->isLoaded();
+    if (preview)
+        j.previews = std::make_shared<std::vector<std::unique_ptr<ViewComputation>>>();
     try {
         for (ViewKind* kind : j.kinds)
             if (std::unique_ptr<ViewComputation> made = kind->computation(j.settings, facts)) {
                 j.computing.push_back(kind);
                 j.computations->push_back(std::move(made));
+                if (preview)
+                    j.previews->push_back(kind->computation(j.settings, facts));
             }
     } catch (...) {
         const QString message = messageOf(std::current_exception());
@@ -406,8 +449,8 @@ void ViewSession::runJob()
             QTimer::singleShot(sketchDelayMs, this, [this, number] { startSketches(number); });
     }
     jobs->start(
-        [samples = j.samples, streamed, removeDc, work = j.computations, offset = j.offset,
-         kept = j.summaries](WorkControl& control) {
+        [this, number, samples = j.samples, streamed, removeDc, work = j.computations, offset = j.offset,
+         kept = j.summaries, previews = j.previews](WorkControl& control) {
             // The whole recording's mean is kept once found.
             const bool whole = streamed.first == 0 && streamed.end == samples->size();
             const std::optional<DcOffset> known = kept && whole ? kept->wholeMean() : std::nullopt;
@@ -422,7 +465,29 @@ void ViewSession::runJob()
             std::vector<RangeComputation*> pointers;
             for (const auto& computation : *work)
                 pointers.push_back(computation.get());
-            runComputations(*samples, streamed, *offset, pointers, control, true);
+            const std::vector<RangeComputation*> pending = computeFromSummaries(*samples, *offset, pointers, control);
+            // Previews of what needs a pass, shown while it runs.
+            if (previews) {
+                auto made = std::make_shared<std::vector<bool>>(previews->size(), false);
+                bool any = false;
+                for (size_t k = 0; k < previews->size(); ++k)
+                    if ((*previews)[k] && std::find(pending.begin(), pending.end(), pointers[k]) != pending.end())
+                        any = ((*made)[k] = (*previews)[k]->previewFromSamples(*samples, *offset, control)) || any;
+                if (any) {
+                    // The pass waits (a moment at most) while the GUI thread
+                    // presents the previews, so that it does not slow them down.
+                    auto presented = std::make_shared<Handshake>();
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, number, previews, made, presented] {
+                            showPreview(number, *previews, *made);
+                            presented->signal();
+                        },
+                        Qt::QueuedConnection);
+                    presented->wait(previewWait);
+                }
+            }
+            runPasses(*samples, streamed, *offset, pending, control, true);
         },
         [this, number] { finishJob(number); },
         [this, number](const QString& message) { jobFailed(number, message); });
@@ -490,6 +555,70 @@ void ViewSession::startSketches(uint64_t number)
         nullptr);
 }
 
+void ViewSession::showPreview(uint64_t number, const std::vector<std::unique_ptr<ViewComputation>>& previews,
+                              const std::vector<bool>& made)
+{
+    if (!job || job->number != number || !jobs->busy())
+        return;
+    Job& j = *job;
+    const bool loaded = j.fresh != nullptr;
+    if (loaded) {
+        // The recording is open from now on: a cancel stops its exact pass and
+        // leaves the preview shown, marked as such.
+        shownRecording->swap(*j.fresh);
+        j.fresh->assign(0, {}, {}); // frees the previous samples
+        j.fresh.reset();
+        kept = j.summaries;
+        for (KindState& state : kinds) {
+            state.computedFor.reset();
+            state.newWidth = false;
+        }
+        shownSettings = j.settings;
+        requestedSettings = shownSettings;
+        shownOffset = *j.offset;
+        shownOffset.remove = shownSettings.removeDc;
+        history.reset({shownSettings.range, shownSettings.band});
+    }
+    std::vector<ViewKind*> previewed;
+    QString failure;
+    for (size_t k = 0; k < made.size() && k < j.computing.size(); ++k) {
+        if (!made[k] || !stateOf(j.computing[k]))
+            continue;
+        try {
+            previews[k]->present();
+            previewed.push_back(j.computing[k]);
+        } catch (...) {
+            failure = messageOf(std::current_exception());
+        }
+    }
+    const double offset = offsetUnder(shownSettings, shownSettings.range.start);
+    presenting = true;
+    for (const KindState& state : kinds) {
+        const bool fresh = std::find(previewed.begin(), previewed.end(), state.kind) != previewed.end();
+        try {
+            state.kind->present({shownSettings, offset, fresh, fresh});
+        } catch (...) {
+            failure = messageOf(std::current_exception());
+        }
+    }
+    presenting = false;
+    setPreviewShown(!previewed.empty());
+    if (loaded)
+        emit recordingLoaded(j.path);
+    emit settingsApplied(shownSettings);
+    emit viewsPresented();
+    if (!failure.isEmpty())
+        reportFailure(failure);
+}
+
+void ViewSession::setPreviewShown(bool shown)
+{
+    if (shown == previewShown)
+        return;
+    previewShown = shown;
+    emit previewChanged(shown);
+}
+
 void ViewSession::finishJob(uint64_t number)
 {
     if (!job || job->number != number)
@@ -533,6 +662,7 @@ void ViewSession::finishJob(uint64_t number)
     shownOffset = *done->offset;
     shownOffset.remove = shownSettings.removeDc;
     sketchShown = false;
+    setPreviewShown(false);
     const ViewPlace place{shownSettings.range, shownSettings.band};
     if (done->fresh)
         history.reset(place);
@@ -609,7 +739,11 @@ void ViewSession::cancel()
     sketchJobs->cancel();
     jobs->cancel();
     exporter->cancel();
-    restore();
+    // A preview stays (marked) rather than its exact pass starting again.
+    if (previewShown)
+        presentAll(shownSettings, {});
+    else
+        restore();
     emit settingsApplied(shownSettings);
     updateBusy();
 }

@@ -97,6 +97,10 @@ public:
     bool buildingSummaries() const;
     // Progress of the running work, 0 ... 1.
     double progress() const;
+    // Whether the views show a preview of a recording being opened: its
+    // spectrogram from a sparse subset of segments, the exact pass still running
+    // (or cancelled, until the next computation).
+    bool showsPreview() const { return previewShown; }
     // Whether the last work ended by a cancel (until new work is asked for).
     bool wasCancelled() const { return cancelled; }
     // Stops the running work, dropping its results: the views show what they
@@ -111,6 +115,8 @@ signals:
     // The views show these settings (after a load, an apply, a cancel).
     void settingsApplied(const ViewSettings& shown);
     void busyChanged(bool busy);
+    // A preview is shown, or replaced by the exact pictures.
+    void previewChanged(bool shown);
     // New pictures or results are shown.
     void viewsPresented();
     // A load, an apply or a presentation failed: the views show what they showed.
@@ -144,6 +150,11 @@ private:
     void finishJob(uint64_t number);
     void jobFailed(uint64_t number, const QString& message);
     void startSketches(uint64_t number);
+    // Shows the previews a load's job made before its exact pass: the recording
+    // becomes the one shown then.
+    void showPreview(uint64_t number, const std::vector<std::unique_ptr<ViewComputation>>& previews,
+                     const std::vector<bool>& made);
+    void setPreviewShown(bool shown);
     // The views computed again for the settings shown where they show
     // something else (a sketch, a failed presentation).
     void restore();
@@ -174,6 +185,7 @@ private:
     std::unique_ptr<Job> job;
     uint64_t runs = 0;
     bool sketchShown = false;
+    bool previewShown = false;
     bool cancelled = false;
     bool lastBusy = false;
     // Set while the kinds present: what they show or hide is the settings' doing.

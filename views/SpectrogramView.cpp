@@ -39,6 +39,8 @@ constexpr int marginBottom = 50;
 constexpr int barWidth = 20;
 constexpr int barRightInset = 50;
 constexpr int barInset = 20;
+// The striped band over preview columns.
+constexpr int previewBandHeight = 8;
 // Memory the pooled columns may take: fewer (down to one per pixel and below)
 // are kept at large FFT sizes.
 constexpr size_t columnBudgetBytes = size_t(256) << 20;
@@ -311,7 +313,26 @@ void SpectrogramView::paintEvent(QPaintEvent*)
         drawAnnotationBoxes(painter, drawn,
                             placeAnnotations(drawn, timeAxisMap(), frequencyAxisMap(), plot), plot);
     }
+    if (previewColumns)
+        drawPreviewMarker(painter, plot);
     drawPlotOverlay(painter, overlay(), plot, times, &bandShown);
+}
+
+void SpectrogramView::drawPreviewMarker(QPainter& painter, const QRect& plot) const
+{
+    // Every column is a preview until the exact pass replaces them all: a
+    // striped band along the top of the plot over them, and a note.
+    const QRect band(plot.left(), plot.top(), plot.width(), previewBandHeight);
+    painter.save();
+    painter.fillRect(band, QBrush(QColor(255, 165, 0, 170), Qt::BDiagPattern));
+    painter.setPen(QColor(255, 165, 0));
+    painter.drawRect(band.adjusted(0, 0, -1, -1));
+    const QString note = QStringLiteral("Preview: every column from one FFT segment of its group; the exact picture follows");
+    const QRect text = painter.fontMetrics().boundingRect(note).adjusted(-4, -2, 4, 2);
+    const QRect placed(plot.left() + 4, band.bottom() + 4, std::min(text.width(), plot.width() - 8), text.height());
+    painter.fillRect(placed, QColor(0, 0, 0, 170));
+    painter.drawText(placed, Qt::AlignCenter, painter.fontMetrics().elidedText(note, Qt::ElideRight, placed.width() - 8));
+    painter.restore();
 }
 
 double SpectrogramView::bandMaximum(int first, int last) const
@@ -486,6 +507,8 @@ void SpectrogramView::present(const Presentation& presentation)
     setTimeUnitMagnitude(settings.range.unitMagnitude());
     setShowAnnotations(settings.display.showAnnotations);
     setFrequencyOffset(presentation.frequencyOffset);
+    if (presentation.computed)
+        previewColumns = presentation.preview;
     if (presentation.computed)
         setMarkers(captureMarkers(recording->info(), static_cast<double>(recording->sampleRate())));
     const bool sameLook = presentedSettings && presentedSettings->band == settings.band

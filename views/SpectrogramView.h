@@ -49,7 +49,7 @@ public:
     // toward zero (saturated to the int range); 1 before any.
     int maxPower() const;
     // Whether what is shown was computed for another plot width.
-    bool needsNewWidth() const;
+    bool needsNewWidth() const override;
 
     // FFT size in points.
     uint32_t fftSize() const { return fftPoints; }
@@ -89,6 +89,8 @@ public:
     QImage colourImage() const { return image; }
     // Whether the range shown holds fewer samples than one FFT.
     bool rangeTooShort() const { return tooShort; }
+    // Whether the columns shown are a preview, the exact ones still being computed.
+    bool showsPreview() const { return previewColumns; }
 
     // The plot area in widget pixels, and its axes: time in seconds along x,
     // frequency in baseband hertz along y as the image shows it (from the band's
@@ -150,6 +152,7 @@ private:
     size_t imageHeight() const;
     // The band's first and last bin within the matrix held; false when none.
     bool shownBins(int& first, int& last) const;
+    void drawPreviewMarker(QPainter& painter, const QRect& plot) const;
     void takeColumns(PooledSpectrogram computed);
     // The scale's bottom and top in the matrix's own units, and the colour
     // bar's labels, from the band's maximum, the range and the reference level.
@@ -178,6 +181,7 @@ private:
     double startFrequency = -10.0;
     double stopFrequency = 10.0;
     bool mirror = false;
+    bool previewColumns = false;
     bool removeDcOffset = false;
     ColorMapKind colors = ColorMapKind::Viridis;
     std::optional<double> referenceLevel;
