@@ -43,6 +43,8 @@ BurstSpan burstExtent(const std::vector<std::complex<double>>& y, std::size_t wi
     }
     span.floor = quantile(averaged, 0.005);
     const double peak = quantile(averaged, 0.98);
+    if (!(peak > 0))
+        return span;
     if (!(peak > 4 * span.floor)) {
         span.level = prefix[n] / static_cast<double>(n);
         span.end = static_cast<double>(n);

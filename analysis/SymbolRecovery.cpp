@@ -13,9 +13,9 @@
 #include <complex>
 #include <limits>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <tuple>
-#include <cstdlib>
 
 namespace {
 
@@ -24,6 +24,10 @@ constexpr double pi = 3.14159265358979323846;
 // the fewest symbols a burst must hold.
 constexpr double fewestSamplesPerSymbol = 2;
 constexpr std::size_t fewestSymbols = 4;
+// Blocks of the timing that tell a clock from noise, and the spread of
+// their offsets (of a period) above which there is none.
+constexpr std::size_t steadyBlocks = 4;
+constexpr double unsteadySpread = 0.075;
 // Symbols a block of the carrier's phase fit sums.
 constexpr std::size_t carrierBlock = 32;
 
@@ -59,8 +63,12 @@ void checkSettings(const BandSamples& band, const SymbolSettings& s)
     if (!(s.symbolRateHz > 0) || !std::isfinite(s.symbolRateHz))
         throw std::invalid_argument("The symbol rate must be a positive number of hertz");
     if (band.rate / s.symbolRateHz < fewestSamplesPerSymbol)
-        throw std::invalid_argument("The symbol rate is above half the band's sample rate (" +
-                                    std::to_string(band.rate) + " Hz): widen the band or check the rate");
+    {
+        std::ostringstream text;
+        text << "The symbol rate is above half the band's sample rate (" << band.rate
+             << " Hz): widen the band or check the rate";
+        throw std::invalid_argument(text.str());
+    }
     if (modulationLevels(s.modulation) == 0)
         throw std::invalid_argument("No symbols can be read from a signal of kind " + modulationName(s.modulation));
     if (s.levels != 2 && s.levels != 4 && s.levels != 8)
@@ -429,6 +437,10 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
         }
     }
     control.check();
+    // Noise has no clock: its blocks' zeros fall anywhere.
+    if (clock.blocksUsed + clock.blocksRejected >= steadyBlocks && clock.spread > P * unsteadySpread)
+        throw std::runtime_error("No steady symbol clock in the range at this rate: check the rate, the "
+                                 "modulation and the band");
 
     // The symbols whose centres lie in the burst, a quarter symbol in from its edges.
     const double from = burst.first + P / 4, to = burst.end - P / 4;

@@ -240,6 +240,15 @@ SymbolClock fitClock(double origin, double nominalPeriod, std::vector<TimingBloc
         if (!dropped)
             break;
     }
+    // The spread about a line through the blocks kept (a quadratic through
+    // a few blocks of noise would pass near too many of them).
+    const auto line = solve(blocks, u, std::min<std::size_t>(clock.blocksUsed, 2) - (clock.blocksUsed > 0));
+    std::vector<double> residuals;
+    for (std::size_t k = 0; k < blocks.size(); ++k)
+        residuals.push_back(std::abs(blocks[k].offset - (line[0] + line[1] * u[k])));
+    std::nth_element(residuals.begin(), residuals.begin() + static_cast<std::ptrdiff_t>(residuals.size() / 2),
+                     residuals.end());
+    clock.spread = residuals[residuals.size() / 2];
     return clock;
 }
 

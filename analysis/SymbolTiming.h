@@ -27,6 +27,9 @@ struct SymbolClock
     // Blocks the fit used and those it left out as outliers.
     std::size_t blocksUsed = 0;
     std::size_t blocksRejected = 0;
+    // The median distance of all the blocks' offsets from the fit, samples:
+    // small for a clock, a quarter period for noise.
+    double spread = 0;
 
     // The centre of symbol k (k may be negative or fractional), samples.
     double centre(double k) const;
