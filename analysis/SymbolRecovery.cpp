@@ -5,6 +5,7 @@
 #include "analysis/BurstExtent.h"
 #include "analysis/SymbolBits.h"
 #include "analysis/SymbolSlicer.h"
+#include "analysis/ToneDecisions.h"
 #include "analysis/SymbolTiming.h"
 #include "dsp/WorkControl.h"
 
@@ -28,6 +29,9 @@ constexpr std::size_t fewestSymbols = 4;
 // their offsets (of a period) above which there is none.
 constexpr std::size_t steadyBlocks = 4;
 constexpr double unsteadySpread = 0.075;
+// FSK symbols whose second tone's energy comes this close to the first's
+// are decided again with the frequency's shape.
+constexpr double doubtfulCloseness = 0.3;
 // Symbols a block of the carrier's phase fit sums.
 constexpr std::size_t carrierBlock = 32;
 
@@ -41,14 +45,26 @@ std::vector<T> movingMean(const std::vector<T>& in, std::size_t length)
 {
     const std::size_t n = in.size();
     const std::size_t h = (length - 1) / 2;
-    std::vector<T> prefix(n + 1, T{});
-    for (std::size_t k = 0; k < n; ++k)
-        prefix[k + 1] = prefix[k] + in[k];
     std::vector<T> out(n);
+    // A running sum over [lo, hi), restarted every few thousand samples so
+    // that rounding cannot build up.
+    T sum{};
+    std::size_t lo = 0, hi = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        const std::size_t lo = k - std::min(k, h);
-        const std::size_t hi = std::min(n, lo + length);
-        out[k] = (prefix[hi] - prefix[lo]) / static_cast<double>(hi - lo);
+        const std::size_t from = k - std::min(k, h);
+        const std::size_t to = std::min(n, from + length);
+        if (k % 4096 == 0) {
+            sum = T{};
+            for (std::size_t i = from; i < to; ++i)
+                sum += in[i];
+            lo = from;
+            hi = to;
+        }
+        for (; hi < to; ++hi)
+            sum += in[hi];
+        for (; lo < from; ++lo)
+            sum -= in[lo];
+        out[k] = sum / static_cast<double>(to - from);
     }
     return out;
 }
@@ -137,10 +153,9 @@ double removeCarrier(std::vector<Complex>& s, int M)
 }
 
 // The root-raised-cosine pulse (roll-off 0.35, the most common) at x symbols
-// from its centre, tabulated over +-span symbols for the matched filter.
+// from its centre; the matched filter reaches span symbols either side.
 constexpr double matchedRolloff = 0.35;
-constexpr int matchedSpan = 4;
-constexpr int tableSteps = 256; // per symbol
+constexpr int matchedSpan = 3;
 
 double rootRaisedCosine(double x, double beta)
 {
@@ -153,183 +168,54 @@ double rootRaisedCosine(double x, double beta)
            (pi * x * (1 - (4 * beta * x) * (4 * beta * x)));
 }
 
-const std::vector<double>& matchedTable()
+// The matched filter at P samples a symbol, scaled so that a symbol's own
+// pulse (root-raised-cosine, unit peak) gives its amplitude; its taps kept
+// for positions a 64th of a sample apart.
+class MatchedFilter
 {
-    static const std::vector<double> table = [] {
-        std::vector<double> t(2 * matchedSpan * tableSteps + 2);
-        for (std::size_t k = 0; k < t.size(); ++k)
-            t[k] = rootRaisedCosine(static_cast<double>(k) / tableSteps - matchedSpan, matchedRolloff);
-        return t;
-    }();
-    return table;
-}
-
-// The matched filter's output at position c (samples, fractional) of y, P
-// samples a symbol, with unit gain for a symbol's own pulse.
-Complex matchedAt(const std::vector<Complex>& y, double c, double P)
-{
-    const std::vector<double>& table = matchedTable();
-    const auto n = static_cast<long long>(y.size());
-    const long long lo = std::max(0LL, static_cast<long long>(std::ceil(c - matchedSpan * P)));
-    const long long hi = std::min(n - 1, static_cast<long long>(std::floor(c + matchedSpan * P)));
-    Complex acc = 0;
-    double weight = 0;
-    for (long long i = lo; i <= hi; ++i) {
-        const double at = ((static_cast<double>(i) - c) / P + matchedSpan) * tableSteps;
-        const auto j = static_cast<std::size_t>(at);
-        const double u = at - static_cast<double>(j);
-        const double h = table[j] + u * (table[j + 1] - table[j]);
-        acc += y[static_cast<std::size_t>(i)] * h;
-        weight += h * h;
+public:
+    explicit MatchedFilter(double P)
+    {
+        reach = static_cast<long long>(std::floor(matchedSpan * P));
+        const std::size_t length = static_cast<std::size_t>(2 * reach + 2);
+        taps.resize(phases * length);
+        for (std::size_t f = 0; f < phases; ++f)
+            for (std::size_t t = 0; t < length; ++t) {
+                // Tap t weighs sample floor(c) - reach + t, for c a fraction f / phases past a whole sample.
+                const double x = (static_cast<double>(t) - static_cast<double>(reach) -
+                                  static_cast<double>(f) / phases) / P;
+                taps[f * length + t] = std::abs(x) <= matchedSpan ? rootRaisedCosine(x, matchedRolloff) : 0.0;
+            }
+        double energy = 0;
+        for (std::size_t t = 0; t < length; ++t)
+            energy += taps[t] * taps[t];
+        scale = energy > 0 ? taps[static_cast<std::size_t>(reach)] / energy : 1.0;
     }
-    // The pulse (root-raised-cosine, unit peak) filtered by itself peaks at
-    // the energy of the taps over its peak squared; the result is the symbol's
-    // own amplitude.
-    const double peak = table[static_cast<std::size_t>(matchedSpan * tableSteps)];
-    return weight > 0 ? acc * peak / weight : acc;
-}
 
-// FSK decisions: for each symbol, the tone (hertz in the band's samples) whose
-// correlation with the symbol's samples, centre +- half a symbol, is strongest
-// in magnitude (noncoherent: the phase at each symbol is free).
-std::vector<int> toneDecisions(const std::vector<Complex>& y, const std::vector<double>& centres, double P,
-                               const std::vector<double>& tones, double R)
-{
-    std::vector<int> symbols;
-    symbols.reserve(centres.size());
-    std::vector<Complex> step, sum(tones.size());
-    for (double f : tones)
-        step.push_back(std::polar(1.0, -2 * pi * f / R));
-    const auto n = static_cast<long long>(y.size());
-    for (double c : centres) {
-        const double half = P / 2;
-        const long long lo = std::max(0LL, static_cast<long long>(std::ceil(c - half)));
-        const long long hi = std::min(n - 1, static_cast<long long>(std::floor(c + half)));
-        int best = 0;
-        double bestPower = -1;
-        for (std::size_t i = 0; i < tones.size(); ++i) {
-            Complex rotation = 1, acc = 0;
-            for (long long k = lo; k <= hi; ++k) {
-                acc += y[static_cast<std::size_t>(k)] * rotation;
-                rotation *= step[i];
-            }
-            if (std::norm(acc) > bestPower) {
-                bestPower = std::norm(acc);
-                best = static_cast<int>(i);
-            }
+    // The output at position c (samples, fractional) of y.
+    Complex at(const std::vector<Complex>& y, double c) const
+    {
+        const double whole = std::floor(c);
+        const auto f = std::min(phases - 1, static_cast<std::size_t>(std::lround((c - whole) * phases)));
+        const auto first = static_cast<long long>(whole) - reach;
+        const std::size_t length = static_cast<std::size_t>(2 * reach + 2);
+        const double* tap = taps.data() + f * length;
+        const auto n = static_cast<long long>(y.size());
+        Complex acc = 0;
+        for (std::size_t t = 0; t < length; ++t) {
+            const long long i = first + static_cast<long long>(t);
+            if (i >= 0 && i < n)
+                acc += y[static_cast<std::size_t>(i)] * tap[t];
         }
-        symbols.push_back(best);
+        return acc * scale;
     }
-    return symbols;
-}
 
-// How the frequency of an FSK burst passes from symbol to symbol, learnt
-// from the burst by least squares: at a symbol's centre, centre * its tone +
-// side * its neighbours' (zero for pulses free of interference at the
-// centres); at the boundary of two symbols, pair * their tones + outer * the
-// next ones out.
-struct FrequencyShape
-{
-    double centre = 1;
-    double side = 0;
-    double pair = 0.5;
-    double outer = 0;
+private:
+    static constexpr std::size_t phases = 64;
+    long long reach = 0;
+    std::vector<double> taps;
+    double scale = 1;
 };
-
-// Solves [sxx sxy; sxy syy] [a; b] = [sx; sy], or nothing when singular.
-std::optional<std::pair<double, double>> solve2(double sxx, double sxy, double syy, double sx, double sy)
-{
-    const double det = sxx * syy - sxy * sxy;
-    if (!(std::abs(det) > 1e-12 * std::max(1.0, sxx * syy)))
-        return std::nullopt;
-    return std::pair{(sx * syy - sy * sxy) / det, (sxx * sy - sxy * sx) / det};
-}
-
-// The shape from the frequency between adjacent samples (hertz, before any
-// smoothing) at the centres and boundaries of the symbols as decided.
-FrequencyShape learnShape(const std::vector<Complex>& y, const std::vector<double>& centres, double P,
-                          const std::vector<double>& tones, double R, const std::vector<int>& symbols)
-{
-    FrequencyShape shape;
-    auto frequencyAt = [&](double position) {
-        const auto n = static_cast<long long>(std::llround(position - 0.5));
-        if (n < 0 || n + 1 >= static_cast<long long>(y.size()))
-            return std::numeric_limits<double>::quiet_NaN();
-        const auto i = static_cast<std::size_t>(n);
-        return std::arg(y[i + 1] * std::conj(y[i])) * R / (2 * pi);
-    };
-    double c[5] = {}, e[5] = {};
-    for (std::size_t k = 2; k + 2 < centres.size(); ++k) {
-        const auto f = [&](std::size_t j) { return tones[static_cast<std::size_t>(symbols[j])]; };
-        const double mid = frequencyAt(centres[k]);
-        const double edge = frequencyAt(centres[k] + P / 2);
-        if (std::isnan(mid) || std::isnan(edge))
-            continue;
-        const double x1 = f(k), x2 = f(k - 1) + f(k + 1);
-        c[0] += x1 * x1, c[1] += x1 * x2, c[2] += x2 * x2, c[3] += x1 * mid, c[4] += x2 * mid;
-        const double z1 = f(k) + f(k + 1), z2 = f(k - 1) + f(k + 2);
-        e[0] += z1 * z1, e[1] += z1 * z2, e[2] += z2 * z2, e[3] += z1 * edge, e[4] += z2 * edge;
-    }
-    if (const auto s = solve2(c[0], c[1], c[2], c[3], c[4]))
-        std::tie(shape.centre, shape.side) = *s;
-    if (const auto s = solve2(e[0], e[1], e[2], e[3], e[4]))
-        std::tie(shape.pair, shape.outer) = *s;
-    // The tones are the centres' own mean frequencies: a centre below one is
-    // the bias noise gives single turns' angles (pulled towards zero), which
-    // the boundaries share.
-    if (shape.centre > 0.5 && shape.centre < 1.5) {
-        shape.side /= shape.centre;
-        shape.pair /= shape.centre;
-        shape.outer /= shape.centre;
-        shape.centre = 1;
-    }
-    return shape;
-}
-
-// FSK decisions again, each symbol's tone chosen with its neighbours' (as
-// first decided) shaping the frequency over it: a parabola through the
-// shape's values at its start, centre and end (what a tone held over the
-// symbol misses when the keying's frequency pulses are smooth).
-std::vector<int> shapedToneDecisions(const std::vector<Complex>& y, const std::vector<double>& centres, double P,
-                                     const std::vector<double>& tones, double R, const std::vector<int>& first,
-                                     const FrequencyShape& shape)
-{
-    std::vector<int> symbols = first;
-    const auto n = static_cast<long long>(y.size());
-    const auto count = static_cast<long long>(centres.size());
-    auto tone = [&](long long j) {
-        return tones[static_cast<std::size_t>(first[static_cast<std::size_t>(std::clamp(j, 0LL, count - 1))])];
-    };
-    std::vector<Complex> turn;
-    for (long long k = 0; k < count; ++k) {
-        const double c = centres[static_cast<std::size_t>(k)];
-        const long long lo = std::max(0LL, static_cast<long long>(std::ceil(c - P / 2)));
-        const long long hi = std::min(n - 1, static_cast<long long>(std::floor(c + P / 2)));
-        double bestPower = -1;
-        for (std::size_t m = 0; m < tones.size(); ++m) {
-            const double f = tones[m];
-            const double start = shape.pair * (tone(k - 1) + f) + shape.outer * (tone(k - 2) + tone(k + 1));
-            const double middle = shape.centre * f + shape.side * (tone(k - 1) + tone(k + 1));
-            const double end = shape.pair * (f + tone(k + 1)) + shape.outer * (tone(k - 1) + tone(k + 2));
-            // f(u) = middle + b u + q u^2 over u in [-1/2, 1/2]; its phase
-            // 2 pi T (middle u + b u^2 / 2 + q u^3 / 3).
-            const double b = end - start;
-            const double q = 2 * (end + start - 2 * middle);
-            const double T = P / R;
-            Complex acc = 0;
-            for (long long i = lo; i <= hi; ++i) {
-                const double u = (static_cast<double>(i) - c) / P;
-                const double phase = 2 * pi * T * u * (middle + u * (b / 2 + u * q / 3));
-                acc += y[static_cast<std::size_t>(i)] * std::polar(1.0, -phase);
-            }
-            if (std::norm(acc) > bestPower) {
-                bestPower = std::norm(acc);
-                symbols[static_cast<std::size_t>(k)] = static_cast<int>(m);
-            }
-        }
-    }
-    return symbols;
-}
 
 } // namespace
 
@@ -458,9 +344,10 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
         out.timesS.push_back(seconds(c + shift));
 
     if (out.trace == SymbolTrace::Phase) {
+        const MatchedFilter matched(P);
         std::vector<Complex> s;
         for (double c : centres)
-            s.push_back(matchedAt(band.y, c + shift, P));
+            s.push_back(matched.at(band.y, c + shift));
         const double w = removeCarrier(s, M);
         out.carrierOffsetHz = w * out.recoveredRateHz / (2 * pi) + band.centreCorrection;
         const double step = 2 * pi / M;
@@ -475,8 +362,9 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
             out.levels.push_back(std::remainder(first + k * step, 2 * pi) * 180 / pi);
         return out;
     }
+    const MatchedFilter matched(P);
     for (double c : centres)
-        out.values.push_back(out.trace == SymbolTrace::Amplitude ? std::abs(matchedAt(band.y, c + shift, P))
+        out.values.push_back(out.trace == SymbolTrace::Amplitude ? std::abs(matched.at(band.y, c + shift))
                                                                  : interpolateAt(r, c));
     out.levels = settings.slicerLevels.empty() ? fitLevels(out.values, M) : settings.slicerLevels;
     if (out.trace == SymbolTrace::Frequency) {
@@ -485,7 +373,8 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
             tones.push_back(f - band.centreCorrection);
         for (double c : centres)
             positions.push_back(c + shift);
-        out.symbols = toneDecisions(band.y, positions, P, tones, R);
+        std::vector<double> closeness;
+        out.symbols = toneDecisions(band.y, positions, P, tones, R, &closeness);
         // The tones again, free of the trace's smoothing: each the mean turn
         // of the samples next to the centres of its symbols.
         if (settings.slicerLevels.empty()) {
@@ -502,11 +391,16 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
             std::sort(tones.begin(), tones.end());
             for (std::size_t j = 0; j < tones.size(); ++j)
                 out.levels[j] = tones[j] + band.centreCorrection;
-            out.symbols = toneDecisions(band.y, positions, P, tones, R);
+            out.symbols = toneDecisions(band.y, positions, P, tones, R, &closeness);
         }
-        for (int pass = 0; pass < 2; ++pass) {
+        // Two tones far apart need no shaping; more do, where the tone held
+        // over the symbol leaves a doubt (the others are not worth the cost).
+        std::vector<bool> doubtful(closeness.size());
+        for (std::size_t k = 0; k < closeness.size(); ++k)
+            doubtful[k] = closeness[k] > doubtfulCloseness;
+        for (int pass = 0; pass < (M > 2 ? 2 : 0); ++pass) {
             const FrequencyShape shape = learnShape(band.y, positions, P, tones, R, out.symbols);
-            out.symbols = shapedToneDecisions(band.y, positions, P, tones, R, out.symbols, shape);
+            out.symbols = shapedToneDecisions(band.y, positions, P, tones, R, out.symbols, shape, doubtful);
         }
     } else {
         out.thresholds = settings.slicerLevels.empty() ? fittedThresholds(out.values, out.levels)

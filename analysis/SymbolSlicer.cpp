@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int iterations = 40;
+constexpr std::size_t mostValues = std::size_t(1) << 16;
 
 // The number of the level nearest v (levels ascending).
 int nearest(const std::vector<double>& thresholds, double v)
@@ -20,6 +21,14 @@ int nearest(const std::vector<double>& thresholds, double v)
 
 std::vector<double> fitLevels(std::vector<double> values, int count)
 {
+    // Levels need no more than some tens of thousands of values.
+    if (values.size() > mostValues) {
+        const std::size_t stride = (values.size() + mostValues - 1) / mostValues;
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < values.size(); k += stride)
+            values[kept++] = values[k];
+        values.resize(kept);
+    }
     std::erase_if(values, [](double v) { return std::isnan(v); });
     std::vector<double> levels(static_cast<std::size_t>(std::max(count, 1)), 0.0);
     if (values.empty())

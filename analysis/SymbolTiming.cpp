@@ -6,6 +6,8 @@
 #include <array>
 #include <cmath>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -71,15 +73,16 @@ std::optional<double> sweep(const Detect& detect, double P, std::optional<double
     return best;
 }
 
-// The zero by linear interpolation between two offsets that bracket it.
+// The zero by linear interpolation between two offsets that bracket it, and
+// the detector's weight there.
 template <typename Detect>
-std::optional<double> bracket(const Detect& detect, double centre, double half)
+std::optional<std::pair<double, double>> bracket(const Detect& detect, double centre, double half)
 {
-    const double lo = detect(centre - half).value;
-    const double hi = detect(centre + half).value;
-    if (!(lo <= 0 && hi > 0))
+    const Sum lo = detect(centre - half);
+    const Sum hi = detect(centre + half);
+    if (!(lo.value <= 0 && hi.value > 0))
         return std::nullopt;
-    return centre - half + 2 * half * lo / (lo - hi);
+    return std::pair{centre - half + 2 * half * lo.value / (lo.value - hi.value), (lo.weight + hi.weight) / 2};
 }
 
 // Each block's stable zero, followed from block to block and unwrapped
@@ -107,15 +110,16 @@ std::vector<TimingBlock> followBlocks(const MakeDetect& makeDetect, double P, st
         const auto detect = makeDetect(k0, k1);
         const std::optional<double> near = reference();
         std::optional<double> tau;
+        double weight = 0;
         if (near)
-            if ((tau = bracket(detect, *near, P / 8)))
-                if (const auto finer = bracket(detect, *tau, P / 32))
-                    tau = finer;
-        if (!tau)
+            if (const auto found = bracket(detect, *near, P / 8))
+                std::tie(tau, weight) = *found;
+        if (!tau) {
             tau = sweep(detect, P, near);
-        if (!tau)
-            continue;
-        const double weight = detect(*tau).weight;
+            if (!tau)
+                continue;
+            weight = detect(*tau).weight;
+        }
         if (weight < leastWeight)
             continue;
         if (near)
