@@ -16,6 +16,7 @@
 #include "panel/MeasurementsGroup.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
+#include "views/SymbolStrip.h"
 #include "views/TraceView.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
@@ -107,6 +108,10 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     controlPanel = new ControlPanel(&shownRecording, spectrogramView, powerView, amplitudeView,
                                     spectrumView, this, traceView);
     controlPanel->setObjectName("controlPanel");
+    // The symbols of the band shown, under the trace.
+    auto* symbolStrip = new SymbolStrip(session(), &shownRecording, traceView, traceView);
+    symbolStrip->setObjectName("symbolStrip");
+    traceView->addStrip(symbolStrip);
     annotationPane = new AnnotationPane(this);
     annotationPane->setObjectName("annotationPane");
     annotationEditor = std::make_unique<AnnotationEditor>(&shownRecording, session(), spectrogramView,

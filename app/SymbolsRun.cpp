@@ -3,12 +3,11 @@
 #include "app/SymbolsRun.h"
 
 #include "analysis/BandSamples.h"
+#include "analysis/SymbolExport.h"
 #include "analysis/SymbolRecovery.h"
 #include "dsp/WorkControl.h"
 #include "io/Recording.h"
 #include "plotdata/RangePass.h"
-
-#include <nlohmann/json.hpp>
 
 #include <iostream>
 #include <stdexcept>
@@ -42,15 +41,7 @@ int printSymbols(const Recording& recording, const ViewSettings& settings, const
             return 1;
         }
         const RecoveredSymbols symbols = recoverSymbols(band, *resolved.settings, control);
-        // In the order the contract gives them.
-        nlohmann::ordered_json out;
-        out["symbolRateHz"] = symbols.settings.symbolRateHz;
-        out["modulation"] = modulationName(symbols.settings.modulation);
-        out["levels"] = symbols.settings.levels;
-        out["firstSymbolTimeS"] = symbols.firstSymbolTimeS();
-        out["symbols"] = symbols.symbols;
-        out["bits"] = symbols.bits();
-        std::cout << out.dump() << std::endl;
+        std::cout << symbolsJson(symbols) << std::endl;
     } catch (const std::exception& error) {
         std::cerr << error.what() << std::endl;
         return 1;

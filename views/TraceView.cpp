@@ -138,6 +138,11 @@ std::unique_ptr<ViewComputation> TraceView::computation(const ViewSettings& sett
     });
 }
 
+void TraceView::addStrip(QWidget* strip)
+{
+    layout()->addWidget(strip);
+}
+
 void TraceView::showCurve(double shift)
 {
     shownShift = shift;

@@ -1,0 +1,255 @@
+// The symbols strip: fields read on Extract, the recovery run by a job runner,
+// the result shown as text and as guides on the trace's plot.
+
+#include "views/SymbolStrip.h"
+
+#include "analysis/BandSamples.h"
+#include "analysis/SymbolBits.h"
+#include "analysis/SymbolExport.h"
+#include "export/OutputFile.h"
+#include "io/Recording.h"
+#include "plotdata/RangePass.h"
+#include "session/JobRunner.h"
+#include "session/ViewSession.h"
+#include "views/CustomPlot.h"
+#include "views/TraceView.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+// Rows of text the symbols' box shows before it scrolls.
+constexpr int textRows = 4;
+// Symbol centres drawn as ticks when no more than this many are shown.
+constexpr std::size_t mostTicks = 5000;
+const QColor levelColour(255, 160, 0);
+
+const char* const modulationChoices[] = {"Estimate", "OOK", "ASK", "2FSK", "4FSK", "BPSK", "QPSK"};
+
+} // namespace
+
+SymbolStrip::SymbolStrip(ViewSession* session, Recording* recording, TraceView* trace, QWidget* parent)
+    : QWidget(parent), session(session), recording(recording), trace(trace),
+      jobs(std::make_unique<JobRunner>(this, WorkLane::background))
+{
+    symbolRateEdit = new QLineEdit(this);
+    symbolRateEdit->setObjectName("symbolRateEdit");
+    symbolRateEdit->setPlaceholderText("Estimate");
+    symbolRateEdit->setToolTip("Symbols per second; empty to estimate the rate");
+    modulationComboBox = new QComboBox(this);
+    modulationComboBox->setObjectName("modulationComboBox");
+    for (const char* name : modulationChoices)
+        modulationComboBox->addItem(name);
+    decodingComboBox = new QComboBox(this);
+    decodingComboBox->setObjectName("decodingComboBox");
+    for (LineCode code : {LineCode::Nrz, LineCode::Nrzi, LineCode::Manchester})
+        decodingComboBox->addItem(QString::fromStdString(lineCodeName(code)));
+    extractSymbolsButton = new QPushButton("Extract symbols", this);
+    extractSymbolsButton->setObjectName("extractSymbolsButton");
+    symbolsCopyButton = new QPushButton("Copy", this);
+    symbolsCopyButton->setObjectName("symbolsCopyButton");
+    symbolsExportButton = new QPushButton("Export...", this);
+    symbolsExportButton->setObjectName("symbolsExportButton");
+    symbolsNoteLabel = new QLabel(this);
+    symbolsNoteLabel->setObjectName("symbolsNoteLabel");
+    symbolsText = new QPlainTextEdit(this);
+    symbolsText->setObjectName("symbolsText");
+    symbolsText->setReadOnly(true);
+    symbolsText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    symbolsText->setFixedHeight(symbolsText->fontMetrics().lineSpacing() * textRows + 12);
+
+    auto* controls = new QHBoxLayout;
+    controls->setContentsMargins(4, 2, 4, 2);
+    controls->addWidget(new QLabel("Symbol rate (Hz)", this));
+    controls->addWidget(symbolRateEdit);
+    controls->addWidget(modulationComboBox);
+    controls->addWidget(new QLabel("Decoding", this));
+    controls->addWidget(decodingComboBox);
+    controls->addWidget(extractSymbolsButton);
+    controls->addWidget(symbolsCopyButton);
+    controls->addWidget(symbolsExportButton);
+    controls->addWidget(symbolsNoteLabel, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(controls);
+    layout->addWidget(symbolsText);
+
+    connect(extractSymbolsButton, &QPushButton::clicked, this, [this] { extract(); });
+    connect(symbolRateEdit, &QLineEdit::returnPressed, this, [this] { extract(); });
+    connect(decodingComboBox, &QComboBox::currentIndexChanged, this, [this] { showText(); });
+    connect(symbolsCopyButton, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(text()); });
+    connect(symbolsExportButton, &QPushButton::clicked, this, [this] {
+        if (!recovered)
+            return;
+        const QString path = QFileDialog::getSaveFileName(this, "Export symbols", QString(),
+                                                          "CSV (*.csv);;JSON (*.json);;Packed bits (*.bin)");
+        if (path.isEmpty())
+            return;
+        try {
+            exportTo(path);
+        } catch (const std::exception& error) {
+            QMessageBox::warning(this, "Export symbols", QString::fromStdString(error.what()));
+        }
+    });
+    symbolsCopyButton->setEnabled(false);
+    symbolsExportButton->setEnabled(false);
+}
+
+SymbolStrip::~SymbolStrip() = default;
+
+bool SymbolStrip::busy() const
+{
+    return jobs->busy();
+}
+
+void SymbolStrip::note(const QString& text)
+{
+    symbolsNoteLabel->setText(text);
+    symbolsNoteLabel->setToolTip(text);
+}
+
+void SymbolStrip::extract(std::function<void(const QString& hex)> done)
+{
+    if (!recording->isLoaded()) {
+        note("Open a recording first");
+        return;
+    }
+    SymbolChoice choice;
+    if (const QString text = symbolRateEdit->text().trimmed(); !text.isEmpty()) {
+        bool ok = false;
+        const double hz = text.toDouble(&ok);
+        if (!ok || !std::isfinite(hz) || !(hz > 0)) {
+            note("Invalid symbol rate: enter a positive number of hertz, or nothing to estimate it");
+            return;
+        }
+        choice.symbolRateHz = hz;
+    }
+    if (modulationComboBox->currentIndex() > 0)
+        choice.modulation = modulationFromName(modulationComboBox->currentText().toStdString());
+    const ViewSettings& shown = session->shown();
+    fullScale = shown.power.fullScaleValue;
+    const double fs = recording->sampleRate();
+    const StreamRange range = streamRangeOf(fs, recording->sampleCount(), shown.range.start, shown.range.stop);
+    BandSamplesRequest request;
+    request.sampleRate = fs;
+    request.low = shown.band.low;
+    request.high = shown.band.high;
+    request.first = range.first;
+    request.end = range.end;
+    auto source = recording->samples();
+    const DcOffset offset = session->removedOffset();
+    auto result = std::make_shared<std::optional<RecoveredSymbols>>();
+    auto missing = std::make_shared<QString>();
+    note("Extracting...");
+    extractSymbolsButton->setEnabled(false);
+    jobs->start(
+        [source, request, offset, choice, result, missing](WorkControl& control) {
+            const BandSamples band = readBandSamples(*source, request, offset, control);
+            const ResolvedSymbolSettings resolved = resolveSymbolSettings(band, choice);
+            if (resolved.rateMissing)
+                *missing = "No symbol rate found: enter one in Symbol rate";
+            else if (resolved.modulationMissing)
+                *missing = "No modulation found: choose one";
+            else
+                *result = recoverSymbols(band, *resolved.settings, control);
+        },
+        [this, result, missing, done] {
+            extractSymbolsButton->setEnabled(true);
+            if (!*result) {
+                note(*missing);
+                return;
+            }
+            show(**result);
+            if (done)
+                done(QString::fromStdString(bitsHex(decodeLine(recovered->bits(), LineCode::Nrz))));
+        },
+        [this](const QString& message) {
+            extractSymbolsButton->setEnabled(true);
+            note(message);
+        });
+}
+
+void SymbolStrip::show(const RecoveredSymbols& symbols)
+{
+    recovered = symbols;
+    note(QStringLiteral("%1 symbols, %2 at %3 Bd (clock %4 Bd)")
+             .arg(symbols.symbols.size())
+             .arg(QString::fromStdString(modulationName(symbols.settings.modulation)))
+             .arg(symbols.settings.symbolRateHz, 0, 'g', 8)
+             .arg(symbols.recoveredRateHz, 0, 'g', 8));
+    symbolsCopyButton->setEnabled(true);
+    symbolsExportButton->setEnabled(true);
+    showText();
+    drawGuides();
+}
+
+QString SymbolStrip::text() const
+{
+    return symbolsText->toPlainText();
+}
+
+void SymbolStrip::showText()
+{
+    if (!recovered)
+        return;
+    const auto code = static_cast<LineCode>(decodingComboBox->currentIndex());
+    const std::string bits = decodeLine(recovered->bits(), code);
+    QString numbers;
+    numbers.reserve(static_cast<qsizetype>(recovered->symbols.size()));
+    for (int s : recovered->symbols)
+        numbers.append(QChar('0' + s));
+    symbolsText->setPlainText(QStringLiteral("Symbols: %1\nBits (%2): %3\nHex: %4")
+                                  .arg(numbers, decodingComboBox->currentText(), QString::fromStdString(bits),
+                                       QString::fromStdString(bitsHex(bits))));
+}
+
+void SymbolStrip::drawGuides()
+{
+    std::vector<CursorLine> levels;
+    const TraceKind kind = trace->shownKind();
+    const bool fits = (recovered->trace == SymbolTrace::Frequency && kind == TraceKind::Frequency)
+                      || (recovered->trace == SymbolTrace::Amplitude && kind == TraceKind::Amplitude);
+    for (std::size_t j = 0; fits && j < recovered->levels.size(); ++j) {
+        const double level = recovered->levels[j];
+        const double value = kind == TraceKind::Frequency ? level + trace->frequencyShift()
+                                                          : 20 * std::log10(std::max(level, 1e-30) / fullScale);
+        levels.push_back({value, QString::number(j), levelColour});
+    }
+    std::vector<double> ticks;
+    if (recovered->timesS.size() <= mostTicks)
+        ticks = recovered->timesS;
+    trace->plotWidget()->setGuides(std::move(levels), std::move(ticks));
+}
+
+void SymbolStrip::exportTo(const QString& path) const
+{
+    if (!recovered)
+        throw std::runtime_error("No symbols to export: extract them first");
+    OutputFile file(path.toStdString());
+    if (path.endsWith(".csv", Qt::CaseInsensitive)) {
+        file.write(symbolsCsv(*recovered));
+    } else if (path.endsWith(".json", Qt::CaseInsensitive)) {
+        file.write(symbolsJson(*recovered) + "\n");
+    } else {
+        const std::vector<uint8_t> bytes =
+            symbolsPacked(*recovered, static_cast<LineCode>(decodingComboBox->currentIndex()));
+        file.write(bytes.data(), bytes.size());
+    }
+    file.finish();
+    file.commit();
+}
