@@ -57,24 +57,43 @@ BurstSpan burstExtent(const std::vector<std::complex<double>>& y, std::size_t wi
         if (p > middle)
             above.push_back(p);
     span.level = quantile(above, 0.5);
+    // Hysteresis: a run over the squelch (halfway) counts when it reaches
+    // three fifths of the way somewhere and lasts half a window; runs apart by
+    // less than a window are one (a dip inside the burst does not cut it).
     const double squelch = span.floor + (span.level - span.floor) / 2;
+    const double high = span.floor + (span.level - span.floor) * 3 / 5;
     const std::size_t shortest = std::max<std::size_t>(1, window / 2);
-    bool any = false;
-    for (std::size_t k = 0; k < n;) {
-        if (!(averaged[k] > squelch)) {
-            ++k;
-            continue;
-        }
-        std::size_t e = k;
-        while (e < n && averaged[e] > squelch)
-            ++e;
-        if (e - k >= shortest) {
+    std::size_t runFirst = 0, runEnd = 0;
+    double runPeak = 0;
+    bool open = false, any = false;
+    auto close = [&] {
+        if (open && runEnd - runFirst >= shortest && runPeak >= high) {
             if (!any)
-                span.first = static_cast<double>(k);
-            span.end = static_cast<double>(e);
+                span.first = static_cast<double>(runFirst);
+            span.end = static_cast<double>(runEnd);
             any = true;
+        }
+        open = false;
+    };
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!(averaged[k] > squelch))
+            continue;
+        std::size_t e = k;
+        double peak = 0;
+        while (e < n && averaged[e] > squelch)
+            peak = std::max(peak, averaged[e++]);
+        if (open && k - runEnd < window) {
+            runEnd = e;
+            runPeak = std::max(runPeak, peak);
+        } else {
+            close();
+            runFirst = k;
+            runEnd = e;
+            runPeak = peak;
+            open = true;
         }
         k = e;
     }
+    close();
     return span;
 }

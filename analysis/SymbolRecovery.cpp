@@ -32,6 +32,8 @@ constexpr double unsteadySpread = 0.075;
 // FSK symbols whose second tone's energy comes this close to the first's
 // are decided again with the frequency's shape.
 constexpr double doubtfulCloseness = 0.3;
+// Symbols apart whose M-th powers refine the carrier's frequency.
+constexpr std::size_t fineLag = 8;
 // Symbols a block of the carrier's phase fit sums.
 constexpr std::size_t carrierBlock = 32;
 
@@ -111,12 +113,20 @@ double removeCarrier(std::vector<Complex>& s, int M)
             p *= v;
         return p;
     };
-    Complex turn = 0;
-    for (std::size_t k = 1; k < n; ++k)
-        turn += power(s[k]) * std::conj(power(s[k - 1]));
-    const double w = std::arg(turn) / M;
-    for (std::size_t k = 0; k < n; ++k)
-        s[k] *= std::polar(1.0, -w * static_cast<double>(k));
+    // The turn per symbol from neighbours (coarse, unambiguous up to an
+    // eighth of a turn), then from symbols `fineLag` apart (finer by as much:
+    // the noise of the M-th power over a long burst would otherwise leave the
+    // blocks below too far apart to unwrap).
+    double w = 0;
+    for (std::size_t lag : {std::size_t(1), fineLag}) {
+        Complex turn = 0;
+        for (std::size_t k = lag; k < n; ++k)
+            turn += power(s[k]) * std::conj(power(s[k - lag]));
+        const double step = std::arg(turn) / (M * static_cast<double>(lag));
+        for (std::size_t k = 0; k < n; ++k)
+            s[k] *= std::polar(1.0, -step * static_cast<double>(k));
+        w += step;
+    }
     // Block phases, unwrapped by 2 pi / M, then a least-squares line.
     const double step = 2 * pi / M;
     std::vector<double> ks, phases;
@@ -328,8 +338,10 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
         throw std::runtime_error("No steady symbol clock in the range at this rate: check the rate, the "
                                  "modulation and the band");
 
-    // The symbols whose centres lie in the burst, a quarter symbol in from its edges.
-    const double from = burst.first + P / 4, to = burst.end - P / 4;
+    // The symbols whose centres lie in the burst: its edges, half a symbol
+    // before the first centre and after the last, may be off by up to half a
+    // symbol either way.
+    const double from = burst.first, to = burst.end;
     std::vector<double> centres;
     for (long long k = -4; k < static_cast<long long>(gridSymbols) + 4; ++k) {
         const double c = clock.centre(static_cast<double>(k)) + shift;

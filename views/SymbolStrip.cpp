@@ -49,6 +49,7 @@ SymbolStrip::SymbolStrip(ViewSession* session, Recording* recording, TraceView* 
     symbolRateEdit->setObjectName("symbolRateEdit");
     symbolRateEdit->setPlaceholderText("Estimate");
     symbolRateEdit->setToolTip("Symbols per second; empty to estimate the rate");
+    symbolRateEdit->setMinimumWidth(symbolRateEdit->fontMetrics().horizontalAdvance("0000000.000") + 12);
     modulationComboBox = new QComboBox(this);
     modulationComboBox->setObjectName("modulationComboBox");
     for (const char* name : modulationChoices)
@@ -81,11 +82,16 @@ SymbolStrip::SymbolStrip(ViewSession* session, Recording* recording, TraceView* 
     controls->addWidget(extractSymbolsButton);
     controls->addWidget(symbolsCopyButton);
     controls->addWidget(symbolsExportButton);
-    controls->addWidget(symbolsNoteLabel, 1);
+    controls->addStretch(1);
+    symbolsNoteLabel->setContentsMargins(4, 0, 4, 2);
+    // The note never widens the page: a long one is cut, whole in its tool tip.
+    symbolsNoteLabel->setMinimumWidth(1);
+    symbolsNoteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(controls);
+    layout->addWidget(symbolsNoteLabel);
     layout->addWidget(symbolsText);
 
     connect(extractSymbolsButton, &QPushButton::clicked, this, [this] { extract(); });
