@@ -116,6 +116,11 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     annotationPane->setObjectName("annotationPane");
     annotationEditor = std::make_unique<AnnotationEditor>(&shownRecording, session(), spectrogramView,
                                                           annotationPane);
+    annotationEditor->setSymbolExtractor([symbolStrip](double start, double stop,
+                                                       std::optional<std::pair<double, double>> band,
+                                                       std::function<void(const QString&)> done) {
+        symbolStrip->extractSpan(start, stop, band, std::move(done));
+    });
     connect(annotationEditor->undoStack(), &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowModified(!clean); });
     connect(session(), &ViewSession::recordingLoaded, this, &MainWindow::recordingLoaded);

@@ -131,6 +131,21 @@ void SymbolStrip::note(const QString& text)
 
 void SymbolStrip::extract(std::function<void(const QString& hex)> done)
 {
+    const ViewSettings& shown = session->shown();
+    start(shown.range.start, shown.range.stop, shown.band.low, shown.band.high, std::move(done));
+}
+
+void SymbolStrip::extractSpan(double startS, double stopS, std::optional<std::pair<double, double>> band,
+                              std::function<void(const QString& hex)> done)
+{
+    const ViewSettings& shown = session->shown();
+    const auto [low, high] = band.value_or(std::pair{shown.band.low, shown.band.high});
+    start(startS, stopS, low, high, std::move(done));
+}
+
+void SymbolStrip::start(double startS, double stopS, double low, double high,
+                        std::function<void(const QString& hex)> done)
+{
     if (!recording->isLoaded()) {
         note("Open a recording first");
         return;
@@ -147,14 +162,13 @@ void SymbolStrip::extract(std::function<void(const QString& hex)> done)
     }
     if (modulationComboBox->currentIndex() > 0)
         choice.modulation = modulationFromName(modulationComboBox->currentText().toStdString());
-    const ViewSettings& shown = session->shown();
-    fullScale = shown.power.fullScaleValue;
+    fullScale = session->shown().power.fullScaleValue;
     const double fs = recording->sampleRate();
-    const StreamRange range = streamRangeOf(fs, recording->sampleCount(), shown.range.start, shown.range.stop);
+    const StreamRange range = streamRangeOf(fs, recording->sampleCount(), startS, stopS);
     BandSamplesRequest request;
     request.sampleRate = fs;
-    request.low = shown.band.low;
-    request.high = shown.band.high;
+    request.low = low;
+    request.high = high;
     request.first = range.first;
     request.end = range.end;
     auto source = recording->samples();

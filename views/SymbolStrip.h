@@ -33,6 +33,10 @@ public:
     // Reads the symbols of the band and range shown; `done` (when given) gets
     // their bits' hexadecimal once they are shown.
     void extract(std::function<void(const QString& hex)> done = {});
+    // The same over a span (seconds) and band (baseband hertz; nothing for
+    // the band shown), an annotation's.
+    void extractSpan(double start, double stop, std::optional<std::pair<double, double>> band,
+                     std::function<void(const QString& hex)> done);
     // Whether a recovery is running.
     bool busy() const;
     const std::optional<RecoveredSymbols>& symbols() const { return recovered; }
@@ -45,6 +49,7 @@ public:
 
 private:
     void show(const RecoveredSymbols& symbols);
+    void start(double startS, double stopS, double low, double high, std::function<void(const QString& hex)> done);
     void showText();
     void drawGuides();
     void note(const QString& text);

@@ -4,6 +4,8 @@
 // packed bits; a rate that is no number and a range of noise give notes.
 
 #include "analysis/SymbolBits.h"
+#include "annotations/AnnotationEditor.h"
+#include "annotations/AnnotationTableModel.h"
 #include "app/MainWindow.h"
 #include "panel/ControlPanel.h"
 #include "session/ViewSession.h"
@@ -18,6 +20,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTableView>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -122,6 +126,33 @@ TEST(SymbolStrip, ExtractsShowsCopiesAndExports)
     // NRZI gives one bit fewer than the symbols.
     EXPECT_EQ(bin.size(), static_cast<qint64>((got.symbols.size() - 1 + 7) / 8));
     EXPECT_THROW(strip->exportTo(dir.filePath("none/s.csv")), std::runtime_error);
+
+    // An annotation on the burst: "Extract symbols" from its row, the
+    // question answered Yes, writes the hexadecimal into its comment; No leaves it.
+    AnnotationEditor* editor = window.annotations();
+    editor->setTextAsker([](const AnnotationEditor::Texts&) {
+        return std::optional<AnnotationEditor::Texts>({"burst", "seen"});
+    });
+    editor->addDrawn(0.09, 0.12, -45000, -15000);
+    QString asked;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    editor->setQuestion([&](const QString& title, const QString& question) {
+        asked = title + ": " + question;
+        return answer;
+    });
+    auto* table = window.findChild<QTableView*>("annotationTable");
+    ASSERT_TRUE(table);
+    const QModelIndex comment = table->model()->index(0, AnnotationTableModel::commentColumn);
+    editor->extractSymbols(0);
+    settle(window, strip);
+    EXPECT_TRUE(asked.startsWith("Extract symbols: Write the symbols' bits (")) << asked.toStdString();
+    EXPECT_EQ(comment.data().toString(), "seen");
+    answer = QMessageBox::Yes;
+    editor->extractSymbols(0);
+    settle(window, strip);
+    const QString hex = QString::fromStdString(bitsHex(strip->symbols()->bits()));
+    EXPECT_EQ(comment.data().toString(), "seen | symbols " + hex);
+    EXPECT_NEAR(hex.size(), 40, 1); // 0.1 ... 0.12 s: 160 symbols, one bit each
 
     // Noise alone (the lead), the rate left to the estimate: a note.
     settings = panel->session()->requested();
