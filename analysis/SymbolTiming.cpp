@@ -86,22 +86,32 @@ std::optional<std::pair<double, double>> bracket(const Detect& detect, double ce
 }
 
 // Each block's stable zero, followed from block to block and unwrapped
-// against the median of the last few blocks (one noisy block does not carry
+// against what the last few blocks foresee (one noisy block does not carry
 // the ones after it a period away). makeDetect(k0, k1) gives the block's
 // detector as a function of the offset.
 template <typename MakeDetect>
 std::vector<TimingBlock> followBlocks(const MakeDetect& makeDetect, double P, std::size_t symbols)
 {
     std::vector<TimingBlock> blocks;
+    // The next block's offset foreseen from the last few: their median, carried
+    // on by their median step (a rate some 1e-3 off moves a block by a tenth of
+    // a symbol or more).
+    auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
     auto reference = [&]() -> std::optional<double> {
         if (blocks.empty())
             return std::nullopt;
         const std::size_t from = blocks.size() - std::min<std::size_t>(blocks.size(), recentBlocks);
-        std::vector<double> recent;
-        for (std::size_t b = from; b < blocks.size(); ++b)
+        std::vector<double> recent, steps;
+        for (std::size_t b = from; b < blocks.size(); ++b) {
             recent.push_back(blocks[b].offset);
-        std::nth_element(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(recent.size() / 2), recent.end());
-        return recent[recent.size() / 2];
+            if (b > from)
+                steps.push_back(blocks[b].offset - blocks[b - 1].offset);
+        }
+        const double step = steps.empty() ? 0.0 : median(steps);
+        return median(recent) + step * static_cast<double>(recent.size() + 1) / 2;
     };
     for (std::size_t k0 = 0; k0 < symbols; k0 += blockSymbols) {
         const std::size_t k1 = std::min(symbols, k0 + blockSymbols);

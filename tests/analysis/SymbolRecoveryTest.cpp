@@ -77,3 +77,29 @@ TEST(SymbolRecovery, RateAndModulationEstimated)
 }
 
 } // namespace
+
+// A rate given a few parts per thousand off (typed from a datasheet, say)
+// still gives the burst's symbols: the blocks follow the clock's drift.
+TEST(SymbolRecovery, RateGivenAFewPerThousandOff)
+{
+    const struct
+    {
+        Keying keying;
+        double samplesPerSymbol, rateError;
+    } cases[] = {{Keying::Qpsk, 7.7, 4e-3}, {Keying::Ook, 11.7, -4e-3}, {Keying::Fsk2, 9.6, 4e-3},
+                 {Keying::Fsk4, 13.3, -4e-3}, {Keying::Bpsk, 5.1, -4e-3}};
+    for (const auto& c : cases) {
+        SymbolTrialSpec spec;
+        spec.keying = c.keying;
+        spec.samplesPerSymbol = c.samplesPerSymbol;
+        spec.clockPpm = 200;
+        spec.rateError = c.rateError;
+        spec.seed = 31;
+        const SymbolTrialResult result = runSymbolTrial(spec);
+        const auto name = static_cast<int>(c.keying);
+        ASSERT_EQ(result.failure, "") << name;
+        EXPECT_EQ(result.score.slips, 0u) << name;
+        EXPECT_LE(std::abs(result.score.countError), 2) << name;
+        EXPECT_LE(result.score.errors, 3u) << name;
+    }
+}

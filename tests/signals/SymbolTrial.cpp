@@ -72,7 +72,7 @@ SymbolTrialResult runSymbolTrial(const SymbolTrialSpec& t)
     SymbolTrialResult result;
     SymbolChoice choice;
     if (t.given) {
-        choice.symbolRateHz = spec.symbolRate;
+        choice.symbolRateHz = spec.symbolRate * (1 + t.rateError);
         choice.modulation = modulationOf(t.keying);
     }
     const ResolvedSymbolSettings resolved = resolveSymbolSettings(band, choice);

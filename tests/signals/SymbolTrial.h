@@ -19,8 +19,10 @@ struct SymbolTrialSpec
     double esN0Db = 12;
     std::size_t symbols = 1000;
     uint32_t seed = 1;
-    // Whether the rate and the modulation are given (or estimated).
+    // Whether the rate and the modulation are given (or estimated), and the
+    // given rate's relative error.
     bool given = true;
+    double rateError = 0;
 };
 
 struct SymbolTrialResult
