@@ -387,19 +387,28 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
             positions.push_back(c + shift);
         std::vector<double> closeness;
         out.symbols = toneDecisions(band.y, positions, P, tones, R, &closeness);
-        // The tones again, free of the trace's smoothing: each the mean turn
-        // of the samples next to the centres of its symbols.
+        // The tones again, free of the trace's smoothing: each from the mean
+        // turn over two samples around the centres of its symbols (the band's
+        // noise, correlated between neighbouring samples, pulls single-sample
+        // turns towards the band's centre), its ambiguity of half the band's
+        // rate resolved by the single-sample turn (a tone may lie anywhere).
         if (settings.slicerLevels.empty()) {
-            std::vector<Complex> turn(tones.size());
+            std::vector<Complex> single(tones.size()), twice(tones.size());
             for (std::size_t i = 0; i < positions.size(); ++i) {
                 const auto n = static_cast<std::size_t>(std::floor(positions[i]));
-                if (n >= 1 && n + 2 < band.y.size())
-                    turn[static_cast<std::size_t>(out.symbols[i])] +=
-                        band.y[n + 1] * std::conj(band.y[n - 1]) + band.y[n + 2] * std::conj(band.y[n]);
+                if (n < 1 || n + 2 >= band.y.size())
+                    continue;
+                const auto j = static_cast<std::size_t>(out.symbols[i]);
+                single[j] += band.y[n + 1] * std::conj(band.y[n]);
+                twice[j] += band.y[n + 1] * std::conj(band.y[n - 1]) + band.y[n + 2] * std::conj(band.y[n]);
             }
-            for (std::size_t j = 0; j < tones.size(); ++j)
-                if (std::abs(turn[j]) > 0)
-                    tones[j] = std::arg(turn[j]) * R / (4 * pi);
+            for (std::size_t j = 0; j < tones.size(); ++j) {
+                if (!(std::abs(twice[j]) > 0))
+                    continue;
+                const double coarse = std::arg(single[j]) * R / (2 * pi);
+                const double fine = std::arg(twice[j]) * R / (4 * pi);
+                tones[j] = fine + std::round((coarse - fine) / (R / 2)) * (R / 2);
+            }
             std::sort(tones.begin(), tones.end());
             for (std::size_t j = 0; j < tones.size(); ++j)
                 out.levels[j] = tones[j] + band.centreCorrection;
