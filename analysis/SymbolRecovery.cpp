@@ -3,6 +3,8 @@
 #include "analysis/SymbolRecovery.h"
 
 #include "analysis/BurstExtent.h"
+#include "analysis/MatchedFilter.h"
+#include "analysis/PskCarrier.h"
 #include "analysis/SymbolBits.h"
 #include "analysis/SymbolSlicer.h"
 #include "analysis/ToneDecisions.h"
@@ -32,10 +34,6 @@ constexpr double unsteadySpread = 0.075;
 // FSK symbols whose second tone's energy comes this close to the first's
 // are decided again with the frequency's shape.
 constexpr double doubtfulCloseness = 0.3;
-// Symbols apart whose M-th powers refine the carrier's frequency.
-constexpr std::size_t fineLag = 8;
-// Symbols a block of the carrier's phase fit sums.
-constexpr std::size_t carrierBlock = 32;
 
 using Complex = std::complex<double>;
 
@@ -100,132 +98,6 @@ double pskOrigin(int levels)
 {
     return levels == 4 ? pi / 4 : 0.0;
 }
-
-// The PSK symbols' samples with the carrier taken out: its frequency from the
-// M-th power's turn per symbol, its phase from the M-th power block by block,
-// unwrapped and fitted by a line. Returns the frequency in radians per symbol.
-double removeCarrier(std::vector<Complex>& s, int M)
-{
-    const std::size_t n = s.size();
-    auto power = [M](Complex v) {
-        Complex p = 1;
-        for (int k = 0; k < M; ++k)
-            p *= v;
-        return p;
-    };
-    // The turn per symbol from neighbours (coarse, unambiguous up to an
-    // eighth of a turn), then from symbols `fineLag` apart (finer by as much:
-    // the noise of the M-th power over a long burst would otherwise leave the
-    // blocks below too far apart to unwrap).
-    double w = 0;
-    for (std::size_t lag : {std::size_t(1), fineLag}) {
-        Complex turn = 0;
-        for (std::size_t k = lag; k < n; ++k)
-            turn += power(s[k]) * std::conj(power(s[k - lag]));
-        const double step = std::arg(turn) / (M * static_cast<double>(lag));
-        for (std::size_t k = 0; k < n; ++k)
-            s[k] *= std::polar(1.0, -step * static_cast<double>(k));
-        w += step;
-    }
-    // Block phases, unwrapped by 2 pi / M, then a least-squares line.
-    const double step = 2 * pi / M;
-    std::vector<double> ks, phases;
-    for (std::size_t k0 = 0; k0 < n; k0 += carrierBlock) {
-        const std::size_t k1 = std::min(n, k0 + carrierBlock);
-        Complex sum = 0;
-        for (std::size_t k = k0; k < k1; ++k)
-            sum += power(s[k]);
-        double phase = std::arg(sum) / M;
-        if (!phases.empty())
-            phase = phases.back() + std::remainder(phase - phases.back(), step);
-        ks.push_back((static_cast<double>(k0) + static_cast<double>(k1) - 1) / 2);
-        phases.push_back(phase);
-    }
-    double mk = 0, mp = 0;
-    for (std::size_t b = 0; b < ks.size(); ++b) {
-        mk += ks[b];
-        mp += phases[b];
-    }
-    mk /= static_cast<double>(ks.size());
-    mp /= static_cast<double>(ks.size());
-    double skk = 0, skp = 0;
-    for (std::size_t b = 0; b < ks.size(); ++b) {
-        skk += (ks[b] - mk) * (ks[b] - mk);
-        skp += (ks[b] - mk) * (phases[b] - mp);
-    }
-    const double slope = skk > 0 ? skp / skk : 0.0;
-    const double origin = pskOrigin(M);
-    for (std::size_t k = 0; k < n; ++k) {
-        const double phase = mp + slope * (static_cast<double>(k) - mk);
-        s[k] *= std::polar(1.0, origin - phase);
-    }
-    return w + slope;
-}
-
-// The root-raised-cosine pulse (roll-off 0.35, the most common) at x symbols
-// from its centre; the matched filter reaches span symbols either side.
-constexpr double matchedRolloff = 0.35;
-constexpr int matchedSpan = 3;
-
-double rootRaisedCosine(double x, double beta)
-{
-    if (std::abs(x) < 1e-12)
-        return 1.0 - beta + 4.0 * beta / pi;
-    if (std::abs(std::abs(x) - 1.0 / (4.0 * beta)) < 1e-9)
-        return beta / std::sqrt(2.0) *
-               ((1 + 2 / pi) * std::sin(pi / (4 * beta)) + (1 - 2 / pi) * std::cos(pi / (4 * beta)));
-    return (std::sin(pi * x * (1 - beta)) + 4 * beta * x * std::cos(pi * x * (1 + beta))) /
-           (pi * x * (1 - (4 * beta * x) * (4 * beta * x)));
-}
-
-// The matched filter at P samples a symbol, scaled so that a symbol's own
-// pulse (root-raised-cosine, unit peak) gives its amplitude; its taps kept
-// for positions a 64th of a sample apart.
-class MatchedFilter
-{
-public:
-    explicit MatchedFilter(double P)
-    {
-        reach = static_cast<long long>(std::floor(matchedSpan * P));
-        const std::size_t length = static_cast<std::size_t>(2 * reach + 2);
-        taps.resize(phases * length);
-        for (std::size_t f = 0; f < phases; ++f)
-            for (std::size_t t = 0; t < length; ++t) {
-                // Tap t weighs sample floor(c) - reach + t, for c a fraction f / phases past a whole sample.
-                const double x = (static_cast<double>(t) - static_cast<double>(reach) -
-                                  static_cast<double>(f) / phases) / P;
-                taps[f * length + t] = std::abs(x) <= matchedSpan ? rootRaisedCosine(x, matchedRolloff) : 0.0;
-            }
-        double energy = 0;
-        for (std::size_t t = 0; t < length; ++t)
-            energy += taps[t] * taps[t];
-        scale = energy > 0 ? taps[static_cast<std::size_t>(reach)] / energy : 1.0;
-    }
-
-    // The output at position c (samples, fractional) of y.
-    Complex at(const std::vector<Complex>& y, double c) const
-    {
-        const double whole = std::floor(c);
-        const auto f = std::min(phases - 1, static_cast<std::size_t>(std::lround((c - whole) * phases)));
-        const auto first = static_cast<long long>(whole) - reach;
-        const std::size_t length = static_cast<std::size_t>(2 * reach + 2);
-        const double* tap = taps.data() + f * length;
-        const auto n = static_cast<long long>(y.size());
-        Complex acc = 0;
-        for (std::size_t t = 0; t < length; ++t) {
-            const long long i = first + static_cast<long long>(t);
-            if (i >= 0 && i < n)
-                acc += y[static_cast<std::size_t>(i)] * tap[t];
-        }
-        return acc * scale;
-    }
-
-private:
-    static constexpr std::size_t phases = 64;
-    long long reach = 0;
-    std::vector<double> taps;
-    double scale = 1;
-};
 
 } // namespace
 
@@ -360,7 +232,7 @@ RecoveredSymbols recoverSymbols(const BandSamples& band, const SymbolSettings& s
         std::vector<Complex> s;
         for (double c : centres)
             s.push_back(matched.at(band.y, c + shift));
-        const double w = removeCarrier(s, M);
+        const double w = removeCarrier(s, M, pskOrigin(M));
         out.carrierOffsetHz = w * out.recoveredRateHz / (2 * pi) + band.centreCorrection;
         const double step = 2 * pi / M;
         const double first = pskOrigin(M);
