@@ -22,10 +22,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -33,6 +35,8 @@ namespace {
 
 // Rows of text the symbols' box shows before it scrolls.
 constexpr int textRows = 4;
+// Pixels from a level line within which a press takes it.
+constexpr double grabPixels = 4;
 // Symbol centres drawn as ticks when no more than this many are shown.
 constexpr std::size_t mostTicks = 5000;
 const QColor levelColour(255, 160, 0);
@@ -114,6 +118,7 @@ SymbolStrip::SymbolStrip(ViewSession* session, Recording* recording, TraceView* 
     });
     symbolsCopyButton->setEnabled(false);
     symbolsExportButton->setEnabled(false);
+    trace->plotWidget()->installEventFilter(this);
 }
 
 SymbolStrip::~SymbolStrip() = default;
@@ -144,8 +149,12 @@ void SymbolStrip::extractSpan(double startS, double stopS, std::optional<std::pa
 }
 
 void SymbolStrip::start(double startS, double stopS, double low, double high,
-                        std::function<void(const QString& hex)> done)
+                        std::function<void(const QString& hex)> done, std::vector<double> slicerLevels)
 {
+    lastStart = startS;
+    lastStop = stopS;
+    lastLow = low;
+    lastHigh = high;
     if (!recording->isLoaded()) {
         note("Open a recording first");
         return;
@@ -178,15 +187,18 @@ void SymbolStrip::start(double startS, double stopS, double low, double high,
     note("Extracting...");
     extractSymbolsButton->setEnabled(false);
     jobs->start(
-        [source, request, offset, choice, result, missing](WorkControl& control) {
+        [source, request, offset, choice, result, missing, slicerLevels](WorkControl& control) {
             const BandSamples band = readBandSamples(*source, request, offset, control);
-            const ResolvedSymbolSettings resolved = resolveSymbolSettings(band, choice);
-            if (resolved.rateMissing)
+            ResolvedSymbolSettings resolved = resolveSymbolSettings(band, choice);
+            if (resolved.rateMissing) {
                 *missing = "No symbol rate found: enter one in Symbol rate";
-            else if (resolved.modulationMissing)
+            } else if (resolved.modulationMissing) {
                 *missing = "No modulation found: choose one";
-            else
+            } else {
+                if (slicerLevels.size() == static_cast<std::size_t>(resolved.settings->levels))
+                    resolved.settings->slicerLevels = slicerLevels;
                 *result = recoverSymbols(band, *resolved.settings, control);
+            }
         },
         [this, result, missing, done] {
             extractSymbolsButton->setEnabled(true);
@@ -238,22 +250,73 @@ void SymbolStrip::showText()
                                        QString::fromStdString(bitsHex(bits))));
 }
 
+double SymbolStrip::drawnLevel(double level) const
+{
+    if (recovered->trace == SymbolTrace::Frequency)
+        return level + trace->frequencyShift();
+    return 20 * std::log10(std::max(level, 1e-30) / fullScale);
+}
+
+double SymbolStrip::slicerLevel(double drawn) const
+{
+    if (recovered->trace == SymbolTrace::Frequency)
+        return drawn - trace->frequencyShift();
+    return fullScale * std::pow(10.0, drawn / 20);
+}
+
 void SymbolStrip::drawGuides()
 {
-    std::vector<CursorLine> levels;
     const TraceKind kind = trace->shownKind();
     const bool fits = (recovered->trace == SymbolTrace::Frequency && kind == TraceKind::Frequency)
                       || (recovered->trace == SymbolTrace::Amplitude && kind == TraceKind::Amplitude);
-    for (std::size_t j = 0; fits && j < recovered->levels.size(); ++j) {
-        const double level = recovered->levels[j];
-        const double value = kind == TraceKind::Frequency ? level + trace->frequencyShift()
-                                                          : 20 * std::log10(std::max(level, 1e-30) / fullScale);
-        levels.push_back({value, QString::number(j), levelColour});
+    if (!dragged) {
+        drawnLevels.clear();
+        for (std::size_t j = 0; fits && j < recovered->levels.size(); ++j)
+            drawnLevels.push_back(drawnLevel(recovered->levels[j]));
     }
+    std::vector<CursorLine> levels;
+    for (std::size_t j = 0; j < drawnLevels.size(); ++j)
+        levels.push_back({drawnLevels[j], QString::number(j), levelColour});
     std::vector<double> ticks;
     if (recovered->timesS.size() <= mostTicks)
         ticks = recovered->timesS;
     trace->plotWidget()->setGuides(std::move(levels), std::move(ticks));
+}
+
+bool SymbolStrip::eventFilter(QObject* watched, QEvent* event)
+{
+    CustomPlot* plot = trace->plotWidget();
+    if (watched != plot || !recovered || drawnLevels.empty() || jobs->busy())
+        return QWidget::eventFilter(watched, event);
+    const AxisMap map = plot->yAxisMap();
+    if (!map.valid())
+        return QWidget::eventFilter(watched, event);
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return QWidget::eventFilter(watched, event);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const double y = mouse->position().y();
+    if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        for (std::size_t j = 0; j < drawnLevels.size(); ++j)
+            if (std::abs(map.pixelAt(drawnLevels[j]) - y) <= grabPixels) {
+                dragged = j;
+                return true;
+            }
+        return QWidget::eventFilter(watched, event);
+    }
+    if (!dragged)
+        return QWidget::eventFilter(watched, event);
+    drawnLevels[*dragged] = map.valueAt(y);
+    drawGuides();
+    if (type == QEvent::MouseButtonRelease) {
+        dragged.reset();
+        std::vector<double> levels;
+        for (double drawn : drawnLevels)
+            levels.push_back(slicerLevel(drawn));
+        std::sort(levels.begin(), levels.end());
+        start(lastStart, lastStop, lastLow, lastHigh, {}, levels);
+    }
+    return true;
 }
 
 void SymbolStrip::exportTo(const QString& path) const

@@ -47,9 +47,19 @@ public:
     // Throws std::runtime_error with the message to show.
     void exportTo(const QString& path) const;
 
+protected:
+    // Drags of the slicer's levels on the trace's plot: a press within a few
+    // pixels of a level takes it, the release reads the symbols again with
+    // the levels where they were left.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void show(const RecoveredSymbols& symbols);
-    void start(double startS, double stopS, double low, double high, std::function<void(const QString& hex)> done);
+    void start(double startS, double stopS, double low, double high, std::function<void(const QString& hex)> done,
+               std::vector<double> slicerLevels = {});
+    // A level drawn on the trace (its units) as the slicer's, and back.
+    double drawnLevel(double level) const;
+    double slicerLevel(double drawn) const;
     void showText();
     void drawGuides();
     void note(const QString& text);
@@ -69,4 +79,9 @@ private:
     std::optional<RecoveredSymbols> recovered;
     // The full scale the amplitude levels are drawn in dBFS against.
     double fullScale = 1;
+    // The levels drawn (the trace's units), the one being dragged, and the
+    // span and band the symbols were last read from.
+    std::vector<double> drawnLevels;
+    std::optional<std::size_t> dragged;
+    double lastStart = 0, lastStop = 0, lastLow = 0, lastHigh = 0;
 };

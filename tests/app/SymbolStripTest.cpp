@@ -11,7 +11,9 @@
 #include "session/ViewSession.h"
 #include "tests/panel/RecordingFiles.h"
 #include "tests/signals/ModulatedSignal.h"
+#include "views/CustomPlot.h"
 #include "views/SymbolStrip.h"
+#include "views/TraceView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,6 +24,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTableView>
+#include <QTest>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -164,4 +167,63 @@ TEST(SymbolStrip, ExtractsShowsCopiesAndExports)
     window.findChild<QPushButton*>("extractSymbolsButton")->click();
     settle(window, strip);
     EXPECT_EQ(note->text(), "No symbol rate found: enter one in Symbol rate");
+}
+
+// The slicer's levels on the frequency trace of a 2FSK burst: a drag moves
+// one, and the symbols are read again with it where it was left.
+TEST(SymbolStrip, LevelsDraggedOnTheTrace)
+{
+    QTemporaryDir dir;
+    testsignals::Keyed spec;
+    spec.keying = testsignals::Keying::Fsk2;
+    spec.rate = rate;
+    spec.symbolRate = 5000;
+    spec.deviation = 2500;
+    spec.symbols = 200;
+    spec.esN0Db = 25;
+    spec.lead = 20000;
+    spec.tail = 20000;
+    spec.seed = 4;
+    const testsignals::KeyedSignal truth = testsignals::keyed(spec);
+    const QString meta = dir.filePath("fsk.sigmf-meta");
+    recordingfiles::writeSigmf(meta, dir.filePath("fsk.sigmf-data"), rate, {truth.iq.i, truth.iq.q});
+    MainWindow window(QStringList{"norvale", meta});
+    window.resize(1400, 1000);
+    window.show();
+    settle(window);
+    auto* panel = window.findChild<ControlPanel*>("controlPanel");
+    ViewSettings settings = panel->session()->requested();
+    settings.display.showTrace = true;
+    settings.display.traceKind = 1; // frequency
+    settings.band = {-10000, 10000};
+    settings.range = {0.09, 0.15};
+    panel->session()->apply(settings);
+    settle(window);
+    auto* strip = window.findChild<SymbolStrip*>("symbolStrip");
+    window.findChild<QLineEdit*>("symbolRateEdit")->setText("5000");
+    window.findChild<QComboBox*>("modulationComboBox")->setCurrentText("2FSK");
+    window.findChild<QPushButton*>("extractSymbolsButton")->click();
+    settle(window, strip);
+    ASSERT_TRUE(strip->symbols());
+    const std::vector<double> levels = strip->symbols()->levels;
+    ASSERT_EQ(levels.size(), 2u);
+    EXPECT_NEAR(levels[0], -2500, 100);
+    EXPECT_NEAR(levels[1], 2500, 100);
+
+    auto* plot = window.findChild<TraceView*>("traceView")->plotWidget();
+    const AxisMap y = plot->yAxisMap();
+    ASSERT_TRUE(y.valid());
+    const int x = plot->plotArea().center().x();
+    const QPoint from(x, static_cast<int>(std::lround(y.pixelAt(levels[1]))));
+    const QPoint to(x, static_cast<int>(std::lround(y.pixelAt(1500))));
+    QTest::mousePress(plot, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), plot->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+    settle(window, strip);
+    ASSERT_TRUE(strip->symbols());
+    // The dragged level is the slicer's (within a pixel), the other kept.
+    EXPECT_NEAR(strip->symbols()->levels[1], 1500, y.valuePerPixel());
+    EXPECT_NEAR(strip->symbols()->levels[0], levels[0], 1e-6);
 }
