@@ -15,6 +15,20 @@ constexpr std::size_t fineLag = 8;
 // Symbols a block of the carrier's phase fit sums.
 constexpr std::size_t carrierBlock = 32;
 
+// s[k] turned by a + b k radians, the turn carried from symbol to symbol
+// (taken afresh every 1024, so that rounding cannot build up).
+void turnLinearly(std::vector<Complex>& s, double a, double b)
+{
+    const Complex step = std::polar(1.0, b);
+    Complex turn;
+    for (std::size_t k = 0; k < s.size(); ++k) {
+        if (k % 1024 == 0)
+            turn = std::polar(1.0, a + b * static_cast<double>(k));
+        s[k] *= turn;
+        turn *= step;
+    }
+}
+
 } // namespace
 
 double removeCarrier(std::vector<std::complex<double>>& s, int M, double origin)
@@ -30,16 +44,17 @@ double removeCarrier(std::vector<std::complex<double>>& s, int M, double origin)
     // eighth of a turn), then from symbols `fineLag` apart (finer by as much:
     // the noise of the M-th power over a long burst would otherwise leave the
     // blocks below too far apart to unwrap).
-    double w = 0;
-    for (std::size_t lag : {std::size_t(1), fineLag}) {
+    auto turnOver = [&](std::size_t lag) {
         Complex turn = 0;
         for (std::size_t k = lag; k < n; ++k)
             turn += power(s[k]) * std::conj(power(s[k - lag]));
-        const double step = std::arg(turn) / (M * static_cast<double>(lag));
-        for (std::size_t k = 0; k < n; ++k)
-            s[k] *= std::polar(1.0, -step * static_cast<double>(k));
-        w += step;
-    }
+        return turn;
+    };
+    const double coarse = std::arg(turnOver(1)) / M;
+    const double lag = static_cast<double>(fineLag);
+    const double w =
+        coarse + std::arg(turnOver(fineLag) * std::polar(1.0, -M * lag * coarse)) / (M * lag);
+    turnLinearly(s, 0.0, -w);
     // Block phases, unwrapped by 2 pi / M, then a least-squares line.
     const double step = 2 * pi / M;
     std::vector<double> ks, phases;
@@ -67,9 +82,6 @@ double removeCarrier(std::vector<std::complex<double>>& s, int M, double origin)
         skp += (ks[b] - mk) * (phases[b] - mp);
     }
     const double slope = skk > 0 ? skp / skk : 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const double phase = mp + slope * (static_cast<double>(k) - mk);
-        s[k] *= std::polar(1.0, origin - phase);
-    }
+    turnLinearly(s, origin - mp + slope * mk, -slope);
     return w + slope;
 }
