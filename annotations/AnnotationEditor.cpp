@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -62,6 +64,17 @@ AnnotationEditor::AnnotationEditor(Recording* recording, ViewSession* session,
         // otherwise take its focus and make it commit again.
         QTimer::singleShot(0, context.get(), [this, id, column, text] { editCell(id, column, text); });
         return true;
+    });
+    // A row's context menu: "Extract symbols" (while something reads them).
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(table, &QWidget::customContextMenuRequested, context.get(), [this, table](const QPoint& at) {
+        const QModelIndex index = table->indexAt(at);
+        if (!index.isValid() || !extractSymbolsOf)
+            return;
+        QMenu menu(table);
+        QAction* extract = menu.addAction("Extract symbols");
+        if (menu.exec(table->viewport()->mapToGlobal(at)) == extract)
+            extractSymbols(static_cast<std::size_t>(index.row()));
     });
     QObject::connect(pane->addAnnotationButton, &QPushButton::clicked, context.get(), [this] { addFromView(); });
     QObject::connect(pane->deleteAnnotationButton, &QPushButton::clicked, context.get(), [this] { deleteSelected(); });
@@ -289,6 +302,42 @@ void AnnotationEditor::editCell(uint64_t id, int column, const QString& text)
         return;
     const AnnotationList::Entry edited{id, editedAnnotation(entry.annotation, *fields, recording->info())};
     push(QStringLiteral("Edit annotation"), {entry}, {edited});
+}
+
+void AnnotationEditor::extractSymbols(std::size_t index)
+{
+    if (index >= annotations.size() || !recording->isLoaded() || !extractSymbolsOf)
+        return;
+    const AnnotationList::Entry entry = annotations.entries()[index];
+    const RecordingAnnotation& a = entry.annotation;
+    const double fs = rateOf(*recording);
+    std::optional<std::pair<double, double>> band;
+    if (a.lowFrequency && a.highFrequency)
+        band = std::pair{*a.lowFrequency, *a.highFrequency};
+    const double start = static_cast<double>(a.sampleStart) / fs;
+    const double stop = static_cast<double>(a.sampleStart + a.sampleCount) / fs;
+    const uint64_t id = entry.id;
+    extractSymbolsOf(start, stop, band, [this, id](const QString& hex) {
+        const std::optional<std::size_t> at = annotations.indexOf(id);
+        if (!at || hex.isEmpty())
+            return;
+        const QString title = QStringLiteral("Extract symbols");
+        const QString text = QStringLiteral("Write the symbols' bits (%1 hexadecimal digits) into the annotation's "
+                                            "comment?")
+                                 .arg(hex.size());
+        QMessageBox::StandardButton answer = QMessageBox::No;
+        if (ask) {
+            answer = ask(title, text);
+        } else {
+            QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, pane->window());
+            answer = static_cast<QMessageBox::StandardButton>(box.exec());
+        }
+        if (answer != QMessageBox::Yes)
+            return;
+        const QString comment = QString::fromStdString(annotations.entries()[*at].annotation.comment);
+        editCell(id, AnnotationTableModel::commentColumn,
+                 comment.isEmpty() ? "symbols " + hex : comment + " | symbols " + hex);
+    });
 }
 
 void AnnotationEditor::show(std::size_t index)

@@ -84,6 +84,16 @@ public:
     void setMessageSink(MessageSink sink);
     void setTextAsker(TextAsker asker) { askTexts = std::move(asker); }
     void setQuestion(Question question) { ask = std::move(question); }
+    // What a row's context menu "Extract symbols" calls: the symbols of a span
+    // (seconds) in a band (baseband hertz; nothing for the band shown), their
+    // bits' hexadecimal handed to `done` once read.
+    using SymbolExtractor = std::function<void(double start, double stop,
+                                               std::optional<std::pair<double, double>> band,
+                                               std::function<void(const QString& hex)> done)>;
+    void setSymbolExtractor(SymbolExtractor extractor) { extractSymbolsOf = std::move(extractor); }
+    // "Extract symbols" on the row `index`: the hexadecimal, once read, is
+    // written into its comment (undoably) when the question says Yes.
+    void extractSymbols(std::size_t index);
     void setDestinationChooser(AnnotationSaver::DestinationChooser chooser);
 
 private:
@@ -118,6 +128,7 @@ private:
     MessageSink messageSink;
     TextAsker askTexts;
     Question ask;
+    SymbolExtractor extractSymbolsOf;
     // Set while the selection is put back after a change: it shows nothing.
     bool restoring = false;
 };

@@ -4,6 +4,7 @@
 
 #include "app/OptionSettings.h"
 #include "app/EstimateRun.h"
+#include "app/SymbolsRun.h"
 #include "app/TraceRun.h"
 #include "app/ViewPages.h"
 #include "dsp/BlockStream.h"
@@ -272,6 +273,8 @@ int runBatch(const CommandLineOptions& o)
         && writeTraceOutputs(recording, o.recording, session.shown(), session.removedOffset(), o) != 0)
         return 1;
     if (o.estimate && printSignalEstimate(recording, session.shown(), session.removedOffset()) != 0)
+        return 1;
+    if (o.symbols && printSymbols(recording, session.shown(), session.removedOffset(), o) != 0)
         return 1;
     if (!o.render.isEmpty() && !savePicture(pages->picture(pages->timePage), o.render))
         return 1;

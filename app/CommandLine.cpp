@@ -113,6 +113,13 @@ struct Parser
                                              "PCM at 48 kHz) and exit.", "FILE.wav"};
     QCommandLineOption estimate{"estimate", "Print what the band's signal is over the selection (symbol "
                                             "rate, modulation, offset, FSK tones) as JSON and exit."};
+    QCommandLineOption symbols{"symbols", "Print the symbols and bits of the burst in the selection's band "
+                                          "as JSON and exit."};
+    QCommandLineOption symbolRate{"symbol-rate", "Symbols per second for --symbols (estimated when not given).",
+                                  "HZ"};
+    QCommandLineOption modulation{"modulation", "The keying for --symbols: OOK, ASK, 2FSK, 4FSK, BPSK or QPSK "
+                                                "(estimated when not given).", "M"};
+    QCommandLineOption levels{"levels", "Symbols of the keying for --symbols: 2, 4 or 8.", "N"};
 
     Parser()
     {
@@ -123,7 +130,7 @@ struct Parser
         for (const QCommandLineOption* option :
              {&format, &datatype, &rate, &start, &stop, &band, &fftExponent, &overlap, &range,
               &render, &renderSpectrum, &size, &exportPath, &info, &measure, &trace, &traceOut, &squelch,
-              &audioOut, &estimate})
+              &audioOut, &estimate, &symbols, &symbolRate, &modulation, &levels})
             parser.addOption(*option);
         parser.addPositionalArgument("recording", "The recording to open.", "[recording]");
         // Qt's own options, which the application object takes out of the line.
@@ -148,6 +155,35 @@ struct Parser
         return text;
     }
 };
+
+// Reads --symbols and its options into o; what is wrong with them, or nothing.
+QString readSymbolOptions(const QCommandLineParser& parser, const Parser& p, CommandLineOptions& o)
+{
+    o.symbols = parser.isSet(p.symbols);
+    for (const QCommandLineOption* option : {&p.symbolRate, &p.modulation, &p.levels})
+        if (parser.isSet(*option) && !o.symbols)
+            return "--" + option->names().front() + " needs --symbols";
+    if (parser.isSet(p.symbolRate)) {
+        bool ok = false;
+        const double hz = parser.value(p.symbolRate).toDouble(&ok);
+        if (!ok || !std::isfinite(hz) || !(hz > 0))
+            return "--symbol-rate needs a positive number of hertz";
+        o.symbolRate = hz;
+    }
+    if (parser.isSet(p.modulation)) {
+        o.modulation = parser.value(p.modulation);
+        if (!QStringList{"ook", "ask", "2fsk", "4fsk", "bpsk", "qpsk"}.contains(o.modulation.toLower()))
+            return "--modulation needs OOK, ASK, 2FSK, 4FSK, BPSK or QPSK";
+    }
+    if (parser.isSet(p.levels)) {
+        bool ok = false;
+        const int n = parser.value(p.levels).toInt(&ok);
+        if (!ok || (n != 2 && n != 4 && n != 8))
+            return "--levels needs 2, 4 or 8";
+        o.levels = n;
+    }
+    return {};
+}
 
 CommandLine badUsage(const QString& what, const Parser& parser)
 {
@@ -239,6 +275,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return badUsage("--squelch needs --trace-out", p);
         o.squelch = db;
     }
+    if (const QString fault = readSymbolOptions(parser, p, o); !fault.isEmpty())
+        return badUsage(fault, p);
     if (o.batch() && o.recording.isEmpty())
         return badUsage("A recording is needed", p);
     if (const QString fault = optionsFault(o, parser.isSet(p.rate), parser.isSet(p.datatype)); !fault.isEmpty())

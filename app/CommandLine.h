@@ -38,12 +38,18 @@ struct CommandLineOptions
     QString audioOut;
     // --estimate: what the band's signal is, as JSON.
     bool estimate = false;
+    // --symbols, with what it is told instead of estimating: --symbol-rate,
+    // --modulation (a keyed modulation's name), --levels.
+    bool symbols = false;
+    std::optional<double> symbolRate;
+    QString modulation;
+    std::optional<int> levels;
 
     // Whether the run writes its result and exits instead of opening the window.
     bool batch() const
     {
         return !render.isEmpty() || !renderSpectrum.isEmpty() || !exportPath.isEmpty() || info
-               || measure || !traceOut.isEmpty() || !audioOut.isEmpty() || estimate;
+               || measure || !traceOut.isEmpty() || !audioOut.isEmpty() || estimate || symbols;
     }
 };
 

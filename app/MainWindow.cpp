@@ -18,6 +18,7 @@
 #include "panel/SignalGroup.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
+#include "views/SymbolStrip.h"
 #include "views/TraceView.h"
 #include "views/CustomPlot.h"
 #include "views/PowerView.h"
@@ -110,10 +111,19 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     controlPanel = new ControlPanel(&shownRecording, spectrogramView, powerView, amplitudeView,
                                     spectrumView, this, traceView);
     controlPanel->setObjectName("controlPanel");
+    // The symbols of the band shown, under the trace.
+    auto* symbolStrip = new SymbolStrip(session(), &shownRecording, traceView, traceView);
+    symbolStrip->setObjectName("symbolStrip");
+    traceView->addStrip(symbolStrip);
     annotationPane = new AnnotationPane(this);
     annotationPane->setObjectName("annotationPane");
     annotationEditor = std::make_unique<AnnotationEditor>(&shownRecording, session(), spectrogramView,
                                                           annotationPane);
+    annotationEditor->setSymbolExtractor([symbolStrip](double start, double stop,
+                                                       std::optional<std::pair<double, double>> band,
+                                                       std::function<void(const QString&)> done) {
+        symbolStrip->extractSpan(start, stop, band, std::move(done));
+    });
     connect(annotationEditor->undoStack(), &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowModified(!clean); });
     connect(session(), &ViewSession::recordingLoaded, this, &MainWindow::recordingLoaded);

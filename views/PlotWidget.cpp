@@ -44,7 +44,16 @@ void PlotWidget::composeOverlay()
     shownOverlay.markers = markerLines;
     if (playLine)
         shownOverlay.xLines.push_back({*playLine, QString(), QColor(Qt::green)});
+    shownOverlay.yLines.insert(shownOverlay.yLines.end(), guideLevels.begin(), guideLevels.end());
+    shownOverlay.xTicks.insert(shownOverlay.xTicks.end(), guideTicks.begin(), guideTicks.end());
     update();
+}
+
+void PlotWidget::setGuides(std::vector<CursorLine> levels, std::vector<double> ticks)
+{
+    guideLevels = std::move(levels);
+    guideTicks = std::move(ticks);
+    composeOverlay();
 }
 
 void PlotWidget::setMarks(std::vector<PlotMark> marks)

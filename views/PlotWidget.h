@@ -47,6 +47,10 @@ public:
     // A line at a value of the horizontal axis where the band is being
     // played, drawn with every overlay; nothing removes it.
     void setPlayLine(std::optional<double> value);
+    // Lines across the plot at values of the vertical axis (a slicer's levels)
+    // and short marks at values of the horizontal one (symbol centres), drawn
+    // with every overlay until set again.
+    void setGuides(std::vector<CursorLine> levels, std::vector<double> ticks);
     // The tool tip at a point: the markers' texts within a few pixels of it.
     virtual QString toolTipTextAt(const QPoint& point) const;
     // Called when the plot becomes wider or narrower than its picture was
@@ -95,6 +99,8 @@ private:
     // The overlay as given, and as drawn (with the markers and the play line).
     void composeOverlay();
     PlotOverlay givenOverlay;
+    std::vector<CursorLine> guideLevels;
+    std::vector<double> guideTicks;
     PlotOverlay shownOverlay;
     std::optional<double> playLine;
     std::vector<PlotMark> shownMarks;

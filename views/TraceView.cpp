@@ -146,6 +146,11 @@ void TraceView::addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& need
         needs.trace = SummaryNeeds::Trace{traceSettingsOf(settings), kept};
 }
 
+void TraceView::addStrip(QWidget* strip)
+{
+    layout()->addWidget(strip);
+}
+
 void TraceView::showCurve(double shift)
 {
     shownShift = shift;

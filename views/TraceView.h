@@ -42,6 +42,12 @@ public:
     static QString title(TraceKind kind);
     // The noise floor (dBFS) the squelch shown was measured from.
     std::optional<double> noiseFloor() const { return floor; }
+    // The kind of the curve shown, and the hertz its frequencies are shifted
+    // by (the centre frequency when absolute frequencies are shown, or 0).
+    TraceKind shownKind() const { return computedKind; }
+    double frequencyShift() const { return shownShift; }
+    // Puts a strip (the symbols read from the band) under the plot.
+    void addStrip(QWidget* strip);
     // Where the band is being played, seconds; nothing hides the line.
     void setPlayPosition(std::optional<double> seconds);
 

@@ -1,0 +1,93 @@
+// A keyed burst through the band reading and the symbol recovery.
+
+#include "tests/signals/SymbolTrial.h"
+
+#include "analysis/BandSamples.h"
+#include "analysis/SymbolRecovery.h"
+#include "dsp/WorkControl.h"
+#include "io/SampleSource.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace testsignals {
+
+namespace {
+
+constexpr double rate = 1e6;
+
+Modulation modulationOf(Keying keying)
+{
+    switch (keying) {
+    case Keying::Ook:
+        return Modulation::Ook;
+    case Keying::Ask:
+        return Modulation::Ask;
+    case Keying::Fsk2:
+        return Modulation::Fsk2;
+    case Keying::Fsk4:
+        return Modulation::Fsk4;
+    case Keying::Bpsk:
+        return Modulation::Bpsk;
+    default:
+        return Modulation::Qpsk;
+    }
+}
+
+} // namespace
+
+SymbolTrialResult runSymbolTrial(const SymbolTrialSpec& t)
+{
+    Keyed spec;
+    spec.keying = t.keying;
+    spec.rate = rate;
+    spec.symbolRate = rate / t.samplesPerSymbol;
+    spec.symbols = t.symbols;
+    spec.clockPpm = t.clockPpm;
+    spec.esN0Db = t.esN0Db;
+    spec.seed = t.seed;
+    const bool fsk = t.keying == Keying::Fsk2 || t.keying == Keying::Fsk4;
+    // Tones one symbol rate apart; a small offset and a phase from the seed.
+    spec.deviation = fsk ? spec.symbolRate / 2 : 0.0;
+    spec.offset = spec.symbolRate * 0.01 * static_cast<double>(t.seed % 7);
+    spec.phase0 = 0.37 * static_cast<double>(t.seed);
+    spec.lead = static_cast<std::size_t>(20 * t.samplesPerSymbol) + t.seed % 13;
+    spec.tail = static_cast<std::size_t>(20 * t.samplesPerSymbol);
+    const KeyedSignal signal = keyed(spec);
+
+    // The band: the signal's occupied width and half a symbol rate either side.
+    const int M = keyingLevels(t.keying);
+    const double halfWidth = fsk ? (M - 1) * spec.deviation + spec.symbolRate : spec.symbolRate;
+    BandSamplesRequest request;
+    request.sampleRate = rate;
+    request.low = std::max(-rate / 2, spec.offset - halfWidth);
+    request.high = std::min(rate / 2, spec.offset + halfWidth);
+    request.first = 0;
+    request.end = signal.iq.size();
+    const auto source = memorySamples(signal.iq.i, signal.iq.q);
+    WorkControl control;
+    const BandSamples band = readBandSamples(*source, request, {}, control);
+
+    SymbolTrialResult result;
+    SymbolChoice choice;
+    if (t.given) {
+        choice.symbolRateHz = spec.symbolRate * (1 + t.rateError);
+        choice.modulation = modulationOf(t.keying);
+    }
+    const ResolvedSymbolSettings resolved = resolveSymbolSettings(band, choice);
+    if (!resolved.settings) {
+        result.unresolved = true;
+        return result;
+    }
+    try {
+        const RecoveredSymbols symbols = recoverSymbols(band, *resolved.settings, control);
+        const bool psk = t.keying == Keying::Bpsk || t.keying == Keying::Qpsk;
+        result.score = scoreSymbols(signal, t.keying, symbols.timesS, symbols.symbols, psk);
+    } catch (const std::exception& error) {
+        result.failure = error.what();
+    }
+    return result;
+}
+
+} // namespace testsignals
