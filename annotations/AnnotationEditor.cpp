@@ -65,16 +65,27 @@ AnnotationEditor::AnnotationEditor(Recording* recording, ViewSession* session,
         QTimer::singleShot(0, context.get(), [this, id, column, text] { editCell(id, column, text); });
         return true;
     });
-    // A row's context menu: "Extract symbols" (while something reads them).
+    // A row's context menu: "Extract symbols" (while something reads them)
+    // and the entries added to it.
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(table, &QWidget::customContextMenuRequested, context.get(), [this, table](const QPoint& at) {
         const QModelIndex index = table->indexAt(at);
-        if (!index.isValid() || !extractSymbolsOf)
+        if (!index.isValid() || (!extractSymbolsOf && rowActions.empty()))
             return;
+        const auto row = static_cast<std::size_t>(index.row());
         QMenu menu(table);
-        QAction* extract = menu.addAction("Extract symbols");
-        if (menu.exec(table->viewport()->mapToGlobal(at)) == extract)
-            extractSymbols(static_cast<std::size_t>(index.row()));
+        std::vector<std::pair<QAction*, std::function<void(std::size_t)>>> acts;
+        if (extractSymbolsOf)
+            acts.emplace_back(menu.addAction("Extract symbols"), [this](std::size_t r) { extractSymbols(r); });
+        for (const RowAction& entry : rowActions) {
+            QAction* action = menu.addAction(entry.text);
+            action->setObjectName(entry.objectName);
+            acts.emplace_back(action, entry.act);
+        }
+        QAction* chosen = menu.exec(table->viewport()->mapToGlobal(at));
+        for (const auto& [action, act] : acts)
+            if (action == chosen)
+                act(row);
     });
     QObject::connect(pane->addAnnotationButton, &QPushButton::clicked, context.get(), [this] { addFromView(); });
     QObject::connect(pane->deleteAnnotationButton, &QPushButton::clicked, context.get(), [this] { deleteSelected(); });
@@ -451,4 +462,10 @@ void AnnotationEditor::showStatus()
     pane->addAnnotationButton->setEnabled(loaded);
     pane->deleteAnnotationButton->setEnabled(loaded);
     pane->saveAnnotationsButton->setEnabled(loaded);
+}
+
+void AnnotationEditor::addRowAction(const QString& text, const QString& objectName,
+                                    std::function<void(std::size_t row)> act)
+{
+    rowActions.push_back({text, objectName, std::move(act)});
 }

@@ -95,6 +95,9 @@ public:
     // written into its comment (undoably) when the question says Yes.
     void extractSymbols(std::size_t index);
     void setDestinationChooser(AnnotationSaver::DestinationChooser chooser);
+    // An entry of a row's context menu (after "Extract symbols"): `act` is
+    // called with the row's index when it is chosen.
+    void addRowAction(const QString& text, const QString& objectName, std::function<void(std::size_t row)> act);
 
 private:
     void add(const AnnotationFields& fields, const QString& what);
@@ -129,6 +132,13 @@ private:
     TextAsker askTexts;
     Question ask;
     SymbolExtractor extractSymbolsOf;
+    struct RowAction
+    {
+        QString text;
+        QString objectName;
+        std::function<void(std::size_t)> act;
+    };
+    std::vector<RowAction> rowActions;
     // Set while the selection is put back after a change: it shows nothing.
     bool restoring = false;
 };

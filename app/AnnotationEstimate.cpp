@@ -1,5 +1,5 @@
-// An annotation's estimate from its row's context menu, written into its
-// comment (an undoable cell edit) when the user says so.
+// An annotation's estimate (its row's context menu "Estimate"), written into
+// its comment (an undoable cell edit) when the user says so.
 
 #include "app/AnnotationEstimate.h"
 
@@ -7,24 +7,12 @@
 #include "panel/SignalGroup.h"
 #include "session/ViewSession.h"
 
-#include <QMenu>
 #include <QTableView>
 
 AnnotationEstimate::AnnotationEstimate(QTableView* table, AnnotationTableModel* model, ViewSession* session,
                                        SignalGroup* group, Ask ask, QObject* parent)
     : QObject(parent), table(table), model(model), session(session), group(group), ask(std::move(ask))
 {
-    table->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        const int row = this->table->indexAt(at).row();
-        if (row < 0)
-            return;
-        QMenu menu(this->table);
-        QAction* estimate = menu.addAction(QStringLiteral("Estimate"));
-        estimate->setObjectName("estimateAnnotationAction");
-        if (menu.exec(this->table->viewport()->mapToGlobal(at)) == estimate)
-            estimateRow(row);
-    });
 }
 
 void AnnotationEstimate::estimateRow(int row)

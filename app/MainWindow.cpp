@@ -152,6 +152,10 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
                            },
                            this);
     annotationEstimate->setObjectName("annotationEstimate");
+    annotationEditor->addRowAction(QStringLiteral("Estimate"), QStringLiteral("estimateAnnotationAction"),
+                                   [annotationEstimate](std::size_t row) {
+                                       annotationEstimate->estimateRow(static_cast<int>(row));
+                                   });
     buildFrame(controlPanel, {spectrogramView, traceView, powerView, amplitudeView},
                {spectrumView, measurementsGroup, signalGroup});
     setAcceptDrops(true);

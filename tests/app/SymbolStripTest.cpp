@@ -22,8 +22,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTableView>
+#include <QTimer>
 #include <QTest>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -146,6 +148,20 @@ TEST(SymbolStrip, ExtractsShowsCopiesAndExports)
     auto* table = window.findChild<QTableView*>("annotationTable");
     ASSERT_TRUE(table);
     const QModelIndex comment = table->model()->index(0, AnnotationTableModel::commentColumn);
+    // One context menu for a row, holding both of its entries.
+    QStringList entries;
+    int menus = 0;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            ++menus;
+            for (QAction* action : menu->actions())
+                entries << action->text();
+            menu->close();
+        }
+    });
+    emit table->customContextMenuRequested(table->visualRect(comment).center());
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(entries, QStringList({"Extract symbols", "Estimate"}));
     editor->extractSymbols(0);
     settle(window, strip);
     EXPECT_TRUE(asked.startsWith("Extract symbols: Write the symbols' bits (")) << asked.toStdString();
