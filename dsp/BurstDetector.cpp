@@ -1,0 +1,320 @@
+// The burst detector's coarse pass and the order of its stages.
+
+#include "dsp/BurstDetector.h"
+
+#include "dsp/BurstBoxes.h"
+#include "dsp/BurstEdges.h"
+#include "dsp/BurstGrid.h"
+#include "dsp/BurstRegions.h"
+#include "dsp/WorkControl.h"
+#include "io/SampleSource.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <numbers>
+#include <stdexcept>
+
+namespace {
+
+// Columns read for the noise floor: all of a short range, else chunks spread over it.
+constexpr uint64_t wholeFloorColumns = 16384;
+constexpr uint64_t floorChunks = 32;
+constexpr uint64_t floorChunkColumns = 2048;
+// Box means kept per scale for its median and spread.
+constexpr uint64_t keptPerScale = 4000;
+// Columns computed at a time by the main pass.
+constexpr uint64_t blockColumns = 8192;
+// Pieces closer than this many grid columns join.
+constexpr uint64_t gapColumns = 2;
+// The hysteresis: the low threshold's share of the high one, in standard deviations.
+constexpr double lowShare = 2.0 / 3.0;
+// The fine stage asks this share of the coarse threshold of a burst's own band and span.
+constexpr double acceptShare = 1.0;
+// Standard deviations over the noise that each column and row of a marking box needs.
+constexpr double partSigmas = 2.0;
+
+struct Thresholds
+{
+    std::vector<float> high;
+    std::vector<float> low;
+    // What a box's weakest column and row of cells must reach for it to mark
+    // its cells: a box that reaches past a burst into noise marks nothing.
+    std::vector<float> column;
+    std::vector<float> row;
+};
+
+double median(std::vector<double>& v)
+{
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+}
+
+// The columns of each chunk the floor is measured on.
+std::vector<std::pair<uint64_t, uint64_t>> floorChunksOf(uint64_t columns)
+{
+    if (columns <= wholeFloorColumns)
+        return {{0, columns}};
+    std::vector<std::pair<uint64_t, uint64_t>> chunks;
+    for (uint64_t k = 0; k < floorChunks; ++k)
+        chunks.emplace_back((columns - floorChunkColumns) * k / (floorChunks - 1), floorChunkColumns);
+    return chunks;
+}
+
+// The band's bins [firstBin, endBin): those whose centre lies within half a bin of it.
+std::pair<uint32_t, uint32_t> bandBins(const BurstRequest& r)
+{
+    const double binHz = r.sampleRate / burstFftSize;
+    const double half = burstFftSize / 2.0;
+    const double lo = std::ceil(r.low / binHz + half - 0.5);
+    const double hi = std::floor(r.high / binHz + half + 0.5);
+    const auto first = static_cast<uint32_t>(std::clamp(lo, 0.0, double(burstFftSize - 1)));
+    const auto end = static_cast<uint32_t>(std::clamp(hi + 1, double(first + 1), double(burstFftSize)));
+    return {first, end};
+}
+
+// Cells over the noise's mean; bins outside the band 0.
+void normalise(float* grid, uint64_t columns, const std::vector<double>& binPower, uint32_t firstBin, uint32_t endBin)
+{
+    std::vector<float> scale(burstFftSize, 0.0f);
+    for (uint32_t b = firstBin; b < endBin; ++b)
+        scale[b] = static_cast<float>(1.0 / binPower[b]);
+    for (uint64_t c = 0; c < columns; ++c)
+        for (uint32_t b = 0; b < burstFftSize; ++b)
+            grid[c * burstFftSize + b] *= scale[b];
+}
+
+// Each scale's box means on noise: median and spread of their logarithms
+// (MAD), where the chunks hold enough boxes, else from the cells' correlation
+// measured on the scales that do.
+Thresholds thresholdsFrom(const std::vector<std::vector<float>>& grids, const std::vector<uint64_t>& columns,
+                          uint32_t firstBin, uint32_t endBin, double sigmas)
+{
+    const std::vector<BoxScale>& scales = burstBoxScales();
+    std::vector<uint64_t> positions(scales.size(), 0), seen(scales.size(), 0);
+    for (uint64_t n : columns)
+        for (size_t s = 0; s < scales.size(); ++s) {
+            const uint64_t nx = n >> scales[s].j, ny = (endBin - firstBin) >> scales[s].i;
+            if (nx >= scales[s].l && ny >= scales[s].w)
+                positions[s] += (nx - scales[s].l + 1) * (ny - scales[s].w + 1);
+        }
+    std::vector<std::vector<double>> kept(scales.size());
+    BoxPyramid pyramid;
+    for (size_t g = 0; g < grids.size(); ++g) {
+        pyramid.build(grids[g].data(), columns[g], burstFftSize);
+        pyramid.forEachBox(0, [&](size_t s, uint64_t, uint64_t, uint32_t y0, uint32_t y1, float mean, float, float) {
+            if (y0 < firstBin || y1 > endBin || !(mean > 0.0f))
+                return;
+            const uint64_t stride = std::max<uint64_t>(1, positions[s] / keptPerScale);
+            if (seen[s]++ % stride == 0)
+                kept[s].push_back(std::log(static_cast<double>(mean)));
+        });
+    }
+    struct Spread
+    {
+        double centre;
+        double sigma;
+    };
+    std::vector<std::optional<Spread>> measured(scales.size());
+    std::vector<double> correlation;
+    for (size_t s = 0; s < scales.size(); ++s) {
+        if (kept[s].size() < 200)
+            continue;
+        const double centre = median(kept[s]);
+        std::vector<double> deviations;
+        for (double v : kept[s])
+            deviations.push_back(std::abs(v - centre));
+        const double sigma = 1.4826 * median(deviations);
+        measured[s] = Spread{centre, sigma};
+        correlation.push_back(sigma * sigma * static_cast<double>(scales[s].cells()));
+    }
+    // Cells per independent value; 1.5 for Hann windows at half overlap when nothing was measured.
+    const double cellsPerValue = correlation.empty() ? 1.5 : median(correlation);
+    Thresholds t;
+    for (size_t s = 0; s < scales.size(); ++s) {
+        const double sigma = std::sqrt(cellsPerValue / static_cast<double>(scales[s].cells()));
+        const Spread spread = measured[s].value_or(Spread{0.0, sigma});
+        t.high.push_back(static_cast<float>(std::exp(spread.centre + sigmas * spread.sigma)));
+        t.low.push_back(static_cast<float>(std::exp(spread.centre + lowShare * sigmas * spread.sigma)));
+        const BoxScale& scale = scales[s];
+        const double columnCells = double(scale.bins()) * (1u << scale.j);
+        const double rowCells = double(1u << scale.i) * scale.columns();
+        t.column.push_back(static_cast<float>(std::exp(partSigmas * std::sqrt(cellsPerValue / columnCells))));
+        t.row.push_back(static_cast<float>(std::exp(partSigmas * std::sqrt(cellsPerValue / rowCells))));
+    }
+    return t;
+}
+
+// Bursts found twice (from two regions) or overlapping in time and band
+// become one; one beside a burst 20 dB stronger at the same time, within two
+// bins of its band, is its leakage and goes.
+std::vector<Burst> joinedOnce(std::vector<Burst> bursts, double binHz)
+{
+    std::sort(bursts.begin(), bursts.end(), [](const Burst& a, const Burst& b) { return a.snrDb > b.snrDb; });
+    std::vector<Burst> out;
+    for (const Burst& b : bursts) {
+        bool kept = true;
+        for (Burst& o : out) {
+            const bool timeOverlap =
+                b.sampleStart < o.sampleStart + o.sampleCount && o.sampleStart < b.sampleStart + b.sampleCount;
+            if (!timeOverlap)
+                continue;
+            if (b.lowHz < o.highHz && o.lowHz < b.highHz) {
+                const uint64_t start = std::min(o.sampleStart, b.sampleStart);
+                const uint64_t end = std::max(o.sampleStart + o.sampleCount, b.sampleStart + b.sampleCount);
+                o.sampleStart = start;
+                o.sampleCount = end - start;
+                o.lowHz = std::min(o.lowHz, b.lowHz);
+                o.highHz = std::max(o.highHz, b.highHz);
+                kept = false;
+                break;
+            }
+            const bool beside = b.lowHz < o.highHz + 2 * binHz && o.lowHz - 2 * binHz < b.highHz;
+            if (beside && b.snrDb < o.snrDb - 20.0) {
+                kept = false;
+                break;
+            }
+        }
+        if (kept)
+            out.push_back(b);
+    }
+    std::sort(out.begin(), out.end(), [](const Burst& a, const Burst& b) {
+        return a.sampleStart != b.sampleStart ? a.sampleStart < b.sampleStart : a.lowHz < b.lowHz;
+    });
+    return out;
+}
+
+std::vector<Burst> joined(std::vector<Burst> bursts, double binHz)
+{
+    for (size_t before = bursts.size() + 1; bursts.size() < before;) {
+        before = bursts.size();
+        bursts = joinedOnce(std::move(bursts), binHz);
+    }
+    return bursts;
+}
+
+} // namespace
+
+double thresholdSigmas(double thresholdDb)
+{
+    return thresholdDb;
+}
+
+BurstDetection detectBursts(const SampleSource& source, const BurstRequest& r, WorkControl& control)
+{
+    if (!(r.sampleRate > 0) || !std::isfinite(r.sampleRate))
+        throw std::invalid_argument("The sample rate must be a finite number > 0");
+    if (r.end > source.size() || r.end < r.first + burstFftSize)
+        throw std::invalid_argument("Bursts are looked for in a range of at least 256 samples");
+    if (!(r.low < r.high) || r.low < -r.sampleRate / 2 || r.high > r.sampleRate / 2)
+        throw std::invalid_argument("The band must lie within the sample rate");
+    if (!(r.thresholdDb > 0) || !std::isfinite(r.thresholdDb))
+        throw std::invalid_argument("Invalid threshold: input shall be a finite number > 0");
+    if (r.minDuration && (!(*r.minDuration > 0) || !std::isfinite(*r.minDuration)))
+        throw std::invalid_argument("Invalid minimum duration: input shall be a finite number > 0");
+    const uint64_t columns = (r.end - r.first - burstFftSize) / burstHop + 1;
+    const auto [firstBin, endBin] = bandBins(r);
+    const auto chunks = floorChunksOf(columns);
+    uint64_t floorColumns = 0;
+    for (const auto& chunk : chunks)
+        floorColumns += chunk.second;
+    control.addPlanned(floorColumns + columns);
+
+    // The noise floor per bin: the median over time of the chunks' cells, as
+    // the mean of an exponential variable (median / ln 2).
+    std::vector<std::vector<float>> grids;
+    std::vector<uint64_t> chunkColumns;
+    for (const auto& [c0, n] : chunks) {
+        control.check();
+        grids.emplace_back(n * burstFftSize);
+        chunkColumns.push_back(n);
+        burstGridColumns(source, r.first + c0 * burstHop, n, r.offset, grids.back().data());
+        control.addDone(n);
+    }
+    BurstNoise noise;
+    noise.firstBin = firstBin;
+    noise.endBin = endBin;
+    noise.binPower.assign(burstFftSize, 0.0);
+    std::vector<double> values;
+    for (uint32_t b = 0; b < burstFftSize; ++b) {
+        values.clear();
+        for (size_t g = 0; g < grids.size(); ++g)
+            for (uint64_t c = 0; c < chunkColumns[g]; ++c)
+                values.push_back(grids[g][c * burstFftSize + b]);
+        noise.binPower[b] = std::max(median(values) / std::numbers::ln2, 1e-300);
+    }
+    std::vector<double> densities;
+    const double toDensity = r.sampleRate * burstWindowPower();
+    for (uint32_t b = firstBin; b < endBin; ++b)
+        densities.push_back(10.0 * std::log10(noise.binPower[b] / toDensity));
+    BurstDetection detection;
+    detection.noiseFloorDbHz = median(densities);
+
+    for (size_t g = 0; g < grids.size(); ++g)
+        normalise(grids[g].data(), chunkColumns[g], noise.binPower, firstBin, endBin);
+    const double sigmas = thresholdSigmas(r.thresholdDb);
+    const Thresholds thresholds = thresholdsFrom(grids, chunkColumns, firstBin, endBin, sigmas);
+    grids.clear();
+    noise.acceptSigmas = acceptShare * sigmas;
+
+    // The main pass: blocks of columns, with the columns the longest box
+    // reaches back to kept from the block before.
+    std::vector<float> buffer;
+    uint64_t bufferStart = 0;
+    std::deque<std::pair<BinMask, BinMask>> marks;
+    uint64_t marksStart = 0;
+    RegionLabeler labeler(gapColumns);
+    std::vector<BurstRegion> regions;
+    BoxPyramid pyramid;
+    for (uint64_t c0 = 0; c0 < columns; c0 += blockColumns) {
+        control.check();
+        const uint64_t c1 = std::min(columns, c0 + blockColumns);
+        buffer.resize((c1 - bufferStart) * burstFftSize);
+        float* fresh = buffer.data() + (c0 - bufferStart) * burstFftSize;
+        burstGridColumns(source, r.first + c0 * burstHop, c1 - c0, r.offset, fresh);
+        normalise(fresh, c1 - c0, noise.binPower, firstBin, endBin);
+        marks.resize(c1 - marksStart);
+        pyramid.build(buffer.data(), c1 - bufferStart, burstFftSize);
+        pyramid.forEachBox(c0 - bufferStart, [&](size_t s, uint64_t x0, uint64_t x1, uint32_t y0, uint32_t y1,
+                                                 float mean, float leastColumn, float leastRow) {
+            if (mean < thresholds.low[s] || leastColumn < thresholds.column[s] || leastRow < thresholds.row[s])
+                return;
+            const bool high = mean >= thresholds.high[s];
+            for (uint64_t x = x0; x < x1; ++x) {
+                auto& [low, highMarks] = marks[bufferStart + x - marksStart];
+                markBins(low, y0, y1);
+                if (high)
+                    markBins(highMarks, y0, y1);
+            }
+        });
+        // Columns no later box reaches are final.
+        const bool last = c1 == columns;
+        const uint64_t ready = last ? columns : (c1 > longestBoxColumns ? c1 - longestBoxColumns : 0);
+        for (; marksStart < ready; ++marksStart) {
+            labeler.add(marksStart, marks.front().first, marks.front().second);
+            marks.pop_front();
+        }
+        for (const BurstRegion& region : labeler.closed(last))
+            regions.push_back(region);
+        const uint64_t keep = c1 > longestBoxColumns ? (c1 - longestBoxColumns) / boxAlignment * boxAlignment : 0;
+        if (keep > bufferStart) {
+            buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>((keep - bufferStart) * burstFftSize));
+            bufferStart = keep;
+        }
+        control.addDone(c1 - c0);
+    }
+
+    std::vector<Burst> bursts;
+    for (const BurstRegion& region : regions) {
+        control.check();
+        for (const Burst& b : burstsInRegion(source, r, noise, region, control))
+            bursts.push_back(b);
+    }
+    const uint64_t shortest = r.minDuration
+                                  ? static_cast<uint64_t>(std::ceil(*r.minDuration * r.sampleRate - 1e-9))
+                                  : uint64_t(burstFftSize);
+    for (const Burst& b : joined(std::move(bursts), r.sampleRate / burstFftSize))
+        if (b.sampleCount >= shortest)
+            detection.bursts.push_back(b);
+    return detection;
+}
