@@ -2,6 +2,7 @@
 
 #include "app/BatchRun.h"
 
+#include "app/DetectRun.h"
 #include "app/OptionSettings.h"
 #include "app/TraceRun.h"
 #include "app/ViewPages.h"
@@ -269,6 +270,8 @@ int runBatch(const CommandLineOptions& o)
     }
     if ((!o.traceOut.isEmpty() || !o.audioOut.isEmpty())
         && writeTraceOutputs(recording, o.recording, session.shown(), session.removedOffset(), o) != 0)
+        return 1;
+    if (o.detect && writeDetection(recording, session.shown(), session.removedOffset(), o) != 0)
         return 1;
     if (!o.render.isEmpty() && !savePicture(pages->picture(pages->timePage), o.render))
         return 1;

@@ -111,6 +111,13 @@ struct Parser
                                           "than its noise floor plus DB.", "DB"};
     QCommandLineOption audioOut{"audio-out", "Write the band's audio over the selection (mono 16-bit "
                                              "PCM at 48 kHz) and exit.", "FILE.wav"};
+    QCommandLineOption detect{"detect", "Find the bursts in the selection and print them as JSON, then exit."};
+    QCommandLineOption threshold{"threshold", "How far a burst stands above the noise floor, dB "
+                                              "(default 6).", "DB"};
+    QCommandLineOption minDuration{"min-duration", "Shortest burst reported, seconds (default one FFT of "
+                                                   "the detector).", "S"};
+    QCommandLineOption saveAnnotations{"save-annotations", "With --detect: save the bursts as annotations "
+                                                           "labelled \"burst\", as the window's Save does."};
 
     Parser()
     {
@@ -121,7 +128,7 @@ struct Parser
         for (const QCommandLineOption* option :
              {&format, &datatype, &rate, &start, &stop, &band, &fftExponent, &overlap, &range,
               &render, &renderSpectrum, &size, &exportPath, &info, &measure, &trace, &traceOut, &squelch,
-              &audioOut})
+              &audioOut, &detect, &threshold, &minDuration, &saveAnnotations})
             parser.addOption(*option);
         parser.addPositionalArgument("recording", "The recording to open.", "[recording]");
         // Qt's own options, which the application object takes out of the line.
@@ -235,6 +242,21 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (o.traceOut.isEmpty())
             return badUsage("--squelch needs --trace-out", p);
         o.squelch = db;
+    }
+    o.detect = parser.isSet(p.detect);
+    o.saveAnnotations = parser.isSet(p.saveAnnotations);
+    o.threshold = optional(p.threshold);
+    o.minDuration = optional(p.minDuration);
+    const std::pair<const QCommandLineOption*, const char*> detectOnly[] = {
+        {&p.threshold, "--threshold"}, {&p.minDuration, "--min-duration"}, {&p.saveAnnotations, "--save-annotations"}};
+    for (const auto& [option, name] : detectOnly)
+        if (parser.isSet(*option) && !o.detect)
+            return badUsage(QString(name) + " needs --detect", p);
+    for (const auto& [text, what] : {std::pair{o.threshold, "--threshold needs a number of decibels"},
+                                     std::pair{o.minDuration, "--min-duration needs a number of seconds"}}) {
+        bool ok = false;
+        if (text && (text->toDouble(&ok), !ok))
+            return badUsage(what, p);
     }
     if (o.batch() && o.recording.isEmpty())
         return badUsage("A recording is needed", p);

@@ -17,7 +17,7 @@ std::vector<BoxScale> scalesUsed()
             for (uint32_t w : {2u, 3u})
                 for (uint32_t l : {2u, 3u}) {
                     const BoxScale scale{i, j, w, l};
-                    if (scale.cells() >= fewestCells && scale.cells() <= mostCells
+                    if (i + j >= 2 && scale.cells() >= fewestCells && scale.cells() <= mostCells
                         && scale.columns() <= longestBoxColumns)
                         scales.push_back(scale);
                 }
@@ -61,4 +61,28 @@ void BoxPyramid::build(const float* grid, uint64_t columnCount, uint32_t binCoun
                     out[x * ny + y] = 0.5f * (before[2 * x * ny + y] + before[(2 * x + 1) * ny + y]);
         }
     }
+}
+
+float BoxPyramid::boxMean(std::size_t s, uint64_t x, uint32_t y) const
+{
+    const BoxScale& scale = burstBoxScales()[s];
+    const float* g = level(scale.i, scale.j);
+    const uint32_t ny = binsAt(scale.i);
+    float sum = 0.0f;
+    for (uint32_t t = 0; t < scale.l; ++t)
+        for (uint32_t f = 0; f < scale.w; ++f)
+            sum += g[(x + t) * ny + y + f];
+    return sum / static_cast<float>(scale.w * scale.l);
+}
+
+uint64_t BoxPyramid::positionsAcross(std::size_t s) const
+{
+    const BoxScale& scale = burstBoxScales()[s];
+    return columnsAt(scale.j) >= scale.l ? columnsAt(scale.j) - scale.l + 1 : 0;
+}
+
+uint32_t BoxPyramid::positionsAlong(std::size_t s) const
+{
+    const BoxScale& scale = burstBoxScales()[s];
+    return binsAt(scale.i) >= scale.w ? binsAt(scale.i) - scale.w + 1 : 0;
 }

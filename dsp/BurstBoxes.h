@@ -36,12 +36,25 @@ public:
     // column c at grid[c * bins]; column 0 must lie on a multiple of boxAlignment.
     void build(const float* grid, uint64_t columns, uint32_t bins);
 
-    // Calls visit(scale, firstColumn, endColumn, firstBin, endBin, mean,
-    // leastColumn, leastRow) for every box whose last column is `fromColumn` or
-    // later (grid coordinates): the mean of its cells, of its weakest column of
-    // cells and of its weakest row.
+    // Box limits per scale, as means of cells: of the whole box, of its
+    // weakest column of cells and of its weakest row.
+    struct Limits
+    {
+        const float* mean;
+        const float* column;
+        const float* row;
+    };
+    // Calls visit(scale, firstColumn, endColumn, firstBin, endBin, mean) for
+    // every box of the scales [firstScale, endScale) whose last column is
+    // `fromColumn` or later (grid coordinates) and that reaches all three limits.
     template <typename Visit>
-    void forEachBox(uint64_t fromColumn, Visit&& visit) const;
+    void forEachBox(uint64_t fromColumn, std::size_t firstScale, std::size_t endScale, const Limits& limits,
+                    Visit&& visit) const;
+    // The mean of the box of scale s whose first level cell is (x, y).
+    float boxMean(std::size_t s, uint64_t x, uint32_t y) const;
+    // Positions of scale s: level cells across time and across bins.
+    uint64_t positionsAcross(std::size_t s) const;
+    uint32_t positionsAlong(std::size_t s) const;
 
 private:
     const float* level(uint32_t i, uint32_t j) const { return j == 0 && i == 0 ? base : levels[i][j].data(); }
@@ -55,50 +68,50 @@ private:
 };
 
 template <typename Visit>
-void BoxPyramid::forEachBox(uint64_t fromColumn, Visit&& visit) const
+void BoxPyramid::forEachBox(uint64_t fromColumn, std::size_t firstScale, std::size_t endScale, const Limits& limits,
+                            Visit&& visit) const
 {
     const std::vector<BoxScale>& scales = burstBoxScales();
-    for (std::size_t s0 = 0; s0 < scales.size();) {
-        // The scales of one level, evaluated together.
-        const uint32_t i = scales[s0].i, j = scales[s0].j;
-        std::size_t s1 = s0;
-        while (s1 < scales.size() && scales[s1].i == i && scales[s1].j == j)
-            ++s1;
+    std::vector<float> sumsBuffer;
+    for (std::size_t s = firstScale; s < endScale; ++s) {
+        const BoxScale& scale = scales[s];
+        const uint32_t i = scale.i, j = scale.j, w = scale.w, l = scale.l;
         const float* g = level(i, j);
         const uint64_t nx = columnsAt(j);
         const uint32_t ny = binsAt(i);
-        for (std::size_t s = s0; s < s1; ++s) {
-            const BoxScale& scale = scales[s];
-            if (nx < scale.l || ny < scale.w)
-                continue;
-            const float inverse = 1.0f / static_cast<float>(scale.w * scale.l);
-            // Boxes ending at fromColumn or later: (x + l) 2^j > fromColumn.
-            const uint64_t x0 = (fromColumn >> j) + 1 > scale.l ? (fromColumn >> j) + 1 - scale.l : 0;
-            for (uint64_t x = x0; x + scale.l <= nx; ++x) {
-                if (((x + scale.l) << j) <= fromColumn)
+        if (nx < l || ny < w)
+            continue;
+        const uint32_t positions = ny - w + 1;
+        const float meanLimit = limits.mean[s] * static_cast<float>(w * l);
+        const float columnLimit = limits.column[s] * static_cast<float>(w);
+        const float rowLimit = limits.row[s] * static_cast<float>(l);
+        sumsBuffer.resize(ny);
+        float* sums = sumsBuffer.data();
+        // Boxes ending at fromColumn or later: (x + l) 2^j > fromColumn.
+        const uint64_t x0 = (fromColumn >> j) + 1 > l ? (fromColumn >> j) + 1 - l : 0;
+        for (uint64_t x = x0; x + l <= nx; ++x) {
+            // The sums of whole boxes first (one pass the compiler vectorises);
+            // the few that reach the limit are looked at closer.
+            const float* c0 = g + x * ny;
+            const float* c1 = c0 + ny;
+            const float* c2 = l == 3 ? c1 + ny : c1;
+            const float third = l == 3 ? 1.0f : 0.0f;
+            for (uint32_t y = 0; y < ny; ++y)
+                sums[y] = c0[y] + c1[y] + third * c2[y];
+            for (uint32_t y = 0; y < positions; ++y) {
+                const float sum = sums[y] + sums[y + 1] + (w == 3 ? sums[y + 2] : 0.0f);
+                if (sum < meanLimit)
                     continue;
-                for (uint32_t y = 0; y + scale.w <= ny; ++y) {
-                    float sum = 0.0f;
-                    float leastColumn = 3.4e38f;
-                    float rows[3] = {0.0f, 0.0f, 0.0f};
-                    for (uint32_t t = 0; t < scale.l; ++t) {
-                        const float* c = g + (x + t) * ny + y;
-                        float column = 0.0f;
-                        for (uint32_t f = 0; f < scale.w; ++f) {
-                            column += c[f];
-                            rows[f] += c[f];
-                        }
-                        leastColumn = std::min(leastColumn, column);
-                        sum += column;
-                    }
-                    float leastRow = std::min(rows[0], rows[1]);
-                    if (scale.w == 3)
-                        leastRow = std::min(leastRow, rows[2]);
-                    visit(s, x << j, (x + scale.l) << j, y << i, (y + scale.w) << i, sum * inverse,
-                          leastColumn / static_cast<float>(scale.w), leastRow / static_cast<float>(scale.l));
+                float leastColumn = 3.4e38f, leastRow = 3.4e38f;
+                for (uint32_t t = 0; t < l; ++t) {
+                    const float* c = g + (x + t) * ny + y;
+                    leastColumn = std::min(leastColumn, c[0] + c[1] + (w == 3 ? c[2] : 0.0f));
                 }
+                for (uint32_t f = 0; f < w; ++f)
+                    leastRow = std::min(leastRow, sums[y + f]);
+                if (leastColumn >= columnLimit && leastRow >= rowLimit)
+                    visit(s, x << j, (x + l) << j, y << i, (y + w) << i, sum / static_cast<float>(w * l));
             }
         }
-        s0 = s1;
     }
 }

@@ -6,6 +6,7 @@
 #include "dsp/BurstEdges.h"
 #include "dsp/BurstGrid.h"
 #include "dsp/BurstRegions.h"
+#include "dsp/ParallelParts.h"
 #include "dsp/WorkControl.h"
 #include "io/SampleSource.h"
 
@@ -91,24 +92,26 @@ Thresholds thresholdsFrom(const std::vector<std::vector<float>>& grids, const st
                           uint32_t firstBin, uint32_t endBin, double sigmas)
 {
     const std::vector<BoxScale>& scales = burstBoxScales();
-    std::vector<uint64_t> positions(scales.size(), 0), seen(scales.size(), 0);
-    for (uint64_t n : columns)
-        for (size_t s = 0; s < scales.size(); ++s) {
-            const uint64_t nx = n >> scales[s].j, ny = (endBin - firstBin) >> scales[s].i;
-            if (nx >= scales[s].l && ny >= scales[s].w)
-                positions[s] += (nx - scales[s].l + 1) * (ny - scales[s].w + 1);
-        }
     std::vector<std::vector<double>> kept(scales.size());
     BoxPyramid pyramid;
     for (size_t g = 0; g < grids.size(); ++g) {
         pyramid.build(grids[g].data(), columns[g], burstFftSize);
-        pyramid.forEachBox(0, [&](size_t s, uint64_t, uint64_t, uint32_t y0, uint32_t y1, float mean, float, float) {
-            if (y0 < firstBin || y1 > endBin || !(mean > 0.0f))
-                return;
-            const uint64_t stride = std::max<uint64_t>(1, positions[s] / keptPerScale);
-            if (seen[s]++ % stride == 0)
-                kept[s].push_back(std::log(static_cast<double>(mean)));
-        });
+        for (size_t s = 0; s < scales.size(); ++s) {
+            const BoxScale& scale = scales[s];
+            const uint64_t across = pyramid.positionsAcross(s), along = pyramid.positionsAlong(s);
+            const uint64_t total = across * along;
+            // An odd step, so that the boxes kept spread over all bins.
+            const uint64_t step = std::max<uint64_t>(1, total * grids.size() / keptPerScale) | 1;
+            for (uint64_t k = 0; k < total; k += step) {
+                const uint64_t x = k / along;
+                const auto y = static_cast<uint32_t>(k % along);
+                if ((y << scale.i) < firstBin || ((y + scale.w) << scale.i) > endBin)
+                    continue;
+                const float mean = pyramid.boxMean(s, x, y);
+                if (mean > 0.0f)
+                    kept[s].push_back(std::log(static_cast<double>(mean)));
+            }
+        }
     }
     struct Spread
     {
@@ -193,6 +196,23 @@ std::vector<Burst> joined(std::vector<Burst> bursts, double binHz)
     return bursts;
 }
 
+// Bounds of `parts` runs of scales of about equal work (box positions per grid cell).
+std::vector<size_t> partsOfScales(size_t parts)
+{
+    const std::vector<BoxScale>& scales = burstBoxScales();
+    std::vector<double> work;
+    double total = 0.0;
+    for (const BoxScale& scale : scales) {
+        total += 1.0 / double(uint64_t(1) << (scale.i + scale.j));
+        work.push_back(total);
+    }
+    std::vector<size_t> bounds{0};
+    for (size_t p = 1; p < parts; ++p)
+        bounds.push_back(static_cast<size_t>(std::lower_bound(work.begin(), work.end(), total * p / parts) - work.begin()));
+    bounds.push_back(scales.size());
+    return bounds;
+}
+
 } // namespace
 
 double thresholdSigmas(double thresholdDb)
@@ -266,6 +286,8 @@ BurstDetection detectBursts(const SampleSource& source, const BurstRequest& r, W
     RegionLabeler labeler(gapColumns);
     std::vector<BurstRegion> regions;
     BoxPyramid pyramid;
+    const BoxPyramid::Limits limits{thresholds.low.data(), thresholds.column.data(), thresholds.row.data()};
+    const std::vector<size_t> scaleParts = partsOfScales(availableThreads());
     for (uint64_t c0 = 0; c0 < columns; c0 += blockColumns) {
         control.check();
         const uint64_t c1 = std::min(columns, c0 + blockColumns);
@@ -275,18 +297,31 @@ BurstDetection detectBursts(const SampleSource& source, const BurstRequest& r, W
         normalise(fresh, c1 - c0, noise.binPower, firstBin, endBin);
         marks.resize(c1 - marksStart);
         pyramid.build(buffer.data(), c1 - bufferStart, burstFftSize);
-        pyramid.forEachBox(c0 - bufferStart, [&](size_t s, uint64_t x0, uint64_t x1, uint32_t y0, uint32_t y1,
-                                                 float mean, float leastColumn, float leastRow) {
-            if (mean < thresholds.low[s] || leastColumn < thresholds.column[s] || leastRow < thresholds.row[s])
-                return;
-            const bool high = mean >= thresholds.high[s];
-            for (uint64_t x = x0; x < x1; ++x) {
-                auto& [low, highMarks] = marks[bufferStart + x - marksStart];
-                markBins(low, y0, y1);
-                if (high)
-                    markBins(highMarks, y0, y1);
-            }
+        // The scales in parts of about equal work, each marking on its own.
+        const size_t parts = std::min<size_t>(scaleParts.size() - 1, partCount(c1 - c0, 1024));
+        std::vector<std::vector<std::pair<BinMask, BinMask>>> partMarks(parts);
+        runParts(parts, [&](size_t p) {
+            auto& own = partMarks[p];
+            own.assign(c1 - marksStart, {});
+            const size_t first = scaleParts[p * (scaleParts.size() - 1) / parts];
+            const size_t end = scaleParts[(p + 1) * (scaleParts.size() - 1) / parts];
+            pyramid.forEachBox(c0 - bufferStart, first, end, limits,
+                               [&](size_t s, uint64_t x0, uint64_t x1, uint32_t y0, uint32_t y1, float mean) {
+                                   const bool high = mean >= thresholds.high[s];
+                                   for (uint64_t x = x0; x < x1; ++x) {
+                                       auto& [low, highMarks] = own[bufferStart + x - marksStart];
+                                       markBins(low, y0, y1);
+                                       if (high)
+                                           markBins(highMarks, y0, y1);
+                                   }
+                               });
         });
+        for (const auto& own : partMarks)
+            for (size_t x = 0; x < own.size(); ++x)
+                for (size_t w = 0; w < 4; ++w) {
+                    marks[x].first[w] |= own[x].first[w];
+                    marks[x].second[w] |= own[x].second[w];
+                }
         // Columns no later box reaches are final.
         const bool last = c1 == columns;
         const uint64_t ready = last ? columns : (c1 > longestBoxColumns ? c1 - longestBoxColumns : 0);

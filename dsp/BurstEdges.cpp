@@ -3,6 +3,7 @@
 #include "dsp/BurstEdges.h"
 
 #include "dsp/BurstGrid.h"
+#include "dsp/Spectrum.h"
 #include "dsp/WorkControl.h"
 #include "io/SampleSource.h"
 
@@ -14,15 +15,21 @@
 namespace {
 
 constexpr double occupiedDb = -20.0;
+// A band narrower than this many bins is measured again on a finer spectrum, of at most finestFftSize points.
+constexpr uint32_t finestBandBins = 16;
+constexpr uint32_t finestFftSize = 4096;
 // Grid columns' cells are correlated (Hann, half overlap): cells per independent value.
 constexpr double cellsPerValue = 1.5;
 constexpr size_t mostSegmentsPerBand = 1024;
 
 struct Spectrum
 {
-    // Per bin, the mean power over the noise's, less 1 (0 for noise alone).
+    // Per bin from -fs/2 up, the mean power over the noise's, less 1 (0 for
+    // noise alone), and the noise's power.
     std::vector<double> excess;
+    std::vector<double> noise;
     uint64_t columns = 0;
+    uint32_t size() const { return static_cast<uint32_t>(excess.size()); }
 };
 
 // The excess power per bin over samples [s0, s1) (whole grid columns inside; one at least).
@@ -46,6 +53,7 @@ Spectrum spectrumOf(const SampleSource& source, const BurstRequest& request, con
             result.excess[b] += grid[c * burstFftSize + b];
     for (uint32_t b = 0; b < burstFftSize; ++b)
         result.excess[b] = result.excess[b] / static_cast<double>(count) / noise.binPower[b] - 1.0;
+    result.noise = noise.binPower;
     result.columns = count;
     return result;
 }
@@ -121,8 +129,8 @@ struct BinRun
 // "burst here, noise around" (as in time), refined with its own level.
 std::optional<BinRun> occupiedRun(const Spectrum& s, uint32_t lo, uint32_t hi)
 {
-    std::vector<double> power(burstFftSize);
-    for (uint32_t b = 0; b < burstFftSize; ++b)
+    std::vector<double> power(s.size());
+    for (uint32_t b = 0; b < s.size(); ++b)
         power[b] = 1.0 + s.excess[b];
     double p1 = meanOf(power, lo, hi + 1);
     if (!(p1 > 1.001))
@@ -239,33 +247,67 @@ BandPower bandPower(const SampleSource& source, const BurstRequest& request, con
     return result;
 }
 
-// A burst over samples [s0, s1) in the bins of `run` and beside them: its
-// band edges and SNR, or nothing when its energy over the noise is not significant.
-std::optional<Burst> measured(const SampleSource& source, const BurstRequest& request, const BurstNoise& noise,
-                              const BinRun& run, uint64_t s0, uint64_t s1)
+// A finer spectrum of samples [s0, s1): N-point Welch segments at half
+// overlap, the noise per bin taken from the grid's floor.
+Spectrum finerSpectrum(const SampleSource& source, const BurstRequest& request, const BurstNoise& noise, uint64_t s0,
+                       uint64_t s1, uint32_t N)
 {
-    const Spectrum s = spectrumOf(source, request, noise, s0, s1);
-    const uint32_t reach = std::max<uint32_t>(2, (run.last - run.first + 1) / 2);
-    const uint32_t lo = std::max(noise.firstBin, run.first > reach ? run.first - reach : 0);
-    const uint32_t hi = std::min(noise.endBin - 1, run.last + reach);
+    const auto n = static_cast<size_t>(s1 - s0);
+    std::vector<double> i(n), q(n);
+    source.read(s0, n, i.data(), q.data());
+    if (request.offset.remove)
+        for (size_t k = 0; k < n; ++k) {
+            i[k] -= request.offset.i;
+            q[k] -= request.offset.q;
+        }
+    const std::vector<double> power = welchSpectrum(i.data(), q.data(), n, N, N, N / 2, 1);
+    Spectrum result;
+    result.excess.resize(N);
+    result.noise.resize(N);
+    const uint32_t ratio = N / burstFftSize;
+    const double windowPower = burstWindowPower();
+    for (uint32_t k = 0; k < N; ++k) {
+        const uint32_t grid = std::min<uint32_t>(burstFftSize - 1, (k + ratio / 2) / ratio);
+        result.noise[k] = noise.binPower[grid] / windowPower;
+        result.excess[k] = power[(k + N / 2) % N] / result.noise[k] - 1.0;
+    }
+    result.columns = n >= N ? (n - N) / (N / 2) + 1 : 1;
+    return result;
+}
+
+struct Edges
+{
+    double lowHz = 0.0;
+    double highHz = 0.0;
+    double snrDb = 0.0;
+    double sigmas = 0.0;
+    // The occupied bins' run.
+    BinRun run;
+};
+
+// The band a burst occupies among bins [lo, hi] of a spectrum of N bins over
+// rate: the run of bins that stands out (its significance), then, where it
+// stands well out of the noise, the bins within 20 dB of its peak (smoothed
+// over three bins) with edges where the excess crosses half their median
+// level; its SNR over the noise in that band.
+std::optional<Edges> edgesOf(const Spectrum& s, uint32_t lo, uint32_t hi, double rate)
+{
     const std::optional<BinRun> found = occupiedRun(s, lo, hi);
-    if (!found || found->sigmas < noise.acceptSigmas)
+    if (!found)
         return std::nullopt;
     const BinRun& band = *found;
-    // Edges between bins; where the band stands well out of the noise, the
-    // bins within 20 dB of its peak (smoothed over three bins), with edges
-    // where the excess crosses half their median level.
-    const double binHz = request.sampleRate / burstFftSize;
-    auto binFrequency = [&](double b) { return (b - burstFftSize / 2.0) * binHz; };
+    const uint32_t N = s.size();
+    const double binHz = rate / N;
+    auto binFrequency = [&](double b) { return (b - N / 2.0) * binHz; };
     double lowBin = band.first - 0.5, highBin = band.last + 0.5;
     const double spread = std::sqrt(cellsPerValue / static_cast<double>(s.columns));
-    uint32_t peakBin = band.first;
-    double peak = 0.0;
     auto smoothed = [&](uint32_t b) {
         const double left = b > lo ? s.excess[b - 1] : s.excess[b];
         const double right = b < hi ? s.excess[b + 1] : s.excess[b];
         return (left + s.excess[b] + right) / 3.0;
     };
+    uint32_t peakBin = band.first;
+    double peak = 0.0;
     for (uint32_t b = band.first; b <= band.last; ++b)
         if (smoothed(b) > peak) {
             peak = smoothed(b);
@@ -289,24 +331,62 @@ std::optional<Burst> measured(const SampleSource& source, const BurstRequest& re
             }
         for (uint32_t b = ob + 1; b-- > oa;)
             if (s.excess[b] >= half) {
-                const double above = b + 1 < burstFftSize ? s.excess[b + 1] : 0.0;
+                const double above = b + 1 < N ? s.excess[b + 1] : 0.0;
                 highBin = b + std::clamp((s.excess[b] - half) / std::max(s.excess[b] - above, 1e-30), 0.0, 1.0);
                 break;
             }
     }
+    Edges edges;
+    edges.run = band;
+    edges.sigmas = band.sigmas;
+    edges.lowHz = binFrequency(lowBin);
+    edges.highHz = binFrequency(highBin);
+    // Leakage just outside the occupied bins is the burst's power too; the
+    // noise is that of the band between the edges.
+    const uint32_t a = std::min(band.first, oa), z = std::max(band.last, ob);
+    double signal = 0.0, noisePower = 0.0;
+    for (uint32_t b = a > 0 ? a - 1 : 0; b <= std::min(N - 1, z + 1); ++b)
+        signal += s.excess[b] * s.noise[b];
+    for (uint32_t b = a; b <= z; ++b)
+        noisePower += s.noise[b];
+    const double noiseInBand = noisePower / (z - a + 1) * std::max(highBin - lowBin, 1.0);
+    edges.snrDb = 10.0 * std::log10(std::max(signal, 1e-300) / noiseInBand);
+    return edges;
+}
+
+// A burst over samples [s0, s1) in the bins of `run` and beside them: its
+// band edges and SNR, or nothing when its energy over the noise is not
+// significant. A narrow band is measured again on a finer spectrum, when the
+// burst is long enough for one.
+std::optional<Burst> measured(const SampleSource& source, const BurstRequest& request, const BurstNoise& noise,
+                              const BinRun& run, uint64_t s0, uint64_t s1)
+{
+    const Spectrum s = spectrumOf(source, request, noise, s0, s1);
+    const uint32_t reach = std::max<uint32_t>(2, (run.last - run.first + 1) / 2);
+    const uint32_t lo = std::max(noise.firstBin, run.first > reach ? run.first - reach : 0);
+    const uint32_t hi = std::min(noise.endBin - 1, run.last + reach);
+    std::optional<Edges> edges = edgesOf(s, lo, hi, request.sampleRate);
+    if (!edges || edges->sigmas < noise.acceptSigmas)
+        return std::nullopt;
+    uint32_t ratio = 1;
+    while ((edges->run.last - edges->run.first + 1) * ratio < finestBandBins && burstFftSize * ratio < finestFftSize
+           && s1 - s0 >= uint64_t(8) * burstFftSize * ratio * 2)
+        ratio *= 2;
+    if (ratio > 1) {
+        const Spectrum fine = finerSpectrum(source, request, noise, s0, s1, burstFftSize * ratio);
+        const uint32_t a = edges->run.first > 2 ? edges->run.first - 2 : 0;
+        const uint32_t z = std::min(burstFftSize - 1, edges->run.last + 2);
+        if (const std::optional<Edges> finer =
+                edgesOf(fine, std::max(a * ratio, noise.firstBin * ratio),
+                        std::min(z * ratio + ratio - 1, noise.endBin * ratio - 1), request.sampleRate))
+            edges = finer;
+    }
     Burst burst;
     burst.sampleStart = s0;
     burst.sampleCount = s1 - s0;
-    burst.lowHz = std::max(request.low, binFrequency(lowBin));
-    burst.highHz = std::min(request.high, binFrequency(highBin));
-    // Leakage just outside the edges is the burst's power too; the noise is the band's.
-    double signal = 0.0, noisePower = 0.0;
-    for (uint32_t b = band.first > 0 ? band.first - 1 : 0; b <= std::min(burstFftSize - 1, band.last + 1); ++b)
-        signal += s.excess[b] * noise.binPower[b];
-    for (uint32_t b = band.first; b <= band.last; ++b)
-        noisePower += noise.binPower[b];
-    const double noiseInBand = noisePower / (band.last - band.first + 1) * std::max(highBin - lowBin, 1.0);
-    burst.snrDb = 10.0 * std::log10(std::max(signal, 1e-300) / noiseInBand);
+    burst.lowHz = std::max(request.low, edges->lowHz);
+    burst.highHz = std::min(request.high, edges->highHz);
+    burst.snrDb = edges->snrDb;
     return burst;
 }
 
