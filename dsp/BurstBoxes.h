@@ -99,13 +99,18 @@ void BoxPyramid::forEachBox(uint64_t fromColumn, std::size_t firstScale, std::si
             for (uint32_t y = 0; y < ny; ++y)
                 sums[y] = c0[y] + c1[y] + third * c2[y];
             for (uint32_t y = 0; y < positions; ++y) {
-                const float sum = sums[y] + sums[y + 1] + (w == 3 ? sums[y + 2] : 0.0f);
+                float sum = 0.0f;
+                for (uint32_t f = 0; f < w; ++f)
+                    sum += sums[y + f];
                 if (sum < meanLimit)
                     continue;
                 float leastColumn = 3.4e38f, leastRow = 3.4e38f;
                 for (uint32_t t = 0; t < l; ++t) {
                     const float* c = g + (x + t) * ny + y;
-                    leastColumn = std::min(leastColumn, c[0] + c[1] + (w == 3 ? c[2] : 0.0f));
+                    float column = 0.0f;
+                    for (uint32_t f = 0; f < w; ++f)
+                        column += c[f];
+                    leastColumn = std::min(leastColumn, column);
                 }
                 for (uint32_t f = 0; f < w; ++f)
                     leastRow = std::min(leastRow, sums[y + f]);

@@ -339,17 +339,17 @@ BurstDetection detectBursts(const SampleSource& source, const BurstRequest& r, W
         control.addDone(c1 - c0);
     }
 
+    // Pieces shorter than the shortest burst go before bursts are joined.
+    const uint64_t shortest = r.minDuration
+                                  ? static_cast<uint64_t>(std::ceil(*r.minDuration * r.sampleRate - 1e-9))
+                                  : uint64_t(burstFftSize);
     std::vector<Burst> bursts;
     for (const BurstRegion& region : regions) {
         control.check();
         for (const Burst& b : burstsInRegion(source, r, noise, region, control))
-            bursts.push_back(b);
+            if (b.sampleCount >= shortest)
+                bursts.push_back(b);
     }
-    const uint64_t shortest = r.minDuration
-                                  ? static_cast<uint64_t>(std::ceil(*r.minDuration * r.sampleRate - 1e-9))
-                                  : uint64_t(burstFftSize);
-    for (const Burst& b : joined(std::move(bursts), r.sampleRate / burstFftSize))
-        if (b.sampleCount >= shortest)
-            detection.bursts.push_back(b);
+    detection.bursts = joined(std::move(bursts), r.sampleRate / burstFftSize);
     return detection;
 }

@@ -18,6 +18,8 @@ constexpr double occupiedDb = -20.0;
 // A band narrower than this many bins is measured again on a finer spectrum, of at most finestFftSize points.
 constexpr uint32_t finestBandBins = 16;
 constexpr uint32_t finestFftSize = 4096;
+// A region longer than this many samples has its bands looked for in stretches too.
+constexpr uint64_t regionStretch = 8192;
 // Grid columns' cells are correlated (Hann, half overlap): cells per independent value.
 constexpr double cellsPerValue = 1.5;
 constexpr size_t mostSegmentsPerBand = 1024;
@@ -398,10 +400,36 @@ std::vector<Burst> burstsInRegion(const SampleSource& source, const BurstRequest
     std::vector<Burst> found;
     const uint64_t s0 = request.first + region.firstColumn * burstHop;
     const uint64_t s1 = std::min(request.end, request.first + region.lastColumn * burstHop + burstFftSize);
-    const Spectrum spectrum = spectrumOf(source, request, noise, s0, s1);
     const uint32_t lo = std::max(noise.firstBin, region.firstBin);
     const uint32_t hi = std::min(noise.endBin - 1, region.lastBin);
-    for (const BinRun& run : occupiedRuns(spectrum, lo, hi, noise.acceptSigmas)) {
+    // The bands occupied: over the whole region, and over stretches of it at
+    // half overlap where it is long (bursts one after the other in other bands).
+    // The bands occupied: over stretches of the region at half overlap, 8192
+    // samples long, four times that, ... up to the whole region (bursts one
+    // after the other in other bands make one wide band of a long stretch, and
+    // a long weak burst stands out of the noise only over a long one). Bands
+    // found twice count once.
+    std::vector<BinRun> runs;
+    auto add = [&runs](const BinRun& run) {
+        const bool known = std::any_of(runs.begin(), runs.end(), [&](const BinRun& r) {
+            return std::abs(int(r.first) - int(run.first)) <= 2 && std::abs(int(r.last) - int(run.last)) <= 2;
+        });
+        if (!known)
+            runs.push_back(run);
+    };
+    for (uint64_t stretch = regionStretch;; stretch *= 4) {
+        for (uint64_t w0 = s0;; w0 += stretch / 2) {
+            const uint64_t w1 = s1 - s0 <= stretch ? s1 : std::min(s1, w0 + stretch);
+            for (const BinRun& run :
+                 occupiedRuns(spectrumOf(source, request, noise, w0, w1), lo, hi, noise.acceptSigmas))
+                add(run);
+            if (w1 == s1)
+                break;
+        }
+        if (stretch >= s1 - s0)
+            break;
+    }
+    for (const BinRun& run : runs) {
         control.check();
         const uint64_t width = run.last - run.first + 1;
         const uint64_t margin = 4 * std::max<uint64_t>(burstFftSize / width, 1) + burstFftSize;
