@@ -7,6 +7,7 @@
 #include "app/ExportDialog.h"
 #include "annotations/AnnotationEditor.h"
 #include "annotations/AnnotationPane.h"
+#include "annotations/BurstFinder.h"
 #include "app/ViewPages.h"
 #include "app/WindowTexts.h"
 #include "io/RecordingOpener.h"
@@ -111,6 +112,8 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     annotationPane->setObjectName("annotationPane");
     annotationEditor = std::make_unique<AnnotationEditor>(&shownRecording, session(), spectrogramView,
                                                           annotationPane);
+    bursts = std::make_unique<BurstFinder>(&shownRecording, session(), annotationEditor.get(),
+                                           annotationPane->burstDetectRow);
     connect(annotationEditor->undoStack(), &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowModified(!clean); });
     connect(session(), &ViewSession::recordingLoaded, this, &MainWindow::recordingLoaded);
@@ -233,6 +236,8 @@ void MainWindow::buildEditMenu(QMenuBar* menuBar)
     connect(remove, &QAction::triggered, this, [editor] { editor->deleteSelected(); });
     connect(menuAction(editMenu, "&Next annotation", this, QKeySequence(Qt::Key_N)), &QAction::triggered,
             this, [editor] { editor->selectNext(); });
+    connect(menuAction(editMenu, "Detect &bursts", this, QKeySequence(Qt::Key_D)), &QAction::triggered, this,
+            [this] { bursts->detectOrCancel(); });
     previousAnnotationAction = menuAction(editMenu, "&Previous annotation", this, QKeySequence(Qt::Key_P));
     connect(previousAnnotationAction, &QAction::triggered, this, [editor] { editor->selectPrevious(); });
 }
