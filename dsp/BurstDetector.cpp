@@ -30,6 +30,8 @@ constexpr uint64_t blockColumns = 8192;
 constexpr uint64_t gapColumns = 2;
 // The hysteresis: the low threshold's share of the high one, in standard deviations.
 constexpr double lowShare = 2.0 / 3.0;
+// Pieces whose bands overlap by this share of the wider one are of one band.
+constexpr double sameBandShare = 0.8;
 // The fine stage asks this share of the coarse threshold of a burst's own band and span.
 constexpr double acceptShare = 1.0;
 // Standard deviations over the noise that each column and row of a marking box needs.
@@ -163,12 +165,23 @@ std::vector<Burst> joinedOnce(std::vector<Burst> bursts, double binHz)
             if (!timeOverlap)
                 continue;
             if (b.lowHz < o.highHz && o.lowHz < b.highHz) {
-                const uint64_t start = std::min(o.sampleStart, b.sampleStart);
-                const uint64_t end = std::max(o.sampleStart + o.sampleCount, b.sampleStart + b.sampleCount);
-                o.sampleStart = start;
-                o.sampleCount = end - start;
-                o.lowHz = std::min(o.lowHz, b.lowHz);
-                o.highHz = std::max(o.highHz, b.highHz);
+                // Pieces of one band (the same burst split in time) join; a
+                // piece of part of a burst's band, whose narrower filter blurs
+                // its edges in time, gives way to the piece of the whole band.
+                const double overlap = std::min(o.highHz, b.highHz) - std::max(o.lowHz, b.lowHz);
+                const double wider = std::max(o.highHz - o.lowHz, b.highHz - b.lowHz);
+                if (overlap >= sameBandShare * wider) {
+                    if (b.sampleCount > o.sampleCount)
+                        o.snrDb = b.snrDb;
+                    const uint64_t start = std::min(o.sampleStart, b.sampleStart);
+                    const uint64_t end = std::max(o.sampleStart + o.sampleCount, b.sampleStart + b.sampleCount);
+                    o.sampleStart = start;
+                    o.sampleCount = end - start;
+                    o.lowHz = std::min(o.lowHz, b.lowHz);
+                    o.highHz = std::max(o.highHz, b.highHz);
+                } else if (b.highHz - b.lowHz > o.highHz - o.lowHz) {
+                    o = b;
+                }
                 kept = false;
                 break;
             }
