@@ -14,8 +14,8 @@ std::vector<BoxScale> scalesUsed()
     std::vector<BoxScale> scales;
     for (uint32_t i = 0; i <= highestBinLevel; ++i)
         for (uint32_t j = 0; j <= highestColumnLevel; ++j)
-            for (uint32_t w : {2u, 3u, 4u, 5u})
-                for (uint32_t l : {2u, 3u}) {
+            for (uint32_t l : {2u, 3u})
+                for (uint32_t w : {2u, 3u, 4u, 5u}) {
                     const BoxScale scale{i, j, w, l};
                     if (i + j >= 2 && scale.cells() >= fewestCells && scale.cells() <= mostCells
                         && scale.columns() <= longestBoxColumns)

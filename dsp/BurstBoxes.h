@@ -1,8 +1,9 @@
 #pragma once
 // Boxes of grid cells at many sizes: a pyramid of the power grid averaged over
-// aligned pairs of bins and of columns, and boxes of 2 or 3 cells a side at
-// each of its levels, so box sizes step by factors of 1.5 and 2 from a few
-// cells to a few thousand in both time and frequency.
+// aligned pairs of bins and of columns, and boxes 2 to 5 cells wide and 2 or 3
+// long at each of its levels, so that box sizes step by factors of 1.25 to 2
+// from 16 cells to 2048, and some box lies inside any burst of 256 in-band
+// samples or more whatever its alignment.
 
 #include <algorithm>
 #include <cstddef>
@@ -22,7 +23,7 @@ struct BoxScale
 };
 
 // Every scale used, finest first: at least 16 and at most 2048 grid cells, at
-// most 96 bins and 768 columns (a burst of 10^5 samples).
+// most 160 bins and 768 columns (a burst of 10^5 samples).
 const std::vector<BoxScale>& burstBoxScales();
 // The columns of the longest box: regions are final this far behind the grid's end.
 constexpr uint64_t longestBoxColumns = 768;
@@ -72,51 +73,72 @@ void BoxPyramid::forEachBox(uint64_t fromColumn, std::size_t firstScale, std::si
                             Visit&& visit) const
 {
     const std::vector<BoxScale>& scales = burstBoxScales();
-    std::vector<float> sumsBuffer;
-    for (std::size_t s = firstScale; s < endScale; ++s) {
-        const BoxScale& scale = scales[s];
-        const uint32_t i = scale.i, j = scale.j, w = scale.w, l = scale.l;
+    std::vector<float> sumsBuffer, boxesBuffer;
+    for (std::size_t s0 = firstScale; s0 < endScale;) {
+        // Scales of one level and length, which share the sums over their columns.
+        const uint32_t i = scales[s0].i, j = scales[s0].j, l = scales[s0].l;
+        std::size_t s1 = s0;
+        while (s1 < endScale && scales[s1].i == i && scales[s1].j == j && scales[s1].l == l)
+            ++s1;
         const float* g = level(i, j);
         const uint64_t nx = columnsAt(j);
         const uint32_t ny = binsAt(i);
-        if (nx < l || ny < w)
+        if (nx < l || ny < 2) {
+            s0 = s1;
             continue;
-        const uint32_t positions = ny - w + 1;
-        const float meanLimit = limits.mean[s] * static_cast<float>(w * l);
-        const float columnLimit = limits.column[s] * static_cast<float>(w);
-        const float rowLimit = limits.row[s] * static_cast<float>(l);
+        }
         sumsBuffer.resize(ny);
+        boxesBuffer.resize(ny);
         float* sums = sumsBuffer.data();
+        float* boxes = boxesBuffer.data();
         // Boxes ending at fromColumn or later: (x + l) 2^j > fromColumn.
         const uint64_t x0 = (fromColumn >> j) + 1 > l ? (fromColumn >> j) + 1 - l : 0;
         for (uint64_t x = x0; x + l <= nx; ++x) {
-            // The sums of whole boxes first (one pass the compiler vectorises);
-            // the few that reach the limit are looked at closer.
+            // The sums over the box's columns, then of w of them along the
+            // bins (passes the compiler vectorises); only where the largest
+            // reaches the limit are the boxes looked at one by one.
             const float* c0 = g + x * ny;
             const float* c1 = c0 + ny;
             const float* c2 = l == 3 ? c1 + ny : c1;
             const float third = l == 3 ? 1.0f : 0.0f;
             for (uint32_t y = 0; y < ny; ++y)
                 sums[y] = c0[y] + c1[y] + third * c2[y];
-            for (uint32_t y = 0; y < positions; ++y) {
-                float sum = 0.0f;
-                for (uint32_t f = 0; f < w; ++f)
-                    sum += sums[y + f];
-                if (sum < meanLimit)
+            for (std::size_t s = s0; s < s1; ++s) {
+                const uint32_t w = scales[s].w;
+                if (ny < w)
                     continue;
-                float leastColumn = 3.4e38f, leastRow = 3.4e38f;
-                for (uint32_t t = 0; t < l; ++t) {
-                    const float* c = g + (x + t) * ny + y;
-                    float column = 0.0f;
+                const uint32_t positions = ny - w + 1;
+                for (uint32_t y = 0; y < positions; ++y)
+                    boxes[y] = sums[y] + sums[y + 1];
+                for (uint32_t f = 2; f < w; ++f)
+                    for (uint32_t y = 0; y < positions; ++y)
+                        boxes[y] += sums[y + f];
+                float largest = 0.0f;
+                for (uint32_t y = 0; y < positions; ++y)
+                    largest = std::max(largest, boxes[y]);
+                const float meanLimit = limits.mean[s] * static_cast<float>(w * l);
+                if (largest < meanLimit)
+                    continue;
+                const float columnLimit = limits.column[s] * static_cast<float>(w);
+                const float rowLimit = limits.row[s] * static_cast<float>(l);
+                for (uint32_t y = 0; y < positions; ++y) {
+                    if (boxes[y] < meanLimit)
+                        continue;
+                    float leastColumn = 3.4e38f, leastRow = 3.4e38f;
+                    for (uint32_t t = 0; t < l; ++t) {
+                        const float* c = g + (x + t) * ny + y;
+                        float column = 0.0f;
+                        for (uint32_t f = 0; f < w; ++f)
+                            column += c[f];
+                        leastColumn = std::min(leastColumn, column);
+                    }
                     for (uint32_t f = 0; f < w; ++f)
-                        column += c[f];
-                    leastColumn = std::min(leastColumn, column);
+                        leastRow = std::min(leastRow, sums[y + f]);
+                    if (leastColumn >= columnLimit && leastRow >= rowLimit)
+                        visit(s, x << j, (x + l) << j, y << i, (y + w) << i, boxes[y] / static_cast<float>(w * l));
                 }
-                for (uint32_t f = 0; f < w; ++f)
-                    leastRow = std::min(leastRow, sums[y + f]);
-                if (leastColumn >= columnLimit && leastRow >= rowLimit)
-                    visit(s, x << j, (x + l) << j, y << i, (y + w) << i, sum / static_cast<float>(w * l));
             }
         }
+        s0 = s1;
     }
 }
