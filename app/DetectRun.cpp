@@ -8,6 +8,7 @@
 #include "io/Recording.h"
 #include "plotdata/RangePass.h"
 #include "session/NativePath.h"
+#include "session/NumberText.h"
 #include "sigmf/BurstAnnotations.h"
 
 #include <nlohmann/json.hpp>
@@ -17,20 +18,15 @@
 
 namespace {
 
-// A number option's value, or a message in the panel's words.
-std::optional<double> positiveNumber(const QString& text, const char* what, const char* unit)
+// A number option's value (> 0), or a message in the words of the window's fields.
+std::optional<double> positiveValue(const QString& text, const char* what)
 {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok) {
-        std::cerr << "Invalid " << what << ": input shall be a number" << std::endl;
+    try {
+        return strictlyPositiveNumber(text);
+    } catch (const std::exception& error) {
+        std::cerr << "Invalid " << what << ": " << error.what() << std::endl;
         return std::nullopt;
     }
-    if (!std::isfinite(value) || !(value > 0)) {
-        std::cerr << "Invalid " << what << ": input shall be a finite number > 0 (" << unit << ")" << std::endl;
-        return std::nullopt;
-    }
-    return value;
 }
 
 // The bursts as the contract prints them, members in its order.
@@ -69,13 +65,13 @@ int writeDetection(Recording& recording, const ViewSettings& settings, const DcO
     request.high = settings.band.high;
     request.offset = offset;
     if (o.threshold) {
-        const std::optional<double> db = positiveNumber(*o.threshold, "threshold", "dB");
+        const std::optional<double> db = positiveValue(*o.threshold, "threshold");
         if (!db)
             return 1;
         request.thresholdDb = *db;
     }
     if (o.minDuration) {
-        request.minDuration = positiveNumber(*o.minDuration, "minimum duration", "seconds");
+        request.minDuration = positiveValue(*o.minDuration, "minimum duration");
         if (!request.minDuration)
             return 1;
     }
