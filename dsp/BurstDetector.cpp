@@ -167,9 +167,10 @@ std::vector<Burst> joinedOnce(std::vector<Burst> bursts, double binHz)
             if (!timeOverlap)
                 continue;
             if (b.lowHz < o.highHz && o.lowHz < b.highHz) {
-                // Pieces of one band (the same burst split in time) join; a
-                // piece of part of a burst's band, whose narrower filter blurs
-                // its edges in time, gives way to the piece of the whole band.
+                // Pieces of one band (the same burst split in time) join; of
+                // pieces of other bands the one over more of the time and band
+                // stays (a piece of part of a burst's band, whose narrower
+                // filter blurs its edges in time, gives way to the whole band's).
                 const double overlap = std::min(o.highHz, b.highHz) - std::max(o.lowHz, b.lowHz);
                 const double wider = std::max(o.highHz - o.lowHz, b.highHz - b.lowHz);
                 if (overlap >= sameBandShare * wider) {
@@ -181,7 +182,8 @@ std::vector<Burst> joinedOnce(std::vector<Burst> bursts, double binHz)
                     o.sampleCount = end - start;
                     o.lowHz = std::min(o.lowHz, b.lowHz);
                     o.highHz = std::max(o.highHz, b.highHz);
-                } else if (b.highHz - b.lowHz > o.highHz - o.lowHz) {
+                } else if (double(b.sampleCount) * (b.highHz - b.lowHz)
+                           > double(o.sampleCount) * (o.highHz - o.lowHz)) {
                     o = b;
                 }
                 kept = false;
