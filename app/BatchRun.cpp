@@ -4,6 +4,7 @@
 
 #include "app/DetectRun.h"
 #include "app/OptionSettings.h"
+#include "app/EstimateRun.h"
 #include "app/TraceRun.h"
 #include "app/ViewPages.h"
 #include "dsp/BlockStream.h"
@@ -270,6 +271,8 @@ int runBatch(const CommandLineOptions& o)
     }
     if ((!o.traceOut.isEmpty() || !o.audioOut.isEmpty())
         && writeTraceOutputs(recording, o.recording, session.shown(), session.removedOffset(), o) != 0)
+        return 1;
+    if (o.estimate && printSignalEstimate(recording, session.shown(), session.removedOffset()) != 0)
         return 1;
     if (o.detect && writeDetection(recording, session.shown(), session.removedOffset(), o) != 0)
         return 1;

@@ -111,6 +111,8 @@ struct Parser
                                           "than its noise floor plus DB.", "DB"};
     QCommandLineOption audioOut{"audio-out", "Write the band's audio over the selection (mono 16-bit "
                                              "PCM at 48 kHz) and exit.", "FILE.wav"};
+    QCommandLineOption estimate{"estimate", "Print what the band's signal is over the selection (symbol "
+                                            "rate, modulation, offset, FSK tones) as JSON and exit."};
     QCommandLineOption detect{"detect", "Find the bursts in the selection and print them as JSON, then exit."};
     QCommandLineOption threshold{"threshold", "How far a burst stands above the noise floor, dB "
                                               "(default 6).", "DB"};
@@ -128,7 +130,7 @@ struct Parser
         for (const QCommandLineOption* option :
              {&format, &datatype, &rate, &start, &stop, &band, &fftExponent, &overlap, &range,
               &render, &renderSpectrum, &size, &exportPath, &info, &measure, &trace, &traceOut, &squelch,
-              &audioOut, &detect, &threshold, &minDuration, &saveAnnotations})
+              &audioOut, &estimate, &detect, &threshold, &minDuration, &saveAnnotations})
             parser.addOption(*option);
         parser.addPositionalArgument("recording", "The recording to open.", "[recording]");
         // Qt's own options, which the application object takes out of the line.
@@ -228,6 +230,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     o.trace = parser.value(p.trace).toLower();
     o.traceOut = parser.value(p.traceOut);
     o.audioOut = parser.value(p.audioOut);
+    o.estimate = parser.isSet(p.estimate);
     if (parser.isSet(p.trace) && !QStringList{"am", "fm", "pm"}.contains(o.trace))
         return badUsage("--trace needs am, fm or pm", p);
     if (parser.isSet(p.traceOut) && !parser.isSet(p.trace))

@@ -36,6 +36,8 @@ struct CommandLineOptions
     QString traceOut;
     std::optional<double> squelch;
     QString audioOut;
+    // --estimate: what the band's signal is, as JSON.
+    bool estimate = false;
     // --detect, --threshold, --min-duration (texts, checked by the run) and --save-annotations.
     bool detect = false;
     std::optional<QString> threshold;
@@ -46,7 +48,7 @@ struct CommandLineOptions
     bool batch() const
     {
         return !render.isEmpty() || !renderSpectrum.isEmpty() || !exportPath.isEmpty() || info
-               || measure || !traceOut.isEmpty() || !audioOut.isEmpty() || detect;
+               || measure || !traceOut.isEmpty() || !audioOut.isEmpty() || estimate || detect;
     }
 };
 

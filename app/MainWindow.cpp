@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 
+#include "app/AnnotationEstimate.h"
 #include "app/AppSettings.h"
 #include "app/ExportDialog.h"
 #include "annotations/AnnotationEditor.h"
@@ -15,6 +16,7 @@
 #include "panel/ElidedLabel.h"
 #include "session/NativePath.h"
 #include "panel/MeasurementsGroup.h"
+#include "panel/SignalGroup.h"
 #include "session/ViewSession.h"
 #include "views/AmplitudeView.h"
 #include "views/TraceView.h"
@@ -43,6 +45,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
+#include <QShortcut>
 #include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -125,8 +128,25 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
     measurementsGroup = new MeasurementsGroup(controlPanel->spectrum(), session(), spectrumView->plotWidget(), this);
     measurementsGroup->setObjectName("measurementsGroup");
     measurementsGroup->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    signalGroup = new SignalGroup(session(), this);
+    signalGroup->setObjectName("signalGroup");
+    signalGroup->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // E on the spectrum's plot, where no field takes the letter.
+    auto* estimateKey = new QShortcut(QKeySequence(Qt::Key_E), spectrumView->plotWidget());
+    estimateKey->setContext(Qt::WidgetShortcut);
+    connect(estimateKey, &QShortcut::activated, signalGroup, &SignalGroup::estimate);
+    auto* annotationEstimate = new AnnotationEstimate(annotationPane->annotationTable, annotationEditor->tableModel(), session(), signalGroup,
+                           [this](const QString& text) {
+                               return QMessageBox::question(this, QStringLiteral("Estimate"),
+                                                            QStringLiteral("Write the estimate into the "
+                                                                           "annotation's comment?\n\n")
+                                                                + text)
+                                      == QMessageBox::Yes;
+                           },
+                           this);
+    annotationEstimate->setObjectName("annotationEstimate");
     buildFrame(controlPanel, {spectrogramView, traceView, powerView, amplitudeView},
-               {spectrumView, measurementsGroup});
+               {spectrumView, measurementsGroup, signalGroup});
     setAcceptDrops(true);
     if (!AppSettings::windowGeometry().isEmpty())
         restoreGeometry(AppSettings::windowGeometry());

@@ -15,6 +15,7 @@
 class AmplitudeView;
 class TraceView;
 class MeasurementsGroup;
+class SignalGroup;
 class AnnotationEditor;
 class BurstFinder;
 class AnnotationPane;
@@ -103,6 +104,7 @@ private:
     PowerView* powerView = nullptr;
     SpectrumView* spectrumView = nullptr;
     MeasurementsGroup* measurementsGroup = nullptr;
+    SignalGroup* signalGroup = nullptr;
     QSplitter* splitter = nullptr;
     QTabWidget* tabWidget = nullptr;
     QMenu* recentMenu = nullptr;

@@ -11,6 +11,7 @@
 #include "views/PlotWidget.h"
 #include "views/TraceView.h"
 
+#include <QMetaObject>
 #include <QPushButton>
 
 #include <algorithm>
@@ -31,20 +32,35 @@ BandListening::BandListening(ViewSession* session, QPushButton* button, std::vec
 
 BandListening::~BandListening()
 {
+    if (computing)
+        computing->cancel();
+    joinWorker();
     player->setPositionHandler(nullptr);
 }
 
 bool BandListening::playing() const
 {
-    return player->playing();
+    return player->playing() || computing;
 }
 
 bool BandListening::stop()
 {
+    if (computing) {
+        computing->cancel();
+        computing.reset();
+        showPosition(std::nullopt);
+        return true;
+    }
     if (!player->playing())
         return false;
     player->stop();
     return true;
+}
+
+void BandListening::joinWorker()
+{
+    if (worker.joinable())
+        worker.join();
 }
 
 void BandListening::toggle()
@@ -71,15 +87,45 @@ void BandListening::toggle()
         request.first = *marked;
     request.longest = std::min(longestAudio, static_cast<double>(mostSamples) / fs);
     const DcOffset offset = session->removedOffset();
-    std::vector<int16_t> audio;
-    try {
-        WorkControl control;
-        audio = bandAudio(*recording.samples(), request, offset.i, offset.q, offset.remove, control);
-    } catch (const std::exception& error) {
-        note(QStringLiteral("Play"), QString::fromUtf8(error.what()));
+    joinWorker();
+    auto control = std::make_shared<WorkControl>();
+    computing = control;
+    if (button)
+        button->setText(QStringLiteral("Stop"));
+    // The thread ends soon after a cancel (the computation checks it between
+    // blocks); what it posts back is dropped with this object.
+    worker = std::thread([this, control, source = recording.samples(), request, offset, fs] {
+        std::vector<int16_t> audio;
+        QString failure;
+        try {
+            audio = bandAudio(*source, request, offset.i, offset.q, offset.remove, *control);
+        } catch (const WorkCancelled&) {
+            return;
+        } catch (const std::exception& error) {
+            failure = QString::fromUtf8(error.what());
+        }
+        const double startSeconds = static_cast<double>(request.first) / fs;
+        QMetaObject::invokeMethod(
+            this,
+            [this, control, audio = std::move(audio), startSeconds, failure]() mutable {
+                if (computing != control)
+                    return;
+                computing.reset();
+                computed(std::move(audio), startSeconds, failure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void BandListening::computed(std::vector<int16_t> audio, double startSeconds, QString failure)
+{
+    joinWorker();
+    showPosition(std::nullopt);
+    if (!failure.isEmpty()) {
+        note(QStringLiteral("Play"), failure);
         return;
     }
-    if (!player->play(std::move(audio), static_cast<double>(request.first) / fs))
+    if (!player->play(std::move(audio), startSeconds))
         note(QStringLiteral("Play"), BandPlayer::noDeviceNote());
 }
 

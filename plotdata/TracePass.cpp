@@ -24,6 +24,8 @@ constexpr std::size_t readBlock = std::size_t(1) << 16;
 // A sketch computes this many outputs per pixel column, reading at most this many samples.
 constexpr uint64_t sketchOutputs = 8;
 constexpr uint64_t sketchSamples = uint64_t(1) << 22;
+// A sketch of fewer columns than this is not worth drawing.
+constexpr uint64_t sketchFewestColumns = 16;
 
 uint64_t ceilDiv(uint64_t a, uint64_t b)
 {
@@ -185,17 +187,26 @@ void TracePass::setCurve(ReducedCurve curve)
     }
 }
 
-bool TracePass::computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control)
+bool TracePass::keepable(const TraceSettings& settings, uint64_t samples)
 {
-    // The phase is unwrapped from the range's start, and a squelch measures
-    // the range: neither is kept.
-    if (!summaries || settings.kind == TraceKind::Phase || settings.squelchDb || samples < fewestSummarized)
-        return false;
+    return settings.kind != TraceKind::Phase && !settings.squelchDb && samples >= fewestSummarized;
+}
+
+std::string TracePass::keptKey(const TraceSettings& settings, double fs, uint64_t samples, const DcOffset& offset)
+{
     char key[256];
     std::snprintf(key, sizeof key, "trace %d %.17g %.17g %.17g fs %.17g n %llu dc %d %.17g %.17g",
                   static_cast<int>(settings.kind), settings.low, settings.high,
                   settings.kind == TraceKind::Amplitude ? settings.fullScale : 0.0, fs,
                   static_cast<unsigned long long>(samples), offset.remove ? 1 : 0, offset.i, offset.q);
+    return key;
+}
+
+bool TracePass::computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control)
+{
+    if (!summaries || !keepable(settings, samples))
+        return false;
+    const std::string key = keptKey(settings, fs, samples, offset);
     const uint64_t first = trace->firstOutput();
     const uint64_t end = first + trace->outputCount();
     if (const auto kept = summaries->find(key)) {
@@ -244,14 +255,27 @@ bool TracePass::sketchFromSummaries(const DcOffset& offset)
     const uint64_t D = trace->decimation();
     const uint64_t first = trace->firstOutput();
     const uint64_t count = trace->outputCount();
-    const uint64_t perColumn = sketchOutputs * D + (trace->readEnd() - trace->readFirst() - (count - 1) * D);
-    if (count <= sketchOutputs * static_cast<uint64_t>(width) || perColumn * static_cast<uint64_t>(width) > sketchSamples)
+    // Samples a column's outputs read (their filters' windows and the
+    // outputs around them the values need), as a column in the middle reads them.
+    TraceRequest column = requestFor(std::nullopt);
+    const uint64_t centre = first + count / 2;
+    column.first = centre * D;
+    column.end = (centre + sketchOutputs - 1) * D + 1;
+    const BandTrace probe(column);
+    const uint64_t perColumn = probe.readEnd() - probe.readFirst();
+    const auto columns = static_cast<uint64_t>(width);
+    if (count <= sketchOutputs * columns)
+        return false;
+    // Where every column would read too much (a narrow band's long filter),
+    // every step-th column only, the curve joining them; too few, none.
+    const uint64_t step = ceilDiv(perColumn * columns, sketchSamples);
+    if (columns / step < sketchFewestColumns)
         return false;
     const CurveFrame frame = rangeFrame(range, fs);
     CurveEnvelope envelope(frame.xMin, frame.xMax, width, first, trace->outputRate());
     uint64_t added = first;
     try {
-        for (uint64_t c = 0; c < static_cast<uint64_t>(width); ++c) {
+        for (uint64_t c = step / 2; c < columns; c += step) {
             const uint64_t middle = first + (count * (2 * c + 1)) / (2 * static_cast<uint64_t>(width));
             const uint64_t s = std::max(added, middle - std::min(middle, sketchOutputs / 2));
             const uint64_t e = std::min(first + count, s + sketchOutputs);

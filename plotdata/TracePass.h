@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 class TraceSummaries;
 
@@ -41,13 +42,21 @@ public:
               int width, std::shared_ptr<TraceSummaries> summaries = nullptr);
     ~TracePass() override;
 
+    // Whether a band's trace of these settings is kept for a recording of
+    // `samples` samples (the phase, unwrapped from a range's start, and a
+    // squelch, measured on a range, are not; nor are short recordings'), and
+    // the key it is kept under.
+    static bool keepable(const TraceSettings& settings, uint64_t samples);
+    static std::string keptKey(const TraceSettings& settings, double fs, uint64_t samples, const DcOffset& offset);
+
     BlockConsumer& consumer() override;
     bool finishPass() override;
     StreamRange readRange(const StreamRange& range) const override;
     bool computeFromSummaries(const SampleSource& source, const DcOffset& offset, WorkControl& control) override;
     // A coarse curve while the pass runs: the amplitude or frequency of a few
-    // outputs at the middle of each pixel column, read from `sketchSource`
-    // when that takes few samples (none for the phase or a squelch).
+    // outputs at the middle of each pixel column (of every few columns where
+    // a narrow band's filter reaches far), read from `sketchSource` when that
+    // takes few samples (none for the phase or a squelch).
     bool sketchFromSummaries(const DcOffset& offset) override;
     void setSketchSource(std::shared_ptr<const SampleSource> source) { sketchSource = std::move(source); }
 

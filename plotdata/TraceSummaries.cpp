@@ -46,6 +46,18 @@ std::shared_ptr<const TraceSummaries::Kept> TraceSummaries::find(const std::stri
     return nullptr;
 }
 
+bool TraceSummaries::has(const std::string& key) const
+{
+    const std::lock_guard lock(mutex);
+    for (const auto& kept : ready)
+        if (kept->key == key)
+            return true;
+    for (const auto& weak : building)
+        if (const auto build = weak.lock(); build && build->key == key)
+            return true;
+    return false;
+}
+
 std::shared_ptr<TraceSummaries::Kept> TraceSummaries::startBuild(const std::string& key, uint64_t outputs)
 {
     const std::lock_guard lock(mutex);

@@ -34,6 +34,8 @@ public:
 
     // The trace kept under `key`, when one is ready.
     std::shared_ptr<const Kept> find(const std::string& key) const;
+    // Whether one is ready or being built under `key`.
+    bool has(const std::string& key) const;
     // A trace of `outputs` outputs to build under `key`: null when one is
     // ready or being built.
     std::shared_ptr<Kept> startBuild(const std::string& key, uint64_t outputs);

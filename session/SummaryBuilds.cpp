@@ -7,6 +7,7 @@
 #include "plotdata/AmplitudeStream.h"
 #include "plotdata/SpectrogramPass.h"
 #include "plotdata/SummarySet.h"
+#include "plotdata/TraceSummaries.h"
 
 #include <bit>
 #include <vector>
@@ -31,14 +32,25 @@ bool SummaryNeeds::operator==(const SummaryNeeds& other) const
                    || (a->fftSize == b->fftSize
                        && std::bit_cast<uint64_t>(a->overlap) == std::bit_cast<uint64_t>(b->overlap)));
     };
+    auto sameTrace = [](const std::optional<Trace>& a, const std::optional<Trace>& b) {
+        return a.has_value() == b.has_value() && (!a || (a->settings == b->settings && a->kept == b->kept));
+    };
     return sameSpectrogram(spectrogram, other.spectrogram) && sameSpectrum(spectrum, other.spectrum)
-           && samePower(power, other.power) && amplitude == other.amplitude && removeDc == other.removeDc;
+           && samePower(power, other.power) && amplitude == other.amplitude && sameTrace(trace, other.trace)
+           && removeDc == other.removeDc;
 }
 
 namespace {
 
+// Whether the trace the needs ask for is kept or being built (by the view's own pass, say).
+bool traceHeld(const SummaryNeeds::Trace& trace, double sampleRate, uint64_t samples, const DcOffset& offset)
+{
+    return !TracePass::keepable(trace.settings, samples)
+           || trace.kept->has(TracePass::keptKey(trace.settings, sampleRate, samples, offset));
+}
+
 // Whether every summary the needs ask for is ready (nothing to build).
-bool allReady(const SummarySet& summaries, const SummaryNeeds& needs)
+bool allReady(const SummarySet& summaries, const SummaryNeeds& needs, double sampleRate, uint64_t samples)
 {
     DcOffset offset;
     if (needs.removeDc) {
@@ -54,7 +66,8 @@ bool allReady(const SummarySet& summaries, const SummaryNeeds& needs)
                || summaries.welch(needs.spectrum->fftSize, sharedSamples(needs.spectrum->fftSize, needs.spectrum->overlap),
                                   offset))
            && (!needs.power || summaries.power(*needs.power, offset))
-           && (!needs.amplitude || summaries.amplitude(offset));
+           && (!needs.amplitude || summaries.amplitude(offset))
+           && (!needs.trace || traceHeld(*needs.trace, sampleRate, samples, offset));
 }
 
 } // namespace
@@ -81,7 +94,7 @@ void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
     }
     // Asked again for the same needs, a build runs again only when one of
     // them went missing since (a damaged cache file).
-    const bool ready = allReady(*summaries, needs);
+    const bool ready = allReady(*summaries, needs, sampleRate, samples->size());
     if (summaries == requestedFor && requested == needs && (ready || jobs->busy()))
         return;
     requestedFor = summaries;
@@ -116,6 +129,10 @@ void SummaryBuilds::request(const std::shared_ptr<SummarySet>& summaries,
                 passes.push_back(powerCurvePass(whole.size(), whole, sampleRate, *needs.power, 1, summaries));
             if (needs.amplitude)
                 passes.push_back(amplitudePass(whole, sampleRate, 1, summaries));
+            // A pass over the whole recording keeps the band on the way.
+            if (needs.trace && !traceHeld(*needs.trace, sampleRate, whole.size(), offset))
+                passes.push_back(std::make_unique<TracePass>(whole, sampleRate, whole.size(), needs.trace->settings,
+                                                             1, needs.trace->kept));
             std::vector<RangeComputation*> pointers;
             for (const auto& pass : passes)
                 pointers.push_back(pass.get());

@@ -1,11 +1,12 @@
 #pragma once
 // Keeps a recording's summaries complete for the views' current settings: what
-// is missing (after a change of FFT size, overlap, DC removal or power
-// settings, or a view shown again) is built by a pass over the whole
-// recording in the background, held while the views' own work runs.
+// is missing (after a change of FFT size, overlap, DC removal, power
+// settings or the trace's band, or a view shown again) is built by a pass over
+// the whole recording in the background, held while the views' own work runs.
 
 #include "plotdata/PowerCurveStream.h"
 #include "plotdata/SpectrumPass.h"
+#include "plotdata/TracePass.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@ class JobRunner;
 class QObject;
 class SampleSource;
 class SummarySet;
+class TraceSummaries;
 
 // The summaries the views shown need: each kind of view adds its own.
 struct SummaryNeeds
@@ -30,9 +32,16 @@ struct SummaryNeeds
     std::optional<SpectrumSettings> spectrum;
     std::optional<PowerCurveSettings> power;
     bool amplitude = false;
+    // A band's trace, kept where the trace view keeps its bands.
+    struct Trace
+    {
+        TraceSettings settings;
+        std::shared_ptr<TraceSummaries> kept;
+    };
+    std::optional<Trace> trace;
     bool removeDc = false;
     bool operator==(const SummaryNeeds& other) const;
-    bool empty() const { return !spectrogram && !spectrum && !power && !amplitude; }
+    bool empty() const { return !spectrogram && !spectrum && !power && !amplitude && !trace; }
 };
 
 class SummaryBuilds

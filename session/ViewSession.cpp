@@ -650,6 +650,11 @@ bool ViewSession::busy() const
     return jobs->busy() || refreshTimer->isActive() || deferTimer->isActive() || exporter->busy();
 }
 
+bool ViewSession::buildingSummaries() const
+{
+    return builds->busy();
+}
+
 bool ViewSession::computing() const
 {
     return jobs->busy() || exporter->busy();

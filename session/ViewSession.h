@@ -93,6 +93,8 @@ public:
     bool busy() const;
     // Whether a computation or an export runs now.
     bool computing() const;
+    // Whether summaries are being built in the background.
+    bool buildingSummaries() const;
     // Progress of the running work, 0 ... 1.
     double progress() const;
     // Whether the last work ended by a cancel (until new work is asked for).

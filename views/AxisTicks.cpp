@@ -165,15 +165,20 @@ public:
         if (!std::isfinite(step) || step <= 0)
             return Candidate{};
         auto value = [&](double k) { return scaledValue(k * mantissa, e); };
-        double kLow = std::ceil(low / step);
-        double kHigh = std::floor(high / step);
+        // A round value less than half a pixel beyond an end is that end's
+        // tick (a curve whose last point stands a sample short of a whole second).
+        const double slack = scale == 1.0 ? 0.5 * span / length : 0.0;
+        const double lowEdge = low - slack;
+        const double highEdge = high + slack;
+        double kLow = std::ceil(lowEdge / step);
+        double kHigh = std::floor(highEdge / step);
         if (!std::isfinite(kLow) || !std::isfinite(kHigh) ||
             std::max(std::fabs(kLow), std::fabs(kHigh)) * mantissa > exactIntegerLimit)
             return std::nullopt;
         // The divisions can round a multiple lying on an end of the range away.
-        if (value(kLow - 1) >= low)
+        if (value(kLow - 1) >= lowEdge)
             kLow -= 1;
-        if (value(kHigh + 1) <= high)
+        if (value(kHigh + 1) <= highEdge)
             kHigh += 1;
         if (kHigh < kLow)
             return Candidate{};
@@ -197,8 +202,8 @@ public:
         for (int64_t k = first;; k += direction) {
             const int64_t n = k * mantissa;
             const double v = scaledValue(static_cast<double>(n), e);
-            if (v >= low && v <= high) {
-                AxisTick tick{v, position(v), tickLabel(n, e, format)};
+            if (v >= lowEdge && v <= highEdge) {
+                AxisTick tick{v, std::clamp(position(v), offset, offset + length), tickLabel(n, e, format)};
                 c.widths.push_back(metrics.width(tick.label));
                 c.ticks.push_back(std::move(tick));
             }

@@ -58,7 +58,8 @@ struct AxisScale
 // Ticks of the axis from `low` to `high` drawn over `length` pixels from `offset`.
 // Position of value v: trunc((v - low) * length / (high - low) + offset) along a
 // horizontal axis, trunc((high - v) / (high - low) * length + offset) along a
-// vertical one; every tick lies within low ... high.
+// vertical one; every tick lies within low ... high, or less than half a pixel
+// beyond an end (and is drawn at that end).
 // The step is the finest 1, 2 or 5 times a power of ten whose labels keep a
 // comfortable gap (two text heights between neighbours, across or up and down)
 // and are no wider than maxWidth. When that leaves fewer than three ticks, the

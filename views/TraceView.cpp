@@ -6,6 +6,7 @@
 #include "io/Recording.h"
 #include "plotdata/TracePass.h"
 #include "plotdata/TraceSummaries.h"
+#include "session/SummaryBuilds.h"
 #include "session/ViewComputation.h"
 #include "views/CaptureMarkers.h"
 #include "views/CustomPlot.h"
@@ -136,6 +137,13 @@ std::unique_ptr<ViewComputation> TraceView::computation(const ViewSettings& sett
         floor = done.noiseFloor();
         showCurve(shownShift);
     });
+}
+
+void TraceView::addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& needs) const
+{
+    // What is kept is made with the recording's first trace.
+    if (kept)
+        needs.trace = SummaryNeeds::Trace{traceSettingsOf(settings), kept};
 }
 
 void TraceView::showCurve(double shift)

@@ -54,6 +54,8 @@ public:
     std::unique_ptr<ViewComputation> computation(const ViewSettings& settings,
                                                  const RecordingFacts& recording) override;
     void present(const Presentation& presentation) override;
+    // The band's trace kept in the background, for zoom and pan from it.
+    void addSummaryNeeds(const ViewSettings& settings, SummaryNeeds& needs) const override;
     bool needsNewWidth() const override;
     bool laidOut() const override;
 

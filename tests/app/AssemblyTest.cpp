@@ -67,8 +67,9 @@ TEST(Assembly, PanelInTheLeftColumnAndViewsInTheirPages)
     EXPECT_EQ(window.findChild<QScrollArea*>("scrollArea")->widget(), panel);
     auto* tabs = window.findChild<QTabWidget*>("tabWidget");
     EXPECT_EQ(pageWidgets(tabs, 0), (QList<QWidget*>{spectrogram, trace, power, amplitude}));
-    // The measurements sit under the spectrum.
-    EXPECT_EQ(pageWidgets(tabs, 1), (QList<QWidget*>{spectrum, window.findChild<QWidget*>("measurementsGroup")}));
+    // The measurements sit under the spectrum, and the signal's estimate under them.
+    EXPECT_EQ(pageWidgets(tabs, 1), (QList<QWidget*>{spectrum, window.findChild<QWidget*>("measurementsGroup"),
+                                                     window.findChild<QWidget*>("signalGroup")}));
     EXPECT_EQ(spectrogram->sizePolicy().verticalPolicy(), QSizePolicy::Expanding);
     EXPECT_EQ(spectrogram->sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
 

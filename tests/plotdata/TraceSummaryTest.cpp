@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <cmath>
 #include <cstring>
 
@@ -100,34 +102,65 @@ TEST(TraceSummary, SquelchBreaksTheCurveBetweenBursts)
     EXPECT_EQ(curve.ranges.xMax, (x.size() - 1) / rate);
 }
 
+// Counts the samples read through it.
+class CountingSource final : public SampleSource
+{
+public:
+    explicit CountingSource(std::shared_ptr<const SampleSource> inner) : inner(std::move(inner)) {}
+    uint64_t size() const override { return inner->size(); }
+    void read(uint64_t first, size_t count, double* i, double* q) const override
+    {
+        samplesRead += count;
+        inner->read(first, count, i, q);
+    }
+    mutable std::atomic<uint64_t> samplesRead{0};
+
+private:
+    std::shared_ptr<const SampleSource> inner;
+};
+
 TEST(TraceSummary, SketchReadsAFewOutputsPerColumn)
 {
     const std::size_t n = std::size_t(1) << 22;
     const testsignals::Iq x = testsignals::fmTone(n, rate, 100e3, 1000, 20e3, 0.5);
     const auto source = memorySamples(x.i, x.q);
+    struct Row
+    {
+        double low, high;
+        int width;
+        std::size_t fewestPoints; // every column, or every other where the filter reaches far
+        bool wholeSweep;          // the band holds the tone's whole sweep
+    };
+    const Row rows[] = {{50e3, 150e3, 400, 400, true}, {99.9e3, 100.1e3, 120, 16, false}};
     TraceSettings settings;
-    settings.low = 50e3;
-    settings.high = 150e3;
-    const int width = 400;
-    TracePass whole({0, n}, rate, n, settings, width);
-    WorkControl control;
-    runComputations(*source, {0, n}, DcOffset{}, {&whole}, control);
-    TracePass sketched({0, n}, rate, n, settings, width);
-    EXPECT_FALSE(sketched.sketchFromSummaries(DcOffset{})); // nothing to read from
-    sketched.setSketchSource(source);
-    ASSERT_TRUE(sketched.sketchFromSummaries(DcOffset{}));
-    const ReducedCurve& coarse = sketched.curve();
-    // A few points in every column, each one of the pass's values, within its range.
-    EXPECT_GE(coarse.x.size(), std::size_t(width));
-    EXPECT_EQ(coarse.ranges.xMin, whole.curve().ranges.xMin);
-    EXPECT_EQ(coarse.ranges.xMax, whole.curve().ranges.xMax);
-    EXPECT_GE(coarse.ranges.yMin, whole.curve().ranges.yMin);
-    EXPECT_LE(coarse.ranges.yMax, whole.curve().ranges.yMax);
-    EXPECT_LT(coarse.ranges.yMax - coarse.ranges.yMin, 41e3);
-    EXPECT_GT(coarse.ranges.yMax - coarse.ranges.yMin, 30e3);
+    for (const Row& r : rows) {
+        settings.low = r.low;
+        settings.high = r.high;
+        TracePass whole({0, n}, rate, n, settings, r.width);
+        WorkControl control;
+        runComputations(*source, {0, n}, DcOffset{}, {&whole}, control);
+        TracePass sketched({0, n}, rate, n, settings, r.width);
+        EXPECT_FALSE(sketched.sketchFromSummaries(DcOffset{})); // nothing to read from
+        const auto counting = std::make_shared<CountingSource>(source);
+        sketched.setSketchSource(counting);
+        ASSERT_TRUE(sketched.sketchFromSummaries(DcOffset{})) << r.low;
+        // A sketch reads a few million samples at most, however far the filter reaches.
+        EXPECT_LE(counting->samplesRead, uint64_t(1) << 22) << r.low;
+        const ReducedCurve& coarse = sketched.curve();
+        // A few points per column sketched, each one of the pass's values, within its range.
+        EXPECT_GE(coarse.x.size(), r.fewestPoints) << r.low;
+        EXPECT_EQ(coarse.ranges.xMin, whole.curve().ranges.xMin);
+        EXPECT_EQ(coarse.ranges.xMax, whole.curve().ranges.xMax);
+        EXPECT_GE(coarse.ranges.yMin, whole.curve().ranges.yMin) << r.low;
+        EXPECT_LE(coarse.ranges.yMax, whole.curve().ranges.yMax) << r.low;
+        if (r.wholeSweep) {
+            EXPECT_LT(coarse.ranges.yMax - coarse.ranges.yMin, 41e3);
+            EXPECT_GT(coarse.ranges.yMax - coarse.ranges.yMin, 30e3);
+        }
+    }
     // The phase and a squelch are never sketched.
     settings.kind = TraceKind::Phase;
-    TracePass phase({0, n}, rate, n, settings, width);
+    TracePass phase({0, n}, rate, n, settings, 400);
     phase.setSketchSource(source);
     EXPECT_FALSE(phase.sketchFromSummaries(DcOffset{}));
 }

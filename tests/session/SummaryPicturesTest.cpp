@@ -11,6 +11,7 @@
 #include "views/PowerView.h"
 #include "views/SpectrogramView.h"
 #include "views/SpectrumView.h"
+#include "views/TraceView.h"
 #include "views/ViewSet.h"
 
 #include <QCoreApplication>
@@ -120,4 +121,63 @@ TEST(SummaryPictures, RangesFromSummariesLookAsComputedFromEverySample)
         }
         session.stop();
     }
+}
+
+// A band's trace, first shown over a short range, is kept by a pass in the
+// background; the whole recording's trace is then put together from it (the
+// views reading only around their columns' ends), as a pass over every sample
+// draws it.
+TEST(SummaryPictures, ANewBandsTraceIsKeptInTheBackground)
+{
+    static constexpr double fs = 1e6;
+    static constexpr int width = 800;
+    const double duration = double(uint64_t(1) << 22) / fs;
+    const ValueRange band{-150e3, -50e3};
+    struct Shown
+    {
+        Recording recording;
+        Views views{&recording, width};
+        TraceView trace{&recording};
+        SpectrumModel model;
+        ViewSession session{&recording};
+        std::shared_ptr<CountedNoise> source = std::make_shared<CountedNoise>();
+
+        // Opens the recording, whole, showing the trace of another band.
+        Shown()
+        {
+            trace.resize(width, 200);
+            trace.show();
+            const ViewSet set{&views.spectrogram, &views.power, &views.amplitude, &views.spectrum, &trace};
+            ViewSettings settings = startingSettings(set);
+            settings.display.showTrace = true;
+            settings.band = {100e3, 200e3};
+            addViews(session, model, set);
+            session.apply(settings);
+            auto read = std::make_shared<Recording>();
+            read->assignSource(uint32_t(fs), source);
+            session.load(read, "noise");
+            waitUntilIdle(session);
+        }
+        void show(double start, double stop, const ValueRange& band)
+        {
+            session.showPlace({{start, stop}, band});
+            waitUntilIdle(session);
+        }
+    };
+    Shown kept;
+    kept.show(0.1, 0.2, band);
+    QElapsedTimer clock;
+    clock.start();
+    while (kept.session.buildingSummaries() && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    kept.source->samplesRead = 0;
+    kept.show(0.0, duration, band);
+    EXPECT_LT(kept.source->samplesRead.load(), uint64_t(width) * 1024);
+
+    Shown fresh;
+    fresh.show(0.0, duration, band);
+    ASSERT_TRUE(fresh.trace.plotWidget()->hasCurve());
+    EXPECT_EQ(grab(kept.trace.plotWidget()), grab(fresh.trace.plotWidget()));
+    kept.session.stop();
+    fresh.session.stop();
 }
