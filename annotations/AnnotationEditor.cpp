@@ -212,6 +212,21 @@ void AnnotationEditor::add(const AnnotationFields& fields, const QString& what)
     push(what, {}, {entry});
 }
 
+void AnnotationEditor::addBursts(const std::vector<RecordingAnnotation>& bursts)
+{
+    if (bursts.empty())
+        return;
+    std::vector<AnnotationList::Entry> added;
+    for (const RecordingAnnotation& burst : bursts)
+        added.push_back({annotations.newId(), burst});
+    if (!session->requested().display.showAnnotations) {
+        ViewSettings next = session->requested();
+        next.display.showAnnotations = true;
+        session->apply(next);
+    }
+    push(QStringLiteral("Detect bursts"), {}, std::move(added));
+}
+
 void AnnotationEditor::deleteSelected()
 {
     const std::vector<uint64_t> ids = selectedIds();

@@ -49,6 +49,8 @@ public:
     // A span of seconds and band of baseband hertz, made after the text editor
     // asks for a label and a comment (a box drawn with the right button).
     void addDrawn(double start, double stop, double low, double high);
+    // Found bursts added as one change ("Detect bursts").
+    void addBursts(const std::vector<RecordingAnnotation>& bursts);
     // Delete: the selected rows.
     void deleteSelected();
     // N and P: the next or previous annotation selected and shown.

@@ -2,6 +2,8 @@
 
 #include "annotations/AnnotationPane.h"
 
+#include "annotations/BurstDetectRow.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -60,8 +62,14 @@ AnnotationPane::AnnotationPane(QWidget* parent) : QWidget(parent)
     buttons->addWidget(annotationStatusLabel);
     buttons->addStretch(1);
 
+    burstDetectRow = named(new BurstDetectRow, "burstDetectRow");
+    auto* table = new QVBoxLayout;
+    table->setContentsMargins(0, 0, 0, 0);
+    table->addWidget(burstDetectRow);
+    table->addWidget(annotationTable, 1);
+
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(annotationTable, 1);
+    layout->addLayout(table, 1);
     layout->addLayout(buttons);
 }

@@ -1,11 +1,12 @@
 #pragma once
 // The annotation table under the plots and its buttons: Add (the time range and
 // band shown), Delete (the rows selected) and Save, with a line saying how many
-// there are and whether changes are unsaved. Building wires nothing; the
+// there are and whether changes are unsaved; above it the row that detects bursts. Building wires nothing; the
 // AnnotationEditor connects what the widgets do.
 
 #include <QWidget>
 
+class BurstDetectRow;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -20,4 +21,6 @@ public:
     QPushButton* deleteAnnotationButton;
     QPushButton* saveAnnotationsButton;
     QLabel* annotationStatusLabel;
+    // Above the table.
+    BurstDetectRow* burstDetectRow;
 };

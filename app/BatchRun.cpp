@@ -2,6 +2,7 @@
 
 #include "app/BatchRun.h"
 
+#include "app/DetectRun.h"
 #include "app/OptionSettings.h"
 #include "app/EstimateRun.h"
 #include "app/SymbolsRun.h"
@@ -275,6 +276,8 @@ int runBatch(const CommandLineOptions& o)
     if (o.estimate && printSignalEstimate(recording, session.shown(), session.removedOffset()) != 0)
         return 1;
     if (o.symbols && printSymbols(recording, session.shown(), session.removedOffset(), o) != 0)
+        return 1;
+    if (o.detect && writeDetection(recording, session.shown(), session.removedOffset(), o) != 0)
         return 1;
     if (!o.render.isEmpty() && !savePicture(pages->picture(pages->timePage), o.render))
         return 1;

@@ -120,6 +120,13 @@ struct Parser
     QCommandLineOption modulation{"modulation", "The keying for --symbols: OOK, ASK, 2FSK, 4FSK, BPSK or QPSK "
                                                 "(estimated when not given).", "M"};
     QCommandLineOption levels{"levels", "Symbols of the keying for --symbols: 2, 4 or 8.", "N"};
+    QCommandLineOption detect{"detect", "Find the bursts in the selection and print them as JSON, then exit."};
+    QCommandLineOption threshold{"threshold", "How far a burst stands above the noise floor, dB "
+                                              "(default 6).", "DB"};
+    QCommandLineOption minDuration{"min-duration", "Shortest burst reported, seconds (default one FFT of "
+                                                   "the detector).", "S"};
+    QCommandLineOption saveAnnotations{"save-annotations", "With --detect: save the bursts as annotations "
+                                                           "labelled \"burst\", as the window's Save does."};
 
     Parser()
     {
@@ -130,7 +137,8 @@ struct Parser
         for (const QCommandLineOption* option :
              {&format, &datatype, &rate, &start, &stop, &band, &fftExponent, &overlap, &range,
               &render, &renderSpectrum, &size, &exportPath, &info, &measure, &trace, &traceOut, &squelch,
-              &audioOut, &estimate, &symbols, &symbolRate, &modulation, &levels})
+              &audioOut, &estimate, &symbols, &symbolRate, &modulation, &levels, &detect, &threshold,
+              &minDuration, &saveAnnotations})
             parser.addOption(*option);
         parser.addPositionalArgument("recording", "The recording to open.", "[recording]");
         // Qt's own options, which the application object takes out of the line.
@@ -277,6 +285,21 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (const QString fault = readSymbolOptions(parser, p, o); !fault.isEmpty())
         return badUsage(fault, p);
+    o.detect = parser.isSet(p.detect);
+    o.saveAnnotations = parser.isSet(p.saveAnnotations);
+    o.threshold = optional(p.threshold);
+    o.minDuration = optional(p.minDuration);
+    const std::pair<const QCommandLineOption*, const char*> detectOnly[] = {
+        {&p.threshold, "--threshold"}, {&p.minDuration, "--min-duration"}, {&p.saveAnnotations, "--save-annotations"}};
+    for (const auto& [option, name] : detectOnly)
+        if (parser.isSet(*option) && !o.detect)
+            return badUsage(QString(name) + " needs --detect", p);
+    for (const auto& [text, what] : {std::pair{o.threshold, "--threshold needs a number of decibels"},
+                                     std::pair{o.minDuration, "--min-duration needs a number of seconds"}}) {
+        bool ok = false;
+        if (text && (text->toDouble(&ok), !ok))
+            return badUsage(what, p);
+    }
     if (o.batch() && o.recording.isEmpty())
         return badUsage("A recording is needed", p);
     if (const QString fault = optionsFault(o, parser.isSet(p.rate), parser.isSet(p.datatype)); !fault.isEmpty())

@@ -1,7 +1,7 @@
 #pragma once
 // The command line: norvale [options] [recording]. Options say what the panel's
 // fields would hold (checked later with the panel's own rules and messages), and
-// --render, --render-spectrum, --export, --info and --measure make a run without
+// --render, --render-spectrum, --export, --info, --measure and --detect make a run without
 // a window that writes its result and exits.
 
 #include <QSize>
@@ -44,12 +44,17 @@ struct CommandLineOptions
     std::optional<double> symbolRate;
     QString modulation;
     std::optional<int> levels;
+    // --detect, --threshold, --min-duration (texts, checked by the run) and --save-annotations.
+    bool detect = false;
+    std::optional<QString> threshold;
+    std::optional<QString> minDuration;
+    bool saveAnnotations = false;
 
     // Whether the run writes its result and exits instead of opening the window.
     bool batch() const
     {
         return !render.isEmpty() || !renderSpectrum.isEmpty() || !exportPath.isEmpty() || info
-               || measure || !traceOut.isEmpty() || !audioOut.isEmpty() || estimate || symbols;
+               || measure || !traceOut.isEmpty() || !audioOut.isEmpty() || estimate || symbols || detect;
     }
 };
 

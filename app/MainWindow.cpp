@@ -8,6 +8,7 @@
 #include "app/ExportDialog.h"
 #include "annotations/AnnotationEditor.h"
 #include "annotations/AnnotationPane.h"
+#include "annotations/BurstFinder.h"
 #include "app/ViewPages.h"
 #include "app/WindowTexts.h"
 #include "io/RecordingOpener.h"
@@ -124,6 +125,8 @@ MainWindow::MainWindow(const QStringList& arguments, QWidget* parent)
                                                        std::function<void(const QString&)> done) {
         symbolStrip->extractSpan(start, stop, band, std::move(done));
     });
+    bursts = std::make_unique<BurstFinder>(&shownRecording, session(), annotationEditor.get(),
+                                           annotationPane->burstDetectRow);
     connect(annotationEditor->undoStack(), &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowModified(!clean); });
     connect(session(), &ViewSession::recordingLoaded, this, &MainWindow::recordingLoaded);
@@ -267,6 +270,8 @@ void MainWindow::buildEditMenu(QMenuBar* menuBar)
     connect(remove, &QAction::triggered, this, [editor] { editor->deleteSelected(); });
     connect(menuAction(editMenu, "&Next annotation", this, QKeySequence(Qt::Key_N)), &QAction::triggered,
             this, [editor] { editor->selectNext(); });
+    connect(menuAction(editMenu, "Detect &bursts", this, QKeySequence(Qt::Key_D)), &QAction::triggered, this,
+            [this] { bursts->detectOrCancel(); });
     previousAnnotationAction = menuAction(editMenu, "&Previous annotation", this, QKeySequence(Qt::Key_P));
     connect(previousAnnotationAction, &QAction::triggered, this, [editor] { editor->selectPrevious(); });
 }

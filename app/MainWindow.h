@@ -17,6 +17,7 @@ class TraceView;
 class MeasurementsGroup;
 class SignalGroup;
 class AnnotationEditor;
+class BurstFinder;
 class AnnotationPane;
 class ControlPanel;
 class QAction;
@@ -49,6 +50,7 @@ public:
     // The measurements under the spectrum.
     MeasurementsGroup* measurements() const { return measurementsGroup; }
     AnnotationEditor* annotations() const { return annotationEditor.get(); }
+    BurstFinder* burstFinder() const { return bursts.get(); }
     const Recording& recording() const { return shownRecording; }
 
     // Help menu boxes, modal, with this window as parent.
@@ -120,4 +122,5 @@ private:
     QSplitter* plotSplitter = nullptr;
     // Destroyed before the widgets it wires.
     std::unique_ptr<AnnotationEditor> annotationEditor;
+    std::unique_ptr<BurstFinder> bursts;
 };

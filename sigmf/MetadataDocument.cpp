@@ -79,6 +79,37 @@ Json hertz(double value)
     return value;
 }
 
+// The namespace of the members Norvale adds to annotations (a found burst's SNR).
+constexpr const char* ownNamespace = "norvale";
+constexpr const char* ownNamespaceVersion = "1.0.0";
+
+// `global` with our namespace declared in core:extensions when an annotation
+// has a member of it (a document holding none is left as it was).
+void declareOwnNamespace(Json& document)
+{
+    const auto annotations = document.find("annotations");
+    if (annotations == document.end() || !annotations->is_array())
+        return;
+    const std::string prefix = std::string(ownNamespace) + ":";
+    bool used = false;
+    for (const Json& entry : *annotations)
+        if (entry.is_object())
+            for (const auto& member : entry.items())
+                used = used || member.key().rfind(prefix, 0) == 0;
+    if (!used)
+        return;
+    Json& global = document["global"];
+    if (!global.is_object())
+        return;
+    Json& extensions = global["core:extensions"];
+    if (!extensions.is_array())
+        extensions = Json::array();
+    for (const Json& entry : extensions)
+        if (entry.is_object() && entry.value("name", Json()) == ownNamespace)
+            return;
+    extensions.push_back({{"name", ownNamespace}, {"version", ownNamespaceVersion}, {"optional", true}});
+}
+
 } // namespace
 
 std::string metadataWithAnnotations(const std::string& metadata, const std::string& name,
@@ -94,6 +125,7 @@ std::string metadataWithAnnotations(const std::string& metadata, const std::stri
             global->erase("core:dataset");
     }
     document["annotations"] = annotationArray(annotations, unread, name);
+    declareOwnNamespace(document);
     return document.dump(jsonIndent) + "\n";
 }
 
@@ -121,5 +153,6 @@ std::string datasetMetadata(const DatasetFacts& facts,
     document["global"] = std::move(global);
     document["captures"] = Json::array({std::move(capture)});
     document["annotations"] = annotationArray(annotations, {}, facts.dataset);
+    declareOwnNamespace(document);
     return document.dump(jsonIndent) + "\n";
 }
