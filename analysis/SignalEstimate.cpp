@@ -127,7 +127,7 @@ SignalEstimate estimateSignal(const std::vector<std::complex<double>>& band, dou
         return out;
     }
     const double envelope = envelopeVariance(z, isolated.noisePower);
-    const auto line = findSymbolRateLine(z, fz, lowest, highest, falseAlarm, envelope < nearlyConstantEnvelope);
+    const auto line = findSymbolRateLine(z, fz, lowest, highest, falseAlarm, envelope < nearlyConstantEnvelope, occupied.halfWidth());
     if (!line) {
         if (bare && carrierPart >= carrierShare) {
             out.modulation = Modulation::Cw;

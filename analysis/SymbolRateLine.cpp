@@ -24,6 +24,11 @@ constexpr double harmonicDrop = 15;
 // Samples the frequency is smoothed over for the tone-distance features: the
 // line is strongest near a third of a symbol.
 constexpr std::size_t smoothings[] = {2, 3, 5, 8};
+// Lags of the lag-product features of frequency keying.
+constexpr std::size_t lags[] = {2, 3, 5, 8};
+// Filters of the tone bank over the occupied band.
+constexpr int toneBands = 4;
+constexpr double pi = 3.14159265358979323846;
 
 void removeMean(std::vector<double>& x)
 {
@@ -70,6 +75,63 @@ std::vector<double> toneDistance(const std::vector<double>& frequency, int level
     return distance;
 }
 
+// The power of z through each of `bands` filters (boxcar sums as long as the
+// inverse of their spacing) that tile [-occupiedHz, occupiedHz]: a tone keyed
+// in and out of each, like on-off keying, with the noise of a band about a
+// symbol rate wide rather than of the whole signal's.
+std::vector<std::vector<double>> toneBankPowers(const std::vector<std::complex<double>>& z, double rate,
+                                                double occupiedHz)
+{
+    std::vector<std::vector<double>> out;
+    const std::size_t n = z.size();
+    const double spacing = 2 * occupiedHz / toneBands;
+    const auto length = static_cast<std::size_t>(std::max(2.0, std::round(rate / spacing)));
+    if (length * 16 > n)
+        return out;
+    std::vector<std::complex<double>> mixed(n);
+    for (int b = 0; b < toneBands; ++b) {
+        const double w = 2 * pi * (-occupiedHz + (b + 0.5) * spacing) / rate;
+        // The mixing phasor turned sample by sample, set afresh every block.
+        std::complex<double> phasor = 1;
+        const std::complex<double> turn = std::polar(1.0, -w);
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k % 256 == 0)
+                phasor = std::polar(1.0, -w * static_cast<double>(k));
+            mixed[k] = z[k] * phasor;
+            phasor *= turn;
+        }
+        std::vector<double> power(n);
+        std::complex<double> sum = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            sum += mixed[k];
+            if (k >= length)
+                sum -= mixed[k - length];
+            power[k] = std::norm(sum);
+        }
+        out.push_back(std::move(power));
+    }
+    return out;
+}
+
+// z[k] conj(z[k - lag]), its real and imaginary parts: within a symbol the
+// tone's turn over `lag` samples, changing only where the symbols change.
+std::pair<std::vector<double>, std::vector<double>> lagProduct(const std::vector<std::complex<double>>& z,
+                                                               std::size_t lag)
+{
+    const std::size_t n = z.size();
+    std::vector<double> re(n), im(n);
+    for (std::size_t k = lag; k < n; ++k) {
+        const std::complex<double> r = z[k] * std::conj(z[k - lag]);
+        re[k] = r.real();
+        im[k] = r.imag();
+    }
+    for (std::size_t k = 0; k < lag; ++k) {
+        re[k] = re[lag];
+        im[k] = im[lag];
+    }
+    return {std::move(re), std::move(im)};
+}
+
 // The bin of the padded spectra of n samples.
 double spectraBin(std::size_t n, double rate)
 {
@@ -83,7 +145,7 @@ double spectraBin(std::size_t n, double rate)
 
 std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<double>>& z, double rate,
                                                  double lowHz, double highHz, double falseAlarm,
-                                                 bool frequencyKeyed)
+                                                 bool frequencyKeyed, double occupiedHz)
 {
     const std::size_t n = z.size();
     if (n < 64 || highHz <= lowHz)
@@ -108,6 +170,16 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
             const std::vector<double> frequency = smoothedFrequency(turn, length);
             for (int levels : {2, 4})
                 features.push_back(toneDistance(frequency, levels));
+        }
+        if (occupiedHz > 0)
+            for (std::vector<double>& power : toneBankPowers(z, rate, occupiedHz))
+                features.push_back(std::move(power));
+        for (std::size_t lag : lags) {
+            if (lag * 64 > n)
+                break;
+            auto [re, im] = lagProduct(z, lag);
+            features.push_back(std::move(re));
+            features.push_back(std::move(im));
         }
     }
     for (auto& f : features)
