@@ -28,6 +28,10 @@ constexpr std::size_t smoothings[] = {2, 3, 5, 8};
 constexpr std::size_t lags[] = {2, 3, 5, 8};
 // Filters of the tone bank over the occupied band.
 constexpr int toneBands = 4;
+// The bank's boxcar lengths, in units of the inverse of a quarter of the
+// occupied half-width: about one symbol for a deviation of half the rate
+// (tones one rate apart), and twice that for tones two rates apart.
+constexpr double bankLengths[] = {1, 2};
 constexpr double pi = 3.14159265358979323846;
 
 void removeMean(std::vector<double>& x)
@@ -75,19 +79,21 @@ std::vector<double> toneDistance(const std::vector<double>& frequency, int level
     return distance;
 }
 
-// The power of z through each of `bands` filters (boxcar sums as long as the
-// inverse of their spacing) that tile [-occupiedHz, occupiedHz]: a tone keyed
-// in and out of each, like on-off keying, with the noise of a band about a
-// symbol rate wide rather than of the whole signal's.
-std::vector<std::vector<double>> toneBankPowers(const std::vector<std::complex<double>>& z, double rate,
-                                                double occupiedHz)
+// The largest of the powers of z through four filters (boxcar sums of
+// `factor` times the inverse of a quarter of occupiedHz) that tile
+// [-occupiedHz, occupiedHz], sample by sample: a noncoherent detector of the
+// tones, full while a symbol lasts and dipping where the symbols change, with
+// the noise of a band about a symbol rate wide rather than the whole signal's.
+// Nothing when the boxcar is too long for z.
+std::vector<double> strongestOfToneBank(const std::vector<std::complex<double>>& z, double rate,
+                                        double occupiedHz, double factor)
 {
-    std::vector<std::vector<double>> out;
     const std::size_t n = z.size();
     const double spacing = 2 * occupiedHz / toneBands;
-    const auto length = static_cast<std::size_t>(std::max(2.0, std::round(rate / spacing)));
+    const auto length = static_cast<std::size_t>(std::max(2.0, std::round(factor * rate / (occupiedHz / 2))));
     if (length * 16 > n)
-        return out;
+        return {};
+    std::vector<double> strongest(n, 0.0);
     std::vector<std::complex<double>> mixed(n);
     for (int b = 0; b < toneBands; ++b) {
         const double w = 2 * pi * (-occupiedHz + (b + 0.5) * spacing) / rate;
@@ -100,17 +106,15 @@ std::vector<std::vector<double>> toneBankPowers(const std::vector<std::complex<d
             mixed[k] = z[k] * phasor;
             phasor *= turn;
         }
-        std::vector<double> power(n);
         std::complex<double> sum = 0;
         for (std::size_t k = 0; k < n; ++k) {
             sum += mixed[k];
             if (k >= length)
                 sum -= mixed[k - length];
-            power[k] = std::norm(sum);
+            strongest[k] = std::max(strongest[k], std::norm(sum));
         }
-        out.push_back(std::move(power));
     }
-    return out;
+    return strongest;
 }
 
 // z[k] conj(z[k - lag]), its real and imaginary parts: within a symbol the
@@ -172,8 +176,11 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
                 features.push_back(toneDistance(frequency, levels));
         }
         if (occupiedHz > 0)
-            for (std::vector<double>& power : toneBankPowers(z, rate, occupiedHz))
-                features.push_back(std::move(power));
+            for (double factor : bankLengths) {
+                std::vector<double> strongest = strongestOfToneBank(z, rate, occupiedHz, factor);
+                if (!strongest.empty())
+                    features.push_back(std::move(strongest));
+            }
         for (std::size_t lag : lags) {
             if (lag * 64 > n)
                 break;
