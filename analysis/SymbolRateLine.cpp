@@ -24,8 +24,6 @@ constexpr double harmonicDrop = 15;
 // Samples the frequency is smoothed over for the tone-distance features: the
 // line is strongest near a third of a symbol.
 constexpr std::size_t smoothings[] = {2, 3, 5, 8};
-// Lags of the lag-product features of frequency keying.
-constexpr std::size_t lags[] = {2, 3, 5, 8};
 // Filters of the tone bank over the occupied band.
 constexpr int toneBands = 4;
 // The bank's boxcar lengths, in units of the inverse of a quarter of the
@@ -117,25 +115,6 @@ std::vector<double> strongestOfToneBank(const std::vector<std::complex<double>>&
     return strongest;
 }
 
-// z[k] conj(z[k - lag]), its real and imaginary parts: within a symbol the
-// tone's turn over `lag` samples, changing only where the symbols change.
-std::pair<std::vector<double>, std::vector<double>> lagProduct(const std::vector<std::complex<double>>& z,
-                                                               std::size_t lag)
-{
-    const std::size_t n = z.size();
-    std::vector<double> re(n), im(n);
-    for (std::size_t k = lag; k < n; ++k) {
-        const std::complex<double> r = z[k] * std::conj(z[k - lag]);
-        re[k] = r.real();
-        im[k] = r.imag();
-    }
-    for (std::size_t k = 0; k < lag; ++k) {
-        re[k] = re[lag];
-        im[k] = im[lag];
-    }
-    return {std::move(re), std::move(im)};
-}
-
 // The bin of the padded spectra of n samples.
 double spectraBin(std::size_t n, double rate)
 {
@@ -181,13 +160,6 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
                 if (!strongest.empty())
                     features.push_back(std::move(strongest));
             }
-        for (std::size_t lag : lags) {
-            if (lag * 64 > n)
-                break;
-            auto [re, im] = lagProduct(z, lag);
-            features.push_back(std::move(re));
-            features.push_back(std::move(im));
-        }
     }
     for (auto& f : features)
         removeMean(f);
