@@ -24,6 +24,8 @@ constexpr double harmonicDrop = 15;
 // Samples the frequency is smoothed over for the tone-distance features: the
 // line is strongest near a third of a symbol.
 constexpr std::size_t smoothings[] = {2, 3, 5, 8};
+// Lags of the lag-product features of frequency keying.
+constexpr std::size_t lags[] = {3, 5};
 // Filters of the tone bank over the occupied band.
 constexpr int toneBands = 4;
 // The bank's boxcar lengths, in units of the inverse of a quarter of the
@@ -115,6 +117,20 @@ std::vector<double> strongestOfToneBank(const std::vector<std::complex<double>>&
     return strongest;
 }
 
+// The real part of z[k] conj(z[k - lag]): within a symbol the cosine of the
+// tone's turn over `lag` samples, the same for tones either side of the
+// centre, so that it changes mostly where the symbols change.
+std::vector<double> lagProduct(const std::vector<std::complex<double>>& z, std::size_t lag)
+{
+    const std::size_t n = z.size();
+    std::vector<double> product(n);
+    for (std::size_t k = lag; k < n; ++k)
+        product[k] = (z[k] * std::conj(z[k - lag])).real();
+    for (std::size_t k = 0; k < lag; ++k)
+        product[k] = product[lag];
+    return product;
+}
+
 // The bin of the padded spectra of n samples.
 double spectraBin(std::size_t n, double rate)
 {
@@ -160,6 +176,11 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
                 if (!strongest.empty())
                     features.push_back(std::move(strongest));
             }
+        for (std::size_t lag : lags) {
+            if (lag * 64 > n)
+                break;
+            features.push_back(lagProduct(z, lag));
+        }
     }
     for (auto& f : features)
         removeMean(f);
