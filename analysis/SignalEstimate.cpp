@@ -22,8 +22,12 @@ constexpr std::size_t featureSamples = std::size_t(1) << 15;
 constexpr std::size_t carrierSamples = std::size_t(1) << 14;
 // Symbols the range must hold for a rate to count.
 constexpr double minimumSymbols = 20;
-// Probability that noise alone gives a line.
+// Probability that noise alone gives a carrier line.
 constexpr double falseAlarm = 1e-2;
+// Probability that noise alone gives a symbol-rate line; looser, since noise
+// alone or a bare carrier rarely passes the occupied band's test to be
+// searched for one.
+constexpr double rateFalseAlarm = 5e-2;
 // The envelope's normalised variance below which the signal is frequency keyed.
 constexpr double constantEnvelope = 0.12;
 // Below this the frequency-keying features are looked at too.
@@ -127,7 +131,7 @@ SignalEstimate estimateSignal(const std::vector<std::complex<double>>& band, dou
         return out;
     }
     const double envelope = envelopeVariance(z, isolated.noisePower);
-    const auto line = findSymbolRateLine(z, fz, lowest, highest, falseAlarm, envelope < nearlyConstantEnvelope);
+    const auto line = findSymbolRateLine(z, fz, lowest, highest, rateFalseAlarm, envelope < nearlyConstantEnvelope, occupied.halfWidth());
     if (!line) {
         if (bare && carrierPart >= carrierShare) {
             out.modulation = Modulation::Cw;

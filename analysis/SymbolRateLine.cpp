@@ -24,6 +24,15 @@ constexpr double harmonicDrop = 15;
 // Samples the frequency is smoothed over for the tone-distance features: the
 // line is strongest near a third of a symbol.
 constexpr std::size_t smoothings[] = {2, 3, 5, 8};
+// Lags of the lag-product features of frequency keying.
+constexpr std::size_t lags[] = {3, 5};
+// Filters of the tone bank over the occupied band.
+constexpr int toneBands = 4;
+// The bank's boxcar lengths, in units of the inverse of a quarter of the
+// occupied half-width: about one symbol for a deviation of half the rate
+// (tones one rate apart), and twice that for tones two rates apart.
+constexpr double bankLengths[] = {1, 2};
+constexpr double pi = 3.14159265358979323846;
 
 void removeMean(std::vector<double>& x)
 {
@@ -70,6 +79,58 @@ std::vector<double> toneDistance(const std::vector<double>& frequency, int level
     return distance;
 }
 
+// The largest of the powers of z through four filters (boxcar sums of
+// `factor` times the inverse of a quarter of occupiedHz) that tile
+// [-occupiedHz, occupiedHz], sample by sample: a noncoherent detector of the
+// tones, full while a symbol lasts and dipping where the symbols change, with
+// the noise of a band about a symbol rate wide rather than the whole signal's.
+// Nothing when the boxcar is too long for z.
+std::vector<double> strongestOfToneBank(const std::vector<std::complex<double>>& z, double rate,
+                                        double occupiedHz, double factor)
+{
+    const std::size_t n = z.size();
+    const double spacing = 2 * occupiedHz / toneBands;
+    const auto length = static_cast<std::size_t>(std::max(2.0, std::round(factor * rate / (occupiedHz / 2))));
+    if (length * 16 > n)
+        return {};
+    std::vector<double> strongest(n, 0.0);
+    std::vector<std::complex<double>> mixed(n);
+    for (int b = 0; b < toneBands; ++b) {
+        const double w = 2 * pi * (-occupiedHz + (b + 0.5) * spacing) / rate;
+        // The mixing phasor turned sample by sample, set afresh every block.
+        std::complex<double> phasor = 1;
+        const std::complex<double> turn = std::polar(1.0, -w);
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k % 256 == 0)
+                phasor = std::polar(1.0, -w * static_cast<double>(k));
+            mixed[k] = z[k] * phasor;
+            phasor *= turn;
+        }
+        std::complex<double> sum = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            sum += mixed[k];
+            if (k >= length)
+                sum -= mixed[k - length];
+            strongest[k] = std::max(strongest[k], std::norm(sum));
+        }
+    }
+    return strongest;
+}
+
+// The real part of z[k] conj(z[k - lag]): within a symbol the cosine of the
+// tone's turn over `lag` samples, the same for tones either side of the
+// centre, so that it changes mostly where the symbols change.
+std::vector<double> lagProduct(const std::vector<std::complex<double>>& z, std::size_t lag)
+{
+    const std::size_t n = z.size();
+    std::vector<double> product(n);
+    for (std::size_t k = lag; k < n; ++k)
+        product[k] = (z[k] * std::conj(z[k - lag])).real();
+    for (std::size_t k = 0; k < lag; ++k)
+        product[k] = product[lag];
+    return product;
+}
+
 // The bin of the padded spectra of n samples.
 double spectraBin(std::size_t n, double rate)
 {
@@ -83,7 +144,7 @@ double spectraBin(std::size_t n, double rate)
 
 std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<double>>& z, double rate,
                                                  double lowHz, double highHz, double falseAlarm,
-                                                 bool frequencyKeyed)
+                                                 bool frequencyKeyed, double occupiedHz)
 {
     const std::size_t n = z.size();
     if (n < 64 || highHz <= lowHz)
@@ -108,6 +169,17 @@ std::optional<SymbolRateLine> findSymbolRateLine(const std::vector<std::complex<
             const std::vector<double> frequency = smoothedFrequency(turn, length);
             for (int levels : {2, 4})
                 features.push_back(toneDistance(frequency, levels));
+        }
+        if (occupiedHz > 0)
+            for (double factor : bankLengths) {
+                std::vector<double> strongest = strongestOfToneBank(z, rate, occupiedHz, factor);
+                if (!strongest.empty())
+                    features.push_back(std::move(strongest));
+            }
+        for (std::size_t lag : lags) {
+            if (lag * 64 > n)
+                break;
+            features.push_back(lagProduct(z, lag));
         }
     }
     for (auto& f : features)

@@ -124,6 +124,12 @@ void BM_EstimateTable(benchmark::State& state)
     narrowLow.rate = 8e6;
     narrowLow.deviationPerRate = 0.25;
     rows.push_back(narrowLow);
+    EstimateCondition wide4 = row("4FSK 12.2 sps 10 dB dev 1 rate", Keying::Fsk4, 12.2, 10, 500, n, 123);
+    wide4.deviationPerRate = 1.0;
+    rows.push_back(wide4);
+    EstimateCondition wide2 = row("2FSK 10.7 sps 10 dB dev 1.5 rates", Keying::Fsk2, 10.7, 10, 500, n, 124);
+    wide2.deviationPerRate = 1.5;
+    rows.push_back(wide2);
     EstimateCondition noise;
     noise.name = "noise alone";
     noise.signal = TrialSignal::Noise;
