@@ -118,7 +118,8 @@ SymbolStrip::SymbolStrip(ViewSession* session, Recording* recording, TraceView* 
     });
     symbolsCopyButton->setEnabled(false);
     symbolsExportButton->setEnabled(false);
-    trace->plotWidget()->installEventFilter(this);
+    tracePlot = trace->plotWidget();
+    tracePlot->installEventFilter(this);
 }
 
 SymbolStrip::~SymbolStrip() = default;
@@ -285,14 +286,14 @@ void SymbolStrip::drawGuides()
 
 bool SymbolStrip::eventFilter(QObject* watched, QEvent* event)
 {
-    CustomPlot* plot = trace->plotWidget();
-    if (watched != plot || !recovered || drawnLevels.empty() || jobs->busy())
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return QWidget::eventFilter(watched, event);
+    CustomPlot* plot = tracePlot;
+    if (!plot || watched != plot || !recovered || drawnLevels.empty() || jobs->busy())
         return QWidget::eventFilter(watched, event);
     const AxisMap map = plot->yAxisMap();
     if (!map.valid())
-        return QWidget::eventFilter(watched, event);
-    const auto type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
         return QWidget::eventFilter(watched, event);
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const double y = mouse->position().y();

@@ -8,6 +8,7 @@
 
 #include "analysis/SymbolRecovery.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -21,6 +22,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class Recording;
+class CustomPlot;
 class TraceView;
 class ViewSession;
 
@@ -67,6 +69,9 @@ private:
     ViewSession* session;
     Recording* recording;
     TraceView* trace;
+    // The trace's plot, whose mouse events drag the levels (watched even while
+    // the trace view around it is being destroyed).
+    QPointer<CustomPlot> tracePlot;
     QLineEdit* symbolRateEdit;
     QComboBox* modulationComboBox;
     QComboBox* decodingComboBox;
