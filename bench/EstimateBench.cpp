@@ -40,15 +40,15 @@ double millisecondsSince(std::clock_t start)
 void BM_Estimate(benchmark::State& state)
 {
     const Case c = cases[state.range(0)];
-    Keyed spec;
-    spec.keying = c.keying;
-    spec.rate = rate;
-    spec.symbolRate = rate / c.samplesPerSymbol;
-    spec.deviation = spec.symbolRate / 2;
-    spec.symbols = static_cast<std::size_t>(static_cast<double>(bandSamples) / c.samplesPerSymbol) - 2;
-    spec.esN0Db = 15;
-    spec.lead = spec.tail = static_cast<std::size_t>(c.samplesPerSymbol);
-    const KeyedSignal s = keyed(spec);
+    Keyed shape;
+    shape.keying = c.keying;
+    shape.rate = rate;
+    shape.symbolRate = rate / c.samplesPerSymbol;
+    shape.deviation = shape.symbolRate / 2;
+    shape.symbols = static_cast<std::size_t>(static_cast<double>(bandSamples) / c.samplesPerSymbol) - 2;
+    shape.esN0Db = 15;
+    shape.lead = shape.tail = static_cast<std::size_t>(c.samplesPerSymbol);
+    const KeyedSignal s = keyed(shape);
     const auto source = memorySamples(s.iq.i, s.iq.q);
     BandSamplesRequest request;
     request.sampleRate = rate;

@@ -49,15 +49,15 @@ void BM_SymbolsOfAMillionBandSamples(benchmark::State& state)
 {
     const auto keying = static_cast<Keying>(state.range(0));
     const bool fsk = keying == Keying::Fsk2 || keying == Keying::Fsk4;
-    Keyed spec;
-    spec.keying = keying;
-    spec.rate = rate;
-    spec.symbolRate = rate / samplesPerSymbol;
-    spec.deviation = fsk ? spec.symbolRate / 2 : 0.0;
-    spec.clockPpm = 200;
-    spec.esN0Db = 12;
-    spec.seed = 3;
-    const double halfWidth = fsk ? (keyingLevels(keying) - 1) * spec.deviation + spec.symbolRate : spec.symbolRate;
+    Keyed shape;
+    shape.keying = keying;
+    shape.rate = rate;
+    shape.symbolRate = rate / samplesPerSymbol;
+    shape.deviation = fsk ? shape.symbolRate / 2 : 0.0;
+    shape.clockPpm = 200;
+    shape.esN0Db = 12;
+    shape.seed = 3;
+    const double halfWidth = fsk ? (keyingLevels(keying) - 1) * shape.deviation + shape.symbolRate : shape.symbolRate;
     BandSamplesRequest request;
     request.sampleRate = rate;
     request.low = -halfWidth;
@@ -66,15 +66,15 @@ void BM_SymbolsOfAMillionBandSamples(benchmark::State& state)
     const uint32_t D = BandExtractor(rate, request.low, request.high).decimation();
     const std::size_t inputs = std::size_t(1000000) * D;
     // Noise for a hundredth of the range either side: the squelch's floor.
-    spec.lead = inputs / 100;
-    spec.tail = inputs / 100;
-    spec.symbols = static_cast<std::size_t>(static_cast<double>(inputs - spec.lead - spec.tail) / samplesPerSymbol);
-    const KeyedSignal signal = keyed(spec);
+    shape.lead = inputs / 100;
+    shape.tail = inputs / 100;
+    shape.symbols = static_cast<std::size_t>(static_cast<double>(inputs - shape.lead - shape.tail) / samplesPerSymbol);
+    const KeyedSignal signal = keyed(shape);
     const auto source = memorySamples(signal.iq.i, signal.iq.q);
     request.end = signal.iq.size();
     request.maxOutputs = std::size_t(1) << 22;
     SymbolSettings settings;
-    settings.symbolRateHz = spec.symbolRate;
+    settings.symbolRateHz = shape.symbolRate;
     settings.modulation = modulationOf(keying);
     settings.levels = keyingLevels(keying);
     double symbolsMs = 1e30, bandMs = 1e30;
@@ -100,7 +100,7 @@ void BM_SymbolsOfAMillionBandSamples(benchmark::State& state)
     std::fprintf(stderr,
                  "%-4s %zu band samples (D %u), %zu symbols: symbols %.1f ms, band read %.1f ms, ratio %.2f; "
                  "SER %.1e, %zu slips, count %+lld\n",
-                 nameOf(keying), outputs, D, spec.symbols, symbolsMs, bandMs, symbolsMs / bandMs,
+                 nameOf(keying), outputs, D, shape.symbols, symbolsMs, bandMs, symbolsMs / bandMs,
                  score.errorRate(), score.slips, score.countError);
 }
 
@@ -124,14 +124,14 @@ void BM_SymbolAccuracyTable(benchmark::State& state)
                     for (bool given : {true, false}) {
                         std::size_t errors = 0, compared = 0, slips = 0, counts = 0, failed = 0, open = 0;
                         for (int t = 0; t < trials; ++t) {
-                            SymbolTrialSpec spec;
-                            spec.keying = keying;
-                            spec.samplesPerSymbol = sps;
-                            spec.clockPpm = t % 2 ? -200 : 200;
-                            spec.esN0Db = esN0;
-                            spec.seed = static_cast<uint32_t>(1000 + t);
-                            spec.given = given;
-                            const SymbolTrialResult r = runSymbolTrial(spec);
+                            SymbolTrialPlan shape;
+                            shape.keying = keying;
+                            shape.samplesPerSymbol = sps;
+                            shape.clockPpm = t % 2 ? -200 : 200;
+                            shape.esN0Db = esN0;
+                            shape.seed = static_cast<uint32_t>(1000 + t);
+                            shape.given = given;
+                            const SymbolTrialResult r = runSymbolTrial(shape);
                             open += r.unresolved;
                             failed += !r.failure.empty();
                             errors += r.score.errors;

@@ -88,20 +88,20 @@ TEST(KeyedSignal, SymbolCentresCarryTheirSymbols)
     const Case cases[] = {{Keying::Bpsk, 7.3, 200}, {Keying::Qpsk, 4.6, -200}, {Keying::Ook, 9.1, 0},
                           {Keying::Fsk2, 10.25, -150}, {Keying::Fsk4, 16.7, 0}};
     for (const Case& c : cases) {
-        Keyed spec;
-        spec.keying = c.keying;
-        spec.rate = 1e6;
-        spec.symbolRate = spec.rate / c.samplesPerSymbol;
-        spec.clockPpm = c.ppm;
-        spec.deviation = spec.symbolRate / 2;
-        spec.symbols = 200;
-        spec.lead = 50;
-        spec.rolloff = 0.5;
-        const KeyedSignal s = keyed(spec);
+        Keyed shape;
+        shape.keying = c.keying;
+        shape.rate = 1e6;
+        shape.symbolRate = shape.rate / c.samplesPerSymbol;
+        shape.clockPpm = c.ppm;
+        shape.deviation = shape.symbolRate / 2;
+        shape.symbols = 200;
+        shape.lead = 50;
+        shape.rolloff = 0.5;
+        const KeyedSignal s = keyed(shape);
         int wrong = 0;
         for (std::size_t k = 10; k + 10 < s.symbols.size(); ++k) {
             const double t = s.firstSymbolTime + static_cast<double>(k) * s.symbolPeriod;
-            const auto n = static_cast<std::size_t>(std::llround(t * spec.rate));
+            const auto n = static_cast<std::size_t>(std::llround(t * shape.rate));
             const std::complex<double> y(s.iq.i[n], s.iq.q[n]);
             const std::complex<double> before(s.iq.i[n - 1], s.iq.q[n - 1]);
             int got = -1;
@@ -119,8 +119,8 @@ TEST(KeyedSignal, SymbolCentresCarryTheirSymbols)
                 break;
             case Keying::Fsk2:
             case Keying::Fsk4: {
-                const double f = std::arg(y * std::conj(before)) * spec.rate / (2 * M_PI);
-                got = static_cast<int>(std::lround((f / spec.deviation + keyingLevels(c.keying) - 1) / 2));
+                const double f = std::arg(y * std::conj(before)) * shape.rate / (2 * M_PI);
+                got = static_cast<int>(std::lround((f / shape.deviation + keyingLevels(c.keying) - 1) / 2));
                 break;
             }
             }

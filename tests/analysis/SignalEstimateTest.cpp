@@ -158,16 +158,16 @@ TEST(SignalEstimate, FindsFskDeviationAndOffset)
 // samples per symbol in the recording's samples.
 TEST(SignalEstimate, ReportsInTheBandsAndRecordingsUnits)
 {
-    Keyed spec;
-    spec.keying = Keying::Fsk2;
-    spec.rate = 1e6;
-    spec.symbolRate = 50e3;
-    spec.deviation = 25e3;
-    spec.offset = 10e3;
-    spec.esN0Db = 30;
-    spec.lead = spec.tail = 400;
-    const KeyedSignal s = keyed(spec);
-    const SignalEstimate e = estimateSignal(complexOf(s.iq), spec.rate, 1000.0, 4e6);
+    Keyed shape;
+    shape.keying = Keying::Fsk2;
+    shape.rate = 1e6;
+    shape.symbolRate = 50e3;
+    shape.deviation = 25e3;
+    shape.offset = 10e3;
+    shape.esN0Db = 30;
+    shape.lead = shape.tail = 400;
+    const KeyedSignal s = keyed(shape);
+    const SignalEstimate e = estimateSignal(complexOf(s.iq), shape.rate, 1000.0, 4e6);
     ASSERT_EQ(e.modulation, Modulation::Fsk2);
     ASSERT_TRUE(e.symbolRateHz && e.samplesPerSymbol && e.fskTonesHz && e.frequencyOffsetHz);
     EXPECT_NEAR(*e.samplesPerSymbol, 4e6 / *e.symbolRateHz, 1e-9);

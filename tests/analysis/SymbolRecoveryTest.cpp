@@ -47,13 +47,13 @@ void runTable(bool given)
         // own table measures how often): 4FSK is recovered as given.
         if (!given && row.keying == Keying::Fsk4)
             continue;
-        SymbolTrialSpec spec;
-        spec.keying = row.keying;
-        spec.samplesPerSymbol = row.samplesPerSymbol;
-        spec.clockPpm = row.ppm;
-        spec.seed = row.seed;
-        spec.given = given;
-        const SymbolTrialResult result = runSymbolTrial(spec);
+        SymbolTrialPlan shape;
+        shape.keying = row.keying;
+        shape.samplesPerSymbol = row.samplesPerSymbol;
+        shape.clockPpm = row.ppm;
+        shape.seed = row.seed;
+        shape.given = given;
+        const SymbolTrialResult result = runSymbolTrial(shape);
         if (result.unresolved)
             GTEST_SKIP() << "The estimate gives no rate or modulation yet";
         const auto name = static_cast<int>(row.keying);
@@ -94,13 +94,13 @@ TEST(SymbolRecovery, RateGivenAFewPerThousandOff)
     } cases[] = {{Keying::Qpsk, 7.7, 4e-3}, {Keying::Ook, 11.7, -4e-3}, {Keying::Fsk2, 9.6, 4e-3},
                  {Keying::Fsk4, 13.3, -4e-3}, {Keying::Bpsk, 5.1, -4e-3}};
     for (const auto& c : cases) {
-        SymbolTrialSpec spec;
-        spec.keying = c.keying;
-        spec.samplesPerSymbol = c.samplesPerSymbol;
-        spec.clockPpm = 200;
-        spec.rateError = c.rateError;
-        spec.seed = 31;
-        const SymbolTrialResult result = runSymbolTrial(spec);
+        SymbolTrialPlan shape;
+        shape.keying = c.keying;
+        shape.samplesPerSymbol = c.samplesPerSymbol;
+        shape.clockPpm = 200;
+        shape.rateError = c.rateError;
+        shape.seed = 31;
+        const SymbolTrialResult result = runSymbolTrial(shape);
         const auto name = static_cast<int>(c.keying);
         ASSERT_EQ(result.failure, "") << name;
         EXPECT_EQ(result.score.slips, 0u) << name;

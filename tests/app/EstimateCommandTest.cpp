@@ -41,17 +41,17 @@ constexpr uint32_t rate = 1000000;
 // noise; without the burst, noise alone.
 QString writeRecording(const QTemporaryDir& dir, bool burst)
 {
-    testsignals::Keyed spec;
-    spec.keying = testsignals::Keying::Fsk2;
-    spec.rate = rate;
-    spec.symbolRate = 20000;
-    spec.deviation = 10000;
-    spec.offset = 100000;
-    spec.symbols = 1000;
-    spec.esN0Db = 25;
-    spec.lead = spec.tail = 100000;
-    spec.amplitude = burst ? 0.5 : 0.0;
-    testsignals::KeyedSignal s = testsignals::keyed(spec);
+    testsignals::Keyed shape;
+    shape.keying = testsignals::Keying::Fsk2;
+    shape.rate = rate;
+    shape.symbolRate = 20000;
+    shape.deviation = 10000;
+    shape.offset = 100000;
+    shape.symbols = 1000;
+    shape.esN0Db = 25;
+    shape.lead = shape.tail = 100000;
+    shape.amplitude = burst ? 0.5 : 0.0;
+    testsignals::KeyedSignal s = testsignals::keyed(shape);
     if (!burst)
         s.iq = testsignals::noise(s.iq.size(), 1e-3, 5);
     const QString meta = dir.filePath(burst ? "fsk.sigmf-meta" : "noise.sigmf-meta");

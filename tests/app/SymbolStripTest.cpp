@@ -53,17 +53,17 @@ void settle(MainWindow& window, SymbolStrip* strip = nullptr)
 TEST(SymbolStrip, ExtractsShowsCopiesAndExports)
 {
     QTemporaryDir dir;
-    testsignals::Keyed spec;
-    spec.keying = testsignals::Keying::Bpsk;
-    spec.rate = rate;
-    spec.symbolRate = 8000;
-    spec.symbols = 200;
-    spec.offset = -30000;
-    spec.esN0Db = 25;
-    spec.lead = 20000;
-    spec.tail = 20000;
-    spec.seed = 8;
-    const testsignals::KeyedSignal truth = testsignals::keyed(spec);
+    testsignals::Keyed shape;
+    shape.keying = testsignals::Keying::Bpsk;
+    shape.rate = rate;
+    shape.symbolRate = 8000;
+    shape.symbols = 200;
+    shape.offset = -30000;
+    shape.esN0Db = 25;
+    shape.lead = 20000;
+    shape.tail = 20000;
+    shape.seed = 8;
+    const testsignals::KeyedSignal truth = testsignals::keyed(shape);
     const QString meta = dir.filePath("burst.sigmf-meta");
     recordingfiles::writeSigmf(meta, dir.filePath("burst.sigmf-data"), rate, {truth.iq.i, truth.iq.q});
 
@@ -190,17 +190,17 @@ TEST(SymbolStrip, ExtractsShowsCopiesAndExports)
 TEST(SymbolStrip, LevelsDraggedOnTheTrace)
 {
     QTemporaryDir dir;
-    testsignals::Keyed spec;
-    spec.keying = testsignals::Keying::Fsk2;
-    spec.rate = rate;
-    spec.symbolRate = 5000;
-    spec.deviation = 2500;
-    spec.symbols = 200;
-    spec.esN0Db = 25;
-    spec.lead = 20000;
-    spec.tail = 20000;
-    spec.seed = 4;
-    const testsignals::KeyedSignal truth = testsignals::keyed(spec);
+    testsignals::Keyed shape;
+    shape.keying = testsignals::Keying::Fsk2;
+    shape.rate = rate;
+    shape.symbolRate = 5000;
+    shape.deviation = 2500;
+    shape.symbols = 200;
+    shape.esN0Db = 25;
+    shape.lead = 20000;
+    shape.tail = 20000;
+    shape.seed = 4;
+    const testsignals::KeyedSignal truth = testsignals::keyed(shape);
     const QString meta = dir.filePath("fsk.sigmf-meta");
     recordingfiles::writeSigmf(meta, dir.filePath("fsk.sigmf-data"), rate, {truth.iq.i, truth.iq.q});
     MainWindow window(QStringList{"norvale", meta});

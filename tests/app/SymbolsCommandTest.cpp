@@ -42,19 +42,19 @@ constexpr uint32_t rate = 200000;
 // (Es/N0 20 dB), 0.1 s of lead.
 testsignals::KeyedSignal writeBurst(const QTemporaryDir& dir, const QString& name, testsignals::Keying keying)
 {
-    testsignals::Keyed spec;
-    spec.keying = keying;
-    spec.rate = rate;
-    spec.symbolRate = 10000;
-    spec.deviation = 5000;
-    spec.symbols = 300;
-    spec.offset = 40000;
-    spec.phase0 = 1.1;
-    spec.esN0Db = 20;
-    spec.lead = 20000;
-    spec.tail = 10000;
-    spec.seed = 5;
-    testsignals::KeyedSignal signal = testsignals::keyed(spec);
+    testsignals::Keyed shape;
+    shape.keying = keying;
+    shape.rate = rate;
+    shape.symbolRate = 10000;
+    shape.deviation = 5000;
+    shape.symbols = 300;
+    shape.offset = 40000;
+    shape.phase0 = 1.1;
+    shape.esN0Db = 20;
+    shape.lead = 20000;
+    shape.tail = 10000;
+    shape.seed = 5;
+    testsignals::KeyedSignal signal = testsignals::keyed(shape);
     recordingfiles::writeSigmf(dir.filePath(name + ".sigmf-meta"), dir.filePath(name + ".sigmf-data"), rate,
                                {signal.iq.i, signal.iq.q});
     return signal;

@@ -35,16 +35,16 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         group = widget<SignalGroup>("signalGroup");
         // A 2FSK burst at 20 kHz from the centre: 25 kbaud, 12.5 kHz deviation.
-        testsignals::Keyed spec;
-        spec.keying = testsignals::Keying::Fsk2;
-        spec.rate = 1e6;
-        spec.symbolRate = 25000;
-        spec.deviation = 12500;
-        spec.offset = 20000;
-        spec.symbols = 1000;
-        spec.esN0Db = 25;
-        spec.lead = spec.tail = 20000;
-        const testsignals::KeyedSignal s = testsignals::keyed(spec);
+        testsignals::Keyed shape;
+        shape.keying = testsignals::Keying::Fsk2;
+        shape.rate = 1e6;
+        shape.symbolRate = 25000;
+        shape.deviation = 12500;
+        shape.offset = 20000;
+        shape.symbols = 1000;
+        shape.esN0Db = 25;
+        shape.lead = shape.tail = 20000;
+        const testsignals::KeyedSignal s = testsignals::keyed(shape);
         writeSigmf(path("fsk.sigmf-meta"), path("fsk.sigmf-data"), 1000000, {s.iq.i, s.iq.q});
         ASSERT_TRUE(load(path("fsk.sigmf-meta")).empty());
         widget<QTabWidget>("tabWidget")->setCurrentIndex(1);

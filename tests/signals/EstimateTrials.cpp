@@ -69,20 +69,20 @@ EstimateTally runEstimateTrials(const EstimateCondition& c)
             tally.modulationRight += e.modulation == want;
             continue;
         }
-        Keyed spec;
-        spec.keying = c.keying;
-        spec.rate = c.rate;
-        spec.symbolRate = c.rate / c.samplesPerSymbol;
-        spec.symbols = c.symbols;
-        spec.clockPpm = ppm;
-        spec.offset = offsetPerRate * spec.symbolRate;
-        spec.deviation = c.deviationPerRate * spec.symbolRate;
-        spec.phase0 = phase;
-        spec.esN0Db = c.esN0Db;
-        spec.lead = static_cast<std::size_t>(10 * c.samplesPerSymbol);
-        spec.tail = spec.lead;
-        spec.seed = seed;
-        const KeyedSignal s = keyed(spec);
+        Keyed shape;
+        shape.keying = c.keying;
+        shape.rate = c.rate;
+        shape.symbolRate = c.rate / c.samplesPerSymbol;
+        shape.symbols = c.symbols;
+        shape.clockPpm = ppm;
+        shape.offset = offsetPerRate * shape.symbolRate;
+        shape.deviation = c.deviationPerRate * shape.symbolRate;
+        shape.phase0 = phase;
+        shape.esN0Db = c.esN0Db;
+        shape.lead = static_cast<std::size_t>(10 * c.samplesPerSymbol);
+        shape.tail = shape.lead;
+        shape.seed = seed;
+        const KeyedSignal s = keyed(shape);
         const SignalEstimate e = estimateSignal(complexOf(s.iq), c.rate, 0, c.rate);
         const double trueRate = 1 / s.symbolPeriod;
         if (e.symbolRateHz) {
@@ -97,9 +97,9 @@ EstimateTally runEstimateTrials(const EstimateCondition& c)
         }
         tally.modulationRight += e.modulation == modulationOf(c.keying);
         if (e.frequencyOffsetHz)
-            tally.offsetRight += std::abs(*e.frequencyOffsetHz - spec.offset) <= 5e-3 * trueRate;
+            tally.offsetRight += std::abs(*e.frequencyOffsetHz - shape.offset) <= 5e-3 * trueRate;
         if (e.fskDeviationHz)
-            tally.deviationRight += near(*e.fskDeviationHz, spec.deviation, 1e-2);
+            tally.deviationRight += near(*e.fskDeviationHz, shape.deviation, 1e-2);
     }
     return tally;
 }

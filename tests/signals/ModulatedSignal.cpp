@@ -67,62 +67,62 @@ int keyingLevels(Keying keying)
     return keying == Keying::Ook || keying == Keying::Fsk2 || keying == Keying::Bpsk ? 2 : 4;
 }
 
-KeyedSignal keyed(const Keyed& spec)
+KeyedSignal keyed(const Keyed& shape)
 {
     KeyedSignal out;
-    const int levels = keyingLevels(spec.keying);
-    std::mt19937 random(spec.seed);
+    const int levels = keyingLevels(shape.keying);
+    std::mt19937 random(shape.seed);
     std::uniform_int_distribution<int> pick(0, levels - 1);
-    out.symbols.resize(spec.symbols);
+    out.symbols.resize(shape.symbols);
     for (int& s : out.symbols)
         s = pick(random);
-    const double T = (1.0 + spec.clockPpm * 1e-6) / spec.symbolRate;
+    const double T = (1.0 + shape.clockPpm * 1e-6) / shape.symbolRate;
     out.symbolPeriod = T;
-    const double t0 = static_cast<double>(spec.lead) / spec.rate + T / 2;
+    const double t0 = static_cast<double>(shape.lead) / shape.rate + T / 2;
     out.firstSymbolTime = t0;
-    const double burst = static_cast<double>(spec.symbols) * T;
-    const std::size_t burstSamples = static_cast<std::size_t>(std::ceil(burst * spec.rate));
-    const std::size_t count = spec.lead + burstSamples + spec.tail;
+    const double burst = static_cast<double>(shape.symbols) * T;
+    const std::size_t burstSamples = static_cast<std::size_t>(std::ceil(burst * shape.rate));
+    const std::size_t count = shape.lead + burstSamples + shape.tail;
     out.iq.i.assign(count, 0.0);
     out.iq.q.assign(count, 0.0);
-    const bool fsk = spec.keying == Keying::Fsk2 || spec.keying == Keying::Fsk4;
-    double phase = spec.phase0;
+    const bool fsk = shape.keying == Keying::Fsk2 || shape.keying == Keying::Fsk4;
+    double phase = shape.phase0;
     double power = 0;
-    for (std::size_t n = spec.lead; n < spec.lead + burstSamples; ++n) {
-        const double t = static_cast<double>(n) / spec.rate;
+    for (std::size_t n = shape.lead; n < shape.lead + burstSamples; ++n) {
+        const double t = static_cast<double>(n) / shape.rate;
         const double u = (t - t0) / T; // symbols from symbol 0's centre
         const auto centre = static_cast<long long>(std::llround(u));
         std::complex<double> baseband = 0;
         double frequency = 0;
         for (long long k = centre - pulseSpan; k <= centre + pulseSpan; ++k) {
-            if (k < 0 || k >= static_cast<long long>(spec.symbols))
+            if (k < 0 || k >= static_cast<long long>(shape.symbols))
                 continue;
             const int s = out.symbols[static_cast<std::size_t>(k)];
             const double x = u - static_cast<double>(k);
             if (fsk)
-                frequency += (2.0 * s - (levels - 1)) * spec.deviation * raisedCosine(x, spec.rolloff);
+                frequency += (2.0 * s - (levels - 1)) * shape.deviation * raisedCosine(x, shape.rolloff);
             else
-                baseband += point(spec.keying, s) * rootRaisedCosine(x, spec.rolloff);
+                baseband += point(shape.keying, s) * rootRaisedCosine(x, shape.rolloff);
         }
         std::complex<double> y;
         if (fsk) {
-            y = std::polar(spec.amplitude, phase);
-            phase += 2 * pi * frequency / spec.rate;
+            y = std::polar(shape.amplitude, phase);
+            phase += 2 * pi * frequency / shape.rate;
             phase = std::remainder(phase, 2 * pi);
         } else {
-            y = spec.amplitude * baseband * std::polar(1.0, spec.phase0);
+            y = shape.amplitude * baseband * std::polar(1.0, shape.phase0);
         }
-        y *= std::polar(1.0, 2 * pi * spec.offset * t);
+        y *= std::polar(1.0, 2 * pi * shape.offset * t);
         out.iq.i[n] = y.real();
         out.iq.q[n] = y.imag();
         power += std::norm(y);
     }
     out.signalPower = burstSamples ? power / static_cast<double>(burstSamples) : 0.0;
-    if (std::isfinite(spec.esN0Db)) {
-        const double samplesPerSymbol = spec.rate * T;
-        out.noisePower = out.signalPower * samplesPerSymbol / std::pow(10.0, spec.esN0Db / 10.0);
+    if (std::isfinite(shape.esN0Db)) {
+        const double samplesPerSymbol = shape.rate * T;
+        out.noisePower = out.signalPower * samplesPerSymbol / std::pow(10.0, shape.esN0Db / 10.0);
         std::normal_distribution<double> gauss(0.0, std::sqrt(out.noisePower / 2));
-        std::mt19937 noiseRandom(spec.seed * 2654435761u + 17u);
+        std::mt19937 noiseRandom(shape.seed * 2654435761u + 17u);
         for (std::size_t n = 0; n < count; ++n) {
             out.iq.i[n] += gauss(noiseRandom);
             out.iq.q[n] += gauss(noiseRandom);

@@ -66,6 +66,6 @@ struct KeyedSignal
 
 // Symbols per keying: 2 or 4.
 int keyingLevels(Keying keying);
-KeyedSignal keyed(const Keyed& spec);
+KeyedSignal keyed(const Keyed& shape);
 
 } // namespace testsignals

@@ -37,32 +37,32 @@ Modulation modulationOf(Keying keying)
 
 } // namespace
 
-SymbolTrialResult runSymbolTrial(const SymbolTrialSpec& t)
+SymbolTrialResult runSymbolTrial(const SymbolTrialPlan& t)
 {
-    Keyed spec;
-    spec.keying = t.keying;
-    spec.rate = rate;
-    spec.symbolRate = rate / t.samplesPerSymbol;
-    spec.symbols = t.symbols;
-    spec.clockPpm = t.clockPpm;
-    spec.esN0Db = t.esN0Db;
-    spec.seed = t.seed;
+    Keyed shape;
+    shape.keying = t.keying;
+    shape.rate = rate;
+    shape.symbolRate = rate / t.samplesPerSymbol;
+    shape.symbols = t.symbols;
+    shape.clockPpm = t.clockPpm;
+    shape.esN0Db = t.esN0Db;
+    shape.seed = t.seed;
     const bool fsk = t.keying == Keying::Fsk2 || t.keying == Keying::Fsk4;
     // Tones one symbol rate apart; a small offset and a phase from the seed.
-    spec.deviation = fsk ? spec.symbolRate / 2 : 0.0;
-    spec.offset = spec.symbolRate * 0.01 * static_cast<double>(t.seed % 7);
-    spec.phase0 = 0.37 * static_cast<double>(t.seed);
-    spec.lead = static_cast<std::size_t>(20 * t.samplesPerSymbol) + t.seed % 13;
-    spec.tail = static_cast<std::size_t>(20 * t.samplesPerSymbol);
-    const KeyedSignal signal = keyed(spec);
+    shape.deviation = fsk ? shape.symbolRate / 2 : 0.0;
+    shape.offset = shape.symbolRate * 0.01 * static_cast<double>(t.seed % 7);
+    shape.phase0 = 0.37 * static_cast<double>(t.seed);
+    shape.lead = static_cast<std::size_t>(20 * t.samplesPerSymbol) + t.seed % 13;
+    shape.tail = static_cast<std::size_t>(20 * t.samplesPerSymbol);
+    const KeyedSignal signal = keyed(shape);
 
     // The band: the signal's occupied width and half a symbol rate either side.
     const int M = keyingLevels(t.keying);
-    const double halfWidth = fsk ? (M - 1) * spec.deviation + spec.symbolRate : spec.symbolRate;
+    const double halfWidth = fsk ? (M - 1) * shape.deviation + shape.symbolRate : shape.symbolRate;
     BandSamplesRequest request;
     request.sampleRate = rate;
-    request.low = std::max(-rate / 2, spec.offset - halfWidth);
-    request.high = std::min(rate / 2, spec.offset + halfWidth);
+    request.low = std::max(-rate / 2, shape.offset - halfWidth);
+    request.high = std::min(rate / 2, shape.offset + halfWidth);
     request.first = 0;
     request.end = signal.iq.size();
     const auto source = memorySamples(signal.iq.i, signal.iq.q);
@@ -72,7 +72,7 @@ SymbolTrialResult runSymbolTrial(const SymbolTrialSpec& t)
     SymbolTrialResult result;
     SymbolChoice choice;
     if (t.given) {
-        choice.symbolRateHz = spec.symbolRate * (1 + t.rateError);
+        choice.symbolRateHz = shape.symbolRate * (1 + t.rateError);
         choice.modulation = modulationOf(t.keying);
     }
     const ResolvedSymbolSettings resolved = resolveSymbolSettings(band, choice);

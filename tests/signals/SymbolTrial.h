@@ -11,7 +11,7 @@
 
 namespace testsignals {
 
-struct SymbolTrialSpec
+struct SymbolTrialPlan
 {
     Keying keying = Keying::Bpsk;
     double samplesPerSymbol = 8;
@@ -34,6 +34,6 @@ struct SymbolTrialResult
     std::string failure;
 };
 
-SymbolTrialResult runSymbolTrial(const SymbolTrialSpec& spec);
+SymbolTrialResult runSymbolTrial(const SymbolTrialPlan& shape);
 
 } // namespace testsignals
