@@ -2,6 +2,7 @@
 // its order, the rate and tones of a known burst relative to the band's centre,
 // nulls for noise, and the statuses of bad usage and failures.
 
+#include "tests/support/CommandRun.h"
 #include "tests/panel/RecordingFiles.h"
 #include "tests/signals/ModulatedSignal.h"
 
@@ -15,25 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CommandRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CommandRun norvale(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(NORVALE_EXECUTABLE, arguments);
-    CommandRun run;
-    if (process.waitForStarted(10000) && process.waitForFinished(60000))
-        run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 constexpr uint32_t rate = 1000000;
 

@@ -2,6 +2,7 @@
 // the contract gives them, the WAV of --audio-out, and the statuses of bad usage
 // and failures.
 
+#include "tests/support/CommandRun.h"
 #include "tests/panel/RecordingFiles.h"
 #include "tests/signals/SignalGenerator.h"
 
@@ -16,25 +17,6 @@
 #include <cmath>
 
 namespace {
-
-struct CommandRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CommandRun norvale(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(NORVALE_EXECUTABLE, arguments);
-    CommandRun run;
-    if (process.waitForStarted(10000) && process.waitForFinished(60000))
-        run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 constexpr uint32_t rate = 240000;
 
